@@ -1,0 +1,147 @@
+#pragma once
+// Units, geographic records, spheroids and the small numeric helpers every part uses.
+
+#include <cstdint>
+#include <string>
+
+#include "foundation/OrvexExceptions.h"
+
+namespace OrvexUnits {
+constexpr int32_t PerDegree = 5400000;
+constexpr int32_t PerMinute = 90000;
+constexpr int32_t PerSecond = 1500;
+constexpr int32_t Deg90 = 486000000;
+constexpr int32_t Deg180 = 972000000;
+constexpr int32_t Deg360 = 1944000000;
+}  // namespace OrvexUnits
+
+// Sphere radius of all 3D work. A fixed constant, deliberately not 180*5400000/pi.
+constexpr int32_t EarthRadius = 309397230;
+
+constexpr long double OrvexPi = 3.141592653589793238462643383279502884L;
+// Radians per OrvexUnit.
+constexpr long double RadiansPerOrvexUnit = OrvexPi / 972000000.0L;
+
+struct TPoint3D {
+    int32_t X = 0;  // longitude, or cartesian x
+    int32_t Y = 0;  // latitude, or cartesian y
+    int32_t Z = 0;  // altitude, or cartesian z
+
+    friend bool operator==(const TPoint3D&, const TPoint3D&) = default;
+};
+
+// Width or Height 0 means "not computed". Left + Width may pass +180 degrees (the
+// extent then wraps to the western side).
+struct TExtent {
+    int32_t Left = 0;
+    int32_t Bottom = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+
+    friend bool operator==(const TExtent&, const TExtent&) = default;
+    bool IsEmpty() const { return Width == 0 || Height == 0; }
+};
+
+enum TOrvexUnits : uint8_t {
+    Degree,
+    Minute,
+    NauticalMile,
+    Kilometer,
+    Mile,
+    Second,
+    Third,
+    Hundreth,
+    Thousanth,
+    Meter,
+    CentiMeter,
+    Yard,
+    Foot,
+    Inch,
+    OrvexUnit,
+    Pixel
+};
+constexpr int OrvexUnitsCount = 16;
+
+// OrvexUnits per one unit (0 for Pixel, which only the view can convert).
+long double UnitFactor(TOrvexUnits Unit);
+
+enum TSpheroid : uint8_t {
+    Airy1830,
+    Australian1965,
+    Bessel1841,
+    Clarke1866,
+    Clarke1880,
+    Everest1830,
+    GRS1967,
+    GRS1980,
+    Helmert1906,
+    Hough,
+    International1920,
+    Krassovsky1940,
+    SouthAmerican1969,
+    WGS60,
+    WGS66,
+    WGS72,
+    WGS84
+};
+constexpr int SpheroidCount = 17;
+
+struct TSpheroidParams {
+    int32_t SemiMajorAxis;   // OrvexUnits
+    long double Flattening;  // f, not 1/f
+};
+
+const TSpheroidParams& SpheroidParams(TSpheroid S);
+const char* SpheroidName(TSpheroid S);
+
+int32_t UnitsToOrvexUnits(TOrvexUnits Unit, long double Value);
+// Raises EFloatingPointError for Pixel.
+long double OrvexUnitsToUnits(int32_t Value, TOrvexUnits Unit);
+std::string UnitsToStr(TOrvexUnits Unit);
+// Case-insensitive; raises EOrvexException "StrToUnits: Unknown Unit %s".
+TOrvexUnits StrToUnits(const std::string& Text);
+const char* UnitName(TOrvexUnits Unit);
+
+int32_t DegToOrvexUnits(long double Degrees);
+long double OrvexUnitsToDeg(int32_t Value);
+
+// One wrap step into [-180, 180) degrees. Computed in 64 bits, so values near the
+// int32 limits do not overflow; the result is cast back to int32.
+int32_t NormalizeLongitude(int64_t Value);
+
+TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude = 0);
+
+// Date-line detector. Keeps one process-wide previous quadrant: seed it with the last
+// point of a closed chain, then call it for every point in order and count true results.
+bool CrossesDateLine(int32_t Longitude);
+// Resets the stored quadrant to its initial 0.
+void ResetDateLineDetector();
+
+TPoint3D PointTo3D(const TPoint3D& Point);
+
+// Numeric helpers, in the widest real type.
+long double MinReal(long double A, long double B);
+int32_t MinInt(int32_t A, int32_t B);
+int32_t MaxInt(int32_t A, int32_t B);
+int SignOf(long double X);
+long double Hypotenuse(long double A, long double B);
+long double ArcSinClamped(long double X);
+long double ArcCosClamped(long double X);
+long double Tangent(long double X);
+long double ArcTan2(long double Y, long double X);
+void SinCos(long double Angle, long double& Sin, long double& Cos);
+long double IntPower(long double Base, int32_t Exponent);
+long double Power(long double Base, long double Exponent);
+
+// Round to nearest, ties to even (the default rounding mode).
+int64_t RoundEven(long double X);
+
+struct TQuaternion {
+    long double X = 0, Y = 0, Z = 0, W = 1;
+};
+using TMatrix3 = double[9];  // row-major
+
+TQuaternion AnglesToQuaternion(int32_t A, int32_t B, int32_t C);
+void QuaternionToMatrix(const TQuaternion& Q, TMatrix3& M);
+void ScaleMatrix(TMatrix3& M, double Factor);
+void TransposeMatrix(const TMatrix3& Src, TMatrix3& Dst);

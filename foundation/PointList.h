@@ -1,0 +1,67 @@
+#pragma once
+// Growable contiguous arrays of TPoint3D: the point chain of a TGeoDataObject and the
+// cartesian cache list built by the sphere projection.
+
+#include <cstdint>
+
+#include "foundation/OXUtils.h"
+
+constexpr int32_t MaxPointListSize = 0x7FFFFFF;
+
+// The storage of a TGeoDataObject's point chain. Every operation checks its arguments
+// and raises EOrvexException before anything changes. The owning object adds
+// invalidation on top.
+class TPointChain {
+public:
+    TPointChain() = default;
+    ~TPointChain();
+    TPointChain(const TPointChain&) = delete;
+    TPointChain& operator=(const TPointChain&) = delete;
+
+    int32_t Count() const { return FCount; }
+    int32_t Capacity() const { return FCapacity; }
+    const TPoint3D* Points() const { return FPoints; }
+    TPoint3D* Points() { return FPoints; }
+
+    void Grow();
+    void SetCapacity(int32_t NewCapacity);
+    void SetCount(int32_t NewCount);
+    // Index past the end extends the chain with zero points.
+    void Put(int32_t Index, const TPoint3D& Point);
+    // Index past the end yields the zero point.
+    TPoint3D Get(int32_t Index) const;
+    int32_t Add(const TPoint3D& Point);
+    // Negative Index appends.
+    void Insert(int32_t Index, const TPoint3D& Point);
+    void Delete(int32_t Index);
+    // Count 0, then Capacity 0 (releases the array).
+    void Clear();
+
+private:
+    TPoint3D* FPoints = nullptr;
+    int32_t FCount = 0;
+    int32_t FCapacity = 0;
+};
+
+// Cartesian cache of an object; grows like the chain, except that any capacity up to
+// 8 grows by 4.
+class TPoint3DList {
+public:
+    TPoint3DList() = default;
+    ~TPoint3DList();
+    TPoint3DList(const TPoint3DList&) = delete;
+    TPoint3DList& operator=(const TPoint3DList&) = delete;
+
+    int32_t Count() const { return FCount; }
+    int32_t Capacity() const { return FCapacity; }
+    const TPoint3D* Items() const { return FItems; }
+
+    void Add(const TPoint3D& Point);
+    void Grow();
+    void SetCapacity(int32_t NewCapacity);
+
+private:
+    int32_t FCount = 0;
+    int32_t FCapacity = 0;
+    TPoint3D* FItems = nullptr;
+};
