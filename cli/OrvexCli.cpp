@@ -1,0 +1,82 @@
+#include "cli/OrvexCli.h"
+
+#include <array>
+#include <ostream>
+
+namespace orvex::cli {
+namespace {
+
+// To add a subcommand, write its function and set Run here.
+constexpr std::array kCommands{
+    Command{"info", "[--json] [--no-points] LAYERFILE", "print a summary of a layer file", nullptr},
+    Command{"render", "[options] LAYERFILE... -o OUTPUT.png|OUTPUT.pdf", "render layer files to PNG or PDF",
+            nullptr},
+    Command{"project", "PROJECTION [options] [X Y ...]", "project coordinates with a projection", nullptr},
+    Command{"import", "SOURCE.shp|SOURCE.mif|SOURCE.e00 LAYERFILE", "import SHP, MIF/MID or E00 into a layer file",
+            nullptr},
+};
+
+const Command* FindCommand(std::string_view name) {
+    for (const Command& c : kCommands)
+        if (c.Name == name) return &c;
+    return nullptr;
+}
+
+void PrintHint(std::ostream& err) { err << "Try 'orvex --help' for more information.\n"; }
+
+}  // namespace
+
+std::span<const Command> Commands() { return kCommands; }
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: orvex COMMAND [ARGS...]\n"
+           "       orvex --help | --version\n"
+           "\n"
+           "Orvex works with vector map data: layer files, shapefiles, MapInfo MIF/MID and ArcInfo E00.\n"
+           "\n"
+           "Commands:\n";
+    for (const Command& c : kCommands) {
+        out << "  " << c.Name << ' ' << c.Synopsis << "\n      " << c.Summary;
+        if (!c.Run) out << " (not available in this build)";
+        out << '\n';
+    }
+    out << "\n"
+           "Options:\n"
+           "  -h, --help     show this help and exit\n"
+           "  --version      show the version and exit\n";
+}
+
+}  // namespace orvex::cli
+
+int RunOrvexCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    using namespace orvex::cli;
+    if (argc < 2) {
+        PrintUsage(out);
+        return ExitOk;
+    }
+    const std::string_view first = argv[1];
+    if (first == "--help" || first == "-h") {
+        PrintUsage(out);
+        return ExitOk;
+    }
+    if (first == "--version") {
+        out << "orvex " << ORVEX_VERSION << '\n';
+        return ExitOk;
+    }
+    if (first.starts_with('-')) {
+        err << "orvex: unknown option '" << first << "'\n";
+        PrintHint(err);
+        return ExitUsage;
+    }
+    const Command* command = FindCommand(first);
+    if (!command) {
+        err << "orvex: unknown command '" << first << "'\n";
+        PrintHint(err);
+        return ExitUsage;
+    }
+    if (!command->Run) {
+        err << "orvex: '" << command->Name << "' is not available in this build\n";
+        return ExitUsage;
+    }
+    return command->Run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)), out, err);
+}
