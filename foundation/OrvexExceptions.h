@@ -31,6 +31,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A call of an operation that the class does not implement.
+class EAbstractError : public std::runtime_error {
+public:
+    EAbstractError() : std::runtime_error("Abstract Error") {}
+};
+
 // A text or value that cannot be converted to the wanted type.
 class EConvertError : public std::runtime_error {
 public:

@@ -1,0 +1,266 @@
+#include "foundation/OXUtils.h"
+
+#include <cctype>
+#include <cmath>
+
+namespace {
+
+// Imperial units follow from this decimal as written, not from 6080/5280.
+constexpr long double StatuteMilesPerNM = 1.15151515L;
+
+struct TUnitInfo {
+    const char* Name;
+    const char* Abbreviation;
+    long double Factor;
+};
+
+constexpr TUnitInfo Units[OrvexUnitsCount] = {
+    {"Degree", "D", 5400000.0L},
+    {"Minute", "MN", 90000.0L},
+    {"NauticalMile", "NM", 90000.0L},
+    {"Kilometer", "KM", 90000.0L / 1.852L},
+    {"Mile", "MI", 90000.0L / StatuteMilesPerNM},
+    {"Second", "S", 1500.0L},
+    {"Third", "T", 250.0L},
+    {"Hundreth", "H", 15.0L},
+    {"Thousanth", "T", 1.0L},
+    {"Meter", "M", 90000.0L / 1852.0L},
+    {"CentiMeter", "CM", 90000.0L / 185200.0L},
+    {"Yard", "YD", 90000.0L / (StatuteMilesPerNM * 1760)},
+    {"Foot", "FT", 90000.0L / (StatuteMilesPerNM * 5280)},
+    {"Inch", "IN", 90000.0L / (StatuteMilesPerNM * 63360)},
+    {"OrvexUnit", "OU", 1.0L},
+    {"Pixel", "PI", 0.0L},
+};
+
+struct TSpheroidInfo {
+    const char* Name;
+    TSpheroidParams Params;
+};
+
+// Axes are the metre values times 90000/1852, rounded once and stored as integers.
+constexpr TSpheroidInfo Spheroids[SpheroidCount] = {
+    {"Airy1830", {309924787, 1.0L / 299.3249646L}},
+    {"Australian1965", {309953780, 1.0L / 298.25L}},
+    {"Bessel1841", {309916708, 1.0L / 299.1528128L}},
+    {"Clarke1866", {309956035, 1.0L / 294.9786982L}},
+    {"Clarke1880", {309958112, 1.0L / 293.465L}},
+    {"Everest1830", {309910838, 1.0L / 300.8017L}},
+    {"GRS1967", {309953780, 1.0L / 298.247167427L}},
+    {"GRS1980", {309952662, 1.0L / 298.257222101L}},
+    {"Helmert1906", {309955724, 1.0L / 298.3L}},
+    {"Hough", {309959125, 1.0L / 297.0L}},
+    {"International1920", {309964860, 1.0L / 297.0L}},
+    {"Krassovsky1940", {309957910, 1.0L / 298.3L}},
+    {"SouthAmerican1969", {309953780, 1.0L / 298.25L}},
+    {"WGS60", {309954023, 1.0L / 298.3L}},
+    {"WGS66", {309953051, 1.0L / 298.25L}},
+    {"WGS72", {309952565, 1.0L / 298.26L}},
+    {"WGS84", {309952662, 1.0L / 298.257223563L}},
+};
+
+constexpr long double OrvexUnitsPerDegreeInv = 1.0L / 5400000.0L;
+
+// Ordinals may come from files or casts; keep a bad one from reading past the tables.
+int CheckedIndex(int Ordinal, int Count) {
+    if (Ordinal < 0 || Ordinal >= Count)
+        throw EListError(Format("List index out of bounds (%d)", Ordinal));
+    return Ordinal;
+}
+
+const TUnitInfo& UnitInfo(TOrvexUnits Unit) {
+    return Units[CheckedIndex(Unit, OrvexUnitsCount)];
+}
+
+int PreviousQuadrant = 0;
+
+}  // namespace
+
+long double UnitFactor(TOrvexUnits Unit) { return UnitInfo(Unit).Factor; }
+
+const TSpheroidParams& SpheroidParams(TSpheroid S) {
+    return Spheroids[CheckedIndex(S, SpheroidCount)].Params;
+}
+
+const char* SpheroidName(TSpheroid S) { return Spheroids[CheckedIndex(S, SpheroidCount)].Name; }
+
+int32_t UnitsToOrvexUnits(TOrvexUnits Unit, long double Value) {
+    const long double Factor = UnitFactor(Unit);
+    if (Unit == Pixel) return 0;
+    return static_cast<int32_t>(RoundEven(Value * Factor));
+}
+
+long double OrvexUnitsToUnits(int32_t Value, TOrvexUnits Unit) {
+    const long double Factor = UnitFactor(Unit);
+    if (Factor == 0.0L) throw EFloatingPointError("Floating point division by zero");
+    return Value / Factor;
+}
+
+std::string UnitsToStr(TOrvexUnits Unit) { return UnitInfo(Unit).Abbreviation; }
+
+TOrvexUnits StrToUnits(const std::string& Text) {
+    auto SameText = [&Text](const char* Abbreviation) {
+        size_t I = 0;
+        for (; Abbreviation[I] != '\0'; ++I) {
+            if (I >= Text.size()) return false;
+            if (std::toupper(static_cast<unsigned char>(Text[I])) != Abbreviation[I]) return false;
+        }
+        return I == Text.size();
+    };
+    // First match in enumeration order: "T" is Third, never Thousanth.
+    for (int I = 0; I < OrvexUnitsCount; ++I)
+        if (SameText(Units[I].Abbreviation)) return static_cast<TOrvexUnits>(I);
+    throw EOrvexException(Format("StrToUnits: Unknown Unit %s", Text.c_str()));
+}
+
+const char* UnitName(TOrvexUnits Unit) { return UnitInfo(Unit).Name; }
+
+int32_t DegToOrvexUnits(long double Degrees) {
+    // Split into degrees, minutes and seconds so that whole parts stay exact instead of
+    // passing through one large product; every step truncates toward zero.
+    const long double D = std::trunc(Degrees);
+    const long double F1 = (Degrees - D) * 60;
+    const long double M = std::trunc(F1);
+    const long double F2 = (F1 - M) * 60;
+    const long double S = std::trunc(F2);
+    const long double F3 = F2 - S;
+    // Out-of-range degrees wrap like the 32-bit store they end in; unsigned sums keep that defined.
+    auto Part = [](long double Whole, uint64_t Per) { return static_cast<uint64_t>(RoundEven(Whole)) * Per; };
+    const uint64_t Result = Part(D, OrvexUnits::PerDegree) + Part(M, OrvexUnits::PerMinute) +
+                            Part(S, OrvexUnits::PerSecond) + Part(F3 * OrvexUnits::PerSecond, 1);
+    return static_cast<int32_t>(Result);
+}
+
+long double OrvexUnitsToDeg(int32_t Value) { return Value * OrvexUnitsPerDegreeInv; }
+
+int32_t NormalizeLongitude(int64_t Value) {
+    if (Value >= OrvexUnits::Deg180)
+        Value -= OrvexUnits::Deg360;
+    else if (Value < -OrvexUnits::Deg180)
+        Value += OrvexUnits::Deg360;
+    return static_cast<int32_t>(Value);
+}
+
+TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude) {
+    return TPoint3D{NormalizeLongitude(Longitude), Latitude, Altitude};
+}
+
+bool CrossesDateLine(int32_t Longitude) {
+    const int Quadrant = Longitude / OrvexUnits::Deg90;
+    const bool Crosses = (Quadrant < 0 && PreviousQuadrant > 0) || (Quadrant > 0 && PreviousQuadrant < 0);
+    PreviousQuadrant = Quadrant;
+    return Crosses;
+}
+
+void ResetDateLineDetector() { PreviousQuadrant = 0; }
+
+TPoint3D PointTo3D(const TPoint3D& Point) {
+    constexpr long double K = RadiansPerOrvexUnit;
+    const long double Lambda = Point.X * K;
+    const long double Phi = Point.Y * K;
+    const long double R = static_cast<long double>(EarthRadius) + Point.Z;
+    const long double CosPhi = std::cos(Phi);
+    return TPoint3D{static_cast<int32_t>(RoundEven(R * CosPhi * std::sin(Lambda))),
+                    static_cast<int32_t>(RoundEven(R * std::sin(Phi))),
+                    static_cast<int32_t>(RoundEven(R * CosPhi * std::cos(Lambda)))};
+}
+
+long double MinReal(long double A, long double B) { return A < B ? A : B; }
+int32_t MinInt(int32_t A, int32_t B) { return A < B ? A : B; }
+int32_t MaxInt(int32_t A, int32_t B) { return A > B ? A : B; }
+
+int SignOf(long double X) { return X >= 0 ? 1 : -1; }
+
+long double Hypotenuse(long double A, long double B) {
+    A = std::fabs(A);
+    B = std::fabs(B);
+    const long double Larger = A > B ? A : B;
+    const long double Smaller = A > B ? B : A;
+    if (Smaller == 0) return Larger;
+    // Scaled so that the squares cannot overflow.
+    const long double Ratio = Smaller / Larger;
+    return Larger * std::sqrt(1 + Ratio * Ratio);
+}
+
+long double ArcSinClamped(long double X) {
+    if (X >= 1) return OrvexPi / 2;
+    if (X <= -1) return -OrvexPi / 2;
+    return std::atan2(X, std::sqrt(1 - X * X));
+}
+
+long double ArcCosClamped(long double X) {
+    const long double T = 1 - X * X;
+    if (T > 0) return std::atan2(std::sqrt(T), X);
+    return X >= 0 ? 0.0L : OrvexPi;
+}
+
+long double Tangent(long double X) { return std::tan(X); }
+
+long double ArcTan2(long double Y, long double X) { return std::atan2(Y, X); }
+
+void SinCos(long double Angle, long double& Sin, long double& Cos) {
+    Sin = std::sin(Angle);
+    Cos = std::cos(Angle);
+}
+
+long double IntPower(long double Base, int32_t Exponent) {
+    // Magnitude in 64 bits: -2^31 has no positive int32 counterpart.
+    uint64_t Bits = Exponent < 0 ? -static_cast<int64_t>(Exponent) : Exponent;
+    long double Result = 1;
+    while (Bits != 0) {
+        if (Bits & 1) Result *= Base;
+        Base *= Base;
+        Bits >>= 1;
+    }
+    return Exponent < 0 ? 1 / Result : Result;
+}
+
+long double Power(long double Base, long double Exponent) {
+    if (Exponent == 0) return 1;
+    if (Base == 0 && Exponent > 0) return 0;
+    if (std::trunc(Exponent) == Exponent && std::fabs(Exponent) <= INT32_MAX)
+        return IntPower(Base, static_cast<int32_t>(Exponent));
+    return std::exp(Exponent * std::log(Base));
+}
+
+int64_t RoundEven(long double X) { return std::llrint(X); }
+
+TQuaternion AnglesToQuaternion(int32_t A, int32_t B, int32_t C) {
+    constexpr long double K = RadiansPerOrvexUnit;
+    long double SA, CA, SB, CB, SC, CC;
+    SinCos((OrvexPi - A * K) / 2, SA, CA);
+    SinCos(B * K / 2, SB, CB);
+    SinCos(C * K / 2, SC, CC);
+    TQuaternion Q;
+    Q.X = CB * SA * CC - SB * CA * SC;
+    Q.Y = CB * SA * SC + SB * CA * CC;
+    Q.Z = CB * CA * SC - SB * SA * CC;
+    Q.W = CB * CA * CC + SB * SA * SC;
+    return Q;
+}
+
+void QuaternionToMatrix(const TQuaternion& Q, TMatrix3& M) {
+    const long double X = Q.X, Y = Q.Y, Z = Q.Z, W = Q.W;
+    // Transpose of the usual column-vector rotation; the sphere projection expects it so.
+    M[0] = static_cast<double>(1 - 2 * (Y * Y + Z * Z));
+    M[1] = static_cast<double>(2 * (X * Y + W * Z));
+    M[2] = static_cast<double>(2 * (X * Z - W * Y));
+    M[3] = static_cast<double>(2 * (X * Y - W * Z));
+    M[4] = static_cast<double>(1 - 2 * (X * X + Z * Z));
+    M[5] = static_cast<double>(2 * (Y * Z + W * X));
+    M[6] = static_cast<double>(2 * (X * Z + W * Y));
+    M[7] = static_cast<double>(2 * (Y * Z - W * X));
+    M[8] = static_cast<double>(1 - 2 * (X * X + Y * Y));
+}
+
+void ScaleMatrix(TMatrix3& M, double Factor) {
+    for (double& Entry : M) Entry *= Factor;
+}
+
+void TransposeMatrix(const TMatrix3& Src, TMatrix3& Dst) {
+    // Through a copy, so that Src and Dst may be the same matrix.
+    double T[9];
+    for (int I = 0; I < 3; ++I)
+        for (int J = 0; J < 3; ++J) T[I * 3 + J] = Src[J * 3 + I];
+    for (int I = 0; I < 9; ++I) Dst[I] = T[I];
+}
