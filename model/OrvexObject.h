@@ -1,0 +1,231 @@
+#pragma once
+// Map objects: one feature of a layer, with its descriptive data, drawing style, state
+// bits and cached extent.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "foundation/OXUtils.h"
+#include "foundation/PointList.h"
+#include "model/OrvexPersistent.h"
+
+class TOrvex3;
+class TOrvexPresenter;
+
+// Object state bits, shared by objects, layers, presenters, projections and the renderer.
+enum TOrvexObjectState : uint16_t {
+    osSelected = 0x0001,
+    osHidden = 0x0002,
+    osExtentsValid = 0x0004,
+    osRetest = 0x0008,
+    osSubPixel = 0x0010,
+    osInView = 0x0020,
+    osBackSide = 0x0040,
+    osFrontSide = 0x0080,
+    osWrapsMeridian = 0x0100,
+    osCrossesDateLine = 0x0200,
+    osOddCrossings = 0x0400,
+};
+
+class TOrvexObject : public TOrvexPersistent {
+    ORVEX_CLASS_INFO
+public:
+    // Unlinks the object from its view's selection and its layer's list, raising
+    // OnObjectSelect (when selected) and OnObjectFree. Handlers see a TOrvexObject whose
+    // subclass part is already gone: they may use its identity and base fields only.
+    ~TOrvexObject() override;
+
+    TOrvex3* View() const;
+
+    TOrvexPresenter* Presenter() const { return FPresenter; }
+    void SetPresenter(TOrvexPresenter* P) { AttachPresenter(P); }
+    // Ignored for null, the current presenter, or a presenter that does not accept the
+    // object; otherwise takes its FeatureID and invalidates.
+    void AttachPresenter(TOrvexPresenter* P);
+    // Drops the presenter reference without any check (used when a presenter is deleted).
+    void DetachPresenter() { FPresenter = nullptr; }
+
+    const std::string& Title() const { return FTitle; }
+    void SetTitle(const std::string& Title) { FTitle = Title; }
+    int32_t ID() const { return FID; }
+    void SetID(int32_t ID) { FID = ID; }
+    int32_t RowID() const { return FRowID; }
+    void SetRowID(int32_t RowID) { FRowID = RowID; }
+    double Value() const { return FValue; }
+    void SetValue(double Value) { FValue = Value; }
+    int16_t FeatureID() const { return FFeatureID; }
+    void SetFeatureID(int16_t FeatureID) { FFeatureID = FeatureID; }
+    int32_t ZoomMin() const { return FZoomMin; }
+    void SetZoomMin(int32_t Z) { FZoomMin = Z; }
+    int32_t ZoomMax() const { return FZoomMax; }
+    void SetZoomMax(int32_t Z) { FZoomMax = Z; }
+
+    const TExtent& Extents() const { return FExtents; }
+    void SetExtents(const TExtent& E) { FExtents = E; }
+    uint8_t ClipCode() const { return FClipCode; }
+    uint8_t& ClipCodeRef() { return FClipCode; }
+    void SetClipCode(uint8_t C) { FClipCode = C; }
+    uint8_t StreamFlags() const { return FStreamFlags; }
+    void SetStreamFlags(uint8_t F) { FStreamFlags = F; }
+
+    uint16_t State() const { return FState; }
+    bool HasState(uint16_t Bits) const { return (FState & Bits) != 0; }
+    void IncludeState(uint16_t Bits) { FState = static_cast<uint16_t>(FState | Bits); }
+    void ExcludeState(uint16_t Bits) { FState = static_cast<uint16_t>(FState & ~Bits); }
+    void SetState(uint16_t S) { FState = S; }
+
+    TPoint3DList* Cache3D() const { return FCache3D.get(); }
+    void SetCache3D(std::unique_ptr<TPoint3DList> Cache) { FCache3D = std::move(Cache); }
+
+    bool Selected() const { return HasState(osSelected); }
+    void SetSelected(bool Value);
+    bool Hidden() const { return HasState(osHidden); }
+    void SetHidden(bool Value);
+    // Position in the layer's object list (-1 without a layer).
+    int32_t Index() const;
+    // Raises EOrvexException "TOrvexObject.SetIndex: Bad position" for a position outside
+    // the list; the list is then unchanged.
+    void SetIndex(int32_t NewIndex);
+    void SetLayer(TOrvexLayer* NewLayer);
+
+    void CopyFrom(const TPersistent* Source) override;
+
+    virtual void AfterLoad() {}
+    virtual bool IsVisibleIn(TOrvex3& View);
+    virtual void SetPointCount(int32_t) {}
+    virtual int32_t GetPointCount() const { return 0; }
+    virtual void PutPoint(int32_t, const TPoint3D&) {}
+    virtual TPoint3D GetPoint(int32_t) const { return TPoint3D{}; }
+    // Removes the object from its layer and destroys it.
+    virtual void Delete();
+    virtual void Invalidate();
+    virtual void Render();
+    virtual void MoveBy(int32_t DLongitude, int32_t DLatitude);
+    virtual void CalcExtents();
+    virtual void DoObjectSelect();
+    // 0 miss; 3 hit in a plain extent; for an extent wrapping past +180 degrees, 2 on the
+    // eastern side of the date line's western half, 1 on the wrapped part.
+    virtual int ExtentHit(const TPoint3D& Point);
+    virtual bool ContainsPoint(const TPoint3D& Point);
+    virtual TPoint3D Centroid() const;
+
+protected:
+    // The constructor only stores the layer; LinkToLayer, run by the Create functions once
+    // the object is whole, adds it to the layer and raises OnObjectCreate.
+    explicit TOrvexObject(TOrvexLayer* Layer);
+    void LinkToLayer();
+    // Runs at the end of the four-argument Create.
+    virtual void AfterCreateNamed() {}
+
+    template <class T>
+    static T* CreateIn(TOrvexLayer* Layer) {
+        T* Obj = new T(Layer);
+        try {
+            Obj->LinkToLayer();
+        } catch (...) {
+            delete Obj;  // unlinks whatever LinkToLayer had done
+            throw;
+        }
+        return Obj;
+    }
+    template <class T>
+    static T* CreateIn(TOrvexLayer* Layer, TOrvexPresenter* Presenter, int32_t ID, const std::string& Title) {
+        T* Obj = CreateIn<T>(Layer);
+        Obj->FTitle = Title;
+        Obj->FID = ID;
+        Obj->AttachPresenter(Presenter);
+        Obj->AfterCreateNamed();
+        return Obj;
+    }
+
+private:
+    void RemoveFromLayerList();
+
+    TOrvexPresenter* FPresenter = nullptr;
+    std::string FTitle;
+    int32_t FID = 0;
+    int32_t FRowID = 0;
+    double FValue = 0;
+    TExtent FExtents;
+    int16_t FFeatureID = 0;
+    uint8_t FClipCode = 0;
+    int32_t FZoomMin = 0;
+    int32_t FZoomMax = 0;
+    std::unique_ptr<TPoint3DList> FCache3D;
+    uint8_t FStreamFlags = 0;
+    uint16_t FState = 0;
+};
+
+// An object with a chain of geographic points, drawn as polyline, polygon or points.
+class TGeoDataObject : public TOrvexObject {
+    ORVEX_CLASS_INFO
+public:
+    // The object belongs to Layer (when given), which frees it.
+    static TGeoDataObject* Create(TOrvexLayer* Layer) { return CreateIn<TGeoDataObject>(Layer); }
+    static TGeoDataObject* Create(TOrvexLayer* Layer, TOrvexPresenter* Presenter, int32_t ID,
+                                  const std::string& Title) {
+        return CreateIn<TGeoDataObject>(Layer, Presenter, ID, Title);
+    }
+    ~TGeoDataObject() override;
+
+    int32_t Count() const { return FChain.Count(); }
+    int32_t Capacity() const { return FChain.Capacity(); }
+    const TPoint3D* Points() const { return FChain.Points(); }
+
+    void SetPointCount(int32_t NewCount) override;
+    int32_t GetPointCount() const override { return FChain.Count(); }
+    void PutPoint(int32_t Index, const TPoint3D& Point) override;
+    TPoint3D GetPoint(int32_t Index) const override { return FChain.Get(Index); }
+    void Grow() { FChain.Grow(); }
+    void SetCapacity(int32_t NewCapacity) { FChain.SetCapacity(NewCapacity); }
+
+    int32_t AddPoint(const TPoint3D& Point);
+    void InsertPoint(int32_t Index, const TPoint3D& Point);
+    void DeletePoint(int32_t Index);
+    void ClearPoints() { FChain.Clear(); }
+
+    bool IsVisibleIn(TOrvex3& View) override;
+    void Render() override;
+    void MoveBy(int32_t DLongitude, int32_t DLatitude) override;
+    TPoint3D Centroid() const override;
+    void CopyFrom(const TPersistent* Source) override;
+
+protected:
+    friend class TOrvexObject;
+    explicit TGeoDataObject(TOrvexLayer* Layer) : TOrvexObject(Layer) {}
+    void AfterCreateNamed() override { SetClipCode(255); }
+
+private:
+    TPointChain FChain;
+};
+
+// An object at one point.
+class TSinglePointObject : public TOrvexObject {
+    ORVEX_CLASS_INFO
+public:
+    static TSinglePointObject* Create(TOrvexLayer* Layer) { return CreateIn<TSinglePointObject>(Layer); }
+    static TSinglePointObject* Create(TOrvexLayer* Layer, TOrvexPresenter* Presenter, int32_t ID,
+                                      const std::string& Title) {
+        return CreateIn<TSinglePointObject>(Layer, Presenter, ID, Title);
+    }
+
+    const TPoint3D& Point() const { return FPoint; }
+    // Stores the point, then invalidates.
+    void SetPoint(const TPoint3D& Point);
+
+    int32_t GetPointCount() const override { return 1; }
+    void PutPoint(int32_t, const TPoint3D& Point) override { SetPoint(Point); }
+    TPoint3D GetPoint(int32_t) const override { return FPoint; }
+
+    bool IsVisibleIn(TOrvex3& View) override;
+    void MoveBy(int32_t DLongitude, int32_t DLatitude) override;
+    void CopyFrom(const TPersistent* Source) override;
+
+protected:
+    friend class TOrvexObject;
+    explicit TSinglePointObject(TOrvexLayer* Layer) : TOrvexObject(Layer) {}
+
+private:
+    TPoint3D FPoint;
+};

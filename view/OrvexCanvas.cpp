@@ -1,0 +1,4 @@
+#include "view/OrvexCanvas.h"
+
+TPixelPoint* PointBuffer = nullptr;
+TPixelPoint* ClipBuffer = nullptr;
