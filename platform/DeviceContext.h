@@ -1,0 +1,149 @@
+#pragma once
+// A GDI-style device context over QPainter. Pens, brushes and fonts are immutable value
+// objects standing for realized handles: a handle's identity is the shared pointer, so
+// realizing again yields a new handle. Selecting keeps GDI's "current object" rules and
+// drawing follows GDI's conventions (rectangles and ellipses exclude the right and bottom
+// edge, polygons fill with the odd-even rule, 1-pixel lines are aliased).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QPainter;
+class QPaintDevice;
+class QString;
+
+// 0x00BBGGRR; values 0x80000000 to 0x80000018 name system colours, 0x1FFFFFFF none.
+using TColor = int32_t;
+constexpr TColor clNone = 0x1FFFFFFF;
+// System colours resolved to 0x00BBGGRR; other values are returned unchanged.
+TColor ColorToRGB(TColor Color);
+
+struct TPixelPoint {
+    int32_t X = 0;
+    int32_t Y = 0;
+    friend bool operator==(const TPixelPoint&, const TPixelPoint&) = default;
+};
+
+// Pen styles
+constexpr int PS_SOLID = 0, PS_DASH = 1, PS_DOT = 2, PS_DASHDOT = 3, PS_DASHDOTDOT = 4, PS_NULL = 5,
+              PS_INSIDEFRAME = 6;
+// Brush styles and hatches
+constexpr int BS_SOLID = 0, BS_NULL = 1, BS_HATCHED = 2;
+constexpr int HS_HORIZONTAL = 0, HS_VERTICAL = 1, HS_FDIAGONAL = 2, HS_BDIAGONAL = 3, HS_CROSS = 4,
+              HS_DIAGCROSS = 5;
+// Stock objects
+constexpr int WHITE_BRUSH = 0, LTGRAY_BRUSH = 1, GRAY_BRUSH = 2, DKGRAY_BRUSH = 3, BLACK_BRUSH = 4,
+              NULL_BRUSH = 5, WHITE_PEN = 6, BLACK_PEN = 7, NULL_PEN = 8, SYSTEM_FONT = 13;
+// Background modes
+constexpr int BK_TRANSPARENT = 1, BK_OPAQUE = 2;
+// Text alignment flags
+constexpr unsigned TA_LEFT = 0, TA_RIGHT = 2, TA_CENTER = 6, TA_TOP = 0, TA_BOTTOM = 8, TA_BASELINE = 24;
+// DrawText flags
+constexpr unsigned DT_LEFT = 0, DT_CENTER = 1, DT_RIGHT = 2, DT_VCENTER = 4, DT_BOTTOM = 8, DT_SINGLELINE = 32,
+                   DT_NOCLIP = 256;
+
+struct TLogPen {
+    int Style = PS_SOLID;
+    int Width = 1;
+    TColor Color = 0;
+};
+
+struct TLogBrush {
+    int Style = BS_SOLID;
+    TColor Color = 0;
+    int Hatch = 0;
+};
+
+struct TLogFont {
+    int Height = 0;       // negative: character height in pixels
+    int Width = 0;
+    int Escapement = 0;   // tenths of a degree, counter-clockwise
+    int Orientation = 0;
+    int Weight = 400;     // 700 bold
+    bool Italic = false;
+    bool Underline = false;
+    bool StrikeOut = false;
+    uint8_t CharSet = 1;
+    std::string FaceName;
+};
+
+enum class TGdiKind : uint8_t { Pen, Brush, Font };
+
+struct TGdiObject {
+    TGdiKind Kind;
+    TLogPen Pen;
+    TLogBrush Brush;
+    TLogFont Font;
+    bool Stock = false;
+};
+
+using HGDIOBJ = std::shared_ptr<const TGdiObject>;
+
+HGDIOBJ CreatePen(int Style, int Width, TColor Color);
+HGDIOBJ CreateBrushIndirect(const TLogBrush& Brush);
+HGDIOBJ CreateFontIndirect(const TLogFont& Font);
+// The same handle for the same index each time; null for an unknown index.
+HGDIOBJ GetStockObject(int Index);
+// Releases the caller's reference; a selected object stays usable until replaced.
+void DeleteObject(HGDIOBJ& Object);
+
+class TDeviceContext {
+public:
+    // Draws with Painter, which must outlive the context; selects the stock black pen,
+    // white brush and system font.
+    explicit TDeviceContext(QPainter* Painter);
+    ~TDeviceContext();
+    TDeviceContext(const TDeviceContext&) = delete;
+    TDeviceContext& operator=(const TDeviceContext&) = delete;
+
+    QPainter* Painter() const { return FPainter; }
+    // Vertical pixels per inch of the device drawn on.
+    int LogPixelsY() const;
+
+    // Returns the previously selected object of the same kind.
+    HGDIOBJ SelectObject(const HGDIOBJ& Object);
+    const HGDIOBJ& CurrentPen() const { return FPen; }
+    const HGDIOBJ& CurrentBrush() const { return FBrush; }
+    const HGDIOBJ& CurrentFont() const { return FFont; }
+
+    int SetBkMode(int Mode);
+    int BkMode() const { return FBkMode; }
+    unsigned SetTextAlign(unsigned Align);
+    unsigned TextAlign() const { return FTextAlign; }
+    TColor SetTextColor(TColor Color);
+    TColor TextColor() const { return FTextColor; }
+
+    void Polyline(const TPixelPoint* Points, int Count);
+    void Polygon(const TPixelPoint* Points, int Count);
+    void Ellipse(int Left, int Top, int Right, int Bottom);
+    void Rectangle(int Left, int Top, int Right, int Bottom);
+    void SetPixel(int X, int Y, TColor Color);
+    // Text is bytes: UTF-8 when valid, else Latin-1.
+    void TextOut(int X, int Y, const std::string& Text);
+    void DrawText(const std::string& Text, int Left, int Top, int Right, int Bottom, unsigned Format);
+    void GetTextExtentPoint(const std::string& Text, int& Width, int& Height);
+
+    // Clip to the rectangle (Right and Bottom excluded); an empty call removes the clip.
+    // Like a clip region, the rectangle is in device pixels: the viewport origin neither
+    // applies to it nor moves it later.
+    void SetClipRect(int Left, int Top, int Right, int Bottom);
+    void RemoveClip();
+    void SetViewportOrg(int X, int Y);
+
+private:
+    QPainter* FPainter;
+    HGDIOBJ FPen, FBrush, FFont;
+    int FBkMode = BK_OPAQUE;
+    unsigned FTextAlign = TA_LEFT | TA_TOP;
+    TColor FTextColor = 0;
+    TColor FBkColor = 0xFFFFFF;
+    // Qt-side state (realized font, point buffer, base transform) kept out of this header.
+    struct TState;
+    std::unique_ptr<TState> FState;
+};
+
+// Text at the Qt boundary: UTF-8 when the bytes are valid UTF-8, else Latin-1; encoded
+// back the same way (Latin-1 when every character fits, else UTF-8).
+QString ToQString(const std::string& Bytes);
+std::string FromQString(const QString& Text);

@@ -1,0 +1,534 @@
+#include <QImage>
+#include <QPainter>
+#include <QString>
+#include <gtest/gtest.h>
+
+#include "platform/DeviceContext.h"
+
+namespace {
+
+constexpr QRgb White = 0xFFFFFFFF;
+
+// A white image with a device context painting on it; End() finishes painting.
+struct TSurface {
+    QImage Image;
+    QPainter Painter;
+    TDeviceContext DC;
+
+    explicit TSurface(int W = 16, int H = 16, QRgb Fill = White)
+        : Image(Prepared(W, H, Fill)), Painter(&Image), DC(&Painter) {}
+
+    static QImage Prepared(int W, int H, QRgb Fill) {
+        QImage I(W, H, QImage::Format_BGR888);
+        I.fill(Fill);
+        return I;
+    }
+    void End() {
+        if (Painter.isActive()) Painter.end();
+    }
+    QRgb Px(int X, int Y) {
+        End();
+        return Image.pixel(X, Y) | 0xFF000000;
+    }
+    // Bounding box of the pixels that differ from Background.
+    QRect Ink(QRgb Background = White) {
+        End();
+        QRect R;
+        for (int y = 0; y < Image.height(); ++y)
+            for (int x = 0; x < Image.width(); ++x)
+                if ((Image.pixel(x, y) | 0xFF000000) != Background) R |= QRect(x, y, 1, 1);
+        return R;
+    }
+    std::string Row(int Y) {
+        End();
+        std::string S;
+        for (int x = 0; x < Image.width(); ++x) S += (Image.pixel(x, Y) | 0xFF000000) == White ? '.' : '#';
+        return S;
+    }
+};
+
+HGDIOBJ Font(int Height, int Escapement = 0, int Weight = 400) {
+    TLogFont F;
+    F.Height = Height;
+    F.Escapement = Escapement;
+    F.Weight = Weight;
+    F.FaceName = "Arial";
+    return CreateFontIndirect(F);
+}
+
+}  // namespace
+
+TEST(DeviceContext, HandlesAndSelection) {
+    EXPECT_NE(CreatePen(PS_SOLID, 1, 0), CreatePen(PS_SOLID, 1, 0));
+    EXPECT_NE(CreateBrushIndirect({}), CreateBrushIndirect({}));
+    for (int I : {WHITE_BRUSH, LTGRAY_BRUSH, GRAY_BRUSH, DKGRAY_BRUSH, BLACK_BRUSH, NULL_BRUSH, WHITE_PEN, BLACK_PEN,
+                  NULL_PEN, SYSTEM_FONT}) {
+        ASSERT_TRUE(GetStockObject(I)) << I;
+        EXPECT_EQ(GetStockObject(I), GetStockObject(I));
+        EXPECT_TRUE(GetStockObject(I)->Stock);
+    }
+    for (int I : {-1, 9, 10, 11, 12, 14, 100}) EXPECT_FALSE(GetStockObject(I)) << I;
+    EXPECT_EQ(GetStockObject(NULL_PEN)->Pen.Style, PS_NULL);
+    EXPECT_EQ(GetStockObject(NULL_BRUSH)->Brush.Style, BS_NULL);
+
+    TSurface S;
+    EXPECT_EQ(S.DC.CurrentPen(), GetStockObject(BLACK_PEN));
+    EXPECT_EQ(S.DC.CurrentBrush(), GetStockObject(WHITE_BRUSH));
+    EXPECT_EQ(S.DC.CurrentFont(), GetStockObject(SYSTEM_FONT));
+
+    HGDIOBJ Pen = CreatePen(PS_DASH, 2, 0xFF);
+    HGDIOBJ Brush = CreateBrushIndirect({BS_SOLID, 0xFF00, 0});
+    EXPECT_EQ(S.DC.SelectObject(Pen), GetStockObject(BLACK_PEN));
+    EXPECT_EQ(S.DC.SelectObject(Brush), GetStockObject(WHITE_BRUSH));  // kinds are tracked apart
+    EXPECT_EQ(S.DC.SelectObject(GetStockObject(NULL_PEN)), Pen);
+    EXPECT_EQ(S.DC.SelectObject(nullptr), nullptr);
+    EXPECT_EQ(S.DC.CurrentPen(), GetStockObject(NULL_PEN));
+    EXPECT_EQ(S.DC.CurrentBrush(), Brush);
+
+    // A deleted but selected brush still paints.
+    DeleteObject(Brush);
+    EXPECT_FALSE(Brush);
+    S.DC.Rectangle(0, 0, 2, 2);
+    EXPECT_EQ(S.Px(1, 1), qRgb(0, 255, 0));
+
+}
+
+TEST(DeviceContext, ColoursAreBlueGreenRed) {
+    TSurface S;
+    S.DC.SetPixel(3, 4, 0x0000FF);
+    S.DC.SetPixel(5, 4, 0xFF0000);
+    S.DC.SetPixel(7, 4, 0x336699);
+    EXPECT_EQ(S.Px(3, 4), qRgb(255, 0, 0));
+    EXPECT_EQ(S.Px(5, 4), qRgb(0, 0, 255));
+    EXPECT_EQ(S.Px(7, 4), qRgb(0x99, 0x66, 0x33));
+    EXPECT_EQ(S.Ink(), QRect(3, 4, 5, 1));
+    EXPECT_EQ(S.Px(4, 4), White);
+    EXPECT_EQ(S.Px(6, 4), White);
+
+    EXPECT_EQ(ColorToRGB(0x80000005), 0xFFFFFF);  // window
+    EXPECT_EQ(ColorToRGB(0x80000008), 0x000000);  // window text
+    EXPECT_EQ(ColorToRGB(0x8000000F), 0xF0F0F0);  // button face
+    EXPECT_EQ(ColorToRGB(0x80000018), 0xE1FFFF);  // tooltip background, pale yellow
+    for (TColor C = TColor(0x80000000); C <= TColor(0x80000018); ++C) EXPECT_EQ(ColorToRGB(C) & ~0xFFFFFF, 0);
+    for (TColor C : {TColor(0x80000019), clNone, TColor(0x123456), TColor(0)}) EXPECT_EQ(ColorToRGB(C), C);
+
+    // A system colour in a pen resolves as well.
+    TSurface T;
+    T.DC.SelectObject(CreatePen(PS_SOLID, 1, TColor(0x8000000D)));  // highlight
+    const TPixelPoint Line[] = {{0, 0}, {4, 0}};
+    T.DC.Polyline(Line, 2);
+    EXPECT_EQ(T.Px(0, 0), qRgb(0x33, 0x99, 0xFF));
+}
+
+TEST(DeviceContext, RectangleAndEllipseExcludeRightAndBottom) {
+    TSurface S;
+    S.DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x0000FF, 0}));
+    S.DC.Rectangle(1, 1, 4, 4);
+    EXPECT_EQ(S.Ink(), QRect(1, 1, 3, 3));
+    EXPECT_EQ(S.Px(1, 1), qRgb(0, 0, 0));
+    EXPECT_EQ(S.Px(3, 3), qRgb(0, 0, 0));
+    EXPECT_EQ(S.Px(2, 2), qRgb(255, 0, 0));
+
+    // Swapped corners describe the same rectangle.
+    TSurface Swapped;
+    Swapped.DC.Rectangle(4, 4, 1, 1);
+    EXPECT_EQ(Swapped.Ink(), QRect(1, 1, 3, 3));
+
+    TSurface E;
+    E.DC.SelectObject(GetStockObject(BLACK_BRUSH));
+    E.DC.Ellipse(2, 3, 13, 10);
+    EXPECT_EQ(E.Ink(), QRect(2, 3, 11, 7));
+    EXPECT_EQ(E.Px(2, 3), White);  // corners stay free
+    EXPECT_EQ(E.Px(7, 6), qRgb(0, 0, 0));
+
+    // Without a pen, the brush alone fills the same box.
+    TSurface N;
+    N.DC.SelectObject(GetStockObject(NULL_PEN));
+    N.DC.SelectObject(GetStockObject(BLACK_BRUSH));
+    N.DC.Rectangle(1, 1, 4, 4);
+    N.DC.Ellipse(5, 5, 15, 15);
+    EXPECT_EQ(N.Ink(), QRect(1, 1, 14, 14));
+    EXPECT_EQ(N.Row(2).substr(0, 5), ".###.");
+
+    // A wide pen stays inside the box as well.
+    TSurface W;
+    W.DC.SelectObject(CreatePen(PS_SOLID, 3, 0));
+    W.DC.SelectObject(GetStockObject(NULL_BRUSH));
+    W.DC.Rectangle(2, 2, 12, 12);
+    EXPECT_EQ(W.Ink(), QRect(2, 2, 10, 10));
+    EXPECT_EQ(W.Row(7), "..###....###....");
+    TSurface WE;
+    WE.DC.SelectObject(CreatePen(PS_SOLID, 3, 0));
+    WE.DC.Ellipse(2, 2, 14, 14);
+    EXPECT_TRUE(QRect(2, 2, 12, 12).contains(WE.Ink()));
+}
+
+TEST(DeviceContext, NullPenAndNullBrush) {
+    TSurface S;
+    S.DC.SelectObject(GetStockObject(NULL_BRUSH));
+    S.DC.Rectangle(0, 0, 5, 5);
+    EXPECT_EQ(S.Row(2).substr(0, 6), "#...#.");
+
+    TSurface Nothing;
+    Nothing.DC.SelectObject(GetStockObject(NULL_BRUSH));
+    Nothing.DC.SelectObject(GetStockObject(NULL_PEN));
+    const TPixelPoint Tri[] = {{0, 0}, {10, 0}, {0, 10}};
+    Nothing.DC.Rectangle(0, 0, 10, 10);
+    Nothing.DC.Ellipse(0, 0, 10, 10);
+    Nothing.DC.Polygon(Tri, 3);
+    Nothing.DC.Polyline(Tri, 3);
+    EXPECT_TRUE(Nothing.Ink().isNull());
+}
+
+TEST(DeviceContext, HatchBackgroundFollowsBkMode) {
+    const QRgb Green = qRgb(0, 255, 0);
+    for (int Mode : {BK_TRANSPARENT, BK_OPAQUE}) {
+        TSurface S(16, 16, Green);
+        S.DC.SetBkMode(Mode);
+        S.DC.SelectObject(GetStockObject(NULL_PEN));
+        S.DC.SelectObject(CreateBrushIndirect({BS_HATCHED, 0x0000FF, HS_HORIZONTAL}));
+        S.DC.Rectangle(0, 0, 16, 16);
+        S.End();
+        int Red = 0, Gap = 0;
+        for (int y = 0; y < 16; ++y) {
+            const QRgb P = S.Px(5, y);
+            if (P == qRgb(255, 0, 0)) ++Red;
+            else if (P == (Mode == BK_OPAQUE ? White : Green)) ++Gap;
+        }
+        EXPECT_GT(Red, 0) << Mode;
+        EXPECT_EQ(Red + Gap, 16) << Mode;  // the gaps show green only when transparent
+        // Horizontal hatching: every row is uniform.
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) ASSERT_EQ(S.Px(x, y), S.Px(0, y));
+    }
+    TSurface V;
+    V.DC.SelectObject(GetStockObject(NULL_PEN));
+    V.DC.SelectObject(CreateBrushIndirect({BS_HATCHED, 0, HS_VERTICAL}));
+    V.DC.Rectangle(0, 0, 16, 16);
+    EXPECT_EQ(V.Row(3), V.Row(9));
+    EXPECT_NE(V.Row(3).find('.'), std::string::npos);
+}
+
+TEST(DeviceContext, PolygonFillsOddEvenAndCloses) {
+    TSurface S(41, 41);
+    S.DC.SelectObject(GetStockObject(BLACK_BRUSH));
+    S.DC.SelectObject(GetStockObject(NULL_PEN));
+    // A pentagram drawn in one stroke: its centre is covered twice and stays empty.
+    const TPixelPoint Star[] = {{20, 0}, {32, 38}, {1, 14}, {39, 14}, {8, 38}};
+    S.DC.Polygon(Star, 5);
+    EXPECT_EQ(S.Px(20, 21), White);
+    EXPECT_EQ(S.Px(20, 6), qRgb(0, 0, 0));   // top point
+    EXPECT_EQ(S.Px(6, 15), qRgb(0, 0, 0));   // left point
+    EXPECT_EQ(S.Px(10, 35), qRgb(0, 0, 0));  // bottom left point
+
+    // The outline closes back to the first point.
+    TSurface O;
+    O.DC.SelectObject(GetStockObject(NULL_BRUSH));
+    const TPixelPoint Box[] = {{2, 2}, {10, 2}, {10, 10}, {2, 10}};
+    O.DC.Polygon(Box, 4);
+    EXPECT_EQ(O.Row(6), "..#.......#.....");
+    EXPECT_EQ(O.Row(10), "..#########.....");
+}
+
+TEST(DeviceContext, ThinLinesAreAliasedAndLeaveTheEndPoint) {
+    TSurface S;
+    const TPixelPoint H[] = {{1, 1}, {7, 1}};
+    S.DC.Polyline(H, 2);
+    EXPECT_EQ(S.Row(1), ".######.........");
+
+    TSurface D;
+    const TPixelPoint Diag[] = {{0, 0}, {5, 5}};
+    D.DC.Polyline(Diag, 2);
+    D.End();
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(D.Px(i, i), qRgb(0, 0, 0)) << i;
+    EXPECT_EQ(D.Px(5, 5), White);
+    EXPECT_EQ(D.Ink(), QRect(0, 0, 5, 5));
+    int Count = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) Count += D.Px(x, y) != White;
+    EXPECT_EQ(Count, 5);  // no antialiasing halo
+
+    // Inner corners are drawn, only the very last point is left out.
+    TSurface C;
+    const TPixelPoint Corner[] = {{2, 2}, {8, 2}, {8, 8}};
+    C.DC.Polyline(Corner, 3);
+    EXPECT_EQ(C.Px(8, 2), qRgb(0, 0, 0));
+    EXPECT_EQ(C.Px(8, 7), qRgb(0, 0, 0));
+    EXPECT_EQ(C.Px(8, 8), White);
+
+    // A single point draws nothing.
+    TSurface One;
+    One.DC.Polyline(Corner, 1);
+    EXPECT_TRUE(One.Ink().isNull());
+}
+
+TEST(DeviceContext, PenStyles) {
+    const QRgb Green = qRgb(0, 255, 0);
+    const TPixelPoint Dashed[] = {{0, 1}, {40, 1}};
+    for (int Mode : {BK_TRANSPARENT, BK_OPAQUE}) {
+        TSurface S(40, 4, Green);
+        S.DC.SetBkMode(Mode);
+        S.DC.SelectObject(CreatePen(PS_DASH, 1, 0));
+        S.DC.Polyline(Dashed, 2);
+        int Ink = 0, Gap = 0;
+        for (int x = 0; x < 40; ++x) {
+            const QRgb P = S.Px(x, 1);
+            Ink += P == qRgb(0, 0, 0);
+            Gap += P == (Mode == BK_OPAQUE ? White : Green);
+        }
+        EXPECT_GT(Ink, 10) << Mode;
+        EXPECT_GT(Gap, 5) << Mode;  // gaps take the background colour only when opaque
+        EXPECT_EQ(Ink + Gap, 40) << Mode;
+    }
+
+    TSurface F(40, 4);
+    F.DC.SelectObject(CreatePen(PS_INSIDEFRAME, 1, 0));
+    F.DC.Polyline(Dashed, 2);
+    EXPECT_EQ(F.Row(1), std::string(40, '#'));
+
+    TSurface W(20, 20);
+    W.DC.SelectObject(CreatePen(PS_SOLID, 4, 0));
+    const TPixelPoint Line[] = {{2, 10}, {18, 10}};
+    W.DC.Polyline(Line, 2);
+    EXPECT_EQ(W.Ink(), QRect(2, 8, 16, 4));  // flat caps, centred on the line
+}
+
+TEST(DeviceContext, ClipAndViewportOrigin) {
+    TSurface S;
+    S.DC.SelectObject(GetStockObject(BLACK_BRUSH));
+    S.DC.SetClipRect(2, 3, 6, 8);
+    S.DC.Rectangle(0, 0, 16, 16);
+    S.End();
+    EXPECT_EQ(S.Ink(), QRect(2, 3, 4, 5));
+
+    TSurface R;
+    R.DC.SelectObject(GetStockObject(BLACK_BRUSH));
+    R.DC.SetClipRect(2, 3, 6, 8);
+    R.DC.RemoveClip();
+    R.DC.Rectangle(0, 0, 16, 16);
+    EXPECT_EQ(R.Ink(), QRect(0, 0, 16, 16));
+
+    TSurface E;
+    E.DC.SetClipRect(2, 3, 6, 8);
+    E.DC.SetClipRect(5, 5, 5, 5);  // empty: no clip at all
+    E.DC.SetPixel(12, 12, 0);
+    EXPECT_EQ(E.Px(12, 12), qRgb(0, 0, 0));
+
+    // The clip stays in device pixels whatever the viewport origin.
+    TSurface O;
+    O.DC.SelectObject(GetStockObject(BLACK_BRUSH));
+    O.DC.SetViewportOrg(4, 4);
+    O.DC.SetClipRect(1, 1, 6, 6);
+    O.DC.SetViewportOrg(8, 8);
+    O.DC.Rectangle(-8, -8, 8, 8);
+    EXPECT_EQ(O.Ink(), QRect(1, 1, 5, 5));
+
+    TSurface V;
+    V.DC.SetViewportOrg(3, 4);
+    V.DC.SetViewportOrg(5, 6);  // absolute, not added up
+    V.DC.SetPixel(1, 1, 0);
+    V.DC.SetViewportOrg(0, 0);
+    V.DC.SetPixel(0, 0, 0);
+    V.End();
+    EXPECT_EQ(V.Px(6, 7), qRgb(0, 0, 0));
+    EXPECT_EQ(V.Px(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(V.Ink(), QRect(0, 0, 7, 8));
+}
+
+TEST(DeviceContext, LogPixelsFollowTheDevice) {
+    QImage I(4, 4, QImage::Format_BGR888);
+    I.setDotsPerMeterY(11811);  // 300 dpi
+    QPainter P(&I);
+    TDeviceContext DC(&P);
+    EXPECT_EQ(DC.LogPixelsY(), 300);
+}
+
+TEST(DeviceContext, TextAlignmentAroundTheReferencePoint) {
+    const int X = 100, Y = 40;
+    struct TCase {
+        unsigned Align;
+        const char* Name;
+    };
+    for (const TCase& C : {TCase{TA_LEFT | TA_TOP, "left top"}, TCase{TA_RIGHT | TA_BOTTOM, "right bottom"},
+                           TCase{TA_CENTER | TA_BASELINE, "centre baseline"}}) {
+        TSurface S(200, 80);
+        S.DC.SelectObject(Font(-20));
+        S.DC.SetBkMode(BK_TRANSPARENT);
+        S.DC.SetTextAlign(C.Align);
+        // Descenders must stay above a bottom-aligned reference point.
+        S.DC.TextOut(X, Y, C.Align == (TA_CENTER | TA_BASELINE) ? "HEH" : "HEgy");
+        const QRect Ink = S.Ink();
+        ASSERT_FALSE(Ink.isNull()) << C.Name;
+        EXPECT_GE(Ink.height(), 12) << C.Name;
+        EXPECT_GE(Ink.width(), 25) << C.Name;
+        switch (C.Align) {
+        case TA_LEFT | TA_TOP:
+            EXPECT_GE(Ink.left(), X) << C.Name;
+            EXPECT_LE(Ink.left(), X + 4) << C.Name;
+            EXPECT_GE(Ink.top(), Y) << C.Name;
+            EXPECT_LE(Ink.top(), Y + 8) << C.Name;
+            break;
+        case TA_RIGHT | TA_BOTTOM:
+            EXPECT_LT(Ink.right(), X) << C.Name;
+            EXPECT_GE(Ink.right(), X - 4) << C.Name;
+            EXPECT_LT(Ink.bottom(), Y) << C.Name;
+            EXPECT_GE(Ink.bottom(), Y - 8) << C.Name;
+            break;
+        default:
+            // Capital letters sit on the baseline.
+            EXPECT_NEAR((Ink.left() + Ink.right()) / 2.0, X, 2.0) << C.Name;
+            EXPECT_NEAR(Ink.bottom(), Y - 1, 1) << C.Name;
+            break;
+        }
+    }
+}
+
+TEST(DeviceContext, TextColourBackgroundAndExtent) {
+    const QRgb Grey = qRgb(128, 128, 128);
+    TSurface S(200, 60, Grey);
+    S.DC.SelectObject(Font(-20));
+    S.DC.SetTextColor(0xFF0000);  // blue
+    S.DC.TextOut(10, 10, "Map");
+    int W = 0, H = 0;
+    S.DC.GetTextExtentPoint("Map", W, H);
+    S.End();
+    // The opaque background box is exactly the text extent.
+    int WhiteCount = 0, Blue = 0, Other = 0;
+    for (int y = 0; y < S.Image.height(); ++y)
+        for (int x = 0; x < S.Image.width(); ++x) {
+            const QColor P(S.Image.pixel(x, y));
+            const bool Inside = QRect(10, 10, W, H).contains(x, y);
+            if (!Inside) {
+                ASSERT_EQ(P.rgb(), Grey) << x << "," << y;
+                continue;
+            }
+            if (P.rgb() == White) ++WhiteCount;
+            else if (P.blue() > 200 && P.blue() > P.red()) ++Blue;
+            else ++Other;
+        }
+    EXPECT_GT(WhiteCount, 0);
+    EXPECT_GT(Blue, 20);
+    EXPECT_GT(H, 18);
+    EXPECT_LT(H, 30);
+
+    // Transparent text leaves the background and stays within the extent.
+    TSurface T(200, 60, Grey);
+    T.DC.SelectObject(Font(-20));
+    T.DC.SetBkMode(BK_TRANSPARENT);
+    T.DC.TextOut(10, 10, "Map");
+    const QRect Ink = T.Ink(Grey);
+    EXPECT_TRUE(QRect(10, 10, W, H).adjusted(-1, 0, 1, 0).contains(Ink)) << Ink.x() << " " << Ink.width();
+    EXPECT_EQ(T.Px(10 + W - 1, 10), Grey);
+}
+
+TEST(DeviceContext, FontSizeWeightAndExtent) {
+    TSurface S;
+    int W20 = 0, H20 = 0, W40 = 0, H40 = 0, WBold = 0, HBold = 0, WCell = 0, HCell = 0, WEmpty = 0, HEmpty = 0;
+    S.DC.SelectObject(Font(-20));
+    S.DC.GetTextExtentPoint("Orvex", W20, H20);
+    S.DC.GetTextExtentPoint("", WEmpty, HEmpty);
+    S.DC.SelectObject(Font(-40));
+    S.DC.GetTextExtentPoint("Orvex", W40, H40);
+    S.DC.SelectObject(Font(-20, 0, 700));
+    S.DC.GetTextExtentPoint("Orvex", WBold, HBold);
+    S.DC.SelectObject(Font(30));  // positive: cell height
+    S.DC.GetTextExtentPoint("Orvex", WCell, HCell);
+    EXPECT_NEAR(W40, 2 * W20, 3);
+    EXPECT_NEAR(H40, 2 * H20, 3);
+    EXPECT_GT(WBold, W20);
+    EXPECT_NEAR(HCell, 30, 1);
+    EXPECT_EQ(WEmpty, 0);
+    EXPECT_EQ(HEmpty, H20);
+}
+
+TEST(DeviceContext, EscapementRotatesCounterClockwise) {
+    TSurface S(80, 120);
+    S.DC.SelectObject(Font(-16, 900));
+    S.DC.SetBkMode(BK_TRANSPARENT);
+    S.DC.TextOut(30, 100, "HHHHHH");
+    const QRect Ink = S.Ink();
+    ASSERT_FALSE(Ink.isNull());
+    // The text runs upwards from the reference point; its top faces left, so with
+    // TA_TOP the letters lie to the right of it.
+    EXPECT_GT(Ink.height(), 2 * Ink.width());
+    EXPECT_LE(Ink.bottom(), 100);
+    EXPECT_GE(Ink.left(), 30);
+    EXPECT_LE(Ink.left(), 36);
+}
+
+TEST(DeviceContext, DrawTextPlacesAndClips) {
+    TSurface C(200, 60);
+    C.DC.SelectObject(Font(-16));
+    C.DC.SetBkMode(BK_TRANSPARENT);
+    C.DC.DrawText("HH", 0, 0, 200, 60, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    QRect Ink = C.Ink();
+    EXPECT_NEAR(Ink.center().x(), 100, 2);
+    EXPECT_NEAR(Ink.center().y(), 30, 4);
+
+    TSurface R(200, 60);
+    R.DC.SelectObject(Font(-16));
+    R.DC.SetBkMode(BK_TRANSPARENT);
+    R.DC.DrawText("HH", 0, 0, 150, 60, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE);
+    Ink = R.Ink();
+    EXPECT_LT(Ink.right(), 150);
+    EXPECT_GT(Ink.right(), 140);
+    EXPECT_GT(Ink.bottom(), 45);
+
+    // Text wider than the rectangle is cut at its edge unless DT_NOCLIP.
+    for (unsigned NoClip : {0u, DT_NOCLIP}) {
+        TSurface L(200, 40);
+        L.DC.SelectObject(Font(-16));
+        L.DC.SetBkMode(BK_TRANSPARENT);
+        L.DC.DrawText("HHHHHHHHHH", 10, 5, 40, 35, DT_LEFT | DT_SINGLELINE | NoClip);
+        Ink = L.Ink();
+        EXPECT_GE(Ink.left(), 10);
+        if (NoClip) EXPECT_GT(Ink.right(), 60);
+        else EXPECT_LT(Ink.right(), 40);
+    }
+}
+
+TEST(DeviceContext, TextEncodingAtTheQtBoundary) {
+    const std::string Utf8 = "Gr\xC3\xBC\xC3\x9F" "e";  // "Grüße"
+    EXPECT_EQ(ToQString(Utf8), QString::fromUtf8("Grüße"));
+    // Fits Latin-1, so it comes back as Latin-1 bytes.
+    EXPECT_EQ(FromQString(ToQString(Utf8)), "Gr\xFC\xDF" "e");
+
+    const std::string Latin1 = "\xE9t\xE9 \xB0";  // not valid UTF-8
+    EXPECT_EQ(ToQString(Latin1), QString::fromUtf8("été °"));
+    EXPECT_EQ(FromQString(ToQString(Latin1)), Latin1);
+
+    const QString Greek = QString::fromUtf8("Ωμέγα €");
+    EXPECT_EQ(FromQString(Greek), Greek.toUtf8().toStdString());
+    EXPECT_EQ(ToQString(FromQString(Greek)), Greek);
+
+    EXPECT_EQ(ToQString("\xC3"), QString::fromLatin1("\xC3"));  // truncated sequence
+    EXPECT_EQ(ToQString("\xED\xA0\x80"), QString::fromLatin1("\xED\xA0\x80"));  // encoded surrogate
+    const std::string WithNul("a\0b", 3);
+    EXPECT_EQ(FromQString(ToQString(WithNul)), WithNul);
+    EXPECT_EQ(FromQString(ToQString("plain ASCII")), "plain ASCII");
+    EXPECT_EQ(FromQString(QString()), "");
+    EXPECT_EQ(ToQString("\xEF\xBB\xBFx").size(), 2);  // the mark is kept
+}
+
+TEST(DeviceContext, FarOffCoordinates) {
+    // Zoomed-in maps hand over points far outside the surface.
+    for (int Far : {100000, 10000000, 1000000000}) {
+        TSurface S;
+        S.DC.SelectObject(GetStockObject(BLACK_BRUSH));
+        S.DC.SelectObject(GetStockObject(NULL_PEN));
+        const TPixelPoint Half[] = {{-Far, -Far}, {8, -Far}, {8, Far}, {-Far, Far}};
+        S.DC.Polygon(Half, 4);
+        EXPECT_EQ(S.Ink(), QRect(0, 0, 8, 16)) << Far;
+
+        TSurface L;
+        const TPixelPoint Line[] = {{-Far, 5}, {Far, 5}};
+        L.DC.Polyline(Line, 2);
+        EXPECT_EQ(L.Row(5), std::string(16, '#')) << Far;
+        EXPECT_EQ(L.Ink(), QRect(0, 5, 16, 1)) << Far;
+
+        TSurface W;
+        W.DC.SelectObject(CreatePen(PS_SOLID, 4, 0));
+        W.DC.Polyline(Line, 2);
+        EXPECT_EQ(W.Ink(), QRect(0, 3, 16, 4)) << Far;
+    }
+}
