@@ -5,7 +5,20 @@
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
+#include "model/OrvexStream.h"
+#include "styling/OrvexAttributes.h"
 #include "view/Orvex3.h"
+
+namespace {
+const std::vector<std::string> TitleAlignmentNames{"taNone",     "taCenter",       "taLeft",   "taRight",
+                                                   "taTopLeft",  "taTop",          "taTopRight",
+                                                   "taBottomLeft", "taBottom",     "taBottomRight"};
+
+TTitleAlignment CheckedTitleAlignment(int64_t V) {
+    if (V < taNone || V > taBottomRight) throw EOrvexException(Format("Invalid title alignment %lld", (long long)V));
+    return static_cast<TTitleAlignment>(V);
+}
+}  // namespace
 
 const TClassInfo& TOrvexPresenter::StaticClassInfo() {
     using P = TOrvexPresenter;
@@ -18,6 +31,14 @@ const TClassInfo& TOrvexPresenter::StaticClassInfo() {
                         [](P& p, int16_t v) { p.SetFeatureID(v); }),
             MakeProp<P>("Name", TPropKind::String, "String", [](const P& p) { return p.Name(); },
                         [](P& p, std::string v) { p.SetName(v); }),
+            MakeProp<P>("TitleFont", TPropKind::Class, "TOrvexFont", [](const P& p) { return p.TitleFont(); },
+                        nullptr),
+            MakeProp<P>(
+                "TitleAlignment", TPropKind::Enumeration, "TTitleAlignment",
+                [](const P& p) { return p.TitleAlignment(); },
+                [](P& p, int64_t v) { p.SetTitleAlignment(CheckedTitleAlignment(v)); }, TitleAlignmentNames),
+            MakeProp<P>("TitleOffset", TPropKind::Integer, "Smallint", [](const P& p) { return p.TitleOffset(); },
+                        [](P& p, int16_t v) { p.SetTitleOffset(v); }),
         }};
     return Info;
 }
@@ -25,6 +46,7 @@ const TClassInfo& TOrvexPresenter::StaticClassInfo() {
 const TClassInfo& TOrvexPresenter::ClassInfo() const { return StaticClassInfo(); }
 
 TOrvexPresenter::TOrvexPresenter(TOrvexLayer* Layer) : TOrvexPersistent(Layer) {
+    FTitleFont = TOrvexFont::Create(Layer);
     if (FLayer) {
         FView = FLayer->View();
         FLayer->Presenters().push_back(this);
@@ -32,6 +54,7 @@ TOrvexPresenter::TOrvexPresenter(TOrvexLayer* Layer) : TOrvexPersistent(Layer) {
 }
 
 TOrvexPresenter::~TOrvexPresenter() {
+    delete FTitleFont;
     if (FLayer) {
         auto& L = FLayer->Presenters();
         L.erase(std::remove(L.begin(), L.end(), this), L.end());
@@ -57,6 +80,19 @@ void TOrvexPresenter::InitNamed(int16_t FeatureID, const std::string& Name) {
         FName = Name;
     else
         FName = (Global ? "Global" : "") + ClassName().substr(1) + std::to_string(FFeatureID);
+    if (FView && FView->TitleFont()) FTitleFont->CopyFrom(FView->TitleFont());
+}
+
+std::vector<TOrvexAttribute*> TOrvexPresenter::OwnedAttributes() const { return {FTitleFont}; }
+
+void TOrvexPresenter::SetTitleAlignment(TTitleAlignment V) {
+    FTitleAlignment = V;
+    if (FView) FView->RequestRender();
+}
+
+void TOrvexPresenter::SetTitleOffset(int16_t V) {
+    FTitleOffset = V;
+    if (FView) FView->RequestRender();
 }
 
 void TOrvexPresenter::CopyFrom(const TPersistent* Source) {
@@ -64,7 +100,55 @@ void TOrvexPresenter::CopyFrom(const TPersistent* Source) {
     if (const auto* S = dynamic_cast<const TOrvexPresenter*>(Source)) {
         FName = S->FName;
         FFeatureID = S->FFeatureID;
+        SetTitleAlignment(S->FTitleAlignment);
+        FTitleFont->CopyFrom(S->FTitleFont);
     }
+}
+
+void TOrvexPresenter::SaveToStream(TOrvexStream& Stream) {
+    Stream.WriteInt32(FFeatureID);
+    Stream.WriteShortString(FName);
+    Stream.WriteUInt8(FTitleAlignment);
+    FTitleFont->SaveToStream(Stream);
+}
+
+void TOrvexPresenter::LoadFromStream(TOrvexStream& Stream) {
+    // Only the low 16 bits of the stored number are kept.
+    const auto ID = static_cast<int16_t>(Stream.ReadInt32());
+    std::string Name = Stream.ReadShortString();
+    const TTitleAlignment Alignment = CheckedTitleAlignment(Stream.ReadUInt8());
+    FFeatureID = ID;
+    FName = std::move(Name);
+    FTitleAlignment = Alignment;
+    FTitleFont->LoadFromStream(Stream);
+}
+
+void TOrvexPresenter::MoveToLayer(TOrvexLayer* Layer) {
+    if (!Layer) {
+        Delete();
+        return;
+    }
+    if (FLayer && FLayer->IsGlobalLayer()) return;
+    if (Layer == FLayer) return;
+    if (!Layer->IsGlobalLayer() && FLayer) {
+        TOrvexLayer* Global = FView ? FView->GlobalLayer() : nullptr;
+        TOrvexPresenter* Replacement = nullptr;
+        if (Global) {
+            Replacement = Global->FindPresenter(FName, FFeatureID);
+            if (!Replacement) Replacement = Global->FindPresenter("", GlobalFallbackID());
+        }
+        for (TOrvexObject* O : FLayer->Objects())
+            if (O->Presenter() == this) O->SetPresenter(Replacement);
+    }
+    if (FLayer) {
+        auto& L = FLayer->Presenters();
+        L.erase(std::remove(L.begin(), L.end(), this), L.end());
+    }
+    Layer->Presenters().push_back(this);
+    FLayer = Layer;
+    FView = Layer->View();
+    for (TOrvexAttribute* A : OwnedAttributes())
+        if (A) A->MoveToLayer(Layer);
 }
 
 void TOrvexPresenter::Delete() {

@@ -3,17 +3,34 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "foundation/OXUtils.h"
 #include "model/OrvexPersistent.h"
 
 class TOrvex3;
 class TOrvexObject;
+class TOrvexAttribute;
+class TOrvexFont;
+
+// Where titles are placed relative to their anchor; taNone draws none.
+enum TTitleAlignment : uint8_t {
+    taNone,
+    taCenter,
+    taLeft,
+    taRight,
+    taTopLeft,
+    taTop,
+    taTopRight,
+    taBottomLeft,
+    taBottom,
+    taBottomRight
+};
 
 class TOrvexPresenter : public TOrvexPersistent {
     ORVEX_CLASS_INFO
 public:
-    // Leaves the owning layer's presenter list.
+    // Frees the title font and leaves the owning layer's presenter list.
     ~TOrvexPresenter() override;
 
     TOrvex3* View() const { return FView; }
@@ -26,7 +43,16 @@ public:
     // Position in the owning layer's presenter list (-1 without a layer).
     int32_t Index() const;
 
+    TOrvexFont* TitleFont() const { return FTitleFont; }
+    TTitleAlignment TitleAlignment() const { return FTitleAlignment; }
+    void SetTitleAlignment(TTitleAlignment V);
+    // Distance of titles from their anchor in TitleFont's unit; never stored or copied.
+    int16_t TitleOffset() const { return FTitleOffset; }
+    void SetTitleOffset(int16_t V);
+
     void CopyFrom(const TPersistent* Source) override;
+    void SaveToStream(TOrvexStream& Stream) override;
+    void LoadFromStream(TOrvexStream& Stream) override;
 
     // Clears every reference to this presenter in the view's layers, then destroys it.
     virtual void Delete();
@@ -37,23 +63,41 @@ public:
     virtual void Render(TOrvexObject& Obj) = 0;
     virtual bool Accepts(const TOrvexObject& Obj) const;
 
+    // Null: Delete. Into the global layer the objects keep the presenter; into another
+    // layer the objects of the current layer switch to a global replacement first.
+    // A presenter of the global layer stays there.
+    void MoveToLayer(TOrvexLayer* Layer);
+
     // The constructor used wherever new presenters are made: numbers and names the
     // presenter when FeatureID is 0 or Name is empty.
     template <class T>
     static T* CreateNamed(TOrvexLayer* Layer, int16_t FeatureID, const std::string& Name) {
-        T* P = new T(Layer);
-        P->InitNamed(FeatureID, Name);
+        T* P = T::Create(Layer);
+        try {
+            P->InitNamed(FeatureID, Name);
+        } catch (...) {
+            delete P;
+            throw;
+        }
         return P;
     }
 
 protected:
-    // Appends the presenter to Layer's presenter list.
+    // Appends the presenter to Layer's presenter list and makes its title font.
     explicit TOrvexPresenter(TOrvexLayer* Layer);
     void InitNamed(int16_t FeatureID, const std::string& Name);
+    // The attributes the presenter owns; they follow it into another layer.
+    virtual std::vector<TOrvexAttribute*> OwnedAttributes() const;
+    // The global presenter that stands in for this class when no global presenter has
+    // this one's name and number (0: the first).
+    virtual int16_t GlobalFallbackID() const { return 0; }
 
 private:
     TOrvex3* FView = nullptr;
     std::string FName;
     int16_t FFeatureID = 0;
     uint8_t FInUse = 0;
+    TOrvexFont* FTitleFont = nullptr;
+    TTitleAlignment FTitleAlignment = taNone;
+    int16_t FTitleOffset = 0;
 };
