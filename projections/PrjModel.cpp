@@ -1,11 +1,86 @@
 #include "projections/PrjModel.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "model/OrvexObject.h"
+#include "view/Orvex3.h"
+#include "view/OrvexCanvas.h"
+
+static_assert(MaxChainEntries == PointBufferSize - 1);
+
+namespace {
+constexpr int32_t Step15 = 15 * OrvexUnits::PerDegree;
+constexpr int32_t Lat89 = 89 * OrvexUnits::PerDegree;
+constexpr int32_t Lat85 = 85 * OrvexUnits::PerDegree;
+constexpr int32_t Step10 = 10 * OrvexUnits::PerDegree;
+
+// No projection writes this pair (pixels stay within PixelLimit), so an entry that still
+// holds it after a call was not written.
+constexpr TPixelPoint Unwritten{std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min()};
+
+int32_t ClampToInt32(int64_t Value) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(Value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+}  // namespace
+
 const TClassInfo& TPrjModel::StaticClassInfo() {
-    static const TClassInfo Info{"TPrjModel", &TPersistent::StaticClassInfo(), {}, {}};
+    using P = TPrjModel;
+    auto Parameter = [](const char* Name, int32_t Index, int32_t (P::*Getter)() const) {
+        return MakeProp<P>(
+            Name, TPropKind::Integer, "Integer", [Getter](const P& p) { return (p.*Getter)(); },
+            [Index](P& p, int32_t v) { p.SetParameter(Index, v); });
+    };
+    static const TClassInfo Info{
+        "TPrjModel",
+        &TPersistent::StaticClassInfo(),
+        {},
+        {
+            MakeProp<P>("ScaleFactor", TPropKind::Float, "Extended", [](const P& p) { return p.ScaleFactor(); },
+                        [](P& p, long double v) { p.ApplyScaleFactor(v); }),
+            MakeProp<P>("XOrigin", TPropKind::Integer, "Integer", [](const P& p) { return p.XOrigin(); },
+                        [](P& p, int32_t v) { p.SetXOrigin(v); }),
+            MakeProp<P>("YOrigin", TPropKind::Integer, "Integer", [](const P& p) { return p.YOrigin(); },
+                        [](P& p, int32_t v) { p.SetYOrigin(v); }),
+            MakeProp<P>("XAxisChanges", TPropKind::Enumeration, "TXAxisChanges",
+                        [](const P& p) { return p.XAxisChanges(); },
+                        [](P& p, TXAxisChanges v) { p.SetXAxisChanges(v); }, {"xaYOrigin", "xaCentralParallel"}),
+            MakeProp<P>("YAxisChanges", TPropKind::Enumeration, "TYAxisChanges",
+                        [](const P& p) { return p.YAxisChanges(); },
+                        [](P& p, TYAxisChanges v) { p.SetYAxisChanges(v); }, {"yaXOrigin", "yaCentralMeridian"}),
+            Parameter("XRotation", 0, &P::XRotation),
+            Parameter("YRotation", 1, &P::YRotation),
+            Parameter("ZRotation", 2, &P::ZRotation),
+            Parameter("CentralMeridian", 3, &P::CentralMeridian),
+            Parameter("CentralParallel", 6, &P::CentralParallel),
+            Parameter("FirstParallel", 4, &P::FirstParallel),
+            Parameter("SecondParallel", 5, &P::SecondParallel),
+        }};
     return Info;
 }
 
 const TClassInfo& TPrjModel::ClassInfo() const { return StaticClassInfo(); }
+
+TPrjModel::TPrjModel(TOrvex3* View) : TPrjModel(View, TPrjExtents{}) {}
+
+TPrjModel::TPrjModel(TOrvex3* View, const TPrjExtents& Extents) : FView(View), FExtents(Extents) {
+    const int32_t W = SurfaceWidth(), H = SurfaceHeight();
+    const long double LatSpan = std::llabs(int64_t(FExtents.MaxLatitude) - FExtents.MinLatitude);
+    const long double LonSpan = std::llabs(int64_t(FExtents.MaxLongitude) - FExtents.MinLongitude);
+    FScaleFactor = MinReal(H / LatSpan, W / LonSpan);
+    FXOrigin = W / 2;
+    FYOrigin = H / 2;
+}
+
+void TPrjModel::SetXAxisChanges(TXAxisChanges Value) {
+    if (Value <= xaCentralParallel) FXAxisChanges = Value;
+}
+
+void TPrjModel::SetYAxisChanges(TYAxisChanges Value) {
+    if (Value <= yaCentralMeridian) FYAxisChanges = Value;
+}
 
 void TPrjModel::SetParameter(int32_t Index, int32_t Value) {
     switch (Index) {
@@ -20,13 +95,172 @@ void TPrjModel::SetParameter(int32_t Index, int32_t Value) {
     }
 }
 
-// The base places nothing; each projection supplies the geometry.
-bool TPrjModel::IsExtentVisible(const TExtent&, TOrvexObject*, uint8_t&) { return false; }
+int32_t TPrjModel::SurfaceWidth() const {
+    return FView && FView->Canvas() ? FView->Canvas()->Width() : 150;
+}
+
+int32_t TPrjModel::SurfaceHeight() const {
+    return FView && FView->Canvas() ? FView->Canvas()->Height() : 150;
+}
+
+void TPrjModel::RefreshView() {
+    // A scroll by nothing refreshes the scroll bars and requests a render.
+    if (FView) FView->ScrollBy(0, 0);
+}
+
+bool TPrjModel::StorePixel(int32_t Index, long double OffsetX, long double OffsetY) const {
+    if (!PointBuffer || Index < 0 || Index >= PointBufferSize) return false;
+    long double X = FXOrigin + std::nearbyint(OffsetX);
+    long double Y = FYOrigin + std::nearbyint(OffsetY);
+    if (!std::isfinite(X) || !std::isfinite(Y)) return false;
+    if (std::fabs(X) > PixelLimit || std::fabs(Y) > PixelLimit) {
+        // Pulled in along its direction from the surface centre: lines to the point still
+        // leave the surface where they did, to well below a pixel.
+        const long double CX = SurfaceWidth() / 2, CY = SurfaceHeight() / 2;
+        const long double DX = X - CX, DY = Y - CY;
+        const long double F = (PixelLimit - std::max(std::fabs(CX), std::fabs(CY))) /
+                              std::max(std::fabs(DX), std::fabs(DY));
+        X = std::nearbyint(CX + DX * F);
+        Y = std::nearbyint(CY + DY * F);
+    }
+    PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(X), static_cast<int32_t>(Y)};
+    return true;
+}
 
 bool TPrjModel::LLToXY(int32_t Longitude, int32_t Latitude, int32_t Index) {
-    return PointToXY(TPoint3D{Longitude, Latitude, 0}, Index);
+    return PointToXY(TPoint3D{NormalizeLongitude(Longitude), Latitude, 0}, Index);
 }
 
 bool TPrjModel::PointToXY(const TPoint3D&, int32_t) { return false; }
 
 bool TPrjModel::XYToLL(int32_t, int32_t, int32_t) { return false; }
+
+bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t North, uint8_t& ClipCode,
+                           int32_t& Samples, int32_t& Visible) {
+    // Only entries the projection wrote count, packed from index 0: an unplaced sample
+    // must not leave an old position in the bounding box. A hidden point the projection
+    // still wrote (the far side of the sphere) does count, so that the far-side pass
+    // finds objects that lie wholly behind the horizon.
+    int32_t Written = 0;
+    auto Sample = [&](int64_t Longitude, int64_t Latitude) {
+        // +180 degrees normalises to the west edge of a flat map; a unit short of it the
+        // sample stays on the east side, where the sphere cannot tell the difference.
+        if (Longitude == OrvexUnits::Deg180) Longitude = OrvexUnits::Deg180 - 1;
+        PointBuffer[Written] = Unwritten;
+        ++Samples;
+        if (LLToXY(NormalizeLongitude(ClampToInt32(Longitude)), ClampToInt32(Latitude), Written)) ++Visible;
+        if (!(PointBuffer[Written] == Unwritten)) ++Written;
+    };
+    Sample(West, South);
+    Sample(West, North);
+    Sample(East, North);
+    Sample(East, South);
+    for (int64_t L = West + Step15; L < East; L += Step15) {
+        Sample(L, South);
+        Sample(L, North);
+    }
+    for (int64_t B = South + Step15; B < North; B += Step15) {
+        Sample(West, B);
+        Sample(East, B);
+    }
+    return FView->ComputeClipCode(Written, ClipCode);
+}
+
+bool TPrjModel::IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode) {
+    if (!FView || !PointBuffer) return false;
+    const int64_t Left = Extent.Left, Bottom = Extent.Bottom;
+    const int64_t Right = Left + Extent.Width, Top = Bottom + Extent.Height;
+    if (Obj) {
+        if (NormalizeLongitude(Left - FCentralMeridian) + int64_t(Extent.Width) > OrvexUnits::Deg180)
+            Obj->IncludeState(osWrapsMeridian);
+        else
+            Obj->ExcludeState(osWrapsMeridian);
+    }
+    // The side bits sum over both halves of a split extent.
+    int32_t Samples = 0, Visible = 0;
+    bool Result;
+    if (Right <= OrvexUnits::Deg180) {
+        Result = SampleTest(Left, Bottom, Right, Top, ClipCode, Samples, Visible);
+    } else {
+        Result = SampleTest(Left, Bottom, OrvexUnits::Deg180, Top, ClipCode, Samples, Visible) ||
+                 SampleTest(-OrvexUnits::Deg180, Bottom, Right - OrvexUnits::Deg360, Top, ClipCode, Samples, Visible);
+    }
+    if (!Obj) return Visible > 0 && Result;
+    if (Visible != Samples) Obj->IncludeState(osBackSide);
+    if (Visible > 0) Obj->IncludeState(osFrontSide);
+    return Result;
+}
+
+int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
+    const int32_t Count = Obj ? Obj->GetPointCount() : 0;
+    if (!PointBuffer || Resume < 0 || Resume >= Count) {
+        Resume = -1;
+        return 0;
+    }
+    int64_t LastX = std::numeric_limits<int32_t>::max(), LastY = std::numeric_limits<int32_t>::max();
+    int32_t N = 0, LastKept = Resume;
+    for (int32_t I = Resume; I < Count; ++I) {
+        // With the buffer full the spare last entry takes the candidate: only a point that
+        // would be kept ends the piece.
+        if (!PointToXY(Obj->GetPoint(I), N)) continue;
+        const TPixelPoint& P = PointBuffer[N];
+        if (std::llabs(P.X - LastX) > 1 || std::llabs(P.Y - LastY) > 1) {
+            if (N == MaxChainEntries) {
+                Resume = LastKept;
+                return N;
+            }
+            LastX = P.X;
+            LastY = P.Y;
+            LastKept = I;
+            ++N;
+        }
+    }
+    Resume = -1;
+    return N;
+}
+
+void TPrjModel::PaintBackground() {
+    if (!FView || !FView->Canvas() || !PointBuffer) return;
+    const int32_t Saved = FCentralMeridian;
+    FCentralMeridian = 0;
+    const TPrjExtents& E = FExtents;
+    int32_t N = 0;
+    auto Place = [&](int64_t Longitude, int64_t Latitude) {
+        if (LLToXY(ClampToInt32(Longitude), ClampToInt32(Latitude), N)) ++N;
+    };
+    for (int64_t I = 0; I <= 35; ++I) Place(E.MinLongitude + I * Step10, E.MinLatitude);
+    for (int64_t I = 0; I <= 17; ++I) Place(int64_t(E.MaxLongitude) - 1, E.MinLatitude + I * Step10);
+    for (int64_t I = 0; I <= 35; ++I) Place(E.MaxLongitude - I * Step10 - 1, E.MaxLatitude);
+    for (int64_t I = 0; I <= 17; ++I) Place(E.MinLongitude, E.MaxLatitude - I * Step10);
+    FCentralMeridian = Saved;
+    FView->Canvas()->PolygonBuffer(N, 255);
+}
+
+void TPrjModel::PaintGraticule() {
+    if (!FView) return;
+    if (FView->LongitudeStep() > 0) {
+        const int64_t Step = int64_t(FView->LongitudeStep()) * OrvexUnits::PerDegree;
+        const int32_t Steps = std::max(2, FMeridianSteps);
+        for (int64_t L = -OrvexUnits::Deg180; L < OrvexUnits::Deg180; L += Step) {
+            const int32_t Lon = static_cast<int32_t>(L);
+            DrawLine(TPoint3D{Lon, -Lat89, 0}, TPoint3D{Lon, Lat89, 0}, Steps);
+        }
+    }
+    if (FView->LatitudeStep() > 0) {
+        const int64_t Step = int64_t(FView->LatitudeStep()) * OrvexUnits::PerDegree;
+        const int32_t Steps = std::max(2, FParallelSteps);
+        constexpr int32_t East = OrvexUnits::Deg180 - 1;
+        for (int64_t B64 = 0; B64 < Lat85; B64 += Step) {
+            const int32_t B = static_cast<int32_t>(B64);
+            // Each parallel in two halves, so that no piece spans 180 degrees or more.
+            DrawLine(TPoint3D{East, B, 0}, TPoint3D{0, B, 0}, Steps);
+            DrawLine(TPoint3D{0, B, 0}, TPoint3D{-East, B, 0}, Steps);
+            DrawLine(TPoint3D{East, -B, 0}, TPoint3D{0, -B, 0}, Steps);
+            DrawLine(TPoint3D{0, -B, 0}, TPoint3D{-East, -B, 0}, Steps);
+        }
+    }
+}
+
+void TPrjModel::DrawLine(const TPoint3D& From, const TPoint3D& To, int32_t Steps) {
+    FView->PaintLineLL(From, To, Steps);
+}

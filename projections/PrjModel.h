@@ -1,5 +1,14 @@
 #pragma once
-// The base of the view's map projections: geographic points to surface pixels and back.
+// The base of the view's map projections: geographic points to surface pixels and back,
+// extent visibility, chain projection, the mapped area's outline and the graticule.
+//
+// Construction: a projection is complete when its constructor returns, so the view can
+// write `SetProjectionModel(new TSphericalPrj(this))` (or use the classes' Create). The
+// base constructor fits ScaleFactor to the surface with a plain store, because a virtual
+// call from a base constructor never reaches the subclass; every class that derives
+// state from the scale (the sphere's matrices) derives it at the end of its own
+// constructor. Constructors do not call back into the view beyond reading its surface
+// size, so the view may create its projection while it is itself being constructed.
 
 #include <cstdint>
 
@@ -17,40 +26,127 @@ struct TPrjExtents {
     int32_t MinLatitude = -OrvexUnits::Deg90;
     int32_t MaxLongitude = OrvexUnits::Deg180;
     int32_t MaxLatitude = OrvexUnits::Deg90;
+
+    friend bool operator==(const TPrjExtents&, const TPrjExtents&) = default;
 };
+
+// Bits of TPrjModel::Flags().
+constexpr uint8_t pfSeamless = 0x01;        // no seam at the antimeridian: chains are never split
+constexpr uint8_t pfTextureCapable = 0x02;  // can paint the view's texture as its background
+
+// Most entries one ProjectChain call writes into PointBuffer. The buffer holds one more,
+// which the canvas's clipper needs for the closing entry it appends.
+constexpr int32_t MaxChainEntries = 65536;
+
+// Pixel positions written by the projections stay within +-PixelLimit, so that the
+// clipper's 64-bit products of coordinate differences cannot overflow.
+constexpr int32_t PixelLimit = 1073741823;
 
 class TPrjModel : public TPersistent {
     ORVEX_CLASS_INFO
 public:
-    explicit TPrjModel(TOrvex3* View) : FView(View) {}
+    // A projection over the whole earth (360 by 180 degrees), fitted to View's surface.
+    explicit TPrjModel(TOrvex3* View);
 
     TOrvex3* View() const { return FView; }
     long double ScaleFactor() const { return FScaleFactor; }
     int32_t XOrigin() const { return FXOrigin; }
+    void SetXOrigin(int32_t Value) { FXOrigin = Value; }
     int32_t YOrigin() const { return FYOrigin; }
+    void SetYOrigin(int32_t Value) { FYOrigin = Value; }
+    int32_t XRotation() const { return FXRotation; }
+    int32_t YRotation() const { return FYRotation; }
+    int32_t ZRotation() const { return FZRotation; }
+    int32_t CentralMeridian() const { return FCentralMeridian; }
+    int32_t CentralParallel() const { return FCentralParallel; }
+    int32_t FirstParallel() const { return FFirstParallel; }
+    int32_t SecondParallel() const { return FSecondParallel; }
+    TXAxisChanges XAxisChanges() const { return FXAxisChanges; }
+    void SetXAxisChanges(TXAxisChanges Value);
+    TYAxisChanges YAxisChanges() const { return FYAxisChanges; }
+    void SetYAxisChanges(TYAxisChanges Value);
+    const TPrjExtents& Extents() const { return FExtents; }
+    int32_t MeridianSteps() const { return FMeridianSteps; }
+    void SetMeridianSteps(int32_t Value) { FMeridianSteps = Value; }
+    int32_t ParallelSteps() const { return FParallelSteps; }
+    void SetParallelSteps(int32_t Value) { FParallelSteps = Value; }
+    uint8_t Flags() const { return FFlags; }
+    bool Seamless() const { return (FFlags & pfSeamless) != 0; }
+    bool TextureCapable() const { return (FFlags & pfTextureCapable) != 0; }
 
+    // 0 XRotation, 1 YRotation, 2 ZRotation, 3 CentralMeridian, 4 FirstParallel,
+    // 5 SecondParallel, 6 CentralParallel; other indexes store nothing.
     virtual void SetParameter(int32_t Index, int32_t Value);
     virtual void ApplyScaleFactor(long double Value) { FScaleFactor = Value; }
-    // Whether the extent can be seen; sets the object's side bits and ClipCode.
+
+    // Whether the extent (which may run east past 180 degrees) reaches the surface; writes
+    // ClipCode and, with an object, its osWrapsMeridian, osBackSide and osFrontSide bits.
     virtual bool IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode);
-    // Projects into PointBuffer[Index]; false when the point is not placed.
+
+    // Projects the object's chain into PointBuffer from index 0, thinned to points at
+    // least a pixel apart, and returns the number of entries written. A call writes at
+    // most MaxChainEntries entries. Resume is the chain position to start at (0 at first);
+    // on return it is -1 when the chain was projected to its end, otherwise the position
+    // to pass to the next call. The next piece then starts with the last entry of this
+    // one, so drawing the pieces one after the other gives one unbroken line. Positions
+    // are meaningful only to the projection and only while the object and the view stay
+    // unchanged.
+    virtual int32_t ProjectChain(TOrvexObject* Obj, int32_t& Resume);
+    // The first piece of the chain (all of it unless it needs more than MaxChainEntries).
+    int32_t ProjectChain(TOrvexObject* Obj) {
+        int32_t Resume = 0;
+        return ProjectChain(Obj, Resume);
+    }
+
+    // Projects (normalised longitude, latitude, height 0) into PointBuffer[Index].
     virtual bool LLToXY(int32_t Longitude, int32_t Latitude, int32_t Index);
+    // Projects into PointBuffer[Index]; true when the point is placed and visible. The
+    // base places nothing.
     virtual bool PointToXY(const TPoint3D& Point, int32_t Index);
+    // Writes (longitude, latitude) of the pixel into PointBuffer[Index]; true when the
+    // pixel hits the mapped area. The base maps nothing.
     virtual bool XYToLL(int32_t X, int32_t Y, int32_t Index);
 
+    // Draws with the pen and brush the view has selected.
+    virtual void PaintBackground();
+    void PaintGraticule();
+
 protected:
-    int32_t FXOrigin = 75;
-    int32_t FYOrigin = 75;
-    long double FScaleFactor = 1e-6L;
-    int32_t FXRotation = 126900000;
+    // Stores Extents before fitting the scale to them.
+    TPrjModel(TOrvex3* View, const TPrjExtents& Extents);
+
+    // The graticule's line renderer; the view's PaintLineLL.
+    virtual void DrawLine(const TPoint3D& From, const TPoint3D& To, int32_t Steps);
+
+    // PointBuffer[Index] := origin + rounded offsets. False (nothing written) when the
+    // position is not finite or Index lies outside the buffer; a position beyond
+    // PixelLimit is pulled towards the surface centre along its own direction.
+    bool StorePixel(int32_t Index, long double OffsetX, long double OffsetY) const;
+    // After a change of parameters that moves the map: scroll bars and a new render.
+    void RefreshView();
+    int32_t SurfaceWidth() const;
+    int32_t SurfaceHeight() const;
+
+    int32_t FXOrigin = 0;
+    int32_t FYOrigin = 0;
+    long double FScaleFactor = 0;
+    int32_t FXRotation = 126900000;  // 23.5 degrees
     int32_t FYRotation = 0;
     int32_t FZRotation = 0;
     TYAxisChanges FYAxisChanges = yaCentralMeridian;
     TXAxisChanges FXAxisChanges = xaYOrigin;
     TOrvex3* FView;
     TPrjExtents FExtents;
+    int32_t FMeridianSteps = 72;
+    int32_t FParallelSteps = 144;
     int32_t FCentralMeridian = 0;
     int32_t FCentralParallel = 0;
     int32_t FFirstParallel = 0;
     int32_t FSecondParallel = 0;
+    uint8_t FFlags = 0;
+
+private:
+    // Samples the rectangle; adds to the sample counts of the extent test.
+    bool SampleTest(int64_t West, int64_t South, int64_t East, int64_t North, uint8_t& ClipCode, int32_t& Samples,
+                    int32_t& Visible);
 };

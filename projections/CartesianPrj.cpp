@@ -1,0 +1,109 @@
+#include "projections/CartesianPrj.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "view/OrvexCanvas.h"
+
+namespace {
+constexpr TPrjExtents CartesianExtents{-OrvexUnits::Deg180, -OrvexUnits::Deg90, OrvexUnits::Deg180,
+                                       OrvexUnits::Deg90};
+constexpr int32_t CentralParallelLimit = OrvexUnits::Deg90 - 1;
+
+int64_t Wrap(int64_t Longitude) {
+    if (Longitude >= OrvexUnits::Deg180) return Longitude - OrvexUnits::Deg360;
+    if (Longitude < -OrvexUnits::Deg180) return Longitude + OrvexUnits::Deg360;
+    return Longitude;
+}
+
+int32_t Clamp32(int64_t Value) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(Value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+// A pixel origin moved by Offset, kept within the integer range.
+int32_t MovedOrigin(int32_t Origin, long double Offset) {
+    const long double R = Origin + std::nearbyint(Offset);
+    if (!(R == R)) return Origin;
+    return static_cast<int32_t>(std::clamp<long double>(R, std::numeric_limits<int32_t>::min(),
+                                                        std::numeric_limits<int32_t>::max()));
+}
+}  // namespace
+
+const TClassInfo& TCartesianPrj::StaticClassInfo() {
+    static const TClassInfo Info{"TCartesianPrj", &TPrjModel::StaticClassInfo(), {}, {}};
+    return Info;
+}
+
+const TClassInfo& TCartesianPrj::ClassInfo() const { return StaticClassInfo(); }
+
+TCartesianPrj::TCartesianPrj(TOrvex3* View) : TCartesianPrj(View, CartesianExtents) {}
+
+TCartesianPrj::TCartesianPrj(TOrvex3* View, const TPrjExtents& Extents) : TPrjModel(View, Extents) {
+    FFlags = pfTextureCapable;
+}
+
+bool TCartesianPrj::InExtents(int64_t Longitude, int64_t Latitude) const {
+    return Longitude >= FExtents.MinLongitude && Longitude <= FExtents.MaxLongitude &&
+           Latitude >= FExtents.MinLatitude && Latitude <= FExtents.MaxLatitude;
+}
+
+long double TCartesianPrj::XOffset(int32_t Longitude) const {
+    return NormalizeLongitude(int64_t(Longitude) - FCentralMeridian) * FScaleFactor;
+}
+
+bool TCartesianPrj::LongitudeAt(long double Offset, int64_t& Longitude) const {
+    const long double R = std::nearbyint(Offset);
+    if (!(std::fabs(R) <= std::numeric_limits<int32_t>::max())) return false;
+    Longitude = Wrap(static_cast<int64_t>(R) + FCentralMeridian);
+    return true;
+}
+
+void TCartesianPrj::SetParameter(int32_t Index, int32_t Value) {
+    if (Index == 0) {
+        if (FXAxisChanges == xaCentralParallel) {
+            if (FCentralParallel >= -CentralParallelLimit && FCentralParallel <= CentralParallelLimit)
+                FCentralParallel = NormalizeLongitude(int64_t(Value) + FCentralParallel - FXRotation);
+        } else {
+            // The origin follows the projected latitude change; when that lies beyond the
+            // extents, the pan is by the angle itself.
+            const int64_t Latitude = int64_t(FXRotation) - Value;
+            if (PointBuffer && LLToXY(FYRotation, Clamp32(Latitude), 0))
+                FYOrigin = PointBuffer[0].Y;
+            else
+                FYOrigin = MovedOrigin(FYOrigin, -Latitude * FScaleFactor);
+            RefreshView();
+        }
+    } else if (Index == 1) {
+        if (FYAxisChanges == yaCentralMeridian) {
+            FCentralMeridian = NormalizeLongitude(int64_t(Value) + FCentralMeridian - FYRotation);
+        } else {
+            const int32_t Longitude = NormalizeLongitude(Clamp32(Wrap(int64_t(FYRotation) - Value)));
+            if (PointBuffer && LLToXY(Longitude, Clamp32(-int64_t(FXRotation)), 0))
+                FXOrigin = PointBuffer[0].X;
+            else
+                FXOrigin = MovedOrigin(FXOrigin, Longitude * FScaleFactor);
+            RefreshView();
+        }
+    }
+    TPrjModel::SetParameter(Index, Value);
+}
+
+bool TCartesianPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
+    if (!InExtents(Point.X, Point.Y)) return false;
+    return StorePixel(Index, XOffset(Point.X), -(Point.Y * FScaleFactor));
+}
+
+bool TCartesianPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
+    if (!PointBuffer || Index < 0 || Index >= PointBufferSize) return false;
+    if (!(FScaleFactor > 0)) return false;
+    const long double R = 1 / FScaleFactor;
+    int64_t Longitude;
+    if (!LongitudeAt((static_cast<long double>(X) - FXOrigin) * R, Longitude)) return false;
+    const long double Latitude = -std::nearbyint((static_cast<long double>(Y) - FYOrigin) * R);
+    if (!(std::fabs(Latitude) <= std::numeric_limits<int32_t>::max())) return false;
+    if (!InExtents(Longitude, static_cast<int64_t>(Latitude))) return false;
+    PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(Longitude), static_cast<int32_t>(Latitude)};
+    return true;
+}

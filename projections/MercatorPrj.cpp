@@ -1,0 +1,44 @@
+#include "projections/MercatorPrj.h"
+
+#include <cmath>
+#include <limits>
+
+#include "view/OrvexCanvas.h"
+
+namespace {
+constexpr int32_t Lat89 = 89 * OrvexUnits::PerDegree;
+// OrvexUnits per radian.
+constexpr long double UnitsPerRadian = 309397209.37064453L;
+}  // namespace
+
+const TClassInfo& TMercatorPrj::StaticClassInfo() {
+    static const TClassInfo Info{"TMercatorPrj", &TCartesianPrj::StaticClassInfo(), {}, {}};
+    return Info;
+}
+
+const TClassInfo& TMercatorPrj::ClassInfo() const { return StaticClassInfo(); }
+
+TMercatorPrj::TMercatorPrj(TOrvex3* View) : TCartesianPrj(View) {
+    FExtents = TPrjExtents{-OrvexUnits::Deg180, -Lat89, OrvexUnits::Deg180, Lat89};
+}
+
+bool TMercatorPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
+    if (!InExtents(Point.X, Point.Y)) return false;
+    const long double A = Point.Y * RadiansPerOrvexUnit / 2 + OrvexPi / 4;
+    const long double Ordinate = std::log(std::sin(A) / std::cos(A)) * UnitsPerRadian;
+    return StorePixel(Index, XOffset(Point.X), -(Ordinate * FScaleFactor));
+}
+
+bool TMercatorPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
+    if (!PointBuffer || Index < 0 || Index >= PointBufferSize) return false;
+    if (!(FScaleFactor > 0)) return false;
+    int64_t Longitude;
+    if (!LongitudeAt((static_cast<long double>(X) - FXOrigin) / FScaleFactor, Longitude)) return false;
+    const long double T = (static_cast<long double>(Y) - FYOrigin) / FScaleFactor;
+    const long double Latitude =
+        std::nearbyint((2 * std::atan(std::exp(-T * RadiansPerOrvexUnit)) - OrvexPi / 2) * UnitsPerRadian);
+    if (!(std::fabs(Latitude) <= OrvexUnits::Deg90)) return false;
+    if (!InExtents(Longitude, static_cast<int64_t>(Latitude))) return false;
+    PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(Longitude), static_cast<int32_t>(Latitude)};
+    return true;
+}

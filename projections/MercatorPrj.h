@@ -1,0 +1,15 @@
+#pragma once
+// The conformal cylindrical projection, limited to 89 degrees of latitude.
+
+#include "projections/CartesianPrj.h"
+
+class TMercatorPrj : public TCartesianPrj {
+    ORVEX_CLASS_INFO
+public:
+    // The scale is fitted to the whole earth before the extents narrow to 89 degrees.
+    explicit TMercatorPrj(TOrvex3* View);
+    static TMercatorPrj* Create(TOrvex3* View) { return new TMercatorPrj(View); }
+
+    bool PointToXY(const TPoint3D& Point, int32_t Index) override;
+    bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
+};

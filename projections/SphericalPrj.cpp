@@ -1,0 +1,192 @@
+#include "projections/SphericalPrj.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+#include "foundation/PointList.h"
+#include "model/OrvexObject.h"
+#include "view/Orvex3.h"
+#include "view/OrvexCanvas.h"
+
+namespace {
+// OrvexUnits per radian.
+constexpr long double UnitsPerRadian = 309397209.37064453L;
+constexpr long double FourDegrees = 0.06981317007977318L;
+
+constexpr TPrjExtents SphereExtents{-EarthRadius, -EarthRadius, EarthRadius, EarthRadius};
+
+// Saturates instead of leaving the double range, which would be undefined.
+inline double Narrow(long double V) {
+    constexpr long double Max = std::numeric_limits<double>::max();
+    if (V > Max) return std::numeric_limits<double>::infinity();
+    if (V < -Max) return -std::numeric_limits<double>::infinity();
+    return static_cast<double>(V);
+}
+
+inline double Dot(const TPoint3D& V, const double* Row) {
+    return V.X * Row[0] + V.Y * Row[1] + V.Z * Row[2];
+}
+}  // namespace
+
+const TClassInfo& TSphericalPrj::StaticClassInfo() {
+    static const TClassInfo Info{"TSphericalPrj", &TPrjModel::StaticClassInfo(), {}, {}};
+    return Info;
+}
+
+const TClassInfo& TSphericalPrj::ClassInfo() const { return StaticClassInfo(); }
+
+TSphericalPrj::TSphericalPrj(TOrvex3* View) : TPrjModel(View, SphereExtents) {
+    FFlags = pfSeamless | pfTextureCapable;
+    FMeridianSteps = 36;
+    FParallelSteps = 72;
+    // The base fitted the scale with a plain store. No refresh: the view is not showing
+    // this projection yet and may itself be under construction.
+    Rebuild();
+}
+
+void TSphericalPrj::ApplyScaleFactor(long double Value) {
+    FScaleFactor = Value;
+    Rebuild();
+    RefreshView();
+}
+
+void TSphericalPrj::Rebuild() {
+    const long double S = FScaleFactor;
+    FDiscRadius = S * EarthRadius;
+    FDiscRadiusSquared = FDiscRadius * FDiscRadius;
+    TMatrix3 M;
+    QuaternionToMatrix(AnglesToQuaternion(FXRotation, FYRotation, FZRotation), M);
+    TransposeMatrix(M, FInverseMatrix);
+    ScaleMatrix(FInverseMatrix, Narrow(1 / S));
+    std::copy(std::begin(M), std::end(M), std::begin(FForwardMatrix));
+    ScaleMatrix(FForwardMatrix, Narrow(S));
+}
+
+void TSphericalPrj::SetParameter(int32_t Index, int32_t Value) {
+    if (Index == 0)
+        Value = std::clamp(Value, -OrvexUnits::Deg90, OrvexUnits::Deg90);
+    else if (Index == 1 || Index == 2)
+        Value = NormalizeLongitude(Value);
+    TPrjModel::SetParameter(Index, Value);
+    ApplyScaleFactor(FScaleFactor);
+}
+
+bool TSphericalPrj::Hidden(double Depth) const {
+    // Negative depth faces the viewer; the horizon itself counts as the near side.
+    const bool BackSide = FView && FView->BackSidePass;
+    return BackSide ? !(Depth > 0) : Depth > 0;
+}
+
+bool TSphericalPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
+    const TPoint3D V = PointTo3D(Point);
+    const double SX = Dot(V, &FForwardMatrix[0]);
+    const double SY = Dot(V, &FForwardMatrix[3]);
+    if (!StorePixel(Index, SX, SY)) return false;
+    return !Hidden(Dot(V, &FForwardMatrix[6]));
+}
+
+bool TSphericalPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
+    if (!PointBuffer || Index < 0 || Index >= PointBufferSize) return false;
+    const long double DX = static_cast<long double>(X) - FXOrigin;
+    const long double DY = static_cast<long double>(Y) - FYOrigin;
+    const long double Q = FDiscRadiusSquared - DX * DX - DY * DY;
+    if (!(Q >= 0)) return false;
+    const long double DZ = -std::sqrt(Q);
+    const double* I = FInverseMatrix;
+    const long double VX = I[0] * DX + I[1] * DY + I[2] * DZ;
+    const long double VY = I[3] * DX + I[4] * DY + I[5] * DZ;
+    const long double VZ = I[6] * DX + I[7] * DY + I[8] * DZ;
+    const long double Lon = std::atan2(VX, VZ) * UnitsPerRadian;
+    const long double Lat = ArcSinClamped(VY / EarthRadius) * UnitsPerRadian;
+    if (!std::isfinite(Lon) || !std::isfinite(Lat)) return false;
+    // atan2 reaches +pi, which is the normalised -180 degrees.
+    PointBuffer[Index] = TPixelPoint{NormalizeLongitude(RoundEven(Lon)), static_cast<int32_t>(RoundEven(Lat))};
+    return true;
+}
+
+int32_t TSphericalPrj::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
+    if (!Obj || !PointBuffer) {
+        Resume = -1;
+        return 0;
+    }
+    const bool HorizonMode = Obj->HasState(osFrontSide) && Obj->HasState(osBackSide);
+    if (!Obj->Cache3D()) {
+        // Thinned to about a pixel at the current scale; the object drops the cache with
+        // every extent computation, which every scale change causes.
+        const long double PerPixel = 1 / FScaleFactor;
+        const int64_t T = PerPixel >= 0 && PerPixel < std::numeric_limits<int32_t>::max()
+                              ? RoundEven(PerPixel)
+                              : std::numeric_limits<int32_t>::max();
+        const int32_t Count = Obj->GetPointCount();
+        auto Cache = std::make_unique<TPoint3DList>();
+        Cache->SetCapacity(Count);
+        int64_t LastLon = std::numeric_limits<int32_t>::max(), LastLat = std::numeric_limits<int32_t>::max();
+        for (int32_t I = 0; I < Count; ++I) {
+            const TPoint3D P = Obj->GetPoint(I);
+            if (std::llabs(P.X - LastLon) > T || std::llabs(P.Y - LastLat) > T) {
+                LastLon = P.X;
+                LastLat = P.Y;
+                Cache->Add(PointTo3D(P));
+            }
+        }
+        Cache->SetCapacity(Cache->Count());
+        Obj->SetCache3D(std::move(Cache));
+    }
+    const TPoint3DList& Cache = *Obj->Cache3D();
+    const int32_t Count = Cache.Count();
+    if (Resume < 0 || Resume >= Count) {
+        Resume = -1;
+        return 0;
+    }
+    const TPoint3D* Items = Cache.Items();
+    const double* F = FForwardMatrix;
+    const double Radius = Narrow(FDiscRadius);
+    const double MinRadial = Narrow(FScaleFactor);
+    double LastX = std::numeric_limits<int32_t>::max(), LastY = std::numeric_limits<int32_t>::max();
+    int32_t N = 0, LastKept = Resume;
+    for (int32_t I = Resume; I < Count; ++I) {
+        const TPoint3D& V = Items[I];
+        double SX = Dot(V, &F[0]);
+        double SY = Dot(V, &F[3]);
+        if (HorizonMode && Hidden(Dot(V, &F[6]))) {
+            // Hidden vertices move radially onto the rim, so that the chain runs along the
+            // horizon instead of across the disc. A vertex straight behind the centre has
+            // no direction to move in and is left out; within one unit of the view axis
+            // the direction is only the rounding of the 3D point.
+            const double T = std::hypot(SX, SY);
+            if (!(T > MinRadial)) continue;
+            SX = SX * Radius / T;
+            SY = SY * Radius / T;
+        }
+        if (std::fabs(SX - LastX) >= 1 || std::fabs(SY - LastY) >= 1) {
+            if (N == MaxChainEntries) {
+                Resume = LastKept;
+                return N;
+            }
+            if (!StorePixel(N, SX, SY)) continue;
+            LastX = SX;
+            LastY = SY;
+            LastKept = I;
+            ++N;
+        }
+    }
+    Resume = -1;
+    return N;
+}
+
+void TSphericalPrj::PaintBackground() {
+    if (!FView || !FView->Canvas() || !PointBuffer) return;
+    long double X = FDiscRadius, Y = 0;
+    const long double C = std::cos(FourDegrees), S = std::sin(FourDegrees);
+    int32_t N = 0;
+    if (StorePixel(N, X, Y)) ++N;
+    for (int I = 1; I <= 89; ++I) {
+        const long double NX = X * C - Y * S;
+        Y = X * S + Y * C;
+        X = NX;
+        if (StorePixel(N, X, Y)) ++N;
+    }
+    FView->Canvas()->PolygonBuffer(N, 255);
+}

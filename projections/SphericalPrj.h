@@ -1,0 +1,41 @@
+#pragma once
+// The earth as a sphere seen from far away: points are rotated by the three rotation
+// angles and projected orthographically; the far side is culled.
+
+#include "projections/PrjModel.h"
+
+class TSphericalPrj : public TPrjModel {
+    ORVEX_CLASS_INFO
+public:
+    explicit TSphericalPrj(TOrvex3* View);
+    static TSphericalPrj* Create(TOrvex3* View) { return new TSphericalPrj(View); }
+
+    // XRotation is clamped to +-90 degrees, YRotation and ZRotation wrapped; every change
+    // rebuilds the matrices.
+    void SetParameter(int32_t Index, int32_t Value) override;
+    void ApplyScaleFactor(long double Value) override;
+    using TPrjModel::ProjectChain;
+    int32_t ProjectChain(TOrvexObject* Obj, int32_t& Resume) override;
+    // Writes the entry for hidden points too; true on the near side, or on the far side
+    // during the view's back-side pass.
+    bool PointToXY(const TPoint3D& Point, int32_t Index) override;
+    // The near-side point under the pixel; false outside the disc.
+    bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
+    // The disc outline. The textured sphere needs the view's texture rasteriser; until
+    // then the disc is drawn with the texture background as well.
+    void PaintBackground() override;
+
+    const TMatrix3& ForwardMatrix() const { return FForwardMatrix; }
+    const TMatrix3& InverseMatrix() const { return FInverseMatrix; }
+    long double DiscRadius() const { return FDiscRadius; }
+
+private:
+    // Disc radius and matrices from the scale and the rotations.
+    void Rebuild();
+    bool Hidden(double Depth) const;
+
+    TMatrix3 FForwardMatrix{};
+    TMatrix3 FInverseMatrix{};
+    long double FDiscRadius = 0;
+    long double FDiscRadiusSquared = 0;
+};
