@@ -1,11 +1,52 @@
 #include "model/OrvexLayer.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <strings.h>
 
 #include "model/OrvexObject.h"
+#include "model/OrvexStream.h"
+#include "platform/IniFile.h"
+#include "projections/PrjModel.h"
+#include "styling/OrvexAttributes.h"
 #include "styling/OrvexPresenter.h"
+#include "view/OrvexCanvas.h"
 #include "view/Orvex3.h"
+
+namespace {
+int32_t Clamp32(int64_t V) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+// Shows the hourglass while a file is read or written, when there is a GUI to show it.
+class THourglass {
+public:
+    THourglass() : FShown(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+        if (FShown) QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~THourglass() {
+        if (FShown) QApplication::restoreOverrideCursor();
+    }
+
+private:
+    bool FShown;
+};
+
+std::string FilePart(const std::string& Path) {
+    const size_t Slash = Path.find_last_of('/');
+    return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+}
+
+std::string DirPart(const std::string& Path) {
+    const size_t Slash = Path.find_last_of('/');
+    return Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
+}
+}  // namespace
 
 const TClassInfo& TOrvexLayer::StaticClassInfo() {
     static const TClassInfo Info{"TOrvexLayer", &TPersistent::StaticClassInfo(), {}, {}};
@@ -34,19 +75,88 @@ TOrvexLayer::~TOrvexLayer() {
 
 bool TOrvexLayer::IsGlobalLayer() const { return FView && FView->GlobalLayer() == this; }
 
+void TOrvexLayer::Changed(bool Scale, bool Render) {
+    if (!FView) return;
+    FView->LayersChanged = true;
+    if (Scale) FView->ScaleChanged = true;
+    if (Render) FView->RequestRender();
+}
+
 void TOrvexLayer::SetName(const std::string& Name) {
     FName = Name;
-    if (FView) FView->LayersChanged = true;
+    Changed(false, false);
+}
+
+void TOrvexLayer::SetVisible(bool Value) {
+    if (Value == FVisible) return;
+    FVisible = Value;
+    Changed(true, true);
+}
+
+void TOrvexLayer::SetEnabled(bool Value) {
+    if (Value == FEnabled) return;
+    FEnabled = Value;
+    Changed(true, true);
 }
 
 void TOrvexLayer::SetAnimated(bool Value) {
     if (Value == FAnimated) return;
     FAnimated = Value;
-    if (FView) {
-        FView->LayersChanged = true;
-        FView->ScaleChanged = true;
-        FView->RequestRender();
-    }
+    Changed(true, true);
+}
+
+void TOrvexLayer::SetLoadOnDemand(bool Value) {
+    if (Value == FLoadOnDemand) return;
+    FLoadOnDemand = Value;
+    Changed(true, true);
+}
+
+void TOrvexLayer::SetMaxFontHeight(int32_t Value) { FMaxFontHeight = Value; }
+
+void TOrvexLayer::SetZoomMin(int32_t Value) {
+    if (Value == FZoomMin) return;
+    FZoomMin = Value;
+    Changed(false, true);
+}
+
+void TOrvexLayer::SetZoomMax(int32_t Value) {
+    if (Value == FZoomMax) return;
+    FZoomMax = Value;
+    Changed(false, true);
+}
+
+void TOrvexLayer::SetZoomUnits(TOrvexUnits Units) {
+    if (Units == FZoomUnits) return;
+    auto Convert = [&](int32_t V) {
+        const long double R = OrvexUnitsToUnits(::UnitsToOrvexUnits(FZoomUnits, V), Units);
+        if (!(R >= std::numeric_limits<int32_t>::min() && R <= std::numeric_limits<int32_t>::max()))
+            throw EFloatingPointError("Floating point overflow");
+        return static_cast<int32_t>(RoundEven(R));
+    };
+    // Both converted before anything is stored, so a failure leaves the layer unchanged.
+    const int32_t Min = Convert(FZoomMin), Max = Convert(FZoomMax);
+    FZoomMin = Min;
+    FZoomMax = Max;
+    FZoomUnits = Units;
+}
+
+int32_t TOrvexLayer::Index() const {
+    if (!FView) return -1;
+    const auto& L = FView->Layers();
+    auto It = std::find(L.begin(), L.end(), this);
+    return It == L.end() ? -1 : static_cast<int32_t>(It - L.begin());
+}
+
+void TOrvexLayer::SetIndex(int32_t NewIndex) {
+    const int32_t Old = Index();
+    if (Old < 0 || NewIndex < 0 || NewIndex >= FView->LayerCount())
+        throw EOrvexException("TOrvexLayer.SetIndex: Bad position");
+    auto& L = FView->Layers();
+    if (NewIndex > Old)
+        std::rotate(L.begin() + Old, L.begin() + Old + 1, L.begin() + NewIndex + 1);
+    else if (NewIndex < Old)
+        std::rotate(L.begin() + NewIndex, L.begin() + Old, L.begin() + Old + 1);
+    Changed(false, true);
 }
 
 TOrvexObject* TOrvexLayer::GetObject(int32_t Index) const {
@@ -98,3 +208,245 @@ void TOrvexLayer::Reset() {
 }
 
 void TOrvexLayer::Delete() { delete this; }
+
+bool TOrvexLayer::IsVisible() {
+    if (!FVisible) return false;
+    if (FExtents.IsEmpty() && !FIsLoaded) LoadFromFile();
+    bool V = true;
+    if (FView) {
+        const int32_t Altitude = FView->Altitude();
+        if (FZoomMin > 0) V = FView->UnitsToOrvexUnits(FZoomMin, FZoomUnits) < Altitude;
+        if (V && FZoomMax > 0) V = FView->UnitsToOrvexUnits(FZoomMax, FZoomUnits) >= Altitude;
+    }
+    if (FLoadOnDemand && V != FIsLoaded) {
+        if (V)
+            LoadFromFile();
+        else
+            Clear();
+    }
+    if (!V || FAnimated || FExtents.IsEmpty() || FExtents.Width >= OrvexUnits::Deg180 || !FView ||
+        !FView->ProjectionModel())
+        return V;
+    uint8_t ClipCode = 0;
+    return FView->ProjectionModel()->IsExtentVisible(FExtents, nullptr, ClipCode);
+}
+
+void TOrvexLayer::UpdateVisibility() {
+    if (!FView) return;
+    const bool R = FView->RedrawPending, S = FView->ScaleChanged;
+    if (IsVisible()) {
+        for (TOrvexObject* O : FObjects) {
+            if (S || !O->HasState(osExtentsValid)) {
+                O->CalcExtents();
+                O->IncludeState(osRetest);
+            }
+            if (O->HasState(osHidden)) {
+                O->ExcludeState(osInView | osBackSide | osFrontSide);
+                continue;
+            }
+            if (O->HasState(osSubPixel)) continue;
+            if (!R && !O->HasState(osRetest)) continue;
+            O->ExcludeState(osInView | osBackSide | osFrontSide);
+            if (O->IsVisibleIn(*FView))
+                O->IncludeState(osInView);
+            else
+                O->ExcludeState(osRetest);
+        }
+    }
+    if (FExtents.IsEmpty()) CalcExtents();
+}
+
+void TOrvexLayer::CalcExtents() {
+    if (FObjects.empty()) {
+        FExtents = TExtent{};
+        return;
+    }
+    int64_t Left = std::numeric_limits<int64_t>::max(), Bottom = std::numeric_limits<int64_t>::max();
+    int64_t East = std::numeric_limits<int64_t>::min(), North = std::numeric_limits<int64_t>::min();
+    for (const TOrvexObject* O : FObjects) {
+        const TExtent& E = O->Extents();
+        if (E.Left - int64_t(1) < Left) Left = E.Left - int64_t(1);
+        if (E.Bottom - int64_t(1) < Bottom) Bottom = E.Bottom - int64_t(1);
+        East = std::max<int64_t>(East, int64_t(E.Left) + E.Width);
+        North = std::max<int64_t>(North, int64_t(E.Bottom) + E.Height);
+    }
+    FExtents = TExtent{Clamp32(Left), Clamp32(Bottom), Clamp32(East - Left), Clamp32(North - Bottom)};
+}
+
+void TOrvexLayer::Render() {
+    if (!FVisible || !IsVisible() || !FView) return;
+    const uint16_t Side = FView->BackSidePass ? osBackSide : osFrontSide;
+    for (TOrvexObject* O : FObjects) {
+        if (!O->HasState(osInView) || !O->HasState(Side)) continue;
+        bool Done = false;
+        if (FView->OnRenderObject) FView->OnRenderObject(FView, O, Done);
+        if (!Done) O->Render();
+    }
+    if (TOrvexLayer* G = FView->GlobalLayer())
+        for (TOrvexPresenter* P : G->Presenters()) RenderTitles(P);
+    for (TOrvexPresenter* P : FPresenters) RenderTitles(P);
+}
+
+TOrvexObject* TOrvexLayer::ObjectAtLatLong(int32_t Longitude, int32_t Latitude) {
+    const TPoint3D P = MakePoint(Longitude, Latitude);
+    for (auto It = FObjects.rbegin(); It != FObjects.rend(); ++It)
+        if ((*It)->ContainsPoint(P)) return *It;
+    return nullptr;
+}
+
+TOrvexObject* TOrvexLayer::ObjectAtXY(int32_t X, int32_t Y) {
+    try {
+        if (!FView) return nullptr;
+        TPoint3D P;
+        if (!FView->PixelToLL(X, Y, P) || !IsVisible()) return nullptr;
+        const int32_t N = ObjectCount();
+        if (N == 0) return nullptr;
+        int32_t Start = -1;
+        TOrvexObject* Sel = FView->SelectedObject();
+        if (Sel && Sel->ContainsPoint(P)) Start = IndexOfObject(Sel) - 1;
+        if (Start < 0) Start = N - 1;
+        for (int32_t K = 0; K < N; ++K) {
+            TOrvexObject* O = FObjects[(Start - K + N) % N];
+            if (O->HasState(osInView) && O->ContainsPoint(P)) return O;
+        }
+    } catch (const std::exception&) {
+    }
+    return nullptr;
+}
+
+template <class Match>
+TOrvexObject* TOrvexLayer::FindObject(const TOrvexObject* After, Match M) const {
+    size_t I = 0;
+    if (After) {
+        const int32_t A = IndexOfObject(After);
+        I = A < 0 ? FObjects.size() : size_t(A) + 1;
+    }
+    for (; I < FObjects.size(); ++I)
+        if (M(*FObjects[I])) return FObjects[I];
+    return nullptr;
+}
+
+TOrvexObject* TOrvexLayer::FindObjectByTitle(const std::string& Title, const TOrvexObject* After) const {
+    return FindObject(After, [&](const TOrvexObject& O) { return O.Title() == Title; });
+}
+
+TOrvexObject* TOrvexLayer::FindObjectByID(int32_t ID, const TOrvexObject* After) const {
+    return FindObject(After, [&](const TOrvexObject& O) { return O.ID() == ID; });
+}
+
+TOrvexObject* TOrvexLayer::FindObjectByRowID(int32_t RowID, const TOrvexObject* After) const {
+    return FindObject(After, [&](const TOrvexObject& O) { return O.RowID() == RowID; });
+}
+
+void TOrvexLayer::ChangeFilename(const std::string& Path) {
+    FIsLoaded = false;
+    if (Path.empty()) return;
+    if (FView) FView->Progress(1, Format("Loading Layer %s", Path.c_str()));
+    FFilename = FilePart(Path);
+    FDirectory = DirPart(Path);
+    if (FDirectory.empty() && FView) FDirectory = FView->DataDirectory();
+    if (!FDirectory.empty() && FDirectory.back() != '/') FDirectory += '/';
+    if (FView && FView->Profile()) ReadSettings();
+    if (!FLoadOnDemand) LoadFromFile();
+    if (FView) {
+        FView->Progress(2, "");
+        FView->RequestRender();
+    }
+}
+
+void TOrvexLayer::LoadFromFile() {
+    if (FFilename.empty()) return;
+    const std::string Path = FDirectory + FFilename;
+    QFile File(QString::fromLocal8Bit(Path.c_str()));
+    if (!QFileInfo(File).isFile())
+        throw EOrvexException(Format("LoadFromFile: File %s%s not found", FDirectory.c_str(), FFilename.c_str()));
+    THourglass Hourglass;
+    if (FName.empty()) {
+        const size_t Dot = FFilename.find_last_of('.');
+        FName = Dot == std::string::npos ? FFilename : FFilename.substr(0, Dot);
+    }
+    if (!File.open(QIODevice::ReadOnly))
+        throw EOrvexException(Format("LoadFromFile: Cannot read %s: %s", Path.c_str(),
+                                     File.errorString().toLocal8Bit().constData()));
+    const QByteArray Bytes = File.readAll();
+    TOrvexStream Stream(std::vector<uint8_t>(Bytes.begin(), Bytes.end()));
+    LoadFromStream(Stream);
+}
+
+void TOrvexLayer::SaveSettings() {
+    TIniFile* Ini = FView ? FView->Profile() : nullptr;
+    if (!Ini || FFilename.empty()) return;
+    const std::string Section = FilePart(FFilename);
+    Ini->EraseSection(Section);
+    Ini->WriteString(Section, "Name", FName);
+    if (!FEnabled) Ini->WriteBool(Section, "Enabled", false);
+    if (!FVisible) Ini->WriteBool(Section, "Visible", false);
+    if (FAnimated) Ini->WriteBool(Section, "Animated", true);
+    if (FLoadOnDemand) Ini->WriteBool(Section, "LoadOnDemand", true);
+    if (FZoomUnits != NauticalMile) Ini->WriteString(Section, "ZoomUnits", UnitsToStr(FZoomUnits));
+    if (FZoomMin != 0) Ini->WriteInteger(Section, "ZoomMin", FZoomMin);
+    if (FZoomMax != 0) Ini->WriteInteger(Section, "ZoomMax", FZoomMax);
+    if (FMaxFontHeight != 0) Ini->WriteInteger(Section, "MaxFontHeight", FMaxFontHeight);
+}
+
+void TOrvexLayer::ReadSettings() {
+    TIniFile* Ini = FView ? FView->Profile() : nullptr;
+    if (!Ini) return;
+    const std::string Section = FilePart(FFilename);
+    SetName(Ini->ReadString(Section, "Name", FName));
+    SetEnabled(Ini->ReadBool(Section, "Enabled", true));
+    SetVisible(Ini->ReadBool(Section, "Visible", true));
+    SetAnimated(Ini->ReadBool(Section, "Animated", false));
+    SetLoadOnDemand(Ini->ReadBool(Section, "LoadOnDemand", false));
+    SetZoomUnits(StrToUnits(Ini->ReadString(Section, "ZoomUnits", "NM")));
+    SetZoomMin(Ini->ReadInteger(Section, "ZoomMin", 0));
+    SetZoomMax(Ini->ReadInteger(Section, "ZoomMax", 0));
+    SetMaxFontHeight(Ini->ReadInteger(Section, "MaxFontHeight", 0));
+}
+
+void TOrvexLayer::PurgePresenters() {
+    for (TOrvexPresenter* P : FPresenters) P->SetInUse(0);
+    for (TOrvexObject* O : FObjects)
+        if (O->Presenter()) O->Presenter()->SetInUse(1);
+    for (size_t I = FPresenters.size(); I-- > 0;)
+        if (I < FPresenters.size() && !FPresenters[I]->InUse()) FPresenters[I]->Delete();
+}
+
+void TOrvexLayer::RenderTitles(TOrvexPresenter* P) {
+    if (!P || !FView || P->TitleAlignment() == taNone) return;
+    TOrvexFont* Font = P->TitleFont();
+    TDeviceContext* DC = FView->Canvas()->DC();
+    TPrjModel* Prj = FView->ProjectionModel();
+    if (!Font || !DC || !Prj) return;
+    // Realized afresh: the font's pixel height follows the current scale.
+    Font->CreateHandle();
+    Font->Apply(false);
+    if (!Font->HasHandle() || Font->FontHeight() < std::max(2, FView->EffectiveMinTextHeight())) return;
+    const int32_t Offset =
+        Font->FontUnit() == Pixel
+            ? P->TitleOffset()
+            : Clamp32(RoundEven(::UnitsToOrvexUnits(Font->FontUnit(), P->TitleOffset()) * FView->GetScaleFactor()));
+    for (TOrvexObject* O : FObjects) {
+        if (O->Presenter() != P || !O->HasState(osInView) || !O->HasState(osFrontSide)) continue;
+        bool Done = false;
+        if (FView->OnRenderTitle) FView->OnRenderTitle(FView, O, Done);
+        if (Done || O->Title().empty()) continue;
+        if (!Prj->PointToXY(O->Centroid(), 0)) continue;
+        int32_t X = PointBuffer[0].X, Y = PointBuffer[0].Y;
+        unsigned Align = TA_LEFT | TA_TOP;
+        switch (P->TitleAlignment()) {
+            case taNone: continue;
+            case taCenter: Align = TA_CENTER | TA_BASELINE; break;
+            case taLeft: Align = TA_RIGHT | TA_BASELINE; X -= Offset; break;
+            case taRight: Align = TA_LEFT | TA_BASELINE; X += Offset; break;
+            case taTopLeft: Align = TA_RIGHT | TA_BOTTOM; X -= Offset; Y -= Offset; break;
+            case taTop: Align = TA_CENTER | TA_BOTTOM; Y -= Offset; break;
+            case taTopRight: Align = TA_LEFT | TA_BOTTOM; X += Offset; Y -= Offset; break;
+            case taBottomLeft: Align = TA_RIGHT | TA_TOP; X -= Offset; Y += Offset; break;
+            case taBottom: Align = TA_CENTER | TA_TOP; Y += Offset; break;
+            case taBottomRight: Align = TA_LEFT | TA_TOP; X += Offset; Y += Offset; break;
+        }
+        DC->SetTextAlign(Align);
+        DC->TextOut(X, Y, O->Title());
+    }
+}

@@ -11,6 +11,7 @@
 class TOrvex3;
 class TOrvexObject;
 class TOrvexPresenter;
+class TOrvexStream;
 
 class TOrvexLayer : public TPersistent {
     ORVEX_CLASS_INFO
@@ -30,8 +31,46 @@ public:
 
     const std::string& Name() const { return FName; }
     void SetName(const std::string& Name);
+    bool Visible() const { return FVisible; }
+    void SetVisible(bool Value);
+    bool Enabled() const { return FEnabled; }
+    void SetEnabled(bool Value);
     bool Animated() const { return FAnimated; }
     void SetAnimated(bool Value);
+    bool LoadOnDemand() const { return FLoadOnDemand; }
+    void SetLoadOnDemand(bool Value);
+    int32_t MaxFontHeight() const { return FMaxFontHeight; }
+    void SetMaxFontHeight(int32_t Value);
+    int32_t ZoomMin() const { return FZoomMin; }
+    void SetZoomMin(int32_t Value);
+    int32_t ZoomMax() const { return FZoomMax; }
+    void SetZoomMax(int32_t Value);
+    TOrvexUnits ZoomUnits() const { return FZoomUnits; }
+    // Keeps ZoomMin and ZoomMax physically equal; Pixel fails with EFloatingPointError and
+    // leaves the layer unchanged.
+    void SetZoomUnits(TOrvexUnits Units);
+    const std::string& Filename() const { return FFilename; }
+    void SetFilename(const std::string& Path) { ChangeFilename(Path); }
+    // Directory of the file, ending with the path separator (or empty).
+    const std::string& Directory() const { return FDirectory; }
+    // Position in the view's layer list; raises "TOrvexLayer.SetIndex: Bad position".
+    int32_t Index() const;
+    void SetIndex(int32_t NewIndex);
+
+    // Reads Directory + Filename; raises "LoadFromFile: File %s%s not found".
+    virtual void LoadFromFile();
+    // Appends the layer file in Stream to this layer.
+    virtual void LoadFromStream(TOrvexStream& Stream);
+    // Writes the layer file; a failure leaves any previous file intact.
+    virtual void SaveToFile(const std::string& Path);
+    // The writer of Filename: names the file, reads the layer's profile settings, loads.
+    virtual void ChangeFilename(const std::string& Path);
+    // Writes this layer's section of the view's profile.
+    virtual void SaveSettings();
+    // Reads this layer's section of the view's profile.
+    void ReadSettings();
+    // Deletes presenters that no object of this layer uses.
+    void PurgePresenters();
 
     // Owned lists. Members add themselves on creation and remove themselves on
     // destruction; nobody else inserts into them.
@@ -49,6 +88,27 @@ public:
     // The first presenter matching FeatureID (0 matches any) and Name (case-insensitive,
     // empty matches any); falls back to the view's global layer.
     TOrvexPresenter* FindPresenter(const std::string& Name, int16_t FeatureID) const;
+
+    // Whether the layer shows at the view's altitude (loading or clearing a load-on-demand
+    // layer as it enters or leaves its zoom range).
+    virtual bool IsVisible();
+    // The per-frame visibility pass over the objects.
+    virtual void UpdateVisibility();
+    // Union of the objects' cached extents.
+    virtual void CalcExtents();
+    // Draws the objects in view, then the titles.
+    virtual void Render();
+    // Draws the titles of this layer's objects that use P.
+    void RenderTitles(TOrvexPresenter* P);
+
+    // Topmost object containing the point, without an in-view test.
+    virtual TOrvexObject* ObjectAtLatLong(int32_t Longitude, int32_t Latitude);
+    // Object under a pixel; repeated calls cycle down through overlapping objects.
+    virtual TOrvexObject* ObjectAtXY(int32_t X, int32_t Y);
+    // Searches start behind After (or at the first object) and compare exactly.
+    virtual TOrvexObject* FindObjectByTitle(const std::string& Title, const TOrvexObject* After) const;
+    virtual TOrvexObject* FindObjectByID(int32_t ID, const TOrvexObject* After) const;
+    virtual TOrvexObject* FindObjectByRowID(int32_t RowID, const TOrvexObject* After) const;
 
     // Destroys all objects (last first) and presenters (first first).
     virtual void Clear();
@@ -74,4 +134,8 @@ private:
     std::string FDirectory;
     std::vector<TOrvexObject*> FObjects;
     std::vector<TOrvexPresenter*> FPresenters;
+
+    template <class Match>
+    TOrvexObject* FindObject(const TOrvexObject* After, Match M) const;
+    void Changed(bool Scale, bool Render);
 };

@@ -41,7 +41,7 @@ TEST_F(LayerTest, MoveToAnotherLayerCopiesThePresenterAcross) {
 
 TEST_F(LayerTest, MoveKeepsGlobalPresentersAndObjectsWithoutPresenter) {
     auto* G = TOrvexPresenter::CreateNamed<TTestPresenter>(View.GlobalLayer(), 0, "");
-    EXPECT_EQ(G->FeatureID(), -1);
+    EXPECT_EQ(G->FeatureID(), -4) << "numbered after the three global defaults";
     auto* O = TGeoDataObject::Create(A, G, 1, "");
     O->SetLayer(B);
     EXPECT_EQ(O->Presenter(), G);
@@ -69,8 +69,10 @@ TEST_F(LayerTest, MoveOutOfEveryLayerLeavesAnOwnerlessObject) {
 TEST_F(LayerTest, FindPresenterFallsBackToTheGlobalLayer) {
     auto* G1 = TOrvexPresenter::CreateNamed<TTestPresenter>(View.GlobalLayer(), 0, "");
     auto* G2 = TOrvexPresenter::CreateNamed<TTestPresenter>(View.GlobalLayer(), 5, "");
-    EXPECT_EQ(G1->Name(), "GlobalTestPresenter-1");
-    EXPECT_EQ(A->FindPresenter("", 0), G1) << "an empty layer falls back to the first global presenter";
+    EXPECT_EQ(G1->Name(), "GlobalTestPresenter-4");
+    EXPECT_EQ(A->FindPresenter("", -4), G1);
+    EXPECT_EQ(A->FindPresenter("", 0), View.GlobalLayer()->GetPresenter(0))
+        << "an empty layer falls back to the first global presenter";
     auto* P1 = TOrvexPresenter::CreateNamed<TTestPresenter>(A, 0, "");
     auto* P2 = TOrvexPresenter::CreateNamed<TTestPresenter>(A, 0, "Lakes");
     auto* P3 = TOrvexPresenter::CreateNamed<TTestPresenter>(A, 0, "");

@@ -25,11 +25,18 @@ public:
                                          static_cast<int32_t>(FYOrigin - P.Y * FScaleFactor)};
         return !HideEverything;
     }
+    bool XYToLL(int32_t X, int32_t Y, int32_t Index) override {
+        PointBuffer[Index] = TPixelPoint{static_cast<int32_t>((X - FXOrigin) / FScaleFactor),
+                                         static_cast<int32_t>((FYOrigin - Y) / FScaleFactor)};
+        return true;
+    }
     bool IsExtentVisible(const TExtent& E, TOrvexObject* Obj, uint8_t& ClipCode) override {
+        // Layers are always in view; objects as ExtentAnswer says.
+        ClipCode = 0;
+        if (!Obj) return true;
         ++ExtentCalls;
         LastExtent = E;
-        if (Obj) Obj->IncludeState(osFrontSide);
-        ClipCode = 0;
+        Obj->IncludeState(osFrontSide);
         return ExtentAnswer;
     }
     int PointCalls = 0;

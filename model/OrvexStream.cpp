@@ -1,0 +1,59 @@
+#include "model/OrvexStream.h"
+
+#include <cstring>
+
+void TOrvexStream::WriteBytes(const void* Bytes, size_t Count) {
+    if (Count == 0) return;
+    const auto* B = static_cast<const uint8_t*>(Bytes);
+    if (FPosition == FData.size()) {
+        FData.insert(FData.end(), B, B + Count);
+    } else {
+        if (FPosition + Count > FData.size()) FData.resize(FPosition + Count);
+        std::memcpy(FData.data() + FPosition, B, Count);
+    }
+    FPosition += Count;
+}
+
+void TOrvexStream::WriteLE(uint32_t V, int Bytes) {
+    uint8_t B[4] = {static_cast<uint8_t>(V), static_cast<uint8_t>(V >> 8), static_cast<uint8_t>(V >> 16),
+                    static_cast<uint8_t>(V >> 24)};
+    WriteBytes(B, Bytes);
+}
+
+void TOrvexStream::WriteShortString(const std::string& S) {
+    const size_t L = S.size() < 255 ? S.size() : 255;
+    WriteUInt8(static_cast<uint8_t>(L));
+    WriteBytes(S.data(), L);
+}
+
+void TOrvexStream::Need(size_t Count) const {
+    if (Count > Remaining())
+        throw EStreamReadError(Format("Unexpected end of data at offset %zu (%zu bytes needed, %zu left)", FPosition,
+                                      Count, Remaining()));
+}
+
+void TOrvexStream::ReadBytes(void* Bytes, size_t Count) {
+    Need(Count);
+    if (Count) std::memcpy(Bytes, FData.data() + FPosition, Count);
+    FPosition += Count;
+}
+
+uint32_t TOrvexStream::ReadLE(int Bytes) {
+    Need(Bytes);
+    uint32_t V = 0;
+    for (int I = 0; I < Bytes; ++I) V |= uint32_t(FData[FPosition + I]) << (8 * I);
+    FPosition += Bytes;
+    return V;
+}
+
+std::string TOrvexStream::ReadShortString() {
+    const size_t Start = FPosition;
+    const uint8_t L = ReadUInt8();
+    if (L > Remaining()) {
+        FPosition = Start;
+        Need(size_t(L) + 1);
+    }
+    std::string S(reinterpret_cast<const char*>(FData.data() + FPosition), L);
+    FPosition += L;
+    return S;
+}

@@ -1,0 +1,226 @@
+// Layer settings, the visibility pass, searches and hit tests, files and profile settings.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <fstream>
+
+#include "ModelFixtures.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+std::string Message(const std::function<void()>& F) {
+    try {
+        F();
+    } catch (const std::exception& E) {
+        return E.what();
+    }
+    return "(no exception)";
+}
+
+class LayerSettingsTest : public ::testing::Test {
+protected:
+    TTestView View;
+    TOrvexLayer* L = View.AddLayer("Roads");
+};
+
+TEST_F(LayerSettingsTest, SettersFlagTheViewOnlyOnChange) {
+    View.LayersChanged = View.ScaleChanged = View.RedrawPending = false;
+    L->SetVisible(true);
+    EXPECT_FALSE(View.LayersChanged);
+    L->SetVisible(false);
+    EXPECT_TRUE(View.LayersChanged && View.ScaleChanged && View.RedrawPending);
+
+    View.LayersChanged = View.ScaleChanged = View.RedrawPending = false;
+    L->SetZoomMin(5);
+    EXPECT_TRUE(View.LayersChanged && View.RedrawPending);
+    EXPECT_FALSE(View.ScaleChanged);
+
+    View.LayersChanged = View.RedrawPending = false;
+    L->SetName("Streets");
+    EXPECT_TRUE(View.LayersChanged);
+    EXPECT_FALSE(View.RedrawPending) << "renaming does not redraw";
+}
+
+TEST_F(LayerSettingsTest, ZoomUnitsKeepTheRangePhysicallyEqual) {
+    L->SetZoomMin(100);
+    L->SetZoomMax(1000);
+    L->SetZoomUnits(Kilometer);
+    EXPECT_EQ(L->ZoomMin(), 185);
+    EXPECT_EQ(L->ZoomMax(), 1852);
+    EXPECT_EQ(L->ZoomUnits(), Kilometer);
+    EXPECT_THROW(L->SetZoomUnits(Pixel), EFloatingPointError);
+    EXPECT_EQ(L->ZoomUnits(), Kilometer);
+    EXPECT_EQ(L->ZoomMin(), 185);
+}
+
+TEST_F(LayerSettingsTest, IndexMovesTheLayerInTheView) {
+    auto* M = View.AddLayer("M");
+    auto* N = View.AddLayer("N");
+    N->SetIndex(0);
+    EXPECT_EQ(View.Layers(), (std::vector<TOrvexLayer*>{N, L, M}));
+    EXPECT_EQ(L->Index(), 1);
+    EXPECT_EQ(Message([&] { L->SetIndex(3); }), "TOrvexLayer.SetIndex: Bad position");
+    EXPECT_EQ(View.Layers(), (std::vector<TOrvexLayer*>{N, L, M}));
+}
+
+TEST_F(LayerSettingsTest, ZoomRangeDecidesLayerVisibility) {
+    TGeoDataObject::Create(L);
+    L->SetExtents(TExtent{0, 0, 10, 10});
+    L->SetZoomMin(100);  // nautical miles: 9,000,000 OrvexUnits
+    View.ForceAltitude(9000000);
+    EXPECT_FALSE(L->IsVisible());
+    View.ForceAltitude(9000001);
+    EXPECT_TRUE(L->IsVisible());
+    L->SetZoomMax(200);
+    View.ForceAltitude(18000000);
+    EXPECT_TRUE(L->IsVisible());
+    View.ForceAltitude(18000001);
+    EXPECT_FALSE(L->IsVisible());
+    L->SetVisible(false);
+    View.ForceAltitude(10000000);
+    EXPECT_FALSE(L->IsVisible());
+}
+
+TEST_F(LayerSettingsTest, VisibilityPassTestsOnlyWhatNeedsIt) {
+    View.SetScale(0.001L);
+    auto* A = Chain(L, {MakePoint(0, 0), MakePoint(10000, 10000)});
+    auto* Hidden = Chain(L, {MakePoint(0, 0), MakePoint(10000, 10000)});
+    Hidden->SetHidden(true);
+    Hidden->IncludeState(osInView | osFrontSide);
+    View.RedrawPending = true;
+    L->UpdateVisibility();
+    EXPECT_TRUE(A->HasState(osInView | osExtentsValid));
+    EXPECT_FALSE(Hidden->HasState(osInView | osFrontSide));
+    EXPECT_NE(L->Extents(), TExtent{}) << "the layer extent is computed once it is empty";
+
+    // Nothing pending: objects without osRetest are not tested again.
+    View.RedrawPending = View.ScaleChanged = false;
+    A->ExcludeState(osRetest);
+    const int Calls = View.Prj->ExtentCalls;
+    L->UpdateVisibility();
+    EXPECT_EQ(View.Prj->ExtentCalls, Calls);
+
+    View.Prj->ExtentAnswer = false;
+    A->SetSelected(true);  // sets osRetest
+    L->UpdateVisibility();
+    EXPECT_FALSE(A->HasState(osInView));
+    EXPECT_FALSE(A->HasState(osRetest)) << "an invisible object is not retested until something changes";
+}
+
+TEST_F(LayerSettingsTest, ExtentIsTheUnionWidenedByOne) {
+    auto* A = TGeoDataObject::Create(L);
+    auto* B = TGeoDataObject::Create(L);
+    A->SetExtents(TExtent{10, 20, 5, 5});
+    B->SetExtents(TExtent{-5, 30, 100, 1});
+    L->CalcExtents();
+    EXPECT_EQ(L->Extents(), (TExtent{-6, 19, 101, 12}));
+    L->Clear();
+    L->CalcExtents();
+    EXPECT_EQ(L->Extents(), TExtent{});
+}
+
+TEST_F(LayerSettingsTest, SearchesStartBehindAfter) {
+    auto* A = TGeoDataObject::Create(L, nullptr, 1, "x");
+    auto* B = TGeoDataObject::Create(L, nullptr, 2, "X");
+    auto* C = TGeoDataObject::Create(L, nullptr, 1, "x");
+    C->SetRowID(7);
+    EXPECT_EQ(L->FindObjectByTitle("x", nullptr), A);
+    EXPECT_EQ(L->FindObjectByTitle("x", A), C) << "case-sensitive";
+    EXPECT_EQ(L->FindObjectByTitle("x", C), nullptr);
+    EXPECT_EQ(L->FindObjectByID(2, nullptr), B);
+    EXPECT_EQ(L->FindObjectByID(1, A), C);
+    EXPECT_EQ(L->FindObjectByRowID(7, nullptr), C);
+}
+
+TEST_F(LayerSettingsTest, ClicksCycleDownThroughOverlappingObjects) {
+    View.SetScale(0.001L);
+    auto* A = Chain(L, {MakePoint(-50000, -50000), MakePoint(50000, 50000)});
+    auto* B = Chain(L, {MakePoint(-50000, -50000), MakePoint(50000, 50000)});
+    L->SetExtents(TExtent{-50001, -50001, 100002, 100002});
+    View.RedrawPending = true;
+    L->UpdateVisibility();
+    // Pixel (75, 75) is the origin of the test projection.
+    EXPECT_EQ(L->ObjectAtXY(75, 75), B) << "nothing selected: the topmost";
+    View.SelectObject(B);
+    EXPECT_EQ(L->ObjectAtXY(75, 75), A);
+    View.SelectObject(A);
+    EXPECT_EQ(L->ObjectAtXY(75, 75), B);
+    EXPECT_EQ(L->ObjectAtXY(1000, 75), nullptr);
+    EXPECT_EQ(L->ObjectAtLatLong(0, 0), B);
+    A->ExcludeState(osInView);
+    B->ExcludeState(osInView);
+    EXPECT_EQ(L->ObjectAtXY(75, 75), nullptr) << "only objects in view are picked on screen";
+    EXPECT_EQ(L->ObjectAtLatLong(0, 0), B) << "the geographic test ignores the view";
+}
+
+TEST_F(LayerSettingsTest, PurgeDeletesUnusedPresenters) {
+    auto* Used = TOrvexPresenter::CreateNamed<TTestPresenter>(L, 1, "");
+    TOrvexPresenter::CreateNamed<TTestPresenter>(L, 2, "");
+    TOrvexPresenter::CreateNamed<TTestPresenter>(L, 3, "");
+    TGeoDataObject::Create(L, Used, 0, "");
+    L->PurgePresenters();
+    EXPECT_EQ(L->Presenters(), (std::vector<TOrvexPresenter*>{Used}));
+}
+
+class LayerFilesTest : public LayerSettingsTest {
+protected:
+    QTemporaryDir Dir;
+    std::string Path(const std::string& Name) { return QDir(Dir.path()).filePath(QString::fromStdString(Name)).toStdString(); }
+};
+
+TEST_F(LayerFilesTest, MissingFileIsReportedWithItsPath) {
+    std::vector<std::string> Progress;
+    View.OnProgress = [&](TOrvex3*, int Type, const std::string& Text, bool&) {
+        Progress.push_back(std::to_string(Type) + ":" + Text);
+    };
+    const std::string P = Path("none.lyr");
+    EXPECT_EQ(Message([&] { L->ChangeFilename(P); }), "LoadFromFile: File " + P + " not found");
+    EXPECT_EQ(L->Filename(), "none.lyr");
+    EXPECT_EQ(L->Directory(), Dir.path().toStdString() + "/");
+    ASSERT_FALSE(Progress.empty());
+    EXPECT_EQ(Progress[0], "1:Loading Layer " + P);
+
+    View.SetDataDirectory(Dir.path().toStdString());
+    EXPECT_THROW(L->ChangeFilename("other.lyr"), EOrvexException);
+    EXPECT_EQ(L->Directory(), Dir.path().toStdString() + "/") << "a bare name lives in the data directory";
+}
+
+TEST_F(LayerFilesTest, SettingsRoundTripThroughTheProfile) {
+    View.SetProfile(std::make_unique<TIniFile>(Path("view.prf")));
+    // A load-on-demand layer is named without reading its (absent) file.
+    View.Profile()->WriteBool("coast.lyr", "LoadOnDemand", true);
+    L->ChangeFilename(Path("coast.lyr"));
+    EXPECT_TRUE(L->LoadOnDemand());
+    L->SetLoadOnDemand(false);
+    L->SaveSettings();
+    EXPECT_EQ(View.Profile()->ReadSection("coast.lyr"), (std::vector<std::string>{"Name"}))
+        << "defaults are not written";
+
+    L->SetEnabled(false);
+    L->SetAnimated(true);
+    L->SetLoadOnDemand(true);
+    L->SetZoomUnits(Kilometer);
+    L->SetZoomMin(10);
+    L->SetZoomMax(500);
+    L->SetMaxFontHeight(12);
+    L->SaveSettings();
+
+    auto* M = View.AddLayer("");
+    M->ChangeFilename(Path("coast.lyr"));
+    EXPECT_EQ(M->Name(), "Roads");
+    EXPECT_FALSE(M->Enabled());
+    EXPECT_TRUE(M->Visible());
+    EXPECT_TRUE(M->Animated());
+    EXPECT_TRUE(M->LoadOnDemand());
+    EXPECT_EQ(M->ZoomUnits(), Kilometer);
+    EXPECT_EQ(M->ZoomMin(), 10);
+    EXPECT_EQ(M->ZoomMax(), 500);
+    EXPECT_EQ(M->MaxFontHeight(), 12);
+
+    View.Profile()->WriteString("coast.lyr", "ZoomUnits", "furlong");
+    EXPECT_EQ(Message([&] { M->ChangeFilename(Path("coast.lyr")); }), "StrToUnits: Unknown Unit furlong");
+}
+
+}  // namespace
