@@ -1,19 +1,38 @@
 #include "view/Orvex3.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <new>
 
+#include "model/ClassRegistry.h"
+#include "platform/IniFile.h"
+#include "styling/OrvexAttributes.h"
+#include "styling/PointPresenter.h"
+#include "styling/PolygonPresenter.h"
+#include "styling/PolylinePresenter.h"
+
+#include "model/BitmapObject.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "projections/PrjModel.h"
+#include "projections/SphericalPrj.h"
 #include "view/OrvexCanvas.h"
 
 namespace {
 int LiveViews = 0;
-}
+int32_t ScreenPPI = 96;
+}  // namespace
+
+int32_t TOrvex3::ScreenPixelsPerInch() { return ScreenPPI; }
 
 TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
     if (LiveViews == 0) {
+        const QScreen* Screen = QGuiApplication::primaryScreen();
+        const int Dpi = Screen ? static_cast<int>(std::lround(Screen->logicalDotsPerInchY())) : 0;
+        ScreenPPI = Dpi > 0 ? Dpi : 96;
         PointBuffer = new TPixelPoint[PointBufferSize];
         try {
             ClipBuffer = new TPixelPoint[PointBufferSize];
@@ -26,10 +45,23 @@ TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
     ++LiveViews;
     resize(150, 150);
     FCanvas = std::make_unique<TOrvexCanvas>(this);
-    FProjection = std::make_unique<TPrjModel>(this);
+    FClassRegistry = std::make_unique<TOrvexClassRegistry>();
+    for (const TClassInfo* C :
+         {&TOrvexPen::StaticClassInfo(), &TOrvexBrush::StaticClassInfo(), &TOrvexFont::StaticClassInfo(),
+          &TPointPresenter::StaticClassInfo(), &TPolygonPresenter::StaticClassInfo(),
+          &TPolylinePresenter::StaticClassInfo(), &TGeoDataObject::StaticClassInfo(),
+          &TBitmapObject::StaticClassInfo()})
+        RegisterOrvexClass(*C);
+    for (TPen* P : {&FSelectedPen, &FTransparentPen, &FGridPen}) P->OnChange = [this] { RequestRender(); };
+    for (TBrush* B : {&FSelectedBrush, &FTransparentBrush}) B->OnChange = [this] { RequestRender(); };
     // The global layer is made like any other, then taken out of the drawing list.
     FGlobalLayer = AddLayer("GlobalLayer");
     FLayers.clear();
+    SetProjectionModel(new TSphericalPrj(this));
+    FDefaultPen = TOrvexPen::CreateDetached(0, psSolid, 1);
+    FDefaultBrush = TOrvexBrush::CreateDetached(16777215, bsSolid);
+    FSymbolFont = TOrvexFont::CreateDetached("WingDings", 0, Pixel, 9, 0, 0);
+    FTitleFont = TOrvexFont::CreateDetached("Arial", 0, Pixel, 9, 0, 0);
     Clear();
 }
 
@@ -38,8 +70,17 @@ TOrvex3::~TOrvex3() {
     Clear();
     delete FGlobalLayer;
     FGlobalLayer = nullptr;
+    delete FDefaultPen;
+    delete FDefaultBrush;
+    delete FSymbolFont;
+    delete FTitleFont;
+    FTempChain.reset();
+    FEast.reset();
+    FWest.reset();
     FProjection.reset();
     FCanvas.reset();
+    FClassRegistry.reset();
+    FProfile.reset();
     if (--LiveViews == 0) {
         delete[] PointBuffer;
         delete[] ClipBuffer;
@@ -60,11 +101,17 @@ TOrvexLayer* TOrvex3::AddLayer(const std::string& Name) {
 
 void TOrvex3::Clear() {
     SelectObject(nullptr);
+    FProfile.reset();
     while (!FLayers.empty()) delete FLayers.back();
     if (FGlobalLayer) {
         // The global layer is not in the list, so its destructor-side bookkeeping does not
         // apply; reset it in place.
         FGlobalLayer->Reset();
+        if (!FDestroying) {
+            TOrvexPresenter::CreateNamed<TPointPresenter>(FGlobalLayer, -1, "GlobalPointPresenter");
+            TOrvexPresenter::CreateNamed<TPolylinePresenter>(FGlobalLayer, -2, "GlobalPolylinePresenter");
+            TOrvexPresenter::CreateNamed<TPolygonPresenter>(FGlobalLayer, -3, "GlobalPolygonPresenter");
+        }
     }
 }
 
@@ -83,13 +130,6 @@ void TOrvex3::RequestRender() {
 }
 
 void TOrvex3::RequestRepaint() { update(); }
-
-void TOrvex3::SetProjectionModel(TPrjModel* Model) {
-    if (!Model || Model == FProjection.get()) return;
-    FProjection.reset(Model);
-    ScaleChanged = true;
-    RequestRender();
-}
 
 long double TOrvex3::GetScaleFactor() const { return FProjection ? FProjection->ScaleFactor() : 0; }
 
@@ -121,4 +161,104 @@ bool TOrvex3::Progress(int MsgType, const std::string& MsgText) {
     bool Abort = false;
     if (OnProgress) OnProgress(this, MsgType, MsgText, Abort);
     return Abort;
+}
+
+void TOrvex3::SetMinTextHeight(int32_t Value) {
+    if (Value == FMinTextHeight) return;
+    FMinTextHeight = Value;
+    RequestRender();
+}
+
+int32_t TOrvex3::EffectiveMinTextHeight() const {
+    const int64_t Num = int64_t(FMinTextHeight) * FCanvas->PixelsPerInch();
+    return static_cast<int32_t>(RoundEven(static_cast<long double>(Num) / ScreenPPI));
+}
+
+int32_t TOrvex3::UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const {
+    long double R;
+    if (Units == Pixel) {
+        const long double Scale = GetScaleFactor();
+        R = Scale > 0 ? Value / Scale : std::numeric_limits<long double>::infinity();
+    } else {
+        R = Value * UnitFactor(Units);
+    }
+    // A result outside the 32-bit range falls back to the value itself.
+    if (!(R >= std::numeric_limits<int32_t>::min() && R <= std::numeric_limits<int32_t>::max())) R = Value;
+    if (!(R >= std::numeric_limits<int32_t>::min() && R <= std::numeric_limits<int32_t>::max())) return 0;
+    return static_cast<int32_t>(RoundEven(R));
+}
+
+int32_t TOrvex3::UnitsToPixels(long double Value, TOrvexUnits Units) const {
+    if (Units == Pixel) return static_cast<int32_t>(RoundEven(Value));
+    const long double R = UnitsToOrvexUnits(Value, Units) * GetScaleFactor();
+    if (!(R >= std::numeric_limits<int32_t>::min() && R <= std::numeric_limits<int32_t>::max())) return 0;
+    return static_cast<int32_t>(RoundEven(R));
+}
+
+bool TOrvex3::PixelToLL(int32_t X, int32_t Y, TPoint3D& Point) const {
+    if (PointBuffer && FProjection && FProjection->XYToLL(X, Y, 0)) {
+        Point = TPoint3D{NormalizeLongitude(PointBuffer[0].X), PointBuffer[0].Y, 0};
+        return true;
+    }
+    Point = TPoint3D{-OrvexUnits::Deg180, OrvexUnits::Deg180, 0};
+    return false;
+}
+
+void TOrvex3::SetProfile(std::unique_ptr<TIniFile> Profile) { FProfile = std::move(Profile); }
+
+
+void TOrvex3::RegisterOrvexClass(const TClassInfo& Class) { FClassRegistry->Register(Class); }
+
+void TOrvex3::SetLongitudeStep(int32_t Value) {
+    if (Value < 0 || Value >= 180 || Value == FLongitudeStep) return;
+    FLongitudeStep = Value;
+    RequestRender();
+}
+
+void TOrvex3::SetLatitudeStep(int32_t Value) {
+    if (Value < 0 || Value >= 90 || Value == FLatitudeStep) return;
+    FLatitudeStep = Value;
+    RequestRender();
+}
+
+int32_t TOrvex3::Distance(const TPoint3D& P1, const TPoint3D& P2) const {
+    if (P1.X == P2.X && P1.Y == P2.Y) return 0;
+    const TSpheroidParams& S = SpheroidParams(FSpheroid);
+    const long double A = S.SemiMajorAxis, F = S.Flattening;
+    constexpr long double K = 3.2320912073969064e-9L;  // radians per OrvexUnit
+    const long double L = (static_cast<long double>(P2.X) - P1.X) * K;
+    const long double TanU1 = (1 - F) * std::tan(P1.Y * K), TanU2 = (1 - F) * std::tan(P2.Y * K);
+    const long double CosU1 = 1 / std::sqrt(1 + TanU1 * TanU1), SinU1 = TanU1 * CosU1;
+    const long double CosU2 = 1 / std::sqrt(1 + TanU2 * TanU2), SinU2 = TanU2 * CosU2;
+    long double Lambda = L, SinSigma = 0, CosSigma = 1, Sigma = 0, Cos2Alpha = 1, Cos2SigmaM = 0;
+    // Converges in a handful of steps except near antipodes, where the bound stops it.
+    for (int Iteration = 0; Iteration < 200; ++Iteration) {
+        const long double SinL = std::sin(Lambda), CosL = std::cos(Lambda);
+        const long double T1 = CosU2 * SinL, T2 = CosU1 * SinU2 - SinU1 * CosU2 * CosL;
+        SinSigma = std::sqrt(T1 * T1 + T2 * T2);
+        if (SinSigma == 0) return 0;
+        CosSigma = SinU1 * SinU2 + CosU1 * CosU2 * CosL;
+        Sigma = std::atan2(SinSigma, CosSigma);
+        const long double SinAlpha = CosU1 * CosU2 * SinL / SinSigma;
+        Cos2Alpha = 1 - SinAlpha * SinAlpha;
+        Cos2SigmaM = Cos2Alpha != 0 ? CosSigma - 2 * SinU1 * SinU2 / Cos2Alpha : 0;
+        const long double C = F / 16 * Cos2Alpha * (4 + F * (4 - 3 * Cos2Alpha));
+        const long double Previous = Lambda;
+        Lambda = L + (1 - C) * F * SinAlpha *
+                         (Sigma + C * SinSigma * (Cos2SigmaM + C * CosSigma * (-1 + 2 * Cos2SigmaM * Cos2SigmaM)));
+        if (std::fabs(Lambda - Previous) < 1e-15L) break;
+    }
+    const long double U2 = Cos2Alpha * (1 / ((1 - F) * (1 - F)) - 1);
+    const long double Root = std::sqrt(1 + U2);
+    const long double K1 = (Root - 1) / (Root + 1);
+    const long double AA = (1 + K1 * K1 / 4) / (1 - K1);
+    const long double B = K1 * (1 - 3 * K1 * K1 / 8);
+    const long double DeltaSigma =
+        B * SinSigma *
+        (Cos2SigmaM + B / 4 *
+                          (CosSigma * (2 * Cos2SigmaM * Cos2SigmaM - 1) -
+                           B / 6 * Cos2SigmaM * (4 * SinSigma * SinSigma - 3) * (4 * Cos2SigmaM * Cos2SigmaM - 3)));
+    const long double R = A * (1 - F) * AA * (Sigma - DeltaSigma);
+    if (!(R < 2147483647.0L)) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(RoundEven(R));
 }

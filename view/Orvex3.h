@@ -2,6 +2,7 @@
 // The map view: owns the layers, the global layer, the projection and the drawing
 // surface, and keeps the selection.
 
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -10,12 +11,45 @@
 #include <vector>
 
 #include "foundation/OXUtils.h"
+#include "platform/GdiTools.h"
 
+class QPrinter;
+class TGeoDataObject;
 class TOrvexLayer;
+class TOrvexPen;
+class TOrvexBrush;
+class TOrvexFont;
+class TIniFile;
+class TOrvexClassRegistry;
+struct TClassInfo;
 class TOrvexObject;
 class TOrvexCanvas;
 class TPrjModel;
 class TOrvex3;
+
+enum TOrvexMouseButton : uint8_t { mzbLeft, mzbRight, mzbMiddle, mzbNone };
+enum TDrawGrid : uint8_t { dgNone, dgBehind, dgInFront };
+enum TOrvexProjection : uint8_t { opSpherical, opCartesian, opMercator, opUnknown };
+enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+// A view's position: scale factor, origin and the three rotations.
+struct TViewRec {
+    long double ScaleFactor = 0;
+    int32_t XOrigin = 0;
+    int32_t YOrigin = 0;
+    int32_t XRotation = 0;
+    int32_t YRotation = 0;
+    int32_t ZRotation = 0;
+};
+
+// A rectangle of int32 values: (Left, Top, Width, Height).
+struct TOrvexRect {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    friend bool operator==(const TOrvexRect&, const TOrvexRect&) = default;
+};
 
 using TOrvexNotifyEvent = std::function<void(TOrvex3* Sender)>;
 using TOrvexObjectNotifyEvent = std::function<void(TOrvex3* Sender, TOrvexObject* OrvexObject)>;
@@ -51,11 +85,174 @@ public:
     void RequestRepaint();
 
     TPrjModel* ProjectionModel() const { return FProjection.get(); }
-    // Takes ownership of Model and frees the previous projection.
+    // Takes ownership of Model (null: a new spherical projection) and frees the previous
+    // projection; keeps the scale and the centre when the class changes.
     void SetProjectionModel(TPrjModel* Model);
     TOrvexCanvas* Canvas() const { return FCanvas.get(); }
     long double GetScaleFactor() const;
+
+    // Zoom and navigation. Nothing here draws: every change ends in RequestRender.
     int32_t Altitude() const { return FAltitude; }
+    // 0 fits the whole map; otherwise zooms so that the view's width spans 100 degrees
+    // of sky seen from that height.
+    void SetAltitude(int32_t Value);
+    // 0 fits the whole map; negative scales are ignored; at most 4 pixels per OrvexUnit.
+    void ZoomToScale(long double Scale);
+    // Rect in OrvexUnits from the view's top-left corner at the current scale.
+    void ZoomToRect(const TOrvexRect& Rect);
+    TPixelPoint GetOrigin() const;
+    void SetOrigin(const TPixelPoint& Origin);
+    // Offsets in OrvexUnits.
+    void ScrollBy(int32_t DX, int32_t DY);
+    void UpdateScrollBars();
+    void CenterOn(int32_t Longitude, int32_t Latitude);
+    void CenterOnObject(TOrvexObject* Obj);
+    TViewRec GetViewRec() const;
+    void SetViewRec(const TViewRec& Rec);
+    // The visible area in OrvexUnits: (0, 0, width / scale, height / scale).
+    const TOrvexRect& ViewExtent() const { return FViewExtent; }
+
+    // Rotations in OrvexUnits and in whole degrees, minutes and seconds.
+    int32_t XRotation() const;
+    void SetXRotation(int32_t Value) { SetRotation(0, Value, 1); }
+    int32_t YRotation() const;
+    void SetYRotation(int32_t Value) { SetRotation(1, Value, 1); }
+    int32_t ZRotation() const;
+    void SetZRotation(int32_t Value) { SetRotation(2, Value, 1); }
+    int32_t XRotationInDegs() const { return XRotation() / OrvexUnits::PerDegree; }
+    void SetXRotationInDegs(int32_t Value) { SetRotation(0, Value, OrvexUnits::PerDegree); }
+    int32_t YRotationInDegs() const { return YRotation() / OrvexUnits::PerDegree; }
+    void SetYRotationInDegs(int32_t Value) { SetRotation(1, Value, OrvexUnits::PerDegree); }
+    int32_t ZRotationInDegs() const { return ZRotation() / OrvexUnits::PerDegree; }
+    void SetZRotationInDegs(int32_t Value) { SetRotation(2, Value, OrvexUnits::PerDegree); }
+    int32_t XRotationInMins() const { return XRotation() / OrvexUnits::PerMinute; }
+    void SetXRotationInMins(int32_t Value) { SetRotation(0, Value, OrvexUnits::PerMinute); }
+    int32_t YRotationInMins() const { return YRotation() / OrvexUnits::PerMinute; }
+    void SetYRotationInMins(int32_t Value) { SetRotation(1, Value, OrvexUnits::PerMinute); }
+    int32_t ZRotationInMins() const { return ZRotation() / OrvexUnits::PerMinute; }
+    void SetZRotationInMins(int32_t Value) { SetRotation(2, Value, OrvexUnits::PerMinute); }
+    int32_t XRotationInSecs() const { return XRotation() / OrvexUnits::PerSecond; }
+    void SetXRotationInSecs(int32_t Value) { SetRotation(0, Value, OrvexUnits::PerSecond); }
+    int32_t YRotationInSecs() const { return YRotation() / OrvexUnits::PerSecond; }
+    void SetYRotationInSecs(int32_t Value) { SetRotation(1, Value, OrvexUnits::PerSecond); }
+    int32_t ZRotationInSecs() const { return ZRotation() / OrvexUnits::PerSecond; }
+    void SetZRotationInSecs(int32_t Value) { SetRotation(2, Value, OrvexUnits::PerSecond); }
+
+    // The kind of the current projection; setting it makes a new projection of that kind
+    // (keeping scale and centre when the centre shows the map).
+    TOrvexProjection Projection() const { return FProjectionKind; }
+    void SetProjection(TOrvexProjection Kind);
+
+    // Appearance of the picture.
+    TColor Color() const { return FColor; }
+    void SetColor(TColor Value);
+    TColor OrvexColor() const { return FOrvexColor; }
+    void SetOrvexColor(TColor Value);
+    // Tiled behind the map; a null image fills with Color.
+    const QImage& Background() const { return FBackground; }
+    void SetBackground(const QImage& Image);
+    TDrawGrid DrawGrid() const { return FDrawGrid; }
+    void SetDrawGrid(TDrawGrid Value);
+    bool TransparentOrvex() const { return FTransparentOrvex; }
+    void SetTransparentOrvex(bool Value);
+
+    // The render pipeline. A full render happens only in a paint that finds ScaleChanged
+    // or RedrawPending set; other paints copy the last picture.
+    virtual void DrawBackground();
+    virtual void DrawGraticule();
+    virtual void RenderLayers();
+    virtual void RenderAnimated();
+    // Renders everything into the off-screen picture now, without a window.
+    void Render();
+    // Renders a view of Image's size into Image (any size, no window or display needed).
+    void RenderToImage(QImage& Image);
+    // Renders onto any paint device (a PDF writer, a printer) at its own size and resolution.
+    void RenderToDevice(QPaintDevice* Device);
+    // Sets the size of the widget and of its drawing surface at once.
+    void SetSurfaceSize(int32_t Width, int32_t Height);
+
+    // Printing on the default printer (PDF output when asked for by the printer settings).
+    void Print(QPrinter& Printer);
+    // Rect holds Left, Top, Right and Bottom in page pixels.
+    void PrintRect(QPrinter& Printer, const TOrvexRect& Rect);
+    virtual void RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t Width);
+    bool Printing() const { return FPrinter != nullptr; }
+    bool PrintAborted() const;
+
+    TOrvexNotifyEvent OnRender;
+    TOrvexNotifyEvent OnPaintGraticule;
+    TOrvexNotifyEvent OnPaint;
+    TOrvexNotifyEvent OnPrint;
+
+    // The drawing surface changed size or resolution: rescale origin and scale.
+    void SurfaceResized(int32_t OldWidth, int32_t OldHeight);
+
+    TOrvexNotifyEvent OnZoomed;
+    TOrvexNotifyEvent OnPanned;
+
+    // Defaults that new attributes copy: black solid pen of width 1, white solid brush,
+    // "WingDings" symbol font and "Arial" title font (black, 9 screen pixels).
+    TOrvexPen* DefaultPen() const { return FDefaultPen; }
+    TOrvexBrush* DefaultBrush() const { return FDefaultBrush; }
+    TOrvexFont* SymbolFont() const { return FSymbolFont; }
+    TOrvexFont* TitleFont() const { return FTitleFont; }
+
+    // Tools for selected objects, the far side of a transparent sphere and the graticule;
+    // any change requests a render.
+    TPen& SelectedPen() { return FSelectedPen; }
+    TBrush& SelectedBrush() { return FSelectedBrush; }
+    TPen& TransparentPen() { return FTransparentPen; }
+    TBrush& TransparentBrush() { return FTransparentBrush; }
+    TPen& GridPen() { return FGridPen; }
+
+    int32_t MinTextHeight() const { return FMinTextHeight; }
+    void SetMinTextHeight(int32_t Value);
+    // MinTextHeight scaled from the screen to the surface's resolution (larger when printing).
+    int32_t EffectiveMinTextHeight() const;
+    // Vertical pixels per inch of the screen, read when the first view was made (96 without one).
+    static int32_t ScreenPixelsPerInch();
+
+    // Value in Units as OrvexUnits; Pixel goes through the current scale.
+    int32_t UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const;
+    int32_t UnitsToPixels(long double Value, TOrvexUnits Units) const;
+    // The geographic point under a pixel; false (and the off-map marker) when there is none.
+    bool PixelToLL(int32_t X, int32_t Y, TPoint3D& Point) const;
+
+    const std::string& DataDirectory() const { return FDataDirectory; }
+    void SetDataDirectory(const std::string& Dir) { FDataDirectory = Dir; }
+    // The open profile, or null.
+    TIniFile* Profile() const { return FProfile.get(); }
+    void SetProfile(std::unique_ptr<TIniFile> Profile);
+
+    // Geographic renderers used by presenters: the caller has selected pen and brush.
+    void PaintPolyline(TOrvexObject* Obj);
+    void PaintPolygon(TOrvexObject* Obj);
+    // A line between two geographic points drawn as Steps straight pieces in longitude
+    // and latitude, the short way across 180 degrees.
+    void PaintLineLL(const TPoint3D& From, const TPoint3D& To, int32_t Steps);
+
+    // Graticule spacing in degrees (0: none).
+    int32_t LongitudeStep() const { return FLongitudeStep; }
+    void SetLongitudeStep(int32_t Value);
+    int32_t LatitudeStep() const { return FLatitudeStep; }
+    void SetLatitudeStep(int32_t Value);
+    // Whether the projection paints the view's texture as its background.
+    bool TextureBackground() const { return FTextureBackground; }
+
+    // Classes that layer files may name (sorted by name, case-insensitively).
+    TOrvexClassRegistry& ClassRegistry() const { return *FClassRegistry; }
+    // Raises EOrvexException "TOrvex3.RegisterOrvexClass: Class %s already registered".
+    void RegisterOrvexClass(const TClassInfo& Class);
+
+    int32_t PeriodicUpdateTime = 0;
+    bool BackSidePass = false;
+
+    // The reference ellipsoid of Distance.
+    TSpheroid Spheroid() const { return FSpheroid; }
+    void SetSpheroid(TSpheroid Value) { FSpheroid = Value; }
+    // Length of the shortest path between two geographic points on the Spheroid, in
+    // OrvexUnits (Vincenty's inverse formula).
+    int32_t Distance(const TPoint3D& P1, const TPoint3D& P2) const;
 
     // Whether the first Count entries of PointBuffer can be seen on the surface; writes
     // the clip code of their bounding box.
@@ -80,10 +277,54 @@ public:
     TOrvexObjectNotifyEvent OnObjectSelect;
 
 protected:
+    void resizeEvent(QResizeEvent* Event) override;
+    void paintEvent(QPaintEvent* Event) override;
+    // Draws the picture and the animated layers with Painter (the window or a device).
+    void PaintWith(QPainter& Painter);
+    void RenderToPainter(QPainter& Painter, int32_t Width, int32_t Height, int32_t PixelsPerInch);
+    // Draws Count points of a chain (Points may be PointBuffer) for PaintPolyline.
+    void PolylinePiece(int32_t Count, uint8_t ClipCode);
+    void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
+
     int32_t FAltitude = 0;
 
 private:
+    void SetRotation(int Axis, int32_t Value, int32_t Factor);
+    // Caps the scale at 4 and keeps the surface within the int32 range of OrvexUnits.
+    long double LimitScale(long double Scale) const;
+    void ScaleApplied(long double Scale);
+
+    TOrvexProjection FProjectionKind = opSpherical;
+    TSpheroid FSpheroid = WGS84;
+    TColor FColor = 0;
+    TColor FOrvexColor = 16776960;
+    TBrush FSphereBrush{16776960};
+    QImage FBackground;
+    TDrawGrid FDrawGrid = dgBehind;
+    bool FTransparentOrvex = false;
+    QPrinter* FPrinter = nullptr;
+    // Scratch chains of the line and polygon renderers, and the points of polygons too long
+    // for the shared buffer; kept between renders so drawing does not allocate.
+    std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest;
+    std::vector<TPixelPoint> FBigPolygon;
+    TOrvexRect FViewExtent;
+    std::unique_ptr<TIniFile> FProfile;
     std::unique_ptr<TOrvexCanvas> FCanvas;
+    std::unique_ptr<TOrvexClassRegistry> FClassRegistry;
+    TOrvexPen* FDefaultPen = nullptr;
+    TOrvexBrush* FDefaultBrush = nullptr;
+    TOrvexFont* FSymbolFont = nullptr;
+    TOrvexFont* FTitleFont = nullptr;
+    TPen FSelectedPen{255};
+    TBrush FSelectedBrush{65535};
+    TPen FTransparentPen{8421504};
+    TBrush FTransparentBrush{12632256};
+    TPen FGridPen{12632256};
+    int32_t FMinTextHeight = 5;
+    int32_t FLongitudeStep = 15;
+    int32_t FLatitudeStep = 15;
+    bool FTextureBackground = false;
+    std::string FDataDirectory;
     std::unique_ptr<TPrjModel> FProjection;
     std::vector<TOrvexLayer*> FLayers;
     std::vector<TOrvexObject*> FSelection;

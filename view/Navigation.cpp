@@ -1,0 +1,220 @@
+// Zoom, scrolling, rotation, projection switching and resizing of the view. The scale,
+// origin and rotations live in the projection; the view only changes them here.
+
+#include <QResizeEvent>
+#include <cmath>
+#include <limits>
+
+#include "model/OrvexObject.h"
+#include "projections/CartesianPrj.h"
+#include "projections/MercatorPrj.h"
+#include "projections/PrjModel.h"
+#include "projections/SphericalPrj.h"
+#include "view/Orvex3.h"
+#include "view/OrvexCanvas.h"
+
+namespace {
+constexpr long double Tan50 = 1.19175359259421L;
+
+// Nearest integer, ties to even, kept inside int32 (NaN gives 0).
+int32_t Nearest(long double V) {
+    if (std::isnan(V)) return 0;
+    if (V <= -2147483648.0L) return std::numeric_limits<int32_t>::min();
+    if (V >= 2147483647.0L) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(std::nearbyint(V));
+}
+
+int32_t Clamp32(int64_t V) {
+    if (V < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    if (V > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(V);
+}
+}  // namespace
+
+long double TOrvex3::LimitScale(long double Scale) const {
+    if (Scale > 4.0L) Scale = 4.0L;
+    const int32_t M = std::max(FCanvas->Width(), FCanvas->Height());
+    if (!(Scale > 0) || M / Scale > 2147483647.0L) Scale = M * 4.656612875245797e-10L;
+    return Scale;
+}
+
+// The bookkeeping of a scale the projection has just taken.
+void TOrvex3::ScaleApplied(long double Scale) {
+    const int32_t W = FCanvas->Width(), H = FCanvas->Height();
+    FAltitude = Nearest(W / Scale / Tan50);
+    FViewExtent = TOrvexRect{0, 0, Nearest(W / Scale), Nearest(H / Scale)};
+}
+
+void TOrvex3::SetAltitude(int32_t Value) {
+    if (Value == 0)
+        ZoomToScale(0);
+    else
+        ZoomToScale(FCanvas->Width() / (Tan50 * Value));
+}
+
+void TOrvex3::ZoomToScale(long double Scale) {
+    if (Scale < 0 || std::isnan(Scale)) return;
+    TPrjModel* Prj = FProjection.get();
+    const int32_t W = FCanvas->Width(), H = FCanvas->Height();
+    if (Scale == 0) {
+        Prj->SetXOrigin(W / 2);
+        Prj->SetYOrigin(H / 2);
+        const TPrjExtents& E = Prj->Extents();
+        Scale = std::min(H / std::fabs(static_cast<long double>(E.MaxLatitude) - E.MinLatitude),
+                         W / std::fabs(static_cast<long double>(E.MaxLongitude) - E.MinLongitude));
+    }
+    Scale = LimitScale(Scale);
+    const long double Old = Prj->ScaleFactor();
+    if (Scale != Old) {
+        Prj->SetXOrigin(Clamp32(int64_t(W / 2) + Nearest(Scale * (int64_t(Prj->XOrigin()) - W / 2) / Old)));
+        Prj->SetYOrigin(Clamp32(int64_t(H / 2) + Nearest(Scale * (int64_t(Prj->YOrigin()) - H / 2) / Old)));
+        ScaleApplied(Scale);
+        Prj->ApplyScaleFactor(Scale);
+        ScaleChanged = true;
+        RequestRender();
+        if (OnZoomed) OnZoomed(this);
+    }
+    UpdateScrollBars();
+}
+
+void TOrvex3::ZoomToRect(const TOrvexRect& Rect) {
+    if (Rect.Width == 0 || Rect.Height == 0) {
+        ZoomToScale(0);
+        return;
+    }
+    TPrjModel* Prj = FProjection.get();
+    const int32_t W = FCanvas->Width(), H = FCanvas->Height();
+    long double A = std::min(static_cast<long double>(H) / Rect.Height, static_cast<long double>(W) / Rect.Width);
+    if (A > 4.0L) A = 4.0L;
+    const long double Old = Prj->ScaleFactor();
+    Prj->SetXOrigin(Clamp32(int64_t(Nearest((Prj->XOrigin() / Old - (Rect.Left + Rect.Width / 2)) * A)) + W / 2));
+    Prj->SetYOrigin(Clamp32(int64_t(Nearest((Prj->YOrigin() / Old - (Rect.Top + Rect.Height / 2)) * A)) + H / 2));
+    A = LimitScale(A);
+    if (A != Old) {
+        ScaleApplied(A);
+        Prj->ApplyScaleFactor(A);
+        ScaleChanged = true;
+        RequestRender();
+        if (OnZoomed) OnZoomed(this);
+    }
+    UpdateScrollBars();
+    RequestRender();
+}
+
+TPixelPoint TOrvex3::GetOrigin() const { return TPixelPoint{FProjection->XOrigin(), FProjection->YOrigin()}; }
+
+void TOrvex3::SetOrigin(const TPixelPoint& Origin) {
+    if (Origin == GetOrigin()) return;
+    FProjection->SetXOrigin(Origin.X);
+    FProjection->SetYOrigin(Origin.Y);
+    if (OnPanned) OnPanned(this);
+    UpdateScrollBars();
+    RequestRender();
+}
+
+void TOrvex3::ScrollBy(int32_t DX, int32_t DY) {
+    if (DX != 0 || DY != 0) {
+        const long double Scale = GetScaleFactor();
+        FProjection->SetXOrigin(Clamp32(int64_t(FProjection->XOrigin()) - Nearest(DX * Scale)));
+        FProjection->SetYOrigin(Clamp32(int64_t(FProjection->YOrigin()) - Nearest(DY * Scale)));
+        if (OnPanned) OnPanned(this);
+    }
+    UpdateScrollBars();
+    RequestRender();
+}
+
+// The scroll bars come with mouse interaction; the view has none yet.
+void TOrvex3::UpdateScrollBars() {}
+
+void TOrvex3::CenterOn(int32_t Longitude, int32_t Latitude) {
+    const int32_t W = FCanvas->Width() / 2, H = FCanvas->Height() / 2;
+    FProjection->SetXOrigin(W);
+    FProjection->SetYOrigin(H);
+    TPoint3D C;
+    PixelToLL(W, H, C);
+    SetXRotation(Clamp32(int64_t(XRotation()) + Latitude - C.Y));
+    SetYRotation(Clamp32(int64_t(YRotation()) + Longitude - C.X));
+}
+
+void TOrvex3::CenterOnObject(TOrvexObject* Obj) {
+    if (!Obj) return;
+    if (!Obj->HasState(osExtentsValid)) Obj->CalcExtents();
+    const TExtent& E = Obj->Extents();
+    CenterOn(NormalizeLongitude(int64_t(E.Left) + E.Width / 2), Clamp32(int64_t(E.Bottom) + E.Height / 2));
+}
+
+TViewRec TOrvex3::GetViewRec() const {
+    return TViewRec{GetScaleFactor(), FProjection->XOrigin(), FProjection->YOrigin(),
+                    XRotation(),      YRotation(),             ZRotation()};
+}
+
+void TOrvex3::SetViewRec(const TViewRec& Rec) {
+    ZoomToScale(Rec.ScaleFactor);
+    SetXRotation(Rec.XRotation);
+    SetYRotation(Rec.YRotation);
+    SetZRotation(Rec.ZRotation);
+    SetOrigin(TPixelPoint{Rec.XOrigin, Rec.YOrigin});
+}
+
+int32_t TOrvex3::XRotation() const { return FProjection->XRotation(); }
+int32_t TOrvex3::YRotation() const { return FProjection->YRotation(); }
+int32_t TOrvex3::ZRotation() const { return FProjection->ZRotation(); }
+
+void TOrvex3::SetRotation(int Axis, int32_t Value, int32_t Factor) {
+    const int32_t V = Clamp32(int64_t(Value) * Factor);
+    const int32_t Current = Axis == 0 ? XRotation() : Axis == 1 ? YRotation() : ZRotation();
+    if (V != Current) FProjection->SetParameter(Axis, V);
+    RequestRender();
+}
+
+void TOrvex3::SetProjection(TOrvexProjection Kind) {
+    switch (Kind) {
+        case opCartesian: SetProjectionModel(new TCartesianPrj(this)); break;
+        case opMercator: SetProjectionModel(new TMercatorPrj(this)); break;
+        default: SetProjectionModel(new TSphericalPrj(this)); break;
+    }
+}
+
+void TOrvex3::SetProjectionModel(TPrjModel* Model) {
+    if (Model && Model == FProjection.get()) return;
+    bool Remembered = false, OnMap = false;
+    TPoint3D Centre;
+    if (FProjection && (!Model || typeid(*Model) != typeid(*FProjection))) {
+        Remembered = true;
+        OnMap = PixelToLL(FCanvas->Width() / 2, FCanvas->Height() / 2, Centre);
+    }
+    FProjection.reset();
+    FProjection.reset(Model ? Model : new TSphericalPrj(this));
+    FProjectionKind = opUnknown;
+    if (dynamic_cast<TSphericalPrj*>(Model ? Model : FProjection.get())) FProjectionKind = opSpherical;
+    if (dynamic_cast<TCartesianPrj*>(FProjection.get())) FProjectionKind = opCartesian;
+    if (dynamic_cast<TMercatorPrj*>(FProjection.get())) FProjectionKind = opMercator;
+    ScaleChanged = true;
+    if (!Remembered || !OnMap) {
+        ZoomToScale(0);
+    } else {
+        ZoomToRect(FViewExtent);
+        CenterOn(Centre.X, Centre.Y);
+    }
+    RequestRender();
+}
+
+void TOrvex3::SurfaceResized(int32_t OldWidth, int32_t OldHeight) {
+    if (!FProjection) return;
+    const int32_t W = FCanvas->Width(), H = FCanvas->Height();
+    const long double OldDiag = std::hypot(static_cast<long double>(OldWidth), static_cast<long double>(OldHeight));
+    const long double R = OldDiag > 0 ? std::hypot(static_cast<long double>(W), static_cast<long double>(H)) / OldDiag : 1;
+    FProjection->SetXOrigin(Nearest(FProjection->XOrigin() * R));
+    FProjection->SetYOrigin(Nearest(FProjection->YOrigin() * R));
+    const long double Old = FProjection->ScaleFactor();
+    const long double Scale = LimitScale(Old * R);
+    FProjection->ApplyScaleFactor(Scale);
+    ScaleChanged = ScaleChanged || Scale != Old;
+    ScaleApplied(Scale);
+    RequestRender();
+}
+
+void TOrvex3::resizeEvent(QResizeEvent* Event) {
+    QWidget::resizeEvent(Event);
+    if (FCanvas) FCanvas->Resize(width(), height(), ScreenPixelsPerInch());
+}

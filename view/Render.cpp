@@ -1,0 +1,476 @@
+// The render pipeline of the view: paint, background, graticule, layers, the geographic
+// line, polyline and polygon renderers with their seam splitting, and printing.
+
+#include <QApplication>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <exception>
+#include <limits>
+
+#include "model/OrvexLayer.h"
+#include "model/OrvexObject.h"
+#include "projections/PrjModel.h"
+#include "view/Orvex3.h"
+#include "view/OrvexCanvas.h"
+
+namespace {
+constexpr int32_t South89 = -480600000;
+
+QColor ToQColor(TColor C) {
+    const uint32_t V = static_cast<uint32_t>(ColorToRGB(C));
+    return QColor(V & 0xFF, (V >> 8) & 0xFF, (V >> 16) & 0xFF);
+}
+
+int32_t Nearest(long double V) {
+    if (std::isnan(V)) return 0;
+    if (V <= -2147483648.0L) return std::numeric_limits<int32_t>::min();
+    if (V >= 2147483647.0L) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(std::nearbyint(V));
+}
+
+// 64-bit multiply-then-divide, rounded to nearest.
+int64_t MulDiv(int64_t A, int64_t B, int64_t C) { return static_cast<int64_t>(std::nearbyint(static_cast<long double>(A) * B / C)); }
+
+// Where chains meet the seam of a flat projection (the meridian opposite the central one).
+struct TSeam {
+    int32_t CM;
+    int32_t Seam;
+    explicit TSeam(int32_t CentralMeridian)
+        : CM(CentralMeridian), Seam(NormalizeLongitude(int64_t(CentralMeridian) + OrvexUnits::Deg180)) {}
+    // -1 or -2 for the western outer quarter, 0 around the central meridian, 1 east.
+    int Band(int32_t Lon) const { return NormalizeLongitude(int64_t(Lon) - CM) / OrvexUnits::Deg90; }
+    static bool Crosses(int PrevBand, int CurBand) {
+        return (CurBand < 0 && PrevBand > 0) || (CurBand > 0 && PrevBand < 0);
+    }
+    static int64_t Dist(int32_t A, int32_t B) {
+        int64_t D = std::llabs(int64_t(A) - B);
+        if (D > 971999999) D = OrvexUnits::Deg360 - D;
+        return D == 0 ? 1 : D;
+    }
+    // Latitude at which the step from P to C meets the seam.
+    int32_t LatitudeAt(const TPoint3D& P, const TPoint3D& C) const {
+        return static_cast<int32_t>(std::clamp<int64_t>(
+            int64_t(P.Y) + Nearest(static_cast<long double>(Dist(Seam, P.X)) / Dist(C.X, P.X) * (int64_t(C.Y) - P.Y)),
+            std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    }
+    int32_t Offset(int64_t D) const { return NormalizeLongitude(int64_t(Seam) + D); }
+};
+
+TGeoDataObject* NewTempChain() {
+    TGeoDataObject* O = TGeoDataObject::Create(nullptr);
+    O->SetClipCode(255);
+    return O;
+}
+}  // namespace
+
+void TOrvex3::SetColor(TColor Value) {
+    FColor = Value;
+    RequestRender();
+}
+
+void TOrvex3::SetOrvexColor(TColor Value) {
+    FOrvexColor = Value;
+    FSphereBrush.SetColor(Value);
+    RequestRender();
+}
+
+void TOrvex3::SetBackground(const QImage& Image) {
+    FBackground = Image;
+    RequestRender();
+}
+
+void TOrvex3::SetDrawGrid(TDrawGrid Value) {
+    if (Value == FDrawGrid) return;
+    FDrawGrid = Value;
+    RequestRender();
+}
+
+void TOrvex3::SetTransparentOrvex(bool Value) {
+    if (Value == FTransparentOrvex) return;
+    FTransparentOrvex = Value;
+    RequestRender();
+}
+
+void TOrvex3::paintEvent(QPaintEvent*) {
+    if (Printing()) return;
+    QPainter Painter(this);
+    try {
+        PaintWith(Painter);
+    } catch (const std::exception& E) {
+        // An event handler must not throw into Qt; the picture is already on screen.
+        qWarning("Orvex: render failed: %s", E.what());
+    }
+}
+
+void TOrvex3::PaintWith(QPainter& Painter) {
+    FCanvas->BeginRender();
+    std::exception_ptr Failure;
+    if (ScaleChanged || RedrawPending) {
+        const bool Hourglass = ScaleChanged && qobject_cast<QApplication*>(QCoreApplication::instance());
+        if (Hourglass) QApplication::setOverrideCursor(Qt::WaitCursor);
+        try {
+            DrawBackground();
+            RenderLayers();
+            if (OnRender) OnRender(this);
+        } catch (...) {
+            Failure = std::current_exception();
+        }
+        if (Hourglass) QApplication::restoreOverrideCursor();
+    }
+    Painter.drawImage(0, 0, FCanvas->Image());
+    FCanvas->EndRender(&Painter);
+    try {
+        for (TOrvexLayer* L : std::vector<TOrvexLayer*>(FLayers))
+            if (L->Animated()) {
+                L->UpdateVisibility();
+                L->Render();
+            }
+    } catch (...) {
+        if (!Failure) Failure = std::current_exception();
+    }
+    RedrawPending = false;
+    ScaleChanged = false;
+    FCanvas->RedirectToImage();
+    if (OnPaint) OnPaint(this);
+    if (Failure) std::rethrow_exception(Failure);
+}
+
+void TOrvex3::Render() {
+    FCanvas->BeginRender();
+    std::exception_ptr Failure;
+    try {
+        DrawBackground();
+        RenderLayers();
+        if (OnRender) OnRender(this);
+    } catch (...) {
+        Failure = std::current_exception();
+    }
+    RedrawPending = false;
+    ScaleChanged = false;
+    if (Failure) std::rethrow_exception(Failure);
+}
+
+void TOrvex3::SetSurfaceSize(int32_t Width, int32_t Height) {
+    if (Width <= 0 || Height <= 0) return;
+    resize(Width, Height);
+    FCanvas->Resize(Width, Height, ScreenPixelsPerInch());
+}
+
+void TOrvex3::RenderToImage(QImage& Image) {
+    if (Image.isNull()) return;
+    if (Image.width() != FCanvas->Width() || Image.height() != FCanvas->Height())
+        SetSurfaceSize(Image.width(), Image.height());
+    Render();
+    QPainter Painter(&Image);
+    PaintWith(Painter);
+}
+
+void TOrvex3::RenderToDevice(QPaintDevice* Device) {
+    if (!Device) return;
+    QPainter Painter(Device);
+    // Draw in surface pixels, scaled to the device: vector output stays vector output.
+    Painter.scale(static_cast<qreal>(Device->width()) / FCanvas->Width(),
+                  static_cast<qreal>(Device->height()) / FCanvas->Height());
+    FCanvas->RedirectTo(&Painter);
+    std::exception_ptr Failure;
+    try {
+        DrawBackground();
+        RenderLayers();
+        RenderAnimated();
+    } catch (...) {
+        Failure = std::current_exception();
+    }
+    FCanvas->RedirectToImage();
+    if (Failure) std::rethrow_exception(Failure);
+}
+
+void TOrvex3::DrawBackground() {
+    TDeviceContext* DC = FCanvas->DC();
+    QPainter* P = DC->Painter();
+    const int32_t W = FCanvas->Width(), H = FCanvas->Height();
+    FCanvas->Brush().SetStyle(BS_SOLID);
+    FCanvas->Brush().SetColor(FColor);
+    if (FBackground.isNull()) {
+        P->fillRect(0, 0, W, H, ToQColor(FColor));
+    } else {
+        const int32_t BW = FBackground.width(), BH = FBackground.height();
+        for (int32_t X = 0; X <= (W / BW) * BW; X += BW)
+            for (int32_t Y = 0; Y <= (H / BH) * BH; Y += BH) P->drawImage(X, Y, FBackground);
+    }
+    if (FTransparentOrvex) return;
+    DC->SelectObject(FSphereBrush.Handle());
+    FProjection->PaintBackground();
+}
+
+void TOrvex3::RenderLayers() {
+    const std::vector<TOrvexLayer*> Layers(FLayers);
+    for (TOrvexLayer* L : Layers)
+        if (!L->Animated()) L->UpdateVisibility();
+    if (FTransparentOrvex) {
+        BackSidePass = true;
+        try {
+            for (TOrvexLayer* L : Layers)
+                if (!L->Animated()) L->Render();
+            if (FDrawGrid != dgNone) DrawGraticule();
+        } catch (...) {
+            BackSidePass = false;
+            throw;
+        }
+        BackSidePass = false;
+    }
+    if (FDrawGrid == dgBehind) DrawGraticule();
+    for (TOrvexLayer* L : Layers)
+        if (!L->Animated()) {
+            if (Printing() && PrintAborted()) return;
+            L->Render();
+        }
+    if (FDrawGrid == dgInFront) DrawGraticule();
+}
+
+void TOrvex3::DrawGraticule() {
+    const TPen& Source = BackSidePass ? FTransparentPen : FGridPen;
+    FCanvas->Pen().SetColor(Source.Color());
+    FCanvas->Pen().SetStyle(Source.Style());
+    FCanvas->Pen().SetWidth(Source.Width());
+    FCanvas->DC()->SetBkMode(BK_TRANSPARENT);
+    FCanvas->SelectTools();
+    if (OnPaintGraticule)
+        OnPaintGraticule(this);
+    else
+        FProjection->PaintGraticule();
+}
+
+void TOrvex3::RenderAnimated() {
+    if (OnRender) OnRender(this);
+    for (TOrvexLayer* L : std::vector<TOrvexLayer*>(FLayers))
+        if (L->Animated()) {
+            L->UpdateVisibility();
+            L->Render();
+        }
+    if (OnPaint) OnPaint(this);
+}
+
+void TOrvex3::PaintLineLL(const TPoint3D& From, const TPoint3D& To, int32_t Steps) {
+    FCanvas->SelectTools();
+    if (Steps <= 0) Steps = 1;
+    const int64_t DLat = int64_t(To.Y) - From.Y;
+    int64_t DLon = int64_t(To.X) - From.X;
+    const int32_t Q = From.X / OrvexUnits::Deg90;
+    if (Q != 0 && To.X / OrvexUnits::Deg90 == -Q) DLon = (OrvexUnits::Deg360 - std::llabs(DLon)) * Q;
+    if (!FTempChain) FTempChain.reset(NewTempChain());
+    TGeoDataObject* T = FTempChain.get();
+    T->SetPointCount(Steps + 1);
+    for (int32_t K = 0; K <= Steps; ++K)
+        T->Points()[K] = TPoint3D{NormalizeLongitude(From.X + MulDiv(DLon, K, Steps)),
+                                  static_cast<int32_t>(std::clamp<int64_t>(From.Y + MulDiv(DLat, K, Steps),
+                                                                           std::numeric_limits<int32_t>::min(),
+                                                                           std::numeric_limits<int32_t>::max())),
+                                  From.Z};
+    // Both side bits select the point-by-point walk; the line needs no visibility test.
+    T->SetState(osExtentsValid | osBackSide | osFrontSide | osInView);
+    T->SetClipCode(255);
+    PaintPolyline(T);
+}
+
+void TOrvex3::PolylinePiece(int32_t Count, uint8_t ClipCode) {
+    if (Count > 1) FCanvas->PolylineBuffer(Count, ClipCode);
+}
+
+void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
+    if (!Obj) return;
+    if (!Obj->HasState(osExtentsValid)) Obj->CalcExtents();
+    if (!Obj->HasState(osInView)) Obj->IsVisibleIn(*this);
+    TDeviceContext* DC = FCanvas->DC();
+    if (BackSidePass) DC->SelectObject(FTransparentPen.Handle());
+    TPrjModel* Prj = FProjection.get();
+    const uint8_t Clip = Obj->ClipCode();
+    if (!(Obj->HasState(osBackSide) && Obj->HasState(osFrontSide))) {
+        if (Prj->Seamless() || !Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings)) {
+            // Long chains come in pieces that share their end points.
+            int32_t Resume = 0;
+            do {
+                PolylinePiece(Prj->ProjectChain(Obj, Resume), Clip);
+            } while (Resume >= 0);
+            return;
+        }
+    }
+    const int32_t N = Obj->GetPointCount();
+    if (N < 2) return;
+    const TSeam S(Prj->CentralMeridian());
+    int32_t Count = 0;
+    auto Flush = [&] {
+        PolylinePiece(Count, Clip);
+        Count = 0;
+    };
+    TPoint3D P = Obj->GetPoint(0);
+    int PB = S.Band(P.X);
+    for (int32_t I = 0; I < N; ++I) {
+        const TPoint3D C = Obj->GetPoint(I);
+        const int CB = S.Band(C.X);
+        if (TSeam::Crosses(PB, CB)) {
+            const int32_t LatX = S.LatitudeAt(P, C);
+            if (Prj->PointToXY(TPoint3D{S.Offset(-PB), LatX, P.Z}, Count)) ++Count;
+            Flush();
+            Count = Prj->PointToXY(TPoint3D{S.Offset(PB), LatX, P.Z}, 0) ? 1 : 0;
+        }
+        PB = CB;
+        if (Prj->PointToXY(C, Count)) {
+            P = C;
+            ++Count;
+            // A full buffer is drawn and the line goes on from its last point.
+            if (Count >= MaxChainEntries) {
+                const TPixelPoint Last = PointBuffer[Count - 1];
+                Flush();
+                PointBuffer[0] = Last;
+                Count = 1;
+            }
+        } else {
+            Flush();
+        }
+    }
+    Flush();
+}
+
+// Projects the whole chain of Obj, in pieces when it needs more entries than PointBuffer
+// holds, and fills it as one polygon.
+void TOrvex3::FillChain(TOrvexObject* Obj, uint8_t ClipCode) {
+    TPrjModel* Prj = FProjection.get();
+    int32_t Resume = 0;
+    const int32_t First = Prj->ProjectChain(Obj, Resume);
+    if (Resume < 0) {
+        if (First > 2) FCanvas->PolygonBuffer(First, ClipCode);
+        return;
+    }
+    FBigPolygon.assign(PointBuffer, PointBuffer + First);
+    while (Resume >= 0) {
+        const int32_t N = Prj->ProjectChain(Obj, Resume);
+        // Each further piece starts with the last entry of the one before.
+        if (N > 1) FBigPolygon.insert(FBigPolygon.end(), PointBuffer + 1, PointBuffer + N);
+    }
+    if (FBigPolygon.size() > 2)
+        FCanvas->PolygonPoints(FBigPolygon.data(), static_cast<int32_t>(FBigPolygon.size()), ClipCode);
+}
+
+void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
+    if (!Obj) return;
+    if (!Obj->HasState(osExtentsValid)) Obj->CalcExtents();
+    TDeviceContext* DC = FCanvas->DC();
+    if (BackSidePass) {
+        DC->SelectObject(FTransparentBrush.Handle());
+        DC->SelectObject(FTransparentPen.Handle());
+    }
+    TPrjModel* Prj = FProjection.get();
+    if (Prj->Seamless() || !Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings)) {
+        FillChain(Obj, Obj->ClipCode());
+        return;
+    }
+    const int32_t N = Obj->GetPointCount();
+    if (N < 3) return;
+    if (!FEast) FEast.reset(NewTempChain());
+    if (!FWest) FWest.reset(NewTempChain());
+    TGeoDataObject* East = FEast.get();
+    TGeoDataObject* West = FWest.get();
+    East->SetPointCount(0);
+    West->SetPointCount(0);
+    const bool Odd = Obj->HasState(osOddCrossings);
+    const TSeam S(Prj->CentralMeridian());
+    TPoint3D P = Obj->GetPoint(N - 1);
+    int PB = S.Band(P.X);
+    TGeoDataObject* Current = (Odd || PB >= 0) ? East : West;
+    auto Append = [](TGeoDataObject* Part, int32_t Lon, int32_t Lat, int32_t Z) {
+        Part->SetPointCount(Part->GetPointCount() + 1);
+        Part->Points()[Part->GetPointCount() - 1] = TPoint3D{Lon, Lat, Z};
+    };
+    for (int32_t I = 0; I < N; ++I) {
+        const TPoint3D C = Obj->GetPoint(I);
+        const int CB = S.Band(C.X);
+        if (TSeam::Crosses(PB, CB)) {
+            const int32_t LatX = S.LatitudeAt(P, C);
+            if (Odd) {
+                // Around the pole: along the seam to 89 degrees south, once round, and back.
+                Append(East, S.Offset(-PB), LatX, P.Z);
+                Append(East, S.Offset(-PB), South89, P.Z);
+                int32_t Lon = S.Offset(-int64_t(PB) * 54000000);
+                for (int Guard = 0; Lon != S.Seam && Guard < 100; ++Guard) {
+                    Append(East, Lon, South89, P.Z);
+                    Lon = NormalizeLongitude(int64_t(Lon) - int64_t(PB) * 54000000);
+                }
+                Append(East, S.Offset(PB), South89, P.Z);
+                Append(East, S.Offset(PB), LatX, P.Z);
+            } else {
+                const int32_t EastEdge = S.Offset(-1), WestEdge = S.Offset(1);
+                const int32_t EN = East->GetPointCount();
+                if (EN > 0 && NormalizeLongitude(int64_t(East->Points()[EN - 1].X) + 1) == S.Seam) {
+                    // Follow the map edge from where East last left it, a degree at a time.
+                    int64_t Lat = East->Points()[EN - 1].Y;
+                    while (std::llabs(Lat - LatX) > OrvexUnits::PerDegree) {
+                        Lat += LatX > Lat ? OrvexUnits::PerDegree : -OrvexUnits::PerDegree;
+                        Append(East, EastEdge, static_cast<int32_t>(Lat), P.Z);
+                        Append(West, WestEdge, static_cast<int32_t>(Lat), P.Z);
+                    }
+                }
+                Append(East, EastEdge, LatX, P.Z);
+                Append(West, WestEdge, LatX, P.Z);
+                Current = Current == East ? West : East;
+            }
+        }
+        Append(Current, C.X, C.Y, C.Z);
+        P = C;
+        PB = CB;
+    }
+    FillChain(East, 255);
+    FillChain(West, 255);
+}
+
+bool TOrvex3::PrintAborted() const { return FPrinter && FPrinter->printerState() == QPrinter::Aborted; }
+
+void TOrvex3::Print(QPrinter& Printer) {
+    Printer.setDocName("TOrvex3 Print");
+    const QRect Page = Printer.pageLayout().paintRectPixels(Printer.resolution());
+    FPrinter = &Printer;
+    RenderToPrinter(0, 0, Page.height(), Page.width());
+}
+
+void TOrvex3::PrintRect(QPrinter& Printer, const TOrvexRect& Rect) {
+    Printer.setDocName("TOrvex3 Print");
+    FPrinter = &Printer;
+    // Rect holds Left, Top, Right and Bottom here.
+    RenderToPrinter(Rect.Left, Rect.Top, Rect.Height - Rect.Top, Rect.Width - Rect.Left);
+}
+
+void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t Width) {
+    if (!FPrinter) return;
+    QPrinter* Printer = FPrinter;
+    const int32_t ScreenW = FCanvas->Width(), ScreenH = FCanvas->Height();
+    std::exception_ptr Failure;
+    {
+        QPainter Painter;
+        if (!Painter.begin(Printer)) {
+            FPrinter = nullptr;
+            throw EOrvexException("Print: the printer could not be started");
+        }
+        const bool Hourglass = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+        if (Hourglass) QApplication::setOverrideCursor(Qt::WaitCursor);
+        try {
+            FCanvas->SetSize(Width, Height, Printer->resolution());
+            FCanvas->RedirectTo(&Painter);
+            FCanvas->DC()->SetViewportOrg(Left, Top);
+            RenderLayers();
+            if (!PrintAborted()) RenderAnimated();
+        } catch (...) {
+            Failure = std::current_exception();
+        }
+        FCanvas->RedirectToImage();
+        FCanvas->SetSize(ScreenW, ScreenH, ScreenPixelsPerInch());
+        QCoreApplication::processEvents();
+        if (Painter.isActive()) Painter.end();
+        if (Hourglass) QApplication::restoreOverrideCursor();
+    }
+    FPrinter = nullptr;
+    RequestRender();
+    if (Failure) std::rethrow_exception(Failure);
+}
