@@ -118,6 +118,12 @@ protected:
     // Runs at the end of the four-argument Create.
     virtual void AfterCreateNamed() {}
 
+    // Record header of the layer file: flags word (the writer adds the title, ID and zoom
+    // range bits itself), the optional fields, FeatureID. Both keep the flags byte in
+    // StreamFlags; reading also looks up the presenter by FeatureID.
+    void WriteRecordHeader(TOrvexStream& Stream, uint8_t Flags);
+    uint8_t ReadRecordHeader(TOrvexStream& Stream);
+
     template <class T>
     static T* CreateIn(TOrvexLayer* Layer) {
         T* Obj = new T(Layer);
@@ -172,6 +178,9 @@ public:
     int32_t Count() const { return FChain.Count(); }
     int32_t Capacity() const { return FChain.Capacity(); }
     const TPoint3D* Points() const { return FChain.Points(); }
+    // Direct access for bulk writers (loaders, renderers' scratch chains); the caller
+    // invalidates when the object is on show.
+    TPoint3D* Points() { return FChain.Points(); }
 
     void SetPointCount(int32_t NewCount) override;
     int32_t GetPointCount() const override { return FChain.Count(); }
@@ -190,6 +199,9 @@ public:
     void MoveBy(int32_t DLongitude, int32_t DLatitude) override;
     TPoint3D Centroid() const override;
     void CopyFrom(const TPersistent* Source) override;
+    // Removes consecutive duplicate points (from the third point on) before writing.
+    void SaveToStream(TOrvexStream& Stream) override;
+    void LoadFromStream(TOrvexStream& Stream) override;
 
 protected:
     friend class TOrvexObject;
@@ -221,6 +233,9 @@ public:
     bool IsVisibleIn(TOrvex3& View) override;
     void MoveBy(int32_t DLongitude, int32_t DLatitude) override;
     void CopyFrom(const TPersistent* Source) override;
+    // The altitude is not stored.
+    void SaveToStream(TOrvexStream& Stream) override;
+    void LoadFromStream(TOrvexStream& Stream) override;
 
 protected:
     friend class TOrvexObject;

@@ -1,0 +1,209 @@
+// The layer file: version, extent, then one block of records per registered class.
+
+#include <QApplication>
+#include <QSaveFile>
+#include <QString>
+#include <algorithm>
+#include <strings.h>
+
+#include "model/ClassInfo.h"
+#include "model/ClassRegistry.h"
+#include "model/OrvexLayer.h"
+#include "model/OrvexObject.h"
+#include "model/OrvexStream.h"
+#include "styling/OrvexPresenter.h"
+#include "view/Orvex3.h"
+
+namespace {
+
+constexpr int16_t LayerFileVersion = 0x0300;
+constexpr int32_t ProgressStep = 1000;
+
+// The hourglass while the file is written, when there is a GUI to show it.
+class TSaveCursor {
+public:
+    TSaveCursor() : FShown(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+        if (FShown) QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~TSaveCursor() {
+        if (FShown) QApplication::restoreOverrideCursor();
+    }
+    TSaveCursor(const TSaveCursor&) = delete;
+    TSaveCursor& operator=(const TSaveCursor&) = delete;
+
+private:
+    bool FShown;
+};
+
+template <class T>
+void WriteBlock(TOrvexStream& S, const std::string& ClassName, const std::vector<T*>& Items, int32_t Count) {
+    S.WriteInt32(Count);
+    S.WriteShortString(ClassName);
+    for (T* Item : Items)
+        if (Item->ClassName() == ClassName) Item->SaveToStream(S);
+}
+
+template <class T>
+int32_t CountOfClass(const std::vector<T*>& Items, const std::string& ClassName) {
+    return static_cast<int32_t>(
+        std::count_if(Items.begin(), Items.end(), [&](const T* Item) { return Item->ClassName() == ClassName; }));
+}
+
+void WriteFileAtomically(const std::string& Path, const std::vector<uint8_t>& Data) {
+    // The data goes to a temporary file beside the target, renamed over it only when whole.
+    QSaveFile File(QString::fromLocal8Bit(Path.c_str()));
+    QString Reason;
+    // Unbuffered: a failure while a buffer is flushed on commit would go unnoticed and
+    // the short file would replace the target.
+    if (File.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const auto* Bytes = reinterpret_cast<const char*>(Data.data());
+        const auto Size = static_cast<qint64>(Data.size());
+        // A short write reports no error; writing the rest brings it out.
+        qint64 Done = 0;
+        while (Done < Size) {
+            const qint64 Written = File.write(Bytes + Done, Size - Done);
+            if (Written <= 0) break;
+            Done += Written;
+        }
+        if (Done == Size) {
+            if (File.commit()) return;
+            Reason = File.errorString();
+        } else {
+            Reason = File.errorString();
+            File.cancelWriting();  // the temporary file goes, the target stays as it was
+        }
+    } else {
+        Reason = File.errorString();
+    }
+    throw EOrvexException(Format("SaveToFile: Cannot write %s: %s", Path.c_str(), Reason.toLocal8Bit().constData()));
+}
+
+}  // namespace
+
+void TOrvexLayer::SaveToFile(const std::string& Path) {
+    // Whatever happens, the layer names the file it was saved to: the name part in
+    // Filename, the folder in Directory, so that Directory + Filename is Path.
+    struct TNameOnExit {
+        TOrvexLayer& Layer;
+        const std::string& Path;
+        ~TNameOnExit() {
+            const size_t Slash = Path.find_last_of('/');
+            if (Slash == std::string::npos) {
+                Layer.FDirectory.clear();
+                Layer.FFilename = Path;
+            } else {
+                Layer.FDirectory = Path.substr(0, Slash + 1);
+                Layer.FFilename = Path.substr(Slash + 1);
+            }
+        }
+    } NameOnExit{*this, Path};
+    TSaveCursor Cursor;
+
+    PurgePresenters();
+    std::stable_sort(FPresenters.begin(), FPresenters.end(), [](const TOrvexPresenter* A, const TOrvexPresenter* B) {
+        return strcasecmp(A->ClassName().c_str(), B->ClassName().c_str()) < 0;
+    });
+
+    TOrvexStream S;
+    // Room for typical data up front (whole-minute chains take about two bytes a point).
+    size_t Estimate = 64;
+    for (const TOrvexObject* O : FObjects) Estimate += 32 + 2 * size_t(O->GetPointCount());
+    S.Data().reserve(Estimate);
+    S.WriteInt16(LayerFileVersion);
+    S.WriteInt32(FExtents.Left);
+    S.WriteInt32(FExtents.Bottom);
+    S.WriteInt32(FExtents.Width);
+    S.WriteInt32(FExtents.Height);
+    if (FView) {
+        const auto& Classes = FView->ClassRegistry().Classes();
+        // Presenters first: objects find theirs by FeatureID while they are read.
+        for (const TClassInfo* C : Classes)
+            if (const int32_t N = CountOfClass(FPresenters, C->ClassName)) WriteBlock(S, C->ClassName, FPresenters, N);
+        for (const TClassInfo* C : Classes)
+            if (const int32_t N = CountOfClass(FObjects, C->ClassName)) WriteBlock(S, C->ClassName, FObjects, N);
+    }
+    S.WriteInt32(0);
+    WriteFileAtomically(Path, S.Data());
+}
+
+void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
+    const std::string File = FFilename;
+    auto Truncated = [&File]() {
+        return EOrvexException(Format("LoadFromFile: Unexpected end of data in %s", File.c_str()));
+    };
+    auto Corrupt = [&File](const std::string& Detail) {
+        return EOrvexException(Format("LoadFromFile: Corrupt file %s (%s)", File.c_str(), Detail.c_str()));
+    };
+    // Failures of a record's own reader name the file; those of event handlers pass unchanged.
+    auto RethrowRecordError = [&]() {
+        try {
+            throw;
+        } catch (const EStreamReadError&) {
+            throw Truncated();
+        } catch (const EOrvexException& Ex) {
+            throw Corrupt(Ex.what());
+        } catch (const EConvertError& Ex) {
+            throw Corrupt(Ex.what());
+        } catch (const EListError& Ex) {
+            throw Corrupt(Ex.what());
+        }
+    };
+
+    try {
+        const int16_t Version = Stream.ReadInt16();
+        if (Version != LayerFileVersion)
+            throw EOrvexException(Format("LoadFromFile: Invalid File Version %X in %s",
+                                         static_cast<unsigned>(static_cast<uint16_t>(Version)), File.c_str()));
+        TExtent E;
+        E.Left = Stream.ReadInt32();
+        E.Bottom = Stream.ReadInt32();
+        E.Width = Stream.ReadInt32();
+        E.Height = Stream.ReadInt32();
+        FExtents = E;
+
+        const TOrvexClassRegistry* Registry = FView ? &FView->ClassRegistry() : nullptr;
+        // Without a terminator the blocks end with the data.
+        while (!Stream.AtEnd()) {
+            const int32_t N = Stream.ReadInt32();
+            if (N == 0) break;
+            if (N < 0) throw Corrupt(Format("record count %d", N));
+            if (Stream.AtEnd()) break;
+            const std::string ClassName = Stream.ReadShortString();
+            const TClassInfo* Info = Registry ? Registry->Find(ClassName) : nullptr;
+            if (!Info || !Info->Create)
+                throw EOrvexException(
+                    Format("LoadFromFile: Unknown Orvex Object Class %s in %s", ClassName.c_str(), File.c_str()));
+            // Only objects and presenters belong to a layer; anything else would be owned by nobody.
+            if (!Info->InheritsFrom(TOrvexObject::StaticClassInfo()) &&
+                !Info->InheritsFrom(TOrvexPresenter::StaticClassInfo()))
+                throw Corrupt(Format("a block of %s records", Info->ClassName.c_str()));
+            // Every record takes at least one byte.
+            if (static_cast<size_t>(N) > Stream.Remaining()) throw Truncated();
+
+            for (int32_t I = 0; I < N; ++I) {
+                TOrvexPersistent* Record = Info->Create(this);
+                try {
+                    Record->LoadFromStream(Stream);
+                } catch (...) {
+                    // A record read in part is not kept; those before it are.
+                    delete Record;
+                    RethrowRecordError();
+                }
+                if (auto* Obj = dynamic_cast<TOrvexObject*>(Record); Obj && FView && FView->OnObjectCreate)
+                    FView->OnObjectCreate(FView, Obj);
+                if (I > 0 && I % ProgressStep == 0 && FView)
+                    FView->Progress(0, Format("%s Loaded %d objects", FName.c_str(), I));
+            }
+        }
+    } catch (const EStreamReadError&) {
+        throw Truncated();
+    }
+
+    FIsLoaded = true;
+    if (FView) FView->Progress(0, Format("%s Loaded %d objects", FName.c_str(), ObjectCount()));
+    for (TOrvexObject* O : FObjects) {
+        O->CalcExtents();
+        O->AfterLoad();
+    }
+    if (FExtents.IsEmpty()) CalcExtents();
+}

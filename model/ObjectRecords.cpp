@@ -1,0 +1,263 @@
+// Layer file records of map objects: the common header and the point encodings.
+
+#include <cstdlib>
+
+#include "model/OrvexLayer.h"
+#include "model/OrvexObject.h"
+#include "model/OrvexStream.h"
+
+namespace {
+
+// Record flags.
+constexpr uint8_t rfTitle = 0x01;
+constexpr uint8_t rfID = 0x02;
+constexpr uint8_t rfAltitude = 0x04;
+constexpr uint8_t rfWholeMinute = 0x08;
+constexpr uint8_t rfDelta = 0x10;
+constexpr uint8_t rfSinglePoint = 0x20;
+constexpr uint8_t rfZoomRange = 0x80;
+
+constexpr int32_t MinuteUnits = OrvexUnits::PerMinute;
+
+int32_t Divisor(uint8_t Flags) { return (Flags & rfWholeMinute) ? MinuteUnits : 1; }
+// The escape marker, in the place of a delta's X.
+int32_t EscapeMarker(uint8_t Flags) { return (Flags & rfWholeMinute) ? 127 : 32767; }
+
+bool IsWholeMinute(const TPoint3D& P) {
+    return P.X % MinuteUnits == 0 && P.Y % MinuteUnits == 0 && P.Z % MinuteUnits == 0;
+}
+
+size_t AbsoluteSize(uint8_t Flags) { return ((Flags & rfWholeMinute) ? 2 : 4) * ((Flags & rfAltitude) ? 3 : 2); }
+// The smallest a point after the first can take.
+size_t MinFollowingSize(uint8_t Flags) {
+    if (!(Flags & rfDelta)) return AbsoluteSize(Flags);
+    return ((Flags & rfWholeMinute) ? 1 : 2) * ((Flags & rfAltitude) ? 3 : 2);
+}
+
+void WriteAbsolute(TOrvexStream& S, const TPoint3D& P, uint8_t Flags) {
+    if (Flags & rfWholeMinute) {
+        S.WriteInt16(static_cast<int16_t>(P.X / MinuteUnits));
+        S.WriteInt16(static_cast<int16_t>(P.Y / MinuteUnits));
+        if (Flags & rfAltitude) S.WriteInt16(static_cast<int16_t>(P.Z / MinuteUnits));
+    } else {
+        S.WriteInt32(P.X);
+        S.WriteInt32(P.Y);
+        if (Flags & rfAltitude) S.WriteInt32(P.Z);
+    }
+}
+
+// Hostile files may name values past the 32-bit range; those wrap rather than trap.
+int32_t Wrap32(int64_t V) { return static_cast<int32_t>(V); }
+
+TPoint3D ReadAbsolute(TOrvexStream& S, uint8_t Flags) {
+    TPoint3D P;
+    if (Flags & rfWholeMinute) {
+        const int64_t X = S.ReadInt16();
+        const int64_t Y = S.ReadInt16();
+        const int64_t Z = (Flags & rfAltitude) ? S.ReadInt16() : 0;
+        P = TPoint3D{NormalizeLongitude(X * MinuteUnits), Wrap32(Y * MinuteUnits), Wrap32(Z * MinuteUnits)};
+    } else {
+        const int32_t X = S.ReadInt32();
+        const int32_t Y = S.ReadInt32();
+        const int32_t Z = (Flags & rfAltitude) ? S.ReadInt32() : 0;
+        P = TPoint3D{NormalizeLongitude(X), Y, Z};
+    }
+    return P;
+}
+
+void WriteDeltaField(TOrvexStream& S, int32_t V, uint8_t Flags) {
+    if (Flags & rfWholeMinute)
+        S.WriteInt8(static_cast<int8_t>(V));
+    else
+        S.WriteInt16(static_cast<int16_t>(V));
+}
+
+int32_t ReadDeltaField(TOrvexStream& S, uint8_t Flags) {
+    return (Flags & rfWholeMinute) ? S.ReadInt8() : S.ReadInt16();
+}
+
+struct TDivided {
+    int32_t X, Y, Z;
+};
+
+TDivided Divide(const TPoint3D& P, int32_t D) { return TDivided{P.X / D, P.Y / D, P.Z / D}; }
+
+bool NeedsEscape(const TDivided& Cur, const TDivided& Prev, int32_t E) {
+    return std::llabs(int64_t(Cur.X) - Prev.X) >= E || std::llabs(int64_t(Cur.Y) - Prev.Y) >= E ||
+           std::llabs(int64_t(Cur.Z) - Prev.Z) >= E;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Record header
+
+void TOrvexObject::WriteRecordHeader(TOrvexStream& Stream, uint8_t Flags) {
+    Flags = static_cast<uint8_t>(Flags & ~(rfTitle | rfID | rfZoomRange | 0x40));
+    if (!FTitle.empty()) Flags |= rfTitle;
+    if (FID != 0) Flags |= rfID;
+    if (FZoomMin != FZoomMax) Flags |= rfZoomRange;
+    FStreamFlags = Flags;
+    Stream.WriteUInt16(Flags);
+    if (Flags & rfTitle) Stream.WriteShortString(FTitle);
+    if (Flags & rfID) Stream.WriteInt32(FID);
+    if (Flags & rfZoomRange) {
+        Stream.WriteInt32(FZoomMin);
+        Stream.WriteInt32(FZoomMax);
+    }
+    Stream.WriteInt16(FFeatureID);
+}
+
+uint8_t TOrvexObject::ReadRecordHeader(TOrvexStream& Stream) {
+    const auto Flags = static_cast<uint8_t>(Stream.ReadUInt16());
+    FStreamFlags = Flags;
+    if (Flags & rfTitle) FTitle = Stream.ReadShortString();
+    if (Flags & rfID) FID = Stream.ReadInt32();
+    if (Flags & rfZoomRange) {
+        FZoomMin = Stream.ReadInt32();
+        FZoomMax = Stream.ReadInt32();
+    }
+    FFeatureID = Stream.ReadInt16();
+    if (FLayer) AttachPresenter(FLayer->FindPresenter(std::string(), FFeatureID));
+    return Flags;
+}
+
+// ---------------------------------------------------------------------------------------
+// TGeoDataObject
+
+void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
+    uint8_t Flags = rfWholeMinute;
+    TPoint3D* P = FChain.Points();
+    const int32_t OldCount = FChain.Count();
+    // Whole-minute mode only when every coordinate, altitude included, survives the
+    // division exactly.
+    for (int32_t I = 0; I < OldCount; ++I) {
+        if (P[I].Z != 0) Flags |= rfAltitude;
+        if (!IsWholeMinute(P[I])) Flags &= static_cast<uint8_t>(~rfWholeMinute);
+    }
+    // Drop points equal to their predecessor; the first two always stay.
+    int32_t N = OldCount;
+    if (OldCount > 2) {
+        int32_t Kept = 2;
+        TPoint3D Before = P[1];
+        for (int32_t I = 2; I < OldCount; ++I) {
+            const TPoint3D Cur = P[I];
+            if (!(Cur == Before)) P[Kept++] = Cur;
+            Before = Cur;
+        }
+        if (Kept < OldCount) {
+            FChain.SetCount(Kept);
+            N = Kept;
+            Invalidate();
+        }
+    }
+
+    const int32_t D = Divisor(Flags);
+    const int32_t E = EscapeMarker(Flags);
+    if (N <= 1) {
+        Flags |= rfSinglePoint;
+    } else {
+        // A cheap estimate, not the exact size: 8 bytes a point plain, against 4 a point
+        // and 6 more for each escape.
+        int64_t Cost = 8;
+        TDivided Prev = Divide(P[0], D);
+        for (int32_t I = 1; I < N; ++I) {
+            const TDivided Cur = Divide(P[I], D);
+            Cost += 4;
+            if (NeedsEscape(Cur, Prev, E)) Cost += 6;
+            Prev = Cur;
+        }
+        if (int64_t(N) * 8 > Cost) Flags |= rfDelta;
+    }
+
+    WriteRecordHeader(Stream, Flags);
+    if (!(Flags & rfSinglePoint)) {
+        // Longer chains than the 16-bit field holds: a zero there (never a real count,
+        // which is at least 2) and the count in 32 bits.
+        if (N <= 0xFFFF) {
+            Stream.WriteUInt16(static_cast<uint16_t>(N));
+        } else {
+            Stream.WriteUInt16(0);
+            Stream.WriteInt32(N);
+        }
+    }
+    WriteAbsolute(Stream, N > 0 ? P[0] : TPoint3D{}, Flags);
+    if (!(Flags & rfDelta)) {
+        for (int32_t I = 1; I < N; ++I) WriteAbsolute(Stream, P[I], Flags);
+        return;
+    }
+    TDivided Prev = Divide(P[0], D);
+    for (int32_t I = 1; I < N; ++I) {
+        const TDivided Cur = Divide(P[I], D);
+        if (NeedsEscape(Cur, Prev, E)) {
+            WriteDeltaField(Stream, E, Flags);
+            WriteAbsolute(Stream, P[I], Flags);
+        } else {
+            WriteDeltaField(Stream, Cur.X - Prev.X, Flags);
+            WriteDeltaField(Stream, Cur.Y - Prev.Y, Flags);
+            if (Flags & rfAltitude) WriteDeltaField(Stream, Cur.Z - Prev.Z, Flags);
+        }
+        Prev = Cur;
+    }
+}
+
+void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
+    const uint8_t Flags = ReadRecordHeader(Stream);
+    int32_t N = 1;
+    if (!(Flags & rfSinglePoint)) {
+        N = Stream.ReadUInt16();
+        if (N == 0) {
+            N = Stream.ReadInt32();
+            if (N <= 0 || N > MaxPointListSize)
+                throw EOrvexException(Format("TGeoDataObject.LoadFromStream: Bad point count %d", N));
+        }
+    }
+    // Check the count against the data before the chain is sized by it.
+    const uint64_t Needed = AbsoluteSize(Flags) + uint64_t(N - 1) * MinFollowingSize(Flags);
+    if (Needed > Stream.Remaining())
+        throw EStreamReadError(Format("TGeoDataObject.LoadFromStream: %d points need at least %llu bytes, %zu left", N,
+                                      static_cast<unsigned long long>(Needed), Stream.Remaining()));
+    SetPointCount(N);
+
+    TPoint3D* P = FChain.Points();
+    P[0] = ReadAbsolute(Stream, Flags);
+    if (!(Flags & rfDelta)) {
+        for (int32_t I = 1; I < N; ++I) P[I] = ReadAbsolute(Stream, Flags);
+    } else {
+        const int32_t D = Divisor(Flags);
+        const int32_t E = EscapeMarker(Flags);
+        TDivided Prev = Divide(P[0], D);
+        for (int32_t I = 1; I < N; ++I) {
+            const int32_t First = ReadDeltaField(Stream, Flags);
+            if (First == E) {
+                P[I] = ReadAbsolute(Stream, Flags);
+                Prev = Divide(P[I], D);
+                continue;
+            }
+            const int32_t DY = ReadDeltaField(Stream, Flags);
+            const int32_t DZ = (Flags & rfAltitude) ? ReadDeltaField(Stream, Flags) : 0;
+            Prev =
+                TDivided{Wrap32(int64_t(Prev.X) + First), Wrap32(int64_t(Prev.Y) + DY), Wrap32(int64_t(Prev.Z) + DZ)};
+            P[I] = TPoint3D{NormalizeLongitude(int64_t(Prev.X) * D), Wrap32(int64_t(Prev.Y) * D),
+                            Wrap32(int64_t(Prev.Z) * D)};
+        }
+    }
+    Invalidate();
+
+    // Chains whose presenter is gone fall back to the global polyline or point presenter.
+    if (!Presenter() && Layer()) AttachPresenter(Layer()->FindPresenter(std::string(), N > 1 ? -2 : -1));
+}
+
+// ---------------------------------------------------------------------------------------
+// TSinglePointObject
+
+void TSinglePointObject::SaveToStream(TOrvexStream& Stream) {
+    const bool Whole = FPoint.X % MinuteUnits == 0 && FPoint.Y % MinuteUnits == 0;
+    WriteRecordHeader(Stream, Whole ? rfWholeMinute : 0);
+    WriteAbsolute(Stream, FPoint, StreamFlags());
+}
+
+void TSinglePointObject::LoadFromStream(TOrvexStream& Stream) {
+    const uint8_t Flags = ReadRecordHeader(Stream);
+    SetPoint(ReadAbsolute(Stream, Flags));
+}
