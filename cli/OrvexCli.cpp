@@ -3,12 +3,14 @@
 #include <array>
 #include <ostream>
 
+#include "cli/InfoCommand.h"
+
 namespace orvex::cli {
 namespace {
 
 // To add a subcommand, write its function and set Run here.
 constexpr std::array kCommands{
-    Command{"info", "[--json] [--no-points] LAYERFILE", "print a summary of a layer file", nullptr},
+    Command{"info", "[--json] [--no-points] LAYERFILE", "print a summary of a layer file", RunInfo},
     Command{"render", "[options] LAYERFILE... -o OUTPUT.png|OUTPUT.pdf", "render layer files to PNG or PDF",
             nullptr},
     Command{"project", "PROJECTION [options] [X Y ...]", "project coordinates with a projection", nullptr},

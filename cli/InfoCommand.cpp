@@ -1,0 +1,173 @@
+#include "cli/InfoCommand.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/OrvexCli.h"
+#include "model/OrvexLayer.h"
+#include "model/OrvexObject.h"
+#include "platform/DeviceContext.h"
+#include "styling/OrvexPresenter.h"
+#include "view/Orvex3.h"
+
+namespace orvex::cli {
+namespace {
+
+// The view is a widget: without an application of our own (the tool's main makes none),
+// one is started on the offscreen platform unless the caller chose another.
+std::unique_ptr<QApplication> EnsureApplication() {
+    if (QCoreApplication::instance()) return nullptr;
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int Argc = 1;
+    static char Name[] = "orvex";
+    static char* Argv[] = {Name, nullptr};
+    return std::make_unique<QApplication>(Argc, Argv);
+}
+
+// File text is bytes: UTF-8 when valid, else Latin-1.
+std::string JsonString(const std::string& Bytes) {
+    const QByteArray Utf8 = ToQString(Bytes).toUtf8();
+    std::string R = "\"";
+    for (const char C : Utf8) {
+        switch (C) {
+            case '"': R += "\\\""; break;
+            case '\\': R += "\\\\"; break;
+            case '\n': R += "\\n"; break;
+            case '\r': R += "\\r"; break;
+            case '\t': R += "\\t"; break;
+            case '\b': R += "\\b"; break;
+            case '\f': R += "\\f"; break;
+            default:
+                if (static_cast<unsigned char>(C) < 0x20) {
+                    char Buf[8];
+                    std::snprintf(Buf, sizeof Buf, "\\u%04x", static_cast<unsigned>(C));
+                    R += Buf;
+                } else {
+                    R += C;
+                }
+        }
+    }
+    return R + "\"";
+}
+
+std::string Degrees(int32_t Units) {
+    char Buf[32];
+    std::snprintf(Buf, sizeof Buf, "%.6Lf", OrvexUnitsToDeg(Units));
+    return Buf;
+}
+
+void PrintJson(const TOrvexLayer& Layer, bool WithPoints, std::ostream& out) {
+    const TExtent& E = Layer.Extents();
+    out << "{\"name\": " << JsonString(Layer.Name()) << ", \"extent\": [" << E.Left << ", " << E.Bottom << ", "
+        << E.Width << ", " << E.Height << "],\n\"presenters\": [";
+    const char* Sep = "\n";
+    for (const TOrvexPresenter* P : Layer.Presenters()) {
+        out << Sep << "  {\"class\": " << JsonString(P->ClassName()) << ", \"name\": " << JsonString(P->Name())
+            << ", \"featureId\": " << P->FeatureID() << "}";
+        Sep = ",\n";
+    }
+    out << "],\n\"objects\": [";
+    Sep = "\n";
+    for (const TOrvexObject* O : Layer.Objects()) {
+        out << Sep << "  {\"class\": " << JsonString(O->ClassName()) << ", \"title\": " << JsonString(O->Title())
+            << ", \"id\": " << O->ID() << ", \"featureId\": " << O->FeatureID() << ", \"presenter\": "
+            << (O->Presenter() ? JsonString(O->Presenter()->Name()) : std::string("null"))
+            << ", \"flags\": " << static_cast<int>(O->StreamFlags());
+        if (WithPoints) {
+            out << ", \"points\": [";
+            for (int32_t I = 0, N = O->GetPointCount(); I < N; ++I) {
+                const TPoint3D P = O->GetPoint(I);
+                out << (I ? ", [" : "[") << P.X << ", " << P.Y << ", " << P.Z << ']';
+            }
+            out << ']';
+        }
+        out << '}';
+        Sep = ",\n";
+    }
+    out << "]}\n";
+}
+
+struct TClassCount {
+    std::string ClassName;
+    int64_t Items = 0;
+    int64_t Points = 0;
+};
+
+void Count(std::vector<TClassCount>& Counts, const std::string& ClassName, int64_t Points) {
+    for (TClassCount& C : Counts)
+        if (C.ClassName == ClassName) {
+            ++C.Items;
+            C.Points += Points;
+            return;
+        }
+    Counts.push_back(TClassCount{ClassName, 1, Points});
+}
+
+void PrintSummary(const TOrvexLayer& Layer, std::ostream& out) {
+    const TExtent& E = Layer.Extents();
+    out << "Layer: " << Layer.Name() << '\n'
+        << "Extent: left " << Degrees(E.Left) << ", bottom " << Degrees(E.Bottom) << ", width " << Degrees(E.Width)
+        << ", height " << Degrees(E.Height) << " (degrees)\n";
+    std::vector<TClassCount> Presenters, Objects;
+    for (const TOrvexPresenter* P : Layer.Presenters()) Count(Presenters, P->ClassName(), 0);
+    int64_t TotalPoints = 0;
+    for (const TOrvexObject* O : Layer.Objects()) {
+        Count(Objects, O->ClassName(), O->GetPointCount());
+        TotalPoints += O->GetPointCount();
+    }
+    out << "Presenters: " << Layer.PresenterCount() << '\n';
+    for (const TClassCount& C : Presenters) out << "  " << C.ClassName << ": " << C.Items << '\n';
+    out << "Objects: " << Layer.ObjectCount() << " (" << TotalPoints << " points)\n";
+    for (const TClassCount& C : Objects)
+        out << "  " << C.ClassName << ": " << C.Items << " objects, " << C.Points << " points\n";
+}
+
+}  // namespace
+
+int RunInfo(std::span<char* const> args, std::ostream& out, std::ostream& err) {
+    bool Json = false, WithPoints = true;
+    const char* Path = nullptr;
+    for (const char* Arg : args) {
+        const std::string_view A = Arg;
+        if (A == "--json") {
+            Json = true;
+        } else if (A == "--no-points") {
+            WithPoints = false;
+        } else if (A.starts_with('-') && A != "-") {
+            err << "orvex info: unknown option '" << A << "'\n";
+            return ExitUsage;
+        } else if (Path) {
+            err << "orvex info: more than one layer file given\n";
+            return ExitUsage;
+        } else {
+            Path = Arg;
+        }
+    }
+    if (!Path) {
+        err << "orvex info: missing LAYERFILE\nUsage: orvex info [--json] [--no-points] LAYERFILE\n";
+        return ExitUsage;
+    }
+
+    const std::unique_ptr<QApplication> App = EnsureApplication();
+    TOrvex3 View;
+    TOrvexLayer* Layer = View.AddLayer("");
+    try {
+        Layer->ChangeFilename(Path);
+    } catch (const std::exception& Ex) {
+        err << "orvex: " << Ex.what() << '\n';
+        return ExitFailure;
+    }
+    if (Json)
+        PrintJson(*Layer, WithPoints, out);
+    else
+        PrintSummary(*Layer, out);
+    return ExitOk;
+}
+
+}  // namespace orvex::cli
