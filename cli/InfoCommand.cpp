@@ -1,5 +1,7 @@
 #include "cli/InfoCommand.h"
 
+#include "cli/CliSupport.h"
+
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -19,16 +21,6 @@
 namespace orvex::cli {
 namespace {
 
-// The view is a widget: without an application of our own (the tool's main makes none),
-// one is started on the offscreen platform unless the caller chose another.
-std::unique_ptr<QApplication> EnsureApplication() {
-    if (QCoreApplication::instance()) return nullptr;
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int Argc = 1;
-    static char Name[] = "orvex";
-    static char* Argv[] = {Name, nullptr};
-    return std::make_unique<QApplication>(Argc, Argv);
-}
 
 // File text is bytes: UTF-8 when valid, else Latin-1.
 std::string JsonString(const std::string& Bytes) {

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/InfoCommand.h"
+#include "cli/RenderCommand.h"
 
 namespace orvex::cli {
 namespace {
@@ -11,9 +12,14 @@ namespace {
 // To add a subcommand, write its function and set Run here.
 constexpr std::array kCommands{
     Command{"info", "[--json] [--no-points] LAYERFILE", "print a summary of a layer file", RunInfo},
-    Command{"render", "[options] LAYERFILE... -o OUTPUT.png|OUTPUT.pdf", "render layer files to PNG or PDF",
-            nullptr},
-    Command{"project", "PROJECTION [options] [X Y ...]", "project coordinates with a projection", nullptr},
+    Command{"render",
+            "[--size WxH] [--projection spherical|cartesian|mercator] [--center LON,LAT] [--altitude N]\n"
+            "         [--rotation X,Y,Z] [--grid none|behind|front] [--transparent] [--color #RRGGBB]\n"
+            "         [--orvex-color #RRGGBB] [--timing] -o OUTPUT.png|OUTPUT.pdf LAYERFILE...",
+            "render layer files to PNG or PDF", RunRender},
+    Command{"project", "--projection NAME [--size WxH] [--altitude N] [--rotation X,Y,Z] [--inverse] X Y ...",
+            "print the pixel of each longitude/latitude pair in degrees (or, with --inverse, the reverse)",
+            RunProject},
     Command{"import", "SOURCE.shp|SOURCE.mif|SOURCE.e00 LAYERFILE", "import SHP, MIF/MID or E00 into a layer file",
             nullptr},
 };

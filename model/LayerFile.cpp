@@ -11,6 +11,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
+#include "platform/Hourglass.h"
 #include "styling/OrvexPresenter.h"
 #include "view/Orvex3.h"
 
@@ -20,20 +21,6 @@ constexpr int16_t LayerFileVersion = 0x0300;
 constexpr int32_t ProgressStep = 1000;
 
 // The hourglass while the file is written, when there is a GUI to show it.
-class TSaveCursor {
-public:
-    TSaveCursor() : FShown(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (FShown) QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~TSaveCursor() {
-        if (FShown) QApplication::restoreOverrideCursor();
-    }
-    TSaveCursor(const TSaveCursor&) = delete;
-    TSaveCursor& operator=(const TSaveCursor&) = delete;
-
-private:
-    bool FShown;
-};
 
 template <class T>
 void WriteBlock(TOrvexStream& S, const std::string& ClassName, const std::vector<T*>& Items, int32_t Count) {
@@ -97,7 +84,7 @@ void TOrvexLayer::SaveToFile(const std::string& Path) {
             }
         }
     } NameOnExit{*this, Path};
-    TSaveCursor Cursor;
+    THourglass Hourglass;
 
     PurgePresenters();
     std::stable_sort(FPresenters.begin(), FPresenters.end(), [](const TOrvexPresenter* A, const TOrvexPresenter* B) {

@@ -10,6 +10,7 @@
 
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
+#include "platform/Hourglass.h"
 #include "platform/IniFile.h"
 #include "projections/PrjModel.h"
 #include "styling/OrvexAttributes.h"
@@ -23,19 +24,6 @@ int32_t Clamp32(int64_t V) {
         std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
-// Shows the hourglass while a file is read or written, when there is a GUI to show it.
-class THourglass {
-public:
-    THourglass() : FShown(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (FShown) QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~THourglass() {
-        if (FShown) QApplication::restoreOverrideCursor();
-    }
-
-private:
-    bool FShown;
-};
 
 std::string FilePart(const std::string& Path) {
     const size_t Slash = Path.find_last_of('/');

@@ -24,7 +24,7 @@ int32_t Clamp32(int64_t Value) {
 
 // A pixel origin moved by Offset, kept within the integer range.
 int32_t MovedOrigin(int32_t Origin, long double Offset) {
-    const long double R = Origin + std::nearbyint(Offset);
+    const long double R = Origin + std::rint(Offset);
     if (!(R == R)) return Origin;
     return static_cast<int32_t>(std::clamp<long double>(R, std::numeric_limits<int32_t>::min(),
                                                         std::numeric_limits<int32_t>::max()));
@@ -54,7 +54,7 @@ long double TCartesianPrj::XOffset(int32_t Longitude) const {
 }
 
 bool TCartesianPrj::LongitudeAt(long double Offset, int64_t& Longitude) const {
-    const long double R = std::nearbyint(Offset);
+    const long double R = std::rint(Offset);
     if (!(std::fabs(R) <= std::numeric_limits<int32_t>::max())) return false;
     Longitude = Wrap(static_cast<int64_t>(R) + FCentralMeridian);
     return true;
@@ -101,7 +101,7 @@ bool TCartesianPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
     const long double R = 1 / FScaleFactor;
     int64_t Longitude;
     if (!LongitudeAt((static_cast<long double>(X) - FXOrigin) * R, Longitude)) return false;
-    const long double Latitude = -std::nearbyint((static_cast<long double>(Y) - FYOrigin) * R);
+    const long double Latitude = -std::rint((static_cast<long double>(Y) - FYOrigin) * R);
     if (!(std::fabs(Latitude) <= std::numeric_limits<int32_t>::max())) return false;
     if (!InExtents(Longitude, static_cast<int64_t>(Latitude))) return false;
     PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(Longitude), static_cast<int32_t>(Latitude)};

@@ -24,8 +24,10 @@ TMercatorPrj::TMercatorPrj(TOrvex3* View) : TCartesianPrj(View) {
 
 bool TMercatorPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     if (!InExtents(Point.X, Point.Y)) return false;
-    const long double A = Point.Y * RadiansPerOrvexUnit / 2 + OrvexPi / 4;
-    const long double Ordinate = std::log(std::sin(A) / std::cos(A)) * UnitsPerRadian;
+    // ln tan(pi/4 + phi/2) as atanh(sin phi), in double precision: far below a pixel at
+    // any scale inside the extents, and several times faster than the widest reals.
+    const double Sin = std::sin(static_cast<double>(Point.Y) * static_cast<double>(RadiansPerOrvexUnit));
+    const long double Ordinate = 0.5 * std::log((1 + Sin) / (1 - Sin)) * static_cast<double>(UnitsPerRadian);
     return StorePixel(Index, XOffset(Point.X), -(Ordinate * FScaleFactor));
 }
 
@@ -36,7 +38,7 @@ bool TMercatorPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
     if (!LongitudeAt((static_cast<long double>(X) - FXOrigin) / FScaleFactor, Longitude)) return false;
     const long double T = (static_cast<long double>(Y) - FYOrigin) / FScaleFactor;
     const long double Latitude =
-        std::nearbyint((2 * std::atan(std::exp(-T * RadiansPerOrvexUnit)) - OrvexPi / 2) * UnitsPerRadian);
+        std::rint((2 * std::atan(std::exp(-T * RadiansPerOrvexUnit)) - OrvexPi / 2) * UnitsPerRadian);
     if (!(std::fabs(Latitude) <= OrvexUnits::Deg90)) return false;
     if (!InExtents(Longitude, static_cast<int64_t>(Latitude))) return false;
     PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(Longitude), static_cast<int32_t>(Latitude)};

@@ -110,8 +110,8 @@ void TPrjModel::RefreshView() {
 
 bool TPrjModel::StorePixel(int32_t Index, long double OffsetX, long double OffsetY) const {
     if (!PointBuffer || Index < 0 || Index >= PointBufferSize) return false;
-    long double X = FXOrigin + std::nearbyint(OffsetX);
-    long double Y = FYOrigin + std::nearbyint(OffsetY);
+    long double X = FXOrigin + std::rint(OffsetX);
+    long double Y = FYOrigin + std::rint(OffsetY);
     if (!std::isfinite(X) || !std::isfinite(Y)) return false;
     if (std::fabs(X) > PixelLimit || std::fabs(Y) > PixelLimit) {
         // Pulled in along its direction from the surface centre: lines to the point still
@@ -120,8 +120,8 @@ bool TPrjModel::StorePixel(int32_t Index, long double OffsetX, long double Offse
         const long double DX = X - CX, DY = Y - CY;
         const long double F = (PixelLimit - std::max(std::fabs(CX), std::fabs(CY))) /
                               std::max(std::fabs(DX), std::fabs(DY));
-        X = std::nearbyint(CX + DX * F);
-        Y = std::nearbyint(CY + DY * F);
+        X = std::rint(CX + DX * F);
+        Y = std::rint(CY + DY * F);
     }
     PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(X), static_cast<int32_t>(Y)};
     return true;

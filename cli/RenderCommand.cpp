@@ -1,0 +1,325 @@
+#include "cli/RenderCommand.h"
+
+#include <QImage>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/CliSupport.h"
+#include "cli/OrvexCli.h"
+#include "model/OrvexLayer.h"
+#include "projections/PrjModel.h"
+#include "view/Orvex3.h"
+#include "view/OrvexCanvas.h"
+
+namespace orvex::cli {
+namespace {
+
+// A bad option value; its message goes to standard error.
+struct TUsageError {
+    std::string Message;
+};
+
+bool ParseReal(std::string_view Text, long double& Value) {
+    if (Text.empty()) return false;
+    const std::string S(Text);
+    char* End = nullptr;
+    Value = std::strtold(S.c_str(), &End);
+    return End == S.c_str() + S.size() && std::isfinite(Value);
+}
+
+bool ParseInt(std::string_view Text, int32_t& Value) {
+    long double V;
+    if (!ParseReal(Text, V) || V != std::trunc(V) || V < INT32_MIN || V > INT32_MAX) return false;
+    Value = static_cast<int32_t>(V);
+    return true;
+}
+
+std::vector<std::string_view> Split(std::string_view Text, char Sep) {
+    std::vector<std::string_view> Parts;
+    size_t Start = 0;
+    for (;;) {
+        const size_t At = Text.find(Sep, Start);
+        Parts.push_back(Text.substr(Start, At == std::string_view::npos ? std::string_view::npos : At - Start));
+        if (At == std::string_view::npos) return Parts;
+        Start = At + 1;
+    }
+}
+
+std::vector<long double> ParseReals(std::string_view Option, std::string_view Text, size_t Count) {
+    std::vector<long double> Values;
+    for (std::string_view Part : Split(Text, ',')) {
+        long double V;
+        if (!ParseReal(Part, V)) break;
+        Values.push_back(V);
+    }
+    if (Values.size() != Count)
+        throw TUsageError{std::string(Option) + " expects " + std::to_string(Count) + " comma-separated numbers, got '" +
+                          std::string(Text) + "'"};
+    return Values;
+}
+
+void ParseSize(std::string_view Text, int32_t& Width, int32_t& Height) {
+    const auto Parts = Split(Text, 'x');
+    if (Parts.size() != 2 || !ParseInt(Parts[0], Width) || !ParseInt(Parts[1], Height) || Width <= 0 ||
+        Height <= 0 || Width > 16384 || Height > 16384)
+        throw TUsageError{"--size expects WIDTHxHEIGHT between 1 and 16384, got '" + std::string(Text) + "'"};
+}
+
+TOrvexProjection ParseProjection(std::string_view Text) {
+    if (Text == "spherical") return opSpherical;
+    if (Text == "cartesian") return opCartesian;
+    if (Text == "mercator") return opMercator;
+    throw TUsageError{"unknown projection '" + std::string(Text) + "' (spherical, cartesian or mercator)"};
+}
+
+// #RRGGBB as a colour value (red in the low byte).
+TColor ParseColor(std::string_view Option, std::string_view Text) {
+    if (Text.size() == 7 && Text[0] == '#') {
+        const std::string Hex(Text.substr(1));
+        char* End = nullptr;
+        const unsigned long V = std::strtoul(Hex.c_str(), &End, 16);
+        if (End == Hex.c_str() + Hex.size())
+            return static_cast<TColor>(((V >> 16) & 0xFF) | (V & 0xFF00) | ((V & 0xFF) << 16));
+    }
+    throw TUsageError{std::string(Option) + " expects a colour as #RRGGBB, got '" + std::string(Text) + "'"};
+}
+
+int32_t Degrees(long double D) {
+    if (std::fabs(D) > 360) throw TUsageError{"angles must lie within +-360 degrees"};
+    return DegToOrvexUnits(D);
+}
+
+// The options shared by render and project.
+struct TViewOptions {
+    int32_t Width = 1024, Height = 768;
+    TOrvexProjection Projection = opSpherical;
+    std::optional<int32_t> Altitude;
+    std::optional<std::vector<long double>> Rotation;
+    std::optional<std::vector<long double>> Center;
+};
+
+// Takes the option at Args[I] (and its value) when it is one of the shared ones.
+bool TakeViewOption(std::span<char* const> Args, size_t& I, TViewOptions& O) {
+    const std::string_view A = Args[I];
+    auto Value = [&]() -> std::string_view {
+        if (I + 1 >= Args.size()) throw TUsageError{std::string(A) + " needs a value"};
+        return Args[++I];
+    };
+    if (A == "--size") {
+        ParseSize(Value(), O.Width, O.Height);
+    } else if (A == "--projection") {
+        O.Projection = ParseProjection(Value());
+    } else if (A == "--altitude") {
+        int32_t V;
+        const std::string_view T = Value();
+        if (!ParseInt(T, V) || V < 0) throw TUsageError{"--altitude expects a whole number >= 0, got '" + std::string(T) + "'"};
+        O.Altitude = V;
+    } else if (A == "--rotation") {
+        O.Rotation = ParseReals(A, Value(), 3);
+    } else if (A == "--center") {
+        O.Center = ParseReals(A, Value(), 2);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A fresh view of the chosen size: projection switched, then altitude and rotation set.
+void SetUpView(TOrvex3& View, const TViewOptions& O) {
+    View.SetSurfaceSize(O.Width, O.Height);
+    View.SetProjection(O.Projection);
+    // 0, the default, fits the whole map.
+    View.SetAltitude(O.Altitude.value_or(0));
+    if (O.Rotation) {
+        View.SetXRotation(Degrees((*O.Rotation)[0]));
+        View.SetYRotation(Degrees((*O.Rotation)[1]));
+        View.SetZRotation(Degrees((*O.Rotation)[2]));
+    }
+}
+
+bool EndsWith(const std::string& S, std::string_view Suffix) {
+    if (S.size() < Suffix.size()) return false;
+    for (size_t I = 0; I < Suffix.size(); ++I)
+        if (std::tolower(static_cast<unsigned char>(S[S.size() - Suffix.size() + I])) != Suffix[I]) return false;
+    return true;
+}
+
+bool IsNumber(std::string_view Text) {
+    long double V;
+    return ParseReal(Text, V);
+}
+
+}  // namespace
+
+int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err) {
+    (void)out;
+    TViewOptions O;
+    std::string Output;
+    std::vector<std::string> Inputs;
+    TDrawGrid Grid = dgBehind;
+    bool Transparent = false, Timing = false;
+    std::optional<TColor> Color, OrvexColor;
+    try {
+        for (size_t I = 0; I < Args.size(); ++I) {
+            const std::string_view A = Args[I];
+            auto Value = [&]() -> std::string_view {
+                if (I + 1 >= Args.size()) throw TUsageError{std::string(A) + " needs a value"};
+                return Args[++I];
+            };
+            if (TakeViewOption(Args, I, O)) continue;
+            if (A == "-o" || A == "--output") {
+                Output = Value();
+            } else if (A == "--grid") {
+                const std::string_view G = Value();
+                if (G == "none")
+                    Grid = dgNone;
+                else if (G == "behind")
+                    Grid = dgBehind;
+                else if (G == "front")
+                    Grid = dgInFront;
+                else
+                    throw TUsageError{"--grid expects none, behind or front, got '" + std::string(G) + "'"};
+            } else if (A == "--transparent") {
+                Transparent = true;
+            } else if (A == "--color") {
+                Color = ParseColor(A, Value());
+            } else if (A == "--orvex-color") {
+                OrvexColor = ParseColor(A, Value());
+            } else if (A == "--timing") {
+                Timing = true;
+            } else if (A.starts_with('-') && A.size() > 1) {
+                throw TUsageError{"unknown option '" + std::string(A) + "'"};
+            } else {
+                Inputs.emplace_back(A);
+            }
+        }
+        if (Output.empty()) throw TUsageError{"missing -o OUTPUT.png|OUTPUT.pdf"};
+        if (!EndsWith(Output, ".png") && !EndsWith(Output, ".pdf"))
+            throw TUsageError{"the output must end in .png or .pdf: '" + Output + "'"};
+    } catch (const TUsageError& E) {
+        err << "orvex render: " << E.Message << '\n';
+        return ExitFailure;
+    }
+
+    const std::unique_ptr<QApplication> App = EnsureApplication();
+    try {
+        TOrvex3 View;
+        SetUpView(View, O);
+        for (const std::string& Input : Inputs) {
+            TOrvexLayer* Layer = View.AddLayer("");
+            Layer->ChangeFilename(Input);
+        }
+        if (O.Center)
+            View.CenterOn(Degrees(O.Center->at(0)), Degrees(O.Center->at(1)));
+        View.SetDrawGrid(Grid);
+        View.SetTransparentOrvex(Transparent);
+        if (Color) View.SetColor(*Color);
+        if (OrvexColor) View.SetOrvexColor(*OrvexColor);
+
+        const auto Start = std::chrono::steady_clock::now();
+        bool Saved;
+        if (EndsWith(Output, ".png")) {
+            QImage Image(O.Width, O.Height, QImage::Format_RGB888);
+            View.RenderToImage(Image);
+            Saved = Image.save(QString::fromLocal8Bit(Output.c_str()), "PNG");
+        } else {
+            QPdfWriter Writer(QString::fromLocal8Bit(Output.c_str()));
+            Writer.setResolution(96);
+            Writer.setPageSize(QPageSize(QSizeF(O.Width * 72.0 / 96.0, O.Height * 72.0 / 96.0), QPageSize::Point));
+            Writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+            View.RenderToDevice(&Writer);
+            Saved = true;
+        }
+        const auto Ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start).count();
+        if (!Saved) {
+            err << "orvex render: cannot write '" << Output << "'\n";
+            return ExitFailure;
+        }
+        if (Timing) err << "render: " << Ms << " ms\n";
+    } catch (const TUsageError& E) {
+        err << "orvex render: " << E.Message << '\n';
+        return ExitFailure;
+    } catch (const std::exception& E) {
+        err << "orvex render: " << E.what() << '\n';
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+int RunProject(std::span<char* const> Args, std::ostream& out, std::ostream& err) {
+    TViewOptions O;
+    bool Inverse = false, HaveProjection = false;
+    std::vector<long double> Values;
+    try {
+        bool OnlyValues = false;
+        for (size_t I = 0; I < Args.size(); ++I) {
+            const std::string_view A = Args[I];
+            long double V;
+            if (OnlyValues || IsNumber(A)) {
+                if (!ParseReal(A, V)) throw TUsageError{"not a number: '" + std::string(A) + "'"};
+                Values.push_back(V);
+            } else if (A == "--") {
+                OnlyValues = true;
+            } else if (A == "--inverse") {
+                Inverse = true;
+            } else if (A == "--projection" || A == "--size" || A == "--altitude" || A == "--rotation") {
+                if (A == "--projection") HaveProjection = true;
+                TakeViewOption(Args, I, O);
+            } else {
+                throw TUsageError{"unknown option '" + std::string(A) + "'"};
+            }
+        }
+        if (!HaveProjection) throw TUsageError{"missing --projection NAME"};
+        if (Values.size() % 2 != 0) throw TUsageError{"coordinates come in pairs"};
+    } catch (const TUsageError& E) {
+        err << "orvex project: " << E.Message << '\n';
+        return ExitFailure;
+    }
+
+    const std::unique_ptr<QApplication> App = EnsureApplication();
+    try {
+        TOrvex3 View;
+        SetUpView(View, O);
+        char Line[64];
+        for (size_t I = 0; I + 1 < Values.size(); I += 2) {
+            if (Inverse) {
+                TPoint3D P;
+                const long double X = Values[I], Y = Values[I + 1];
+                if (std::fabs(X) > INT32_MAX || std::fabs(Y) > INT32_MAX ||
+                    !View.PixelToLL(static_cast<int32_t>(std::lround(X)), static_cast<int32_t>(std::lround(Y)), P)) {
+                    out << "-\n";
+                    continue;
+                }
+                std::snprintf(Line, sizeof Line, "%.6Lf %.6Lf\n", OrvexUnitsToDeg(P.X), OrvexUnitsToDeg(P.Y));
+                out << Line;
+            } else {
+                const long double Lon = Values[I], Lat = Values[I + 1];
+                if (std::fabs(Lon) > 360 || std::fabs(Lat) > 90 ||
+                    !View.ProjectionModel()->LLToXY(NormalizeLongitude(DegToOrvexUnits(Lon)), DegToOrvexUnits(Lat), 0)) {
+                    out << "-\n";
+                    continue;
+                }
+                out << PointBuffer[0].X << ' ' << PointBuffer[0].Y << '\n';
+            }
+        }
+    } catch (const TUsageError& E) {
+        err << "orvex project: " << E.Message << '\n';
+        return ExitFailure;
+    } catch (const std::exception& E) {
+        err << "orvex project: " << E.what() << '\n';
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+}  // namespace orvex::cli
