@@ -180,7 +180,7 @@ void TOrvexPresenter::AdjustExtents(TOrvexObject& Obj) {
         Obj.ExcludeState(osSubPixel);
         return;
     }
-    const long double T = std::nearbyint(1.0L / Scale);
+    const long double T = std::rint(1.0L / Scale);
     const TExtent& E = Obj.Extents();
     if (E.Width <= T && E.Height <= T)
         Obj.IncludeState(osSubPixel);
