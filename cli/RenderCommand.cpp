@@ -136,6 +136,9 @@ bool TakeViewOption(std::span<char* const> Args, size_t& I, TViewOptions& O) {
 // A fresh view of the chosen size: projection switched, then altitude and rotation set.
 void SetUpView(TOrvex3& View, const TViewOptions& O) {
     View.SetSurfaceSize(O.Width, O.Height);
+    // Fitted as if the view had been made at this size, so that switching the projection
+    // centres the new map where a fresh view looks.
+    View.SetAltitude(0);
     View.SetProjection(O.Projection);
     // 0, the default, fits the whole map.
     View.SetAltitude(O.Altitude.value_or(0));

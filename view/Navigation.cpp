@@ -24,6 +24,14 @@ int32_t Nearest(long double V) {
     return static_cast<int32_t>(std::nearbyint(V));
 }
 
+// An angle difference brought into [-180, 180) degrees.
+int64_t WrapTurn(int64_t V) {
+    V %= OrvexUnits::Deg360;
+    if (V >= OrvexUnits::Deg180) V -= OrvexUnits::Deg360;
+    if (V < -OrvexUnits::Deg180) V += OrvexUnits::Deg360;
+    return V;
+}
+
 int32_t Clamp32(int64_t V) {
     if (V < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
     if (V > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
@@ -53,9 +61,10 @@ void TOrvex3::SetAltitude(int32_t Value) {
 }
 
 void TOrvex3::ZoomToScale(long double Scale) {
-    if (Scale < 0 || std::isnan(Scale)) return;
+    if (!(Scale >= 0)) return;
     TPrjModel* Prj = FProjection.get();
     const int32_t W = FCanvas->Width(), H = FCanvas->Height();
+    const TPixelPoint OldOrigin = GetOrigin();
     if (Scale == 0) {
         Prj->SetXOrigin(W / 2);
         Prj->SetYOrigin(H / 2);
@@ -66,32 +75,46 @@ void TOrvex3::ZoomToScale(long double Scale) {
     Scale = LimitScale(Scale);
     const long double Old = Prj->ScaleFactor();
     if (Scale != Old) {
-        Prj->SetXOrigin(Clamp32(int64_t(W / 2) + Nearest(Scale * (int64_t(Prj->XOrigin()) - W / 2) / Old)));
-        Prj->SetYOrigin(Clamp32(int64_t(H / 2) + Nearest(Scale * (int64_t(Prj->YOrigin()) - H / 2) / Old)));
+        // The point at the centre of the view stays there.
+        const long double DX = static_cast<long double>(Prj->XOrigin()) - W / 2;
+        const long double DY = static_cast<long double>(Prj->YOrigin()) - H / 2;
+        Prj->SetXOrigin(Nearest(W / 2 + std::nearbyint(Scale * DX / Old)));
+        Prj->SetYOrigin(Nearest(H / 2 + std::nearbyint(Scale * DY / Old)));
         ScaleApplied(Scale);
         Prj->ApplyScaleFactor(Scale);
         ScaleChanged = true;
         RequestRender();
         if (OnZoomed) OnZoomed(this);
+    } else {
+        // A new projection brings its own scale: Altitude and ViewExtent must follow it,
+        // and a fit that only recentred the map still has to be drawn.
+        ScaleApplied(Scale);
+        if (!(GetOrigin() == OldOrigin)) RequestRender();
     }
     UpdateScrollBars();
 }
 
 void TOrvex3::ZoomToRect(const TOrvexRect& Rect) {
-    if (Rect.Width == 0 || Rect.Height == 0) {
+    // A copy: Rect may be ViewExtent itself, which the zoom rewrites.
+    const TOrvexRect R = Rect;
+    if (R.Width == 0 || R.Height == 0) {
         ZoomToScale(0);
         return;
     }
     TPrjModel* Prj = FProjection.get();
     const int32_t W = FCanvas->Width(), H = FCanvas->Height();
-    long double A = std::min(static_cast<long double>(H) / Rect.Height, static_cast<long double>(W) / Rect.Width);
+    // A rectangle given from its far corner shows the same area.
+    const long double RectW = std::fabs(static_cast<long double>(R.Width));
+    const long double RectH = std::fabs(static_cast<long double>(R.Height));
+    long double A = std::min(H / RectH, W / RectW);
     if (A > 4.0L) A = 4.0L;
     const long double Old = Prj->ScaleFactor();
-    Prj->SetXOrigin(Clamp32(int64_t(Nearest((Prj->XOrigin() / Old - (Rect.Left + Rect.Width / 2)) * A)) + W / 2));
-    Prj->SetYOrigin(Clamp32(int64_t(Nearest((Prj->YOrigin() / Old - (Rect.Top + Rect.Height / 2)) * A)) + H / 2));
+    const long double CX = int64_t(R.Left) + R.Width / 2, CY = int64_t(R.Top) + R.Height / 2;
+    Prj->SetXOrigin(Nearest(std::nearbyint((Prj->XOrigin() / Old - CX) * A) + W / 2));
+    Prj->SetYOrigin(Nearest(std::nearbyint((Prj->YOrigin() / Old - CY) * A) + H / 2));
     A = LimitScale(A);
+    ScaleApplied(A);
     if (A != Old) {
-        ScaleApplied(A);
         Prj->ApplyScaleFactor(A);
         ScaleChanged = true;
         RequestRender();
@@ -115,8 +138,8 @@ void TOrvex3::SetOrigin(const TPixelPoint& Origin) {
 void TOrvex3::ScrollBy(int32_t DX, int32_t DY) {
     if (DX != 0 || DY != 0) {
         const long double Scale = GetScaleFactor();
-        FProjection->SetXOrigin(Clamp32(int64_t(FProjection->XOrigin()) - Nearest(DX * Scale)));
-        FProjection->SetYOrigin(Clamp32(int64_t(FProjection->YOrigin()) - Nearest(DY * Scale)));
+        FProjection->SetXOrigin(Nearest(FProjection->XOrigin() - std::nearbyint(DX * Scale)));
+        FProjection->SetYOrigin(Nearest(FProjection->YOrigin() - std::nearbyint(DY * Scale)));
         if (OnPanned) OnPanned(this);
     }
     UpdateScrollBars();
@@ -131,9 +154,14 @@ void TOrvex3::CenterOn(int32_t Longitude, int32_t Latitude) {
     FProjection->SetXOrigin(W);
     FProjection->SetYOrigin(H);
     TPoint3D C;
-    PixelToLL(W, H, C);
+    // Without a point under the centre there is nothing to turn from.
+    if (!PixelToLL(W, H, C)) {
+        RequestRender();
+        return;
+    }
     SetXRotation(Clamp32(int64_t(XRotation()) + Latitude - C.Y));
-    SetYRotation(Clamp32(int64_t(YRotation()) + Longitude - C.X));
+    // The short way round: a turn by more than half the earth would pass int32.
+    SetYRotation(Clamp32(int64_t(YRotation()) + WrapTurn(int64_t(Longitude) - C.X)));
 }
 
 void TOrvex3::CenterOnObject(TOrvexObject* Obj) {
@@ -203,7 +231,8 @@ void TOrvex3::SurfaceResized(int32_t OldWidth, int32_t OldHeight) {
     if (!FProjection) return;
     const int32_t W = FCanvas->Width(), H = FCanvas->Height();
     const long double OldDiag = std::hypot(static_cast<long double>(OldWidth), static_cast<long double>(OldHeight));
-    const long double R = OldDiag > 0 ? std::hypot(static_cast<long double>(W), static_cast<long double>(H)) / OldDiag : 1;
+    const long double NewDiag = std::hypot(static_cast<long double>(W), static_cast<long double>(H));
+    const long double R = OldDiag > 0 ? NewDiag / OldDiag : 1;
     FProjection->SetXOrigin(Nearest(FProjection->XOrigin() * R));
     FProjection->SetYOrigin(Nearest(FProjection->YOrigin() * R));
     const long double Old = FProjection->ScaleFactor();

@@ -24,6 +24,18 @@
 namespace {
 int LiveViews = 0;
 int32_t ScreenPPI = 96;
+
+bool InInt32(long double V) {
+    return V >= std::numeric_limits<int32_t>::min() && V <= std::numeric_limits<int32_t>::max();
+}
+
+// Nearest, ties to even; sizes beyond the integer range saturate (NaN gives 0).
+int32_t Saturated(long double V) {
+    if (std::isnan(V)) return 0;
+    if (V <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    if (V >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(RoundEven(V));
+}
 }  // namespace
 
 int32_t TOrvex3::ScreenPixelsPerInch() { return ScreenPPI; }
@@ -45,6 +57,9 @@ TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
     ++LiveViews;
     resize(150, 150);
     FCanvas = std::make_unique<TOrvexCanvas>(this);
+    // Made directly, not through SetProjectionModel: there is no earlier view to keep.
+    FProjection.reset(new TSphericalPrj(this));
+    FProjectionKind = opSpherical;
     FClassRegistry = std::make_unique<TOrvexClassRegistry>();
     for (const TClassInfo* C :
          {&TOrvexPen::StaticClassInfo(), &TOrvexBrush::StaticClassInfo(), &TOrvexFont::StaticClassInfo(),
@@ -57,12 +72,14 @@ TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
     // The global layer is made like any other, then taken out of the drawing list.
     FGlobalLayer = AddLayer("GlobalLayer");
     FLayers.clear();
-    SetProjectionModel(new TSphericalPrj(this));
     FDefaultPen = TOrvexPen::CreateDetached(0, psSolid, 1);
     FDefaultBrush = TOrvexBrush::CreateDetached(16777215, bsSolid);
     FSymbolFont = TOrvexFont::CreateDetached("WingDings", 0, Pixel, 9, 0, 0);
     FTitleFont = TOrvexFont::CreateDetached("Arial", 0, Pixel, 9, 0, 0);
     Clear();
+    // Nothing has been drawn yet.
+    ScaleChanged = true;
+    RequestRender();
 }
 
 TOrvex3::~TOrvex3() {
@@ -119,7 +136,10 @@ void TOrvex3::SelectObject(TOrvexObject* Obj) {
     TOrvexObject* Previous = SelectedObject();
     if (Obj == Previous) return;
     if (!FDestroying && Previous && OnDeSelected) OnDeSelected(this, Previous);
-    while (!FSelection.empty()) FSelection.back()->SetSelected(false);
+    // From a copy: an object that fails to leave the list must not stall the loop.
+    const std::vector<TOrvexObject*> Selected = FSelection;
+    for (auto It = Selected.rbegin(); It != Selected.rend(); ++It) (*It)->SetSelected(false);
+    FSelection.clear();
     if (Obj) Obj->SetSelected(true);
     if (!FDestroying && OnSelected) OnSelected(this, Obj);
 }
@@ -171,7 +191,7 @@ void TOrvex3::SetMinTextHeight(int32_t Value) {
 
 int32_t TOrvex3::EffectiveMinTextHeight() const {
     const int64_t Num = int64_t(FMinTextHeight) * FCanvas->PixelsPerInch();
-    return static_cast<int32_t>(RoundEven(static_cast<long double>(Num) / ScreenPPI));
+    return Saturated(static_cast<long double>(Num) / ScreenPPI);
 }
 
 int32_t TOrvex3::UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const {
@@ -183,16 +203,13 @@ int32_t TOrvex3::UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const {
         R = Value * UnitFactor(Units);
     }
     // A result outside the 32-bit range falls back to the value itself.
-    if (!(R >= std::numeric_limits<int32_t>::min() && R <= std::numeric_limits<int32_t>::max())) R = Value;
-    if (!(R >= std::numeric_limits<int32_t>::min() && R <= std::numeric_limits<int32_t>::max())) return 0;
-    return static_cast<int32_t>(RoundEven(R));
+    if (!InInt32(std::nearbyint(R))) R = Value;
+    return Saturated(R);
 }
 
 int32_t TOrvex3::UnitsToPixels(long double Value, TOrvexUnits Units) const {
-    if (Units == Pixel) return static_cast<int32_t>(RoundEven(Value));
-    const long double R = UnitsToOrvexUnits(Value, Units) * GetScaleFactor();
-    if (!(R >= std::numeric_limits<int32_t>::min() && R <= std::numeric_limits<int32_t>::max())) return 0;
-    return static_cast<int32_t>(RoundEven(R));
+    if (Units == Pixel) return Saturated(Value);
+    return Saturated(UnitsToOrvexUnits(Value, Units) * GetScaleFactor());
 }
 
 bool TOrvex3::PixelToLL(int32_t X, int32_t Y, TPoint3D& Point) const {

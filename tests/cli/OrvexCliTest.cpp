@@ -1,3 +1,4 @@
+#include "CliRunner.h"
 #include "cli/OrvexCli.h"
 
 #include <gtest/gtest.h>
@@ -9,22 +10,6 @@
 
 namespace {
 
-struct CliResult {
-    int Status;
-    std::string Out;
-    std::string Err;
-};
-
-CliResult RunCli(std::initializer_list<std::string> args) {
-    std::vector<std::string> storage{"orvex"};
-    storage.insert(storage.end(), args);
-    std::vector<char*> argv;
-    for (std::string& s : storage) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    std::ostringstream out, err;
-    const int status = RunOrvexCli(static_cast<int>(storage.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
-}
 
 TEST(OrvexCli, VersionPrintsProgramNameAndBuildVersion) {
     const CliResult r = RunCli({"--version"});
