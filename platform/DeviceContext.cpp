@@ -250,7 +250,11 @@ void TDeviceContext::Polygon(const TPixelPoint* Points, int Count) {
     FPainter->drawPolygon(Buf.data(), Count, Qt::OddEvenFill);
 }
 
-void TDeviceContext::Ellipse(int Left, int Top, int Right, int Bottom) {
+void TDeviceContext::Ellipse(int Left, int Top, int Right, int Bottom) { Box(Left, Top, Right, Bottom, true); }
+
+void TDeviceContext::Rectangle(int Left, int Top, int Right, int Bottom) { Box(Left, Top, Right, Bottom, false); }
+
+void TDeviceContext::Box(int Left, int Top, int Right, int Bottom, bool Ellipse) {
     if (Left > Right) std::swap(Left, Right);
     if (Top > Bottom) std::swap(Top, Bottom);
     if (Right - Left < 1 || Bottom - Top < 1) return;
@@ -258,35 +262,16 @@ void TDeviceContext::Ellipse(int Left, int Top, int Right, int Bottom) {
     FPainter->setPen(FState->Pen);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
     FPainter->setBrush(FState->Brush);
+    auto Draw = [&](const auto& R) { Ellipse ? FPainter->drawEllipse(R) : FPainter->drawRect(R); };
     if (FPen->Pen.Style == PS_NULL) {
-        FPainter->drawEllipse(QRectF(Left, Top, Right - Left, Bottom - Top));
+        Draw(QRect(Left, Top, Right - Left, Bottom - Top));
     } else if (FPen->Pen.Width <= 1) {
         // A thin stroke of an integer rectangle covers one pixel more than its size.
-        FPainter->drawEllipse(QRect(Left, Top, Right - Left - 1, Bottom - Top - 1));
-    } else {
-        const double H = FPen->Pen.Width / 2.0;
-        FPainter->drawEllipse(QRectF(Left + H, Top + H, std::max(0.0, Right - Left - 2 * H),
-                                     std::max(0.0, Bottom - Top - 2 * H)));
-    }
-}
-
-void TDeviceContext::Rectangle(int Left, int Top, int Right, int Bottom) {
-    if (Left > Right) std::swap(Left, Right);
-    if (Top > Bottom) std::swap(Top, Bottom);
-    if (Right - Left < 1 || Bottom - Top < 1) return;
-    FPainter->setRenderHint(QPainter::Antialiasing, false);
-    FPainter->setPen(FState->Pen);
-    ApplyBackground(*FPainter, FBkMode, FBkColor);
-    FPainter->setBrush(FState->Brush);
-    if (FPen->Pen.Style == PS_NULL) {
-        FPainter->drawRect(QRect(Left, Top, Right - Left, Bottom - Top));
-    } else if (FPen->Pen.Width <= 1) {
-        FPainter->drawRect(QRect(Left, Top, Right - Left - 1, Bottom - Top - 1));
+        Draw(QRect(Left, Top, Right - Left - 1, Bottom - Top - 1));
     } else {
         // Wide pens stay inside the frame, so the right and bottom edges stay excluded.
         const double H = FPen->Pen.Width / 2.0;
-        FPainter->drawRect(QRectF(Left + H, Top + H, std::max(0.0, Right - Left - 2 * H),
-                                  std::max(0.0, Bottom - Top - 2 * H)));
+        Draw(QRectF(Left + H, Top + H, std::max(0.0, Right - Left - 2 * H), std::max(0.0, Bottom - Top - 2 * H)));
     }
 }
 

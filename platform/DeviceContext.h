@@ -132,6 +132,9 @@ public:
     void SetViewportOrg(int X, int Y);
 
 private:
+    // Rectangle or ellipse in the box, right and bottom edge excluded.
+    void Box(int Left, int Top, int Right, int Bottom, bool Ellipse);
+
     QPainter* FPainter;
     HGDIOBJ FPen, FBrush, FFont;
     int FBkMode = BK_OPAQUE;

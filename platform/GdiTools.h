@@ -6,9 +6,28 @@
 
 #include "platform/DeviceContext.h"
 
-class TPen {
+// The shared part: a logical record, its lazily realized handle and the change report.
+template <class TLog>
+class TGdiTool {
 public:
-    TPen(TColor Color = 0, int Style = PS_SOLID, int Width = 1) : FLog{Style, Width, Color} {}
+    std::function<void()> OnChange;
+
+protected:
+    explicit TGdiTool(const TLog& Log) : FLog(Log) {}
+    template <class T>
+    void Change(T& Field, T Value) {
+        if (Field == Value) return;
+        Field = Value;
+        FHandle.reset();
+        if (OnChange) OnChange();
+    }
+    TLog FLog;
+    mutable HGDIOBJ FHandle;
+};
+
+class TPen : public TGdiTool<TLogPen> {
+public:
+    TPen(TColor Color = 0, int Style = PS_SOLID, int Width = 1) : TGdiTool(TLogPen{Style, Width, Color}) {}
 
     TColor Color() const { return FLog.Color; }
     int Style() const { return FLog.Style; }
@@ -21,24 +40,11 @@ public:
         if (!FHandle) FHandle = CreatePen(FLog.Style, FLog.Width, ColorToRGB(FLog.Color));
         return FHandle;
     }
-
-    std::function<void()> OnChange;
-
-private:
-    template <class T>
-    void Change(T& Field, T Value) {
-        if (Field == Value) return;
-        Field = Value;
-        FHandle.reset();
-        if (OnChange) OnChange();
-    }
-    TLogPen FLog;
-    mutable HGDIOBJ FHandle;
 };
 
-class TBrush {
+class TBrush : public TGdiTool<TLogBrush> {
 public:
-    TBrush(TColor Color = 0xFFFFFF, int Style = BS_SOLID, int Hatch = 0) : FLog{Style, Color, Hatch} {}
+    TBrush(TColor Color = 0xFFFFFF, int Style = BS_SOLID, int Hatch = 0) : TGdiTool(TLogBrush{Style, Color, Hatch}) {}
 
     TColor Color() const { return FLog.Color; }
     int Style() const { return FLog.Style; }
@@ -55,17 +61,4 @@ public:
         }
         return FHandle;
     }
-
-    std::function<void()> OnChange;
-
-private:
-    template <class T>
-    void Change(T& Field, T Value) {
-        if (Field == Value) return;
-        Field = Value;
-        FHandle.reset();
-        if (OnChange) OnChange();
-    }
-    TLogBrush FLog;
-    mutable HGDIOBJ FHandle;
 };
