@@ -262,7 +262,13 @@ void TOrvexLayer::CalcExtents() {
 }
 
 void TOrvexLayer::Render() {
-    if (!FVisible || !IsVisible() || !FView) return;
+    if (!FView) return;
+    if (FView->Printing()) {
+        // Lets the user's abort reach the print job between layers.
+        QCoreApplication::processEvents();
+        if (FView->PrintAborted()) return;
+    }
+    if (!FVisible || !IsVisible()) return;
     const uint16_t Side = FView->BackSidePass ? osBackSide : osFrontSide;
     for (TOrvexObject* O : FObjects) {
         if (!O->HasState(osInView) || !O->HasState(Side)) continue;

@@ -228,6 +228,8 @@ void TOrvexObject::CalcExtents() {
         int64_t MinPositiveX = std::numeric_limits<int64_t>::max();
         int64_t MaxNegativeX = std::numeric_limits<int64_t>::min();
         int Crossings = 0;
+        // Recounted from the current points: an edited chain may no longer cross.
+        ExcludeState(osCrossesDateLine | osOddCrossings);
         CrossesDateLine(GetPoint(N - 1).X);
         for (int32_t I = 0; I < N; ++I) {
             const TPoint3D P = GetPoint(I);

@@ -281,7 +281,6 @@ protected:
     void paintEvent(QPaintEvent* Event) override;
     // Draws the picture and the animated layers with Painter (the window or a device).
     void PaintWith(QPainter& Painter);
-    void RenderToPainter(QPainter& Painter, int32_t Width, int32_t Height, int32_t PixelsPerInch);
     // Draws Count points of a chain (Points may be PointBuffer) for PaintPolyline.
     void PolylinePiece(int32_t Count, uint8_t ClipCode);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);

@@ -78,10 +78,8 @@ TOrvexCanvas::~TOrvexCanvas() {
 
 TDeviceContext* TOrvexCanvas::DC() {
     if (FRedirected) return FRedirectedDC.get();
-    if (!FImageDC) {
-        FImagePainter = std::make_unique<QPainter>(&FImage);
-        FImageDC = std::make_unique<TDeviceContext>(FImagePainter.get());
-    }
+    if (!FImagePainter) FImagePainter = std::make_unique<QPainter>(&FImage);
+    if (!FImageDC) FImageDC = std::make_unique<TDeviceContext>(FImagePainter.get());
     return FImageDC.get();
 }
 
@@ -108,8 +106,14 @@ void TOrvexCanvas::SelectTools() {
 
 void TOrvexCanvas::BeginRender() {
     RedirectToImage();
-    DC()->RemoveClip();
-    DC()->SetViewportOrg(0, 0);
+    // Every render starts from a fresh context (stock pen, brush and font, default modes),
+    // so that nothing selected by the previous render shows in this one.
+    FImageDC.reset();
+    if (FImagePainter) {
+        FImagePainter->setClipping(false);
+        FImagePainter->resetTransform();
+    }
+    DC();
 }
 
 void TOrvexCanvas::EndRender(QPainter* WindowPainter) {

@@ -52,7 +52,7 @@ public:
     // Selects the canvas's pen, brush and font into DC.
     void SelectTools();
 
-    // Makes the off-screen picture the drawing target.
+    // Makes the off-screen picture the drawing target, through a fresh context.
     void BeginRender();
     // Makes the window painter the drawing target, without clip.
     void EndRender(QPainter* WindowPainter);

@@ -13,6 +13,7 @@
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
+#include "platform/Hourglass.h"
 #include "projections/PrjModel.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
@@ -110,8 +111,7 @@ void TOrvex3::PaintWith(QPainter& Painter) {
     FCanvas->BeginRender();
     std::exception_ptr Failure;
     if (ScaleChanged || RedrawPending) {
-        const bool Hourglass = ScaleChanged && qobject_cast<QApplication*>(QCoreApplication::instance());
-        if (Hourglass) QApplication::setOverrideCursor(Qt::WaitCursor);
+        THourglass Hourglass(ScaleChanged);
         try {
             DrawBackground();
             RenderLayers();
@@ -119,7 +119,6 @@ void TOrvex3::PaintWith(QPainter& Painter) {
         } catch (...) {
             Failure = std::current_exception();
         }
-        if (Hourglass) QApplication::restoreOverrideCursor();
     }
     Painter.drawImage(0, 0, FCanvas->Image());
     FCanvas->EndRender(&Painter);
@@ -194,9 +193,9 @@ void TOrvex3::DrawBackground() {
     const int32_t W = FCanvas->Width(), H = FCanvas->Height();
     FCanvas->Brush().SetStyle(BS_SOLID);
     FCanvas->Brush().SetColor(FColor);
-    if (FBackground.isNull()) {
-        P->fillRect(0, 0, W, H, ToQColor(FColor));
-    } else {
+    // Under a bitmap too: where it is transparent the colour shows, not the last picture.
+    P->fillRect(0, 0, W, H, ToQColor(FColor));
+    if (!FBackground.isNull()) {
         const int32_t BW = FBackground.width(), BH = FBackground.height();
         for (int32_t X = 0; X <= (W / BW) * BW; X += BW)
             for (int32_t Y = 0; Y <= (H / BH) * BH; Y += BH) P->drawImage(X, Y, FBackground);
@@ -382,8 +381,11 @@ void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
     int PB = S.Band(P.X);
     TGeoDataObject* Current = (Odd || PB >= 0) ? East : West;
     auto Append = [](TGeoDataObject* Part, int32_t Lon, int32_t Lat, int32_t Z) {
-        Part->SetPointCount(Part->GetPointCount() + 1);
-        Part->Points()[Part->GetPointCount() - 1] = TPoint3D{Lon, Lat, Z};
+        // Growth in steps: an exact-size count change reallocates at every point.
+        const int32_t N = Part->GetPointCount();
+        if (N == Part->Capacity()) Part->Grow();
+        Part->SetPointCount(N + 1);
+        Part->Points()[N] = TPoint3D{Lon, Lat, Z};
     };
     for (int32_t I = 0; I < N; ++I) {
         const TPoint3D C = Obj->GetPoint(I);
@@ -404,17 +406,21 @@ void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
             } else {
                 const int32_t EastEdge = S.Offset(-1), WestEdge = S.Offset(1);
                 const int32_t EN = East->GetPointCount();
+                int64_t From = LatX, Steps = 0, Step = 0;
                 if (EN > 0 && NormalizeLongitude(int64_t(East->Points()[EN - 1].X) + 1) == S.Seam) {
-                    // Follow the map edge from where East last left it, a degree at a time.
-                    int64_t Lat = East->Points()[EN - 1].Y;
-                    while (std::llabs(Lat - LatX) > OrvexUnits::PerDegree) {
-                        Lat += LatX > Lat ? OrvexUnits::PerDegree : -OrvexUnits::PerDegree;
-                        Append(East, EastEdge, static_cast<int32_t>(Lat), P.Z);
-                        Append(West, WestEdge, static_cast<int32_t>(Lat), P.Z);
-                    }
+                    // East left the map here and West came in: both follow the map edge a
+                    // degree at a time, East onwards to where it comes back, West back
+                    // from where it leaves to where it came in, so that neither cuts across.
+                    From = East->Points()[EN - 1].Y;
+                    Step = LatX > From ? OrvexUnits::PerDegree : -OrvexUnits::PerDegree;
+                    while (std::llabs(From + Steps * Step - LatX) > OrvexUnits::PerDegree) ++Steps;
                 }
+                for (int64_t K = 1; K <= Steps; ++K)
+                    Append(East, EastEdge, static_cast<int32_t>(From + K * Step), P.Z);
                 Append(East, EastEdge, LatX, P.Z);
                 Append(West, WestEdge, LatX, P.Z);
+                for (int64_t K = Steps; K >= 1; --K)
+                    Append(West, WestEdge, static_cast<int32_t>(From + K * Step), P.Z);
                 Current = Current == East ? West : East;
             }
         }
@@ -453,8 +459,7 @@ void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t
             FPrinter = nullptr;
             throw EOrvexException("Print: the printer could not be started");
         }
-        const bool Hourglass = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-        if (Hourglass) QApplication::setOverrideCursor(Qt::WaitCursor);
+        THourglass Hourglass;
         try {
             FCanvas->SetSize(Width, Height, Printer->resolution());
             FCanvas->RedirectTo(&Painter);
@@ -468,7 +473,7 @@ void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t
         FCanvas->SetSize(ScreenW, ScreenH, ScreenPixelsPerInch());
         QCoreApplication::processEvents();
         if (Painter.isActive()) Painter.end();
-        if (Hourglass) QApplication::restoreOverrideCursor();
+        Hourglass.Release();
     }
     FPrinter = nullptr;
     RequestRender();

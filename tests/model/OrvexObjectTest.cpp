@@ -208,6 +208,14 @@ TEST_F(ObjectTest, ChainAcrossTheDateLineRunsEastFromItsWesternEdge) {
     Polar->CalcExtents();
     EXPECT_TRUE(Polar->HasState(osCrossesDateLine | osOddCrossings));
     EXPECT_EQ(Polar->State() & osOddCrossings, osOddCrossings);
+
+    // Moved off the date line, the chain no longer takes the seam-splitting path.
+    Polar->MoveBy(-60 * Deg, 0);  // still crosses
+    Polar->CalcExtents();
+    EXPECT_TRUE(Polar->HasState(osCrossesDateLine));
+    Line->MoveBy(-30 * Deg, 0);
+    Line->CalcExtents();
+    EXPECT_FALSE(Line->HasState(osCrossesDateLine | osOddCrossings));
 }
 
 TEST_F(ObjectTest, ExtentHitAtTheWrappedEdge) {

@@ -1,0 +1,168 @@
+// Printing and rendering onto other paint devices.
+
+#include <QFile>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QTemporaryDir>
+
+#include "RenderFixtures.h"
+#include "projections/SphericalPrj.h"
+
+namespace {
+
+// Counts what the pipeline asks for; draws as usual.
+class TProbeView : public TOrvex3 {
+public:
+    void DrawBackground() override {
+        ++Backgrounds;
+        TOrvex3::DrawBackground();
+    }
+    int Backgrounds = 0;
+};
+
+class TProbeSphere : public TSphericalPrj {
+public:
+    using TSphericalPrj::TSphericalPrj;
+    void PaintBackground() override {
+        ++Discs;
+        TSphericalPrj::PaintBackground();
+    }
+    int Discs = 0;
+};
+
+class PrintTest : public ::testing::Test {
+protected:
+    PrintTest() {
+        View.SetSurfaceSize(300, 200);
+        Sphere = new TProbeSphere(&View);
+        View.SetProjectionModel(Sphere);
+        View.SetDrawGrid(dgNone);
+        Layer = View.AddLayer("print");
+        auto* P = TPolygonPresenter::Create(Layer);
+        P->PolygonBrush()->SetBrushColor(Blue);
+        for (int I = 0; I < 200; ++I) {
+            auto* O = TGeoDataObject::Create(Layer, P, I, "");
+            const int Lon = -90 + (I % 20) * 9, Lat = -60 + (I / 20) * 12;
+            for (const TPoint3D& Q : {LL(Lon, Lat), LL(Lon + 5, Lat), LL(Lon + 5, Lat + 6), LL(Lon, Lat + 6)})
+                O->AddPoint(Q);
+        }
+        Pdf = Dir.filePath("print.pdf");
+    }
+
+    // Size of a PDF file that begins like one, or -1.
+    static qint64 PdfSize(const QString& Name) {
+        QFile F(Name);
+        if (!F.open(QIODevice::ReadOnly)) return -1;
+        return F.read(5) == "%PDF-" ? F.size() : -1;
+    }
+
+    TProbeView View;
+    TProbeSphere* Sphere;
+    TOrvexLayer* Layer;
+    QTemporaryDir Dir;
+    QString Pdf;
+};
+
+TEST_F(PrintTest, PrintWritesAPdfWithoutBackgroundOrDisc) {
+    View.Render();
+    ASSERT_EQ(View.Backgrounds, 1);
+    ASSERT_EQ(Sphere->Discs, 1);
+    const long double Scale = View.GetScaleFactor();
+    const TPixelPoint Origin = View.GetOrigin();
+    int Renders = 0, Paints = 0;
+    View.OnRender = [&](TOrvex3*) { ++Renders; };
+    View.OnPaint = [&](TOrvex3* V) {
+        ++Paints;
+        EXPECT_TRUE(V->Printing());
+    };
+
+    QPrinter Printer(QPrinter::HighResolution);
+    Printer.setOutputFormat(QPrinter::PdfFormat);
+    Printer.setOutputFileName(Pdf);
+    View.Print(Printer);
+
+    EXPECT_GT(PdfSize(Pdf), 1000);
+    EXPECT_EQ(Printer.docName(), "TOrvex3 Print");
+    EXPECT_EQ(View.Backgrounds, 1);
+    EXPECT_EQ(Sphere->Discs, 1);
+    // The animated pass fires both events once.
+    EXPECT_EQ(Renders, 1);
+    EXPECT_EQ(Paints, 1);
+    // The view is back on its own surface.
+    EXPECT_FALSE(View.Printing());
+    EXPECT_EQ(View.Canvas()->Width(), 300);
+    EXPECT_EQ(View.Canvas()->Height(), 200);
+    EXPECT_EQ(View.Canvas()->PixelsPerInch(), TOrvex3::ScreenPixelsPerInch());
+    EXPECT_NEAR(static_cast<double>(View.GetScaleFactor() / Scale), 1.0, 1e-9);
+    EXPECT_NEAR(View.GetOrigin().X, Origin.X, 1);
+    EXPECT_NEAR(View.GetOrigin().Y, Origin.Y, 1);
+    EXPECT_TRUE(View.RedrawPending);
+}
+
+TEST_F(PrintTest, PrintedLayersReachThePage) {
+    QPrinter Printer(QPrinter::HighResolution);
+    Printer.setOutputFormat(QPrinter::PdfFormat);
+    Printer.setOutputFileName(Pdf);
+    View.Print(Printer);
+    const qint64 Full = PdfSize(Pdf);
+
+    Layer->SetVisible(false);
+    const QString Empty = Dir.filePath("empty.pdf");
+    QPrinter Blank(QPrinter::HighResolution);
+    Blank.setOutputFormat(QPrinter::PdfFormat);
+    Blank.setOutputFileName(Empty);
+    View.Print(Blank);
+    EXPECT_GT(PdfSize(Empty), 0);
+    EXPECT_GT(Full, PdfSize(Empty) + 1000);
+}
+
+TEST_F(PrintTest, PrintRectTakesLeftTopRightBottom) {
+    QPrinter Printer(QPrinter::HighResolution);
+    Printer.setOutputFormat(QPrinter::PdfFormat);
+    Printer.setOutputFileName(Pdf);
+    int32_t Width = 0, Height = 0;
+    View.OnPaint = [&](TOrvex3* V) {
+        Width = V->Canvas()->Width();
+        Height = V->Canvas()->Height();
+    };
+    View.PrintRect(Printer, TOrvexRect{100, 200, 1300, 1100});
+    EXPECT_EQ(Width, 1200);
+    EXPECT_EQ(Height, 900);
+    EXPECT_GT(PdfSize(Pdf), 1000);
+    EXPECT_EQ(View.Canvas()->Width(), 300);
+}
+
+TEST_F(PrintTest, RenderToDeviceWritesAPdf) {
+    QPdfWriter Writer(Pdf);
+    View.RenderToDevice(&Writer);
+    EXPECT_GT(PdfSize(Pdf), 1000);
+    EXPECT_EQ(View.Backgrounds, 1);
+    EXPECT_EQ(Sphere->Discs, 1);
+}
+
+TEST_F(PrintTest, RenderToDeviceScalesTheSurfaceToTheDevice) {
+    View.SetColor(Navy);
+    View.SetOrvexColor(Teal);
+    View.Render();
+    const QImage Small = View.Canvas()->Image().copy();
+    QImage Big(600, 400, QImage::Format_RGB32);
+    Big.fill(Qt::white);
+    View.RenderToDevice(&Big);
+    int Differ = 0;
+    for (int Y = 0; Y < 200; Y += 3)
+        for (int X = 0; X < 300; X += 3) {
+            const TColor S = PixelOf(Small, X, Y);
+            // Compare the inside of solid areas only: outlines land on other pixels.
+            bool Solid = true;
+            for (int DY = -2; DY <= 2; ++DY)
+                for (int DX = -2; DX <= 2; ++DX)
+                    Solid = Solid && PixelOf(Small, std::clamp(X + DX, 0, 299), std::clamp(Y + DY, 0, 199)) == S;
+            if (!Solid) continue;
+            Differ += PixelOf(Big, 2 * X + 1, 2 * Y + 1) != S;
+        }
+    EXPECT_EQ(Differ, 0);
+    EXPECT_EQ(PixelOf(Big, 2, 2), Navy);
+    EXPECT_EQ(PixelOf(Big, 300, 200), PixelOf(Small, 150, 100));
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// Geographic lines, polylines and polygons on flat maps: the short way across 180 degrees
+// and the split at the seam.
+
+#include "RenderFixtures.h"
+
+namespace {
+
+class SeamTest : public RenderTest {
+protected:
+    // 360 x 180: (lon, lat) in degrees at (180 + lon, 90 - lat).
+    SeamTest() {
+        FlatMap(360, 180);
+        L = View.AddLayer("seam");
+    }
+    // Colour within a pixel up or down of (X, Y).
+    static bool Near(const QImage& I, int X, int Y, TColor Colour) {
+        for (int DY = -1; DY <= 1; ++DY)
+            if (PixelOf(I, X, Y + DY) == Colour) return true;
+        return false;
+    }
+    TOrvexLayer* L;
+};
+
+TEST_F(SeamTest, LineFrom170EastTo170WestTakesTheShortWay) {
+    View.SetDrawGrid(dgBehind);
+    View.OnPaintGraticule = [](TOrvex3* V) { V->PaintLineLL(LL(170, 10), LL(-170, 10), 4); };
+    const QImage& I = Picture();
+    int N = 0;
+    for (int X = 0; X < 360; ++X) {
+        const bool OnLine = PixelOf(I, X, 80) == 0xC0C0C0;
+        N += OnLine;
+        if (X > 12 && X < 348) {
+            EXPECT_FALSE(OnLine) << X;
+        }
+    }
+    EXPECT_GE(N, 18);
+    EXPECT_EQ(PixelOf(I, 355, 80), 0xC0C0C0);
+    EXPECT_EQ(PixelOf(I, 5, 80), 0xC0C0C0);
+}
+
+TEST_F(SeamTest, PolylineAcrossTheSeamIsDrawnAsTwoPieces) {
+    Chain(L, LineStyle(L, Red), {LL(170, 10), LL(-170, 20)});
+    const QImage& I = Picture();
+    EXPECT_EQ(PixelOf(I, 350, 80), Red);
+    EXPECT_TRUE(Near(I, 359, 75, Red));
+    EXPECT_EQ(PixelOf(I, 0, 75), Red);
+    EXPECT_TRUE(Near(I, 9, 70, Red));
+    int N = 0;
+    for (int X = 0; X < 360; ++X)
+        for (int Y = 60; Y < 90; ++Y) {
+            const bool OnLine = PixelOf(I, X, Y) == Red;
+            N += OnLine;
+            if (X > 11 && X < 349) {
+                EXPECT_FALSE(OnLine) << X << "," << Y;
+            }
+        }
+    EXPECT_GE(N, 19);
+}
+
+// At one pixel per OrvexUnit around (180 degrees, 15 degrees north), on a transparent map
+// so that no outline hides the ends.
+TEST_F(SeamTest, PolylinePiecesMeetTheSeamAt15NorthOneUnitAway) {
+    Chain(L, LineStyle(L, Red), {LL(170, 10), LL(-170, 20)});
+    View.SetTransparentOrvex(true);
+    View.ZoomToScale(1);
+    // The first piece ends at 180 degrees less a unit, at x = 100 and y = 100; the end
+    // point itself is left out, as lines leave out their last pixel.
+    View.SetOrigin(TPixelPoint{100 - (OrvexUnits::Deg180 - 1), 100 + 15 * Deg});
+    const QImage& I = Picture();
+    EXPECT_TRUE(Near(I, 99, 100, Red));
+    EXPECT_TRUE(Near(I, 90, 105, Red));
+    for (int X = 100; X < 200; ++X)
+        for (int Y = 90; Y < 110; ++Y) EXPECT_NE(PixelOf(I, X, Y), Red) << X << "," << Y;
+
+    // The second piece starts at -180 degrees plus a unit.
+    View.SetOrigin(TPixelPoint{100 + (OrvexUnits::Deg180 - 1), 100 + 15 * Deg});
+    const QImage& J = Picture();
+    EXPECT_EQ(PixelOf(J, 100, 100), Red);
+    EXPECT_TRUE(Near(J, 110, 95, Red));
+    for (int X = 0; X < 100; ++X)
+        for (int Y = 90; Y < 110; ++Y) EXPECT_NE(PixelOf(J, X, Y), Red) << X << "," << Y;
+}
+
+// A square from 170 E to 170 W fills a piece at each map edge, whichever corner its
+// ring starts at.
+TEST_F(SeamTest, PolygonAcrossTheSeamFillsBothMapEdges) {
+    const std::vector<TPoint3D> Square{LL(170, 10), LL(170, 40), LL(-170, 40), LL(-170, 10)};
+    for (size_t Start = 0; Start < Square.size(); ++Start) {
+        SCOPED_TRACE(Start);
+        std::vector<TPoint3D> Ring(Square.begin() + Start, Square.end());
+        Ring.insert(Ring.end(), Square.begin(), Square.begin() + Start);
+        auto* O = Chain(L, AreaStyle(L, Blue, Blue), Ring);
+        const QImage& I = Picture();
+        for (int Y = 52; Y <= 78; Y += 2) {
+            for (int X = 352; X < 359; ++X) EXPECT_EQ(PixelOf(I, X, Y), Blue) << X << "," << Y;
+            for (int X = 1; X < 9; ++X) EXPECT_EQ(PixelOf(I, X, Y), Blue) << X << "," << Y;
+        }
+        EXPECT_EQ(PixelOf(I, 180, 65), Teal);
+        EXPECT_EQ(PixelOf(I, 345, 65), Teal);
+        EXPECT_EQ(PixelOf(I, 15, 65), Teal);
+        EXPECT_EQ(PixelOf(I, 5, 45), Teal);
+        EXPECT_EQ(PixelOf(I, 355, 85), Teal);
+        delete O;
+    }
+}
+
+TEST_F(SeamTest, PolygonAroundTheSouthPoleFillsToTheBottomEdge) {
+    std::vector<TPoint3D> Ring;
+    for (int Lon = -180; Lon < 180; Lon += 30) Ring.push_back(LL(Lon, -60));
+    Chain(L, AreaStyle(L, Blue, Blue), Ring);
+    const QImage& I = Picture();
+    // Clear of the map outline in the first and last columns.
+    for (int X = 3; X < 358; X += 7) {
+        EXPECT_EQ(PixelOf(I, X, 155), Blue) << X;
+        EXPECT_EQ(PixelOf(I, X, 178), Blue) << X;
+        EXPECT_EQ(PixelOf(I, X, 145), Teal) << X;
+    }
+}
+
+TEST_F(SeamTest, CentralMeridianMovesTheSeam) {
+    // With the map centred on 180 degrees the square from 170 E to 170 W lies whole in
+    // the middle, and one straddling 0 degrees is split at the edges.
+    View.ProjectionModel()->SetParameter(3, OrvexUnits::Deg180 - 1);
+    Chain(L, AreaStyle(L, Blue, Blue), {LL(170, 10), LL(170, 40), LL(-170, 40), LL(-170, 10)});
+    Chain(L, AreaStyle(L, Red, Red), {LL(-10, -10), LL(-10, -40), LL(10, -40), LL(10, -10)});
+    const QImage& I = Picture();
+    EXPECT_EQ(PixelOf(I, 180, 65), Blue);
+    EXPECT_EQ(PixelOf(I, 172, 65), Blue);
+    EXPECT_EQ(PixelOf(I, 188, 65), Blue);
+    EXPECT_EQ(PixelOf(I, 5, 115), Red);
+    EXPECT_EQ(PixelOf(I, 355, 115), Red);
+    EXPECT_EQ(PixelOf(I, 180, 115), Teal);
+}
+
+}  // namespace
