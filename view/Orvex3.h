@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -284,6 +285,8 @@ protected:
     // Draws Count points of a chain (Points may be PointBuffer) for PaintPolyline.
     void PolylinePiece(int32_t Count, uint8_t ClipCode);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
+    // Background and layers into the off-screen picture; returns what failed, if anything.
+    std::exception_ptr RenderSurface();
 
     int32_t FAltitude = 0;
 

@@ -112,13 +112,7 @@ void TOrvex3::PaintWith(QPainter& Painter) {
     std::exception_ptr Failure;
     if (ScaleChanged || RedrawPending) {
         THourglass Hourglass(ScaleChanged);
-        try {
-            DrawBackground();
-            RenderLayers();
-            if (OnRender) OnRender(this);
-        } catch (...) {
-            Failure = std::current_exception();
-        }
+        Failure = RenderSurface();
     }
     Painter.drawImage(0, 0, FCanvas->Image());
     FCanvas->EndRender(&Painter);
@@ -138,16 +132,20 @@ void TOrvex3::PaintWith(QPainter& Painter) {
     if (Failure) std::rethrow_exception(Failure);
 }
 
-void TOrvex3::Render() {
-    FCanvas->BeginRender();
-    std::exception_ptr Failure;
+std::exception_ptr TOrvex3::RenderSurface() {
     try {
         DrawBackground();
         RenderLayers();
         if (OnRender) OnRender(this);
     } catch (...) {
-        Failure = std::current_exception();
+        return std::current_exception();
     }
+    return nullptr;
+}
+
+void TOrvex3::Render() {
+    FCanvas->BeginRender();
+    const std::exception_ptr Failure = RenderSurface();
     RedrawPending = false;
     ScaleChanged = false;
     if (Failure) std::rethrow_exception(Failure);
