@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <strings.h>
@@ -270,11 +271,22 @@ void TOrvexLayer::Render() {
     }
     if (!FVisible || !IsVisible()) return;
     const uint16_t Side = FView->BackSidePass ? osBackSide : osFrontSide;
-    for (TOrvexObject* O : FObjects) {
-        if (!O->HasState(osInView) || !O->HasState(Side)) continue;
-        bool Done = false;
-        if (FView->OnRenderObject) FView->OnRenderObject(FView, O, Done);
-        if (!Done) O->Render();
+    using TClock = std::chrono::steady_clock;
+    const auto Period = std::chrono::milliseconds(FView->PeriodicUpdateTime);
+    auto Deadline = TClock::now() + Period;
+    // By index: a render handler may delete objects.
+    for (size_t I = 0; I < FObjects.size(); ++I) {
+        TOrvexObject* O = FObjects[I];
+        if (O->HasState(osInView) && O->HasState(Side)) {
+            bool Done = false;
+            if (FView->OnRenderObject) FView->OnRenderObject(FView, O, Done);
+            if (!Done) O->Render();
+        }
+        // The clock is read only every 255 objects.
+        if (I % 255 == 0 && FView->PeriodicUpdateTime > 0 && TClock::now() > Deadline) {
+            FView->CopySurfaceToWindow();
+            Deadline = TClock::now() + Period;
+        }
     }
     if (TOrvexLayer* G = FView->GlobalLayer())
         for (TOrvexPresenter* P : G->Presenters()) RenderTitles(P);

@@ -163,6 +163,9 @@ public:
     virtual void DrawGraticule();
     virtual void RenderLayers();
     virtual void RenderAnimated();
+    // Shows the picture drawn so far in the window while a long render goes on (every
+    // PeriodicUpdateTime milliseconds); nothing outside a paint.
+    virtual void CopySurfaceToWindow();
     // Renders everything into the off-screen picture now, without a window.
     void Render();
     // Renders a view of Image's size into Image (any size, no window or display needed).
@@ -305,6 +308,8 @@ private:
     TDrawGrid FDrawGrid = dgBehind;
     bool FTransparentOrvex = false;
     QPrinter* FPrinter = nullptr;
+    // The window's painter while a paint renders, for the periodic copies.
+    QPainter* FWindowPainter = nullptr;
     // Scratch chains of the line and polygon renderers, and the points of polygons too long
     // for the shared buffer; kept between renders so drawing does not allocate.
     std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest;

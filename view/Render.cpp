@@ -112,7 +112,9 @@ void TOrvex3::PaintWith(QPainter& Painter) {
     std::exception_ptr Failure;
     if (ScaleChanged || RedrawPending) {
         THourglass Hourglass(ScaleChanged);
+        FWindowPainter = &Painter;
         Failure = RenderSurface();
+        FWindowPainter = nullptr;
     }
     Painter.drawImage(0, 0, FCanvas->Image());
     FCanvas->EndRender(&Painter);
@@ -130,6 +132,11 @@ void TOrvex3::PaintWith(QPainter& Painter) {
     FCanvas->RedirectToImage();
     if (OnPaint) OnPaint(this);
     if (Failure) std::rethrow_exception(Failure);
+}
+
+void TOrvex3::CopySurfaceToWindow() {
+    // The window shows what its painter holds once the paint returns to the event loop.
+    if (FWindowPainter) FWindowPainter->drawImage(0, 0, FCanvas->Image());
 }
 
 std::exception_ptr TOrvex3::RenderSurface() {

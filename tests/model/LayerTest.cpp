@@ -3,7 +3,9 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "ModelFixtures.h"
 #include "platform/IniFile.h"
@@ -153,6 +155,24 @@ TEST_F(LayerSettingsTest, ClicksCycleDownThroughOverlappingObjects) {
     B->ExcludeState(osInView);
     EXPECT_EQ(L->ObjectAtXY(75, 75), nullptr) << "only objects in view are picked on screen";
     EXPECT_EQ(L->ObjectAtLatLong(0, 0), B) << "the geographic test ignores the view";
+}
+
+TEST_F(LayerSettingsTest, LongRendersShowTheirProgressEveryPeriod) {
+    for (int I = 0; I < 600; ++I) TGeoDataObject::Create(L)->SetState(osInView | osFrontSide);
+    L->SetExtents(TExtent{0, 0, 10, 10});
+    int Drawn = 0;
+    View.OnRenderObject = [&](TOrvex3*, TOrvexObject*, bool& Done) {
+        // Objects 0, 255 and 510 are slow; the clock is read after each of them.
+        if (Drawn++ % 255 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        Done = true;
+    };
+    L->Render();
+    EXPECT_EQ(Drawn, 600);
+    EXPECT_EQ(View.SurfaceCopies, 0) << "PeriodicUpdateTime 0 shows nothing before the paint ends";
+    View.PeriodicUpdateTime = 1;
+    Drawn = 0;
+    L->Render();
+    EXPECT_EQ(View.SurfaceCopies, 3);
 }
 
 TEST_F(LayerSettingsTest, PurgeDeletesUnusedPresenters) {

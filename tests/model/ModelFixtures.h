@@ -54,6 +54,8 @@ public:
     }
     void ForceAltitude(int32_t A) { FAltitude = A; }
     void SetScale(long double S) { Prj->ApplyScaleFactor(S); }
+    void CopySurfaceToWindow() override { ++SurfaceCopies; }
+    int SurfaceCopies = 0;
     TFlatTestPrj* Prj;
 };
 
