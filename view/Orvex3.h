@@ -13,6 +13,7 @@
 
 #include "foundation/OXUtils.h"
 #include "platform/GdiTools.h"
+#include "projections/PrjModel.h"
 
 class QPrinter;
 class TGeoDataObject;
@@ -143,6 +144,27 @@ public:
     // (keeping scale and centre when the centre shows the map).
     TOrvexProjection Projection() const { return FProjectionKind; }
     void SetProjection(TOrvexProjection Kind);
+
+    // Mouse buttons for zooming, selecting and rotating; MultiSelect keeps earlier selections.
+    TOrvexMouseButton MouseZoomButton = mzbRight;
+    TOrvexMouseButton MouseSelectButton = mzbLeft;
+    TOrvexMouseButton MouseRotateButton = mzbLeft;
+    bool MultiSelect = false;
+    // Mouse drag states and the rubber-band rectangle in pixels.
+    bool Rotating = false;
+    bool ZoomDragging = false;
+    TOrvexRect ZoomRect;
+
+    TScrollStyle ScrollBars() const { return FScrollBars; }
+    void SetScrollBars(TScrollStyle Value) { FScrollBars = Value; }
+    // The window shows what lies under it where the map leaves the background empty.
+    bool TransparentBackground() const { return FTransparentBackground; }
+    void SetTransparentBackground(bool Value);
+    // The current projection's axis-change settings.
+    TXAxisChanges XAxisChanges() const;
+    void SetXAxisChanges(TXAxisChanges Value);
+    TYAxisChanges YAxisChanges() const;
+    void SetYAxisChanges(TYAxisChanges Value);
 
     // Appearance of the picture.
     TColor Color() const { return FColor; }
@@ -307,6 +329,8 @@ private:
     QImage FBackground;
     TDrawGrid FDrawGrid = dgBehind;
     bool FTransparentOrvex = false;
+    bool FTransparentBackground = false;
+    TScrollStyle FScrollBars = ssBoth;
     QPrinter* FPrinter = nullptr;
     // The window's painter while a paint renders, for the periodic copies.
     QPainter* FWindowPainter = nullptr;

@@ -84,6 +84,19 @@ void TOrvex3::SetBackground(const QImage& Image) {
     RequestRender();
 }
 
+void TOrvex3::SetTransparentBackground(bool Value) {
+    if (Value == FTransparentBackground) return;
+    // A fresh, empty background captures what lies under the window at the next paint.
+    FBackground = QImage();
+    FTransparentBackground = Value;
+    setAttribute(Qt::WA_TranslucentBackground, Value);
+}
+
+TXAxisChanges TOrvex3::XAxisChanges() const { return FProjection->XAxisChanges(); }
+void TOrvex3::SetXAxisChanges(TXAxisChanges Value) { FProjection->SetXAxisChanges(Value); }
+TYAxisChanges TOrvex3::YAxisChanges() const { return FProjection->YAxisChanges(); }
+void TOrvex3::SetYAxisChanges(TYAxisChanges Value) { FProjection->SetYAxisChanges(Value); }
+
 void TOrvex3::SetDrawGrid(TDrawGrid Value) {
     if (Value == FDrawGrid) return;
     FDrawGrid = Value;

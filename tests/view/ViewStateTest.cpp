@@ -91,6 +91,27 @@ TEST(ViewStateTest, NewViewDefaults) {
     }
 }
 
+TEST(ViewStateTest, InteractionDefaultsAndAxisSettingsOfTheProjection) {
+    TOrvex3 View;
+    EXPECT_EQ(View.MouseZoomButton, mzbRight);
+    EXPECT_EQ(View.MouseSelectButton, mzbLeft);
+    EXPECT_EQ(View.MouseRotateButton, mzbLeft);
+    EXPECT_FALSE(View.MultiSelect);
+    EXPECT_EQ(View.ScrollBars(), ssBoth);
+    EXPECT_FALSE(View.TransparentBackground());
+    EXPECT_EQ(View.XAxisChanges(), xaYOrigin);
+    EXPECT_EQ(View.YAxisChanges(), yaCentralMeridian);
+    View.SetXAxisChanges(xaCentralParallel);
+    View.SetYAxisChanges(yaXOrigin);
+    EXPECT_EQ(View.ProjectionModel()->XAxisChanges(), xaCentralParallel);
+    EXPECT_EQ(View.ProjectionModel()->YAxisChanges(), yaXOrigin);
+    View.RedrawPending = false;
+    View.SetTransparentBackground(true);
+    EXPECT_TRUE(View.TransparentBackground());
+    EXPECT_TRUE(View.Background().isNull());
+    EXPECT_FALSE(View.RedrawPending) << "no render request";
+}
+
 TEST(ViewStateTest, ClearFreesLayersAndRenewsTheGlobalPresenters) {
     TOrvex3 View;
     View.AddLayer("a");
