@@ -48,28 +48,26 @@ QColor ToQColor(TColor Color) {
     return QColor(int(C & 0xFF), int((C >> 8) & 0xFF), int((C >> 16) & 0xFF));
 }
 
-HGDIOBJ MakePen(int Style, int Width, TColor Color, bool Stock) {
+// A new handle of Kind; Fill sets its logical record.
+template <class F>
+HGDIOBJ MakeObject(TGdiKind Kind, bool Stock, F Fill) {
     auto O = std::make_shared<TGdiObject>();
-    O->Kind = TGdiKind::Pen;
-    O->Pen = TLogPen{Style, Width, Color};
+    O->Kind = Kind;
     O->Stock = Stock;
+    Fill(*O);
     return O;
+}
+
+HGDIOBJ MakePen(int Style, int Width, TColor Color, bool Stock) {
+    return MakeObject(TGdiKind::Pen, Stock, [&](TGdiObject& O) { O.Pen = TLogPen{Style, Width, Color}; });
 }
 
 HGDIOBJ MakeBrush(const TLogBrush& Brush, bool Stock) {
-    auto O = std::make_shared<TGdiObject>();
-    O->Kind = TGdiKind::Brush;
-    O->Brush = Brush;
-    O->Stock = Stock;
-    return O;
+    return MakeObject(TGdiKind::Brush, Stock, [&](TGdiObject& O) { O.Brush = Brush; });
 }
 
 HGDIOBJ MakeFont(const TLogFont& Font, bool Stock) {
-    auto O = std::make_shared<TGdiObject>();
-    O->Kind = TGdiKind::Font;
-    O->Font = Font;
-    O->Stock = Stock;
-    return O;
+    return MakeObject(TGdiKind::Font, Stock, [&](TGdiObject& O) { O.Font = Font; });
 }
 
 QFont RealizeFont(const TLogFont& L) {

@@ -24,14 +24,6 @@ namespace {
 using TBytes = std::vector<uint8_t>;
 constexpr int32_t Min = OrvexUnits::PerMinute;
 
-std::string Message(const std::function<void()>& F) {
-    try {
-        F();
-    } catch (const EOrvexException& E) {
-        return E.what();
-    }
-    return "(no exception)";
-}
 
 TBytes FileBytes(const std::string& Path) {
     QFile F(QString::fromStdString(Path));

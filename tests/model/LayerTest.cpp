@@ -12,15 +12,6 @@
 
 namespace {
 
-std::string Message(const std::function<void()>& F) {
-    try {
-        F();
-    } catch (const std::exception& E) {
-        return E.what();
-    }
-    return "(no exception)";
-}
-
 class LayerSettingsTest : public ::testing::Test {
 protected:
     TTestView View;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,16 @@ inline const TClassInfo& TTestPresenter::StaticClassInfo() {
 inline const TClassInfo& TTestPresenter::ClassInfo() const { return StaticClassInfo(); }
 
 constexpr int32_t Deg = OrvexUnits::PerDegree;
+
+// The message of the EOrvexException that F raises.
+inline std::string Message(const std::function<void()>& F) {
+    try {
+        F();
+    } catch (const EOrvexException& E) {
+        return E.what();
+    }
+    return "(no exception)";
+}
 
 // Records the view's object events as "create:<title>", "select:<title>", "free:<title>".
 struct TEventLog {

@@ -4,15 +4,6 @@
 
 namespace {
 
-std::string Message(const std::function<void()>& F) {
-    try {
-        F();
-    } catch (const EOrvexException& E) {
-        return E.what();
-    }
-    return "(no exception)";
-}
-
 class ObjectTest : public ::testing::Test {
 protected:
     TTestView View;
