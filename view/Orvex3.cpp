@@ -46,13 +46,6 @@ TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
         const int Dpi = Screen ? static_cast<int>(std::lround(Screen->logicalDotsPerInchY())) : 0;
         ScreenPPI = Dpi > 0 ? Dpi : 96;
         PointBuffer = new TPixelPoint[PointBufferSize];
-        try {
-            ClipBuffer = new TPixelPoint[PointBufferSize];
-        } catch (...) {
-            delete[] PointBuffer;
-            PointBuffer = nullptr;
-            throw;
-        }
     }
     ++LiveViews;
     resize(150, 150);
@@ -100,8 +93,7 @@ TOrvex3::~TOrvex3() {
     FProfile.reset();
     if (--LiveViews == 0) {
         delete[] PointBuffer;
-        delete[] ClipBuffer;
-        PointBuffer = ClipBuffer = nullptr;
+        PointBuffer = nullptr;
     }
 }
 

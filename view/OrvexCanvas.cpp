@@ -8,7 +8,6 @@
 #include "view/Orvex3.h"
 
 TPixelPoint* PointBuffer = nullptr;
-TPixelPoint* ClipBuffer = nullptr;
 
 namespace {
 // One clipping pass against an edge line one pixel outside the surface.

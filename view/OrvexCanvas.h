@@ -17,7 +17,6 @@ constexpr int32_t PointBufferSize = 65537;
 
 // Allocated with the first view, released with the last (see TOrvex3).
 extern TPixelPoint* PointBuffer;
-extern TPixelPoint* ClipBuffer;
 
 class TOrvex3;
 
