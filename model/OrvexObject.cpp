@@ -6,6 +6,7 @@
 
 #include "model/OrvexLayer.h"
 #include "projections/PrjModel.h"
+#include "styling/OrvexAttributes.h"
 #include "styling/OrvexPresenter.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
@@ -335,9 +336,26 @@ bool TGeoDataObject::IsVisibleIn(TOrvex3& View) {
 }
 
 void TGeoDataObject::Render() {
-    // Without a presenter the view draws the chain with its default pen once the render
-    // pipeline is in place; until then only presenters draw.
-    TOrvexObject::Render();
+    if (Presenter()) {
+        TOrvexObject::Render();
+        return;
+    }
+    TOrvex3* V = View();
+    const int32_t N = FChain.Count();
+    if (!V || N == 0) return;
+    TDeviceContext* DC = V->Canvas()->DC();
+    if (Selected()) {
+        DC->SelectObject(V->SelectedPen().Handle());
+    } else {
+        const TOrvexPen* Pen = V->DefaultPen();
+        DC->SelectObject(CreatePen(Pen->PenStyle(), Pen->PenWidth(), ColorToRGB(Pen->PenColor())));
+    }
+    if (N >= 2) {
+        V->PaintPolyline(this);
+    } else if (V->ProjectionModel()->PointToXY(FChain.Get(0), 0)) {
+        const TPixelPoint P = PointBuffer[0];
+        DC->Ellipse(P.X - 3, P.Y - 3, P.X + 3, P.Y + 3);
+    }
 }
 
 void TGeoDataObject::MoveBy(int32_t DLongitude, int32_t DLatitude) {

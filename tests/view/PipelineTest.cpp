@@ -260,6 +260,22 @@ TEST_F(PipelineTest, FailedRenderStillShowsThePicture) {
     EXPECT_EQ(PixelOf(Window, 230, 90), Red);
 }
 
+TEST_F(PipelineTest, ChainsWithoutPresenterUseTheDefaultPen) {
+    FlatMap(360, 180);
+    TOrvexLayer* L = View.AddLayer("bare");
+    auto* Line = Chain(L, nullptr, {LL(-80, 0), LL(80, 0)});
+    auto* Dot = Chain(L, nullptr, {LL(45, 45)});
+    ASSERT_EQ(Line->Presenter(), nullptr);
+    ASSERT_EQ(Dot->Presenter(), nullptr);
+    const QImage& I = Picture();
+    EXPECT_EQ(PixelOf(I, 180, 90), 0) << "the line in the default black pen";
+    EXPECT_EQ(PixelOf(I, 222, 45), 0) << "the left of the 6-pixel circle around (225, 45)";
+    EXPECT_EQ(PixelOf(I, 240, 45), Teal);
+
+    Line->SetSelected(true);
+    EXPECT_EQ(PixelOf(Picture(), 180, 90), 255) << "selected: the selected pen";
+}
+
 TEST_F(PipelineTest, TitlesAfterTheObjects) {
     FlatMap(360, 180);
     TOrvexLayer* L = View.AddLayer("titled");
