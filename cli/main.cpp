@@ -2,4 +2,11 @@
 
 #include <iostream>
 
-int main(int argc, char** argv) { return RunOrvexCli(argc, argv, std::cout, std::cerr); }
+#include "platform/UiServices.h"
+
+int main(int argc, char** argv) {
+    // No window ever opens: questions get their default answer (OK), as tests get theirs.
+    TScriptedUiServices Scripted;
+    TUiServicesScope Services(Scripted);
+    return RunOrvexCli(argc, argv, std::cout, std::cerr);
+}

@@ -1,5 +1,6 @@
 #include "foundation/OXUtils.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
@@ -224,6 +225,24 @@ long double Power(long double Base, long double Exponent) {
 }
 
 int64_t RoundEven(long double X) { return std::llrint(X); }
+
+int32_t RoundChecked(long double X) {
+    const long double R = std::nearbyint(X);
+    if (!(R >= INT32_MIN && R <= INT32_MAX)) throw EFloatingPointError("Floating point overflow");
+    return static_cast<int32_t>(R);
+}
+
+int32_t RoundSaturate(long double X) {
+    if (std::isnan(X)) return 0;
+    const long double R = std::nearbyint(X);
+    if (R <= INT32_MIN) return INT32_MIN;
+    if (R >= INT32_MAX) return INT32_MAX;
+    return static_cast<int32_t>(R);
+}
+
+int32_t SaturateInt32(int64_t X) {
+    return static_cast<int32_t>(std::clamp<int64_t>(X, INT32_MIN, INT32_MAX));
+}
 
 TQuaternion AnglesToQuaternion(int32_t A, int32_t B, int32_t C) {
     constexpr long double K = RadiansPerOrvexUnit;

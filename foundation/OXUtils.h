@@ -135,6 +135,14 @@ long double Power(long double Base, long double Exponent);
 
 // Round to nearest, ties to even (the default rounding mode).
 int64_t RoundEven(long double X);
+// The one pair of real-to-int32 conversions, both rounding to nearest with ties to even:
+// RoundChecked raises EFloatingPointError for NaN, infinities and values outside int32;
+// RoundSaturate clamps them to the int32 range (NaN gives 0). Pixel and scale arithmetic
+// saturates; values that end in the model (coordinates, settings) are checked.
+int32_t RoundChecked(long double X);
+int32_t RoundSaturate(long double X);
+// Clamps a 64-bit value into int32.
+int32_t SaturateInt32(int64_t X);
 
 struct TQuaternion {
     long double X = 0, Y = 0, Z = 0, W = 1;

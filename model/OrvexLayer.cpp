@@ -12,6 +12,7 @@
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
 #include "platform/Hourglass.h"
+#include "platform/UiServices.h"
 #include "platform/IniFile.h"
 #include "projections/PrjModel.h"
 #include "styling/OrvexAttributes.h"
@@ -262,11 +263,15 @@ void TOrvexLayer::CalcExtents() {
     FExtents = TExtent{Clamp32(Left), Clamp32(Bottom), Clamp32(East - Left), Clamp32(North - Bottom)};
 }
 
+void TOrvexLayer::EndUpdate() {
+    if (FUpdateCount > 0 && --FUpdateCount == 0 && FView) FView->RequestRender();
+}
+
 void TOrvexLayer::Render() {
     if (!FView) return;
     if (FView->Printing()) {
         // Lets the user's abort reach the print job between layers.
-        QCoreApplication::processEvents();
+        UiServices().ProcessMessages();
         if (FView->PrintAborted()) return;
     }
     if (!FVisible || !IsVisible()) return;

@@ -110,6 +110,12 @@ public:
     virtual TOrvexObject* FindObjectByID(int32_t ID, const TOrvexObject* After) const;
     virtual TOrvexObject* FindObjectByRowID(int32_t RowID, const TOrvexObject* After) const;
 
+    // Filling many objects: between BeginUpdate and the matching EndUpdate, objects of this
+    // layer do not request renders when they change; the last EndUpdate requests one.
+    void BeginUpdate() { ++FUpdateCount; }
+    void EndUpdate();
+    bool Updating() const { return FUpdateCount > 0; }
+
     // Destroys all objects (last first) and presenters (first first).
     virtual void Clear();
     // Back to default settings, then Clear; Name stays.
@@ -126,6 +132,7 @@ private:
     bool FLoadOnDemand = false;
     bool FIsLoaded = false;
     int32_t FMaxFontHeight = 0;
+    int32_t FUpdateCount = 0;
     int32_t FZoomMin = 0;
     int32_t FZoomMax = 0;
     TOrvexUnits FZoomUnits = NauticalMile;

@@ -197,7 +197,7 @@ void TOrvexObject::Delete() { delete this; }
 void TOrvexObject::Invalidate() {
     ExcludeState(osExtentsValid);
     TOrvex3* V = View();
-    if (!V) return;
+    if (!V || FLayer->Updating()) return;
     if (FLayer->Animated())
         V->RequestRepaint();
     else
@@ -310,6 +310,14 @@ void TGeoDataObject::SetPointCount(int32_t NewCount) { FChain.SetCount(NewCount)
 
 void TGeoDataObject::PutPoint(int32_t Index, const TPoint3D& Point) {
     FChain.Put(Index, Point);
+    Invalidate();
+}
+
+void TGeoDataObject::SetPoints(const TPoint3D* Source, int32_t Count) {
+    if (Count < FChain.Count()) FChain.SetCount(Count);
+    FChain.SetCapacity(Count);
+    FChain.SetCount(Count);
+    if (Count > 0) std::copy(Source, Source + Count, FChain.Points());
     Invalidate();
 }
 

@@ -193,6 +193,9 @@ public:
     void InsertPoint(int32_t Index, const TPoint3D& Point);
     void DeletePoint(int32_t Index);
     void ClearPoints() { FChain.Clear(); }
+    // Replaces the whole chain with Count points (capacity exactly Count): one copy, one
+    // invalidation. The importers' way to fill objects of millions of points.
+    void SetPoints(const TPoint3D* Source, int32_t Count);
 
     bool IsVisibleIn(TOrvex3& View) override;
     void Render() override;

@@ -1,18 +1,17 @@
 #pragma once
-// Shows the hourglass cursor until Release or the end of the object's life, when there is
-// a GUI to show it in (not in the command-line tool or without a QApplication).
+// Shows the hourglass cursor (through the UI services) until Release or the end of the
+// object's life.
 
-#include <QApplication>
+#include "platform/UiServices.h"
 
 class THourglass {
 public:
-    explicit THourglass(bool Show = true)
-        : FShown(Show && qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (FShown) QApplication::setOverrideCursor(Qt::WaitCursor);
+    explicit THourglass(bool Show = true) : FShown(Show) {
+        if (FShown) UiServices().BeginHourglass();
     }
     ~THourglass() { Release(); }
     void Release() {
-        if (FShown) QApplication::restoreOverrideCursor();
+        if (FShown) UiServices().EndHourglass();
         FShown = false;
     }
     THourglass(const THourglass&) = delete;

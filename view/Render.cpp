@@ -14,6 +14,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/Hourglass.h"
+#include "platform/UiServices.h"
 #include "projections/PrjModel.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
@@ -489,7 +490,7 @@ void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t
         }
         FCanvas->RedirectToImage();
         FCanvas->SetSize(ScreenW, ScreenH, ScreenPixelsPerInch());
-        QCoreApplication::processEvents();
+        UiServices().ProcessMessages();
         if (Painter.isActive()) Painter.end();
         Hourglass.Release();
     }

@@ -1,12 +1,17 @@
 // Test entry point: every suite runs inside a QApplication on the offscreen platform,
-// because the view is a widget.
+// because the view is a widget, with scripted UI services.
 #include <QApplication>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+#include "platform/UiServices.h"
+
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    // No test may wait on a real message box: the default answers OK and records what was shown.
+    TScriptedUiServices Scripted;
+    TUiServicesScope Services(Scripted);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
