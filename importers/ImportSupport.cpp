@@ -1,0 +1,201 @@
+#include "importers/ImportSupport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+#include "model/OrvexLayer.h"
+#include "model/OrvexObject.h"
+#include "platform/UiServices.h"
+#include "view/Orvex3.h"
+
+std::string ReadWholeFile(const std::string& Path) {
+    const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0) throw EImportError(Format("Cannot open %s: %s", Path.c_str(), std::strerror(errno)));
+    struct FdCloser {
+        int Fd;
+        ~FdCloser() { ::close(Fd); }
+    } Closer{Fd};
+    struct stat Info {};
+    if (::fstat(Fd, &Info) != 0 || !S_ISREG(Info.st_mode))
+        throw EImportError(Format("Cannot read %s: not a regular file", Path.c_str()));
+    std::string Data;
+    Data.resize(static_cast<size_t>(Info.st_size));
+    size_t Done = 0;
+    while (Done < Data.size()) {
+        const ssize_t N = ::read(Fd, Data.data() + Done, Data.size() - Done);
+        if (N < 0 && errno == EINTR) continue;
+        if (N < 0) throw EImportError(Format("Cannot read %s: %s", Path.c_str(), std::strerror(errno)));
+        if (N == 0) break;  // the file shrank meanwhile
+        Done += static_cast<size_t>(N);
+    }
+    Data.resize(Done);
+    return Data;
+}
+
+namespace {
+
+size_t ExtensionStart(const std::string& Path) {
+    const size_t Slash = Path.find_last_of('/');
+    const size_t Dot = Path.find_last_of('.');
+    if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return Path.size();
+    return Dot;
+}
+
+bool IsFile(const std::string& Path) {
+    struct stat Info {};
+    return ::stat(Path.c_str(), &Info) == 0 && S_ISREG(Info.st_mode);
+}
+
+char Upper(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C; }
+
+}  // namespace
+
+std::string FindCompanionFile(const std::string& Path, std::string_view Extension) {
+    const std::string Stem = Path.substr(0, ExtensionStart(Path));
+    std::string Exact = Stem + std::string(Extension);
+    if (IsFile(Exact)) return Exact;
+    std::string Upcased = Stem;
+    for (const char C : Extension) Upcased += Upper(C);
+    if (IsFile(Upcased)) return Upcased;
+
+    // Any other mix of case: look through the folder once.
+    namespace fs = std::filesystem;
+    const size_t Slash = Stem.find_last_of('/');
+    const std::string Dir = Slash == std::string::npos ? "." : (Slash == 0 ? "/" : Stem.substr(0, Slash));
+    const std::string Wanted = FileNamePart(Exact);
+    std::error_code Ec;
+    fs::directory_iterator It(Dir, Ec), End;
+    std::string Found;
+    for (; !Ec && It != End; It.increment(Ec)) {
+        const std::string Name = It->path().filename().string();
+        if (Name.size() != Wanted.size()) continue;
+        const size_t StemLength = Wanted.size() - Extension.size();
+        if (Name.compare(0, StemLength, Wanted, 0, StemLength) != 0) continue;
+        if (!SameText(std::string_view(Name).substr(StemLength), Extension)) continue;
+        const std::string Candidate = (Slash == std::string::npos ? std::string() : Stem.substr(0, Slash + 1)) + Name;
+        // The folder order is arbitrary: take the smallest name so the choice is repeatable.
+        if (IsFile(Candidate) && (Found.empty() || Candidate < Found)) Found = Candidate;
+    }
+    return Found;
+}
+
+std::string FileNamePart(const std::string& Path) {
+    const size_t Slash = Path.find_last_of('/');
+    return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+}
+
+std::string FileBaseName(const std::string& Path) {
+    const std::string Name = FileNamePart(Path);
+    const size_t Dot = Name.find_last_of('.');
+    return Dot == std::string::npos ? Name : Name.substr(0, Dot);
+}
+
+bool HasExtension(const std::string& Path, std::string_view Extension) {
+    return Path.size() >= Extension.size() &&
+           SameText(std::string_view(Path).substr(Path.size() - Extension.size()), Extension);
+}
+
+std::string_view TrimText(std::string_view Text) {
+    size_t B = 0, E = Text.size();
+    while (B < E && static_cast<unsigned char>(Text[B]) <= ' ') ++B;
+    while (E > B && static_cast<unsigned char>(Text[E - 1]) <= ' ') --E;
+    return Text.substr(B, E - B);
+}
+
+bool SameText(std::string_view A, std::string_view B) {
+    if (A.size() != B.size()) return false;
+    for (size_t I = 0; I < A.size(); ++I)
+        if (Upper(A[I]) != Upper(B[I])) return false;
+    return true;
+}
+
+bool ParseInt32(std::string_view Text, int32_t& Value) {
+    if (!Text.empty() && Text.front() == '+') Text.remove_prefix(1);
+    if (Text.empty() || Text.front() == '+') return false;
+    int32_t V = 0;
+    const auto [End, Ec] = std::from_chars(Text.data(), Text.data() + Text.size(), V);
+    if (Ec != std::errc() || End != Text.data() + Text.size()) return false;
+    Value = V;
+    return true;
+}
+
+bool ParseReal(std::string_view Text, long double& Value) {
+    if (!Text.empty() && Text.front() == '+') Text.remove_prefix(1);
+    if (Text.empty() || Text.front() == '+') return false;
+    double V = 0;
+    const auto [End, Ec] =
+        std::from_chars(Text.data(), Text.data() + Text.size(), V, std::chars_format::general);
+    if (Ec != std::errc() || End != Text.data() + Text.size() || !std::isfinite(V)) return false;
+    Value = V;
+    return true;
+}
+
+namespace {
+// A conversion result is safe to round into int32 with a margin for the rounding itself.
+bool FitsInt32(long double X) {
+    return std::isfinite(X) && X > static_cast<long double>(std::numeric_limits<int32_t>::min()) - 0.5L &&
+           X < static_cast<long double>(std::numeric_limits<int32_t>::max()) + 0.5L;
+}
+}  // namespace
+
+std::optional<int32_t> CheckedDegrees(long double Degrees) {
+    if (!FitsInt32(Degrees * OrvexUnits::PerDegree)) return std::nullopt;
+    return DegToOrvexUnits(Degrees);
+}
+
+std::optional<int32_t> CheckedUnits(TOrvexUnits Unit, long double Value) {
+    const long double Units = Value * UnitFactor(Unit);
+    if (Unit == Pixel || !FitsInt32(Units)) return std::nullopt;
+    return UnitsToOrvexUnits(Unit, Value);
+}
+
+TImportRun::TImportRun(TOrvex3& View, std::string FinishText) : FView(View), FFinishText(std::move(FinishText)) {
+    UiServices().BeginHourglass();
+}
+
+TImportRun::~TImportRun() {
+    UiServices().EndHourglass();
+    try {
+        FView.Progress(2, FFinishText);
+    } catch (...) {
+        // The run's own error (if any) is already on its way; a failing handler must not end
+        // the program.
+    }
+}
+
+TLayerFill::TLayerFill(TOrvex3& View, TOrvexLayer* Layer) : FView(View), FLayer(Layer) { FLayer->BeginUpdate(); }
+
+TLayerFill::~TLayerFill() {
+    if (!Alive()) return;
+    // Also after a failure: the objects made so far stay, with extents that match them.
+    try {
+        Finish();
+    } catch (...) {
+    }
+    FLayer->EndUpdate();
+}
+
+bool TLayerFill::Alive() const {
+    const auto& L = FView.Layers();
+    return std::find(L.begin(), L.end(), FLayer) != L.end();
+}
+
+void TLayerFill::CheckAlive(const std::string& Path) const {
+    if (!Alive()) throw EImportError(Format("%s: the layer was deleted while the file was imported", Path.c_str()));
+}
+
+void TLayerFill::Finish() {
+    if (!Alive()) return;
+    for (TOrvexObject* O : FLayer->Objects()) O->CalcExtents();
+    FLayer->CalcExtents();
+}

@@ -1,0 +1,88 @@
+#pragma once
+// What the three importers share: loading a whole file, finding the files that travel with it,
+// locale-free number parsing, coordinate conversion that refuses values outside OrvexUnits, the
+// errors that end a run and the frame (hourglass, closing report) around one.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "foundation/OXUtils.h"
+
+class TOrvex3;
+class TOrvexLayer;
+
+// A failure that ends an import run; the message names the file and the place in it.
+class EImportError : public EOrvexException {
+public:
+    using EOrvexException::EOrvexException;
+};
+
+// Ends a run without a message box: the reason has already gone out through OnProgress with
+// MsgType -1. The message repeats it for callers without a progress handler (the command line).
+class EImportAborted : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The whole file; raises EImportError when it cannot be read.
+std::string ReadWholeFile(const std::string& Path);
+
+// Path with its extension replaced by Extension (".dbf"), found in any mix of letter case; empty
+// when there is no such file. An exact spelling wins over other cases.
+std::string FindCompanionFile(const std::string& Path, std::string_view Extension);
+
+// "/a/b/roads.shp" gives "roads.shp" and "roads".
+std::string FileNamePart(const std::string& Path);
+std::string FileBaseName(const std::string& Path);
+// True when Path ends in Extension, ignoring letter case.
+bool HasExtension(const std::string& Path, std::string_view Extension);
+
+// Blanks and control characters off both ends.
+std::string_view TrimText(std::string_view Text);
+bool SameText(std::string_view A, std::string_view B);
+
+// "." is the decimal separator whatever the locale. The whole text must be the number; reals
+// must be finite; a leading '+' is allowed.
+bool ParseInt32(std::string_view Text, int32_t& Value);
+bool ParseReal(std::string_view Text, long double& Value);
+
+// Degrees (or metres) as OrvexUnits; nothing when the result does not fit in 32 bits.
+std::optional<int32_t> CheckedDegrees(long double Degrees);
+std::optional<int32_t> CheckedUnits(TOrvexUnits Unit, long double Value);
+
+// One import run: the hourglass from construction, and at the end (also when an error leaves the
+// run) the hourglass back and the closing report MsgType 2 with FinishText.
+class TImportRun {
+public:
+    TImportRun(TOrvex3& View, std::string FinishText);
+    ~TImportRun();
+    TImportRun(const TImportRun&) = delete;
+    TImportRun& operator=(const TImportRun&) = delete;
+
+private:
+    TOrvex3& FView;
+    std::string FFinishText;
+};
+
+// Brackets the filling of a layer: objects do not request renders until the end, when every
+// object's extent and the layer's are computed afresh (also when a failure ends the filling).
+// A layer freed meanwhile (a progress handler may delete it) is not touched.
+class TLayerFill {
+public:
+    TLayerFill(TOrvex3& View, TOrvexLayer* Layer);
+    ~TLayerFill();
+    // Recomputes the objects' and the layer's extents.
+    void Finish();
+    // Raises EImportError naming Path when the layer is no longer the view's.
+    void CheckAlive(const std::string& Path) const;
+    TOrvexLayer* Layer() const { return FLayer; }
+    TLayerFill(const TLayerFill&) = delete;
+    TLayerFill& operator=(const TLayerFill&) = delete;
+
+private:
+    bool Alive() const;
+    TOrvex3& FView;
+    TOrvexLayer* FLayer;
+};
