@@ -1,0 +1,316 @@
+#include "importers/SHP2Orvex.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "importers/ImportSupport.h"
+#include "importers/ReadDBF.h"
+#include "importers/TfrmSHPImport.h"
+#include "model/OrvexLayer.h"
+#include "model/OrvexObject.h"
+#include "platform/UiServices.h"
+#include "styling/OrvexAttributes.h"
+#include "styling/OrvexPresenter.h"
+#include "view/Orvex3.h"
+
+namespace {
+
+constexpr int32_t kFileCode = 9994;
+constexpr int32_t kVersion = 1000;
+constexpr size_t kHeaderSize = 100;
+constexpr size_t kRecordHeaderSize = 8;
+constexpr size_t kPointRecordSize = 4 + 16;
+constexpr size_t kPartsRecordSize = 4 + 32 + 4 + 4;
+constexpr size_t kMultiPointRecordSize = 4 + 32 + 4;
+constexpr size_t kPointSize = 16;
+
+enum TShapeType : int32_t { stNull = 0, stPoint = 1, stPolyline = 3, stPolygon = 5, stMultiPoint = 8 };
+
+uint32_t Bytes32(const char* P, bool BigEndian) {
+    uint32_t V = 0;
+    for (int I = 0; I < 4; ++I) V = V << 8 | static_cast<uint8_t>(P[BigEndian ? I : 3 - I]);
+    return V;
+}
+int32_t BE32(const char* P) { return static_cast<int32_t>(Bytes32(P, true)); }
+int32_t LE32(const char* P) { return static_cast<int32_t>(Bytes32(P, false)); }
+double LEDouble(const char* P) {
+    uint64_t V = 0;
+    for (int I = 7; I >= 0; --I) V = V << 8 | static_cast<uint8_t>(P[I]);
+    return std::bit_cast<double>(V);
+}
+
+// One run: the view, the choices, and the state of the file being read.
+struct TShpImporter {
+    TShpImporter(TOrvex3& V, TSHPImportOptions& O) : View(V), Options(O) {}
+
+    TOrvex3& View;
+    TSHPImportOptions& Options;
+    std::vector<TPoint3D> Points;  // one part's points, reused
+
+    // The current file.
+    std::string Path;
+    std::string Data;
+    std::string TableData;
+    std::unique_ptr<TDBF> Table;
+    int32_t TitleColumn = 0;
+    long double Divisor = 1;
+    int32_t Counter = 0;  // attribute records read
+    int32_t Record = 0;   // shape records read
+    size_t Offset = 0;    // of the current record
+    TOrvexLayer* Layer = nullptr;
+    std::unique_ptr<TLayerFill> Fill;
+    TOrvexPresenter* PointPresenter = nullptr;
+    TOrvexPresenter* PolylinePresenter = nullptr;
+    TOrvexPresenter* PolygonPresenter = nullptr;
+    bool Reported = false;  // the failure went out through OnProgress
+
+    bool ImportFile(const std::string& FilePath);
+    void OpenTable();
+    void ReadRecords(int64_t StatedLength);
+    void ReadShape(std::string_view Content);
+    void ReadParts(std::string_view Content, TOrvexPresenter* Presenter);
+    void ReadMultiPoint(std::string_view Content);
+    bool TitleStep(std::string& Title);
+    TPoint3D PointAt(const char* P) const;
+    void MakeObject(TOrvexPresenter* Presenter, const std::string& Title, int32_t Count);
+    void Progress(int MsgType, const std::string& Text);
+
+    [[noreturn]] void ReportAndFail(const std::string& Text);
+    [[noreturn]] void Fail(const std::string& Message) const;
+};
+
+void TShpImporter::Progress(int MsgType, const std::string& Text) {
+    View.Progress(MsgType, Text);
+    if (Fill) Fill->CheckAlive(Path);
+}
+
+void TShpImporter::ReportAndFail(const std::string& Text) {
+    Reported = true;
+    View.Progress(-1, Text);
+    throw EImportError(Path + ": " + Text);
+}
+
+void TShpImporter::Fail(const std::string& Message) const {
+    throw EImportError(Format("%s, record %d at offset %zu: %s", Path.c_str(), Record, Offset, Message.c_str()));
+}
+
+void TShpImporter::OpenTable() {
+    const std::string TablePath = FindCompanionFile(Path, ".dbf");
+    if (TablePath.empty()) {
+        const size_t Dot = Path.find_last_of('.'), Slash = Path.find_last_of('/');
+        const bool HasExt = Dot != std::string::npos && (Slash == std::string::npos || Dot > Slash);
+        UiServices().ShowMessage("Import ESRI ShapeFile", (HasExt ? Path.substr(0, Dot) : Path) + ".DBF file not found.");
+        return;
+    }
+    TableData = ReadWholeFile(TablePath);
+    Table = std::make_unique<TDBF>(TableData, TablePath);
+}
+
+bool TShpImporter::ImportFile(const std::string& FilePath) {
+    Path = FilePath;
+    Table.reset();
+    Divisor = 1;
+    TitleColumn = 0;
+    Counter = Record = 0;
+    Offset = 0;
+    Data = ReadWholeFile(Path);
+    OpenTable();
+
+    if (Data.size() < kHeaderSize || BE32(Data.data()) != kFileCode) ReportAndFail("Invalid SHP file");
+    if (LE32(Data.data() + 28) != kVersion) ReportAndFail("Invalid SHP file version");
+    const int64_t StatedLength = 2 * int64_t(BE32(Data.data() + 24));
+    if (StatedLength < int64_t(kHeaderSize))
+        Fail(Format("the header states a file length of %lld bytes, less than the header itself",
+                    static_cast<long long>(StatedLength)));
+
+    if (Table) {
+        std::vector<std::string> Columns;
+        for (int32_t I = 0; I < Table->FieldCount(); ++I) Columns.push_back(Table->FieldName(I));
+        std::string DivisorText;
+        if (!Options.Choose(FileNamePart(Path), Columns, TitleColumn, DivisorText)) return false;
+        int32_t D = 1;
+        // Text that is not a whole number means 1, as it always has; a number must be positive.
+        if (ParseInt32(TrimText(DivisorText), D) && D <= 0)
+            throw EImportError(Format("%s: the divisor must be a positive whole number, not %s", Path.c_str(),
+                                      std::string(TrimText(DivisorText)).c_str()));
+        Divisor = ParseInt32(TrimText(DivisorText), D) ? D : 1;
+    }
+
+    Layer = View.AddLayer(FileBaseName(Path));
+    Layer->SetMaxFontHeight(9);
+    Fill = std::make_unique<TLayerFill>(View, Layer);
+    PointPresenter = Layer->FindPresenter("", -1);
+    PolylinePresenter = Layer->FindPresenter("", -2);
+    PolygonPresenter = Layer->FindPresenter("", -3);
+    ReadRecords(StatedLength);
+    Fill.reset();
+    Table.reset();
+    Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
+    return true;
+}
+
+void TShpImporter::ReadRecords(int64_t StatedLength) {
+    // The header's length bounds the records; bytes behind it are not ours to read.
+    const size_t Bound = static_cast<size_t>(StatedLength);
+    size_t Pos = kHeaderSize;
+    while (Pos < Bound && Pos < Data.size()) {
+        if (Layer->ObjectCount() % 100 == 0) Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
+        ++Record;
+        Offset = Pos;
+        if (Bound - Pos < kRecordHeaderSize)
+            Fail(Format("the record header passes the file length of %zu bytes that the header states", Bound));
+        if (Data.size() - Pos < kRecordHeaderSize) Fail("the file ends inside the record header");
+        const int32_t Words = BE32(Data.data() + Pos + 4);
+        if (Words < 2) Fail(Format("the content length of %d words leaves no room for the shape type", Words));
+        const size_t Length = 2 * size_t(Words);
+        if (Length > Bound - Pos - kRecordHeaderSize)
+            Fail(Format("the record's %zu bytes pass the file length of %zu bytes that the header states", Length,
+                        Bound));
+        if (Length > Data.size() - Pos - kRecordHeaderSize)
+            Fail(Format("the file ends inside the record (%zu bytes stated, %zu left)", Length,
+                        Data.size() - Pos - kRecordHeaderSize));
+        ReadShape(std::string_view(Data.data() + Pos + kRecordHeaderSize, Length));
+        Pos += kRecordHeaderSize + Length;
+    }
+}
+
+void TShpImporter::ReadShape(std::string_view Content) {
+    const int32_t Type = LE32(Content.data());
+    std::string Title;
+    switch (Type) {
+        case stNull:
+            TitleStep(Title);
+            break;
+        case stPoint: {
+            if (Content.size() < kPointRecordSize)
+                Fail(Format("a point needs %zu bytes, the record holds %zu", kPointRecordSize, Content.size()));
+            Points.assign(1, PointAt(Content.data() + 4));
+            if (TitleStep(Title)) MakeObject(PointPresenter, Title, 1);
+            break;
+        }
+        case stPolyline:
+        case stPolygon:
+            ReadParts(Content, Type == stPolyline ? PolylinePresenter : PolygonPresenter);
+            break;
+        case stMultiPoint:
+            ReadMultiPoint(Content);
+            break;
+        default:
+            ReportAndFail(Format("Invalid record type %d in SHP file", Type));
+    }
+}
+
+void TShpImporter::ReadParts(std::string_view Content, TOrvexPresenter* Presenter) {
+    if (Content.size() < kPartsRecordSize)
+        Fail(Format("a polyline or polygon needs at least %zu bytes, the record holds %zu", kPartsRecordSize,
+                    Content.size()));
+    const int32_t NumParts = LE32(Content.data() + 36);
+    const int32_t NumPoints = LE32(Content.data() + 40);
+    const uint64_t Needed = kPartsRecordSize + 4 * uint64_t(uint32_t(NumParts)) + kPointSize * uint64_t(uint32_t(NumPoints));
+    if (NumParts < 0 || NumPoints < 0 || Needed > Content.size())
+        Fail(Format("%d parts and %d points do not fit in the record's %zu bytes", NumParts, NumPoints,
+                    Content.size()));
+    std::string Title;
+    if (!TitleStep(Title) || NumParts == 0) return;
+
+    // Parts run from their start to the next one. Starts are taken in order and kept within
+    // the points, so that starts that go backwards or past the end neither drop nor repeat a
+    // point; parts left empty make no object.
+    const char* Starts = Content.data() + kPartsRecordSize;
+    const char* Coordinates = Starts + 4 * size_t(NumParts);
+    int32_t Start = 0;
+    for (int32_t Part = 0; Part < NumParts; ++Part) {
+        const int32_t End =
+            Part + 1 < NumParts ? std::clamp(LE32(Starts + 4 * size_t(Part + 1)), Start, NumPoints) : NumPoints;
+        if (End > Start) {
+            Points.resize(size_t(End - Start));
+            for (int32_t I = Start; I < End; ++I) Points[size_t(I - Start)] = PointAt(Coordinates + kPointSize * size_t(I));
+            MakeObject(Presenter, Title, End - Start);
+        }
+        Start = End;
+    }
+}
+
+void TShpImporter::ReadMultiPoint(std::string_view Content) {
+    if (Content.size() < kMultiPointRecordSize)
+        Fail(Format("a multipoint needs at least %zu bytes, the record holds %zu", kMultiPointRecordSize,
+                    Content.size()));
+    const int32_t NumPoints = LE32(Content.data() + 36);
+    if (NumPoints < 0 || kMultiPointRecordSize + kPointSize * uint64_t(uint32_t(NumPoints)) > Content.size())
+        Fail(Format("%d points do not fit in the record's %zu bytes", NumPoints, Content.size()));
+    std::string Title;
+    if (!TitleStep(Title)) return;
+    for (int32_t I = 0; I < NumPoints; ++I) {
+        Points.assign(1, PointAt(Content.data() + kMultiPointRecordSize + kPointSize * size_t(I)));
+        MakeObject(PointPresenter, Title, 1);
+    }
+}
+
+// Takes the shape's attribute record. Shapes and records pair by position: false when the
+// record is marked deleted, and the shape is then left out.
+bool TShpImporter::TitleStep(std::string& Title) {
+    Title.clear();
+    if (!Table || !Table->NextRecord()) return true;
+    ++Counter;
+    if (Table->Deleted()) return false;
+    if (TitleColumn >= 0 && TitleColumn < Table->FieldCount()) Title = Table->FieldValue(TitleColumn);
+    return true;
+}
+
+TPoint3D TShpImporter::PointAt(const char* P) const {
+    const long double X = LEDouble(P) / Divisor, Y = LEDouble(P + 8) / Divisor;
+    const auto Longitude = CheckedDegrees(X), Latitude = CheckedDegrees(Y);
+    if (!Longitude || !Latitude)
+        Fail(Format("the point (%.10Lg, %.10Lg) does not fit in longitude and latitude (divisor %.0Lf); is the "
+                    "file projected?",
+                    X, Y, Divisor));
+    return MakePoint(*Longitude, *Latitude);
+}
+
+void TShpImporter::MakeObject(TOrvexPresenter* Presenter, const std::string& Title, int32_t Count) {
+    TGeoDataObject* Obj = TGeoDataObject::Create(Layer, Presenter, Counter, Title);
+    Obj->SetPoints(Points.data(), Count);
+}
+
+void SetRunDefaults(TOrvex3& View) {
+    View.DefaultPen()->SetPenColor(0);
+    View.DefaultPen()->SetPenStyle(psSolid);
+    View.DefaultPen()->SetPenWidth(1);
+    View.DefaultBrush()->SetBrushColor(32768);
+    View.DefaultBrush()->SetBrushStyle(bsSolid);
+    TOrvexFont* Font = View.SymbolFont();
+    Font->SetFontName("Arial");
+    Font->SetFontColor(0);
+    Font->SetFontStyle(0);
+    Font->SetFontSize(10);
+    Font->SetFontUnit(Pixel);
+    Font->SetFontAngle(0);
+}
+
+}  // namespace
+
+void ImportSHP(const std::vector<std::string>& FileNames, TOrvex3& View, TSHPImportOptions* Options) {
+    TImportRun Run(View, "SHP Import Finished");
+    SetRunDefaults(View);
+    std::unique_ptr<TSHPImportDialogOptions> Dialog;
+    if (!Options) {
+        Dialog = std::make_unique<TSHPImportDialogOptions>();
+        Options = Dialog.get();
+    }
+    TShpImporter Importer(View, *Options);
+    for (const std::string& Path : FileNames) {
+        UiServices().ProcessMessages();
+        View.Progress(1, "SHP Import of " + Path);
+        Importer.Reported = false;
+        try {
+            if (!Importer.ImportFile(Path)) return;
+        } catch (const std::exception& E) {
+            Importer.Fill.reset();
+            if (!Importer.Reported) View.Progress(-1, E.what());
+            throw;
+        }
+    }
+}

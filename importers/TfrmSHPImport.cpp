@@ -1,0 +1,124 @@
+#include "importers/TfrmSHPImport.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+
+#include "foundation/OrvexExceptions.h"
+#include "importers/ImportSupport.h"
+#include "platform/UiServices.h"
+
+namespace {
+
+// Table text is bytes: UTF-8 when valid, else Latin-1.
+QString ToQt(const std::string& Text) {
+    QString Utf8 = QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
+    if (!Utf8.contains(QChar::ReplacementCharacter)) return Utf8;
+    return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
+}
+
+}  // namespace
+
+TfrmSHPImport::TfrmSHPImport(QWidget* Parent)
+    : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName("frmSHPImport");
+    setWindowTitle("Import ESRI ShapeFile");
+    setFixedSize(253, 256);
+
+    Label1 = new QLabel("Select Column for Object title", this);
+    Label1->setObjectName("Label1");
+    Label1->move(8, 8);
+    Label1->adjustSize();
+    lbxColumns = new QListWidget(this);
+    lbxColumns->setObjectName("lbxColumns");
+    lbxColumns->setGeometry(8, 24, 233, 161);
+    Label2 = new QLabel("Long/lat Divisor", this);
+    Label2->setObjectName("Label2");
+    Label2->move(21, 196);
+    Label2->adjustSize();
+    edtDivisor = new QLineEdit("1", this);
+    edtDivisor->setObjectName("edtDivisor");
+    edtDivisor->setGeometry(104, 192, 104, 21);
+    btnImport = new QPushButton("Import Data", this);
+    btnImport->setObjectName("btnImport");
+    btnImport->setGeometry(8, 224, 75, 25);
+    btnImport->setDefault(true);
+    btnImport->setEnabled(false);
+    btnCancel = new QPushButton("Cancel", this);
+    btnCancel->setObjectName("btnCancel");
+    btnCancel->setGeometry(167, 224, 73, 25);
+
+    connect(lbxColumns, &QListWidget::itemClicked, this, [this] { lbxColumnsClick(); });
+    connect(lbxColumns, &QListWidget::currentRowChanged, this, [this](int Row) {
+        if (Row >= 0) lbxColumnsClick();
+    });
+    connect(btnImport, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    if (const QScreen* Screen = QGuiApplication::primaryScreen())
+        move(Screen->availableGeometry().center() - rect().center());
+}
+
+void TfrmSHPImport::SetColumns(const std::vector<std::string>& Names) {
+    // Filling the list is not a click.
+    const QSignalBlocker Blocker(lbxColumns);
+    lbxColumns->clear();
+    for (size_t I = 0; I < Names.size(); ++I) {
+        auto* Item = new QListWidgetItem(ToQt(Names[I]), lbxColumns);
+        Item->setData(Qt::UserRole, static_cast<int>(I));
+    }
+    lbxColumns->setCurrentRow(-1);
+}
+
+int32_t TfrmSHPImport::SelectedColumn() const {
+    const QList<QListWidgetItem*> Selected = lbxColumns->selectedItems();
+    if (Selected.isEmpty()) return -1;
+    return Selected.front()->data(Qt::UserRole).toInt();
+}
+
+void TfrmSHPImport::lbxColumnsClick() { btnImport->setEnabled(true); }
+
+TSHPImportDialogOptions::TSHPImportDialogOptions() : FDialog(std::make_unique<TfrmSHPImport>()) {}
+
+TSHPImportDialogOptions::~TSHPImportDialogOptions() = default;
+
+bool TSHPImportDialogOptions::Choose(const std::string& FileName, const std::vector<std::string>& Columns,
+                                     int32_t& TitleColumn, std::string& DivisorText) {
+    TfrmSHPImport& D = *FDialog;
+    D.SetColumns(Columns);
+    D.edtDivisor->setText("1");
+    D.btnImport->setEnabled(false);
+    D.setWindowTitle(ToQt("Import " + FileName));
+    if (!UiServices().ExecDialog(D)) return false;
+    D.hide();
+    UiServices().ProcessMessages();
+    // Accepted without a click (only scripted answers can do that): the first column.
+    TitleColumn = std::max<int32_t>(D.SelectedColumn(), 0);
+    DivisorText = D.edtDivisor->text().toStdString();
+    return true;
+}
+
+bool TSHPImportPresetOptions::Choose(const std::string& FileName, const std::vector<std::string>& Columns,
+                                     int32_t& TitleColumn, std::string& DivisorText) {
+    DivisorText = Divisor;
+    TitleColumn = 0;
+    if (Column.empty()) return true;
+    for (size_t I = 0; I < Columns.size(); ++I)
+        if (SameText(Columns[I], Column)) {
+            TitleColumn = static_cast<int32_t>(I);
+            return true;
+        }
+    int32_t Index = 0;
+    if (ParseInt32(Column, Index) && Index >= 0 && static_cast<size_t>(Index) < Columns.size()) {
+        TitleColumn = Index;
+        return true;
+    }
+    std::string List;
+    for (const std::string& C : Columns) List += (List.empty() ? "" : ", ") + C;
+    throw EImportError(Format("%s: no column '%s' (the columns are %s; an index counts from 0)", FileName.c_str(),
+                              Column.c_str(), List.empty() ? "none" : List.c_str()));
+}
