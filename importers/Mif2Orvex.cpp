@@ -1,0 +1,635 @@
+#include "importers/Mif2Orvex.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "importers/ImportSupport.h"
+#include "model/OrvexLayer.h"
+#include "model/OrvexObject.h"
+#include "platform/UiServices.h"
+#include "styling/PointPresenter.h"
+#include "styling/PolygonPresenter.h"
+#include "styling/PolylinePresenter.h"
+#include "view/Orvex3.h"
+
+namespace {
+
+char Delimiter = '\t';
+int32_t Version = 0;
+
+constexpr int32_t kPointSize = 6;
+constexpr int32_t kTenthsPerTurn = 3600;
+
+int16_t Clamp16(int64_t V) {
+    return static_cast<int16_t>(std::clamp<int64_t>(V, std::numeric_limits<int16_t>::min(),
+                                                    std::numeric_limits<int16_t>::max()));
+}
+
+// Splits a text into lines (LF, CRLF or CR) without copying, counting them for messages.
+struct TLineCursor {
+    std::string_view Text;
+    size_t Pos = 0;
+    int32_t Number = 0;
+
+    bool Next(std::string_view& Line) {
+        if (Pos >= Text.size()) return false;
+        const char* Begin = Text.data() + Pos;
+        const size_t Left = Text.size() - Pos;
+        const auto* Lf = static_cast<const char*>(std::memchr(Begin, '\n', Left));
+        size_t Length = Lf ? size_t(Lf - Begin) : Left;
+        size_t Skip = Lf ? 1 : 0;
+        // CRLF ends the line at the CR; a CR alone is a line end of its own.
+        if (const auto* Cr = static_cast<const char*>(std::memchr(Begin, '\r', Length))) {
+            Length = size_t(Cr - Begin);
+            Skip = (Lf && Cr + 1 == Lf) ? 2 : 1;
+        }
+        Line = std::string_view(Begin, Length);
+        Pos += Length + Skip;
+        ++Number;
+        return true;
+    }
+};
+
+// Rows of a MID file: a line break inside a quoted field belongs to the field.
+std::vector<std::string_view> MidRows(std::string_view Text) {
+    std::vector<std::string_view> Rows;
+    size_t Start = 0;
+    bool Quoted = false;
+    for (size_t I = 0; I < Text.size(); ++I) {
+        const char C = Text[I];
+        if (C == '"') {
+            Quoted = !Quoted;
+        } else if (!Quoted && (C == '\n' || C == '\r')) {
+            Rows.push_back(Text.substr(Start, I - Start));
+            if (C == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') ++I;
+            Start = I + 1;
+        }
+    }
+    if (Start < Text.size()) Rows.push_back(Text.substr(Start));
+    return Rows;
+}
+
+// The fields of one MID row, cut at the delimiter outside quotes (quotes stay in the fields).
+// Blanks and control characters around the row go, unless they are the delimiter itself (a tab
+// delimiter in front of an empty first field).
+void SplitRow(std::string_view Row, char Delim, std::vector<std::string>& Fields) {
+    auto Blank = [Delim](char C) { return static_cast<unsigned char>(C) <= ' ' && C != Delim; };
+    while (!Row.empty() && Blank(Row.front())) Row.remove_prefix(1);
+    while (!Row.empty() && Blank(Row.back())) Row.remove_suffix(1);
+    Fields.clear();
+    size_t Start = 0;
+    bool Quoted = false;
+    for (size_t I = 0; I < Row.size(); ++I) {
+        if (Row[I] == '"') {
+            Quoted = !Quoted;
+        } else if (Row[I] == Delim && !Quoted) {
+            Fields.emplace_back(Row.substr(Start, I - Start));
+            Start = I + 1;
+        }
+    }
+    if (Start < Row.size() || Start == 0) Fields.emplace_back(Row.substr(Start));
+}
+
+enum TChainKind { ckPoints, ckPolyline, ckPolygon };
+
+// One file of a run.
+struct TMifImporter {
+    TMifImporter(TOrvex3& V, std::vector<std::string>& A, std::vector<TPoint3D>& S)
+        : View(V), Attributes(A), Scratch(S) {}
+
+    TOrvex3& View;
+    std::vector<std::string>& Attributes;  // the current MID row; kept between files
+    std::vector<TPoint3D>& Scratch;        // the points of the object being read
+
+    std::string Path;
+    std::string Text;
+    TLineCursor Lines;
+    std::string_view Line;
+    std::vector<std::string_view> Tokens;
+    std::vector<std::string_view> Fields;
+    std::string MidText;
+    std::vector<std::string_view> Rows;
+    int32_t RowIndex = -1;
+    int32_t CollectionParts = 0;
+    TOrvexLayer* Layer = nullptr;
+    std::unique_ptr<TLayerFill> Fill;
+
+    void Import(const std::string& FilePath);
+    bool NextLine(bool Tokenise = true);
+    bool Is(const char* Keyword) const { return !Tokens.empty() && SameText(Tokens[0], Keyword); }
+    std::string_view Token(size_t I) const;
+    long double Real(size_t I) const;
+    int32_t Integer(size_t I) const;
+    TPoint3D Coordinate(size_t X, size_t Y) const;
+    [[noreturn]] void Fail(const std::string& Message) const;
+    void Progress(int MsgType, const std::string& Message);
+
+    void ReadHeader();
+    bool IsLatLong() const;
+    void ReadData();
+    void NextRow();
+    bool ObjectDone();
+    bool ReadPoints(int32_t Count);
+    bool SkipLines(int32_t Count);
+    bool ReadPoint();
+    bool ReadLine();
+    bool ReadPline();
+    bool ReadRegion();
+    bool ReadMultiPoint();
+    bool ReadText();
+    bool ApplyPen();
+    bool ApplyBrush();
+    bool ApplyFont();
+    void MakeObject(TChainKind Kind, const char* DefaultTitle);
+    TOrvexPresenter* PresenterFor(TChainKind Kind);
+};
+
+void TMifImporter::Fail(const std::string& Message) const {
+    throw EImportError(Format("%s, line %d: %s", Path.c_str(), Lines.Number, Message.c_str()));
+}
+
+void TMifImporter::Progress(int MsgType, const std::string& Message) {
+    View.Progress(MsgType, Message);
+    Fill->CheckAlive(Path);
+}
+
+bool TMifImporter::NextLine(bool Tokenise) {
+    std::string_view Raw;
+    while (Lines.Next(Raw)) {
+        const std::string_view Trimmed = TrimText(Raw);
+        if (Trimmed.empty()) continue;
+        Line = Trimmed;
+        // Runs of blanks count as one separator; tabs inside a line do not separate.
+        if (Tokenise) SplitText(Trimmed, " ", Tokens, false);
+        return true;
+    }
+    return false;
+}
+
+std::string_view TMifImporter::Token(size_t I) const {
+    if (I >= Tokens.size()) Fail(Format("'%.*s' lacks value %zu", int(Line.size()), Line.data(), I + 1));
+    return Tokens[I];
+}
+
+long double TMifImporter::Real(size_t I) const {
+    long double V = 0;
+    const std::string_view T = Token(I);
+    if (!ParseReal(T, V)) Fail(Format("'%.*s' is not a number", int(T.size()), T.data()));
+    return V;
+}
+
+int32_t TMifImporter::Integer(size_t I) const {
+    int32_t V = 0;
+    const std::string_view T = Token(I);
+    if (!ParseInt32(T, V)) Fail(Format("'%.*s' is not a whole number", int(T.size()), T.data()));
+    return V;
+}
+
+TPoint3D TMifImporter::Coordinate(size_t X, size_t Y) const {
+    const long double Lon = Real(X), Lat = Real(Y);
+    const auto L = CheckedDegrees(Lon), B = CheckedDegrees(Lat);
+    if (!L || !B)
+        Fail(Format("the point (%.10Lg, %.10Lg) does not fit in longitude and latitude; is the file projected?", Lon,
+                    Lat));
+    return MakePoint(*L, *B);
+}
+
+void TMifImporter::Import(const std::string& FilePath) {
+    Path = FilePath;
+    Layer = View.AddLayer(FileBaseName(Path));
+    Layer->SetMaxFontHeight(9);
+    Fill = std::make_unique<TLayerFill>(View, Layer);
+    Text = ReadWholeFile(Path);
+    const std::string MidPath = FindCompanionFile(Path, ".mid");
+    if (!MidPath.empty()) MidText = ReadWholeFile(MidPath);
+    Rows = MidRows(MidText);
+    Lines = TLineCursor{Text};
+    RowIndex = -1;
+    ReadHeader();
+    ReadData();
+    Fill.reset();
+}
+
+bool TMifImporter::IsLatLong() const {
+    // "CoordSys Earth Projection 1, <datum>" is longitude/latitude; every other system (Earth
+    // with another projection type, NonEarth, Layout) holds coordinates that are not degrees.
+    if (Tokens.size() < 4 || !SameText(Tokens[1], "Earth") || !SameText(Tokens[2], "Projection")) return false;
+    std::string_view Type = Tokens[3];
+    Type = Type.substr(0, Type.find(','));
+    int32_t Value = 0;
+    return ParseInt32(Type, Value) && Value == 1;
+}
+
+void TMifImporter::ReadHeader() {
+    while (NextLine()) {
+        if (Is("Version")) {
+            Version = Integer(1);
+        } else if (Is("Delimiter")) {
+            const size_t Quote = Line.find('"');
+            if (Quote == std::string_view::npos || Quote + 1 >= Line.size())
+                Fail("the Delimiter line names no character in quotes");
+            Delimiter = Line[Quote + 1];
+        } else if (Is("Data")) {
+            return;
+        } else if (Is("CoordSys")) {
+            if (!IsLatLong()) {
+                View.Progress(-1, "Import can only be made on Lat/Long tables!");
+                throw EImportAborted(Path + ": Import can only be made on Lat/Long tables!");
+            }
+        } else if (Is("Columns")) {
+            // The column lines are names, even names like Version or Data.
+            if (!SkipLines(Integer(1))) return;
+        }
+    }
+}
+
+void TMifImporter::NextRow() {
+    Scratch.clear();
+    ++RowIndex;
+    if (static_cast<size_t>(RowIndex) < Rows.size()) SplitRow(Rows[size_t(RowIndex)], Delimiter, Attributes);
+    if (RowIndex % 100 == 0)
+        Progress(0, Format("Imported %d objects out of %d", RowIndex, static_cast<int>(Rows.size())));
+}
+
+// After an object: true when the next one starts a new row (the parts of a collection share
+// the collection's row).
+bool TMifImporter::ObjectDone() {
+    if (CollectionParts > 0 && --CollectionParts > 0) return false;
+    return true;
+}
+
+void TMifImporter::ReadData() {
+    bool Have = NextLine();
+    bool NewObject = true;
+    for (;;) {
+        if (NewObject) {
+            NextRow();
+            NewObject = false;
+        }
+        if (!Have) break;
+        if (Is("NONE")) {
+            Have = NextLine();
+            NewObject = ObjectDone();
+        } else if (Is("Point")) {
+            Have = ReadPoint();
+            NewObject = ObjectDone();
+        } else if (Is("Region")) {
+            Have = ReadRegion();
+            NewObject = ObjectDone();
+        } else if (Is("Line")) {
+            Have = ReadLine();
+            NewObject = ObjectDone();
+        } else if (Is("PLine")) {
+            Have = ReadPline();
+            NewObject = ObjectDone();
+        } else if (Is("Text")) {
+            Have = ReadText();
+            NewObject = ObjectDone();
+        } else if (Is("MultiPoint")) {
+            Have = ReadMultiPoint();
+            NewObject = ObjectDone();
+        } else if (Is("Collection")) {
+            // One object, one row, for all its parts.
+            CollectionParts = std::max(0, Integer(1));
+            Have = NextLine();
+            NewObject = CollectionParts == 0;
+        } else if (Is("Arc") || Is("Ellipse") || Is("Rect") || Is("RoundRect")) {
+            // Recognised, not imported: their further lines pass as unknown lines below.
+            Have = NextLine();
+            NewObject = ObjectDone();
+        } else {
+            // Clause lines no reader took (Symbol, a Pen after a Point) and lines of objects
+            // that are not imported.
+            Have = NextLine();
+        }
+    }
+    Progress(0, Format("Imported %d objects out of %d", RowIndex, static_cast<int>(Rows.size())));
+}
+
+// Up to Count point lines into the scratch points; false when the lines run out first (the
+// object then ends with what was read).
+bool TMifImporter::ReadPoints(int32_t Count) {
+    for (int32_t I = 0; I < Count; ++I) {
+        if (!NextLine()) return false;
+        Scratch.push_back(Coordinate(0, 1));
+    }
+    return true;
+}
+
+bool TMifImporter::SkipLines(int32_t Count) {
+    for (int32_t I = 0; I < Count; ++I)
+        if (!NextLine(false)) return false;
+    return true;
+}
+
+bool TMifImporter::ReadPoint() {
+    Scratch.assign(1, Coordinate(1, 2));
+    MakeObject(ckPoints, "New Point");
+    return NextLine();
+}
+
+bool TMifImporter::ReadLine() {
+    const TPoint3D From = Coordinate(1, 2), To = Coordinate(3, 4);
+    Scratch.assign({From, To});
+    bool Have = NextLine();
+    if (Have && Is("Pen")) Have = ApplyPen();
+    MakeObject(ckPolyline, "New Polyline");
+    return Have;
+}
+
+bool TMifImporter::ReadPline() {
+    // "Pline" with the count on the next line, "Pline n" with n points following, or
+    // "Pline Multiple k" with k sections of a count line and points each. Only the first
+    // section is kept.
+    int32_t Sections = 1;
+    bool Have = true;
+    int32_t Count = 0;
+    if (Tokens.size() >= 2 && SameText(Tokens[1], "Multiple")) {
+        Sections = Integer(2);
+        if (Sections >= 1 && (Have = NextLine())) Count = Integer(0);
+    } else if (Tokens.size() >= 2) {
+        Count = Integer(1);
+    } else if ((Have = NextLine())) {
+        Count = Integer(0);
+    }
+    if (Have) Have = ReadPoints(Count);
+    for (int32_t S = 1; Have && S < Sections; ++S) {
+        Have = NextLine();
+        if (Have) Have = SkipLines(Integer(0));
+    }
+    if (Have) Have = NextLine();
+    while (Have) {
+        if (Is("Pen"))
+            Have = ApplyPen();
+        else if (Is("Smooth"))
+            Have = NextLine();
+        else
+            break;
+    }
+    MakeObject(ckPolyline, "New Polyline");
+    return Have;
+}
+
+bool TMifImporter::ReadRegion() {
+    const int32_t Polygons = Integer(1);
+    bool Have = true;
+    if (Polygons >= 1) {
+        Have = NextLine();
+        if (Have) Have = ReadPoints(Integer(0));
+        // Only the first ring is kept; the others are passed over.
+        for (int32_t P = 1; Have && P < Polygons; ++P) {
+            Have = NextLine();
+            if (Have) Have = SkipLines(Integer(0));
+        }
+    }
+    if (Have) Have = NextLine();
+    while (Have) {
+        if (Is("Pen"))
+            Have = ApplyPen();
+        else if (Is("Brush"))
+            Have = ApplyBrush();
+        else if (Is("Center"))
+            Have = NextLine();
+        else
+            break;
+    }
+    MakeObject(ckPolygon, "New Polygon");
+    return Have;
+}
+
+bool TMifImporter::ReadMultiPoint() {
+    const bool Have = ReadPoints(Integer(1));
+    MakeObject(ckPoints, "New Point");
+    return Have && NextLine();
+}
+
+bool TMifImporter::ReadText() {
+    // The text follows the keyword on its line (as other programs write it) or on the next.
+    size_t First = 1;
+    if (Tokens.size() < 2) {
+        if (!NextLine()) return false;
+        First = 0;
+    }
+    std::string Title;
+    for (size_t I = First; I < Tokens.size(); ++I) {
+        if (I > First) Title += ' ';
+        Title.append(Tokens[I]);
+    }
+    Title = ReplaceText(ReplaceText(TrimText(Title), "\"", ""), "\\n", " ");
+
+    if (!NextLine()) return false;
+    const TPoint3D Corner = Coordinate(0, 1);
+    const long double Y1 = Real(1);
+    Real(2);
+    const long double Y2 = Real(3);
+    bool Have = NextLine();
+    if (Have && Is("Font")) Have = ApplyFont();
+
+    // The box's height gives the title font's size in metres (negative: character height).
+    // The layer file keeps the size in 16 bits: a taller text gets the largest size that fits.
+    const auto Height = CheckedDegrees(std::fabs(Y2 - Y1));
+    const long double Metres = Height ? OrvexUnitsToUnits(*Height, Meter) : std::numeric_limits<int32_t>::max();
+    TOrvexFont* Font = View.TitleFont();
+    Font->SetFontUnit(Meter);
+    Font->SetFontSize(Clamp16(-static_cast<int64_t>(RoundSaturate(Metres))));
+
+    TGeoDataObject* Obj = TGeoDataObject::Create(Layer, nullptr, 0, Title);
+    Obj->SetPoints(&Corner, 1);
+    Obj->AttachPresenter(PresenterFor(ckPoints));
+    return Have;
+}
+
+bool TMifImporter::ApplyPen() {
+    if (Tokens.size() > 1 && Tokens[1].size() >= 2) {
+        SplitText(Tokens[1].substr(1, Tokens[1].size() - 2), ",", Fields, true);
+        int32_t Width = 1, Pattern = 0, Color = 0;
+        if (Fields.size() >= 3 && ParseInt32(Fields[1], Pattern) && ParseInt32(Fields[2], Color)) {
+            if (!ParseInt32(Fields[0], Width)) Width = 1;
+            View.DefaultPen()->SetValues(MifColorToColor(Color), MifPenStyle(Pattern),
+                                         static_cast<uint8_t>(std::clamp(Width, 0, 255)));
+        }
+    }
+    return NextLine();
+}
+
+bool TMifImporter::ApplyBrush() {
+    bool Applied = false;
+    if (Tokens.size() > 1 && Tokens[1].size() >= 2) {
+        SplitText(Tokens[1].substr(1, Tokens[1].size() - 2), ",", Fields, true);
+        int32_t Pattern = 0, Color = 0;
+        if (!Fields.empty() && ParseInt32(Fields[0], Pattern)) {
+            // Patterns above 3 are hatches: their colour is the background colour when given.
+            const size_t ColorField = Pattern > 3 && Fields.size() > 2 ? 2 : 1;
+            if (Fields.size() > ColorField && ParseInt32(Fields[ColorField], Color)) {
+                View.DefaultBrush()->SetBrushColor(MifColorToColor(Color));
+                View.DefaultBrush()->SetBrushStyle(MifBrushStyle(Pattern));
+                Applied = true;
+            }
+        }
+    }
+    if (!Applied) {
+        View.DefaultBrush()->SetBrushColor(0);
+        View.DefaultBrush()->SetBrushStyle(bsClear);
+    }
+    return NextLine();
+}
+
+bool TMifImporter::ApplyFont() {
+    // Font names may hold blanks: the tokens are joined again before the fields are cut.
+    std::string Joined;
+    for (size_t I = 1; I < Tokens.size(); ++I) {
+        if (I > 1) Joined += ' ';
+        Joined.append(Tokens[I]);
+    }
+    if (Joined.size() < 2) return true;
+    const std::string Inner = Joined.substr(1, Joined.size() - 2);
+    SplitText(Inner, ",", Fields, true);
+    if (Fields.empty()) return true;
+    TOrvexFont* Font = View.TitleFont();
+    Font->SetFontName(ReplaceText(TrimText(Fields[0]), "\"", ""));
+    Font->SetFontStyle(0);
+    int32_t Size = 0, Color = 0;
+    if (Fields.size() < 3 || !ParseInt32(TrimText(Fields[2]), Size)) return true;
+    Font->SetFontSize(Clamp16(Size));
+    if (Fields.size() < 4 || !ParseInt32(TrimText(Fields[3]), Color)) return true;
+    Font->SetFontColor(MifColorToColor(Color));
+    Font->SetFontAngle(0);
+    while (NextLine()) {
+        if (Is("Angle")) {
+            long double Degrees = 0;
+            if (Tokens.size() < 2 || !ParseReal(Tokens[1], Degrees)) return true;
+            long double Tenths = Degrees * 10;
+            // Whole turns go where the 16-bit angle of the layer file could not hold them.
+            if (std::fabs(Tenths) > std::numeric_limits<int16_t>::max()) Tenths = std::fmod(Tenths, kTenthsPerTurn);
+            Font->SetFontAngle(RoundSaturate(Tenths));
+        } else if (!Is("Spacing") && !Is("Justify") && !Is("Label")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TOrvexPresenter* TMifImporter::PresenterFor(TChainKind Kind) {
+    switch (Kind) {
+        case ckPoints:
+            if (auto* P = TPointPresenter::FindMatching(Layer, View.DefaultPen(), "", kPointSize, Pixel, ppCircle,
+                                                        nullptr, View.SymbolFont(), View.DefaultBrush()))
+                return P;
+            return TOrvexPresenter::CreateNamed<TPointPresenter>(Layer, 0, "");
+        case ckPolyline:
+            if (auto* P = TPolylinePresenter::FindMatching(Layer, View.DefaultPen(), nullptr)) return P;
+            return TOrvexPresenter::CreateNamed<TPolylinePresenter>(Layer, 0, "");
+        case ckPolygon:
+            if (auto* P = TPolygonPresenter::FindMatching(Layer, View.DefaultPen(), nullptr, View.DefaultBrush()))
+                return P;
+            return TOrvexPresenter::CreateNamed<TPolygonPresenter>(Layer, 0, "");
+    }
+    return nullptr;
+}
+
+void TMifImporter::MakeObject(TChainKind Kind, const char* DefaultTitle) {
+    // An object without points would be saved and read back as a point at 0, 0.
+    if (Scratch.empty()) return;
+    if (Scratch.size() > size_t(std::numeric_limits<int32_t>::max())) Fail("the object has too many points");
+    const std::string Title = Attributes.empty() ? std::string(DefaultTitle) : ReplaceText(Attributes[0], "\"", "");
+    TGeoDataObject* Obj = TGeoDataObject::Create(Layer, nullptr, 0, Title);
+    Obj->SetPoints(Scratch.data(), static_cast<int32_t>(Scratch.size()));
+    Obj->AttachPresenter(PresenterFor(Kind));
+}
+
+}  // namespace
+
+int SplitText(std::string_view Text, std::string_view Delim, std::vector<std::string_view>& List, bool KeepEmpty) {
+    List.clear();
+    if (Delim.empty()) {
+        if (!Text.empty() || KeepEmpty) List.push_back(Text);
+        return static_cast<int>(List.size());
+    }
+    size_t Start = 0;
+    for (;;) {
+        const size_t At = Text.find(Delim, Start);
+        if (At == std::string_view::npos) {
+            const std::string_view Rest = Text.substr(Start);
+            if (!Rest.empty() || (Start == 0 && KeepEmpty)) List.push_back(Rest);
+            break;
+        }
+        const std::string_view Piece = Text.substr(Start, At - Start);
+        if (!Piece.empty() || KeepEmpty) List.push_back(Piece);
+        Start = At + Delim.size();
+    }
+    return static_cast<int>(List.size());
+}
+
+std::string ReplaceText(std::string_view Text, std::string_view Find, std::string_view Replacement) {
+    if (Find.empty()) return std::string(Text);
+    std::string Result;
+    Result.reserve(Text.size());
+    size_t Start = 0;
+    for (size_t At; (At = Text.find(Find, Start)) != std::string_view::npos; Start = At + Find.size()) {
+        Result.append(Text.substr(Start, At - Start));
+        Result.append(Replacement);
+    }
+    Result.append(Text.substr(Start));
+    return Result;
+}
+
+TColor MifColorToColor(int32_t Value) {
+    char Hex[16];
+    std::snprintf(Hex, sizeof Hex, "%06X", static_cast<unsigned>(Value));
+    const char Swapped[7] = {Hex[4], Hex[5], Hex[2], Hex[3], Hex[0], Hex[1], '\0'};
+    return static_cast<TColor>(std::strtoul(Swapped, nullptr, 16));
+}
+
+TPenStyle MifPenStyle(int32_t Pattern) {
+    if (Pattern == 1) return psClear;
+    if (Pattern >= 3 && Pattern <= 9) return psDash;
+    if (Pattern >= 10 && Pattern <= 13) return psDot;
+    if (Pattern >= 14 && Pattern <= 16) return psDashDot;
+    if (Pattern >= 20 && Pattern <= 25) return psDashDotDot;
+    if (Pattern >= 71 && Pattern <= 77) return psInsideFrame;
+    return psSolid;
+}
+
+TBrushStyle MifBrushStyle(int32_t Pattern) {
+    auto In = [Pattern](int32_t Low, int32_t High) { return Pattern >= Low && Pattern <= High; };
+    if (Pattern == 1) return bsClear;
+    if (Pattern == 3 || In(19, 23)) return bsHorizontal;
+    if (Pattern == 4 || In(24, 28)) return bsVertical;
+    if (Pattern == 5 || In(29, 33)) return bsBDiagonal;
+    if (Pattern == 6 || In(34, 38)) return bsFDiagonal;
+    if (Pattern == 7 || In(39, 43) || In(56, 60)) return bsCross;
+    if (Pattern == 8 || In(44, 52) || Pattern == 55 || In(61, 70)) return bsDiagCross;
+    return bsSolid;
+}
+
+char MifDelimiter() { return Delimiter; }
+int32_t MifVersion() { return Version; }
+void ResetMifSettings() {
+    Delimiter = '\t';
+    Version = 0;
+}
+
+void ImportMIF(const std::vector<std::string>& FileNames, TOrvex3& View) {
+    TImportRun Run(View, "MIF Import Finished");
+    std::vector<std::string> Attributes;
+    std::vector<TPoint3D> Scratch;
+    for (const std::string& Path : FileNames) {
+        UiServices().ProcessMessages();
+        View.Progress(1, "MIF Import of " + Path);
+        TMifImporter Importer(View, Attributes, Scratch);
+        try {
+            Importer.Import(Path);
+        } catch (const EImportAborted&) {
+            throw;
+        } catch (const std::exception& E) {
+            Importer.Fill.reset();
+            View.Progress(-1, E.what());
+            throw;
+        }
+    }
+}
