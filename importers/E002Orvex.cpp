@@ -1,0 +1,554 @@
+#include "importers/E002Orvex.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+#include "importers/ImportSupport.h"
+#include "importers/TfrmE00Import.h"
+#include "model/OrvexLayer.h"
+#include "model/OrvexObject.h"
+#include "platform/UiServices.h"
+#include "view/Orvex3.h"
+
+namespace {
+
+constexpr long double kHalfPi = OrvexPi / 2;
+constexpr long double kQuarterPi = OrvexPi / 4;
+constexpr long double kTwoPi = 2 * OrvexPi;
+// OrvexUnits per radian: the exact figure, not the rounded EarthRadius.
+constexpr long double kUnitsPerRadian = 5400000.0L * 180.0L / OrvexPi;
+constexpr long double kRadiansPerDegree = OrvexPi / 180.0L;
+constexpr long double kLatitudeTolerance = 1e-12L;
+constexpr int kMaxIterations = 50;
+
+long double Eccentricity(long double Flattening) { return std::sqrt(2 * Flattening - Flattening * Flattening); }
+
+// Latitude from the isometric quantity t, solved by repeated substitution.
+long double LatitudeFromT(long double T, long double E) {
+    long double Phi = kHalfPi - 2 * std::atan(T);
+    for (int I = 0; I < kMaxIterations; ++I) {
+        const long double ESin = E * std::sin(Phi);
+        const long double Next = kHalfPi - 2 * std::atan(T * std::pow((1 - ESin) / (1 + ESin), E / 2));
+        const bool Done = std::fabs(Next - Phi) < kLatitudeTolerance;
+        Phi = Next;
+        if (Done) break;
+    }
+    return Phi;
+}
+
+long double TOfLatitude(long double Phi, long double E) {
+    const long double ESin = E * std::sin(Phi);
+    return std::tan(kQuarterPi - Phi / 2) / std::pow((1 - ESin) / (1 + ESin), E / 2);
+}
+
+}  // namespace
+
+TPolarStereographic::TPolarStereographic(long double SemiMajorAxis, long double Flattening,
+                                         long double CentralMeridian, bool SouthPole, long double ScaleFactor)
+    : FA(SemiMajorAxis),
+      FE(Eccentricity(Flattening)),
+      FCentralMeridian(CentralMeridian),
+      FScale(ScaleFactor),
+      FK(std::sqrt(std::pow(1 + FE, 1 + FE) * std::pow(1 - FE, 1 - FE))),
+      FSouth(SouthPole) {}
+
+// The south polar aspect is the north one with the signs of x, y, latitude and longitudes
+// turned round.
+void TPolarStereographic::Forward(long double Longitude, long double Latitude, long double& X,
+                                  long double& Y) const {
+    const long double Phi = FSouth ? -Latitude : Latitude;
+    const long double Rho = 2 * FA * FScale * TOfLatitude(Phi, FE) / FK;
+    const long double Delta = Longitude - FCentralMeridian;
+    X = Rho * std::sin(Delta);
+    Y = FSouth ? Rho * std::cos(Delta) : -Rho * std::cos(Delta);
+}
+
+void TPolarStereographic::Inverse(long double X, long double Y, long double& Longitude, long double& Latitude) const {
+    const long double Rho = std::hypot(X, Y);
+    if (Rho == 0) {
+        Longitude = FCentralMeridian;
+        Latitude = FSouth ? -kHalfPi : kHalfPi;
+        return;
+    }
+    const long double Phi = LatitudeFromT(Rho * FK / (2 * FA * FScale), FE);
+    Latitude = FSouth ? -Phi : Phi;
+    Longitude = FCentralMeridian + (FSouth ? std::atan2(X, Y) : std::atan2(X, -Y));
+}
+
+TLambertConformalConic::TLambertConformalConic(long double SemiMajorAxis, long double Flattening,
+                                               long double Parallel1, long double Parallel2,
+                                               long double OriginLatitude, long double CentralMeridian)
+    : FA(SemiMajorAxis), FE(Eccentricity(Flattening)), FCentralMeridian(CentralMeridian) {
+    const long double M1 = M(Parallel1), M2 = M(Parallel2), T1 = T(Parallel1), T2 = T(Parallel2);
+    FN = Parallel1 == Parallel2 ? std::sin(Parallel1) : std::log(M1 / M2) / std::log(T1 / T2);
+    FF = M1 / (FN * std::pow(T1, FN));
+    FRho0 = FA * FF * std::pow(T(OriginLatitude), FN);
+}
+
+long double TLambertConformalConic::M(long double Phi) const {
+    const long double ESin = FE * std::sin(Phi);
+    return std::cos(Phi) / std::sqrt(1 - ESin * ESin);
+}
+
+long double TLambertConformalConic::T(long double Phi) const { return TOfLatitude(Phi, FE); }
+
+void TLambertConformalConic::Forward(long double Longitude, long double Latitude, long double& X,
+                                     long double& Y) const {
+    const long double Rho = FA * FF * std::pow(T(Latitude), FN);
+    const long double Theta = FN * std::remainder(Longitude - FCentralMeridian, kTwoPi);
+    X = Rho * std::sin(Theta);
+    Y = FRho0 - Rho * std::cos(Theta);
+}
+
+void TLambertConformalConic::Inverse(long double X, long double Y, long double& Longitude,
+                                     long double& Latitude) const {
+    const long double S = FN >= 0 ? 1 : -1;
+    const long double Rho = S * std::hypot(X, FRho0 - Y);
+    const long double Theta = std::atan2(S * X, S * (FRho0 - Y));
+    if (Rho == 0) {
+        Latitude = S * kHalfPi;
+    } else {
+        Latitude = LatitudeFromT(std::pow(Rho / (FA * FF), 1 / FN), FE);
+    }
+    Longitude = Theta / FN + FCentralMeridian;
+}
+
+namespace {
+
+enum class TProjection { Unrecognised, Geographic, Polar, Lambert };
+
+constexpr size_t kSingleReal = 14;
+constexpr size_t kDoubleReal = 21;
+constexpr size_t kParameterSlots = 9;
+
+struct TArc {
+    int32_t Number;
+    int32_t Title;
+    size_t First;  // in the arc points
+    int32_t Count;
+    bool Used;
+};
+
+struct TRing {
+    int32_t Title;
+    size_t First;  // in the ring points
+    size_t Count;
+};
+
+// One run; the members below Options describe the file being read.
+struct TE00Importer {
+    TE00Importer(TOrvex3& V, TE00ImportOptions& O) : View(V), Options(O) {}
+
+    TOrvex3& View;
+    TE00ImportOptions& Options;
+    bool WithArcs = true;
+    bool WithText = true;
+
+    std::string Path;
+    std::string Name;
+    std::string Text;
+    size_t Pos = 0;       // of the next line
+    int32_t LineNo = 0;   // of the line read last
+    bool Double = false;  // the current section is in double precision
+    TOrvexLayer* Layer = nullptr;
+    std::unique_ptr<TLayerFill> Fill;
+
+    TProjection Projection = TProjection::Unrecognised;
+    bool Metres = false;
+    TSpheroid Spheroid = WGS84;
+    std::optional<TPolarStereographic> Polar;
+    std::optional<TLambertConformalConic> Lambert;
+
+    std::vector<TArc> Arcs;
+    std::unordered_map<int32_t, size_t> ArcByNumber;
+    std::vector<TPoint3D> ArcPoints, RingPoints, Ring;
+    std::vector<TRing> Rings;
+
+    void ImportFile(const std::string& FilePath);
+    void Progress(int MsgType, const std::string& Message);
+    [[noreturn]] void Fail(const std::string& Message) const;
+
+    std::string_view ReadLine();
+    bool AtEnd() const { return Pos >= Text.size(); }
+    void Rewind() {
+        Pos = 0;
+        LineNo = 0;
+    }
+    bool Seek(std::string_view Section);
+    bool HasVectorSection();
+    size_t RealWidth() const { return Double ? kDoubleReal : kSingleReal; }
+    std::string_view Field(std::string_view Line, size_t Column, size_t Width) const;
+    int32_t IntField(std::string_view Line, size_t Column) const;
+    long double RealField(std::string_view Line, size_t Column) const;
+    TPoint3D Pair(std::string_view Line, size_t Column) const;
+    int32_t ToUnits(long double Value) const;
+
+    bool ReadProjection();
+    void ReadArcs();
+    void ReadPolygons();
+    int32_t ReadPolygonHeader();
+    bool AddEntry(int32_t ArcNumber);
+    void FinishRing(int32_t& Counter);
+    void MakeArcsAndPolygons();
+    void ReadTexts();
+    void ReadLabels();
+    void MakePoint(const TPoint3D& P, const std::string& Title);
+};
+
+void TE00Importer::Progress(int MsgType, const std::string& Message) {
+    View.Progress(MsgType, Message);
+    Fill->CheckAlive(Path);
+}
+
+void TE00Importer::Fail(const std::string& Message) const {
+    throw EImportError(Format("%s, line %d: %s", Path.c_str(), LineNo, Message.c_str()));
+}
+
+// Past the end an empty line is handed out; the count goes on so that messages stay true.
+std::string_view TE00Importer::ReadLine() {
+    ++LineNo;
+    if (AtEnd()) return {};
+    const size_t End = std::min(Text.find('\n', Pos), Text.size());
+    std::string_view Line(Text.data() + Pos, End - Pos);
+    if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
+    Pos = End + 1;
+    return Line;
+}
+
+// Finds "NAME  2" (single precision) or "NAME  3" (double) from the current line on.
+bool TE00Importer::Seek(std::string_view Section) {
+    while (!AtEnd()) {
+        const std::string_view Line = ReadLine();
+        if (Line.size() == Section.size() + 3 && Line.substr(0, Section.size()) == Section &&
+            Line.substr(Section.size(), 2) == "  " && (Line.back() == '2' || Line.back() == '3')) {
+            Double = Line.back() == '3';
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TE00Importer::HasVectorSection() {
+    for (const char* Section : {"ARC", "PAL", "LAB", "TX7"}) {
+        Rewind();
+        if (Seek(Section)) return true;
+    }
+    return false;
+}
+
+std::string_view TE00Importer::Field(std::string_view Line, size_t Column, size_t Width) const {
+    if (Column - 1 >= Line.size()) return {};
+    return TrimText(Line.substr(Column - 1, Width));
+}
+
+int32_t TE00Importer::IntField(std::string_view Line, size_t Column) const {
+    const std::string_view F = Field(Line, Column, 10);
+    int32_t V = 0;
+    if (!ParseInt32(F, V))
+        Fail(Format("columns %zu-%zu: '%.*s' is not a whole number", Column, Column + 9, int(F.size()), F.data()));
+    return V;
+}
+
+long double TE00Importer::RealField(std::string_view Line, size_t Column) const {
+    const std::string_view F = Field(Line, Column, RealWidth());
+    long double V = 0;
+    if (!ParseReal(F, V))
+        Fail(Format("columns %zu-%zu: '%.*s' is not a number", Column, Column + RealWidth() - 1, int(F.size()),
+                    F.data()));
+    return V;
+}
+
+int32_t TE00Importer::ToUnits(long double Value) const {
+    const auto Units = Metres ? CheckedUnits(Meter, std::trunc(Value)) : CheckedDegrees(Value);
+    if (!Units)
+        Fail(Format("the coordinate %.10Lg %s does not fit in OrvexUnits; is the coverage projected?", Value,
+                    Metres ? "metres" : "degrees"));
+    return *Units;
+}
+
+// The x, y pair whose x starts at Column, as a geographic point.
+TPoint3D TE00Importer::Pair(std::string_view Line, size_t Column) const {
+    const int32_t X = ToUnits(RealField(Line, Column)), Y = ToUnits(RealField(Line, Column + RealWidth()));
+    if (Projection != TProjection::Polar && Projection != TProjection::Lambert) return ::MakePoint(X, Y);
+    long double Longitude = 0, Latitude = 0;
+    if (Polar)
+        Polar->Inverse(X, Y, Longitude, Latitude);
+    else
+        Lambert->Inverse(X, Y, Longitude, Latitude);
+    if (!std::isfinite(Longitude) || !std::isfinite(Latitude))
+        Fail(Format("the point (%d, %d) has no inverse in the file's projection", X, Y));
+    // Whole turns off the longitude first: a central meridian far east stays in range.
+    return ::MakePoint(RoundChecked(std::remainder(Longitude, kTwoPi) * kUnitsPerRadian),
+                       RoundChecked(Latitude * kUnitsPerRadian));
+}
+
+bool TE00Importer::ReadProjection() {
+    Projection = TProjection::Unrecognised;
+    Metres = false;
+    Spheroid = View.Spheroid();
+    Polar.reset();
+    Lambert.reset();
+    Rewind();
+    if (!Seek("PRJ")) return true;
+    bool Accepted = true;
+    std::vector<std::string> Parameters;
+    bool Storing = false;
+    std::string_view Current = "PRJ  2";
+    while (Accepted && !Current.starts_with("EOP") && !AtEnd()) {
+        Current = ReadLine();
+        if (Current.starts_with("~")) Current = ReadLine();
+        const std::string_view Key = Field(Current, 1, 14);
+        const std::string_view Value = Current.size() > 14 ? TrimText(Current.substr(14)) : std::string_view();
+        if (SameText(Key, "Projection")) {
+            std::string Upper(Value);
+            for (char& C : Upper) C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+            if (Upper == "GEOGRAPHIC")
+                Projection = TProjection::Geographic;
+            else if (Upper == "POLAR")
+                Projection = TProjection::Polar;
+            else if (Upper == "LAMBERT")
+                Projection = TProjection::Lambert;
+            if (Projection == TProjection::Unrecognised)
+                Accepted = Options.AcceptProjection("Projection is " + Upper + " Load anyway?");
+        } else if (SameText(Key, "Units") && SameText(Value, "METERS")) {
+            Metres = true;
+        } else if (SameText(Key, "Spheroid")) {
+            if (SameText(Value, "CLARKE1866")) Spheroid = Clarke1866;
+            if (SameText(Value, "WGS84")) Spheroid = WGS84;
+        }
+        if (Storing && Parameters.size() < kParameterSlots) Parameters.emplace_back(Current);
+        if (SameText(Key, "Parameters")) {
+            Storing = true;
+            Parameters.clear();
+        }
+    }
+    if (!Accepted) return false;
+
+    const TSpheroidParams& S = SpheroidParams(Spheroid);
+    if (Projection == TProjection::Polar) {
+        int32_t CentralMeridian = 0;
+        const std::string_view Text = Parameters.empty() ? std::string_view() : std::string_view(Parameters[0]);
+        if (!ParseInt32(TrimText(Text.substr(0, 4)), CentralMeridian))
+            Fail(Format("the polar projection's central meridian '%.*s' is not a whole number of degrees",
+                        int(std::min<size_t>(Text.size(), 4)), Text.data()));
+        Polar.emplace(S.SemiMajorAxis, S.Flattening, CentralMeridian * kRadiansPerDegree, true);
+    } else if (Projection == TProjection::Lambert) {
+        Lambert.emplace(S.SemiMajorAxis, S.Flattening, 70 * kRadiansPerDegree, 50 * kRadiansPerDegree, 0,
+                        110 * kRadiansPerDegree);
+    }
+    return true;
+}
+
+void TE00Importer::ReadArcs() {
+    Arcs.clear();
+    ArcByNumber.clear();
+    ArcPoints.clear();
+    Rings.clear();
+    RingPoints.clear();
+    Rewind();
+    if (Seek("ARC")) {
+        for (;;) {
+            const std::string_view Header = ReadLine();
+            const int32_t Number = IntField(Header, 1);
+            if (Number == -1) break;
+            IntField(Header, 11);
+            const int32_t Title = IntField(Header, 21);
+            IntField(Header, 31);
+            IntField(Header, 41);
+            const int32_t Count = IntField(Header, 61);
+            const size_t PerLine = Double ? 1 : 2;
+            // Every point line is longer than one byte: a count the rest of the file cannot
+            // hold is refused before anything is read or allocated for it.
+            if (Count < 0 || (size_t(Count) + PerLine - 1) / PerLine > Text.size() - std::min(Pos, Text.size()))
+                Fail(Format("arc %d states %d points, more than the rest of the file holds", Number, Count));
+            const size_t First = ArcPoints.size();
+            for (int32_t I = 0; I < Count;) {
+                const std::string_view Line = ReadLine();
+                ArcPoints.push_back(Pair(Line, 1));
+                if (++I < Count && !Double) {
+                    ArcPoints.push_back(Pair(Line, 1 + 2 * kSingleReal));
+                    ++I;
+                }
+            }
+            Arcs.push_back(TArc{Number, Title, First, Count, false});
+            ArcByNumber.emplace(Number, Arcs.size() - 1);
+        }
+        ReadPolygons();
+    }
+    Progress(0, Name + ": Cleaning Up");
+    MakeArcsAndPolygons();
+}
+
+int32_t TE00Importer::ReadPolygonHeader() {
+    const int32_t Entries = IntField(ReadLine(), 1);
+    // A double-precision header carries its box on a second line.
+    if (Double && Entries != -1) ReadLine();
+    return Entries;
+}
+
+// Polygons find their arcs by number, so an arc without points shifts nothing.
+void TE00Importer::ReadPolygons() {
+    Rewind();
+    if (!Seek("PAL")) return;
+    const int32_t Universe = ReadPolygonHeader();
+    if (Universe == -1) return;
+    for (int32_t I = 0; I < (Universe + 1) / 2 && !AtEnd(); ++I) ReadLine();
+    int32_t Counter = 1;
+    for (;;) {
+        int32_t Entries = ReadPolygonHeader();
+        if (Entries == -1) break;
+        Ring.clear();
+        while (Entries > 1) {
+            const std::string_view Line = ReadLine();
+            if (AddEntry(IntField(Line, 1))) FinishRing(Counter);
+            if (AddEntry(IntField(Line, 31))) FinishRing(Counter);
+            Entries -= 2;
+        }
+        if (Entries == 1) AddEntry(IntField(ReadLine(), 1));
+        FinishRing(Counter);
+    }
+}
+
+// Appends the arc's points (reversed for a negative number); true for the entry 0 that ends a
+// ring.
+bool TE00Importer::AddEntry(int32_t ArcNumber) {
+    if (ArcNumber == 0) return true;
+    const int64_t Number = ArcNumber < 0 ? -int64_t(ArcNumber) : ArcNumber;
+    const auto It = Number <= INT32_MAX ? ArcByNumber.find(int32_t(Number)) : ArcByNumber.end();
+    if (It == ArcByNumber.end()) Fail(Format("a polygon lists arc %d, which the file does not hold", ArcNumber));
+    TArc& Arc = Arcs[It->second];
+    Arc.Used = true;
+    // Each arc bounds at most two polygons: more use than that is a file that lies, and would
+    // only make memory grow.
+    if (Ring.size() + RingPoints.size() + size_t(Arc.Count) > 2 * ArcPoints.size())
+        Fail("the polygons use the arcs more often than a coverage can");
+    const auto From = ArcPoints.begin() + std::ptrdiff_t(Arc.First);
+    const auto To = From + Arc.Count;
+    if (ArcNumber > 0)
+        Ring.insert(Ring.end(), From, To);
+    else
+        Ring.insert(Ring.end(), std::make_reverse_iterator(To), std::make_reverse_iterator(From));
+    return false;
+}
+
+void TE00Importer::FinishRing(int32_t& Counter) {
+    if (Ring.size() > 2) {
+        ++Counter;
+        Rings.push_back(TRing{Counter, RingPoints.size(), Ring.size()});
+        RingPoints.insert(RingPoints.end(), Ring.begin(), Ring.end());
+        if (Counter % 50 == 0) Progress(0, Format("%s: Imported %d polygons", Name.c_str(), Counter));
+    }
+    Ring.clear();
+}
+
+// The arcs no polygon used, in file order, then the polygons: the layer ends as if every arc
+// had been made and the used ones deleted again, without deleting from the middle of the list.
+void TE00Importer::MakeArcsAndPolygons() {
+    TOrvexPresenter* ArcPresenter = Layer->FindPresenter("", -1);
+    for (const TArc& Arc : Arcs) {
+        if (Arc.Used || Arc.Count < 1) continue;
+        TGeoDataObject::Create(Layer, ArcPresenter, 0, std::to_string(Arc.Title))
+            ->SetPoints(ArcPoints.data() + Arc.First, Arc.Count);
+    }
+    TOrvexPresenter* PolygonPresenter = Layer->FindPresenter("", -3);
+    for (const TRing& R : Rings) {
+        if (R.Count > size_t(INT32_MAX)) Fail("a polygon has too many points");
+        TGeoDataObject::Create(Layer, PolygonPresenter, 0, std::to_string(R.Title))
+            ->SetPoints(RingPoints.data() + R.First, int32_t(R.Count));
+    }
+    Arcs.clear();
+    ArcPoints.clear();
+    Rings.clear();
+    RingPoints.clear();
+}
+
+void TE00Importer::MakePoint(const TPoint3D& P, const std::string& Title) {
+    TGeoDataObject::Create(Layer, Layer->FindPresenter("", -1), 0, Title)->SetPoints(&P, 1);
+}
+
+void TE00Importer::ReadTexts() {
+    Rewind();
+    if (!Seek("TX7")) return;
+    ReadLine();
+    while (!AtEnd()) {
+        const std::string_view Header = ReadLine();
+        if (IntField(Header, 1) == -1) break;
+        const int32_t Count = IntField(Header, 21);
+        for (int I = 0; I < 8; ++I) ReadLine();
+        const TPoint3D P = Pair(ReadLine(), 1);
+        for (int32_t I = 1; I < Count && !AtEnd(); ++I) ReadLine();
+        const std::string Title(TrimText(ReadLine()));
+        if (!Title.empty()) MakePoint(P, Title);
+    }
+}
+
+// Labels in the LAB section wherever it stands (ArcInfo writes it before PAL): a label inside
+// an object made already adds nothing.
+void TE00Importer::ReadLabels() {
+    Progress(0, Name + ": Processing Labels");
+    Rewind();
+    if (!Seek("LAB")) return;
+    const int BoxLines = Double ? 2 : 1;
+    for (int32_t Count = 0;;) {
+        const std::string_view Line = ReadLine();
+        for (int I = 0; I < BoxLines; ++I) ReadLine();
+        if (IntField(Line, 1) == -1) break;
+        const std::string Title(Field(Line, 11, 10));
+        const TPoint3D P = Pair(Line, 21);
+        if (!Layer->ObjectAtLatLong(P.X, P.Y)) MakePoint(P, Title);
+        if (++Count % 50 == 0) Progress(0, Format("%s: Processing Label %d", Name.c_str(), Count));
+    }
+}
+
+void TE00Importer::ImportFile(const std::string& FilePath) {
+    Path = FilePath;
+    Layer = View.AddLayer(FileBaseName(Path));
+    Name = Layer->Name();
+    Fill = std::make_unique<TLayerFill>(View, Layer);
+    Progress(1, "ARC Import of " + Path);
+    Progress(0, Name + ": Reading ...");
+    Text = ReadWholeFile(Path);
+    UiServices().ProcessMessages();
+    Fill->CheckAlive(Path);
+    Rewind();
+    if (ReadLine().starts_with("EXP  1"))
+        Fail("the file is compressed; export the coverage again without compression");
+    if (!HasVectorSection()) Fail("no ARC, PAL, LAB or TX7 section: the file holds no vector coverage");
+
+    if (ReadProjection()) {
+        if (WithArcs) ReadArcs();
+        if (WithText) ReadTexts();
+        ReadLabels();
+    } else {
+        Progress(-1, Format("%s: file is not in Geographic projection", Path.c_str()));
+    }
+    Fill.reset();
+    View.Progress(0, Format("%s: Imported %d objects", Name.c_str(), Layer->ObjectCount()));
+}
+
+}  // namespace
+
+void ImportE00(const std::vector<std::string>& FileNames, TOrvex3& View, TE00ImportOptions* Options) {
+    TImportRun Run(View, "E00 Import Finished");
+    std::unique_ptr<TE00ImportDialogOptions> Dialog;
+    if (!Options) {
+        Dialog = std::make_unique<TE00ImportDialogOptions>();
+        Options = Dialog.get();
+    }
+    TE00Importer Importer(View, *Options);
+    if (!Options->ChooseRecords(Importer.WithArcs, Importer.WithText)) return;
+    for (const std::string& Path : FileNames) {
+        UiServices().ProcessMessages();
+        try {
+            Importer.ImportFile(Path);
+        } catch (const std::exception& E) {
+            Importer.Fill.reset();
+            View.Progress(-1, E.what());
+            throw;
+        }
+    }
+}
