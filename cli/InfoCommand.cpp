@@ -1,6 +1,7 @@
 #include "cli/InfoCommand.h"
 
 #include "cli/CliSupport.h"
+#include "cli/ImportCommand.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -148,9 +149,9 @@ int RunInfo(std::span<char* const> args, std::ostream& out, std::ostream& err) {
 
     const std::unique_ptr<QApplication> App = EnsureApplication();
     TOrvex3 View;
-    TOrvexLayer* Layer = View.AddLayer("");
+    TOrvexLayer* Layer = nullptr;
     try {
-        Layer->ChangeFilename(Path);
+        Layer = LoadInput(View, Path);
     } catch (const std::exception& Ex) {
         err << "orvex: " << Ex.what() << '\n';
         return ExitFailure;

@@ -3,6 +3,7 @@
 #include <array>
 #include <ostream>
 
+#include "cli/ImportCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/RenderCommand.h"
 
@@ -20,8 +21,10 @@ constexpr std::array kCommands{
     Command{"project", "--projection NAME [--size WxH] [--altitude N] [--rotation X,Y,Z] [--inverse] X Y ...",
             "print the pixel of each longitude/latitude pair in degrees (or, with --inverse, the reverse)",
             RunProject},
-    Command{"import", "SOURCE.shp|SOURCE.mif|SOURCE.e00 LAYERFILE", "import SHP, MIF/MID or E00 into a layer file",
-            nullptr},
+    Command{"import",
+            "[--title-column NAME|INDEX] [--divisor N] [--no-arcs] [--no-text] [--accept-unknown-projection]\n"
+            "         -o OUT INPUT.shp|INPUT.mif|INPUT.e00...",
+            "import shapefiles, MIF/MID or E00 files: OUT.lyr for one input, else OUT/NAME.lyr each", RunImport},
 };
 
 const Command* FindCommand(std::string_view name) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/CliSupport.h"
+#include "cli/ImportCommand.h"
 #include "cli/OrvexCli.h"
 #include "model/OrvexLayer.h"
 #include "projections/PrjModel.h"
@@ -217,10 +218,7 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
     try {
         TOrvex3 View;
         SetUpView(View, O);
-        for (const std::string& Input : Inputs) {
-            TOrvexLayer* Layer = View.AddLayer("");
-            Layer->ChangeFilename(Input);
-        }
+        for (const std::string& Input : Inputs) LoadInput(View, Input);
         if (O.Center)
             View.CenterOn(Degrees(O.Center->at(0)), Degrees(O.Center->at(1)));
         View.SetDrawGrid(Grid);

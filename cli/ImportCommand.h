@@ -1,0 +1,26 @@
+// `orvex import`: shapefiles, MIF/MID and E00 files into layer files; and the loader that lets
+// the other commands read those files directly.
+#pragma once
+
+#include <iosfwd>
+#include <span>
+#include <string>
+
+class TOrvex3;
+class TOrvexLayer;
+
+namespace orvex::cli {
+
+// import [--title-column NAME|INDEX] [--divisor N] [--no-arcs] [--no-text]
+//        [--accept-unknown-projection] -o OUT INPUT...
+int RunImport(std::span<char* const> args, std::ostream& out, std::ostream& err);
+
+// Whether Path names a file the importers read (.shp, .mif, .e00, any letter case).
+bool IsImportable(const std::string& Path);
+
+// A layer of View from Path: a layer file is loaded, an importable file imported with the
+// default choices (first column, divisor 1, arcs and texts, no unknown projections). Raises
+// std::exception with the reason when that fails.
+TOrvexLayer* LoadInput(TOrvex3& View, const std::string& Path);
+
+}  // namespace orvex::cli
