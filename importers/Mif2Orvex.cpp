@@ -533,6 +533,10 @@ TOrvexPresenter* TMifImporter::PresenterFor(TChainKind Kind) {
 }
 
 void TMifImporter::MakeObject(TChainKind Kind, const char* DefaultTitle) {
+    struct TClear {
+        std::vector<TPoint3D>& Points;
+        ~TClear() { Points.clear(); }  // the parts of a collection follow without a new row
+    } Clear{Scratch};
     // An object without points would be saved and read back as a point at 0, 0.
     if (Scratch.empty()) return;
     if (Scratch.size() > size_t(std::numeric_limits<int32_t>::max())) Fail("the object has too many points");

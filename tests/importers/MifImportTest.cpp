@@ -1,0 +1,264 @@
+// MIF/MID import: real files, the object and clause readers, rows, and files that lie.
+#include <gtest/gtest.h>
+
+#include "ImportFixtures.h"
+#include "importers/ImportSupport.h"
+#include "importers/Mif2Orvex.h"
+#include "styling/OrvexAttributes.h"
+#include "styling/PointPresenter.h"
+#include "styling/PolygonPresenter.h"
+#include "styling/PolylinePresenter.h"
+
+namespace {
+
+class MifImport : public ImportTest {
+protected:
+    void SetUp() override {
+        ImportTest::SetUp();
+        ResetMifSettings();
+    }
+    // Writes name.mif (and name.mid unless Mid is null) and imports it.
+    void Import(const std::string& Name, const std::string& Mif, const char* Mid = nullptr) {
+        if (Mid) Write(Name + ".mid", Mid);
+        ImportMIF({Write(Name + ".mif", Mif)}, View);
+    }
+    static TPoint3D Deg(double Lon, double Lat) { return MakePoint(DegToOrvexUnits(Lon), DegToOrvexUnits(Lat)); }
+};
+
+const char* const kHeader = "Version 300\nDelimiter \",\"\nColumns 1\n  Name Char(20)\nData\n";
+
+TEST_F(MifImport, RealFilesBecomeLayersWithPresentersFromTheirStyles) {
+    // Upper-case .MIF/.MID, CRLF, regions with Pen, Brush and Center.
+    const std::string Cantons = TestData("rgdal/ps_cant_31.MIF");
+    ImportMIF({Cantons}, View);
+    TOrvexLayer* L = Last();
+    EXPECT_EQ(L->Name(), "ps_cant_31");
+    ASSERT_EQ(L->ObjectCount(), 44);
+    EXPECT_EQ(Object(0)->Title(), "31012");
+    EXPECT_EQ(Object(43)->Title(), "31555") << "the last row, quotes removed";
+    EXPECT_EQ(Object(0)->GetPointCount(), 45);
+    EXPECT_EQ(Object(0)->GetPoint(0), Deg(0.931808, 42.965092));
+    ASSERT_EQ(L->PresenterCount(), 1) << "44 regions in one style share one presenter";
+    auto* P = dynamic_cast<TPolygonPresenter*>(L->GetPresenter(0));
+    ASSERT_NE(P, nullptr);
+    EXPECT_EQ(Object(0)->Presenter(), P);
+    EXPECT_EQ(P->PolygonBrush()->BrushColor(), 16777215);
+    EXPECT_EQ(P->PolygonBrush()->BrushStyle(), bsSolid);
+    EXPECT_EQ(P->PolygonPen()->PenColor(), 0);
+    EXPECT_FALSE(L->Extents().IsEmpty());
+    EXPECT_TRUE(Reported(1, "MIF Import of " + Cantons));
+    EXPECT_TRUE(Reported(0, "Imported 0 objects out of 44"));
+    EXPECT_TRUE(Reported(0, "Imported 44 objects out of 44"));
+    EXPECT_EQ(Reports.back(), std::make_pair(2, std::string("MIF Import Finished")));
+
+    ImportMIF({TestData("mapserver-msautotest/tile_index.mif")}, View);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"tile11.vrt", "tile12.vrt", "tile21.vrt", "tile22.vrt"}));
+    EXPECT_EQ(dynamic_cast<TPolygonPresenter*>(Object(0)->Presenter())->PolygonBrush()->BrushStyle(), bsClear);
+
+    // Every object kind, no MID: default titles; Rect, Ellipse, Arc and RoundRect are not imported.
+    ImportMIF({TestData("gdal-autotest/mitab/all_geoms.mif")}, View);
+    std::vector<std::string> Kinds;
+    for (const TOrvexObject* O : Last()->Objects()) Kinds.push_back(O->Title() + ":" + std::to_string(O->GetPointCount()));
+    EXPECT_EQ(Kinds, (std::vector<std::string>{"New Point:1", "New Point:1", "New Point:1", "New Polyline:2",
+                                                "New Polyline:2", "New Polyline:2", "New Polyline:2", "text:1",
+                                                "New Point:2", "New Polygon:4", "New Polygon:4", "New Polyline:2",
+                                                "New Point:2"}));
+
+    // A Text on its keyword line with a tab-indented FONT clause.
+    ImportMIF({TestData("gdal-autotest/mitab/win1251_text.mif")}, View);
+    ASSERT_EQ(Last()->ObjectCount(), 1);
+    EXPECT_EQ(Object(0)->Title(), "\xCF\xEE\xEB\xE5");
+    EXPECT_EQ(View.TitleFont()->FontName(), "DejaVu Serif");
+    EXPECT_EQ(View.TitleFont()->FontColor(), 255);
+    EXPECT_EQ(View.TitleFont()->FontSize(), -32768) << "3 degrees tall: beyond the 16-bit size field";
+}
+
+TEST_F(MifImport, ProjectedTablesAreRefusedWithASilentAbort) {
+    const std::string Projected = TestData("gdal-autotest/mitab/multilinemid.mif");
+    const std::string Later = TestData("mapserver-msautotest/tile_index.mif");
+    EXPECT_THROW(ImportMIF({Projected, Later}, View), EImportAborted);
+    EXPECT_TRUE(Reported(-1, "Import can only be made on Lat/Long tables!"));
+    ASSERT_EQ(View.LayerCount(), 1) << "the later file is not read";
+    EXPECT_EQ(Last()->ObjectCount(), 0);
+    EXPECT_EQ(Reports.back(), std::make_pair(2, std::string("MIF Import Finished")));
+    EXPECT_THROW(ImportMIF({TestData("gdal-autotest/mitab/small.mif")}, View), EImportAborted) << "NonEarth";
+    // Lat/long, with a datum and bounds, passes.
+    Import("ll", "CoordSys Earth Projection 1, 104 Bounds (-180, -90) (180, 90)\nData\nPoint 1 2\n");
+    EXPECT_EQ(Last()->ObjectCount(), 1);
+}
+
+TEST_F(MifImport, ObjectsTakeTheirRowsInOrder) {
+    struct Row {
+        const char* Name;
+        std::string Mif;
+        const char* Mid;
+        std::vector<std::string> Titles;
+    };
+    const std::string H = kHeader;
+    const Row Rows[] = {
+        {"NONE takes a row", H + "Point 1 1\nNONE\nPoint 2 2\n", "a\nb\nc\n", {"a", "c"}},
+        {"Multipoint takes a row", H + "Point 1 1\nMultiPoint 2\n1 1\n2 2\nSymbol (35,0,12)\nPoint 2 2\n",
+         "a\nb\nc\n", {"a", "b", "c"}},
+        {"Ellipse and Rect take rows",
+         H + "Ellipse 0 0 1 1\n  Pen (1,2,0)\n  Brush (2,0,0)\nRect 0 0 1 1\nPoint 2 2\n", "a\nb\nc\n", {"c"}},
+        {"a collection is one row", H + "Collection 2\nPline 2\n0 0\n1 1\nMultiPoint 1\n3 3\nPoint 2 2\n",
+         "a\nb\n", {"a", "a", "b"}},
+        {"quoted line breaks stay in their row", H + "Point 1 1\nPoint 2 2\nPoint 3 3\n",
+         "\"x\",\"MULTI\r\n\r\nLINE\"\r\n\"y\",\"z\"\r\n\"w\"\r\n", {"x", "y", "w"}},
+        {"delimiter inside quotes", H + "Point 1 1\n", "\"Smith, John\",5\n", {"Smith, John"}},
+        {"Berlin and a number", H + "Point 1 1\n", "\"Berlin\",5\n", {"Berlin"}},
+        {"the tab keeps the row whole", "Columns 1\n  Name Char(9)\nData\nPoint 1 1\n", "\"Berlin\",5\n", {"Berlin,5"}},
+        {"an empty first field with a tab delimiter", "Delimiter \"\t\"\nData\nPoint 1 1\n", "\tsecond\n", {""}},
+        {"more objects than rows keep the last row", H + "Point 1 1\nPoint 2 2\nPoint 3 3\n", "a\n", {"a", "a", "a"}},
+        {"columns named like keywords", "Columns 3\n  Version Char(5)\n  Delimiter Char(5)\n  Data Char(5)\nData\nPoint 1 1\n",
+         "q\n", {"q"}},
+    };
+    for (const Row& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        ResetMifSettings();
+        Import("rows", R.Mif, R.Mid);
+        EXPECT_EQ(Titles(), R.Titles);
+    }
+    // The attribute list lives for the run: a second file without a MID takes the last row.
+    Write("first.mid", "one\ntwo\n");
+    ImportMIF({Write("first.mif", "Data\nPoint 1 1\nPoint 2 2\n"), Write("second.mif", "Data\nPoint 3 3\n")}, View);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"two"}));
+    // And the delimiter lives for the program.
+    Import("comma", H + "Point 1 1\n", "a,b\n");
+    Import("later", "Data\nPoint 1 1\n", "c,d\n");
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"c"}));
+}
+
+TEST_F(MifImport, ObjectReadersKeepTheirFirstSectionAndNeverInventPoints) {
+    struct Row {
+        const char* Name;
+        std::string Data;
+        std::vector<std::vector<TPoint3D>> Objects;
+    };
+    const TPoint3D A = Deg(0, 1), B = Deg(2, 3), C = Deg(4, 5);
+    const Row Rows[] = {
+        {"Point", "Point 12.5 -30.25\n", {{MakePoint(12 * kDeg + 30 * kMin, -(30 * kDeg + 15 * kMin))}}},
+        {"longitude 190", "Point 190 10\n", {{MakePoint(-170LL * kDeg, 10 * kDeg)}}},
+        {"Line", "Line 0 1 2 3\n  Pen (2,2,255)\n", {{A, B}}},
+        {"Pline n is n points in any version", "Version 450\nData\nPline 3\n0 1\n2 3\n4 5\n", {{A, B, C}}},
+        {"Pline with the count below (version 300)", "Version 300\nData\nPline\n  3\n0 1\n2 3\n4 5\n", {{A, B, C}}},
+        {"Pline Multiple keeps its first section",
+         "Data\nPLINE MULTIPLE 2\n  2\n0 1\n2 3\n  1\n4 5\n  Pen(1,2,3)\n  Smooth\nPoint 4 5\n", {{A, B}, {C}}},
+        {"Region keeps its first ring", "Data\nRegion 2\n 3\n0 1\n2 3\n4 5\n 2\n9 9\n8 8\n Center 1 1\nPoint 0 1\n",
+         {{A, B, C}, {A}}},
+        {"a count past the end is not filled up", "Data\nPline 5\n0 1\n2 3\n", {{A, B}}},
+        {"a file ending after a Point", "Data\nPoint 0 1", {{A}}},
+        {"an empty Pline makes no object", "Data\nPline 0\nPoint 2 3\n", {{B}}},
+    };
+    for (const Row& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        Import("readers", R.Data.find("Data") == std::string::npos ? "Data\n" + R.Data : R.Data);
+        std::vector<std::vector<TPoint3D>> Got;
+        for (const TOrvexObject* O : Last()->Objects()) Got.push_back(Points(O));
+        EXPECT_EQ(Got, R.Objects);
+    }
+}
+
+TEST_F(MifImport, ClausesSetTheDefaultsAndPresentersFollowThem) {
+    Import("styles",
+           "Data\n"
+           "Pline 2\n0 0\n1 1\n  Pen (2,2,16711680)\n"
+           "Pline 2\n0 0\n1 1\n  Pen (2, 2, 65280)\n"      // blanks: the pen stays
+           "Pline 2\n0 0\n1 1\n  Pen (3,5,65280)\n"
+           "Region 1\n3\n0 0\n1 1\n1 0\n  Brush (19,255,16777215)\n"
+           "Region 1\n3\n0 0\n1 1\n1 0\n  Brush (16,255)\n"
+           "Region 1\n3\n0 0\n1 1\n1 0\n  Brush (2, 255)\n"  // blank: clear, colour 0
+           "Text\n  \"Line one\\nLine two\"\n  0 0 1 0.25\n  Font (\"Arial\",0,0,0)\n  Angle 45\n  Justify Center\n"
+           "Point 1 1\n");
+    TOrvexLayer* L = Last();
+    auto Pen = [&](int I) { return dynamic_cast<TPolylinePresenter*>(Object(I)->Presenter())->PolylinePen(); };
+    EXPECT_EQ(Pen(0)->PenColor(), 255);
+    EXPECT_EQ(Pen(0)->PenWidth(), 2);
+    EXPECT_EQ(Pen(0)->PenStyle(), psSolid);
+    EXPECT_EQ(Object(1)->Presenter(), Object(0)->Presenter()) << "same pen, same presenter";
+    EXPECT_EQ(Pen(2)->PenStyle(), psDash);
+    EXPECT_EQ(Pen(2)->PenColor(), 65280);
+    auto Brush = [&](int I) { return dynamic_cast<TPolygonPresenter*>(Object(I)->Presenter())->PolygonBrush(); };
+    EXPECT_EQ(Brush(3)->BrushStyle(), bsHorizontal);
+    EXPECT_EQ(Brush(3)->BrushColor(), 16777215);
+    EXPECT_EQ(Brush(4)->BrushStyle(), bsSolid);
+    EXPECT_EQ(Brush(4)->BrushColor(), 16711680);
+    EXPECT_EQ(Brush(5)->BrushStyle(), bsClear);
+    EXPECT_EQ(Brush(5)->BrushColor(), 0);
+    EXPECT_EQ(Object(6)->Title(), "Line one Line two");
+    EXPECT_EQ(Object(6)->GetPoint(0), Deg(0, 0));
+    EXPECT_EQ(View.TitleFont()->FontUnit(), Meter);
+    EXPECT_EQ(View.TitleFont()->FontSize(), -27780);
+    EXPECT_EQ(View.TitleFont()->FontAngle(), 450);
+    ASSERT_NE(dynamic_cast<TPointPresenter*>(Object(6)->Presenter()), nullptr);
+    EXPECT_EQ(Object(7)->Presenter(), Object(6)->Presenter()) << "a text and a point of one style";
+    EXPECT_EQ(L->PresenterCount(), 6);
+    EXPECT_EQ(View.DefaultPen()->PenStyle(), psDash) << "the defaults keep what the clauses wrote";
+}
+
+TEST_F(MifImport, HelpersFollowTheirTables) {
+    std::vector<std::string_view> List;
+    EXPECT_EQ(SplitText("a,,b,", ",", List, true), 3);
+    EXPECT_EQ(List, (std::vector<std::string_view>{"a", "", "b"}));
+    EXPECT_EQ(SplitText("a  b", " ", List, false), 2);
+    EXPECT_EQ(SplitText("", ",", List, true), 1);
+    EXPECT_EQ(SplitText("", ",", List, false), 0);
+    EXPECT_EQ(ReplaceText("aaa", "aa", "a"), "aa");
+    EXPECT_EQ(ReplaceText("\"x\"", "\"", ""), "x");
+    EXPECT_EQ(MifColorToColor(16711680), 255);
+    EXPECT_EQ(MifColorToColor(0x123456), 0x563412);
+    const std::pair<int32_t, TPenStyle> Pens[] = {{1, psClear},  {2, psSolid},      {3, psDash},         {9, psDash},
+                                                  {10, psDot},   {14, psDashDot},   {20, psDashDotDot},  {26, psSolid},
+                                                  {71, psInsideFrame}, {78, psSolid}, {-5, psSolid}};
+    for (auto [Pattern, Style] : Pens) EXPECT_EQ(MifPenStyle(Pattern), Style) << Pattern;
+    const std::pair<int32_t, TBrushStyle> Brushes[] = {
+        {1, bsClear},     {2, bsSolid},      {3, bsHorizontal}, {23, bsHorizontal}, {4, bsVertical}, {5, bsBDiagonal},
+        {6, bsFDiagonal}, {7, bsCross},      {60, bsCross},     {8, bsDiagCross},   {55, bsDiagCross}, {53, bsSolid},
+        {71, bsSolid},    {0, bsSolid}};
+    for (auto [Pattern, Style] : Brushes) EXPECT_EQ(MifBrushStyle(Pattern), Style) << Pattern;
+}
+
+TEST_F(MifImport, BadNumbersAndLyingFilesFailNamingFileAndLine) {
+    struct Row {
+        const char* Name;
+        std::string Mif;
+        const char* Error;
+    };
+    const Row Rows[] = {
+        {"coordinate", "Data\nPoint 1 x\n", "line 2: 'x' is not a number"},
+        {"missing coordinate", "Data\nPoint 1\n", "line 2:"},
+        {"region count", "Data\nRegion 1\n  many\n", "line 3: 'many' is not a whole number"},
+        {"fewer points than stated", "Data\nRegion 1\n 4\n0 0\n1 1\n  Pen (1,2,0)\n", "line 6: 'Pen' is not a number"},
+        {"projected metres", "Data\nPoint 407131.7 155322.4\n", "does not fit in longitude and latitude"},
+        {"infinite", "Data\nPoint inf 0\n", "'inf' is not a number"},
+        {"version", "Version three\nData\n", "line 1"},
+    };
+    for (const Row& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        const std::string Path = Write("bad.mif", R.Mif);
+        try {
+            ImportMIF({Path}, View);
+            ADD_FAILURE() << "no error";
+        } catch (const EImportError& E) {
+            EXPECT_NE(std::string(E.what()).find(Path + ", "), std::string::npos) << E.what();
+            EXPECT_NE(std::string(E.what()).find(R.Error), std::string::npos) << E.what();
+        }
+        EXPECT_EQ(Last()->ObjectCount(), 0) << "the object being read is not made";
+    }
+    // A missing file leaves its layer, empty.
+    EXPECT_THROW(ImportMIF({File("none.mif")}, View), EImportError);
+    EXPECT_EQ(Last()->Name(), "none");
+
+    const std::string Cantons = ReadBytes(TestData("rgdal/ps_cant_31.MIF"));
+    Write("cut.MID", ReadBytes(TestData("rgdal/ps_cant_31.MID")));
+    for (size_t Size = 0; Size <= Cantons.size(); Size += 113) {
+        View.Clear();
+        try {
+            ImportMIF({Write("cut.mif", Cantons.substr(0, Size))}, View);
+            EXPECT_LE(Last()->ObjectCount(), 44);
+        } catch (const EImportError&) {
+        }
+    }
+}
+
+}  // namespace
