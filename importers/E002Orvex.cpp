@@ -152,7 +152,7 @@ struct TE00Importer {
     std::string Name;
     std::string Text;
     size_t Pos = 0;       // of the next line
-    int32_t LineNo = 0;   // of the line read last
+    int64_t LineNo = 0;   // of the line read last
     bool Double = false;  // the current section is in double precision
     TOrvexLayer* Layer = nullptr;
     std::unique_ptr<TLayerFill> Fill;
@@ -205,7 +205,7 @@ void TE00Importer::Progress(int MsgType, const std::string& Message) {
 }
 
 void TE00Importer::Fail(const std::string& Message) const {
-    throw EImportError(Format("%s, line %d: %s", Path.c_str(), LineNo, Message.c_str()));
+    throw EImportError(Format("%s, line %lld: %s", Path.c_str(), static_cast<long long>(LineNo), Message.c_str()));
 }
 
 // Past the end an empty line is handed out; the count goes on so that messages stay true.

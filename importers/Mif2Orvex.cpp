@@ -34,7 +34,7 @@ int16_t Clamp16(int64_t V) {
 struct TLineCursor {
     std::string_view Text;
     size_t Pos = 0;
-    int32_t Number = 0;
+    int64_t Number = 0;
 
     bool Next(std::string_view& Line) {
         if (Pos >= Text.size()) return false;
@@ -150,7 +150,8 @@ struct TMifImporter {
 };
 
 void TMifImporter::Fail(const std::string& Message) const {
-    throw EImportError(Format("%s, line %d: %s", Path.c_str(), Lines.Number, Message.c_str()));
+    throw EImportError(
+        Format("%s, line %lld: %s", Path.c_str(), static_cast<long long>(Lines.Number), Message.c_str()));
 }
 
 void TMifImporter::Progress(int MsgType, const std::string& Message) {
@@ -250,6 +251,7 @@ void TMifImporter::ReadHeader() {
 
 void TMifImporter::NextRow() {
     Scratch.clear();
+    if (RowIndex == std::numeric_limits<int32_t>::max()) Fail("the file has more objects than rows can number");
     ++RowIndex;
     if (static_cast<size_t>(RowIndex) < Rows.size()) SplitRow(Rows[size_t(RowIndex)], Delimiter, Attributes);
     if (RowIndex % 100 == 0)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string_view>
 
@@ -58,7 +59,7 @@ struct TShpImporter {
     int32_t TitleColumn = 0;
     long double Divisor = 1;
     int32_t Counter = 0;  // attribute records read
-    int32_t Record = 0;   // shape records read
+    int64_t Record = 0;   // shape records read
     size_t Offset = 0;    // of the current record
     TOrvexLayer* Layer = nullptr;
     std::unique_ptr<TLayerFill> Fill;
@@ -77,6 +78,7 @@ struct TShpImporter {
     TPoint3D PointAt(const char* P) const;
     void MakeObject(TOrvexPresenter* Presenter, const std::string& Title, int32_t Count);
     void Progress(int MsgType, const std::string& Text);
+    void FindPresenters();
 
     [[noreturn]] void ReportAndFail(const std::string& Text);
     [[noreturn]] void Fail(const std::string& Message) const;
@@ -84,7 +86,17 @@ struct TShpImporter {
 
 void TShpImporter::Progress(int MsgType, const std::string& Text) {
     View.Progress(MsgType, Text);
-    if (Fill) Fill->CheckAlive(Path);
+    if (!Fill) return;
+    // The handler may have changed the view: the layer must still be there, and the presenters
+    // are looked up again.
+    Fill->CheckAlive(Path);
+    FindPresenters();
+}
+
+void TShpImporter::FindPresenters() {
+    PointPresenter = Layer->FindPresenter("", -1);
+    PolylinePresenter = Layer->FindPresenter("", -2);
+    PolygonPresenter = Layer->FindPresenter("", -3);
 }
 
 void TShpImporter::ReportAndFail(const std::string& Text) {
@@ -94,7 +106,8 @@ void TShpImporter::ReportAndFail(const std::string& Text) {
 }
 
 void TShpImporter::Fail(const std::string& Message) const {
-    throw EImportError(Format("%s, record %d at offset %zu: %s", Path.c_str(), Record, Offset, Message.c_str()));
+    throw EImportError(Format("%s, record %lld at offset %zu: %s", Path.c_str(), static_cast<long long>(Record), Offset,
+                              Message.c_str()));
 }
 
 void TShpImporter::OpenTable() {
@@ -142,9 +155,7 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
     Layer = View.AddLayer(FileBaseName(Path));
     Layer->SetMaxFontHeight(9);
     Fill = std::make_unique<TLayerFill>(View, Layer);
-    PointPresenter = Layer->FindPresenter("", -1);
-    PolylinePresenter = Layer->FindPresenter("", -2);
-    PolygonPresenter = Layer->FindPresenter("", -3);
+    FindPresenters();
     ReadRecords(StatedLength);
     Fill.reset();
     Table.reset();
@@ -254,6 +265,7 @@ void TShpImporter::ReadMultiPoint(std::string_view Content) {
 bool TShpImporter::TitleStep(std::string& Title) {
     Title.clear();
     if (!Table || !Table->NextRecord()) return true;
+    if (Counter == std::numeric_limits<int32_t>::max()) Fail("the table has more records than object IDs can number");
     ++Counter;
     if (Table->Deleted()) return false;
     if (TitleColumn >= 0 && TitleColumn < Table->FieldCount()) Title = Table->FieldValue(TitleColumn);
