@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <unordered_map>
 
 #include "importers/ImportSupport.h"
 #include "model/OrvexLayer.h"
@@ -38,16 +39,13 @@ struct TLineCursor {
 
     bool Next(std::string_view& Line) {
         if (Pos >= Text.size()) return false;
+        // One pass for either end: a search for LF alone would cross a whole CR-only file per line.
         const char* Begin = Text.data() + Pos;
-        const size_t Left = Text.size() - Pos;
-        const auto* Lf = static_cast<const char*>(std::memchr(Begin, '\n', Left));
-        size_t Length = Lf ? size_t(Lf - Begin) : Left;
-        size_t Skip = Lf ? 1 : 0;
-        // CRLF ends the line at the CR; a CR alone is a line end of its own.
-        if (const auto* Cr = static_cast<const char*>(std::memchr(Begin, '\r', Length))) {
-            Length = size_t(Cr - Begin);
-            Skip = (Lf && Cr + 1 == Lf) ? 2 : 1;
-        }
+        const char* End = Text.data() + Text.size();
+        const char* P = Begin;
+        while (P < End && *P != '\n' && *P != '\r') ++P;
+        const size_t Length = size_t(P - Begin);
+        const size_t Skip = P == End ? 0 : (*P == '\r' && P + 1 < End && P[1] == '\n') ? 2 : 1;
         Line = std::string_view(Begin, Length);
         Pos += Length + Skip;
         ++Number;
@@ -118,6 +116,11 @@ struct TMifImporter {
     int32_t CollectionParts = 0;
     TOrvexLayer* Layer = nullptr;
     std::unique_ptr<TLayerFill> Fill;
+    // The presenters made for this file, by style. FindMatching walks the layer's whole list,
+    // which a file of thousands of styles would turn into a crawl; the map answers the same
+    // while every presenter of the layer is one of its own.
+    std::unordered_map<std::string, TOrvexPresenter*> Styles;
+    bool StylesComplete = true;
 
     void Import(const std::string& FilePath);
     bool NextLine(bool Tokenise = true);
@@ -147,6 +150,8 @@ struct TMifImporter {
     bool ApplyFont();
     void MakeObject(TChainKind Kind, const char* DefaultTitle);
     TOrvexPresenter* PresenterFor(TChainKind Kind);
+    TOrvexPresenter* MatchingPresenter(TChainKind Kind, bool Search);
+    std::string StyleKey(TChainKind Kind) const;
 };
 
 void TMifImporter::Fail(const std::string& Message) const {
@@ -517,18 +522,62 @@ bool TMifImporter::ApplyFont() {
 }
 
 TOrvexPresenter* TMifImporter::PresenterFor(TChainKind Kind) {
+    if (StylesComplete && static_cast<size_t>(Layer->PresenterCount()) == Styles.size()) {
+        const std::string Key = StyleKey(Kind);
+        if (const auto It = Styles.find(Key); It != Styles.end()) return It->second;
+        // Every presenter of the layer is in the map: none matches, so a new one is made.
+        TOrvexPresenter* P = MatchingPresenter(Kind, false);
+        Styles.emplace(Key, P);
+        return P;
+    }
+    // Presenters came from elsewhere (a handler): from now on the layer's list decides.
+    StylesComplete = false;
+    Styles.clear();
+    return MatchingPresenter(Kind, true);
+}
+
+std::string TMifImporter::StyleKey(TChainKind Kind) const {
+    const TOrvexPen* Pen = View.DefaultPen();
+    std::string Key = Format("%d|%d|%d|%d", int(Kind), Pen->PenColor(), int(Pen->PenStyle()), int(Pen->PenWidth()));
+    if (Kind != ckPolyline) {
+        const TOrvexBrush* Brush = View.DefaultBrush();
+        Key += Format("|%d|%d", Brush->BrushColor(), int(Brush->BrushStyle()));
+    }
+    if (Kind == ckPoints) {
+        const TOrvexFont* Font = View.SymbolFont();
+        std::string Name = Font->FontName();
+        for (char& C : Name) C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+        Key += Format("|%d|%d|%d|%d|%d|", Font->FontColor(), int(Font->FontUnit()), Font->FontSize(),
+                      Font->FontAngle(), int(Font->FontStyle())) +
+               Name;
+    }
+    return Key;
+}
+
+// The first presenter of the layer that matches the current style (when Search), else a new one.
+TOrvexPresenter* TMifImporter::MatchingPresenter(TChainKind Kind, bool Search) {
+    TOrvexPresenter* Found = nullptr;
+    if (Search) {
+        switch (Kind) {
+            case ckPoints:
+                Found = TPointPresenter::FindMatching(Layer, View.DefaultPen(), "", kPointSize, Pixel, ppCircle, nullptr,
+                                                      View.SymbolFont(), View.DefaultBrush());
+                break;
+            case ckPolyline:
+                Found = TPolylinePresenter::FindMatching(Layer, View.DefaultPen(), nullptr);
+                break;
+            case ckPolygon:
+                Found = TPolygonPresenter::FindMatching(Layer, View.DefaultPen(), nullptr, View.DefaultBrush());
+                break;
+        }
+    }
+    if (Found) return Found;
     switch (Kind) {
         case ckPoints:
-            if (auto* P = TPointPresenter::FindMatching(Layer, View.DefaultPen(), "", kPointSize, Pixel, ppCircle,
-                                                        nullptr, View.SymbolFont(), View.DefaultBrush()))
-                return P;
             return TOrvexPresenter::CreateNamed<TPointPresenter>(Layer, 0, "");
         case ckPolyline:
-            if (auto* P = TPolylinePresenter::FindMatching(Layer, View.DefaultPen(), nullptr)) return P;
             return TOrvexPresenter::CreateNamed<TPolylinePresenter>(Layer, 0, "");
         case ckPolygon:
-            if (auto* P = TPolygonPresenter::FindMatching(Layer, View.DefaultPen(), nullptr, View.DefaultBrush()))
-                return P;
             return TOrvexPresenter::CreateNamed<TPolygonPresenter>(Layer, 0, "");
     }
     return nullptr;

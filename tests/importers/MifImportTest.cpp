@@ -149,6 +149,7 @@ TEST_F(MifImport, ObjectReadersKeepTheirFirstSectionAndNeverInventPoints) {
         {"a count past the end is not filled up", "Data\nPline 5\n0 1\n2 3\n", {{A, B}}},
         {"a file ending after a Point", "Data\nPoint 0 1", {{A}}},
         {"an empty Pline makes no object", "Data\nPline 0\nPoint 2 3\n", {{B}}},
+        {"lines ended by CR alone", "Data\rPoint 0 1\r\rLine 0 1 2 3\r", {{A}, {A, B}}},
     };
     for (const Row& R : Rows) {
         SCOPED_TRACE(R.Name);
