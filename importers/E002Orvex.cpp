@@ -486,20 +486,27 @@ void TE00Importer::ReadTexts() {
     }
 }
 
-// Labels in the LAB section wherever it stands (ArcInfo writes it before PAL): a label inside
-// an object made already adds nothing.
+// Labels in the LAB section wherever it stands (ArcInfo writes it before PAL). A label inside an
+// object made before (a polygon, an arc, a text) adds nothing; labels do not hide each other,
+// which would drop points of a point coverage by the zoom of the moment.
 void TE00Importer::ReadLabels() {
     Progress(0, Name + ": Processing Labels");
     Rewind();
     if (!Seek("LAB")) return;
     const int BoxLines = Double ? 2 : 1;
+    const int32_t Before = Layer->ObjectCount();
+    auto Inside = [&](const TPoint3D& P) {
+        for (int32_t I = Before - 1; I >= 0; --I)
+            if (TOrvexObject* O = Layer->GetObject(I); O && O->ContainsPoint(P)) return true;
+        return false;
+    };
     for (int32_t Count = 0;;) {
         const std::string_view Line = ReadLine();
         for (int I = 0; I < BoxLines; ++I) ReadLine();
         if (IntField(Line, 1) == -1) break;
         const std::string Title(Field(Line, 11, 10));
         const TPoint3D P = Pair(Line, 21);
-        if (!Layer->ObjectAtLatLong(P.X, P.Y)) MakePoint(P, Title);
+        if (!Inside(P)) MakePoint(P, Title);
         if (++Count % 50 == 0) Progress(0, Format("%s: Processing Label %d", Name.c_str(), Count));
     }
 }

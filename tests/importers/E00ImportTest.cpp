@@ -81,6 +81,7 @@ std::string Coverage(bool Double) {
     W.Section("LAB");
     W.Label(7, 1.5, 1.5);
     W.Label(9, 20, 20);
+    W.Label(10, 20, 20.001);  // beside the last: both are kept
     W.LabelsEnd();
     W.Section("ARC");
     W.Arc(1, 11, {});
@@ -120,7 +121,7 @@ TEST_F(E00Import, CoverageInBothPrecisions) {
         Import({Path});
         // The unused arc, the polygons (arcs found by number, not position), the text, and the
         // label outside every polygon.
-        EXPECT_EQ(Titles(), (std::vector<std::string>{"14", "2", "3", "4", "Hello World", "9"}));
+        EXPECT_EQ(Titles(), (std::vector<std::string>{"14", "2", "3", "4", "Hello World", "9", "10"}));
         EXPECT_EQ(Points(Object(0)), (std::vector<TPoint3D>{Deg(10, 10), Deg(11, 10), Deg(12, 10), Deg(13, 10), Deg(14, 10)}));
         EXPECT_EQ(Points(Object(1)), (std::vector<TPoint3D>{Deg(0, 0), Deg(0, 3), Deg(3, 3), Deg(3, 3), Deg(3, 0), Deg(0, 0)}));
         EXPECT_EQ(Points(Object(3)), (std::vector<TPoint3D>{Deg(0, 0), Deg(3, 0), Deg(3, 3)})) << "arc 3 reversed";
@@ -131,13 +132,13 @@ TEST_F(E00Import, CoverageInBothPrecisions) {
         EXPECT_EQ(Object(5)->FeatureID(), -1);
         EXPECT_TRUE(Reported(1, "ARC Import of " + Path));
         EXPECT_TRUE(Reported(0, Last()->Name() + ": Cleaning Up"));
-        EXPECT_TRUE(Reported(0, Last()->Name() + ": Imported 6 objects"));
+        EXPECT_TRUE(Reported(0, Last()->Name() + ": Imported 7 objects"));
         EXPECT_EQ(Reports.back(), std::make_pair(2, std::string("E00 Import Finished")));
     }
     // Arcs and texts can be left out; labels are always read.
     Options.Arcs = Options.Text = false;
     Import({Write("labels.e00", Coverage(false))});
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"7", "9"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"7", "9", "10"}));
 }
 
 TEST_F(E00Import, RealUtmCoveragesAfterTheWarning) {
@@ -261,7 +262,7 @@ TEST_F(E00Import, DialogChoosesRecordsThroughItsWidgets) {
         QTest::mouseClick(F->btnImport, Qt::LeftButton);
     };
     ImportE00({Write("c.e00", Coverage(false))}, View);
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"Hello World", "7", "9"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Hello World", "7", "9", "10"}));
 
     // Cancel: no layer, and the run still reports its end.
     Ui.OnDialog = nullptr;
