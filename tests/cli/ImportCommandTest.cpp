@@ -53,6 +53,21 @@ TEST_F(ImportCommand, ImportsTheWorldWithTheChosenTitleColumn) {
     EXPECT_EQ(First->GetObject(0)->Title(), "889953.000000000000000");
 }
 
+TEST_F(ImportCommand, BundledWorldHoldsTheNamedCountriesAndCities) {
+    TOrvex3 View;
+    TOrvexLayer* World = View.AddLayer("");
+    World->ChangeFilename(std::string(ORVEX_SOURCE_DIR) + "/data/world.lyr");
+    ASSERT_EQ(World->ObjectCount(), 288);
+    int France = 0;
+    for (const TOrvexObject* O : World->Objects()) France += O->Title() == "France";
+    EXPECT_EQ(France, 3);
+    EXPECT_EQ(World->GetObject(0)->Title(), "Fiji");
+    TOrvexLayer* Cities = View.AddLayer("");
+    Cities->ChangeFilename(std::string(ORVEX_SOURCE_DIR) + "/data/cities.lyr");
+    ASSERT_EQ(Cities->ObjectCount(), 243);
+    EXPECT_EQ(Cities->GetObject(0)->Title(), "Vatican City");
+}
+
 TEST_F(ImportCommand, SeveralInputsGoIntoAFolderOneLayerEach) {
     const CliResult R = RunCli({"import", "--accept-unknown-projection", "--no-text", "-o", File("out"),
                                 Data("naturalearth/naturalearth_cities.shp"), Data("mapserver-msautotest/tile_index.mif"),

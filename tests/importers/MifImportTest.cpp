@@ -1,6 +1,8 @@
 // MIF/MID import: real files, the object and clause readers, rows, and files that lie.
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "ImportFixtures.h"
 #include "importers/ImportSupport.h"
 #include "importers/Mif2Orvex.h"
@@ -30,7 +32,9 @@ const char* const kHeader = "Version 300\nDelimiter \",\"\nColumns 1\n  Name Cha
 TEST_F(MifImport, RealFilesBecomeLayersWithPresentersFromTheirStyles) {
     // Upper-case .MIF/.MID, CRLF, regions with Pen, Brush and Center.
     const std::string Cantons = TestData("rgdal/ps_cant_31.MIF");
+    const std::string Locale = std::setlocale(LC_ALL, nullptr);
     ImportMIF({Cantons}, View);
+    EXPECT_EQ(std::setlocale(LC_ALL, nullptr), Locale) << "numbers are read without touching the locale";
     TOrvexLayer* L = Last();
     EXPECT_EQ(L->Name(), "ps_cant_31");
     ASSERT_EQ(L->ObjectCount(), 44);
