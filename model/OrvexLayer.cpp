@@ -428,7 +428,8 @@ void TOrvexLayer::RenderTitles(TOrvexPresenter* P) {
     const int32_t Offset =
         Font->FontUnit() == Pixel
             ? P->TitleOffset()
-            : Clamp32(RoundEven(::UnitsToOrvexUnits(Font->FontUnit(), P->TitleOffset()) * FView->GetScaleFactor()));
+            // Saturated: the unit conversion raises past int32, which a render must not.
+            : RoundSaturate(RoundSaturate(P->TitleOffset() * UnitFactor(Font->FontUnit())) * FView->GetScaleFactor());
     for (TOrvexObject* O : FObjects) {
         if (O->Presenter() != P || !O->HasState(osInView) || !O->HasState(osFrontSide)) continue;
         bool Done = false;
