@@ -1,6 +1,11 @@
 #include "cli/CliSupport.h"
 
 #include <cstdlib>
+#include <ostream>
+
+#include "cli/OrvexCli.h"
+#include "platform/DeviceContext.h"
+#include "projections/PrjRegistry.h"
 
 namespace orvex::cli {
 
@@ -11,6 +16,29 @@ std::unique_ptr<QApplication> EnsureApplication() {
     static char Name[] = "orvex";
     static char* Argv[] = {Name, nullptr};
     return std::make_unique<QApplication>(Argc, Argv);
+}
+
+std::string Utf8Text(const std::string& Bytes) { return ToQString(Bytes).toUtf8().toStdString(); }
+
+std::string SynopsisText(const Command& C) {
+    std::string S(C.Synopsis);
+    constexpr std::string_view Placeholder = "{projections}";
+    for (size_t At; (At = S.find(Placeholder)) != std::string::npos;)
+        S.replace(At, Placeholder.size(), ProjectionKeys("|"));
+    return S;
+}
+
+int UsageError(std::ostream& err, std::string_view CommandName, const std::string& Message) {
+    err << "orvex " << CommandName << ": " << Utf8Text(Message) << '\n';
+    for (const Command& C : Commands())
+        if (C.Name == CommandName) err << "Usage: orvex " << C.Name << ' ' << SynopsisText(C) << '\n';
+    err << "Try 'orvex --help' for more information.\n";
+    return ExitUsage;
+}
+
+int Failure(std::ostream& err, std::string_view CommandName, const std::string& Message) {
+    err << "orvex " << CommandName << ": " << Utf8Text(Message) << '\n';
+    return ExitFailure;
 }
 
 }  // namespace orvex::cli

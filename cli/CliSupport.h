@@ -2,12 +2,30 @@
 #pragma once
 
 #include <QApplication>
+#include <iosfwd>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace orvex::cli {
+
+struct Command;
 
 // The view is a widget: without an application of our own (the tool's main makes none),
 // one is started on the offscreen platform unless the caller chose another.
 std::unique_ptr<QApplication> EnsureApplication();
+
+// Text from files is bytes (UTF-8 when valid, else Latin-1); the terminal gets UTF-8.
+std::string Utf8Text(const std::string& Bytes);
+
+// The command's synopsis, with "{projections}" replaced by the projections' names.
+std::string SynopsisText(const Command& C);
+
+// A bad command line: the message, the command's usage and a hint on standard error.
+// Returns the usage status.
+int UsageError(std::ostream& err, std::string_view CommandName, const std::string& Message);
+
+// A failure of the command itself, on standard error. Returns the failure status.
+int Failure(std::ostream& err, std::string_view CommandName, const std::string& Message);
 
 }  // namespace orvex::cli

@@ -25,7 +25,7 @@ namespace {
 
 // File text is bytes: UTF-8 when valid, else Latin-1.
 std::string JsonString(const std::string& Bytes) {
-    const QByteArray Utf8 = ToQString(Bytes).toUtf8();
+    const std::string Utf8 = Utf8Text(Bytes);
     std::string R = "\"";
     for (const char C : Utf8) {
         switch (C) {
@@ -104,7 +104,7 @@ void Count(std::vector<TClassCount>& Counts, const std::string& ClassName, int64
 
 void PrintSummary(const TOrvexLayer& Layer, std::ostream& out) {
     const TExtent& E = Layer.Extents();
-    out << "Layer: " << Layer.Name() << '\n'
+    out << "Layer: " << Utf8Text(Layer.Name()) << '\n'
         << "Extent: left " << Degrees(E.Left) << ", bottom " << Degrees(E.Bottom) << ", width " << Degrees(E.Width)
         << ", height " << Degrees(E.Height) << " (degrees)\n";
     std::vector<TClassCount> Presenters, Objects;
@@ -133,19 +133,14 @@ int RunInfo(std::span<char* const> args, std::ostream& out, std::ostream& err) {
         } else if (A == "--no-points") {
             WithPoints = false;
         } else if (A.starts_with('-') && A != "-") {
-            err << "orvex info: unknown option '" << A << "'\n";
-            return ExitUsage;
+            return UsageError(err, "info", "unknown option '" + std::string(A) + "'");
         } else if (Path) {
-            err << "orvex info: more than one layer file given\n";
-            return ExitUsage;
+            return UsageError(err, "info", "more than one layer file given");
         } else {
             Path = Arg;
         }
     }
-    if (!Path) {
-        err << "orvex info: missing LAYERFILE\nUsage: orvex info [--json] [--no-points] LAYERFILE\n";
-        return ExitUsage;
-    }
+    if (!Path) return UsageError(err, "info", "missing LAYERFILE");
 
     const std::unique_ptr<QApplication> App = EnsureApplication();
     TOrvex3 View;
@@ -153,8 +148,7 @@ int RunInfo(std::span<char* const> args, std::ostream& out, std::ostream& err) {
     try {
         Layer = LoadInput(View, Path);
     } catch (const std::exception& Ex) {
-        err << "orvex: " << Ex.what() << '\n';
-        return ExitFailure;
+        return Failure(err, "info", Ex.what());
     }
     if (Json)
         PrintJson(*Layer, WithPoints, out);

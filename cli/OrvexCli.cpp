@@ -3,6 +3,7 @@
 #include <array>
 #include <ostream>
 
+#include "cli/CliSupport.h"
 #include "cli/ImportCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/RenderCommand.h"
@@ -14,11 +15,11 @@ namespace {
 constexpr std::array kCommands{
     Command{"info", "[--json] [--no-points] LAYERFILE", "print a summary of a layer file", RunInfo},
     Command{"render",
-            "[--size WxH] [--projection spherical|cartesian|mercator] [--center LON,LAT] [--altitude N]\n"
+            "[--size WxH] [--projection {projections}] [--center LON,LAT] [--altitude N]\n"
             "         [--rotation X,Y,Z] [--grid none|behind|front] [--transparent] [--color #RRGGBB]\n"
             "         [--orvex-color #RRGGBB] [--timing] -o OUTPUT.png|OUTPUT.pdf LAYERFILE...",
             "render layer files to PNG or PDF", RunRender},
-    Command{"project", "--projection NAME [--size WxH] [--altitude N] [--rotation X,Y,Z] [--inverse] X Y ...",
+    Command{"project", "--projection {projections} [--size WxH] [--altitude N] [--rotation X,Y,Z] [--inverse] X Y ...",
             "print the pixel of each longitude/latitude pair in degrees (or, with --inverse, the reverse)",
             RunProject},
     Command{"import",
@@ -47,7 +48,7 @@ void PrintUsage(std::ostream& out) {
            "\n"
            "Commands:\n";
     for (const Command& c : kCommands) {
-        out << "  " << c.Name << ' ' << c.Synopsis << "\n      " << c.Summary;
+        out << "  " << c.Name << ' ' << SynopsisText(c) << "\n      " << c.Summary;
         if (!c.Run) out << " (not available in this build)";
         out << '\n';
     }
@@ -88,6 +89,10 @@ int RunOrvexCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (!command->Run) {
         err << "orvex: '" << command->Name << "' is not available in this build\n";
         return ExitUsage;
+    }
+    if (argc > 2 && (std::string_view(argv[2]) == "--help" || std::string_view(argv[2]) == "-h")) {
+        out << "Usage: orvex " << command->Name << ' ' << SynopsisText(*command) << "\n  " << command->Summary << '\n';
+        return ExitOk;
     }
     return command->Run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)), out, err);
 }

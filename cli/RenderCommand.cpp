@@ -1,8 +1,10 @@
 #include "cli/RenderCommand.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "cli/OrvexCli.h"
 #include "model/OrvexLayer.h"
 #include "projections/PrjModel.h"
+#include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
@@ -39,9 +42,7 @@ bool ParseReal(std::string_view Text, long double& Value) {
 
 bool ParseInt(std::string_view Text, int32_t& Value) {
     long double V;
-    if (!ParseReal(Text, V) || V != std::trunc(V) || V < INT32_MIN || V > INT32_MAX) return false;
-    Value = static_cast<int32_t>(V);
-    return true;
+    return ParseReal(Text, V) && V == std::trunc(V) && RoundInRange(V, Value);
 }
 
 std::vector<std::string_view> Split(std::string_view Text, char Sep) {
@@ -75,11 +76,9 @@ void ParseSize(std::string_view Text, int32_t& Width, int32_t& Height) {
         throw TUsageError{"--size expects WIDTHxHEIGHT between 1 and 16384, got '" + std::string(Text) + "'"};
 }
 
-TOrvexProjection ParseProjection(std::string_view Text) {
-    if (Text == "spherical") return opSpherical;
-    if (Text == "cartesian") return opCartesian;
-    if (Text == "mercator") return opMercator;
-    throw TUsageError{"unknown projection '" + std::string(Text) + "' (spherical, cartesian or mercator)"};
+const TProjectionInfo& ParseProjection(std::string_view Text) {
+    if (const TProjectionInfo* P = FindProjection(std::string(Text))) return *P;
+    throw TUsageError{"unknown projection '" + std::string(Text) + "' (one of " + ProjectionKeys(", ") + ")"};
 }
 
 // #RRGGBB as a colour value (red in the low byte).
@@ -102,7 +101,7 @@ int32_t Degrees(long double D) {
 // The options shared by render and project.
 struct TViewOptions {
     int32_t Width = 1024, Height = 768;
-    TOrvexProjection Projection = opSpherical;
+    const TProjectionInfo* Projection = &ProjectionOfKind(opSpherical);
     std::optional<int32_t> Altitude;
     std::optional<std::vector<long double>> Rotation;
     std::optional<std::vector<long double>> Center;
@@ -118,7 +117,7 @@ bool TakeViewOption(std::span<char* const> Args, size_t& I, TViewOptions& O) {
     if (A == "--size") {
         ParseSize(Value(), O.Width, O.Height);
     } else if (A == "--projection") {
-        O.Projection = ParseProjection(Value());
+        O.Projection = &ParseProjection(Value());
     } else if (A == "--altitude") {
         int32_t V;
         const std::string_view T = Value();
@@ -140,7 +139,7 @@ void SetUpView(TOrvex3& View, const TViewOptions& O) {
     // Fitted as if the view had been made at this size, so that switching the projection
     // centres the new map where a fresh view looks.
     View.SetAltitude(0);
-    View.SetProjection(O.Projection);
+    View.SetProjectionModel(O.Projection->Create(&View));
     // 0, the default, fits the whole map.
     View.SetAltitude(O.Altitude.value_or(0));
     if (O.Rotation) {
@@ -155,6 +154,33 @@ bool EndsWith(const std::string& S, std::string_view Suffix) {
     for (size_t I = 0; I < Suffix.size(); ++I)
         if (std::tolower(static_cast<unsigned char>(S[S.size() - Suffix.size() + I])) != Suffix[I]) return false;
     return true;
+}
+
+// The picture is made in memory and then written to a file that replaces Path only once it
+// is complete, so that a failure leaves an earlier file as it was.
+bool WriteOutput(TOrvex3& View, const TViewOptions& O, const std::string& Path) {
+    QSaveFile File(QString::fromLocal8Bit(Path.c_str()));
+    if (!File.open(QIODevice::WriteOnly)) return false;
+    QBuffer Buffer;
+    Buffer.open(QIODevice::WriteOnly);
+    if (EndsWith(Path, ".png")) {
+        QImage Image(O.Width, O.Height, QImage::Format_RGB888);
+        View.RenderToImage(Image);
+        if (!Image.save(&Buffer, "PNG")) return false;
+    } else {
+        QPdfWriter Writer(&Buffer);
+        Writer.setResolution(96);
+        Writer.setPageSize(QPageSize(QSizeF(O.Width * 72.0 / 96.0, O.Height * 72.0 / 96.0), QPageSize::Point));
+        Writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        if (!View.RenderToDevice(&Writer)) return false;
+    }
+    // Qt's commit does not see a failure of its own last flush: flush and check first.
+    const QByteArray& Bytes = Buffer.data();
+    if (File.write(Bytes) != Bytes.size() || !File.flush()) {
+        File.cancelWriting();
+        return false;
+    }
+    return File.commit();
 }
 
 bool IsNumber(std::string_view Text) {
@@ -210,8 +236,7 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         if (!EndsWith(Output, ".png") && !EndsWith(Output, ".pdf"))
             throw TUsageError{"the output must end in .png or .pdf: '" + Output + "'"};
     } catch (const TUsageError& E) {
-        err << "orvex render: " << E.Message << '\n';
-        return ExitFailure;
+        return UsageError(err, "render", E.Message);
     }
 
     const std::unique_ptr<QApplication> App = EnsureApplication();
@@ -227,32 +252,14 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         if (OrvexColor) View.SetOrvexColor(*OrvexColor);
 
         const auto Start = std::chrono::steady_clock::now();
-        bool Saved;
-        if (EndsWith(Output, ".png")) {
-            QImage Image(O.Width, O.Height, QImage::Format_RGB888);
-            View.RenderToImage(Image);
-            Saved = Image.save(QString::fromLocal8Bit(Output.c_str()), "PNG");
-        } else {
-            QPdfWriter Writer(QString::fromLocal8Bit(Output.c_str()));
-            Writer.setResolution(96);
-            Writer.setPageSize(QPageSize(QSizeF(O.Width * 72.0 / 96.0, O.Height * 72.0 / 96.0), QPageSize::Point));
-            Writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-            View.RenderToDevice(&Writer);
-            Saved = true;
-        }
+        if (!WriteOutput(View, O, Output)) return Failure(err, "render", "cannot write '" + Output + "'");
         const auto Ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start).count();
-        if (!Saved) {
-            err << "orvex render: cannot write '" << Output << "'\n";
-            return ExitFailure;
-        }
         if (Timing) err << "render: " << Ms << " ms\n";
     } catch (const TUsageError& E) {
-        err << "orvex render: " << E.Message << '\n';
-        return ExitFailure;
+        return UsageError(err, "render", E.Message);
     } catch (const std::exception& E) {
-        err << "orvex render: " << E.what() << '\n';
-        return ExitFailure;
+        return Failure(err, "render", E.what());
     }
     return ExitOk;
 }
@@ -283,8 +290,7 @@ int RunProject(std::span<char* const> Args, std::ostream& out, std::ostream& err
         if (!HaveProjection) throw TUsageError{"missing --projection NAME"};
         if (Values.size() % 2 != 0) throw TUsageError{"coordinates come in pairs"};
     } catch (const TUsageError& E) {
-        err << "orvex project: " << E.Message << '\n';
-        return ExitFailure;
+        return UsageError(err, "project", E.Message);
     }
 
     const std::unique_ptr<QApplication> App = EnsureApplication();
@@ -295,9 +301,8 @@ int RunProject(std::span<char* const> Args, std::ostream& out, std::ostream& err
         for (size_t I = 0; I + 1 < Values.size(); I += 2) {
             if (Inverse) {
                 TPoint3D P;
-                const long double X = Values[I], Y = Values[I + 1];
-                if (std::fabs(X) > INT32_MAX || std::fabs(Y) > INT32_MAX ||
-                    !View.PixelToLL(static_cast<int32_t>(std::lround(X)), static_cast<int32_t>(std::lround(Y)), P)) {
+                int32_t X, Y;
+                if (!RoundInRange(Values[I], X) || !RoundInRange(Values[I + 1], Y) || !View.PixelToLL(X, Y, P)) {
                     out << "-\n";
                     continue;
                 }
@@ -314,11 +319,9 @@ int RunProject(std::span<char* const> Args, std::ostream& out, std::ostream& err
             }
         }
     } catch (const TUsageError& E) {
-        err << "orvex project: " << E.Message << '\n';
-        return ExitFailure;
+        return UsageError(err, "project", E.Message);
     } catch (const std::exception& E) {
-        err << "orvex project: " << E.what() << '\n';
-        return ExitFailure;
+        return Failure(err, "project", E.what());
     }
     return ExitOk;
 }

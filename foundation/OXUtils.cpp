@@ -88,7 +88,7 @@ const char* SpheroidName(TSpheroid S) { return Spheroids[CheckedIndex(S, Spheroi
 int32_t UnitsToOrvexUnits(TOrvexUnits Unit, long double Value) {
     const long double Factor = UnitFactor(Unit);
     if (Unit == Pixel) return 0;
-    return static_cast<int32_t>(RoundEven(Value * Factor));
+    return RoundChecked(Value * Factor);
 }
 
 long double OrvexUnitsToUnits(int32_t Value, TOrvexUnits Unit) {
@@ -125,11 +125,11 @@ int32_t DegToOrvexUnits(long double Degrees) {
     const long double F2 = (F1 - M) * 60;
     const long double S = std::trunc(F2);
     const long double F3 = F2 - S;
-    // Out-of-range degrees wrap like the 32-bit store they end in; unsigned sums keep that defined.
-    auto Part = [](long double Whole, uint64_t Per) { return static_cast<uint64_t>(RoundEven(Whole)) * Per; };
-    const uint64_t Result = Part(D, OrvexUnits::PerDegree) + Part(M, OrvexUnits::PerMinute) +
-                            Part(S, OrvexUnits::PerSecond) + Part(F3 * OrvexUnits::PerSecond, 1);
-    return static_cast<int32_t>(Result);
+    // The parts summed in reals are exact (whole multiples below 2^64), so the one checked
+    // rounding at the end sees the true value.
+    const long double Whole = D * OrvexUnits::PerDegree + M * OrvexUnits::PerMinute + S * OrvexUnits::PerSecond;
+    const long double Seconds = std::nearbyint(F3 * OrvexUnits::PerSecond);
+    return RoundChecked(Whole + Seconds);
 }
 
 long double OrvexUnitsToDeg(int32_t Value) { return Value * OrvexUnitsPerDegreeInv; }
@@ -155,15 +155,35 @@ bool CrossesDateLine(int32_t Longitude) {
 
 void ResetDateLineDetector() { PreviousQuadrant = 0; }
 
-TPoint3D PointTo3D(const TPoint3D& Point) {
+namespace {
+struct TRealVector {
+    long double X, Y, Z;
+};
+
+TRealVector RealVector(const TPoint3D& Point) {
     constexpr long double K = RadiansPerOrvexUnit;
     const long double Lambda = Point.X * K;
     const long double Phi = Point.Y * K;
     const long double R = static_cast<long double>(EarthRadius) + Point.Z;
     const long double CosPhi = std::cos(Phi);
-    return TPoint3D{static_cast<int32_t>(RoundEven(R * CosPhi * std::sin(Lambda))),
-                    static_cast<int32_t>(RoundEven(R * std::sin(Phi))),
-                    static_cast<int32_t>(RoundEven(R * CosPhi * std::cos(Lambda)))};
+    return TRealVector{R * CosPhi * std::sin(Lambda), R * std::sin(Phi), R * CosPhi * std::cos(Lambda)};
+}
+}  // namespace
+
+TPoint3D PointTo3D(const TPoint3D& Point) {
+    const TRealVector V = RealVector(Point);
+    return TPoint3D{RoundSaturate(V.X), RoundSaturate(V.Y), RoundSaturate(V.Z)};
+}
+
+TVector3D PointToVector(const TPoint3D& Point) {
+    // |R| < 2^32, so every component converts without a check.
+    const TRealVector V = RealVector(Point);
+    return TVector3D{std::llrint(V.X), std::llrint(V.Y), std::llrint(V.Z)};
+}
+
+bool VectorFitsInt32(const TPoint3D& Point) {
+    // No component is longer than the radius.
+    return int64_t(EarthRadius) + Point.Z <= INT32_MAX;
 }
 
 long double MinReal(long double A, long double B) { return A < B ? A : B; }
@@ -226,10 +246,17 @@ long double Power(long double Base, long double Exponent) {
 
 int64_t RoundEven(long double X) { return std::llrint(X); }
 
-int32_t RoundChecked(long double X) {
+bool RoundInRange(long double X, int32_t& Result) {
     const long double R = std::nearbyint(X);
-    if (!(R >= INT32_MIN && R <= INT32_MAX)) throw EFloatingPointError("Floating point overflow");
-    return static_cast<int32_t>(R);
+    if (!(R >= INT32_MIN && R <= INT32_MAX)) return false;
+    Result = static_cast<int32_t>(R);
+    return true;
+}
+
+int32_t RoundChecked(long double X) {
+    int32_t Result;
+    if (!RoundInRange(X, Result)) throw EFloatingPointError("Floating point overflow");
+    return Result;
 }
 
 int32_t RoundSaturate(long double X) {

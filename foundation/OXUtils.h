@@ -30,6 +30,16 @@ struct TPoint3D {
     friend bool operator==(const TPoint3D&, const TPoint3D&) = default;
 };
 
+// A cartesian vector that may pass the int32 range: a point high above the sphere lies
+// farther out than 2^31 units.
+struct TVector3D {
+    int64_t X = 0;
+    int64_t Y = 0;
+    int64_t Z = 0;
+
+    friend bool operator==(const TVector3D&, const TVector3D&) = default;
+};
+
 // Width or Height 0 means "not computed". Left + Width may pass +180 degrees (the
 // extent then wraps to the western side).
 struct TExtent {
@@ -94,6 +104,8 @@ struct TSpheroidParams {
 const TSpheroidParams& SpheroidParams(TSpheroid S);
 const char* SpheroidName(TSpheroid S);
 
+// Rounded to nearest, ties to even; 0 for Pixel. A result outside int32 (or NaN) raises
+// EFloatingPointError.
 int32_t UnitsToOrvexUnits(TOrvexUnits Unit, long double Value);
 // Raises EFloatingPointError for Pixel.
 long double OrvexUnitsToUnits(int32_t Value, TOrvexUnits Unit);
@@ -102,6 +114,7 @@ std::string UnitsToStr(TOrvexUnits Unit);
 TOrvexUnits StrToUnits(const std::string& Text);
 const char* UnitName(TOrvexUnits Unit);
 
+// Raises EFloatingPointError when the result cannot be held (about +-397 degrees) or for NaN.
 int32_t DegToOrvexUnits(long double Degrees);
 long double OrvexUnitsToDeg(int32_t Value);
 
@@ -117,7 +130,12 @@ bool CrossesDateLine(int32_t Longitude);
 // Resets the stored quadrant to its initial 0.
 void ResetDateLineDetector();
 
+// The cartesian point on (or above) the sphere. Components beyond int32 (heights above
+// about 1.84e9 units) saturate; PointToVector keeps them exactly.
 TPoint3D PointTo3D(const TPoint3D& Point);
+TVector3D PointToVector(const TPoint3D& Point);
+// Whether every component of Point's vector fits in int32, judged from its height alone.
+bool VectorFitsInt32(const TPoint3D& Point);
 
 // Numeric helpers, in the widest real type.
 long double MinReal(long double A, long double B);
@@ -133,7 +151,8 @@ void SinCos(long double Angle, long double& Sin, long double& Cos);
 long double IntPower(long double Base, int32_t Exponent);
 long double Power(long double Base, long double Exponent);
 
-// Round to nearest, ties to even (the default rounding mode).
+// Round to nearest, ties to even (the default rounding mode); unchecked, for values known
+// to lie well inside int64. New code uses the checked and saturating forms below.
 int64_t RoundEven(long double X);
 // The one pair of real-to-int32 conversions, both rounding to nearest with ties to even:
 // RoundChecked raises EFloatingPointError for NaN, infinities and values outside int32;
@@ -141,6 +160,8 @@ int64_t RoundEven(long double X);
 // saturates; values that end in the model (coordinates, settings) are checked.
 int32_t RoundChecked(long double X);
 int32_t RoundSaturate(long double X);
+// RoundChecked without the exception: false (Result untouched) where it would raise.
+bool RoundInRange(long double X, int32_t& Result);
 // Clamps a 64-bit value into int32.
 int32_t SaturateInt32(int64_t X);
 

@@ -11,6 +11,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
+#include "platform/FilePaths.h"
 #include "platform/Hourglass.h"
 #include "styling/OrvexPresenter.h"
 #include "view/Orvex3.h"
@@ -74,14 +75,9 @@ void TOrvexLayer::SaveToFile(const std::string& Path) {
         TOrvexLayer& Layer;
         const std::string& Path;
         ~TNameOnExit() {
-            const size_t Slash = Path.find_last_of('/');
-            if (Slash == std::string::npos) {
-                Layer.FDirectory.clear();
-                Layer.FFilename = Path;
-            } else {
-                Layer.FDirectory = Path.substr(0, Slash + 1);
-                Layer.FFilename = Path.substr(Slash + 1);
-            }
+            const TSplitPath Split = SplitPath(Path);
+            Layer.FDirectory = Split.Directory;
+            Layer.FFilename = Split.Name;
         }
     } NameOnExit{*this, Path};
     THourglass Hourglass;

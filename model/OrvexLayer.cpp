@@ -11,6 +11,7 @@
 
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
+#include "platform/FilePaths.h"
 #include "platform/Hourglass.h"
 #include "platform/UiServices.h"
 #include "platform/IniFile.h"
@@ -27,15 +28,9 @@ int32_t Clamp32(int64_t V) {
 }
 
 
-std::string FilePart(const std::string& Path) {
-    const size_t Slash = Path.find_last_of('/');
-    return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
-}
+std::string FilePart(const std::string& Path) { return SplitPath(Path).Name; }
 
-std::string DirPart(const std::string& Path) {
-    const size_t Slash = Path.find_last_of('/');
-    return Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
-}
+std::string DirPart(const std::string& Path) { return SplitPath(Path).Directory; }
 }  // namespace
 
 const TClassInfo& TOrvexLayer::StaticClassInfo() {
@@ -118,10 +113,7 @@ void TOrvexLayer::SetZoomMax(int32_t Value) {
 void TOrvexLayer::SetZoomUnits(TOrvexUnits Units) {
     if (Units == FZoomUnits) return;
     auto Convert = [&](int32_t V) {
-        const long double R = OrvexUnitsToUnits(::UnitsToOrvexUnits(FZoomUnits, V), Units);
-        if (!(R >= std::numeric_limits<int32_t>::min() && R <= std::numeric_limits<int32_t>::max()))
-            throw EFloatingPointError("Floating point overflow");
-        return static_cast<int32_t>(RoundEven(R));
+        return RoundChecked(OrvexUnitsToUnits(::UnitsToOrvexUnits(FZoomUnits, V), Units));
     };
     // Both converted before anything is stored, so a failure leaves the layer unchanged.
     const int32_t Min = Convert(FZoomMin), Max = Convert(FZoomMax);
@@ -355,7 +347,7 @@ void TOrvexLayer::ChangeFilename(const std::string& Path) {
     if (FView) FView->Progress(1, Format("Loading Layer %s", Path.c_str()));
     FFilename = FilePart(Path);
     FDirectory = DirPart(Path);
-    if (FDirectory.empty() && FView) FDirectory = FView->DataDirectory();
+    if (FDirectory.empty() && FView) FDirectory = NativePath(FView->DataDirectory());
     if (!FDirectory.empty() && FDirectory.back() != '/') FDirectory += '/';
     if (FView && FView->Profile()) ReadSettings();
     if (!FLoadOnDemand) LoadFromFile();
@@ -436,7 +428,8 @@ void TOrvexLayer::RenderTitles(TOrvexPresenter* P) {
     const int32_t Offset =
         Font->FontUnit() == Pixel
             ? P->TitleOffset()
-            : Clamp32(RoundEven(::UnitsToOrvexUnits(Font->FontUnit(), P->TitleOffset()) * FView->GetScaleFactor()));
+            // Saturated: the unit conversion raises past int32, which a render must not.
+            : RoundSaturate(RoundSaturate(P->TitleOffset() * UnitFactor(Font->FontUnit())) * FView->GetScaleFactor());
     for (TOrvexObject* O : FObjects) {
         if (O->Presenter() != P || !O->HasState(osInView) || !O->HasState(osFrontSide)) continue;
         bool Done = false;

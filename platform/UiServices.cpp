@@ -4,16 +4,11 @@
 #include <QDialog>
 #include <QMessageBox>
 
+#include "platform/DeviceContext.h"
+
 namespace {
 
 TUiServices* Installed = nullptr;
-
-QString ToQt(const std::string& Text) {
-    // The model keeps the bytes files hold: UTF-8 when valid, else Latin-1.
-    QString Utf8 = QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
-    if (!Utf8.contains(QChar::ReplacementCharacter)) return Utf8;
-    return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
-}
 
 bool HaveWidgets() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 
@@ -35,12 +30,17 @@ TUiServices* SetUiServices(TUiServices* Services) {
     return Previous;
 }
 
-void TQtUiServices::ShowMessage(const std::string& Caption, const std::string& Text) {
-    QMessageBox::information(QApplication::activeWindow(), ToQt(Caption), ToQt(Text));
+void TQtUiServices::ShowMessage(const std::string& Caption, const std::string& Text, TMessageKind Kind) {
+    QWidget* Parent = QApplication::activeWindow();
+    switch (Kind) {
+        case mkWarning: QMessageBox::warning(Parent, ToQString(Caption), ToQString(Text)); break;
+        case mkError: QMessageBox::critical(Parent, ToQString(Caption), ToQString(Text)); break;
+        default: QMessageBox::information(Parent, ToQString(Caption), ToQString(Text)); break;
+    }
 }
 
 bool TQtUiServices::ConfirmWarning(const std::string& Caption, const std::string& Text) {
-    return QMessageBox::warning(QApplication::activeWindow(), ToQt(Caption), ToQt(Text),
+    return QMessageBox::warning(QApplication::activeWindow(), ToQString(Caption), ToQString(Text),
                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
 }
 
@@ -56,12 +56,12 @@ void TQtUiServices::ProcessMessages() { QCoreApplication::processEvents(); }
 
 bool TQtUiServices::ExecDialog(QDialog& Dialog) { return Dialog.exec() == QDialog::Accepted; }
 
-void TScriptedUiServices::ShowMessage(const std::string& Caption, const std::string& Text) {
-    Messages.push_back({Caption, Text, false});
+void TScriptedUiServices::ShowMessage(const std::string& Caption, const std::string& Text, TMessageKind Kind) {
+    Messages.push_back({Caption, Text, false, Kind});
 }
 
 bool TScriptedUiServices::ConfirmWarning(const std::string& Caption, const std::string& Text) {
-    Messages.push_back({Caption, Text, true});
+    Messages.push_back({Caption, Text, true, mkWarning});
     return NextAnswer();
 }
 

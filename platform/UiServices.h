@@ -13,11 +13,15 @@
 
 class QDialog;
 
+// The icon of a message box.
+enum TMessageKind : uint8_t { mkInformation, mkWarning, mkError };
+
 class TUiServices {
 public:
     virtual ~TUiServices() = default;
-    // A message box with an OK button.
-    virtual void ShowMessage(const std::string& Caption, const std::string& Text) = 0;
+    // A message box with an OK button; mkWarning shows the exclamation icon.
+    virtual void ShowMessage(const std::string& Caption, const std::string& Text,
+                             TMessageKind Kind = mkInformation) = 0;
     // A warning with OK and Cancel; true for OK.
     virtual bool ConfirmWarning(const std::string& Caption, const std::string& Text) = 0;
     // Hourglass calls nest; the cursor returns when every Begin has its End.
@@ -38,7 +42,7 @@ TUiServices* SetUiServices(TUiServices* Services);
 
 class TQtUiServices : public TUiServices {
 public:
-    void ShowMessage(const std::string& Caption, const std::string& Text) override;
+    void ShowMessage(const std::string& Caption, const std::string& Text, TMessageKind Kind = mkInformation) override;
     bool ConfirmWarning(const std::string& Caption, const std::string& Text) override;
     void BeginHourglass() override;
     void EndHourglass() override;
@@ -52,9 +56,10 @@ public:
         std::string Caption;
         std::string Text;
         bool Warning = false;  // shown with OK and Cancel
+        TMessageKind Kind = mkInformation;
     };
 
-    void ShowMessage(const std::string& Caption, const std::string& Text) override;
+    void ShowMessage(const std::string& Caption, const std::string& Text, TMessageKind Kind = mkInformation) override;
     bool ConfirmWarning(const std::string& Caption, const std::string& Text) override;
     void BeginHourglass() override { ++HourglassDepth; }
     void EndHourglass() override { --HourglassDepth; }

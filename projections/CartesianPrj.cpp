@@ -17,17 +17,10 @@ int64_t Wrap(int64_t Longitude) {
     return Longitude;
 }
 
-int32_t Clamp32(int64_t Value) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(Value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 // A pixel origin moved by Offset, kept within the integer range.
 int32_t MovedOrigin(int32_t Origin, long double Offset) {
-    const long double R = Origin + std::rint(Offset);
-    if (!(R == R)) return Origin;
-    return static_cast<int32_t>(std::clamp<long double>(R, std::numeric_limits<int32_t>::min(),
-                                                        std::numeric_limits<int32_t>::max()));
+    if (std::isnan(Offset)) return Origin;
+    return RoundSaturate(Origin + std::rint(Offset));
 }
 }  // namespace
 
@@ -54,9 +47,9 @@ long double TCartesianPrj::XOffset(int32_t Longitude) const {
 }
 
 bool TCartesianPrj::LongitudeAt(long double Offset, int64_t& Longitude) const {
-    const long double R = std::rint(Offset);
-    if (!(std::fabs(R) <= std::numeric_limits<int32_t>::max())) return false;
-    Longitude = Wrap(static_cast<int64_t>(R) + FCentralMeridian);
+    int32_t R;
+    if (!RoundInRange(Offset, R)) return false;
+    Longitude = Wrap(int64_t(R) + FCentralMeridian);
     return true;
 }
 
@@ -69,7 +62,7 @@ void TCartesianPrj::SetParameter(int32_t Index, int32_t Value) {
             // The origin follows the projected latitude change; when that lies beyond the
             // extents, the pan is by the angle itself.
             const int64_t Latitude = int64_t(FXRotation) - Value;
-            if (PointBuffer && LLToXY(FYRotation, Clamp32(Latitude), 0))
+            if (PointBuffer && LLToXY(FYRotation, SaturateInt32(Latitude), 0))
                 FYOrigin = PointBuffer[0].Y;
             else
                 FYOrigin = MovedOrigin(FYOrigin, -Latitude * FScaleFactor);
@@ -79,8 +72,8 @@ void TCartesianPrj::SetParameter(int32_t Index, int32_t Value) {
         if (FYAxisChanges == yaCentralMeridian) {
             FCentralMeridian = NormalizeLongitude(int64_t(Value) + FCentralMeridian - FYRotation);
         } else {
-            const int32_t Longitude = NormalizeLongitude(Clamp32(Wrap(int64_t(FYRotation) - Value)));
-            if (PointBuffer && LLToXY(Longitude, Clamp32(-int64_t(FXRotation)), 0))
+            const int32_t Longitude = NormalizeLongitude(SaturateInt32(Wrap(int64_t(FYRotation) - Value)));
+            if (PointBuffer && LLToXY(Longitude, SaturateInt32(-int64_t(FXRotation)), 0))
                 FXOrigin = PointBuffer[0].X;
             else
                 FXOrigin = MovedOrigin(FXOrigin, Longitude * FScaleFactor);
@@ -101,9 +94,9 @@ bool TCartesianPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
     const long double R = 1 / FScaleFactor;
     int64_t Longitude;
     if (!LongitudeAt((static_cast<long double>(X) - FXOrigin) * R, Longitude)) return false;
-    const long double Latitude = -std::rint((static_cast<long double>(Y) - FYOrigin) * R);
-    if (!(std::fabs(Latitude) <= std::numeric_limits<int32_t>::max())) return false;
-    if (!InExtents(Longitude, static_cast<int64_t>(Latitude))) return false;
-    PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(Longitude), static_cast<int32_t>(Latitude)};
+    int32_t Latitude;
+    if (!RoundInRange(-((static_cast<long double>(Y) - FYOrigin) * R), Latitude)) return false;
+    if (!InExtents(Longitude, Latitude)) return false;
+    PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(Longitude), Latitude};
     return true;
 }

@@ -37,10 +37,10 @@ bool TMercatorPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
     int64_t Longitude;
     if (!LongitudeAt((static_cast<long double>(X) - FXOrigin) / FScaleFactor, Longitude)) return false;
     const long double T = (static_cast<long double>(Y) - FYOrigin) / FScaleFactor;
-    const long double Latitude =
-        std::rint((2 * std::atan(std::exp(-T * RadiansPerOrvexUnit)) - OrvexPi / 2) * UnitsPerRadian);
-    if (!(std::fabs(Latitude) <= OrvexUnits::Deg90)) return false;
-    if (!InExtents(Longitude, static_cast<int64_t>(Latitude))) return false;
-    PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(Longitude), static_cast<int32_t>(Latitude)};
+    int32_t Latitude;
+    if (!RoundInRange((2 * std::atan(std::exp(-T * RadiansPerOrvexUnit)) - OrvexPi / 2) * UnitsPerRadian, Latitude))
+        return false;
+    if (!InExtents(Longitude, Latitude)) return false;
+    PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(Longitude), Latitude};
     return true;
 }

@@ -20,10 +20,6 @@ constexpr int32_t Step10 = 10 * OrvexUnits::PerDegree;
 // holds it after a call was not written.
 constexpr TPixelPoint Unwritten{std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min()};
 
-int32_t ClampToInt32(int64_t Value) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(Value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
 }  // namespace
 
 const TClassInfo& TPrjModel::StaticClassInfo() {
@@ -148,7 +144,7 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
         if (Longitude == OrvexUnits::Deg180) Longitude = OrvexUnits::Deg180 - 1;
         PointBuffer[Written] = Unwritten;
         ++Samples;
-        if (LLToXY(NormalizeLongitude(ClampToInt32(Longitude)), ClampToInt32(Latitude), Written)) ++Visible;
+        if (LLToXY(NormalizeLongitude(SaturateInt32(Longitude)), SaturateInt32(Latitude), Written)) ++Visible;
         if (!(PointBuffer[Written] == Unwritten)) ++Written;
     };
     Sample(West, South);
@@ -226,7 +222,7 @@ void TPrjModel::PaintBackground() {
     const TPrjExtents& E = FExtents;
     int32_t N = 0;
     auto Place = [&](int64_t Longitude, int64_t Latitude) {
-        if (LLToXY(ClampToInt32(Longitude), ClampToInt32(Latitude), N)) ++N;
+        if (LLToXY(SaturateInt32(Longitude), SaturateInt32(Latitude), N)) ++N;
     };
     for (int64_t I = 0; I <= 35; ++I) Place(E.MinLongitude + I * Step10, E.MinLatitude);
     for (int64_t I = 0; I <= 17; ++I) Place(int64_t(E.MaxLongitude) - 1, E.MinLatitude + I * Step10);

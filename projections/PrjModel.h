@@ -18,6 +18,10 @@
 class TOrvex3;
 class TOrvexObject;
 
+// The view's Projection: which kind of projection it shows. Projections that are none of
+// the three read as the kind of the nearest of them they derive from.
+enum TOrvexProjection : uint8_t { opSpherical, opCartesian, opMercator, opUnknown };
+
 enum TXAxisChanges : uint8_t { xaYOrigin, xaCentralParallel };
 enum TYAxisChanges : uint8_t { yaXOrigin, yaCentralMeridian };
 

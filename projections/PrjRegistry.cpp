@@ -9,8 +9,8 @@
 namespace {
 
 template <class T>
-TProjectionInfo Entry(const char* Name, const char* Key) {
-    return TProjectionInfo{Name, Key, T::StaticClassInfo().ClassName,
+TProjectionInfo Entry(const char* Name, const char* Key, TOrvexProjection Kind) {
+    return TProjectionInfo{Name, Key, T::StaticClassInfo().ClassName, Kind,
                            [](TOrvex3* View) -> TPrjModel* { return T::Create(View); }};
 }
 
@@ -22,9 +22,9 @@ bool SameText(const std::string& A, const std::string& B) {
 
 const std::vector<TProjectionInfo>& ProjectionRegistry() {
     static const std::vector<TProjectionInfo> Registry = {
-        Entry<TSphericalPrj>("Spherical", "spherical"),
-        Entry<TCartesianPrj>("Cartesian", "cartesian"),
-        Entry<TMercatorPrj>("Mercator", "mercator"),
+        Entry<TSphericalPrj>("Spherical", "spherical", opSpherical),
+        Entry<TCartesianPrj>("Cartesian", "cartesian", opCartesian),
+        Entry<TMercatorPrj>("Mercator", "mercator", opMercator),
     };
     return Registry;
 }
@@ -35,11 +35,27 @@ const TProjectionInfo* FindProjection(const std::string& Text) {
     return nullptr;
 }
 
-std::string ProjectionKeys() {
+std::string ProjectionKeys(const std::string& Separator) {
     std::string Keys;
     for (const TProjectionInfo& P : ProjectionRegistry()) {
-        if (!Keys.empty()) Keys += '|';
+        if (!Keys.empty()) Keys += Separator;
         Keys += P.Key;
     }
     return Keys;
+}
+
+const TProjectionInfo& ProjectionOfKind(TOrvexProjection Kind) {
+    const std::vector<TProjectionInfo>& Registry = ProjectionRegistry();
+    for (const TProjectionInfo& P : Registry)
+        if (P.Kind == Kind) return P;
+    for (const TProjectionInfo& P : Registry)
+        if (P.Kind == opSpherical) return P;
+    return Registry.front();
+}
+
+TOrvexProjection ProjectionKindOf(const TPrjModel& Model) {
+    for (const TClassInfo* C = &Model.ClassInfo(); C; C = C->Parent)
+        for (const TProjectionInfo& P : ProjectionRegistry())
+            if (P.ClassName == C->ClassName) return P.Kind;
+    return opUnknown;
 }

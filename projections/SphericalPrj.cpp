@@ -28,6 +28,10 @@ inline double Narrow(long double V) {
 inline double Dot(const TPoint3D& V, const double* Row) {
     return V.X * Row[0] + V.Y * Row[1] + V.Z * Row[2];
 }
+
+inline double Dot(const TVector3D& V, const double* Row) {
+    return static_cast<double>(V.X) * Row[0] + static_cast<double>(V.Y) * Row[1] + static_cast<double>(V.Z) * Row[2];
+}
 }  // namespace
 
 const TClassInfo& TSphericalPrj::StaticClassInfo() {
@@ -80,7 +84,7 @@ bool TSphericalPrj::Hidden(double Depth) const {
 }
 
 bool TSphericalPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
-    const TPoint3D V = PointTo3D(Point);
+    const TVector3D V = PointToVector(Point);
     const double SX = Dot(V, &FForwardMatrix[0]);
     const double SY = Dot(V, &FForwardMatrix[3]);
     if (!StorePixel(Index, SX, SY)) return false;
@@ -102,9 +106,33 @@ bool TSphericalPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
     const long double Lat = ArcSinClamped(VY / EarthRadius) * UnitsPerRadian;
     if (!std::isfinite(Lon) || !std::isfinite(Lat)) return false;
     // atan2 reaches +pi, which is the normalised -180 degrees.
-    PointBuffer[Index] = TPixelPoint{NormalizeLongitude(RoundEven(Lon)), static_cast<int32_t>(RoundEven(Lat))};
+    PointBuffer[Index] = TPixelPoint{NormalizeLongitude(RoundSaturate(Lon)), RoundSaturate(Lat)};
     return true;
 }
+
+namespace {
+// OrvexUnits per pixel: chain points closer than this to the last kept one are dropped.
+int64_t ThinningStep(long double Scale) {
+    const long double PerPixel = 1 / Scale;
+    return PerPixel >= 0 && PerPixel < INT32_MAX ? RoundSaturate(PerPixel) : INT32_MAX;
+}
+
+// Walks a chain keeping the points at least a thinning step apart.
+class TThinning {
+public:
+    explicit TThinning(int64_t Step) : FStep(Step) {}
+    bool Keep(const TPoint3D& P) {
+        if (std::llabs(P.X - FLastLon) <= FStep && std::llabs(P.Y - FLastLat) <= FStep) return false;
+        FLastLon = P.X;
+        FLastLat = P.Y;
+        return true;
+    }
+
+private:
+    int64_t FStep;
+    int64_t FLastLon = INT32_MAX, FLastLat = INT32_MAX;
+};
+}  // namespace
 
 int32_t TSphericalPrj::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     if (!Obj || !PointBuffer) {
@@ -112,42 +140,58 @@ int32_t TSphericalPrj::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
         return 0;
     }
     const bool HorizonMode = Obj->HasState(osFrontSide) && Obj->HasState(osBackSide);
+    const int32_t Count = Obj->GetPointCount();
     if (!Obj->Cache3D()) {
         // Thinned to about a pixel at the current scale; the object drops the cache with
         // every extent computation, which every scale change causes.
-        const long double PerPixel = 1 / FScaleFactor;
-        const int64_t T = PerPixel >= 0 && PerPixel < std::numeric_limits<int32_t>::max()
-                              ? RoundEven(PerPixel)
-                              : std::numeric_limits<int32_t>::max();
-        const int32_t Count = Obj->GetPointCount();
+        TThinning Thinning(ThinningStep(FScaleFactor));
         auto Cache = std::make_unique<TPoint3DList>();
         Cache->SetCapacity(Count);
-        int64_t LastLon = std::numeric_limits<int32_t>::max(), LastLat = std::numeric_limits<int32_t>::max();
-        for (int32_t I = 0; I < Count; ++I) {
+        bool Fits = true;
+        for (int32_t I = 0; I < Count && Fits; ++I) {
             const TPoint3D P = Obj->GetPoint(I);
-            if (std::llabs(P.X - LastLon) > T || std::llabs(P.Y - LastLat) > T) {
-                LastLon = P.X;
-                LastLat = P.Y;
-                Cache->Add(PointTo3D(P));
-            }
+            Fits = VectorFitsInt32(P);
+            if (Fits && Thinning.Keep(P)) Cache->Add(PointTo3D(P));
         }
-        Cache->SetCapacity(Cache->Count());
-        Obj->SetCache3D(std::move(Cache));
+        if (Fits) {
+            Cache->SetCapacity(Cache->Count());
+            Obj->SetCache3D(std::move(Cache));
+        }
     }
-    const TPoint3DList& Cache = *Obj->Cache3D();
-    const int32_t Count = Cache.Count();
+    if (const TPoint3DList* Cache = Obj->Cache3D()) {
+        const TPoint3D* Items = Cache->Items();
+        auto Cached = [Items](int32_t I, TPoint3D& V) {
+            V = Items[I];
+            return true;
+        };
+        return ProjectVectors<TPoint3D>(Cached, Cache->Count(), HorizonMode, Resume);
+    }
+    // Points farther out than the int32 cache can hold are converted on every call, thinned
+    // the same way; Resume then counts chain points.
+    TThinning Thinning(ThinningStep(FScaleFactor));
+    auto Direct = [&](int32_t I, TVector3D& V) {
+        const TPoint3D P = Obj->GetPoint(I);
+        if (!Thinning.Keep(P)) return false;
+        V = PointToVector(P);
+        return true;
+    };
+    return ProjectVectors<TVector3D>(Direct, Count, HorizonMode, Resume);
+}
+
+template <class TVector, class TSource>
+int32_t TSphericalPrj::ProjectVectors(TSource& Source, int32_t Count, bool HorizonMode, int32_t& Resume) {
     if (Resume < 0 || Resume >= Count) {
         Resume = -1;
         return 0;
     }
-    const TPoint3D* Items = Cache.Items();
     const double* F = FForwardMatrix;
     const double Radius = Narrow(FDiscRadius);
     const double MinRadial = Narrow(FScaleFactor);
-    double LastX = std::numeric_limits<int32_t>::max(), LastY = std::numeric_limits<int32_t>::max();
+    double LastX = INT32_MAX, LastY = INT32_MAX;
     int32_t N = 0, LastKept = Resume;
+    TVector V;
     for (int32_t I = Resume; I < Count; ++I) {
-        const TPoint3D& V = Items[I];
+        if (!Source(I, V)) continue;
         double SX = Dot(V, &F[0]);
         double SY = Dot(V, &F[3]);
         if (HorizonMode && Hidden(Dot(V, &F[6]))) {

@@ -33,6 +33,10 @@ private:
     // Disc radius and matrices from the scale and the rotations.
     void Rebuild();
     bool Hidden(double Depth) const;
+    // Projects the vectors Source yields for positions Resume..Count-1 (Source returns false
+    // for a position it drops); the pieces and Resume work as in ProjectChain.
+    template <class TVector, class TSource>
+    int32_t ProjectVectors(TSource& Source, int32_t Count, bool HorizonMode, int32_t& Resume);
 
     TMatrix3 FForwardMatrix{};
     TMatrix3 FInverseMatrix{};

@@ -11,6 +11,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
+#include "platform/FilePaths.h"
 #include "projections/PrjModel.h"
 #include "styling/OrvexAttributes.h"
 #include "view/Orvex3.h"
@@ -146,7 +147,7 @@ void TPointPresenter::SetImage(QImage* Picture) {
 }
 
 void TPointPresenter::SetImageName(const std::string& Name) {
-    const QString Path = ToQString(Name);
+    const QString Path = ToQString(NativePath(Name));
     if (Name.empty() || !QFileInfo(Path).isFile()) {
         DropImage();
         return;

@@ -6,23 +6,13 @@
 #include <limits>
 
 #include "model/OrvexObject.h"
-#include "projections/CartesianPrj.h"
-#include "projections/MercatorPrj.h"
 #include "projections/PrjModel.h"
-#include "projections/SphericalPrj.h"
+#include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
 namespace {
 constexpr long double Tan50 = 1.19175359259421L;
-
-// Nearest integer, ties to even, kept inside int32 (NaN gives 0).
-int32_t Nearest(long double V) {
-    if (std::isnan(V)) return 0;
-    if (V <= -2147483648.0L) return std::numeric_limits<int32_t>::min();
-    if (V >= 2147483647.0L) return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(std::nearbyint(V));
-}
 
 // An angle difference brought into [-180, 180) degrees.
 int64_t WrapTurn(int64_t V) {
@@ -30,12 +20,6 @@ int64_t WrapTurn(int64_t V) {
     if (V >= OrvexUnits::Deg180) V -= OrvexUnits::Deg360;
     if (V < -OrvexUnits::Deg180) V += OrvexUnits::Deg360;
     return V;
-}
-
-int32_t Clamp32(int64_t V) {
-    if (V < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    if (V > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(V);
 }
 }  // namespace
 
@@ -49,8 +33,8 @@ long double TOrvex3::LimitScale(long double Scale) const {
 // The bookkeeping of a scale the projection has just taken.
 void TOrvex3::ScaleApplied(long double Scale) {
     const int32_t W = FCanvas->Width(), H = FCanvas->Height();
-    FAltitude = Nearest(W / Scale / Tan50);
-    FViewExtent = TOrvexRect{0, 0, Nearest(W / Scale), Nearest(H / Scale)};
+    FAltitude = RoundSaturate(W / Scale / Tan50);
+    FViewExtent = TOrvexRect{0, 0, RoundSaturate(W / Scale), RoundSaturate(H / Scale)};
 }
 
 void TOrvex3::SetAltitude(int32_t Value) {
@@ -78,8 +62,8 @@ void TOrvex3::ZoomToScale(long double Scale) {
         // The point at the centre of the view stays there.
         const long double DX = static_cast<long double>(Prj->XOrigin()) - W / 2;
         const long double DY = static_cast<long double>(Prj->YOrigin()) - H / 2;
-        Prj->SetXOrigin(Nearest(W / 2 + std::nearbyint(Scale * DX / Old)));
-        Prj->SetYOrigin(Nearest(H / 2 + std::nearbyint(Scale * DY / Old)));
+        Prj->SetXOrigin(RoundSaturate(W / 2 + std::nearbyint(Scale * DX / Old)));
+        Prj->SetYOrigin(RoundSaturate(H / 2 + std::nearbyint(Scale * DY / Old)));
         ScaleApplied(Scale);
         Prj->ApplyScaleFactor(Scale);
         ScaleChanged = true;
@@ -110,8 +94,8 @@ void TOrvex3::ZoomToRect(const TOrvexRect& Rect) {
     if (A > 4.0L) A = 4.0L;
     const long double Old = Prj->ScaleFactor();
     const long double CX = int64_t(R.Left) + R.Width / 2, CY = int64_t(R.Top) + R.Height / 2;
-    Prj->SetXOrigin(Nearest(std::nearbyint((Prj->XOrigin() / Old - CX) * A) + W / 2));
-    Prj->SetYOrigin(Nearest(std::nearbyint((Prj->YOrigin() / Old - CY) * A) + H / 2));
+    Prj->SetXOrigin(RoundSaturate(std::nearbyint((Prj->XOrigin() / Old - CX) * A) + W / 2));
+    Prj->SetYOrigin(RoundSaturate(std::nearbyint((Prj->YOrigin() / Old - CY) * A) + H / 2));
     A = LimitScale(A);
     ScaleApplied(A);
     if (A != Old) {
@@ -138,8 +122,8 @@ void TOrvex3::SetOrigin(const TPixelPoint& Origin) {
 void TOrvex3::ScrollBy(int32_t DX, int32_t DY) {
     if (DX != 0 || DY != 0) {
         const long double Scale = GetScaleFactor();
-        FProjection->SetXOrigin(Nearest(FProjection->XOrigin() - std::nearbyint(DX * Scale)));
-        FProjection->SetYOrigin(Nearest(FProjection->YOrigin() - std::nearbyint(DY * Scale)));
+        FProjection->SetXOrigin(RoundSaturate(FProjection->XOrigin() - std::nearbyint(DX * Scale)));
+        FProjection->SetYOrigin(RoundSaturate(FProjection->YOrigin() - std::nearbyint(DY * Scale)));
         if (OnPanned) OnPanned(this);
     }
     UpdateScrollBars();
@@ -159,16 +143,15 @@ void TOrvex3::CenterOn(int32_t Longitude, int32_t Latitude) {
         RequestRender();
         return;
     }
-    SetXRotation(Clamp32(int64_t(XRotation()) + Latitude - C.Y));
-    // The short way round: a turn by more than half the earth would pass int32.
-    SetYRotation(Clamp32(int64_t(YRotation()) + WrapTurn(int64_t(Longitude) - C.X)));
+    SetRotation(0, int64_t(XRotation()) + Latitude - C.Y);
+    SetRotation(1, int64_t(YRotation()) + WrapTurn(int64_t(Longitude) - C.X));
 }
 
 void TOrvex3::CenterOnObject(TOrvexObject* Obj) {
     if (!Obj) return;
     if (!Obj->HasState(osExtentsValid)) Obj->CalcExtents();
     const TExtent& E = Obj->Extents();
-    CenterOn(NormalizeLongitude(int64_t(E.Left) + E.Width / 2), Clamp32(int64_t(E.Bottom) + E.Height / 2));
+    CenterOn(NormalizeLongitude(int64_t(E.Left) + E.Width / 2), SaturateInt32(int64_t(E.Bottom) + E.Height / 2));
 }
 
 TViewRec TOrvex3::GetViewRec() const {
@@ -188,35 +171,29 @@ int32_t TOrvex3::XRotation() const { return FProjection->XRotation(); }
 int32_t TOrvex3::YRotation() const { return FProjection->YRotation(); }
 int32_t TOrvex3::ZRotation() const { return FProjection->ZRotation(); }
 
-void TOrvex3::SetRotation(int Axis, int32_t Value, int32_t Factor) {
-    const int32_t V = Clamp32(int64_t(Value) * Factor);
+void TOrvex3::SetRotation(int Axis, int64_t Value) {
+    // Within the int32 range the projection clamps or wraps the angle as it always does.
+    if (Value != SaturateInt32(Value)) Value %= OrvexUnits::Deg360;
+    const int32_t V = static_cast<int32_t>(Value);
     const int32_t Current = Axis == 0 ? XRotation() : Axis == 1 ? YRotation() : ZRotation();
     if (V != Current) FProjection->SetParameter(Axis, V);
     RequestRender();
 }
 
-void TOrvex3::SetProjection(TOrvexProjection Kind) {
-    switch (Kind) {
-        case opCartesian: SetProjectionModel(new TCartesianPrj(this)); break;
-        case opMercator: SetProjectionModel(new TMercatorPrj(this)); break;
-        default: SetProjectionModel(new TSphericalPrj(this)); break;
-    }
-}
+void TOrvex3::SetProjection(TOrvexProjection Kind) { SetProjectionModel(ProjectionOfKind(Kind).Create(this)); }
 
 void TOrvex3::SetProjectionModel(TPrjModel* Model) {
     if (Model && Model == FProjection.get()) return;
+    if (!Model) Model = ProjectionOfKind(opSpherical).Create(this);
     bool Remembered = false, OnMap = false;
     TPoint3D Centre;
-    if (FProjection && (!Model || typeid(*Model) != typeid(*FProjection))) {
+    if (FProjection && typeid(*Model) != typeid(*FProjection)) {
         Remembered = true;
         OnMap = PixelToLL(FCanvas->Width() / 2, FCanvas->Height() / 2, Centre);
     }
     FProjection.reset();
-    FProjection.reset(Model ? Model : new TSphericalPrj(this));
-    FProjectionKind = opUnknown;
-    if (dynamic_cast<TSphericalPrj*>(Model ? Model : FProjection.get())) FProjectionKind = opSpherical;
-    if (dynamic_cast<TCartesianPrj*>(FProjection.get())) FProjectionKind = opCartesian;
-    if (dynamic_cast<TMercatorPrj*>(FProjection.get())) FProjectionKind = opMercator;
+    FProjection.reset(Model);
+    FProjectionKind = ProjectionKindOf(*FProjection);
     ScaleChanged = true;
     if (!Remembered || !OnMap) {
         ZoomToScale(0);
@@ -233,8 +210,8 @@ void TOrvex3::SurfaceResized(int32_t OldWidth, int32_t OldHeight) {
     const long double OldDiag = std::hypot(static_cast<long double>(OldWidth), static_cast<long double>(OldHeight));
     const long double NewDiag = std::hypot(static_cast<long double>(W), static_cast<long double>(H));
     const long double R = OldDiag > 0 ? NewDiag / OldDiag : 1;
-    FProjection->SetXOrigin(Nearest(FProjection->XOrigin() * R));
-    FProjection->SetYOrigin(Nearest(FProjection->YOrigin() * R));
+    FProjection->SetXOrigin(RoundSaturate(FProjection->XOrigin() * R));
+    FProjection->SetYOrigin(RoundSaturate(FProjection->YOrigin() * R));
     const long double Old = FProjection->ScaleFactor();
     const long double Scale = LimitScale(Old * R);
     FProjection->ApplyScaleFactor(Scale);

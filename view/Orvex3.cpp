@@ -18,24 +18,12 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "projections/PrjModel.h"
-#include "projections/SphericalPrj.h"
+#include "projections/PrjRegistry.h"
 #include "view/OrvexCanvas.h"
 
 namespace {
 int LiveViews = 0;
 int32_t ScreenPPI = 96;
-
-bool InInt32(long double V) {
-    return V >= std::numeric_limits<int32_t>::min() && V <= std::numeric_limits<int32_t>::max();
-}
-
-// Nearest, ties to even; sizes beyond the integer range saturate (NaN gives 0).
-int32_t Saturated(long double V) {
-    if (std::isnan(V)) return 0;
-    if (V <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    if (V >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(RoundEven(V));
-}
 }  // namespace
 
 int32_t TOrvex3::ScreenPixelsPerInch() { return ScreenPPI; }
@@ -43,7 +31,7 @@ int32_t TOrvex3::ScreenPixelsPerInch() { return ScreenPPI; }
 TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
     if (LiveViews == 0) {
         const QScreen* Screen = QGuiApplication::primaryScreen();
-        const int Dpi = Screen ? static_cast<int>(std::lround(Screen->logicalDotsPerInchY())) : 0;
+        const int32_t Dpi = Screen ? RoundSaturate(Screen->logicalDotsPerInchY()) : 0;
         ScreenPPI = Dpi > 0 ? Dpi : 96;
         PointBuffer = new TPixelPoint[PointBufferSize];
     }
@@ -51,7 +39,7 @@ TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
     resize(150, 150);
     FCanvas = std::make_unique<TOrvexCanvas>(this);
     // Made directly, not through SetProjectionModel: there is no earlier view to keep.
-    FProjection.reset(new TSphericalPrj(this));
+    FProjection.reset(ProjectionOfKind(opSpherical).Create(this));
     FProjectionKind = opSpherical;
     FClassRegistry = std::make_unique<TOrvexClassRegistry>();
     for (const TClassInfo* C :
@@ -136,6 +124,51 @@ void TOrvex3::SelectObject(TOrvexObject* Obj) {
     if (!FDestroying && OnSelected) OnSelected(this, Obj);
 }
 
+TOrvexObject* TOrvex3::ObjectAtXY(int32_t X, int32_t Y) {
+    // By index, checked each step: a layer may load or clear itself while it is asked.
+    for (size_t I = FLayers.size(); I-- > 0;) {
+        if (I >= FLayers.size()) continue;
+        TOrvexLayer* L = FLayers[I];
+        if (!L->Enabled() || !L->Visible()) continue;
+        if (TOrvexObject* O = L->ObjectAtXY(X, Y)) return O;
+    }
+    return nullptr;
+}
+
+TOrvexObject* TOrvex3::ObjectAtLatLong(int32_t Longitude, int32_t Latitude) {
+    for (size_t I = FLayers.size(); I-- > 0;) {
+        if (I >= FLayers.size()) continue;
+        if (TOrvexObject* O = FLayers[I]->ObjectAtLatLong(Longitude, Latitude)) return O;
+    }
+    return nullptr;
+}
+
+template <class TFind>
+TOrvexObject* TOrvex3::FindForward(const TOrvexObject* After, TFind Found) {
+    size_t First = 0;
+    if (After) {
+        const auto It = std::find(FLayers.begin(), FLayers.end(), After->Layer());
+        // An object of no listed layer (the global layer, another view) is no place to
+        // continue from: the search starts at the beginning.
+        if (It == FLayers.end())
+            After = nullptr;
+        else
+            First = size_t(It - FLayers.begin());
+    }
+    for (size_t I = First; I < FLayers.size(); ++I)
+        if (TOrvexObject* O = Found(*FLayers[I], I == First ? After : nullptr)) return O;
+    return nullptr;
+}
+
+TOrvexObject* TOrvex3::FindObjectByTitle(const std::string& Title, const TOrvexObject* After) {
+    return FindForward(After,
+                       [&](const TOrvexLayer& L, const TOrvexObject* A) { return L.FindObjectByTitle(Title, A); });
+}
+
+TOrvexObject* TOrvex3::FindObjectByID(int32_t ID, const TOrvexObject* After) {
+    return FindForward(After, [&](const TOrvexLayer& L, const TOrvexObject* A) { return L.FindObjectByID(ID, A); });
+}
+
 void TOrvex3::RequestRender() {
     RedrawPending = true;
     update();
@@ -183,7 +216,7 @@ void TOrvex3::SetMinTextHeight(int32_t Value) {
 
 int32_t TOrvex3::EffectiveMinTextHeight() const {
     const int64_t Num = int64_t(FMinTextHeight) * FCanvas->PixelsPerInch();
-    return Saturated(static_cast<long double>(Num) / ScreenPPI);
+    return RoundSaturate(static_cast<long double>(Num) / ScreenPPI);
 }
 
 int32_t TOrvex3::UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const {
@@ -195,13 +228,13 @@ int32_t TOrvex3::UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const {
         R = Value * UnitFactor(Units);
     }
     // A result outside the 32-bit range falls back to the value itself.
-    if (!InInt32(std::nearbyint(R))) R = Value;
-    return Saturated(R);
+    int32_t Result;
+    return RoundInRange(R, Result) ? Result : RoundSaturate(Value);
 }
 
 int32_t TOrvex3::UnitsToPixels(long double Value, TOrvexUnits Units) const {
-    if (Units == Pixel) return Saturated(Value);
-    return Saturated(UnitsToOrvexUnits(Value, Units) * GetScaleFactor());
+    if (Units == Pixel) return RoundSaturate(Value);
+    return RoundSaturate(UnitsToOrvexUnits(Value, Units) * GetScaleFactor());
 }
 
 bool TOrvex3::PixelToLL(int32_t X, int32_t Y, TPoint3D& Point) const {
@@ -268,6 +301,6 @@ int32_t TOrvex3::Distance(const TPoint3D& P1, const TPoint3D& P2) const {
                           (CosSigma * (2 * Cos2SigmaM * Cos2SigmaM - 1) -
                            B / 6 * Cos2SigmaM * (4 * SinSigma * SinSigma - 3) * (4 * Cos2SigmaM * Cos2SigmaM - 3)));
     const long double R = A * (1 - F) * AA * (Sigma - DeltaSigma);
-    if (!(R < 2147483647.0L)) return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(RoundEven(R));
+    // A sum that did not converge counts as the longest distance, not as none.
+    return std::isnan(R) ? std::numeric_limits<int32_t>::max() : RoundSaturate(R);
 }

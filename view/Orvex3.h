@@ -31,7 +31,6 @@ class TOrvex3;
 
 enum TOrvexMouseButton : uint8_t { mzbLeft, mzbRight, mzbMiddle, mzbNone };
 enum TDrawGrid : uint8_t { dgNone, dgBehind, dgInFront };
-enum TOrvexProjection : uint8_t { opSpherical, opCartesian, opMercator, opUnknown };
 enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 // A view's position: scale factor, origin and the three rotations.
@@ -81,6 +80,19 @@ public:
     TOrvexObject* SelectedObject() const { return FSelection.empty() ? nullptr : FSelection.back(); }
     void SelectObject(TOrvexObject* Obj);
 
+    // Hit tests and searches over the layers, topmost layer first for the hit tests.
+    // The object under a pixel, asking only layers that are enabled and visible; calling it
+    // again at the same place after selecting the result steps down through the objects
+    // that overlap there.
+    virtual TOrvexObject* ObjectAtXY(int32_t X, int32_t Y);
+    // The topmost object that contains the point, in any layer.
+    virtual TOrvexObject* ObjectAtLatLong(int32_t Longitude, int32_t Latitude);
+    // The next object after After (in After's layer, then in the layers that follow; from
+    // the first object of the first layer when After is null) whose Title is Title (exact,
+    // case-sensitive) or whose ID is ID; null when there is none.
+    virtual TOrvexObject* FindObjectByTitle(const std::string& Title, const TOrvexObject* After = nullptr);
+    virtual TOrvexObject* FindObjectByID(int32_t ID, const TOrvexObject* After = nullptr);
+
     // Full re-render at the next paint.
     void RequestRender();
     // Plain repaint: copies the last picture and draws the animated layers.
@@ -116,29 +128,29 @@ public:
 
     // Rotations in OrvexUnits and in whole degrees, minutes and seconds.
     int32_t XRotation() const;
-    void SetXRotation(int32_t Value) { SetRotation(0, Value, 1); }
+    void SetXRotation(int32_t Value) { SetRotation(0, Value); }
     int32_t YRotation() const;
-    void SetYRotation(int32_t Value) { SetRotation(1, Value, 1); }
+    void SetYRotation(int32_t Value) { SetRotation(1, Value); }
     int32_t ZRotation() const;
-    void SetZRotation(int32_t Value) { SetRotation(2, Value, 1); }
+    void SetZRotation(int32_t Value) { SetRotation(2, Value); }
     int32_t XRotationInDegs() const { return XRotation() / OrvexUnits::PerDegree; }
-    void SetXRotationInDegs(int32_t Value) { SetRotation(0, Value, OrvexUnits::PerDegree); }
+    void SetXRotationInDegs(int32_t Value) { SetRotation(0, int64_t(Value) * OrvexUnits::PerDegree); }
     int32_t YRotationInDegs() const { return YRotation() / OrvexUnits::PerDegree; }
-    void SetYRotationInDegs(int32_t Value) { SetRotation(1, Value, OrvexUnits::PerDegree); }
+    void SetYRotationInDegs(int32_t Value) { SetRotation(1, int64_t(Value) * OrvexUnits::PerDegree); }
     int32_t ZRotationInDegs() const { return ZRotation() / OrvexUnits::PerDegree; }
-    void SetZRotationInDegs(int32_t Value) { SetRotation(2, Value, OrvexUnits::PerDegree); }
+    void SetZRotationInDegs(int32_t Value) { SetRotation(2, int64_t(Value) * OrvexUnits::PerDegree); }
     int32_t XRotationInMins() const { return XRotation() / OrvexUnits::PerMinute; }
-    void SetXRotationInMins(int32_t Value) { SetRotation(0, Value, OrvexUnits::PerMinute); }
+    void SetXRotationInMins(int32_t Value) { SetRotation(0, int64_t(Value) * OrvexUnits::PerMinute); }
     int32_t YRotationInMins() const { return YRotation() / OrvexUnits::PerMinute; }
-    void SetYRotationInMins(int32_t Value) { SetRotation(1, Value, OrvexUnits::PerMinute); }
+    void SetYRotationInMins(int32_t Value) { SetRotation(1, int64_t(Value) * OrvexUnits::PerMinute); }
     int32_t ZRotationInMins() const { return ZRotation() / OrvexUnits::PerMinute; }
-    void SetZRotationInMins(int32_t Value) { SetRotation(2, Value, OrvexUnits::PerMinute); }
+    void SetZRotationInMins(int32_t Value) { SetRotation(2, int64_t(Value) * OrvexUnits::PerMinute); }
     int32_t XRotationInSecs() const { return XRotation() / OrvexUnits::PerSecond; }
-    void SetXRotationInSecs(int32_t Value) { SetRotation(0, Value, OrvexUnits::PerSecond); }
+    void SetXRotationInSecs(int32_t Value) { SetRotation(0, int64_t(Value) * OrvexUnits::PerSecond); }
     int32_t YRotationInSecs() const { return YRotation() / OrvexUnits::PerSecond; }
-    void SetYRotationInSecs(int32_t Value) { SetRotation(1, Value, OrvexUnits::PerSecond); }
+    void SetYRotationInSecs(int32_t Value) { SetRotation(1, int64_t(Value) * OrvexUnits::PerSecond); }
     int32_t ZRotationInSecs() const { return ZRotation() / OrvexUnits::PerSecond; }
-    void SetZRotationInSecs(int32_t Value) { SetRotation(2, Value, OrvexUnits::PerSecond); }
+    void SetZRotationInSecs(int32_t Value) { SetRotation(2, int64_t(Value) * OrvexUnits::PerSecond); }
 
     // The kind of the current projection; setting it makes a new projection of that kind
     // (keeping scale and centre when the centre shows the map).
@@ -192,8 +204,9 @@ public:
     void Render();
     // Renders a view of Image's size into Image (any size, no window or display needed).
     void RenderToImage(QImage& Image);
-    // Renders onto any paint device (a PDF writer, a printer) at its own size and resolution.
-    void RenderToDevice(QPaintDevice* Device);
+    // Renders onto any paint device (a PDF writer, a printer) at its own size and resolution;
+    // false when the device could not be painted on.
+    bool RenderToDevice(QPaintDevice* Device);
     // Sets the size of the widget and of its drawing surface at once.
     void SetSurfaceSize(int32_t Width, int32_t Height);
 
@@ -316,7 +329,11 @@ protected:
     int32_t FAltitude = 0;
 
 private:
-    void SetRotation(int Axis, int32_t Value, int32_t Factor);
+    // Value in OrvexUnits; past the int32 range it is brought back by whole turns.
+    void SetRotation(int Axis, int64_t Value);
+    // The first match of Found in the layers from After's on, starting behind After.
+    template <class TFind>
+    TOrvexObject* FindForward(const TOrvexObject* After, TFind Found);
     // Caps the scale at 4 and keeps the surface within the int32 range of OrvexUnits.
     long double LimitScale(long double Scale) const;
     void ScaleApplied(long double Scale);

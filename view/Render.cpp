@@ -27,13 +27,6 @@ QColor ToQColor(TColor C) {
     return QColor(V & 0xFF, (V >> 8) & 0xFF, (V >> 16) & 0xFF);
 }
 
-int32_t Nearest(long double V) {
-    if (std::isnan(V)) return 0;
-    if (V <= -2147483648.0L) return std::numeric_limits<int32_t>::min();
-    if (V >= 2147483647.0L) return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(std::nearbyint(V));
-}
-
 // 64-bit multiply-then-divide, rounded to nearest.
 int64_t MulDiv(int64_t A, int64_t B, int64_t C) { return static_cast<int64_t>(std::nearbyint(static_cast<long double>(A) * B / C)); }
 
@@ -55,9 +48,8 @@ struct TSeam {
     }
     // Latitude at which the step from P to C meets the seam.
     int32_t LatitudeAt(const TPoint3D& P, const TPoint3D& C) const {
-        return static_cast<int32_t>(std::clamp<int64_t>(
-            int64_t(P.Y) + Nearest(static_cast<long double>(Dist(Seam, P.X)) / Dist(C.X, P.X) * (int64_t(C.Y) - P.Y)),
-            std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+        return SaturateInt32(int64_t(P.Y) + RoundSaturate(static_cast<long double>(Dist(Seam, P.X)) /
+                                                          Dist(C.X, P.X) * (int64_t(C.Y) - P.Y)));
     }
     int32_t Offset(int64_t D) const { return NormalizeLongitude(int64_t(Seam) + D); }
 };
@@ -187,9 +179,11 @@ void TOrvex3::RenderToImage(QImage& Image) {
     PaintWith(Painter);
 }
 
-void TOrvex3::RenderToDevice(QPaintDevice* Device) {
-    if (!Device) return;
+bool TOrvex3::RenderToDevice(QPaintDevice* Device) {
+    if (!Device) return false;
     QPainter Painter(Device);
+    // A device that cannot be painted on (an unwritable file) would have every call warn.
+    if (!Painter.isActive()) return false;
     // Draw in surface pixels, scaled to the device: vector output stays vector output.
     Painter.scale(static_cast<qreal>(Device->width()) / FCanvas->Width(),
                   static_cast<qreal>(Device->height()) / FCanvas->Height());
@@ -204,6 +198,7 @@ void TOrvex3::RenderToDevice(QPaintDevice* Device) {
     }
     FCanvas->RedirectToImage();
     if (Failure) std::rethrow_exception(Failure);
+    return Painter.end();
 }
 
 void TOrvex3::DrawBackground() {
@@ -284,9 +279,7 @@ void TOrvex3::PaintLineLL(const TPoint3D& From, const TPoint3D& To, int32_t Step
     T->SetPointCount(Steps + 1);
     for (int32_t K = 0; K <= Steps; ++K)
         T->Points()[K] = TPoint3D{NormalizeLongitude(From.X + MulDiv(DLon, K, Steps)),
-                                  static_cast<int32_t>(std::clamp<int64_t>(From.Y + MulDiv(DLat, K, Steps),
-                                                                           std::numeric_limits<int32_t>::min(),
-                                                                           std::numeric_limits<int32_t>::max())),
+                                  SaturateInt32(From.Y + MulDiv(DLat, K, Steps)),
                                   From.Z};
     // Both side bits select the point-by-point walk; the line needs no visibility test.
     T->SetState(osExtentsValid | osBackSide | osFrontSide | osInView);

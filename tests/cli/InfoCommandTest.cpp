@@ -105,12 +105,35 @@ TEST_F(InfoCommand, JsonListsEverythingInFileOrder) {
     for (const QJsonValue& O : BareObjects) EXPECT_FALSE(O.toObject().contains("points"));
 }
 
+TEST_F(InfoCommand, EveryOutputEndsWithANewline) {
+    TOrvex3 View;
+    const std::string Empty = Dir.filePath("empty.lyr").toStdString();
+    View.AddLayer("")->SaveToFile(Empty);
+    for (const std::string& File : {Path, Empty})
+        for (const std::vector<std::string>& Options :
+             {std::vector<std::string>{}, {"--json"}, {"--json", "--no-points"}, {"--no-points"}}) {
+            std::vector<std::string> Args{"info"};
+            Args.insert(Args.end(), Options.begin(), Options.end());
+            Args.push_back(File);
+            const CliResult R = RunCli(Args);
+            ASSERT_EQ(R.Status, 0) << R.Err;
+            ASSERT_FALSE(R.Out.empty());
+            EXPECT_EQ(R.Out.back(), '\n') << R.Out;
+        }
+}
+
 TEST_F(InfoCommand, FailuresGoToStandardError) {
     const std::string Missing = Dir.filePath("missing.lyr").toStdString();
     CliResult R = RunCli({"info", Missing});
     EXPECT_EQ(R.Status, 1);
     EXPECT_EQ(R.Out, "");
-    EXPECT_EQ(R.Err, "orvex: LoadFromFile: File " + Missing + " not found\n");
+    EXPECT_EQ(R.Err, "orvex info: LoadFromFile: File " + Missing + " not found\n");
+
+    // A name that is not UTF-8 is shown as its Latin-1 reading, in UTF-8.
+    const std::string Dir8 = Dir.path().toStdString() + "/";
+    R = RunCli({"info", Dir8 + "caf\xE9.lyr"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(R.Err, "orvex info: LoadFromFile: File " + Dir8 + "caf\xC3\xA9.lyr not found\n");
 
     const std::string Old = Dir.filePath("old.lyr").toStdString();
     {
@@ -121,14 +144,15 @@ TEST_F(InfoCommand, FailuresGoToStandardError) {
     R = RunCli({"info", "--json", Old});
     EXPECT_EQ(R.Status, 1);
     EXPECT_EQ(R.Out, "");
-    EXPECT_EQ(R.Err, "orvex: LoadFromFile: Invalid File Version 200 in old.lyr\n");
+    EXPECT_EQ(R.Err, "orvex info: LoadFromFile: Invalid File Version 200 in old.lyr\n");
 
     for (const std::initializer_list<std::string>& Args :
          {std::initializer_list<std::string>{"info"}, {"info", "--pretty", Path}, {"info", Path, Path}}) {
         R = RunCli(Args);
         EXPECT_EQ(R.Status, 2) << R.Err;
         EXPECT_EQ(R.Out, "");
-        EXPECT_NE(R.Err, "");
+        EXPECT_NE(R.Err.find("Usage: orvex info [--json]"), std::string::npos) << R.Err;
+        EXPECT_NE(R.Err.find("Try 'orvex --help'"), std::string::npos) << R.Err;
     }
 }
 

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "cli/OrvexCli.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
+#include "projections/PrjRegistry.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PolygonPresenter.h"
 #include "view/Orvex3.h"
@@ -71,15 +74,85 @@ TEST_F(RenderCommand, WritesPdfAndReportsTiming) {
     EXPECT_TRUE(F.read(5).startsWith("%PDF"));
 }
 
-TEST_F(RenderCommand, BadInputGoesToStandardErrorWithStatus1) {
-    EXPECT_EQ(RunCli({"render", Layer}).Status, 1) << "no output";
-    EXPECT_EQ(RunCli({"render", "--size", "0x5", "-o", File("x.png"), Layer}).Status, 1);
-    EXPECT_EQ(RunCli({"render", "--projection", "bonne", "-o", File("x.png"), Layer}).Status, 1);
-    EXPECT_EQ(RunCli({"render", "--color", "red", "-o", File("x.png"), Layer}).Status, 1);
-    const CliResult Missing = RunCli({"render", "-o", File("x.png"), File("none.lyr")});
+TEST_F(RenderCommand, OptionErrorsAreUsageErrorsAndOtherFailuresStatus1) {
+    const std::string Png = File("x.png");
+    const std::vector<std::vector<std::string>> UsageErrors = {
+        {"render", Layer},
+        {"render", "--size", "0x5", "-o", Png, Layer},
+        {"render", "--projection", "bonne", "-o", Png, Layer},
+        {"render", "--color", "red", "-o", Png, Layer},
+        {"render", "-o", File("x.gif"), Layer},
+        {"render", "--rotation", "1,2", "-o", Png, Layer},
+        {"render", "--center", "500,0", "-o", Png, Layer},
+        {"project", "0", "0"},
+        {"project", "--projection", "cartesian", "1"},
+        {"project", "--projection", "cartesian", "--altitude", "-3", "1", "2"},
+    };
+    for (const auto& Args : UsageErrors) {
+        const CliResult R = RunCli(Args);
+        std::string Line;
+        for (const std::string& A : Args) Line += A + ' ';
+        SCOPED_TRACE(Line);
+        EXPECT_EQ(R.Status, 2) << R.Err;
+        EXPECT_EQ(R.Out, "");
+        EXPECT_NE(R.Err.find("Usage: orvex " + Args[0] + " "), std::string::npos) << R.Err;
+        EXPECT_NE(R.Err.find("Try 'orvex --help'"), std::string::npos) << R.Err;
+    }
+    const CliResult Missing = RunCli({"render", "-o", Png, File("none.lyr")});
     EXPECT_EQ(Missing.Status, 1);
     EXPECT_NE(Missing.Err.find("not found"), std::string::npos) << Missing.Err;
-    EXPECT_EQ(RunCli({"render", "-o", File("x.gif"), Layer}).Status, 1);
+    EXPECT_EQ(Missing.Err.find("Usage"), std::string::npos) << Missing.Err;
+}
+
+// Counts what Qt reports while it is installed.
+class TQtMessages {
+public:
+    TQtMessages() {
+        Count = 0;
+        Previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) { ++Count; });
+    }
+    ~TQtMessages() { qInstallMessageHandler(Previous); }
+    static inline int Count = 0;
+
+private:
+    QtMessageHandler Previous;
+};
+
+TEST_F(RenderCommand, AnOutputThatCannotBeWrittenFailsAndKeepsTheOldFile) {
+    for (const char* Name : {"x.pdf", "x.png"}) {
+        SCOPED_TRACE(Name);
+        const std::string Out = File("missing/dir/") + Name;
+        TQtMessages Qt;
+        const CliResult R = RunCli({"render", "-o", Out, Layer});
+        EXPECT_EQ(R.Status, 1);
+        EXPECT_EQ(R.Err, "orvex render: cannot write '" + Out + "'\n");
+        EXPECT_EQ(TQtMessages::Count, 0) << "no painter warnings";
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(Out)));
+    }
+
+    // Files may not grow past 200 bytes: the new picture cannot be written in full.
+    for (const char* Name : {"keep.pdf", "keep.png"}) {
+        SCOPED_TRACE(Name);
+        const std::string Out = File(Name);
+        {
+            QFile F(QString::fromStdString(Out));
+            ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+            F.write("old");
+        }
+        rlimit Limit{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &Limit), 0);
+        const rlimit Saved = Limit;
+        Limit.rlim_cur = 200;
+        auto* OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &Limit), 0);
+        const CliResult R = RunCli({"render", "--size", "300x200", "-o", Out, Layer});
+        setrlimit(RLIMIT_FSIZE, &Saved);
+        std::signal(SIGXFSZ, OldHandler);
+        EXPECT_EQ(R.Status, 1) << R.Err;
+        QFile F(QString::fromStdString(Out));
+        ASSERT_TRUE(F.open(QIODevice::ReadOnly));
+        EXPECT_EQ(F.readAll(), "old");
+    }
 }
 
 TEST(ProjectCommand, ForwardAndInverseOnAFlatMap) {
@@ -98,8 +171,21 @@ TEST(ProjectCommand, TheFarSideOfTheSphereIsNotPlaced) {
         RunCli({"project", "--projection", "spherical", "--size", "200x200", "--rotation", "0,0,0", "0", "0", "180", "0"});
     ASSERT_EQ(R.Status, 0) << R.Err;
     EXPECT_EQ(R.Out, "100 100\n-\n");
-    EXPECT_EQ(RunCli({"project", "0", "0"}).Status, 1) << "the projection is required";
-    EXPECT_EQ(RunCli({"project", "--projection", "cartesian", "1"}).Status, 1) << "pairs";
+}
+
+TEST(ProjectCommand, ProjectionsAreTheRegistrysAndNamedInTheHelp) {
+    const std::string Help = RunCli({"--help"}).Out;
+    for (const TProjectionInfo& P : ProjectionRegistry()) {
+        SCOPED_TRACE(P.Key);
+        const CliResult R = RunCli({"project", "--projection", P.Key, "--size", "200x100", "0", "0"});
+        EXPECT_EQ(R.Status, 0) << R.Err;
+        EXPECT_NE(Help.find(P.Key), std::string::npos);
+    }
+    EXPECT_NE(Help.find("--projection " + ProjectionKeys("|")), std::string::npos) << Help;
+    EXPECT_EQ(RunCli({"project", "--projection", "Mercator", "0", "0"}).Status, 0) << "names match in any case";
+    const CliResult Usage = RunCli({"project", "--help"});
+    EXPECT_EQ(Usage.Status, 0);
+    EXPECT_EQ(Usage.Out.find("Usage: orvex project --projection " + ProjectionKeys("|")), 0u) << Usage.Out;
 }
 
 }  // namespace

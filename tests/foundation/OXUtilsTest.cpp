@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "foundation/OXUtils.h"
@@ -52,6 +53,30 @@ TEST(UnitsTest, ConversionsRoundTiesToEven) {
     EXPECT_EQ(OrvexUnitsToUnits(90000, NauticalMile), 1.0L);
     EXPECT_NEAR(OrvexUnitsToUnits(48596, Kilometer), 0.99999768889L, 1e-10L);
     EXPECT_EQ(OrvexUnitsToUnits(-2700000, Degree), -0.5L);
+}
+
+TEST(UnitsTest, ResultsBeyondInt32RaiseInsteadOfWrapping) {
+    const long double NaN = std::numeric_limits<long double>::quiet_NaN();
+    const struct {
+        const char* Name;
+        TOrvexUnits Unit;
+        long double Value;
+    } Rows[] = {
+        {"400 degrees", Degree, 400},
+        {"-400 degrees", Degree, -400},
+        {"a million kilometres", Kilometer, 1e6L},
+        {"one unit past the top", OrvexUnit, 2147483647.5L},
+        {"NaN", Degree, NaN},
+        {"infinity", Minute, std::numeric_limits<long double>::infinity()},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        EXPECT_THROW(UnitsToOrvexUnits(R.Unit, R.Value), EFloatingPointError);
+    }
+    EXPECT_EQ(UnitsToOrvexUnits(OrvexUnit, 2147483647.4L), INT32_MAX);
+    EXPECT_EQ(UnitsToOrvexUnits(OrvexUnit, -2147483648.5L), INT32_MIN) << "the tie goes to the even bound";
+    EXPECT_EQ(UnitsToOrvexUnits(Degree, 397), 2143800000);
+    EXPECT_EQ(UnitsToOrvexUnits(Pixel, NaN), 0) << "Pixel has no factor: always 0";
 }
 
 TEST(UnitsTest, PixelCannotBeConvertedBackToUnits) {
@@ -146,6 +171,13 @@ TEST(DegreesTest, SplitConversion) {
     // 1 degree 1 minute 1.5 seconds.
     EXPECT_EQ(DegToOrvexUnits(1 + 1 / 60.0L + 1.5L / 3600), 5400000 + 90000 + 2250);
 
+    // Beyond about 397.68 degrees the result cannot be held.
+    EXPECT_EQ(DegToOrvexUnits(397.5L), 2146500000);
+    EXPECT_EQ(DegToOrvexUnits(-397.5L), -2146500000);
+    for (long double D : {400.0L, -398.0L, 1e30L, std::numeric_limits<long double>::quiet_NaN(),
+                          -std::numeric_limits<long double>::infinity()})
+        EXPECT_THROW(DegToOrvexUnits(D), EFloatingPointError) << static_cast<double>(D);
+
     EXPECT_EQ(OrvexUnitsToDeg(5400000), 1.0L);
     EXPECT_NEAR(OrvexUnitsToDeg(-56700000), -10.5L, 1e-15L);
     for (int32_t V : {1, -1, 123456789, -972000000, 971999999})
@@ -207,6 +239,69 @@ TEST(GeometryTest, PointTo3DOnKnownPoints) {
     EXPECT_EQ(PointTo3D(TPoint3D{0, 0, 1000}), (TPoint3D{0, 0, R + 1000}));
     // 45 degrees north on the prime meridian: R * sin 45 = 218,776,879.41.
     EXPECT_EQ(PointTo3D(TPoint3D{0, 45 * OrvexUnits::PerDegree, 0}), (TPoint3D{0, 218776879, 218776879}));
+}
+
+TEST(GeometryTest, VectorsOfHighPointsDoNotWrap) {
+    // 2e9 units above the north pole: farther out than int32 reaches.
+    const TPoint3D High{0, OrvexUnits::Deg90, 2000000000};
+    EXPECT_FALSE(VectorFitsInt32(High));
+    EXPECT_EQ(PointToVector(High), (TVector3D{0, int64_t(EarthRadius) + 2000000000, 0}));
+    EXPECT_EQ(PointTo3D(High), (TPoint3D{0, INT32_MAX, 0})) << "saturates, still north";
+    const TPoint3D West{-OrvexUnits::Deg90, 0, INT32_MAX};
+    EXPECT_EQ(PointToVector(West).X, -(int64_t(EarthRadius) + INT32_MAX));
+    EXPECT_EQ(PointTo3D(West).X, INT32_MIN);
+    EXPECT_EQ(PointTo3D(TPoint3D{-OrvexUnits::Deg90, -OrvexUnits::Deg90 / 2, INT32_MAX}).X, -1737277129)
+        << "a high point whose components fit is exact";
+    EXPECT_EQ(PointTo3D(TPoint3D{0, 0, INT32_MIN}), (TPoint3D{0, 0, EarthRadius + INT32_MIN}));
+
+    // Up to the limit the two forms agree.
+    const TPoint3D Limit{0, 0, INT32_MAX - EarthRadius};
+    EXPECT_TRUE(VectorFitsInt32(Limit));
+    EXPECT_FALSE(VectorFitsInt32(TPoint3D{0, 0, INT32_MAX - EarthRadius + 1}));
+    for (const TPoint3D& P : {Limit, TPoint3D{123456789, -98765432, 0}, TPoint3D{-OrvexUnits::Deg180, 0, -5}}) {
+        const TPoint3D A = PointTo3D(P);
+        EXPECT_EQ(PointToVector(P), (TVector3D{A.X, A.Y, A.Z}));
+    }
+}
+
+TEST(NumericTest, RoundingHelpersCheckOrSaturate) {
+    const long double NaN = std::numeric_limits<long double>::quiet_NaN();
+    const long double Inf = std::numeric_limits<long double>::infinity();
+    // Checked is the rounded value or nothing (raise); saturated clamps it.
+    const struct {
+        const char* Name;
+        long double X;
+        bool InRange;
+        int32_t Saturated;
+    } Rows[] = {
+        {"tie down to even", 2.5L, true, 2},
+        {"tie up to even", 3.5L, true, 4},
+        {"negative tie", -2.5L, true, -2},
+        {"top", 2147483647.0L, true, INT32_MAX},
+        {"just under the top tie", 2147483647.49L, true, INT32_MAX},
+        {"top tie rounds out", 2147483647.5L, false, INT32_MAX},
+        {"bottom tie rounds in", -2147483648.5L, true, INT32_MIN},
+        {"below the bottom", -2147483649.0L, false, INT32_MIN},
+        {"huge", 1e300L, false, INT32_MAX},
+        {"infinity", -Inf, false, INT32_MIN},
+        {"NaN", NaN, false, 0},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        int32_t V = 12345;
+        EXPECT_EQ(RoundInRange(R.X, V), R.InRange);
+        EXPECT_EQ(RoundSaturate(R.X), R.Saturated);
+        if (R.InRange) {
+            EXPECT_EQ(V, R.Saturated);
+            EXPECT_EQ(RoundChecked(R.X), R.Saturated);
+        } else {
+            EXPECT_EQ(V, 12345) << "left alone";
+            EXPECT_THROW(RoundChecked(R.X), EFloatingPointError);
+        }
+    }
+    EXPECT_EQ(SaturateInt32(int64_t{INT32_MAX} + 1), INT32_MAX);
+    EXPECT_EQ(SaturateInt32(INT64_MIN), INT32_MIN);
+    EXPECT_EQ(SaturateInt32(-7), -7);
 }
 
 TEST(NumericTest, HypotenuseAndSign) {

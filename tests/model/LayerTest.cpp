@@ -48,6 +48,36 @@ TEST_F(LayerSettingsTest, ZoomUnitsKeepTheRangePhysicallyEqual) {
     EXPECT_EQ(L->ZoomMin(), 185);
 }
 
+TEST_F(LayerSettingsTest, ZoomUnitsThatCannotHoldTheRangeChangeNothing) {
+    // 400 degrees is 2,160,000,000 OrvexUnits: past int32, it used to wrap to -2,134,967,296.
+    const struct {
+        const char* Name;
+        TOrvexUnits From, To;
+        int32_t Min, Max;
+    } Rows[] = {
+        {"degrees to OrvexUnits", Degree, OrvexUnit, 1, 400},
+        {"minutes to centimetres", Minute, CentiMeter, 0, 20000},
+        {"kilometres past the range", Kilometer, Thousanth, 0, 50000},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        L->SetZoomMin(0);
+        L->SetZoomMax(0);
+        L->SetZoomUnits(R.From);
+        L->SetZoomMin(R.Min);
+        L->SetZoomMax(R.Max);
+        EXPECT_THROW(L->SetZoomUnits(R.To), EFloatingPointError);
+        EXPECT_EQ(L->ZoomUnits(), R.From);
+        EXPECT_EQ(L->ZoomMin(), R.Min);
+        EXPECT_EQ(L->ZoomMax(), R.Max);
+    }
+    L->SetZoomMax(0);
+    L->SetZoomUnits(Degree);
+    L->SetZoomMax(397);
+    L->SetZoomUnits(OrvexUnit);
+    EXPECT_EQ(L->ZoomMax(), 397 * OrvexUnits::PerDegree) << "a range that fits converts";
+}
+
 TEST_F(LayerSettingsTest, IndexMovesTheLayerInTheView) {
     auto* M = View.AddLayer("M");
     auto* N = View.AddLayer("N");
@@ -196,6 +226,24 @@ TEST_F(LayerFilesTest, MissingFileIsReportedWithItsPath) {
     View.SetDataDirectory(Dir.path().toStdString());
     EXPECT_THROW(L->ChangeFilename("other.lyr"), EOrvexException);
     EXPECT_EQ(L->Directory(), Dir.path().toStdString() + "/") << "a bare name lives in the data directory";
+}
+
+TEST_F(LayerFilesTest, StoredPathsMaySeparateFoldersWithBackslashes) {
+    ASSERT_TRUE(QDir(Dir.path()).mkdir("sub"));
+    TGeoDataObject::Create(L, nullptr, 1, "x")->AddPoint(MakePoint(0, 0));
+    L->SaveToFile(Path("sub/world.lyr"));
+    auto* M = View.AddLayer("");
+    M->ChangeFilename(Dir.path().toStdString() + "\\sub\\world.lyr");
+    EXPECT_EQ(M->Filename(), "world.lyr");
+    EXPECT_EQ(M->Directory(), Dir.path().toStdString() + "/sub/");
+    EXPECT_EQ(M->ObjectCount(), 1);
+
+    // A data directory written on Windows ends in a backslash.
+    View.SetDataDirectory(Dir.path().toStdString() + "\\sub\\");
+    auto* N = View.AddLayer("");
+    N->ChangeFilename("world.lyr");
+    EXPECT_EQ(N->Directory(), Dir.path().toStdString() + "/sub/");
+    EXPECT_EQ(N->ObjectCount(), 1);
 }
 
 TEST_F(LayerFilesTest, SettingsRoundTripThroughTheProfile) {

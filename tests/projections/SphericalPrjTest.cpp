@@ -109,6 +109,33 @@ TEST_F(SphereTest, TheThinnedPointCacheIsBuiltOnceAndTrimmed) {
     EXPECT_EQ(O->Cache3D(), Cache);
 }
 
+TEST_F(SphereTest, PointsHighAboveTheSphereStayOnTheirSide) {
+    // Seen from 45 degrees north. 2e9 units up is 2,309,397,230 units from the centre: 560
+    // pixels at 75 pixels per earth radius, 396 of them on the screen.
+    Prj->SetParameter(0, 45 * Deg);
+    const int32_t H = 2000000000;
+    const TPoint3D Pole{0, OrvexUnits::Deg90, H}, Equator{0, 0, H};
+    ASSERT_TRUE(Prj->PointToXY(Pole, 0));
+    EXPECT_EQ(At(0), (TPixelPoint{75, 75 - 396})) << "above the globe, not below its centre";
+    ASSERT_TRUE(Prj->PointToXY(Equator, 1));
+    EXPECT_EQ(At(1), (TPixelPoint{75, 75 + 396}));
+
+    // A chain with such points is projected the same way, without the int32 cache.
+    const TPoint3D East{Deg, 0, H};
+    ASSERT_TRUE(Prj->PointToXY(East, 2));
+    const TPixelPoint EastPixel = At(2);
+    auto* O = Chain({Pole, LL(0, 0), East});
+    for (bool Horizon : {false, true}) {
+        SCOPED_TRACE(Horizon ? "horizon mode" : "plain");
+        if (Horizon) O->IncludeState(osFrontSide | osBackSide);
+        ASSERT_EQ(Prj->ProjectChain(O), 3);
+        EXPECT_EQ(At(0), (TPixelPoint{75, -321}));
+        EXPECT_EQ(At(1), (TPixelPoint{75, 128}));
+        EXPECT_EQ(At(2), EastPixel);
+        EXPECT_EQ(O->Cache3D(), nullptr);
+    }
+}
+
 TEST_F(SphereTest, ObjectsBehindTheHorizonAreLeftForTheFarSidePass) {
     auto* O = Chain({});
     const TExtent Behind{170 * Deg, -5 * Deg, 5 * Deg, 10 * Deg};

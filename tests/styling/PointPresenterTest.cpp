@@ -178,6 +178,12 @@ TEST_F(PointPresenterTest, ImagesFromFilesAndBorrowedOnes) {
     EXPECT_NE(P->Image(), &Borrowed) << "the file goes into a picture of the presenter's own";
     EXPECT_EQ(P->Image()->width(), 8);
     EXPECT_EQ(P->ImageName(), Png);
+    // A name stored on Windows separates folders with backslashes; the name is kept as stored.
+    const std::string Windows = Dir.path().toStdString() + "\\sym.png";
+    P->SetImageName(Windows);
+    ASSERT_NE(P->Image(), nullptr);
+    EXPECT_EQ(P->ImageName(), Windows);
+    P->SetImageName(Png);
 
     Q->CopyFrom(P);
     ASSERT_NE(Q->Image(), nullptr);

@@ -10,6 +10,7 @@
 #include "model/OrvexObject.h"
 #include "projections/CartesianPrj.h"
 #include "projections/MercatorPrj.h"
+#include "projections/PrjRegistry.h"
 #include "projections/SphericalPrj.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
@@ -228,11 +229,39 @@ TEST_F(NavTest, RotationInDegreesMinutesAndSeconds) {
     View.RedrawPending = false;
     View.SetXRotationInDegs(90);
     EXPECT_TRUE(View.RedrawPending);
-    // Products beyond 32 bits saturate instead of wrapping.
-    View.SetYRotationInDegs(Int32Max);
-    View.SetZRotationInSecs(Int32Min);
-    View.SetXRotationInMins(Int32Min);
-    EXPECT_EQ(View.XRotationInDegs(), -90);
+}
+
+TEST_F(NavTest, AnglesBeyondTheIntegerRangeAreReducedByWholeTurns) {
+    // Within int32 the sphere clamps the tilt and wraps the turns; past it the setters take
+    // whole turns off first, so 400 degrees is 40 degrees, not a clamped 37.68.
+    const struct {
+        const char* Name;
+        void (TOrvex3::*Set)(int32_t);
+        int32_t Value;
+        int32_t (TOrvex3::*Get)() const;
+        int32_t Expected;  // OrvexUnits
+    } Rows[] = {
+        {"Y 400 degrees", &TOrvex3::SetYRotationInDegs, 400, &TOrvex3::YRotation, 40 * Deg},
+        {"Y -400 degrees", &TOrvex3::SetYRotationInDegs, -400, &TOrvex3::YRotation, -40 * Deg},
+        {"Z 760 degrees", &TOrvex3::SetZRotationInDegs, 760, &TOrvex3::ZRotation, 40 * Deg},
+        {"X 400 degrees", &TOrvex3::SetXRotationInDegs, 400, &TOrvex3::XRotation, 40 * Deg},
+        {"X 200 degrees clamps", &TOrvex3::SetXRotationInDegs, 200, &TOrvex3::XRotation, 90 * Deg},
+        {"Y 370 degrees wraps once", &TOrvex3::SetYRotationInDegs, 370, &TOrvex3::YRotation, 10 * Deg},
+        {"Y largest minutes", &TOrvex3::SetYRotationInMins, Int32Max, &TOrvex3::YRotation,
+         NormalizeLongitude(int64_t(Int32Max) * OrvexUnits::PerMinute % OrvexUnits::Deg360)},
+        {"Z smallest seconds", &TOrvex3::SetZRotationInSecs, Int32Min, &TOrvex3::ZRotation,
+         NormalizeLongitude(int64_t(Int32Min) * OrvexUnits::PerSecond % OrvexUnits::Deg360)},
+        {"X smallest minutes", &TOrvex3::SetXRotationInMins, Int32Min, &TOrvex3::XRotation, -90 * Deg},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        (View.*R.Set)(R.Value);
+        EXPECT_EQ((View.*R.Get)(), R.Expected);
+    }
+    // A flat map turns its central meridian by the reduced angle.
+    View.SetProjection(opCartesian);
+    View.SetYRotationInDegs(400);
+    EXPECT_EQ(View.ProjectionModel()->CentralMeridian(), 40 * Deg);
 }
 
 // Projection switching
@@ -274,6 +303,23 @@ TEST_F(NavTest, SettingTheSameKindAgainFitsANewProjection) {
     EXPECT_EQ(View.XRotation(), 126900000) << "a new sphere starts tilted by 23.5 degrees";
     EXPECT_EQ(View.Altitude(), Nearest(400 / S / Tan50)) << "the altitude follows the new scale";
     EXPECT_EQ(View.ViewExtent(), (TOrvexRect{0, 0, Nearest(400 / S), Nearest(300 / S)}));
+}
+
+TEST_F(NavTest, ProjectionsComeFromTheRegistry) {
+    for (const TProjectionInfo& P : ProjectionRegistry()) {
+        SCOPED_TRACE(P.Name);
+        View.SetProjectionModel(P.Create(&View));
+        EXPECT_EQ(View.ProjectionModel()->ClassInfo().ClassName, P.ClassName);
+        EXPECT_EQ(View.Projection(), P.Kind);
+        View.SetProjection(P.Kind);
+        EXPECT_EQ(View.ProjectionModel()->ClassInfo().ClassName, ProjectionOfKind(P.Kind).ClassName);
+        EXPECT_EQ(FindProjection(P.Key), &P);
+    }
+    View.SetProjection(opUnknown);
+    EXPECT_EQ(View.Projection(), opSpherical) << "an unknown kind makes a sphere";
+    EXPECT_EQ(FindProjection("MERCATOR")->ClassName, "TMercatorPrj");
+    EXPECT_EQ(FindProjection("tcartesianprj")->Key, "cartesian");
+    EXPECT_EQ(FindProjection("bonne"), nullptr);
 }
 
 TEST_F(NavTest, ProjectionKindFollowsTheModelClass) {

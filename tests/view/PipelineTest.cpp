@@ -304,4 +304,19 @@ TEST_F(PipelineTest, TitlesAfterTheObjects) {
     EXPECT_GE(MaxY, 85);
 }
 
+TEST_F(PipelineTest, TitleOffsetsInALengthUnitSaturateInsteadOfFailingTheRender) {
+    FlatMap(360, 180);
+    TOrvexLayer* L = View.AddLayer("titled");
+    TPolygonPresenter* P = AreaStyle(L, Blue, Blue);
+    P->TitleFont()->SetFontColor(Red);
+    P->TitleFont()->SetFontUnit(Degree);
+    P->TitleFont()->SetFontSize(20);
+    // 30,000 degrees is 1.6e11 OrvexUnits: more than the unit conversion can hold.
+    P->SetTitleOffset(30000);
+    P->SetTitleAlignment(taRight);
+    Chain(L, P, {LL(-30, -30), LL(-30, 30), LL(30, 30), LL(30, -30)})->SetTitle("MMMM");
+    EXPECT_NO_THROW(View.Render());
+    EXPECT_EQ(CountColour(View.Canvas()->Image(), Red), 0) << "the title lies far off the surface";
+}
+
 }  // namespace
