@@ -64,7 +64,10 @@ class TTestPresenter : public TOrvexPresenter {
     ORVEX_CLASS_INFO
 public:
     static TTestPresenter* Create(TOrvexLayer* Layer) { return new TTestPresenter(Layer); }
-    void Render(TOrvexObject& Obj) override { Rendered.push_back(&Obj); }
+    void Render(TOrvexObject& Obj) override {
+        Rendered.push_back(&Obj);
+        if (TitleLog) TitleLog->push_back(Obj.Title());
+    }
     bool Accepts(const TOrvexObject& Obj) const override { return !RejectAll && TOrvexPresenter::Accepts(Obj); }
     bool HitTest(TOrvexObject& Obj, const TPoint3D& P) override {
         ++HitTests;
@@ -75,6 +78,8 @@ public:
         TOrvexPresenter::AdjustExtents(Obj);
     }
     std::vector<TOrvexObject*> Rendered;
+    // Titles of the objects drawn, kept outside the presenter so that they outlive it.
+    std::vector<std::string>* TitleLog = nullptr;
     bool RejectAll = false;
     int HitAnswer = -1;  // -1: base extent test
     int HitTests = 0;
