@@ -111,16 +111,6 @@ TEST(RenderHandlerTest, HandlersThatDeleteLeaveEveryOtherObjectDrawnOnce) {
     }
 }
 
-TEST(RenderHandlerTest, ObjectsAddedByAHandlerAreDrawnOnce) {
-    TTwoLayers T;
-    TOrvexLayer* A = T.A;
-    T.View.OnRenderObject = [&](TOrvex3*, TOrvexObject* O, bool&) {
-        if (O->Title() == "A3") TGeoDataObject::Create(A, A->GetPresenter(0), 0, "A4")->SetState(osInView | osFrontSide);
-    };
-    T.View.Render();
-    EXPECT_EQ(T.Drawn, (std::vector<std::string>{"A0", "A1", "A2", "A3", "A4", "B0", "B1", "B2", "B3"}));
-}
-
 // A title font in kilometres at the largest zoom puts a long offset billions of pixels away.
 TEST(TitlePlacementTest, OffsetsBeyondTheIntegerRangeSaturate) {
     TTestView View;
