@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "foundation/OXUtils.h"
+#include "model/ListWalk.h"
 #include "platform/GdiTools.h"
 #include "projections/PrjModel.h"
 
@@ -65,6 +66,8 @@ public:
 
     // Layers in drawing order. Layers add and remove themselves.
     std::vector<TOrvexLayer*>& Layers() { return FLayers; }
+    // The register of running loops over the layers, told of every removal and move.
+    TListWalks& LayerWalks() { return FLayerWalks; }
     int32_t LayerCount() const { return static_cast<int32_t>(FLayers.size()); }
     // Raises EOrvexException "TOrvex3.GetLayer: Bad layer index %d".
     TOrvexLayer* GetLayer(int32_t Index) const;
@@ -325,6 +328,10 @@ protected:
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
     // Background and layers into the off-screen picture; returns what failed, if anything.
     std::exception_ptr RenderSurface();
+    // Visit(layer) for every layer in drawing order; the handlers Visit runs may delete or
+    // move layers meanwhile (see TListWalk).
+    template <class F>
+    void ForEachLayer(F Visit);
 
     int32_t FAltitude = 0;
 
@@ -375,6 +382,7 @@ private:
     std::string FDataDirectory;
     std::unique_ptr<TPrjModel> FProjection;
     std::vector<TOrvexLayer*> FLayers;
+    TListWalks FLayerWalks;
     std::vector<TOrvexObject*> FSelection;
     TOrvexLayer* FGlobalLayer = nullptr;
     bool FDestroying = false;

@@ -61,6 +61,12 @@ TGeoDataObject* NewTempChain() {
 }
 }  // namespace
 
+template <class F>
+void TOrvex3::ForEachLayer(F Visit) {
+    TListWalk<TOrvexLayer> Walk(FLayerWalks, FLayers);
+    while (TOrvexLayer* L = Walk.Next()) Visit(L);
+}
+
 void TOrvex3::SetColor(TColor Value) {
     FColor = Value;
     RequestRender();
@@ -125,11 +131,12 @@ void TOrvex3::PaintWith(QPainter& Painter) {
     Painter.drawImage(0, 0, FCanvas->Image());
     FCanvas->EndRender(&Painter);
     try {
-        for (TOrvexLayer* L : std::vector<TOrvexLayer*>(FLayers))
-            if (L->Animated()) {
-                L->UpdateVisibility();
-                L->Render();
-            }
+        ForEachLayer([](TOrvexLayer* L) {
+            if (!L->Animated()) return;
+            TListWatch Layer(&L->ObjectWalks(), nullptr);
+            L->UpdateVisibility();
+            if (!Layer.OwnerGone()) L->Render();
+        });
     } catch (...) {
         if (!Failure) Failure = std::current_exception();
     }
@@ -220,14 +227,15 @@ void TOrvex3::DrawBackground() {
 }
 
 void TOrvex3::RenderLayers() {
-    const std::vector<TOrvexLayer*> Layers(FLayers);
-    for (TOrvexLayer* L : Layers)
+    ForEachLayer([](TOrvexLayer* L) {
         if (!L->Animated()) L->UpdateVisibility();
+    });
     if (FTransparentOrvex) {
         BackSidePass = true;
         try {
-            for (TOrvexLayer* L : Layers)
+            ForEachLayer([](TOrvexLayer* L) {
                 if (!L->Animated()) L->Render();
+            });
             if (FDrawGrid != dgNone) DrawGraticule();
         } catch (...) {
             BackSidePass = false;
@@ -236,11 +244,10 @@ void TOrvex3::RenderLayers() {
         BackSidePass = false;
     }
     if (FDrawGrid == dgBehind) DrawGraticule();
-    for (TOrvexLayer* L : Layers)
-        if (!L->Animated()) {
-            if (Printing() && PrintAborted()) return;
-            L->Render();
-        }
+    ForEachLayer([this](TOrvexLayer* L) {
+        if (!L->Animated() && !(Printing() && PrintAborted())) L->Render();
+    });
+    if (Printing() && PrintAborted()) return;
     if (FDrawGrid == dgInFront) DrawGraticule();
 }
 
@@ -259,11 +266,12 @@ void TOrvex3::DrawGraticule() {
 
 void TOrvex3::RenderAnimated() {
     if (OnRender) OnRender(this);
-    for (TOrvexLayer* L : std::vector<TOrvexLayer*>(FLayers))
-        if (L->Animated()) {
-            L->UpdateVisibility();
-            L->Render();
-        }
+    ForEachLayer([](TOrvexLayer* L) {
+        if (!L->Animated()) return;
+        TListWatch Layer(&L->ObjectWalks(), nullptr);
+        L->UpdateVisibility();
+        if (!Layer.OwnerGone()) L->Render();
+    });
     if (OnPaint) OnPaint(this);
 }
 
