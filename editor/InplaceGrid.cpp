@@ -108,7 +108,6 @@ void TPickList::showPopup() {
 // ---------------------------------------------------------------------------------------
 
 TInplaceGrid::TInplaceGrid(QWidget* Parent) : QTableView(Parent), FModel(new TGridModel(this)) {
-    setModel(FModel);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -157,6 +156,8 @@ TInplaceGrid::TInplaceGrid(QWidget* Parent) : QTableView(Parent), FModel(new TGr
     connect(FPick, &QComboBox::activated, this, [this](int Item) { EditorTextEdited(FPick->itemText(Item)); });
 
     HideEditors();
+    // Last: the view announces its first cursor to the editors.
+    setModel(FModel);
 }
 
 TInplaceGrid::~TInplaceGrid() = default;

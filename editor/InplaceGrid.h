@@ -97,10 +97,10 @@ private:
     TEditorStyle FStyle = esSimple;
     // Set while the editor's text is written by code, so it is not taken as typing.
     bool FLoading = false;
-    QLineEdit* FLine;
-    QWidget* FEllipsisBox;
-    QLineEdit* FEllipsisLine;
-    QToolButton* FEllipsisButton;
-    TPickList* FPick;
+    QLineEdit* FLine = nullptr;
+    QWidget* FEllipsisBox = nullptr;
+    QLineEdit* FEllipsisLine = nullptr;
+    QToolButton* FEllipsisButton = nullptr;
+    TPickList* FPick = nullptr;
     QPointer<QWidget> FShown;
 };

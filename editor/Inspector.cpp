@@ -290,7 +290,14 @@ TPersistent* TInspector::HistoryEntry(int Index) const {
 void TInspector::ClearHistory() { FHistory.fill(nullptr); }
 
 void TInspector::SetPointsShown(bool Shown) {
+    const bool WasShown = !PointsGrid->isHidden();
     PointsGrid->setVisible(Shown);
+    if (Shown && !WasShown) {
+        // Hidden, the grid had no share of the splitter; it comes back with two fifths.
+        const QList<int> Sizes = Splitter->sizes();
+        const int Total = Sizes.value(0) + Sizes.value(1);
+        if (Sizes.value(1) < Total / 5) Splitter->setSizes({Total - Total * 2 / 5, Total * 2 / 5});
+    }
     if (QSplitterHandle* Handle = Splitter->handle(1)) Handle->setEnabled(Shown);
 }
 
