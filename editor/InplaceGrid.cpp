@@ -153,7 +153,11 @@ TInplaceGrid::TInplaceGrid(QWidget* Parent) : QTableView(Parent), FModel(new TGr
     connect(FPick->lineEdit(), &QLineEdit::editingFinished, this, [this] {
         if (OnEditDone) OnEditDone();
     });
-    connect(FPick, &QComboBox::activated, this, [this](int Item) { EditorTextEdited(FPick->itemText(Item)); });
+    // A choice from the list is a whole edit at once.
+    connect(FPick, &QComboBox::activated, this, [this](int Item) {
+        EditorTextEdited(FPick->itemText(Item));
+        if (OnEditDone) OnEditDone();
+    });
 
     HideEditors();
     // Last: the view announces its first cursor to the editors.

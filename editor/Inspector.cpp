@@ -277,6 +277,11 @@ void TInspector::Forget(TPersistent* Item) {
 }
 
 void TInspector::Refresh() {
+    if (FApplying > 0) {
+        PropertyGrid->Repaint();
+        PointsGrid->Repaint();
+        return;
+    }
     if (InspectedObject()) ShowPoints();
     PropertyGrid->ResetEditor();
     PropertyGrid->Repaint();
@@ -338,6 +343,11 @@ void TInspector::EditProperty() {
 }
 
 void TInspector::Changed(bool Geometry) {
+    ++FApplying;
+    struct TDone {
+        int& Count;
+        ~TDone() { --Count; }
+    } Done{FApplying};
     if (TOrvexObject* Obj = InspectedObject()) {
         Obj->Invalidate();
         // The layer's extent is made afresh from its objects at the next render.

@@ -47,7 +47,8 @@ public:
     // the inspector then shows the nearest entry before it, or nothing. Also safe from the
     // view's OnObjectFree, where the object is half destroyed.
     void Forget(TPersistent* Item);
-    // Reads the shown values again after a change made elsewhere.
+    // Reads the shown values again after a change made elsewhere. In answer to
+    // PropertyChanged it only repaints: the editor keeps what the user is typing.
     void Refresh();
 
     // The ellipsis button or a double click on the property grid's cursor row.
@@ -102,4 +103,6 @@ private:
     // The last failure of text typed into the property grid, shown once typing ends: the
     // value is set at every keystroke, and a half-typed value may fail on the way.
     std::string FPendingError;
+    // Set while an edit of the user's is being applied.
+    int FApplying = 0;
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "editor/OXProp.h"
+#include "foundation/OrvexExceptions.h"
 #include "model/ClassInfo.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -22,12 +23,14 @@
 
 constexpr int32_t kDeg = 5400000, kMin = 90000;
 
-// Items of a chain: Next (read-only) opens the following one; Depth is read-only too.
+// Items of a chain: Next (read-only) opens the following one; Depth is read-only too; Mood
+// refuses to become mdAngry.
 class TChainItem : public TPersistent {
     ORVEX_CLASS_INFO
 public:
     TChainItem* Next = nullptr;
     int32_t Depth = 0;
+    int64_t Mood = 0;
 };
 
 inline const TClassInfo& TChainItem::StaticClassInfo() {
@@ -39,6 +42,13 @@ inline const TClassInfo& TChainItem::StaticClassInfo() {
         {
             MakeProp<C>("Depth", TPropKind::Integer, "Integer", [](const C& c) { return c.Depth; }, nullptr),
             MakeProp<C>("Next", TPropKind::Class, "TChainItem", [](const C& c) { return c.Next; }, nullptr),
+            MakeProp<C>(
+                "Mood", TPropKind::Enumeration, "TMood", [](const C& c) { return c.Mood; },
+                [](C& c, int64_t v) {
+                    if (v == 1) throw EOrvexException("Too angry");
+                    c.Mood = v;
+                },
+                {"mdCalm", "mdAngry"}),
         }};
     return Info;
 }

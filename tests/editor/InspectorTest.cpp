@@ -90,6 +90,8 @@ TEST_F(InspectorTest, OpensClassValuedPropertiesAndGoesBack) {
 
 TEST_F(InspectorTest, InPlaceEditorsSetValuesAsTheTextChanges) {
     QSignalSpy Changes(&Insp, &TInspector::PropertyChanged);
+    // As the main window does: a refresh in answer must leave the editor's text alone.
+    QObject::connect(&Insp, &TInspector::PropertyChanged, &Insp, &TInspector::Refresh);
     Insp.InspectRoot(Road);
     ASSERT_TRUE(Insp.PointsGrid->isVisible());
 
@@ -143,9 +145,22 @@ TEST_F(InspectorTest, AFailureWhileTypingIsShownOnceWhenTypingEnds) {
     Type(Insp.PropertyGrid, "1", true);
     EXPECT_EQ(Road->Index(), 1);
     EXPECT_EQ(Ui.Messages.size(), 1u);
+
+    // A choice from a pick list is a whole edit: its failure shows at once.
+    auto Chain = MakeChain(1);
+    Insp.InspectRoot(Chain[0].get());
+    GoTo("Mood");
+    TPickList* Pick = Insp.PropertyGrid->PickList();
+    Pick->showPopup();
+    QAbstractItemView* List = Pick->view();
+    QTest::mouseClick(List->viewport(), Qt::LeftButton, {}, List->visualRect(Pick->model()->index(1, 0)).center());
+    EXPECT_EQ(Ui.Messages.size(), 2u);
+    EXPECT_EQ(Ui.Messages.back().Text, "Too angry");
+    EXPECT_EQ(Chain[0]->Mood, 0);
 }
 
 TEST_F(InspectorTest, PointsShowAndTakeDegrees) {
+    QObject::connect(&Insp, &TInspector::PropertyChanged, &Insp, &TInspector::Refresh);
     Road->PutPoint(0, TPoint3D{0, 0, kDeg});
     Insp.InspectRoot(Road);
     TInplaceGrid* G = Insp.PointsGrid;
