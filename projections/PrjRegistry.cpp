@@ -4,6 +4,7 @@
 
 #include "projections/CartesianPrj.h"
 #include "projections/MercatorPrj.h"
+#include "projections/OXProject.h"
 #include "projections/SphericalPrj.h"
 
 namespace {
@@ -25,6 +26,13 @@ const std::vector<TProjectionInfo>& ProjectionRegistry() {
         Entry<TSphericalPrj>("Spherical", "spherical"),
         Entry<TCartesianPrj>("Cartesian", "cartesian"),
         Entry<TMercatorPrj>("Mercator", "mercator"),
+        Entry<TEquidistantPrj>("Azithmul Equidistant", "equidistant"),
+        Entry<TCylEqualAreaPrj>("Cylindrical Equal Area", "cylindrical"),
+        Entry<TBehrmannCylEqualAreaPrj>("Behrmann Cylindrical Equal Area", "behrmann"),
+        Entry<TPetersPrj>("Peters", "peters"),
+        Entry<TAlbersEqualAreaConicPrj>("Albers Equal Area Conic", "albers"),
+        Entry<TSinusoidalPrj>("Sinusoidal", "sinusoidal"),
+        Entry<TBonnePrj>("Bonne", "bonne"),
     };
     return Registry;
 }
