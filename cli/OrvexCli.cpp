@@ -13,9 +13,11 @@ namespace {
 constexpr std::array kCommands{
     Command{"info", "[--json] [--no-points] LAYERFILE", "print a summary of a layer file", RunInfo},
     Command{"render",
-            "[--size WxH] [--projection spherical|cartesian|mercator] [--center LON,LAT] [--altitude N]\n"
-            "         [--rotation X,Y,Z] [--grid none|behind|front] [--transparent] [--color #RRGGBB]\n"
-            "         [--orvex-color #RRGGBB] [--timing] -o OUTPUT.png|OUTPUT.pdf LAYERFILE...",
+            "[--size WxH] [--projection NAME] [--center LON,LAT] [--altitude N] [--rotation X,Y,Z]\n"
+            "         [--grid none|behind|front] [--transparent] [--color #RRGGBB] [--orvex-color #RRGGBB]\n"
+            "         [--texture FILE.bmp|default] [--timing] -o OUTPUT.png|OUTPUT.pdf LAYERFILE...\n"
+            "      NAME: spherical, cartesian, mercator, equidistant, cylindrical, behrmann, peters,\n"
+            "            albers, sinusoidal or bonne; --texture default is the bundled earth picture",
             "render layer files to PNG or PDF", RunRender},
     Command{"project", "--projection NAME [--size WxH] [--altitude N] [--rotation X,Y,Z] [--inverse] X Y ...",
             "print the pixel of each longitude/latitude pair in degrees (or, with --inverse, the reverse)",

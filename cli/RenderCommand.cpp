@@ -1,5 +1,6 @@
 #include "cli/RenderCommand.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -17,8 +18,10 @@
 #include "cli/OrvexCli.h"
 #include "model/OrvexLayer.h"
 #include "projections/PrjModel.h"
+#include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
+#include "view/TextureData.h"
 
 namespace orvex::cli {
 namespace {
@@ -74,11 +77,9 @@ void ParseSize(std::string_view Text, int32_t& Width, int32_t& Height) {
         throw TUsageError{"--size expects WIDTHxHEIGHT between 1 and 16384, got '" + std::string(Text) + "'"};
 }
 
-TOrvexProjection ParseProjection(std::string_view Text) {
-    if (Text == "spherical") return opSpherical;
-    if (Text == "cartesian") return opCartesian;
-    if (Text == "mercator") return opMercator;
-    throw TUsageError{"unknown projection '" + std::string(Text) + "' (spherical, cartesian or mercator)"};
+const TProjectionInfo& ParseProjection(std::string_view Text) {
+    if (const TProjectionInfo* P = FindProjection(std::string(Text))) return *P;
+    throw TUsageError{"unknown projection '" + std::string(Text) + "' (" + ProjectionKeys() + ")"};
 }
 
 // #RRGGBB as a colour value (red in the low byte).
@@ -101,7 +102,7 @@ int32_t Degrees(long double D) {
 // The options shared by render and project.
 struct TViewOptions {
     int32_t Width = 1024, Height = 768;
-    TOrvexProjection Projection = opSpherical;
+    const TProjectionInfo* Projection = &ProjectionRegistry().front();
     std::optional<int32_t> Altitude;
     std::optional<std::vector<long double>> Rotation;
     std::optional<std::vector<long double>> Center;
@@ -117,7 +118,7 @@ bool TakeViewOption(std::span<char* const> Args, size_t& I, TViewOptions& O) {
     if (A == "--size") {
         ParseSize(Value(), O.Width, O.Height);
     } else if (A == "--projection") {
-        O.Projection = ParseProjection(Value());
+        O.Projection = &ParseProjection(Value());
     } else if (A == "--altitude") {
         int32_t V;
         const std::string_view T = Value();
@@ -139,7 +140,7 @@ void SetUpView(TOrvex3& View, const TViewOptions& O) {
     // Fitted as if the view had been made at this size, so that switching the projection
     // centres the new map where a fresh view looks.
     View.SetAltitude(0);
-    View.SetProjection(O.Projection);
+    View.SetProjectionModel(O.Projection->Create(&View));
     // 0, the default, fits the whole map.
     View.SetAltitude(O.Altitude.value_or(0));
     if (O.Rotation) {
@@ -170,6 +171,7 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
     std::vector<std::string> Inputs;
     TDrawGrid Grid = dgBehind;
     bool Transparent = false, Timing = false;
+    std::string Texture;
     std::optional<TColor> Color, OrvexColor;
     try {
         for (size_t I = 0; I < Args.size(); ++I) {
@@ -199,6 +201,8 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
                 OrvexColor = ParseColor(A, Value());
             } else if (A == "--timing") {
                 Timing = true;
+            } else if (A == "--texture") {
+                Texture = Value();
             } else if (A.starts_with('-') && A.size() > 1) {
                 throw TUsageError{"unknown option '" + std::string(A) + "'"};
             } else {
@@ -227,6 +231,18 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         View.SetTransparentOrvex(Transparent);
         if (Color) View.SetColor(*Color);
         if (OrvexColor) View.SetOrvexColor(*OrvexColor);
+        if (Texture == "default") {
+            Texture = DefaultTextureFile();
+            if (Texture.empty()) throw TUsageError{"the bundled texture data/earth.bmp is missing"};
+        }
+        if (!Texture.empty()) {
+            if (!QFileInfo::exists(QString::fromLocal8Bit(Texture.c_str())))
+                throw TUsageError{"texture '" + Texture + "' not found"};
+            View.SetTextureFilename(Texture);
+            if (!View.Texture().IsLoaded())
+                throw TUsageError{"texture '" + Texture + "' is not an uncompressed 256-colour bitmap"};
+            View.SetTextureBackground(true);
+        }
 
         const auto Start = std::chrono::steady_clock::now();
         bool Saved;
