@@ -5,8 +5,8 @@
 
 #include <QImage>
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "foundation/OXUtils.h"
@@ -84,10 +84,13 @@ public:
     // Rect in Columns x Rows cells, row by row from the south-west, each cell drawn by
     // RenderTextureRect.
     void RenderTextureGrid(const TExtent& Rect, int32_t Columns, int32_t Rows, const TTextureData& Texture);
-    // Runs Paint, which draws texture. Drawing into the off-screen picture it lands there;
+    // Runs Paint(), which draws texture. Drawing into the off-screen picture it lands there;
     // while drawing is redirected to a painter (printing, PDF) it is rendered at the
     // painter's resolution into images, band by band, which the painter then draws.
-    void PaintTextured(const std::function<void()>& Paint);
+    template <class F>
+    void PaintTextured(F&& Paint) {
+        PaintTexturedWith([](void* P) { (*static_cast<std::remove_reference_t<F>*>(P))(); }, &Paint);
+    }
 
 private:
     // Where the texture rasteriser writes: Rows pixel rows of Width pixels of
@@ -102,8 +105,11 @@ private:
         int32_t BytesPerPixel = 3;
         int32_t DirtyLeft = 0, DirtyTop = 0, DirtyRight = -1, DirtyBottom = -1;
     };
+    // PaintTextured without a template (and without allocating): Paint(Context) draws.
+    using TPaintFunction = void (*)(void*);
+    void PaintTexturedWith(TPaintFunction Paint, void* Context);
     // The band loop of PaintTextured while drawing is redirected.
-    void PaintTexturedBands(QPainter& Painter, const std::function<void()>& Paint);
+    void PaintTexturedBands(QPainter& Painter, TPaintFunction Paint, void* Context);
     template <int BytesPerPixel>
     void ScanTriangle(const double (&X)[3], const double (&Y)[3], const double (&Row)[3], const double (&Col)[3],
                       const TTextureData& Texture, TTextureTarget& Target);

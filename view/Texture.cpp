@@ -16,7 +16,7 @@
 namespace {
 // Texture coordinates far outside the image only clamp to its edge; keeping them within
 // this range keeps every product in the span loop finite and exact enough.
-constexpr double TexelLimit = 1e9;
+constexpr long double TexelLimit = 1e9L;
 // A band image holds at most this many bytes.
 constexpr int64_t BandBytes = int64_t(16) << 20;
 // A device that magnifies the surface gets the texture rendered that much finer, up to
@@ -32,11 +32,6 @@ int32_t WrapLongitude(int64_t Longitude) {
     int64_t L = (Longitude + OrvexUnits::Deg180) % OrvexUnits::Deg360;
     if (L < 0) L += OrvexUnits::Deg360;
     return static_cast<int32_t>(L - OrvexUnits::Deg180);
-}
-
-double TexCoord(long double V) {
-    if (!(V == V)) return 0;
-    return static_cast<double>(std::clamp<long double>(std::nearbyint(V), -TexelLimit, TexelLimit));
 }
 
 // The painter's largest magnification of a surface pixel.
@@ -127,10 +122,12 @@ void TOrvexCanvas::RenderTextureTriangle(const TPoint3D (&Vertices)[3], const TT
         long double East = static_cast<long double>(Vertices[I].X) - Area.Left;
         // An area that runs east past 180 degrees goes on at -180.
         if (East < 0 && Area.Width > 0 && Area.Width < OrvexUnits::Deg360) East += OrvexUnits::Deg360;
-        Row[I] = TexCoord((static_cast<long double>(Vertices[I].Y) - Area.Bottom) / Area.Height *
-                          (Texture.ImageHeight() - 1));
+        const long double North = (static_cast<long double>(Vertices[I].Y) - Area.Bottom) / Area.Height;
+        const long double TexRow = North * (Texture.ImageHeight() - 1);
         // Columns span the image's pixels, not the row's padding bytes.
-        Col[I] = TexCoord(East / Area.Width * Texture.ImageWidth());
+        const long double TexCol = East / Area.Width * Texture.ImageWidth();
+        Row[I] = static_cast<double>(RoundEven(std::clamp(TexRow, -TexelLimit, TexelLimit)));
+        Col[I] = static_cast<double>(RoundEven(std::clamp(TexCol, -TexelLimit, TexelLimit)));
     }
     if (Target.BytesPerPixel == 4)
         ScanTriangle<4>(X, Y, Row, Col, Texture, Target);
@@ -215,15 +212,15 @@ void TOrvexCanvas::ScanTriangle(const double (&X)[3], const double (&Y)[3], cons
     }
 }
 
-void TOrvexCanvas::PaintTextured(const std::function<void()>& Paint) {
+void TOrvexCanvas::PaintTexturedWith(TPaintFunction Paint, void* Context) {
     if (!FRedirected || FTextureTarget) {
-        Paint();
+        Paint(Context);
         return;
     }
-    PaintTexturedBands(*FRedirected, Paint);
+    PaintTexturedBands(*FRedirected, Paint, Context);
 }
 
-void TOrvexCanvas::PaintTexturedBands(QPainter& Painter, const std::function<void()>& Paint) {
+void TOrvexCanvas::PaintTexturedBands(QPainter& Painter, TPaintFunction Paint, void* Context) {
     const int32_t W = FWidth, H = FHeight, PPI = FPixelsPerInch;
     TPrjModel* Prj = FView ? FView->ProjectionModel() : nullptr;
     int32_t Factor = 1;
@@ -243,7 +240,8 @@ void TOrvexCanvas::PaintTexturedBands(QPainter& Painter, const std::function<voi
     Painter.save();
     try {
         if (Factor > 1) Painter.scale(1.0 / Factor, 1.0 / Factor);
-        const int32_t BandRows = static_cast<int32_t>(std::clamp<int64_t>(BandBytes / (int64_t(FWidth) * 4), 1, FHeight));
+        const int32_t BandRows =
+            static_cast<int32_t>(std::clamp<int64_t>(BandBytes / (int64_t(FWidth) * 4), 1, FHeight));
         QImage Band(FWidth, BandRows, QImage::Format_ARGB32_Premultiplied);
         for (int32_t Top = 0; !Band.isNull() && Top < FHeight; Top += BandRows) {
             Band.fill(Qt::transparent);
@@ -255,12 +253,13 @@ void TOrvexCanvas::PaintTexturedBands(QPainter& Painter, const std::function<voi
             Target.Rows = std::min(BandRows, FHeight - Top);
             Target.BytesPerPixel = 4;
             FTextureTarget = &Target;
-            Paint();
+            Paint(Context);
             FTextureTarget = nullptr;
-            if (Target.DirtyRight >= Target.DirtyLeft)
-                Painter.drawImage(QPoint(Target.DirtyLeft, Target.DirtyTop), Band,
-                                  QRect(Target.DirtyLeft, Target.DirtyTop - Top, Target.DirtyRight - Target.DirtyLeft + 1,
-                                        Target.DirtyBottom - Target.DirtyTop + 1));
+            if (Target.DirtyRight >= Target.DirtyLeft) {
+                const QRect Written(Target.DirtyLeft, Target.DirtyTop - Top, Target.DirtyRight - Target.DirtyLeft + 1,
+                                    Target.DirtyBottom - Target.DirtyTop + 1);
+                Painter.drawImage(QPoint(Target.DirtyLeft, Target.DirtyTop), Band, Written);
+            }
         }
     } catch (...) {
         Failure = std::current_exception();

@@ -123,7 +123,8 @@ std::vector<TPoint3D> ReferencePoints() {
     for (int Lon = -175; Lon <= 175; Lon += 25)
         for (int Lat = -85; Lat <= 85; Lat += 17) P.push_back(TPoint3D{Lon * Deg, Lat * Deg, 0});
     for (TPoint3D Q : {TPoint3D{0, 0, 0}, TPoint3D{1, 0, 0}, TPoint3D{-1, 1, 0}, TPoint3D{0, 90 * Deg - 1, 0},
-                       TPoint3D{-180 * Deg + 1, 30 * Deg, 0}, TPoint3D{180 * Deg - 1, -30 * Deg, 0}, TPoint3D{45 * Deg, 0, 0}})
+                       TPoint3D{-180 * Deg + 1, 30 * Deg, 0}, TPoint3D{180 * Deg - 1, -30 * Deg, 0},
+                       TPoint3D{45 * Deg, 0, 0}})
         P.push_back(Q);
     return P;
 }
@@ -257,9 +258,14 @@ TEST_P(RoundTrip, PixelToPointAndBackStaysOnThePixel) {
     const struct {
         const char* Name;
         long double Lon, Lat;
-    } Rows[] = {{"Greenwich", 0, 0},          {"date line west", -179.99L, 5},   {"date line east", 179.99L, -5},
-                {"a degree from the north pole", 30, 89}, {"a degree from the south pole", -60, -89}, {"mid north", 100, 47},
-                {"mid south", -140, -33},     {"one unit east", 1.0L / Deg, 0}};
+    } Rows[] = {{"Greenwich", 0, 0},
+                {"date line west", -179.99L, 5},
+                {"date line east", 179.99L, -5},
+                {"a degree from the north pole", 30, 89},
+                {"a degree from the south pole", -60, -89},
+                {"mid north", 100, 47},
+                {"mid south", -140, -33},
+                {"one unit east", 1.0L / Deg, 0}};
     int Tested = 0;
     for (const auto& Row : Rows) {
         SCOPED_TRACE(Row.Name);

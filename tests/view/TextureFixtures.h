@@ -12,7 +12,9 @@
 namespace {
 
 // The colour of palette entry I in the test palettes: distinct for every index.
-inline TColor PaletteColor(int I) { return TColor((I & 0xFF) | (255 - (I & 0xFF)) << 8 | ((I * 37 + 11) & 0xFF) << 16); }
+inline TColor PaletteColor(int I) {
+    return TColor((I & 0xFF) | (255 - (I & 0xFF)) << 8 | ((I * 37 + 11) & 0xFF) << 16);
+}
 
 struct TBmpSpec {
     int32_t Width = 8;
