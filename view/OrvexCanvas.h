@@ -78,9 +78,9 @@ public:
     // Texture mapping: palette colours written straight into the surface's pixel rows.
     // Rect (Left, Bottom, Width, Height) in OrvexUnits, drawn as two triangles.
     void RenderTextureRect(const TExtent& Rect, const TTextureData& Texture);
-    // Three geographic vertices; nothing when one is not placed or the triangle spans the
+    // Vertices[0..2], geographic; nothing when one is not placed or the triangle spans the
     // projection's seam.
-    void RenderTextureTriangle(const TPoint3D (&Vertices)[3], const TTextureData& Texture);
+    void RenderTextureTriangle(const TPoint3D* Vertices, const TTextureData& Texture);
     // Rect in Columns x Rows cells, row by row from the south-west, each cell drawn by
     // RenderTextureRect.
     void RenderTextureGrid(const TExtent& Rect, int32_t Columns, int32_t Rows, const TTextureData& Texture);

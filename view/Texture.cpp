@@ -74,8 +74,8 @@ void TOrvexCanvas::RenderTextureGrid(const TExtent& Rect, int32_t Columns, int32
     }
 }
 
-void TOrvexCanvas::RenderTextureTriangle(const TPoint3D (&Vertices)[3], const TTextureData& Texture) {
-    if (!FView || !PointBuffer || !Texture.IsLoaded()) return;
+void TOrvexCanvas::RenderTextureTriangle(const TPoint3D* Vertices, const TTextureData& Texture) {
+    if (!Vertices || !FView || !PointBuffer || !Texture.IsLoaded()) return;
     TPrjModel* Prj = FView->ProjectionModel();
     if (!Prj) return;
     if (FRedirected && !FTextureTarget) {
