@@ -15,6 +15,7 @@
 #include "model/ListWalk.h"
 #include "platform/GdiTools.h"
 #include "projections/PrjModel.h"
+#include "view/TextureData.h"
 
 class QPrinter;
 class TGeoDataObject;
@@ -278,8 +279,16 @@ public:
     void SetLongitudeStep(int32_t Value);
     int32_t LatitudeStep() const { return FLatitudeStep; }
     void SetLatitudeStep(int32_t Value);
-    // Whether the projection paints the view's texture as its background.
+    // Whether the projection paints the view's texture as its background: true only while
+    // a texture is loaded. Setting it requests a render.
     bool TextureBackground() const { return FTextureBackground; }
+    void SetTextureBackground(bool Value);
+    // The file of the texture. Setting it loads the file: a file that cannot be used
+    // leaves no texture, an empty name and TextureBackground off; a missing file leaves
+    // the texture on show and its name.
+    const std::string& TextureFilename() const { return FTextureFilename; }
+    void SetTextureFilename(const std::string& Name);
+    const TTextureData& Texture() const { return FTexture; }
 
     // Classes that layer files may name (sorted by name, case-insensitively).
     TOrvexClassRegistry& ClassRegistry() const { return *FClassRegistry; }
@@ -379,6 +388,8 @@ private:
     int32_t FLongitudeStep = 15;
     int32_t FLatitudeStep = 15;
     bool FTextureBackground = false;
+    TTextureData FTexture;
+    std::string FTextureFilename;
     std::string FDataDirectory;
     std::unique_ptr<TPrjModel> FProjection;
     std::vector<TOrvexLayer*> FLayers;

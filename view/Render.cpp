@@ -484,6 +484,9 @@ void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t
             FCanvas->SetSize(Width, Height, Printer->resolution());
             FCanvas->RedirectTo(&Painter);
             FCanvas->DC()->SetViewportOrg(Left, Top);
+            // Of the background only the texture is printed, at the printer's resolution.
+            if (FTextureBackground && !FTransparentOrvex && FProjection->TextureCapable())
+                FProjection->PaintTexture();
             RenderLayers();
             if (!PrintAborted()) RenderAnimated();
         } catch (...) {
