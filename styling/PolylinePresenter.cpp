@@ -71,8 +71,7 @@ bool TPolylinePresenter::HitTest(TOrvexObject& Obj, const TPoint3D& Point) {
     if (Obj.ExtentHit(Point) <= 0) return false;
     const long double Scale = View() ? View()->GetScaleFactor() : 0;
     // OrvexUnits per pixel: the tolerance.
-    const long double PerPixel = Scale > 0 ? 1.0L / Scale : std::numeric_limits<int32_t>::max();
-    const int64_t T = RoundEven(std::min<long double>(PerPixel, std::numeric_limits<int32_t>::max()));
+    const int64_t T = RoundSaturate(Scale > 0 ? 1.0L / Scale : std::numeric_limits<int32_t>::max());
     const int64_t PX = Point.X, PY = Point.Y;
     const int32_t N = Obj.GetPointCount();
     for (int32_t I = 1; I < N; ++I) {
