@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QImage>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
@@ -192,6 +193,30 @@ int64_t LinePixels(const TPixelPoint& A, const TPixelPoint& B, const QRect& Boun
     const int64_t N = std::llabs(DM);
     if (N == 0) return 0;
     const int64_t SM = DM > 0 ? 1 : -1;
+    const int64_t D64 = 2 * N, Step = 2 * DN;
+    auto Walk = [&](int64_t KLo, int64_t KHi, int64_t Q, int64_t R) {
+        for (int64_t K = KLo; K <= KHi; ++K) {
+            const int64_t Minor = N0 + Q;
+            if (Minor >= NLo && Minor <= NHi) {
+                const int64_t Major = M0 + SM * K;
+                if (XMajor) Plot(int32_t(Major), int32_t(Minor), K);
+                else Plot(int32_t(Minor), int32_t(Major), K);
+            }
+            R -= Step;
+            if (R < 0) {
+                ++Q;
+                R += D64;
+            } else if (R >= D64) {
+                --Q;
+                R -= D64;
+            }
+        }
+    };
+    // Most lines lie inside: they start at offset 0 with remainder N.
+    if (Bounds.contains(A.X, A.Y) && Bounds.contains(B.X, B.Y)) {
+        Walk(0, N - 1, 0, N);
+        return N;
+    }
     int64_t KLo = 0, KHi = N - 1;
     if (SM > 0) {
         KLo = std::max(KLo, MLo - M0);
@@ -212,27 +237,10 @@ int64_t LinePixels(const TPixelPoint& A, const TPixelPoint& B, const QRect& Boun
         KHi = int64_t(std::min<TWide>(KHi, CeilDiv(-N * (2 * QLo - 1), -2 * TWide(DN)) + 1));
     }
     if (KLo > KHi) return N;
-    // Q and its remainder R = Q D - (2 DN k - N), 0 <= R < D, step along with k.
+    // The offset Q and its remainder R = Q D - (2 DN k - N), 0 <= R < D, at the first k.
     const TWide Num = TWide(2) * DN * KLo - N;
-    int64_t Q = int64_t(CeilDiv(Num, D));
-    int64_t R = int64_t(TWide(Q) * D - Num);
-    const int64_t D64 = 2 * N, Step = 2 * DN;
-    for (int64_t K = KLo; K <= KHi; ++K) {
-        const int64_t Minor = N0 + Q;
-        if (Minor >= NLo && Minor <= NHi) {
-            const int64_t Major = M0 + SM * K;
-            if (XMajor) Plot(int32_t(Major), int32_t(Minor), K);
-            else Plot(int32_t(Minor), int32_t(Major), K);
-        }
-        R -= Step;
-        if (R < 0) {
-            ++Q;
-            R += D64;
-        } else if (R >= D64) {
-            --Q;
-            R -= D64;
-        }
-    }
+    const int64_t Q = int64_t(CeilDiv(Num, D));
+    Walk(KLo, KHi, Q, int64_t(TWide(Q) * D - Num));
     return N;
 }
 
@@ -363,18 +371,51 @@ QRect TDeviceContext::PixelBounds() const {
 
 bool TDeviceContext::ThinPen() const { return FPen->Pen.Style != PS_NULL && FPen->Pen.Width <= 1; }
 
+bool TDeviceContext::SetPixels(const std::vector<QPoint>& Points, TColor Color) {
+    // Straight into the picture when the painter paints plainly on an image (at most a
+    // rectangular clip, which the points already keep to): Qt's points cost a transform and
+    // a span each. An image being painted on is never shared, so writing to it is safe.
+    auto* Image = dynamic_cast<QImage*>(FPainter->device());
+    if (!Image || FPainter->compositionMode() != QPainter::CompositionMode_SourceOver || FPainter->opacity() != 1.0)
+        return false;
+    if (FPainter->hasClipping() && FPainter->clipRegion().rectCount() > 1) return false;
+    const QImage::Format Format = Image->format();
+    const bool Packed = Format == QImage::Format_RGB32 || Format == QImage::Format_ARGB32 ||
+                        Format == QImage::Format_ARGB32_Premultiplied;
+    if (!Packed && Format != QImage::Format_BGR888 && Format != QImage::Format_RGB888) return false;
+    const QTransform T = FPainter->deviceTransform();
+    const int DX = int(T.dx()), DY = int(T.dy());
+    const uint32_t C = static_cast<uint32_t>(ColorToRGB(Color));
+    const uint8_t R = C & 0xFF, G = (C >> 8) & 0xFF, B = (C >> 16) & 0xFF;
+    uchar* Bits = Image->bits();
+    const qsizetype Stride = Image->bytesPerLine();
+    for (const QPoint& P : Points) {
+        uchar* Row = Bits + qsizetype(P.y() + DY) * Stride;
+        const int X = P.x() + DX;
+        if (Packed) {
+            reinterpret_cast<uint32_t*>(Row)[X] = 0xFF000000u | uint32_t(R) << 16 | uint32_t(G) << 8 | B;
+        } else {
+            uchar* Px = Row + qsizetype(X) * 3;
+            Px[0] = Format == QImage::Format_BGR888 ? B : R;
+            Px[1] = G;
+            Px[2] = Format == QImage::Format_BGR888 ? R : B;
+        }
+    }
+    return true;
+}
+
 void TDeviceContext::FlushPixels() {
-    // Cosmetic pens of width 0 set exactly one pixel per point.
-    if (!FState->Gaps.empty()) {
-        FPainter->setPen(QPen(ToQColor(FBkColor), 0));
-        FPainter->drawPoints(FState->Gaps.data(), int(FState->Gaps.size()));
-        FState->Gaps.clear();
-    }
-    if (!FState->Ink.empty()) {
-        FPainter->setPen(QPen(ToQColor(FPen->Pen.Color), 0));
-        FPainter->drawPoints(FState->Ink.data(), int(FState->Ink.size()));
-        FState->Ink.clear();
-    }
+    auto Flush = [this](std::vector<QPoint>& Points, TColor Color) {
+        if (Points.empty()) return;
+        if (!SetPixels(Points, Color)) {
+            // Cosmetic pens of width 0 set exactly one pixel per point.
+            FPainter->setPen(QPen(ToQColor(Color), 0));
+            FPainter->drawPoints(Points.data(), int(Points.size()));
+        }
+        Points.clear();
+    };
+    Flush(FState->Gaps, FBkColor);
+    Flush(FState->Ink, FPen->Pen.Color);
 }
 
 void TDeviceContext::ThinLines(const TPixelPoint* Points, int Count, bool Closed) {

@@ -11,8 +11,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QPainter;
+class QPoint;
 class QPaintDevice;
 class QPointF;
 class QRect;
@@ -152,6 +154,8 @@ private:
     // Fills a whole-pixel rectangle with the brush; nothing outside the bounds is touched.
     void FillBox(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom, const QRect& Bounds);
     void FlushPixels();
+    // Sets the pixels in the painter's image itself where it can; false when Qt must.
+    bool SetPixels(const std::vector<QPoint>& Points, TColor Color);
     // Points as Qt must see them to draw what GDI draws.
     const QPointF* Centred(const TPixelPoint* Points, int Count);
 

@@ -1,5 +1,7 @@
 #include <QImage>
 #include <QPainter>
+#include <QPixmap>
+#include <QRegion>
 #include <QString>
 #include <gtest/gtest.h>
 
@@ -760,4 +762,56 @@ TEST(DeviceContext, WidePensAreCentredOnTheOutlineUnlessInsideFrame) {
                     EXPECT_EQ(S.Row(Y), Band);
                 }
             }
+}
+
+TEST(DeviceContext, PixelRulesHoldOnEveryKindOfDevice) {
+    // Drawn on images of several formats, on a pixmap, and through a clip of two
+    // rectangles, the scene looks the same.
+    auto Scene = [](QPainter& P) {
+        TDeviceContext DC(&P);
+        DC.SetViewportOrg(1, 2);
+        DC.SelectObject(CreatePen(PS_SOLID, 1, 0x0000FF));
+        DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x00FF00, 0}));
+        const TPixelPoint Star[] = {{20, 0}, {32, 38}, {1, 14}, {39, 14}, {8, 38}};
+        DC.Polygon(Star, 5);
+        DC.Ellipse(3, 25, 17, 36);
+        DC.SelectObject(CreatePen(PS_DASHDOT, 1, 0xFF0000));
+        const TPixelPoint Zigzag[] = {{0, 1}, {38, 5}, {2, 20}, {30, 37}};
+        DC.Polyline(Zigzag, 4);
+        DC.SetBkMode(BK_TRANSPARENT);
+        DC.Rectangle(22, 22, 36, 30);
+    };
+    auto Drawn = [&](QImage::Format Format, bool TwoRectangles = false) {
+        QImage I(40, 40, Format);
+        I.fill(Qt::white);
+        QPainter P(&I);
+        if (TwoRectangles) P.setClipRegion(QRegion(0, 0, 20, 20) + QRegion(20, 20, 20, 20));
+        Scene(P);
+        P.end();
+        return I.convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage Want = Drawn(QImage::Format_BGR888);
+    int Inked = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) Inked += Want.pixel(x, y) != White;
+    EXPECT_GT(Inked, 400);
+    for (QImage::Format F : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB888,
+                             QImage::Format_RGB16}) {
+        SCOPED_TRACE(int(F));
+        EXPECT_EQ(Drawn(F), Want);
+    }
+    QPixmap Pixmap(40, 40);
+    Pixmap.fill(Qt::white);
+    {
+        QPainter P(&Pixmap);
+        Scene(P);
+    }
+    EXPECT_EQ(Pixmap.toImage().convertToFormat(QImage::Format_RGB32), Want);
+
+    const QImage Clipped = Drawn(QImage::Format_BGR888, true);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const bool Inside = (x < 20 && y < 20) || (x >= 20 && y >= 20);
+            ASSERT_EQ(Clipped.pixel(x, y), Inside ? Want.pixel(x, y) : qRgb(255, 255, 255)) << x << "," << y;
+        }
 }
