@@ -239,7 +239,8 @@ void TPointPresenter::AdjustExtents(TOrvexObject& Obj) {
             A = std::min<int64_t>(A, RoundSaturate(M / Scale));
         }
         const int64_t B = A / 2;
-        TExtent E{SaturateInt32(int64_t(P.X) - B), SaturateInt32(int64_t(P.Y) - B), SaturateInt32(2 * B), SaturateInt32(2 * B)};
+        TExtent E{SaturateInt32(int64_t(P.X) - B), SaturateInt32(int64_t(P.Y) - B), SaturateInt32(2 * B),
+                  SaturateInt32(2 * B)};
         if (FPointType == ppImage && FImage && FImage->width() > 0) {
             const int64_t C = RoundSaturate(static_cast<long double>(FImage->height()) * B / FImage->width());
             E = TExtent{E.Left, SaturateInt32(int64_t(P.Y) - C), E.Width, SaturateInt32(2 * C)};
@@ -268,7 +269,8 @@ void TPointPresenter::Render(TOrvexObject& Obj) {
     for (int32_t I = 0; I < N; ++I) {
         if (!V->ProjectionModel()->PointToXY(Obj.GetPoint(I), 0)) continue;
         const int64_t X = PointBuffer[0].X, Y = PointBuffer[0].Y;
-        const int32_t Left = SaturateInt32(X - D), Right = SaturateInt32(X + D), Top = SaturateInt32(Y - D), Bottom = SaturateInt32(Y + D);
+        const int32_t Left = SaturateInt32(X - D), Right = SaturateInt32(X + D);
+        const int32_t Top = SaturateInt32(Y - D), Bottom = SaturateInt32(Y + D);
         const int32_t X32 = SaturateInt32(X), Y32 = SaturateInt32(Y);
         auto Shape = [&](std::initializer_list<TPixelPoint> Points) {
             int K = 0;
