@@ -20,7 +20,8 @@
 #include "view/OrvexCanvas.h"
 
 namespace {
-constexpr int32_t South89 = -480600000;
+// Rings around a pole are closed along this latitude, short of the pole itself.
+constexpr int32_t PoleRunLatitude = 89 * OrvexUnits::PerDegree;
 
 QColor ToQColor(TColor C) {
     const uint32_t V = static_cast<uint32_t>(ColorToRGB(C));
@@ -396,6 +397,14 @@ void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
     East->SetPointCount(0);
     West->SetPointCount(0);
     const bool Odd = Obj->HasState(osOddCrossings);
+    // A ring around a pole encloses the cap on the side of its mean latitude (the south
+    // when that is 0), as on the sphere.
+    int32_t PoleLat = -PoleRunLatitude;
+    if (Odd) {
+        int64_t LatSum = 0;
+        for (int32_t I = 0; I < N; ++I) LatSum += Obj->GetPoint(I).Y;
+        if (LatSum > 0) PoleLat = PoleRunLatitude;
+    }
     const TSeam S(Prj->CentralMeridian());
     TPoint3D P = Obj->GetPoint(N - 1);
     int PB = S.Band(P.X);
@@ -413,15 +422,15 @@ void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
         if (TSeam::Crosses(PB, CB)) {
             const int32_t LatX = S.LatitudeAt(P, C);
             if (Odd) {
-                // Around the pole: along the seam to 89 degrees south, once round, and back.
+                // Around the pole: along the seam to 89 degrees, once round, and back.
                 Append(East, S.Offset(-PB), LatX, P.Z);
-                Append(East, S.Offset(-PB), South89, P.Z);
+                Append(East, S.Offset(-PB), PoleLat, P.Z);
                 int32_t Lon = S.Offset(-int64_t(PB) * 54000000);
                 for (int Guard = 0; Lon != S.Seam && Guard < 100; ++Guard) {
-                    Append(East, Lon, South89, P.Z);
+                    Append(East, Lon, PoleLat, P.Z);
                     Lon = NormalizeLongitude(int64_t(Lon) - int64_t(PB) * 54000000);
                 }
-                Append(East, S.Offset(PB), South89, P.Z);
+                Append(East, S.Offset(PB), PoleLat, P.Z);
                 Append(East, S.Offset(PB), LatX, P.Z);
             } else {
                 const int32_t EastEdge = S.Offset(-1), WestEdge = S.Offset(1);
