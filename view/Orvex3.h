@@ -78,7 +78,17 @@ enum : TShiftState {
 
 // What a window scroll bar reports: the arrows, the page areas, the thumb being dragged
 // (scTrack) or let go (scPosition), the ends and the end of scrolling.
-enum TScrollCode : uint8_t { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom, scEndScroll };
+enum TScrollCode : uint8_t {
+    scLineUp,
+    scLineDown,
+    scPageUp,
+    scPageDown,
+    scPosition,
+    scTrack,
+    scTop,
+    scBottom,
+    scEndScroll
+};
 
 using TOrvexNotifyEvent = std::function<void(TOrvex3* Sender)>;
 using TOrvexMouseEvent =
@@ -317,9 +327,9 @@ public:
     // Profiles: the data directory and the layer files with their display settings. A name
     // without a folder means the program's folder. The name of the open profile, or empty.
     std::string ProfileName() const;
-    // Clears the view and loads the named profile (nothing when it is already open); the
-    // empty name leaves the view cleared. A layer that fails to load is reported in a
-    // message box and skipped.
+    // Clears the view and loads the named profile; naming the open profile changes nothing,
+    // and the empty name closes it, leaving the view cleared. A layer that fails to load is
+    // reported in a message box and skipped.
     void SetProfileName(const std::string& Name) { OpenProfile(Name); }
     virtual void OpenProfile(const std::string& Name);
     // Writes the profile in one save, so a failure leaves the previous file whole, and

@@ -50,7 +50,7 @@ std::string WithSeparator(std::string Dir) {
 std::string EntryPath(const std::string& Entry, const std::string& ProfileFolder, const std::string& DataDirectory) {
     if (IsAbsolute(Entry)) return Entry;
     if (SplitPath(Entry).Directory.empty() && !DataDirectory.empty()) return DataDirectory + Entry;
-    return FromQ(QDir::cleanPath(ToQ(NativePath(ProfileFolder + Entry))));
+    return ProfileFolder + Entry;
 }
 
 QString AbsoluteFolder(const std::string& Dir) { return QDir::cleanPath(QDir(ToQ(NativePath(Dir))).absolutePath()); }

@@ -153,7 +153,8 @@ TEST_F(InteractionTest, FocusRectangleInvertsEveryOtherPixelOfItsOutline) {
     int Inverted = 0;
     for (int Y = 10; Y < 90; ++Y)
         for (int X = 10; X < 130; ++X) {
-            const bool Outline = ((Y == 20 || Y == 79) && X >= 20 && X <= 119) || ((X == 20 || X == 119) && Y >= 20 && Y <= 79);
+            const bool Outline =
+                ((Y == 20 || Y == 79) && X >= 20 && X <= 119) || ((X == 20 || X == 119) && Y >= 20 && Y <= 79);
             const TColor Expected = PixelOf(Picture, X, Y) ^ (Outline && (X + Y) % 2 == 0 ? 0xFFFFFF : 0);
             ASSERT_EQ(PixelOf(Window, X, Y), Expected) << X << "," << Y;
             Inverted += Expected != PixelOf(Picture, X, Y);

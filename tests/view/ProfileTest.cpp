@@ -56,7 +56,9 @@ protected:
         S << In.rdbuf();
         return S.str();
     }
-    void Put(const std::string& Name, const std::string& Text) const { std::ofstream(Path(Name), std::ios::binary) << Text; }
+    void Put(const std::string& Name, const std::string& Text) const {
+        std::ofstream(Path(Name), std::ios::binary) << Text;
+    }
     // The files the view's layers were loaded from, relative to Dir.
     static Strings LoadedFiles(TOrvex3& V, const QDir& Base) {
         Strings R;
@@ -183,7 +185,7 @@ TEST_F(ProfileTest, HandWrittenProfiles) {
         {"a missing layer is reported and skipped",
          "[LayerList]\n0=./missing.lyr\n1=sub/a.lyr\n",
          {"work/sub/a.lyr"},
-         {"TOrvex3 Component: LoadFromFile: File " + Folder("work") + "/missing.lyr not found"}},
+         {"TOrvex3 Component: LoadFromFile: File " + Folder("work") + "/./missing.lyr not found"}},
         {"a bad setting is reported and skipped",
          "[LayerList]\n0=sub/a.lyr\n1=./c.lyr\n[c.lyr]\nZoomUnits=furlong\n",
          {"work/sub/a.lyr"},
