@@ -1,5 +1,5 @@
-// Points per second through the spherical and the Mercator projection: single points
-// through PointToXY and whole chains through ProjectChain. "allocs" counts heap
+// Points per second through the projections: single points through PointToXY and whole
+// chains through ProjectChain. "allocs" counts heap
 // allocations inside the timed loops; it must stay 0.
 #include <QApplication>
 #include <benchmark/benchmark.h>
@@ -12,6 +12,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "projections/MercatorPrj.h"
+#include "projections/OXProject.h"
 #include "projections/SphericalPrj.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
@@ -116,6 +117,17 @@ BENCHMARK(BM_PointToXY<TSphericalPrj>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PointToXY<TMercatorPrj>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProjectChain<TSphericalPrj>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProjectChain<TMercatorPrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PointToXY<TEquidistantPrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PointToXY<TPetersPrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PointToXY<TAlbersEqualAreaConicPrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PointToXY<TBonnePrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PointToXY<TSinusoidalPrj>)->Unit(benchmark::kMillisecond);
+// With and without thinning before the formulas (the equidistant and Bonne maps have none).
+BENCHMARK(BM_ProjectChain<TEquidistantPrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProjectChain<TPetersPrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProjectChain<TAlbersEqualAreaConicPrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProjectChain<TBonnePrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProjectChain<TSinusoidalPrj>)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {

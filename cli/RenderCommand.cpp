@@ -25,6 +25,7 @@
 #include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
+#include "view/TextureData.h"
 
 namespace orvex::cli {
 namespace {
@@ -215,6 +216,7 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
     std::optional<std::string> Profile;
     TDrawGrid Grid = dgBehind;
     bool Transparent = false, Timing = false;
+    std::string Texture;
     std::optional<TColor> Color, OrvexColor;
     try {
         for (size_t I = 0; I < Args.size(); ++I) {
@@ -244,6 +246,8 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
                 OrvexColor = ParseColor(A, Value());
             } else if (A == "--timing") {
                 Timing = true;
+            } else if (A == "--texture") {
+                Texture = Value();
             } else if (A.starts_with('-') && A.size() > 1) {
                 throw TUsageError{"unknown option '" + std::string(A) + "'"};
             } else if (EndsWith(std::string(A), ".prf")) {
@@ -273,6 +277,18 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         View.SetTransparentOrvex(Transparent);
         if (Color) View.SetColor(*Color);
         if (OrvexColor) View.SetOrvexColor(*OrvexColor);
+        if (Texture == "default") {
+            Texture = DefaultTextureFile();
+            if (Texture.empty()) throw std::runtime_error("the bundled texture data/earth.bmp is missing");
+        }
+        if (!Texture.empty()) {
+            if (!QFileInfo::exists(QString::fromLocal8Bit(Texture.c_str())))
+                throw std::runtime_error("texture '" + Texture + "' not found");
+            View.SetTextureFilename(Texture);
+            if (!View.Texture().IsLoaded())
+                throw std::runtime_error("texture '" + Texture + "' is not an uncompressed 256-colour bitmap");
+            View.SetTextureBackground(true);
+        }
 
         const auto Start = std::chrono::steady_clock::now();
         if (!WriteOutput(View, O, Output)) return Failure(err, "render", "cannot write '" + Output + "'");

@@ -7,6 +7,7 @@
 
 #include "model/OrvexObject.h"
 #include "platform/DeviceContext.h"
+#include "view/TextureData.h"
 
 class TBitmapObject : public TSinglePointObject {
     ORVEX_CLASS_INFO
@@ -19,6 +20,8 @@ public:
     const std::string& BMPFilename() const { return FBMPFilename; }
     // Loads the bitmap (a missing or unsuitable file leaves no image), then invalidates.
     void SetBMPFilename(const std::string& Name);
+    // The image, and the rectangle it is drawn into (set by CalcExtents).
+    const TTextureData& Texture() const { return FTexture; }
     int32_t OrvexUnitsPerPixel() const { return FOrvexUnitsPerPixel; }
     void SetOrvexUnitsPerPixel(int32_t Value);
     // Palette index drawn transparent, -1 for none.
@@ -31,6 +34,14 @@ public:
     // Takes the point; from another bitmap object also the scale and the file (reloaded),
     // but not the transparent index.
     void CopyFrom(const TPersistent* Source) override;
+    // The drawing rectangle: the point is its north-west corner, the image extends east and
+    // south. An image drawn without a presenter is the object's extent too, so that hit
+    // tests and the visibility test see the whole picture; with a presenter, or without
+    // an image, the extent is that of a point.
+    void CalcExtents() override;
+    bool IsVisibleIn(TOrvex3& View) override;
+    // The presenter's drawing when there is one, else the image in its rectangle.
+    void Render() override;
     void SaveToStream(TOrvexStream& Stream) override;
     void LoadFromStream(TOrvexStream& Stream) override;
 
@@ -39,17 +50,16 @@ protected:
     explicit TBitmapObject(TOrvexLayer* Layer) : TSinglePointObject(Layer) {}
 
 private:
-    // Stands in for the texture until texture mapping is in place: it never holds an image,
-    // so colours resolve to black and every palette search fails.
-    struct TPlaceholderTexture {
-        int32_t TransparentIndex = -1;
-        bool HasData() const { return false; }
-        void LoadFromFile(const std::string&) {}
-        int32_t PaletteIndexOf(TColor) const { return -1; }
-        TColor ColorOf(int32_t) const { return 0; }
-    };
+    // Whether the object draws its image itself.
+    bool Shown() const;
+    // A new image or scale: a new extent for the object and its layer, and a redraw.
+    void PictureChanged();
+    // The FeatureID of the record that starts at Start, as stored.
+    int32_t StoredFeatureID(const TOrvexStream& Stream, size_t Start) const;
+    // Draws Part of the drawing rectangle in cells.
+    void DrawPart(const TExtent& Part);
 
-    TPlaceholderTexture FTexture;
+    TTextureData FTexture;
     std::string FBMPFilename;
     int32_t FOrvexUnitsPerPixel = OrvexUnits::PerMinute;
     int32_t FTransparentIndex = -1;

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include "foundation/OrvexExceptions.h"
+#include "model/Persistent.h"
 
 std::vector<const TPropInfo*> TClassInfo::Properties() const {
     std::vector<const TPropInfo*> Result;
@@ -31,6 +32,29 @@ TPersistent* CheckedClassRef(const TPropValue& Value) {
 
 void ThrowWrongClass(const std::string& ClassName) {
     throw EInvalidCast(Format("Invalid class typecast to %s", ClassName.c_str()));
+}
+
+void ThrowUsedOnWrongClass(const TPropInfo& Prop, const TPersistent& Object, const std::string& Owner) {
+    throw EInvalidCast(Format("Invalid class typecast: property %s of %s used on a %s", Prop.Name.c_str(),
+                              Owner.c_str(), Object.ClassName().c_str()));
+}
+
+void ThrowOutOfRange(const TPropInfo& Prop, int64_t Value) {
+    throw EOrvexException(Format("%lld is not a valid value for %s (%s)", static_cast<long long>(Value),
+                               Prop.Name.c_str(), Prop.TypeName.c_str()));
+}
+
+void ThrowOutOfRange(const TPropInfo& Prop, long double Value) {
+    throw EOrvexException(
+        Format("%Lg is not a valid value for %s (%s)", Value, Prop.Name.c_str(), Prop.TypeName.c_str()));
+}
+
+void CheckNamedValue(const TPropInfo& Prop, int64_t Value) {
+    const auto Names = static_cast<int64_t>(Prop.ValueNames.size());
+    if (Names == 0) return;
+    if (Prop.Kind == TPropKind::Enumeration && (Value < 0 || Value >= Names)) ThrowOutOfRange(Prop, Value);
+    if (Prop.Kind == TPropKind::Set && Names < 63 && (Value < 0 || Value >= (int64_t(1) << Names)))
+        ThrowOutOfRange(Prop, Value);
 }
 
 const TPropValue& CheckKind(const TPropValue& Value, std::size_t Index) {

@@ -145,11 +145,12 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
         FExtents = E;
 
         const TOrvexClassRegistry* Registry = FView ? &FView->ClassRegistry() : nullptr;
-        // Without a terminator the blocks end with the data.
+        // One render request for the whole file, not one per object.
+        const TLayerUpdate Update(*this);
+        // The blocks end with a count of zero or less, or with the data.
         while (!Stream.AtEnd()) {
             const int32_t N = Stream.ReadInt32();
-            if (N == 0) break;
-            if (N < 0) throw Corrupt(Format("record count %d", N));
+            if (N <= 0) break;
             if (Stream.AtEnd()) break;
             const std::string ClassName = Stream.ReadShortString();
             const TClassInfo* Info = Registry ? Registry->Find(ClassName) : nullptr;

@@ -46,16 +46,15 @@ void WriteAbsolute(TOrvexStream& S, const TPoint3D& P, uint8_t Flags) {
     }
 }
 
-// Hostile files may name values past the 32-bit range; those wrap rather than trap.
-int32_t Wrap32(int64_t V) { return static_cast<int32_t>(V); }
-
 TPoint3D ReadAbsolute(TOrvexStream& S, uint8_t Flags) {
     TPoint3D P;
     if (Flags & rfWholeMinute) {
         const int64_t X = S.ReadInt16();
         const int64_t Y = S.ReadInt16();
         const int64_t Z = (Flags & rfAltitude) ? S.ReadInt16() : 0;
-        P = TPoint3D{NormalizeLongitude(X * MinuteUnits), Wrap32(Y * MinuteUnits), Wrap32(Z * MinuteUnits)};
+        // Hostile files may name values past the 32-bit range; those saturate.
+        P = TPoint3D{NormalizeLongitude(X * MinuteUnits), SaturateInt32(Y * MinuteUnits),
+                     SaturateInt32(Z * MinuteUnits)};
     } else {
         const int32_t X = S.ReadInt32();
         const int32_t Y = S.ReadInt32();
@@ -236,10 +235,10 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
             }
             const int32_t DY = ReadDeltaField(Stream, Flags);
             const int32_t DZ = (Flags & rfAltitude) ? ReadDeltaField(Stream, Flags) : 0;
-            Prev =
-                TDivided{Wrap32(int64_t(Prev.X) + First), Wrap32(int64_t(Prev.Y) + DY), Wrap32(int64_t(Prev.Z) + DZ)};
-            P[I] = TPoint3D{NormalizeLongitude(int64_t(Prev.X) * D), Wrap32(int64_t(Prev.Y) * D),
-                            Wrap32(int64_t(Prev.Z) * D)};
+            Prev = TDivided{SaturateInt32(int64_t(Prev.X) + First), SaturateInt32(int64_t(Prev.Y) + DY),
+                            SaturateInt32(int64_t(Prev.Z) + DZ)};
+            P[I] = TPoint3D{NormalizeLongitude(int64_t(Prev.X) * D), SaturateInt32(int64_t(Prev.Y) * D),
+                            SaturateInt32(int64_t(Prev.Z) * D)};
         }
     }
     Invalidate();

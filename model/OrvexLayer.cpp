@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <strings.h>
 
@@ -22,19 +23,45 @@
 #include "view/Orvex3.h"
 
 namespace {
-int32_t Clamp32(int64_t V) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
-
 std::string FilePart(const std::string& Path) { return SplitPath(Path).Name; }
 
 std::string DirPart(const std::string& Path) { return SplitPath(Path).Directory; }
 }  // namespace
 
 const TClassInfo& TOrvexLayer::StaticClassInfo() {
-    static const TClassInfo Info{"TOrvexLayer", &TPersistent::StaticClassInfo(), {}, {}};
+    using L = TOrvexLayer;
+    auto Flag = [](const char* Name, bool (L::*Get)() const, void (L::*Set)(bool)) {
+        return MakeProp<L>(
+            Name, TPropKind::Enumeration, "Boolean", [Get](const L& l) { return (l.*Get)(); },
+            [Set](L& l, bool v) { (l.*Set)(v); }, {"False", "True"});
+    };
+    auto Number = [](const char* Name, int32_t (L::*Get)() const, void (L::*Set)(int32_t)) {
+        return MakeProp<L>(
+            Name, TPropKind::Integer, "Integer", [Get](const L& l) { return (l.*Get)(); },
+            [Set](L& l, int32_t v) { (l.*Set)(v); });
+    };
+    std::vector<std::string> UnitNames;
+    for (int I = 0; I < OrvexUnitsCount; ++I) UnitNames.emplace_back(UnitName(static_cast<TOrvexUnits>(I)));
+    static const TClassInfo Info{
+        "TOrvexLayer",
+        &TPersistent::StaticClassInfo(),
+        {},
+        {
+            Flag("Animated", &L::Animated, &L::SetAnimated),
+            Flag("Enabled", &L::Enabled, &L::SetEnabled),
+            MakeProp<L>("Filename", TPropKind::String, "String", [](const L& l) { return l.Filename(); },
+                        [](L& l, std::string v) { l.SetFilename(v); }),
+            Number("Index", &L::Index, &L::SetIndex),
+            Flag("LoadOnDemand", &L::LoadOnDemand, &L::SetLoadOnDemand),
+            Number("MaxFontHeight", &L::MaxFontHeight, &L::SetMaxFontHeight),
+            MakeProp<L>("Name", TPropKind::String, "String", [](const L& l) { return l.Name(); },
+                        [](L& l, std::string v) { l.SetName(v); }),
+            Flag("Visible", &L::Visible, &L::SetVisible),
+            Number("ZoomMax", &L::ZoomMax, &L::SetZoomMax),
+            Number("ZoomMin", &L::ZoomMin, &L::SetZoomMin),
+            MakeProp<L>("ZoomUnits", TPropKind::Enumeration, "TOrvexUnits", [](const L& l) { return l.ZoomUnits(); },
+                        [](L& l, TOrvexUnits v) { l.SetZoomUnits(v); }, UnitNames),
+        }};
     return Info;
 }
 
@@ -51,8 +78,7 @@ TOrvexLayer::TOrvexLayer(TOrvex3* View) : FView(View) {
 TOrvexLayer::~TOrvexLayer() {
     Reset();
     if (FView) {
-        auto& L = FView->Layers();
-        L.erase(std::remove(L.begin(), L.end(), this), L.end());
+        RemoveListMember(FView->Layers(), this, FView->LayerWalks());
         FView->LayersChanged = true;
         FView->RequestRender();
     }
@@ -133,11 +159,7 @@ void TOrvexLayer::SetIndex(int32_t NewIndex) {
     const int32_t Old = Index();
     if (Old < 0 || NewIndex < 0 || NewIndex >= FView->LayerCount())
         throw EOrvexException("TOrvexLayer.SetIndex: Bad position");
-    auto& L = FView->Layers();
-    if (NewIndex > Old)
-        std::rotate(L.begin() + Old, L.begin() + Old + 1, L.begin() + NewIndex + 1);
-    else if (NewIndex < Old)
-        std::rotate(L.begin() + NewIndex, L.begin() + Old, L.begin() + Old + 1);
+    MoveListMember(FView->Layers(), size_t(Old), size_t(NewIndex), FView->LayerWalks());
     Changed(false, true);
 }
 
@@ -154,6 +176,14 @@ int32_t TOrvexLayer::IndexOfObject(const TOrvexObject* Obj) const {
     return It == FObjects.end() ? -1 : static_cast<int32_t>(It - FObjects.begin());
 }
 
+void TOrvexLayer::RemoveObject(const TOrvexObject* Obj) { RemoveListMember(FObjects, Obj, FObjectWalks); }
+
+void TOrvexLayer::MoveObject(int32_t From, int32_t To) {
+    MoveListMember(FObjects, size_t(From), size_t(To), FObjectWalks);
+}
+
+void TOrvexLayer::RemovePresenter(const TOrvexPresenter* P) { RemoveListMember(FPresenters, P, FPresenterWalks); }
+
 TOrvexPresenter* TOrvexLayer::FindPresenter(const std::string& Name, int16_t FeatureID) const {
     for (TOrvexPresenter* P : FPresenters)
         if ((FeatureID == 0 || FeatureID == P->FeatureID()) &&
@@ -168,8 +198,12 @@ void TOrvexLayer::Clear() {
         TOrvexObject* Sel = FView->SelectedObject();
         if (Sel && Sel->Layer() == this) FView->SelectObject(nullptr);
     }
-    // Each member unlinks itself from the list in its destructor.
-    while (!FObjects.empty()) delete FObjects.back();
+    // Each member unlinks itself from the list in its destructor; the objects' going asks
+    // for one render, not one each.
+    if (!FObjects.empty()) {
+        const TLayerUpdate Update(*this);
+        while (!FObjects.empty()) delete FObjects.back();
+    }
     while (!FPresenters.empty()) delete FPresenters.front();
     FIsLoaded = false;
 }
@@ -252,7 +286,8 @@ void TOrvexLayer::CalcExtents() {
         East = std::max<int64_t>(East, int64_t(E.Left) + E.Width);
         North = std::max<int64_t>(North, int64_t(E.Bottom) + E.Height);
     }
-    FExtents = TExtent{Clamp32(Left), Clamp32(Bottom), Clamp32(East - Left), Clamp32(North - Bottom)};
+    FExtents = TExtent{SaturateInt32(Left), SaturateInt32(Bottom), SaturateInt32(East - Left),
+                       SaturateInt32(North - Bottom)};
 }
 
 void TOrvexLayer::EndUpdate() {
@@ -260,34 +295,47 @@ void TOrvexLayer::EndUpdate() {
 }
 
 void TOrvexLayer::Render() {
-    if (!FView) return;
-    if (FView->Printing()) {
+    TOrvex3* const View = FView;
+    if (!View) return;
+    // Handlers run inside this loop (pending messages while printing, OnRenderObject,
+    // OnRenderTitle) and may delete objects, presenters or this layer: the walk keeps its
+    // place and tells when the layer is gone, after which nothing of it is touched.
+    TListWalk<TOrvexObject> Objects(FObjectWalks, FObjects);
+    if (View->Printing()) {
         // Lets the user's abort reach the print job between layers.
         UiServices().ProcessMessages();
-        if (FView->PrintAborted()) return;
+        if (Objects.OwnerGone() || View->PrintAborted()) return;
     }
     if (!FVisible || !IsVisible()) return;
-    const uint16_t Side = FView->BackSidePass ? osBackSide : osFrontSide;
+    const uint16_t Side = View->BackSidePass ? osBackSide : osFrontSide;
     using TClock = std::chrono::steady_clock;
-    const auto Period = std::chrono::milliseconds(FView->PeriodicUpdateTime);
+    const auto Period = std::chrono::milliseconds(View->PeriodicUpdateTime);
     auto Deadline = TClock::now() + Period;
-    // By index: a render handler may delete objects.
-    for (size_t I = 0; I < FObjects.size(); ++I) {
-        TOrvexObject* O = FObjects[I];
+    int64_t Visited = 0;
+    while (TOrvexObject* O = Objects.Next()) {
         if (O->HasState(osInView) && O->HasState(Side)) {
             bool Done = false;
-            if (FView->OnRenderObject) FView->OnRenderObject(FView, O, Done);
+            if (View->OnRenderObject) {
+                View->OnRenderObject(View, O, Done);
+                if (Objects.OwnerGone()) return;
+                if (Objects.MemberGone()) Done = true;
+            }
             if (!Done) O->Render();
         }
         // The clock is read only every 255 objects.
-        if (I % 255 == 0 && FView->PeriodicUpdateTime > 0 && TClock::now() > Deadline) {
-            FView->CopySurfaceToWindow();
+        if (Visited++ % 255 == 0 && View->PeriodicUpdateTime > 0 && TClock::now() > Deadline) {
+            View->CopySurfaceToWindow();
             Deadline = TClock::now() + Period;
         }
     }
-    if (TOrvexLayer* G = FView->GlobalLayer())
-        for (TOrvexPresenter* P : G->Presenters()) RenderTitles(P);
-    for (TOrvexPresenter* P : FPresenters) RenderTitles(P);
+    if (TOrvexLayer* G = View->GlobalLayer()) {
+        TListWalk<TOrvexPresenter> Globals(G->FPresenterWalks, G->FPresenters);
+        while (TOrvexPresenter* P = Globals.Next())
+            if (!DrawTitles(P, Globals)) return;
+    }
+    TListWalk<TOrvexPresenter> Own(FPresenterWalks, FPresenters);
+    while (TOrvexPresenter* P = Own.Next())
+        if (!DrawTitles(P, Own)) return;
 }
 
 TOrvexObject* TOrvexLayer::ObjectAtLatLong(int32_t Longitude, int32_t Latitude) {
@@ -416,29 +464,43 @@ void TOrvexLayer::PurgePresenters() {
 }
 
 void TOrvexLayer::RenderTitles(TOrvexPresenter* P) {
-    if (!P || !FView || P->TitleAlignment() == taNone) return;
+    if (!P) return;
+    const TListWatch Watch(P->Layer() ? &P->Layer()->FPresenterWalks : nullptr, P);
+    DrawTitles(P, Watch);
+}
+
+bool TOrvexLayer::DrawTitles(TOrvexPresenter* P, const TListWatch& PWatch) {
+    TOrvex3* const View = FView;
+    if (!P || !View || P->TitleAlignment() == taNone) return true;
     TOrvexFont* Font = P->TitleFont();
-    TDeviceContext* DC = FView->Canvas()->DC();
-    TPrjModel* Prj = FView->ProjectionModel();
-    if (!Font || !DC || !Prj) return;
+    TDeviceContext* DC = View->Canvas()->DC();
+    TPrjModel* Prj = View->ProjectionModel();
+    if (!Font || !DC || !Prj) return true;
     // Realized afresh: the font's pixel height follows the current scale.
     Font->CreateHandle();
     Font->Apply(false);
-    if (!Font->HasHandle() || Font->FontHeight() < std::max(2, FView->EffectiveMinTextHeight())) return;
-    const int32_t Offset =
-        Font->FontUnit() == Pixel
-            ? P->TitleOffset()
-            // Saturated: the unit conversion raises past int32, which a render must not.
-            : RoundSaturate(RoundSaturate(P->TitleOffset() * UnitFactor(Font->FontUnit())) * FView->GetScaleFactor());
-    for (TOrvexObject* O : FObjects) {
+    if (!Font->HasHandle() || Font->FontHeight() < std::max(2, View->EffectiveMinTextHeight())) return true;
+    // Saturated, and added in 64 bits: a long offset in a length unit at a large zoom lies
+    // billions of pixels away.
+    int64_t Offset = P->TitleOffset();
+    if (Font->FontUnit() != Pixel)
+        Offset = RoundSaturate(RoundSaturate(Offset * UnitFactor(Font->FontUnit())) * View->GetScaleFactor());
+    const TTitleAlignment Alignment = P->TitleAlignment();
+    TListWalk<TOrvexObject> Objects(FObjectWalks, FObjects);
+    while (TOrvexObject* O = Objects.Next()) {
         if (O->Presenter() != P || !O->HasState(osInView) || !O->HasState(osFrontSide)) continue;
         bool Done = false;
-        if (FView->OnRenderTitle) FView->OnRenderTitle(FView, O, Done);
+        if (View->OnRenderTitle) {
+            View->OnRenderTitle(View, O, Done);
+            if (Objects.OwnerGone()) return false;
+            if (PWatch.MemberGone()) return true;
+            if (Objects.MemberGone()) continue;
+        }
         if (Done || O->Title().empty()) continue;
         if (!Prj->PointToXY(O->Centroid(), 0)) continue;
-        int32_t X = PointBuffer[0].X, Y = PointBuffer[0].Y;
+        int64_t X = PointBuffer[0].X, Y = PointBuffer[0].Y;
         unsigned Align = TA_LEFT | TA_TOP;
-        switch (P->TitleAlignment()) {
+        switch (Alignment) {
             case taNone: continue;
             case taCenter: Align = TA_CENTER | TA_BASELINE; break;
             case taLeft: Align = TA_RIGHT | TA_BASELINE; X -= Offset; break;
@@ -450,7 +512,10 @@ void TOrvexLayer::RenderTitles(TOrvexPresenter* P) {
             case taBottom: Align = TA_CENTER | TA_TOP; Y += Offset; break;
             case taBottomRight: Align = TA_LEFT | TA_TOP; X += Offset; Y += Offset; break;
         }
+        // A title this far lies off every surface (and beyond what the drawing system takes).
+        if (std::llabs(X) > PixelLimit || std::llabs(Y) > PixelLimit) continue;
         DC->SetTextAlign(Align);
-        DC->TextOut(X, Y, O->Title());
+        DC->TextOut(static_cast<int32_t>(X), static_cast<int32_t>(Y), O->Title());
     }
+    return true;
 }

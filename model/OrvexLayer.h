@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/OXUtils.h"
+#include "model/ListWalk.h"
 #include "model/Persistent.h"
 
 class TOrvex3;
@@ -72,8 +73,8 @@ public:
     // Deletes presenters that no object of this layer uses.
     void PurgePresenters();
 
-    // Owned lists. Members add themselves on creation and remove themselves on
-    // destruction; nobody else inserts into them.
+    // Owned lists. Members add themselves on creation and leave through RemoveObject and
+    // RemovePresenter; nobody else changes them.
     std::vector<TOrvexObject*>& Objects() { return FObjects; }
     const std::vector<TOrvexObject*>& Objects() const { return FObjects; }
     std::vector<TOrvexPresenter*>& Presenters() { return FPresenters; }
@@ -84,6 +85,13 @@ public:
     virtual TOrvexObject* GetObject(int32_t Index) const;
     virtual TOrvexPresenter* GetPresenter(int32_t Index) const;
     int32_t IndexOfObject(const TOrvexObject* Obj) const;
+    // Take a member out of its list, keeping running walks over the list in step.
+    void RemoveObject(const TOrvexObject* Obj);
+    void MoveObject(int32_t From, int32_t To);
+    void RemovePresenter(const TOrvexPresenter* P);
+    // Registers of the walks over the lists (render loops that call event handlers).
+    TListWalks& ObjectWalks() { return FObjectWalks; }
+    TListWalks& PresenterWalks() { return FPresenterWalks; }
 
     // The first presenter matching FeatureID (0 matches any) and Name (case-insensitive,
     // empty matches any); falls back to the view's global layer.
@@ -112,6 +120,7 @@ public:
 
     // Filling many objects: between BeginUpdate and the matching EndUpdate, objects of this
     // layer do not request renders when they change; the last EndUpdate requests one.
+    // TLayerUpdate pairs them for a scope.
     void BeginUpdate() { ++FUpdateCount; }
     void EndUpdate();
     bool Updating() const { return FUpdateCount > 0; }
@@ -142,7 +151,26 @@ private:
     std::vector<TOrvexObject*> FObjects;
     std::vector<TOrvexPresenter*> FPresenters;
 
+    // Running walks learn from these that the layer is gone.
+    TListWalks FObjectWalks;
+    TListWalks FPresenterWalks;
+
     template <class Match>
     TOrvexObject* FindObject(const TOrvexObject* After, Match M) const;
     void Changed(bool Scale, bool Render);
+    // RenderTitles with P watched by PWatch; false when a handler destroyed this layer.
+    bool DrawTitles(TOrvexPresenter* P, const TListWatch& PWatch);
+};
+
+// BeginUpdate for the life of a scope, EndUpdate at its end (also when it is left by an
+// exception).
+class TLayerUpdate {
+public:
+    explicit TLayerUpdate(TOrvexLayer& Layer) : FLayer(Layer) { FLayer.BeginUpdate(); }
+    ~TLayerUpdate() { FLayer.EndUpdate(); }
+    TLayerUpdate(const TLayerUpdate&) = delete;
+    TLayerUpdate& operator=(const TLayerUpdate&) = delete;
+
+private:
+    TOrvexLayer& FLayer;
 };

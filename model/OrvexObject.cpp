@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <limits>
+#include <strings.h>
 
 #include "model/OrvexLayer.h"
 #include "projections/PrjModel.h"
@@ -12,17 +15,46 @@
 #include "view/OrvexCanvas.h"
 
 namespace {
-int32_t Clamp32(int64_t V) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
 void RemoveLast(std::vector<TOrvexObject*>& List, const TOrvexObject* Obj) {
     auto It = std::find(List.rbegin(), List.rend(), Obj);
     if (It != List.rend()) List.erase(std::next(It).base());
 }
 
-const std::vector<std::string> NoNames;
+// Any longitude wrapped into [-180, 180) degrees.
+int32_t WrapLongitude(int64_t Value) {
+    int64_t V = (Value + OrvexUnits::Deg180) % OrvexUnits::Deg360;
+    if (V < 0) V += OrvexUnits::Deg360;
+    return static_cast<int32_t>(V - OrvexUnits::Deg180);
+}
+
+// Walks the chain of Obj (N >= 1 points) as a closed ring the way the date-line detector sees
+// it: a step that the detector counts as a crossing goes over +-180 degrees, the short way
+// round, any other step goes straight. Visit(I, Point, U) gets each point with its longitude
+// unwrapped from the first point's, and once more (I = N) the first point at the ring's
+// close. Returns the number of crossings.
+template <class F>
+int WalkUnwrapped(const TOrvexObject& Obj, int32_t N, F Visit) {
+    int32_t Prev = Obj.GetPoint(N - 1).X;
+    CrossesDateLine(Prev);
+    int Crossings = 0;
+    int64_t U = 0;
+    for (int32_t I = 0; I <= N; ++I) {
+        const TPoint3D P = Obj.GetPoint(I == N ? 0 : I);
+        // At I = N this repeats the closing step, already counted at I = 0.
+        const bool Crosses = CrossesDateLine(P.X);
+        if (I == 0) {
+            U = P.X;
+        } else {
+            int64_t Step = int64_t(P.X) - Prev;
+            if (Crosses) Step += Step < 0 ? OrvexUnits::Deg360 : -int64_t(OrvexUnits::Deg360);
+            U += Step;
+        }
+        if (Crosses && I < N) ++Crossings;
+        Visit(I, P, U);
+        Prev = P.X;
+    }
+    return Crossings;
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -79,26 +111,83 @@ TOrvexObject::~TOrvexObject() {
     if (FLayer) {
         TOrvex3* V = View();
         if (V) {
-            V->RequestRepaint();
+            // The last picture still shows the object.
+            if (!V->IsDestroying() && !FLayer->Updating()) V->RequestRender();
             RemoveLast(V->Selection(), this);
             if (HasState(osSelected)) SetSelected(false);
         }
         RemoveFromLayerList();
         if (V && V->OnObjectFree) V->OnObjectFree(V, this);
     }
+    LinkPresenter(nullptr);
 }
 
 void TOrvexObject::RemoveFromLayerList() {
-    if (FLayer) RemoveLast(FLayer->Objects(), this);
+    if (FLayer) FLayer->RemoveObject(this);
 }
 
 TOrvex3* TOrvexObject::View() const { return FLayer ? FLayer->View() : nullptr; }
 
 void TOrvexObject::AttachPresenter(TOrvexPresenter* P) {
     if (!P || P == FPresenter || !P->Accepts(*this)) return;
-    FPresenter = P;
+    LinkPresenter(P);
     FFeatureID = P->FeatureID();
     Invalidate();
+}
+
+void TOrvexObject::DetachPresenter() {
+    LinkPresenter(nullptr);
+    ExcludeState(osExtentsValid);
+}
+
+void TOrvexObject::LinkPresenter(TOrvexPresenter* P) {
+    if (P == FPresenter) return;
+    if (FPresenter) {
+        if (FPrevUser)
+            FPrevUser->FNextUser = FNextUser;
+        else
+            FPresenter->FFirstUser = FNextUser;
+        if (FNextUser) FNextUser->FPrevUser = FPrevUser;
+        FPrevUser = FNextUser = nullptr;
+    }
+    FPresenter = P;
+    if (P) {
+        FNextUser = P->FFirstUser;
+        if (FNextUser) FNextUser->FPrevUser = this;
+        P->FFirstUser = this;
+    }
+}
+
+bool TOrvexObject::ServesHere(const TOrvexPresenter* P) const {
+    if (!FLayer) return false;
+    const TOrvex3* V = View();
+    return P->Layer() == FLayer || (V && P->Layer() == V->GlobalLayer());
+}
+
+TOrvexPresenter* TOrvexObject::PresenterHere(TOrvexPresenter* P) {
+    if (!P || !FLayer) return nullptr;
+    if (ServesHere(P)) return P;
+    TOrvexPresenter* Found = FLayer->FindPresenter(P->Name(), P->FeatureID());
+    if (Found && Found->Accepts(*this)) return Found;
+    // A copy made earlier may carry another number (see below).
+    for (TOrvexPresenter* Q : FLayer->Presenters())
+        if (&Q->ClassInfo() == &P->ClassInfo() && strcasecmp(Q->Name().c_str(), P->Name().c_str()) == 0 &&
+            Q->Accepts(*this))
+            return Q;
+    if (!P->ClassInfo().Create) return nullptr;
+    auto* Copy = static_cast<TOrvexPresenter*>(P->ClassInfo().Create(FLayer));
+    Copy->CopyFrom(P);
+    // Objects find their presenter by number when the layer is read back: the copy must not
+    // take a number that another presenter of the layer has.
+    int32_t Highest = 0;
+    bool Taken = false;
+    for (const TOrvexPresenter* Other : FLayer->Presenters()) {
+        if (Other == Copy) continue;
+        Taken = Taken || Other->FeatureID() == Copy->FeatureID();
+        Highest = std::max<int32_t>(Highest, Other->FeatureID());
+    }
+    if (Taken && Highest < std::numeric_limits<int16_t>::max()) Copy->SetFeatureID(static_cast<int16_t>(Highest + 1));
+    return Copy;
 }
 
 void TOrvexObject::SetSelected(bool Value) {
@@ -133,11 +222,7 @@ void TOrvexObject::SetIndex(int32_t NewIndex) {
     if (Old < 0 || NewIndex < 0 || NewIndex >= FLayer->ObjectCount())
         throw EOrvexException("TOrvexObject.SetIndex: Bad position");
     if (NewIndex == Old) return;
-    auto& List = FLayer->Objects();
-    if (NewIndex > Old)
-        std::rotate(List.begin() + Old, List.begin() + Old + 1, List.begin() + NewIndex + 1);
-    else
-        std::rotate(List.begin() + NewIndex, List.begin() + Old, List.begin() + Old + 1);
+    FLayer->MoveObject(Old, NewIndex);
     if (TOrvex3* V = View()) V->RequestRender();
 }
 
@@ -151,24 +236,14 @@ void TOrvexObject::SetLayer(TOrvexLayer* NewLayer) {
     RemoveFromLayerList();
     if (NewLayer) NewLayer->Objects().push_back(this);
     FLayer = NewLayer;
+    // The old layer's picture still shows the object.
+    if (OldView && !OldView->IsDestroying()) OldView->RequestRender();
 
-    TOrvexPresenter* P = FPresenter;
-    TOrvexLayer* Global = NewView ? NewView->GlobalLayer() : nullptr;
-    if (P && P->Layer() != Global) {
-        if (NewLayer) {
-            AttachPresenter(NewLayer->FindPresenter(P->Name(), P->FeatureID()));
-            // A presenter found in the new layer or the global layer already serves the
-            // object there; only a presenter of another layer is copied across.
-            TOrvexPresenter* Current = FPresenter;
-            if (Current->Layer() != NewLayer && Current->Layer() != Global && Current->ClassInfo().Create) {
-                auto* Copy = static_cast<TOrvexPresenter*>(Current->ClassInfo().Create(NewLayer));
-                Copy->CopyFrom(Current);
-                AttachPresenter(Copy);
-            }
-        } else {
-            // Without a layer nothing keeps the old layer's presenter alive for the object.
-            DetachPresenter();
-        }
+    // Only presenters of its own layer and of the global layer serve an object: the old
+    // layer's presenter may go with the old layer.
+    if (FPresenter) {
+        AttachPresenter(PresenterHere(FPresenter));
+        if (FPresenter && !ServesHere(FPresenter)) DetachPresenter();
     }
     Invalidate();
 }
@@ -176,14 +251,22 @@ void TOrvexObject::SetLayer(TOrvexLayer* NewLayer) {
 void TOrvexObject::CopyFrom(const TPersistent* Source) {
     TOrvexPersistent::CopyFrom(Source);
     const auto* S = dynamic_cast<const TOrvexObject*>(Source);
-    if (!S) return;
-    AttachPresenter(S->FPresenter);
+    if (!S || S == this) return;
+    TOrvexPresenter* P = S->FPresenter;
+    // Into another layer the presenter is resolved there, as when the object moves.
+    if (P && FLayer) P = PresenterHere(P);
+    AttachPresenter(P);
     FTitle = S->FTitle;
     FID = S->FID;
     FRowID = S->FRowID;
     FValue = S->FValue;
     FExtents = S->FExtents;
-    FState = S->FState;
+    // Selection goes with the view's selection list, which the copy is not in.
+    FState = static_cast<uint16_t>((S->FState & ~osSelected) | (FState & osSelected));
+    if (FLayer) {
+        FLayer->SetExtents(TExtent{});
+        if (TOrvex3* V = View(); V && !FLayer->Updating()) V->RequestRender();
+    }
 }
 
 bool TOrvexObject::IsVisibleIn(TOrvex3& View) {
@@ -196,6 +279,8 @@ void TOrvexObject::Delete() { delete this; }
 
 void TOrvexObject::Invalidate() {
     ExcludeState(osExtentsValid);
+    if (!FLayer) return;
+    FLayer->SetExtents(TExtent{});
     TOrvex3* V = View();
     if (!V || FLayer->Updating()) return;
     if (FLayer->Animated())
@@ -213,51 +298,46 @@ void TOrvexObject::MoveBy(int32_t, int32_t) {}
 void TOrvexObject::CalcExtents() {
     FCache3D.reset();
     if (!FLayer) return;
+    const TExtent Old = FExtents;
     const int32_t N = GetPointCount();
     if (N <= 1) {
         const TOrvex3* V = View();
         const long double Scale = V ? V->GetScaleFactor() : 0;
         // Three pixels at the current scale; a degenerate scale gives the widest box that
         // still fits the extent fields.
-        long double Three = Scale > 0 ? 3.0L / Scale : std::numeric_limits<int32_t>::max();
-        Three = std::min<long double>(Three, std::numeric_limits<int32_t>::max());
-        const int64_t H = RoundEven(Three) / 2;
+        const int64_t H = RoundSaturate(Scale > 0 ? 3.0L / Scale : std::numeric_limits<int32_t>::max()) / 2;
         const TPoint3D P = GetPoint(0);
-        FExtents = TExtent{Clamp32(int64_t(P.X) - H), Clamp32(int64_t(P.Y) - H), Clamp32(2 * H), Clamp32(2 * H)};
+        FExtents = TExtent{SaturateInt32(int64_t(P.X) - H), SaturateInt32(int64_t(P.Y) - H), SaturateInt32(2 * H),
+                           SaturateInt32(2 * H)};
     } else {
+        // Each bound is widened by one unit when it is set.
         int64_t MinX = 2147483647, MinY = 2147483647, MaxX = -2147483647, MaxY = -2147483647;
-        int64_t MinPositiveX = std::numeric_limits<int64_t>::max();
-        int64_t MaxNegativeX = std::numeric_limits<int64_t>::min();
-        int Crossings = 0;
-        // Recounted from the current points: an edited chain may no longer cross.
-        ExcludeState(osCrossesDateLine | osOddCrossings);
-        CrossesDateLine(GetPoint(N - 1).X);
-        for (int32_t I = 0; I < N; ++I) {
-            const TPoint3D P = GetPoint(I);
-            if (CrossesDateLine(P.X)) ++Crossings;
-            if (P.X < MinX) MinX = int64_t(P.X) - 1;
-            if (P.X > MaxX) MaxX = int64_t(P.X) + 1;
+        const int Crossings = WalkUnwrapped(*this, N, [&](int32_t, const TPoint3D& P, int64_t U) {
+            if (U < MinX) MinX = U - 1;
+            if (U > MaxX) MaxX = U + 1;
             if (P.Y < MinY) MinY = int64_t(P.Y) - 1;
             if (P.Y > MaxY) MaxY = int64_t(P.Y) + 1;
-            if (P.X >= 0)
-                MinPositiveX = std::min<int64_t>(MinPositiveX, P.X);
-            else
-                MaxNegativeX = std::max<int64_t>(MaxNegativeX, P.X);
-        }
+        });
+        // Recounted from the current points: an edited chain may no longer cross.
+        ExcludeState(osCrossesDateLine | osOddCrossings);
         if (Crossings > 0) IncludeState(osCrossesDateLine);
         if (Crossings % 2 == 1) IncludeState(osOddCrossings);
+        // Without crossings the unwrapped longitudes are the longitudes themselves.
         int64_t Left = MinX, Width = MaxX - MinX;
-        if (Crossings > 0 && MinPositiveX != std::numeric_limits<int64_t>::max() &&
-            MaxNegativeX != std::numeric_limits<int64_t>::min()) {
-            // West edge: the smallest eastern longitude; east edge: the largest western one,
-            // reached by running east past +180 degrees.
-            Left = MinPositiveX - 1;
-            Width = OrvexUnits::Deg360 + (MaxNegativeX + 1) - Left;
+        if (Crossings > 0) {
+            if (Crossings % 2 == 1 || Width > OrvexUnits::Deg180) {
+                Left = -OrvexUnits::Deg180;
+                Width = OrvexUnits::Deg360;
+            } else {
+                Left = WrapLongitude(Left);
+            }
         }
-        FExtents = TExtent{Clamp32(Left), Clamp32(MinY), Clamp32(Width), Clamp32(MaxY - MinY)};
+        FExtents = TExtent{SaturateInt32(Left), SaturateInt32(MinY), SaturateInt32(Width), SaturateInt32(MaxY - MinY)};
     }
     if (FPresenter) FPresenter->AdjustExtents(*this);
     IncludeState(osExtentsValid);
+    // The layer's union is computed afresh from the objects' new extents.
+    if (!(FExtents == Old)) FLayer->SetExtents(TExtent{});
 }
 
 void TOrvexObject::DoObjectSelect() {
@@ -289,7 +369,7 @@ bool TOrvexObject::ContainsPoint(const TPoint3D& Point) {
 
 TPoint3D TOrvexObject::Centroid() const {
     return TPoint3D{NormalizeLongitude(int64_t(FExtents.Left) + FExtents.Width / 2),
-                    Clamp32(int64_t(FExtents.Bottom) + FExtents.Height / 2), 0};
+                    SaturateInt32(int64_t(FExtents.Bottom) + FExtents.Height / 2), 0};
 }
 
 // ---------------------------------------------------------------------------------------
@@ -304,9 +384,18 @@ const TClassInfo& TGeoDataObject::StaticClassInfo() {
 
 const TClassInfo& TGeoDataObject::ClassInfo() const { return StaticClassInfo(); }
 
-TGeoDataObject::~TGeoDataObject() { ClearPoints(); }
+TGeoDataObject::~TGeoDataObject() { FChain.Clear(); }
 
-void TGeoDataObject::SetPointCount(int32_t NewCount) { FChain.SetCount(NewCount); }
+void TGeoDataObject::SetPointCount(int32_t NewCount) {
+    if (NewCount == FChain.Count()) return;
+    FChain.SetCount(NewCount);
+    Invalidate();
+}
+
+void TGeoDataObject::ClearPoints() {
+    FChain.Clear();
+    Invalidate();
+}
 
 void TGeoDataObject::PutPoint(int32_t Index, const TPoint3D& Point) {
     FChain.Put(Index, Point);
@@ -314,10 +403,23 @@ void TGeoDataObject::PutPoint(int32_t Index, const TPoint3D& Point) {
 }
 
 void TGeoDataObject::SetPoints(const TPoint3D* Source, int32_t Count) {
-    if (Count < FChain.Count()) FChain.SetCount(Count);
+    if (Count < 0 || Count > MaxPointListSize || (Count > 0 && !Source))
+        throw EOrvexException(Format("PointList.SetCount: Bad Count %d", Count));
+    const TPoint3D* Own = FChain.Points();
+    const std::less<const TPoint3D*> Before;
+    if (Count > 0 && Own && !Before(Source, Own) && Before(Source, Own + FChain.Count())) {
+        // Points of the chain itself: to the front before the array is resized.
+        if (Before(Own + FChain.Count(), Source + Count))
+            throw EOrvexException(Format("PointList.SetCount: Bad Count %d", Count));
+        std::memmove(FChain.Points(), Source, static_cast<size_t>(Count) * sizeof(TPoint3D));
+        FChain.SetCount(Count);
+    } else {
+        // Grown first: when memory runs out the chain is still whole.
+        if (Count > FChain.Capacity()) FChain.SetCapacity(Count);
+        FChain.SetCount(Count);
+        if (Count > 0) std::copy(Source, Source + Count, FChain.Points());
+    }
     FChain.SetCapacity(Count);
-    FChain.SetCount(Count);
-    if (Count > 0) std::copy(Source, Source + Count, FChain.Points());
     Invalidate();
 }
 
@@ -371,8 +473,8 @@ void TGeoDataObject::MoveBy(int32_t DLongitude, int32_t DLatitude) {
         // In place: one invalidation for the whole chain instead of one per point.
         TPoint3D* P = FChain.Points();
         for (int32_t I = 0, N = FChain.Count(); I < N; ++I)
-            P[I] = TPoint3D{NormalizeLongitude(int64_t(P[I].X) + DLongitude), Clamp32(int64_t(P[I].Y) + DLatitude),
-                            P[I].Z};
+            P[I] = TPoint3D{NormalizeLongitude(int64_t(P[I].X) + DLongitude),
+                            SaturateInt32(int64_t(P[I].Y) + DLatitude), P[I].Z};
     }
     Invalidate();
 }
@@ -381,23 +483,20 @@ TPoint3D TGeoDataObject::Centroid() const {
     const int32_t N = FChain.Count();
     if (N == 0) return TPoint3D{};
     long double SumX = 0, SumY = 0;
-    const TPoint3D* P = FChain.Points();
-    for (int32_t I = 0; I < N; ++I) {
-        SumX += P[I].X;
-        SumY += P[I].Y;
-    }
-    return MakePoint(RoundEven(SumX / N), Clamp32(RoundEven(SumY / N)));
+    WalkUnwrapped(*this, N, [&](int32_t I, const TPoint3D& P, int64_t U) {
+        if (I == N) return;
+        SumX += U;
+        SumY += P.Y;
+    });
+    return TPoint3D{WrapLongitude(RoundSaturate(SumX / N)), RoundSaturate(SumY / N), 0};
 }
 
 void TGeoDataObject::CopyFrom(const TPersistent* Source) {
     TOrvexObject::CopyFrom(Source);
     const auto* S = dynamic_cast<const TGeoDataObject*>(Source);
     if (!S || S == this) return;
-    const int32_t N = S->FChain.Count();
-    SetPointCount(N);
+    SetPoints(S->FChain.Points(), S->FChain.Count());
     SetClipCode(S->ClipCode());
-    std::copy(S->FChain.Points(), S->FChain.Points() + N, FChain.Points());
-    if (N > 0) Invalidate();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -426,14 +525,14 @@ bool TSinglePointObject::IsVisibleIn(TOrvex3& View) {
     const int64_t Corners[4][2] = {{E.Left, E.Bottom}, {Right, E.Bottom}, {Right, Top}, {E.Left, Top}};
     int32_t Placed = 0;
     for (const auto& C : Corners)
-        if (Prj->LLToXY(NormalizeLongitude(C[0]), Clamp32(C[1]), Placed)) ++Placed;
+        if (Prj->LLToXY(NormalizeLongitude(C[0]), SaturateInt32(C[1]), Placed)) ++Placed;
     if (Placed == 0) return false;
     IncludeState(osFrontSide);
     return View.ComputeClipCode(Placed, ClipCodeRef());
 }
 
 void TSinglePointObject::MoveBy(int32_t DLongitude, int32_t DLatitude) {
-    SetPoint(MakePoint(int64_t(FPoint.X) + DLongitude, Clamp32(int64_t(FPoint.Y) + DLatitude)));
+    SetPoint(MakePoint(int64_t(FPoint.X) + DLongitude, SaturateInt32(int64_t(FPoint.Y) + DLatitude)));
     Invalidate();
 }
 

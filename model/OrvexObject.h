@@ -43,8 +43,11 @@ public:
     // Ignored for null, the current presenter, or a presenter that does not accept the
     // object; otherwise takes its FeatureID and invalidates.
     void AttachPresenter(TOrvexPresenter* P);
-    // Drops the presenter reference without any check (used when a presenter is deleted).
-    void DetachPresenter() { FPresenter = nullptr; }
+    // Drops the presenter reference without any check (a presenter's destruction does this
+    // for every object that uses it); the extent is computed afresh.
+    void DetachPresenter();
+    // The next object that uses the same presenter (see TOrvexPresenter::FirstUser).
+    TOrvexObject* NextUser() const { return FNextUser; }
 
     const std::string& Title() const { return FTitle; }
     void SetTitle(const std::string& Title) { FTitle = Title; }
@@ -89,6 +92,8 @@ public:
     void SetIndex(int32_t NewIndex);
     void SetLayer(TOrvexLayer* NewLayer);
 
+    // The presenter follows into this object's layer as SetLayer takes it; the selected bit
+    // stays this object's own.
     void CopyFrom(const TPersistent* Source) override;
 
     virtual void AfterLoad() {}
@@ -99,9 +104,15 @@ public:
     virtual TPoint3D GetPoint(int32_t) const { return TPoint3D{}; }
     // Removes the object from its layer and destroys it.
     virtual void Delete();
+    // Marks the extent stale and resets the layer's, which the next visibility pass
+    // recomputes; requests a render (a repaint in an animated layer) unless the layer is
+    // updating.
     virtual void Invalidate();
     virtual void Render();
     virtual void MoveBy(int32_t DLongitude, int32_t DLatitude);
+    // A chain that crosses +-180 degrees gets Left on its western side and a Width reaching
+    // east past +180; one that winds around a pole (an odd number of crossings) or spans more
+    // than half the world gets the whole 360 degrees.
     virtual void CalcExtents();
     virtual void DoObjectSelect();
     // 0 miss; 3 hit in a plain extent; for an extent wrapping past +180 degrees, 2 on the
@@ -146,9 +157,20 @@ protected:
     }
 
 private:
+    friend class TOrvexPresenter;
     void RemoveFromLayerList();
+    // Sets the presenter reference, keeping the presenters' lists of users.
+    void LinkPresenter(TOrvexPresenter* P);
+    // P when it serves this object's layer (it belongs to the layer or the global layer);
+    // otherwise the presenter of P's name and number found from the layer, else a copy of P
+    // made in the layer. Null without a layer or when P cannot be copied.
+    TOrvexPresenter* PresenterHere(TOrvexPresenter* P);
+    bool ServesHere(const TOrvexPresenter* P) const;
 
     TOrvexPresenter* FPresenter = nullptr;
+    // Neighbours in the presenter's list of users.
+    TOrvexObject* FPrevUser = nullptr;
+    TOrvexObject* FNextUser = nullptr;
     std::string FTitle;
     int32_t FID = 0;
     int32_t FRowID = 0;
@@ -192,14 +214,17 @@ public:
     int32_t AddPoint(const TPoint3D& Point);
     void InsertPoint(int32_t Index, const TPoint3D& Point);
     void DeletePoint(int32_t Index);
-    void ClearPoints() { FChain.Clear(); }
+    void ClearPoints();
     // Replaces the whole chain with Count points (capacity exactly Count): one copy, one
-    // invalidation. The importers' way to fill objects of millions of points.
+    // invalidation. The importers' way to fill objects of millions of points. A bad count
+    // raises the point list's error and leaves the chain as it was.
     void SetPoints(const TPoint3D* Source, int32_t Count);
 
     bool IsVisibleIn(TOrvex3& View) override;
     void Render() override;
     void MoveBy(int32_t DLongitude, int32_t DLatitude) override;
+    // The mean of the vertices, longitudes unwrapped from the first point along the chain,
+    // so that a chain across the date line has its centre there.
     TPoint3D Centroid() const override;
     void CopyFrom(const TPersistent* Source) override;
     // Removes consecutive duplicate points (from the third point on) before writing.

@@ -2,15 +2,21 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QImage>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
 #include <QStringDecoder>
 #include <QTransform>
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdlib>
 #include <utility>
 #include <vector>
+
+#include "foundation/OXUtils.h"
 
 namespace {
 
@@ -86,13 +92,13 @@ QFont RealizeFont(const TLogFont& L) {
         F.setPixelSize(L.Height);
         const int Cell = QFontMetrics(F).height();
         if (Cell > 0 && Cell != L.Height)
-            F.setPixelSize(std::max(1, int(double(L.Height) * L.Height / Cell + 0.5)));
+            F.setPixelSize(std::max(1, RoundSaturate(static_cast<long double>(L.Height) * L.Height / Cell)));
     } else {
         F.setPixelSize(12);
     }
     if (L.Width > 0) {
         const int Avg = QFontMetrics(F).averageCharWidth();
-        if (Avg > 0) F.setStretch(std::clamp(L.Width * 100 / Avg, 1, 4000));
+        if (Avg > 0) F.setStretch(int(std::clamp<int64_t>(int64_t(L.Width) * 100 / Avg, 1, 4000)));
     }
     return F;
 }
@@ -136,6 +142,125 @@ void ApplyBackground(QPainter& P, int BkMode, TColor BkColor) {
     }
 }
 
+// The dash patterns of one-pixel pens, in pixels: on, off, on, off, ...
+struct TDashPattern {
+    int Count;
+    int Runs[6];
+    int Length;
+};
+
+const TDashPattern* DashPattern(int Style) {
+    static constexpr TDashPattern Dash{2, {18, 6}, 24}, Dot{2, {3, 3}, 6}, DashDot{4, {9, 6, 3, 6}, 24},
+                                  DashDotDot{6, {9, 3, 3, 3, 3, 3}, 24};
+    switch (Style) {
+    case PS_DASH: return &Dash;
+    case PS_DOT: return &Dot;
+    case PS_DASHDOT: return &DashDot;
+    case PS_DASHDOTDOT: return &DashDotDot;
+    default: return nullptr;
+    }
+}
+
+bool DashOn(const TDashPattern* P, int64_t Phase) {
+    if (!P) return true;
+    int64_t R = Phase % P->Length;
+    for (int I = 0; I < P->Count; ++I) {
+        if (R < P->Runs[I]) return I % 2 == 0;
+        R -= P->Runs[I];
+    }
+    return true;
+}
+
+// Products of two pixel distances can pass 64 bits; these divisions are exact (B > 0).
+using TWide = __int128;
+TWide FloorDiv(TWide A, TWide B) { return A / B - ((A % B != 0 && A < 0) ? 1 : 0); }
+TWide CeilDiv(TWide A, TWide B) { return A / B + ((A % B != 0 && A > 0) ? 1 : 0); }
+
+// Calls Plot(X, Y, K) for the pixels of the line from A towards B that lie in Bounds; K
+// counts pixels from A. A is drawn and B left out. Each step along the major axis takes the
+// pixel nearest the exact line, a tie going to the smaller coordinate, so that the line
+// covers the same pixels whichever way it is drawn. Returns the number of pixels of the
+// whole line; only those in Bounds are visited, so far-off lines cost nothing.
+template <class F>
+int64_t LinePixels(const TPixelPoint& A, const TPixelPoint& B, const QRect& Bounds, F&& Plot) {
+    const int64_t DX = int64_t(B.X) - A.X, DY = int64_t(B.Y) - A.Y;
+    const bool XMajor = std::llabs(DX) >= std::llabs(DY);
+    // In (major, minor) coordinates.
+    const int64_t M0 = XMajor ? A.X : A.Y, N0 = XMajor ? A.Y : A.X;
+    const int64_t DM = XMajor ? DX : DY, DN = XMajor ? DY : DX;
+    const int64_t MLo = XMajor ? Bounds.left() : Bounds.top(), MHi = XMajor ? Bounds.right() : Bounds.bottom();
+    const int64_t NLo = XMajor ? Bounds.top() : Bounds.left(), NHi = XMajor ? Bounds.bottom() : Bounds.right();
+    const int64_t N = std::llabs(DM);
+    if (N == 0) return 0;
+    const int64_t SM = DM > 0 ? 1 : -1;
+    const int64_t D64 = 2 * N, Step = 2 * DN;
+    auto Walk = [&](int64_t KLo, int64_t KHi, int64_t Q, int64_t R) {
+        for (int64_t K = KLo; K <= KHi; ++K) {
+            const int64_t Minor = N0 + Q;
+            if (Minor >= NLo && Minor <= NHi) {
+                const int64_t Major = M0 + SM * K;
+                if (XMajor) Plot(int32_t(Major), int32_t(Minor), K);
+                else Plot(int32_t(Minor), int32_t(Major), K);
+            }
+            R -= Step;
+            if (R < 0) {
+                ++Q;
+                R += D64;
+            } else if (R >= D64) {
+                --Q;
+                R -= D64;
+            }
+        }
+    };
+    // Most lines lie inside: they start at offset 0 with remainder N.
+    if (Bounds.contains(A.X, A.Y) && Bounds.contains(B.X, B.Y)) {
+        Walk(0, N - 1, 0, N);
+        return N;
+    }
+    int64_t KLo = 0, KHi = N - 1;
+    if (SM > 0) {
+        KLo = std::max(KLo, MLo - M0);
+        KHi = std::min(KHi, MHi - M0);
+    } else {
+        KLo = std::max(KLo, M0 - MHi);
+        KHi = std::min(KHi, M0 - MLo);
+    }
+    // The minor offset at step k is ceil((2 DN k - N) / 2N); keep to the k whose offset can
+    // lie in the bounds (one step of slack either side).
+    const TWide D = TWide(2) * N;
+    const TWide QLo = TWide(NLo) - N0, QHi = TWide(NHi) - N0;
+    if (DN > 0) {
+        KLo = int64_t(std::max<TWide>(KLo, FloorDiv(N * (2 * QLo - 1), 2 * TWide(DN)) - 1));
+        KHi = int64_t(std::min<TWide>(KHi, FloorDiv(N * (2 * QHi + 1), 2 * TWide(DN)) + 1));
+    } else if (DN < 0) {
+        KLo = int64_t(std::max<TWide>(KLo, CeilDiv(-N * (2 * QHi + 1), -2 * TWide(DN)) - 1));
+        KHi = int64_t(std::min<TWide>(KHi, CeilDiv(-N * (2 * QLo - 1), -2 * TWide(DN)) + 1));
+    }
+    if (KLo > KHi) return N;
+    // The offset Q and its remainder R = Q D - (2 DN k - N), 0 <= R < D, at the first k.
+    const TWide Num = TWide(2) * DN * KLo - N;
+    const int64_t Q = int64_t(CeilDiv(Num, D));
+    Walk(KLo, KHi, Q, int64_t(TWide(Q) * D - Num));
+    return N;
+}
+
+// Twice the half-width of an ellipse's centre line at twice the offset Off2 from its centre,
+// for twice the half-axes A2 (along the row) and B2 (across).
+long double EllipseReach2(int64_t A2, int64_t B2, int64_t Off2) {
+    if (B2 == 0) return static_cast<long double>(A2);
+    const long double T = static_cast<long double>(Off2) / B2;
+    return A2 * std::sqrt(std::max<long double>(0, 1 - T * T));
+}
+
+// Our whole-numbered points are pixel centres; Qt's name pixel corners and fill a pixel
+// when its centre lies inside, a centre on an edge going to the right and lower side. Just
+// short of half a pixel on, Qt fills as GDI does: the pixels whose points lie inside, with
+// the left and top edges and without the right and bottom ones.
+constexpr double QtCentre = 0.5 - 1.0 / 64;
+
+// Pixels of ink waiting to be drawn are flushed at this many, so memory stays bounded.
+constexpr size_t PixelBatch = 16384;
+
 }  // namespace
 
 TColor ColorToRGB(TColor Color) {
@@ -178,7 +303,10 @@ struct TDeviceContext::TState {
     QPen Pen;
     QBrush Brush;
     QFont Font;
-    std::vector<QPoint> Points;
+    std::vector<QPointF> Points;
+    // Pixels of one-pixel pens: the pen's colour, and the background in the gaps of dashes.
+    std::vector<QPoint> Ink, Gaps;
+    std::vector<QRect> Spans;
     QTransform Base;  // the painter's transform when the context was made
 };
 
@@ -225,51 +353,224 @@ unsigned TDeviceContext::SetTextAlign(unsigned Align) { return std::exchange(FTe
 
 TColor TDeviceContext::SetTextColor(TColor Color) { return std::exchange(FTextColor, Color); }
 
-void TDeviceContext::Polyline(const TPixelPoint* Points, int Count) {
-    if (Count < 2 || FPen->Pen.Style == PS_NULL) return;
+bool TDeviceContext::PixelExact() const {
+    const QPaintEngine* Engine = FPainter->paintEngine();
+    if (!Engine || Engine->type() != QPaintEngine::Raster) return false;
+    const QTransform T = FPainter->deviceTransform();
+    return T.type() <= QTransform::TxTranslate && T.dx() == std::floor(T.dx()) && T.dy() == std::floor(T.dy());
+}
+
+QRect TDeviceContext::PixelBounds() const {
+    const QPaintDevice* Device = FPainter->device();
+    const QTransform T = FPainter->deviceTransform();
+    QRect R(0, 0, Device ? Device->width() : 0, Device ? Device->height() : 0);
+    R.translate(-int(T.dx()), -int(T.dy()));
+    if (FPainter->hasClipping()) R &= FPainter->clipBoundingRect().toAlignedRect();
+    return R;
+}
+
+bool TDeviceContext::ThinPen() const { return FPen->Pen.Style != PS_NULL && FPen->Pen.Width <= 1; }
+
+bool TDeviceContext::SetPixels(const std::vector<QPoint>& Points, TColor Color) {
+    // Straight into the picture when the painter paints plainly on an image (at most a
+    // rectangular clip, which the points already keep to): Qt's points cost a transform and
+    // a span each. An image being painted on is never shared, so writing to it is safe.
+    auto* Image = dynamic_cast<QImage*>(FPainter->device());
+    if (!Image || FPainter->compositionMode() != QPainter::CompositionMode_SourceOver || FPainter->opacity() != 1.0)
+        return false;
+    if (FPainter->hasClipping() && FPainter->clipRegion().rectCount() > 1) return false;
+    const QImage::Format Format = Image->format();
+    const bool Packed = Format == QImage::Format_RGB32 || Format == QImage::Format_ARGB32 ||
+                        Format == QImage::Format_ARGB32_Premultiplied;
+    if (!Packed && Format != QImage::Format_BGR888 && Format != QImage::Format_RGB888) return false;
+    const QTransform T = FPainter->deviceTransform();
+    const int DX = int(T.dx()), DY = int(T.dy());
+    const uint32_t C = static_cast<uint32_t>(ColorToRGB(Color));
+    const uint8_t R = C & 0xFF, G = (C >> 8) & 0xFF, B = (C >> 16) & 0xFF;
+    uchar* Bits = Image->bits();
+    const qsizetype Stride = Image->bytesPerLine();
+    for (const QPoint& P : Points) {
+        uchar* Row = Bits + qsizetype(P.y() + DY) * Stride;
+        const int X = P.x() + DX;
+        if (Packed) {
+            reinterpret_cast<uint32_t*>(Row)[X] = 0xFF000000u | uint32_t(R) << 16 | uint32_t(G) << 8 | B;
+        } else {
+            uchar* Px = Row + qsizetype(X) * 3;
+            Px[0] = Format == QImage::Format_BGR888 ? B : R;
+            Px[1] = G;
+            Px[2] = Format == QImage::Format_BGR888 ? R : B;
+        }
+    }
+    return true;
+}
+
+void TDeviceContext::FlushPixels() {
+    auto Flush = [this](std::vector<QPoint>& Points, TColor Color) {
+        if (Points.empty()) return;
+        if (!SetPixels(Points, Color)) {
+            // Cosmetic pens of width 0 set exactly one pixel per point.
+            FPainter->setPen(QPen(ToQColor(Color), 0));
+            FPainter->drawPoints(Points.data(), int(Points.size()));
+        }
+        Points.clear();
+    };
+    Flush(FState->Gaps, FBkColor);
+    Flush(FState->Ink, FPen->Pen.Color);
+}
+
+void TDeviceContext::ThinLines(const TPixelPoint* Points, int Count, bool Closed) {
+    const QRect Bounds = PixelBounds();
+    const TDashPattern* Dash = DashPattern(FPen->Pen.Style);
+    const bool Opaque = FBkMode == BK_OPAQUE;
+    auto& Ink = FState->Ink;
+    auto& Gaps = FState->Gaps;
+    FPainter->setRenderHint(QPainter::Antialiasing, false);
+    int64_t Phase = 0;
+    auto Segment = [&](const TPixelPoint& A, const TPixelPoint& B) {
+        Phase += LinePixels(A, B, Bounds, [&](int32_t X, int32_t Y, int64_t K) {
+            if (DashOn(Dash, Phase + K)) Ink.emplace_back(X, Y);
+            else if (Opaque) Gaps.emplace_back(X, Y);
+        });
+        if (Ink.size() >= PixelBatch || Gaps.size() >= PixelBatch) FlushPixels();
+    };
+    for (int I = 1; I < Count; ++I) Segment(Points[I - 1], Points[I]);
+    if (Closed) Segment(Points[Count - 1], Points[0]);
+    FlushPixels();
+}
+
+const QPointF* TDeviceContext::Centred(const TPixelPoint* Points, int Count) {
     auto& Buf = FState->Points;
     Buf.resize(size_t(Count));
-    for (int i = 0; i < Count; ++i) Buf[size_t(i)] = QPoint(Points[i].X, Points[i].Y);
+    for (int I = 0; I < Count; ++I) Buf[size_t(I)] = QPointF(Points[I].X + QtCentre, Points[I].Y + QtCentre);
+    return Buf.data();
+}
+
+void TDeviceContext::Polyline(const TPixelPoint* Points, int Count) {
+    if (Count < 2 || FPen->Pen.Style == PS_NULL) return;
+    if (ThinPen() && PixelExact()) {
+        ThinLines(Points, Count, false);
+        return;
+    }
     FPainter->setRenderHint(QPainter::Antialiasing, false);
     FPainter->setPen(FState->Pen);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
-    FPainter->drawPolyline(Buf.data(), Count);
+    FPainter->drawPolyline(Centred(Points, Count), Count);
 }
 
 void TDeviceContext::Polygon(const TPixelPoint* Points, int Count) {
     if (Count < 2) return;
-    auto& Buf = FState->Points;
-    Buf.resize(size_t(Count));
-    for (int i = 0; i < Count; ++i) Buf[size_t(i)] = QPoint(Points[i].X, Points[i].Y);
     FPainter->setRenderHint(QPainter::Antialiasing, false);
-    FPainter->setPen(FState->Pen);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
     FPainter->setBrush(FState->Brush);
-    FPainter->drawPolygon(Buf.data(), Count, Qt::OddEvenFill);
+    if (ThinPen() && PixelExact()) {
+        // The fill takes the pixels whose centres lie inside, so it keeps within the
+        // outline, which then runs through every vertex, each edge from its first pixel.
+        if (FBrush->Brush.Style != BS_NULL) {
+            FPainter->setPen(Qt::NoPen);
+            FPainter->drawPolygon(Centred(Points, Count), Count, Qt::OddEvenFill);
+        }
+        ThinLines(Points, Count, true);
+        return;
+    }
+    FPainter->setPen(FState->Pen);
+    FPainter->drawPolygon(Centred(Points, Count), Count, Qt::OddEvenFill);
 }
 
 void TDeviceContext::Ellipse(int Left, int Top, int Right, int Bottom) { Box(Left, Top, Right, Bottom, true); }
 
 void TDeviceContext::Rectangle(int Left, int Top, int Right, int Bottom) { Box(Left, Top, Right, Bottom, false); }
 
+void TDeviceContext::FillBox(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom, const QRect& Bounds) {
+    Left = std::max<int64_t>(Left, Bounds.left());
+    Top = std::max<int64_t>(Top, Bounds.top());
+    Right = std::min<int64_t>(Right, int64_t(Bounds.right()) + 1);
+    Bottom = std::min<int64_t>(Bottom, int64_t(Bounds.bottom()) + 1);
+    if (Right <= Left || Bottom <= Top || FBrush->Brush.Style == BS_NULL) return;
+    FPainter->setPen(Qt::NoPen);
+    FPainter->setBrush(FState->Brush);
+    FPainter->drawRect(QRect(int(Left), int(Top), int(Right - Left), int(Bottom - Top)));
+}
+
+void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom) {
+    // The pen's centre line runs through the centres of the box's outermost pixels. Each
+    // row takes its outermost pixels and each column its topmost and bottommost, so that
+    // the outline has no gaps; all in doubled coordinates, mirrored about the centre.
+    const QRect Bounds = PixelBounds();
+    const int64_t A2 = Right - Left - 1, B2 = Bottom - Top - 1;
+    const int64_t CX2 = Left + Right - 1, CY2 = Top + Bottom - 1;
+    auto Near = [](int64_t C2, long double Reach2) { return static_cast<int64_t>(std::floor((C2 - Reach2 + 1) / 2)); };
+    const int64_t Y0 = std::max<int64_t>(Top, Bounds.top()), Y1 = std::min<int64_t>(Bottom - 1, Bounds.bottom());
+    const int64_t X0 = std::max<int64_t>(Left, Bounds.left()), X1 = std::min<int64_t>(Right - 1, Bounds.right());
+    auto& Ink = FState->Ink;
+    auto Plot = [&](int64_t X, int64_t Y) {
+        if (X >= Bounds.left() && X <= Bounds.right() && Y >= Bounds.top() && Y <= Bounds.bottom())
+            Ink.emplace_back(int(X), int(Y));
+        if (Ink.size() >= PixelBatch) FlushPixels();
+    };
+    auto& Spans = FState->Spans;
+    Spans.clear();
+    for (int64_t Y = Y0; Y <= Y1; ++Y) {
+        const int64_t L = Near(CX2, EllipseReach2(A2, B2, std::llabs(2 * Y - CY2))), R = CX2 - L;
+        const int64_t Lo = std::max<int64_t>(std::min(L, R), Bounds.left());
+        const int64_t Hi = std::min<int64_t>(std::max(L, R), Bounds.right());
+        if (Lo <= Hi) Spans.emplace_back(int(Lo), int(Y), int(Hi - Lo + 1), 1);
+    }
+    if (FBrush->Brush.Style != BS_NULL && !Spans.empty()) {
+        FPainter->setPen(Qt::NoPen);
+        FPainter->setBrush(FState->Brush);
+        FPainter->drawRects(Spans.data(), int(Spans.size()));
+    }
+    for (int64_t Y = Y0; Y <= Y1; ++Y) {
+        const int64_t L = Near(CX2, EllipseReach2(A2, B2, std::llabs(2 * Y - CY2)));
+        Plot(L, Y);
+        Plot(CX2 - L, Y);
+    }
+    for (int64_t X = X0; X <= X1; ++X) {
+        const int64_t T = Near(CY2, EllipseReach2(B2, A2, std::llabs(2 * X - CX2)));
+        Plot(X, T);
+        Plot(X, CY2 - T);
+    }
+    FlushPixels();
+}
+
 void TDeviceContext::Box(int Left, int Top, int Right, int Bottom, bool Ellipse) {
     if (Left > Right) std::swap(Left, Right);
     if (Top > Bottom) std::swap(Top, Bottom);
-    if (Right - Left < 1 || Bottom - Top < 1) return;
+    const int64_t W = int64_t(Right) - Left, H = int64_t(Bottom) - Top;
+    if (W < 1 || H < 1) return;
     FPainter->setRenderHint(QPainter::Antialiasing, false);
-    FPainter->setPen(FState->Pen);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
+    const bool Exact = PixelExact();
+    if (Exact && ThinPen() && !(Ellipse && DashPattern(FPen->Pen.Style))) {
+        if (Ellipse) {
+            ThinEllipse(Left, Top, Right, Bottom);
+            return;
+        }
+        FillBox(Left, Top, Right, Bottom, PixelBounds());
+        const TPixelPoint Corners[] = {{Left, Top}, {Right - 1, Top}, {Right - 1, Bottom - 1}, {Left, Bottom - 1}};
+        if (W == 1 && H == 1) {
+            // The outline's lines would leave out their only pixel.
+            FState->Ink.emplace_back(Left, Top);
+            FlushPixels();
+        } else {
+            ThinLines(Corners, 4, true);
+        }
+        return;
+    }
+    FPainter->setPen(FState->Pen);
     FPainter->setBrush(FState->Brush);
     auto Draw = [&](const auto& R) { Ellipse ? FPainter->drawEllipse(R) : FPainter->drawRect(R); };
+    const double Pen = std::max(1, FPen->Pen.Width);
     if (FPen->Pen.Style == PS_NULL) {
-        Draw(QRect(Left, Top, Right - Left, Bottom - Top));
-    } else if (FPen->Pen.Width <= 1) {
-        // A thin stroke of an integer rectangle covers one pixel more than its size.
-        Draw(QRect(Left, Top, Right - Left - 1, Bottom - Top - 1));
+        Draw(QRectF(Left, Top, double(W), double(H)));
+    } else if (FPen->Pen.Style == PS_INSIDEFRAME && Pen > 1) {
+        // The pen keeps inside the frame, so the right and bottom edges stay excluded.
+        const double Half = Pen / 2;
+        Draw(QRectF(Left + Half, Top + Half, std::max(0.0, W - Pen), std::max(0.0, H - Pen)));
     } else {
-        // Wide pens stay inside the frame, so the right and bottom edges stay excluded.
-        const double H = FPen->Pen.Width / 2.0;
-        Draw(QRectF(Left + H, Top + H, std::max(0.0, Right - Left - 2 * H), std::max(0.0, Bottom - Top - 2 * H)));
+        // Centred on the line through the centres of the box's outermost pixels, as a
+        // one-pixel pen draws it.
+        Draw(QRectF(Left + QtCentre, Top + QtCentre, double(W - 1), double(H - 1)));
     }
 }
 

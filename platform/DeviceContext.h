@@ -2,15 +2,22 @@
 // A GDI-style device context over QPainter. Pens, brushes and fonts are immutable value
 // objects standing for realized handles: a handle's identity is the shared pointer, so
 // realizing again yields a new handle. Selecting keeps GDI's "current object" rules and
-// drawing follows GDI's conventions (rectangles and ellipses exclude the right and bottom
-// edge, polygons fill with the odd-even rule, 1-pixel lines are aliased).
+// drawing follows GDI's conventions: a line draws its first pixel and leaves out its last,
+// whatever its direction; a polygon's outline passes through every vertex and its fill uses
+// the odd-even rule; rectangles and ellipses cover their box without the right and bottom
+// edge; a wide pen is centred on the outline, except that an inside-frame pen keeps to the
+// box.
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QPainter;
+class QPoint;
 class QPaintDevice;
+class QPointF;
+class QRect;
 class QString;
 
 // 0x00BBGGRR; values 0x80000000 to 0x80000018 name system colours, 0x1FFFFFFF none.
@@ -134,6 +141,23 @@ public:
 private:
     // Rectangle or ellipse in the box, right and bottom edge excluded.
     void Box(int Left, int Top, int Right, int Bottom, bool Ellipse);
+    // True when the painter draws device pixels one for one (a raster device, at most moved
+    // by whole pixels); only then are GDI's pixel rules drawn exactly.
+    bool PixelExact() const;
+    // The pixels drawing can reach: the device, less the clip, in the painter's coordinates.
+    QRect PixelBounds() const;
+    bool ThinPen() const;
+    // One-pixel pen lines through Points, each from its first pixel up to but without its
+    // last, with the pen's dash pattern running on over the corners.
+    void ThinLines(const TPixelPoint* Points, int Count, bool Closed);
+    void ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom);
+    // Fills a whole-pixel rectangle with the brush; nothing outside the bounds is touched.
+    void FillBox(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom, const QRect& Bounds);
+    void FlushPixels();
+    // Sets the pixels in the painter's image itself where it can; false when Qt must.
+    bool SetPixels(const std::vector<QPoint>& Points, TColor Color);
+    // Points as Qt must see them to draw what GDI draws.
+    const QPointF* Centred(const TPixelPoint* Points, int Count);
 
     QPainter* FPainter;
     HGDIOBJ FPen, FBrush, FFont;

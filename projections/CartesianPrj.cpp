@@ -4,12 +4,16 @@
 #include <cmath>
 #include <limits>
 
+#include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
 namespace {
 constexpr TPrjExtents CartesianExtents{-OrvexUnits::Deg180, -OrvexUnits::Deg90, OrvexUnits::Deg180,
                                        OrvexUnits::Deg90};
 constexpr int32_t CentralParallelLimit = OrvexUnits::Deg90 - 1;
+// The texture background's cells: 120 columns of 3 degrees by 45 rows of 4 degrees.
+constexpr int32_t TextureColumns = 120;
+constexpr int32_t TextureRows = 45;
 
 int64_t Wrap(int64_t Longitude) {
     if (Longitude >= OrvexUnits::Deg180) return Longitude - OrvexUnits::Deg360;
@@ -99,4 +103,44 @@ bool TCartesianPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
     if (!InExtents(Longitude, Latitude)) return false;
     PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(Longitude), Latitude};
     return true;
+}
+
+bool TCartesianPrj::StretchBounds(long double& PerLongitude, long double& PerLatitude) const {
+    PerLongitude = PerLatitude = 1;
+    return true;
+}
+
+long double TCartesianPrj::Lambda0(int32_t Longitude) const {
+    return NormalizeLongitude(int64_t(Longitude) - FCentralMeridian) * RadiansPerOrvexUnit;
+}
+
+bool TCartesianPrj::PlanePoint(int32_t X, int32_t Y, int32_t Index, long double& XP, long double& YP) const {
+    if (!PointBuffer || Index < 0 || Index >= PointBufferSize) return false;
+    if (!(FScaleFactor > 0)) return false;
+    XP = (static_cast<long double>(X) - FXOrigin) / FScaleFactor * RadiansPerOrvexUnit;
+    YP = (static_cast<long double>(FYOrigin) - Y) / FScaleFactor * RadiansPerOrvexUnit;
+    return std::isfinite(XP) && std::isfinite(YP);
+}
+
+bool TCartesianPrj::StoreLL(int32_t Index, long double Lambda, long double Phi) const {
+    // Written so that NaN fails the test.
+    if (!(std::fabs(Lambda) < OrvexPi) || !(std::fabs(Phi) < OrvexPi / 2)) return false;
+    constexpr long double UnitsPerRadian = 309397209.37064453L;
+    const int64_t Longitude = RoundEven(Lambda * UnitsPerRadian) + FCentralMeridian;
+    PointBuffer[Index] =
+        TPixelPoint{NormalizeLongitude(Longitude), static_cast<int32_t>(RoundEven(Phi * UnitsPerRadian))};
+    return true;
+}
+
+bool TCartesianPrj::PaintTexture() {
+    TOrvexCanvas* Canvas = FView ? FView->Canvas() : nullptr;
+    if (!Canvas) return false;
+    const TExtent World{-OrvexUnits::Deg180, -OrvexUnits::Deg90, OrvexUnits::Deg360, OrvexUnits::Deg180};
+    Canvas->PaintTextured([&] { Canvas->RenderTextureGrid(World, TextureColumns, TextureRows, FView->Texture()); });
+    return true;
+}
+
+void TCartesianPrj::PaintBackground() {
+    if (FView && FView->TextureBackground() && TextureCapable() && PaintTexture()) return;
+    TPrjModel::PaintBackground();
 }

@@ -16,8 +16,10 @@ public:
     // Points outside the extents are not placed.
     bool PointToXY(const TPoint3D& Point, int32_t Index) override;
     bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
-    // The background is the base outline; the texture grid needs the view's texture
-    // rasteriser and draws the outline until the view has one.
+    // The view's texture in cells of 3 by 4 degrees when the view shows it, else the
+    // outline of the extents.
+    void PaintBackground() override;
+    bool PaintTexture() override;
 
 protected:
     // For the further flat projections, which bring their own extents.
@@ -29,4 +31,15 @@ protected:
     // The longitude at a pixel offset (in OrvexUnits) from XOrigin; false when it does
     // not fit the integer range.
     bool LongitudeAt(long double Offset, int64_t& Longitude) const;
+    bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
+
+    // For the projections with formulas in radians: the longitude's angle from
+    // CentralMeridian, in (-pi, pi].
+    long double Lambda0(int32_t Longitude) const;
+    // The pixel as plane coordinates in radians of arc (X', Y'), y up; false when the
+    // scale or Index leaves nothing to compute.
+    bool PlanePoint(int32_t X, int32_t Y, int32_t Index, long double& XP, long double& YP) const;
+    // Writes the inverse's result (normalised longitude, latitude) when abs(Lambda) < pi
+    // and abs(Phi) < pi/2; otherwise, or for values that are not numbers, false.
+    bool StoreLL(int32_t Index, long double Lambda, long double Phi) const;
 };

@@ -44,3 +44,10 @@ bool TMercatorPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
     PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(Longitude), Latitude};
     return true;
 }
+
+bool TMercatorPrj::StretchBounds(long double& PerLongitude, long double& PerLatitude) const {
+    // The ordinate grows by sec phi per unit of latitude, at most at the 89th parallel.
+    PerLongitude = 1;
+    PerLatitude = 1 / std::cos(Lat89 * RadiansPerOrvexUnit);
+    return true;
+}

@@ -12,4 +12,7 @@ public:
 
     bool PointToXY(const TPoint3D& Point, int32_t Index) override;
     bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
+
+protected:
+    bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
 };

@@ -15,6 +15,9 @@ constexpr int32_t Step15 = 15 * OrvexUnits::PerDegree;
 constexpr int32_t Lat89 = 89 * OrvexUnits::PerDegree;
 constexpr int32_t Lat85 = 85 * OrvexUnits::PerDegree;
 constexpr int32_t Step10 = 10 * OrvexUnits::PerDegree;
+// Pixels a skipped point may lie from the last kept one, by the stretch bounds: below 1,
+// with room for rounding, since only a move of more than a pixel keeps a point.
+constexpr long double kThinningReach = 0.99L;
 
 // No projection writes this pair (pixels stay within PixelLimit), so an entry that still
 // holds it after a call was not written.
@@ -129,6 +132,8 @@ bool TPrjModel::LLToXY(int32_t Longitude, int32_t Latitude, int32_t Index) {
 
 bool TPrjModel::PointToXY(const TPoint3D&, int32_t) { return false; }
 
+bool TPrjModel::StretchBounds(long double&, long double&) const { return false; }
+
 bool TPrjModel::XYToLL(int32_t, int32_t, int32_t) { return false; }
 
 bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t North, uint8_t& ClipCode,
@@ -193,12 +198,24 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
         Resume = -1;
         return 0;
     }
+    // A point whose projection cannot be more than a pixel from the last one kept would
+    // be dropped anyway; the bounds find most of them before the formulas run.
+    long double PerLongitude = 0, PerLatitude = 0;
+    const bool Thin = FScaleFactor > 0 && StretchBounds(PerLongitude, PerLatitude);
+    const long double Reach = Thin ? kThinningReach / FScaleFactor : 0;
+    int64_t KeptLongitude = 0, KeptLatitude = 0;
     int64_t LastX = std::numeric_limits<int32_t>::max(), LastY = std::numeric_limits<int32_t>::max();
     int32_t N = 0, LastKept = Resume;
     for (int32_t I = Resume; I < Count; ++I) {
+        const TPoint3D Point = Obj->GetPoint(I);
+        const int64_t Longitude = NormalizeLongitude(int64_t(Point.X) - FCentralMeridian);
+        if (Thin && N > 0 &&
+            PerLongitude * std::llabs(Longitude - KeptLongitude) + PerLatitude * std::llabs(Point.Y - KeptLatitude) <
+                Reach)
+            continue;
         // With the buffer full the spare last entry takes the candidate: only a point that
         // would be kept ends the piece.
-        if (!PointToXY(Obj->GetPoint(I), N)) continue;
+        if (!PointToXY(Point, N)) continue;
         const TPixelPoint& P = PointBuffer[N];
         if (std::llabs(P.X - LastX) > 1 || std::llabs(P.Y - LastY) > 1) {
             if (N == MaxChainEntries) {
@@ -207,6 +224,8 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
             }
             LastX = P.X;
             LastY = P.Y;
+            KeptLongitude = Longitude;
+            KeptLatitude = Point.Y;
             LastKept = I;
             ++N;
         }

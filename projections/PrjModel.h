@@ -113,6 +113,9 @@ public:
 
     // Draws with the pen and brush the view has selected.
     virtual void PaintBackground();
+    // Paints the view's texture over the mapped area; false when the projection shows no
+    // texture. Printing calls it on its own, without the rest of the background.
+    virtual bool PaintTexture() { return false; }
     void PaintGraticule();
 
 protected:
@@ -126,6 +129,11 @@ protected:
     // position is not finite or Index lies outside the buffer; a position beyond
     // PixelLimit is pulled towards the surface centre along its own direction.
     bool StorePixel(int32_t Index, long double OffsetX, long double OffsetY) const;
+    // How far a projected point can move, in pixels per OrvexUnit at scale 1, per unit of
+    // longitude (measured from CentralMeridian) and per unit of latitude, anywhere on the
+    // map; false when no such bound holds. ProjectChain skips, without projecting them,
+    // points that these bounds keep within a pixel of the last point it kept.
+    virtual bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const;
     // After a change of parameters that moves the map: scroll bars and a new render.
     void RefreshView();
     int32_t SurfaceWidth() const;

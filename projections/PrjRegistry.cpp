@@ -4,6 +4,7 @@
 
 #include "projections/CartesianPrj.h"
 #include "projections/MercatorPrj.h"
+#include "projections/OXProject.h"
 #include "projections/SphericalPrj.h"
 
 namespace {
@@ -25,6 +26,14 @@ const std::vector<TProjectionInfo>& ProjectionRegistry() {
         Entry<TSphericalPrj>("Spherical", "spherical", opSpherical),
         Entry<TCartesianPrj>("Cartesian", "cartesian", opCartesian),
         Entry<TMercatorPrj>("Mercator", "mercator", opMercator),
+        // The further projections are flat maps of the cartesian kind.
+        Entry<TEquidistantPrj>("Azithmul Equidistant", "equidistant", opCartesian),
+        Entry<TCylEqualAreaPrj>("Cylindrical Equal Area", "cylindrical", opCartesian),
+        Entry<TBehrmannCylEqualAreaPrj>("Behrmann Cylindrical Equal Area", "behrmann", opCartesian),
+        Entry<TPetersPrj>("Peters", "peters", opCartesian),
+        Entry<TAlbersEqualAreaConicPrj>("Albers Equal Area Conic", "albers", opCartesian),
+        Entry<TSinusoidalPrj>("Sinusoidal", "sinusoidal", opCartesian),
+        Entry<TBonnePrj>("Bonne", "bonne", opCartesian),
     };
     return Registry;
 }

@@ -32,6 +32,43 @@ inline double Dot(const TPoint3D& V, const double* Row) {
 inline double Dot(const TVector3D& V, const double* Row) {
     return static_cast<double>(V.X) * Row[0] + static_cast<double>(V.Y) * Row[1] + static_cast<double>(V.Z) * Row[2];
 }
+
+// Subdivision depth of the textured sphere by scale: finer triangles on a larger globe.
+constexpr long double CoarseTextureScale = 2e-7L;
+constexpr long double MediumTextureScale = 2e-6L;
+
+struct TUnitVector {
+    long double X, Y, Z;
+};
+
+// The octahedron whose faces, subdivided, cover the sphere with texture triangles; the
+// west flag marks the faces of the western hemisphere.
+constexpr struct {
+    TUnitVector A, B, C;
+    bool West;
+} Octahedron[8] = {
+    {{1, 0, 0}, {0, 0, 1}, {0, 1, 0}, false},   {{1, 0, 0}, {0, 1, 0}, {0, 0, -1}, false},
+    {{0, -1, 0}, {0, 0, 1}, {1, 0, 0}, false},  {{0, -1, 0}, {1, 0, 0}, {0, 0, -1}, false},
+    {{0, 1, 0}, {-1, 0, 0}, {0, 0, -1}, true},  {{0, 1, 0}, {0, 0, 1}, {-1, 0, 0}, true},
+    {{-1, 0, 0}, {0, -1, 0}, {0, 0, -1}, true}, {{-1, 0, 0}, {0, 0, 1}, {0, -1, 0}, true},
+};
+
+TUnitVector Midpoint(const TUnitVector& A, const TUnitVector& B) {
+    TUnitVector M{A.X + B.X, A.Y + B.Y, A.Z + B.Z};
+    const long double Length = std::sqrt(M.X * M.X + M.Y * M.Y + M.Z * M.Z);
+    if (Length > 0) M = TUnitVector{M.X / Length, M.Y / Length, M.Z / Length};
+    return M;
+}
+
+// The vertex's longitude, latitude and height 0. Vertices on the 180-degree meridian are
+// moved a unit into the hemisphere of their face, so that no triangle spans the seam.
+TPoint3D Geographic(const TUnitVector& V, bool West) {
+    // + 0 turns a negative zero positive: atan2 then gives +pi on the 180-degree meridian.
+    int64_t Lon = RoundEven(std::atan2(V.X + 0.0L, V.Z) * UnitsPerRadian);
+    Lon = West ? -std::llabs(Lon - 1) : Lon - 1;
+    const int64_t Lat = RoundEven(ArcSinClamped(V.Y) * UnitsPerRadian);
+    return TPoint3D{NormalizeLongitude(Lon), static_cast<int32_t>(Lat), 0};
+}
 }  // namespace
 
 const TClassInfo& TSphericalPrj::StaticClassInfo() {
@@ -222,6 +259,7 @@ int32_t TSphericalPrj::ProjectVectors(TSource& Source, int32_t Count, bool Horiz
 
 void TSphericalPrj::PaintBackground() {
     if (!FView || !FView->Canvas() || !PointBuffer) return;
+    if (FView->TextureBackground() && TextureCapable() && PaintTexture()) return;
     long double X = FDiscRadius, Y = 0;
     const long double C = std::cos(FourDegrees), S = std::sin(FourDegrees);
     int32_t N = 0;
@@ -233,4 +271,35 @@ void TSphericalPrj::PaintBackground() {
         if (StorePixel(N, X, Y)) ++N;
     }
     FView->Canvas()->PolygonBuffer(N, 255);
+}
+
+namespace {
+void Subdivide(TSphericalPrj& Prj, TOrvexCanvas& Canvas, const TTextureData& Texture, const TUnitVector& A,
+               const TUnitVector& B, const TUnitVector& C, int Depth, bool West) {
+    const TPoint3D Corners[3] = {Geographic(A, West), Geographic(B, West), Geographic(C, West)};
+    if (Depth <= 0) {
+        Canvas.RenderTextureTriangle(Corners, Texture);
+        return;
+    }
+    // A face with no visible corner is not looked at closer.
+    int Visible = 0;
+    for (int32_t I = 0; I < 3; ++I) Visible += Prj.PointToXY(Corners[I], I);
+    if (Visible == 0) return;
+    const TUnitVector AB = Midpoint(A, B), AC = Midpoint(A, C), BC = Midpoint(B, C);
+    Subdivide(Prj, Canvas, Texture, A, AC, AB, Depth - 1, West);
+    Subdivide(Prj, Canvas, Texture, B, AB, BC, Depth - 1, West);
+    Subdivide(Prj, Canvas, Texture, C, BC, AC, Depth - 1, West);
+    Subdivide(Prj, Canvas, Texture, AB, AC, BC, Depth - 1, West);
+}
+}  // namespace
+
+bool TSphericalPrj::PaintTexture() {
+    TOrvexCanvas* Canvas = FView ? FView->Canvas() : nullptr;
+    if (!Canvas || !PointBuffer) return false;
+    const int Depth = FScaleFactor <= CoarseTextureScale ? 3 : FScaleFactor <= MediumTextureScale ? 4 : 5;
+    Canvas->PaintTextured([&] {
+        for (const auto& Face : Octahedron)
+            Subdivide(*this, *Canvas, FView->Texture(), Face.A, Face.B, Face.C, Depth, Face.West);
+    });
+    return true;
 }

@@ -21,9 +21,10 @@ public:
     bool PointToXY(const TPoint3D& Point, int32_t Index) override;
     // The near-side point under the pixel; false outside the disc.
     bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
-    // The disc outline. The textured sphere needs the view's texture rasteriser; until
-    // then the disc is drawn with the texture background as well.
+    // The textured sphere when the view shows its texture, else the disc outline.
     void PaintBackground() override;
+    // The sphere covered with texture triangles from a subdivided octahedron.
+    bool PaintTexture() override;
 
     const TMatrix3& ForwardMatrix() const { return FForwardMatrix; }
     const TMatrix3& InverseMatrix() const { return FInverseMatrix; }

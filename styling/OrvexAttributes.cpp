@@ -2,9 +2,7 @@
 
 #include <strings.h>
 
-#include <cmath>
 #include <cstdlib>
-#include <limits>
 
 #include "foundation/OrvexExceptions.h"
 #include "model/OrvexLayer.h"
@@ -24,18 +22,6 @@ const std::vector<std::string> UnitValueNames{
 const std::vector<std::string> FontStyleNames{"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
 
 constexpr TFontStyles AllFontStyles = 0x0F;
-
-int32_t ClampToInt32(long double V) {
-    if (!(V > std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
-    if (!(V < std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(RoundEven(V));
-}
-
-// Value * Num / Den in 64 bits, rounded to nearest.
-int32_t MulDivRound(int64_t Value, int64_t Num, int64_t Den) {
-    if (Den == 0) return -1;
-    return ClampToInt32(static_cast<long double>(Value * Num) / Den);
-}
 
 // Values from files and the inspector are checked before they become enumeration values.
 TPenStyle CheckedPenStyle(int64_t V) {
@@ -63,7 +49,8 @@ TFontStyles CheckedFontStyle(int64_t V) {
 
 int32_t ScreenToSurfacePixels(const TOrvex3* View, int32_t Pixels) {
     if (!View || !View->Canvas()) return Pixels;
-    return MulDivRound(Pixels, View->Canvas()->PixelsPerInch(), TOrvex3::ScreenPixelsPerInch());
+    return RoundSaturate(static_cast<long double>(Pixels) * View->Canvas()->PixelsPerInch() /
+                         TOrvex3::ScreenPixelsPerInch());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -409,7 +396,7 @@ int32_t TOrvexFont::FontHeight() const {
         H = ScreenToSurfacePixels(V, FFontSize);
     } else {
         const int32_t G = V->UnitsToOrvexUnits(1, FFontUnit);
-        H = ClampToInt32(static_cast<long double>(G) * FFontSize * V->GetScaleFactor());
+        H = RoundSaturate(static_cast<long double>(G) * FFontSize * V->GetScaleFactor());
     }
     const int32_t M = FLayer ? ScreenToSurfacePixels(V, FLayer->MaxFontHeight()) : 0;
     if (M != 0 && M < std::llabs(H)) H = M;
@@ -456,7 +443,9 @@ void TOrvexFont::CreateHandle() {
     TOrvex3* V = View();
     if (!FLayer || !V) return;
     const int32_t H = FontHeight();
-    if (H < V->MinTextHeight()) return;
+    // The minimum grows with the surface's resolution: a printer has more pixels per inch.
+    if (H < V->EffectiveMinTextHeight()) return;
+    FRealizedHeight = H;
     TLogFont L;
     L.Height = -H;
     L.Width = 0;
@@ -479,7 +468,8 @@ bool TOrvexFont::IsEqual(const TOrvexAttribute* Other) const {
 }
 
 void TOrvexFont::Apply(bool Selected) {
-    if (!HasHandle()) CreateHandle();
+    // The pixel height follows the scale (for a length unit) and the surface's resolution.
+    if (!HasHandle() || FontHeight() != FRealizedHeight) CreateHandle();
     if (!HasHandle()) return;
     TDeviceContext* D = DC();
     if (!D) return;

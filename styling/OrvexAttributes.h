@@ -142,7 +142,8 @@ public:
     const std::string& FontName() const { return FFontName; }
     void SetFontName(const std::string& V);
 
-    // Character height in device pixels on the view's current surface.
+    // Character height in device pixels on the view's current surface. Apply realizes the
+    // font again whenever this has changed since it was realized.
     int32_t FontHeight() const;
 
     void CopyFrom(const TPersistent* Source) override;
@@ -162,4 +163,6 @@ private:
     int32_t FFontAngle = 0;
     TFontStyles FFontStyle = 0;
     std::string FFontName;
+    // FontHeight when the handle was made.
+    int32_t FRealizedHeight = 0;
 };

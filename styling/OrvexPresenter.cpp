@@ -27,10 +27,10 @@ const TClassInfo& TOrvexPresenter::StaticClassInfo() {
         &TOrvexPersistent::StaticClassInfo(),
         {},
         {
-            MakeProp<P>("FeatureID", TPropKind::Integer, "Smallint", [](const P& p) { return p.FeatureID(); },
-                        [](P& p, int16_t v) { p.SetFeatureID(v); }),
             MakeProp<P>("Name", TPropKind::String, "String", [](const P& p) { return p.Name(); },
                         [](P& p, std::string v) { p.SetName(v); }),
+            MakeProp<P>("FeatureID", TPropKind::Integer, "Smallint", [](const P& p) { return p.FeatureID(); },
+                        [](P& p, int16_t v) { p.SetFeatureID(v); }),
             MakeProp<P>("TitleFont", TPropKind::Class, "TOrvexFont", [](const P& p) { return p.TitleFont(); },
                         nullptr),
             MakeProp<P>(
@@ -54,11 +54,12 @@ TOrvexPresenter::TOrvexPresenter(TOrvexLayer* Layer) : TOrvexPersistent(Layer) {
 }
 
 TOrvexPresenter::~TOrvexPresenter() {
+    // However the presenter goes (Delete, its layer's Clear or destruction), no object keeps
+    // a reference to it.
+    if (FFirstUser && FView && !FView->IsDestroying()) FView->RequestRender();
+    while (FFirstUser) FFirstUser->DetachPresenter();
     delete FTitleFont;
-    if (FLayer) {
-        auto& L = FLayer->Presenters();
-        L.erase(std::remove(L.begin(), L.end(), this), L.end());
-    }
+    if (FLayer) FLayer->RemovePresenter(this);
 }
 
 int32_t TOrvexPresenter::Index() const {
@@ -138,12 +139,14 @@ void TOrvexPresenter::MoveToLayer(TOrvexLayer* Layer) {
             if (!Replacement) Replacement = Global->FindPresenter("", GlobalFallbackID());
         }
         for (TOrvexObject* O : FLayer->Objects())
-            if (O->Presenter() == this) O->SetPresenter(Replacement);
+            if (O->Presenter() == this) {
+                O->SetPresenter(Replacement);
+                // No stand-in (or one that refuses the object): the object is left without
+                // a presenter rather than on one of another layer.
+                if (O->Presenter() == this) O->DetachPresenter();
+            }
     }
-    if (FLayer) {
-        auto& L = FLayer->Presenters();
-        L.erase(std::remove(L.begin(), L.end(), this), L.end());
-    }
+    if (FLayer) FLayer->RemovePresenter(this);
     Layer->Presenters().push_back(this);
     FLayer = Layer;
     FView = Layer->View();
@@ -152,17 +155,6 @@ void TOrvexPresenter::MoveToLayer(TOrvexLayer* Layer) {
 }
 
 void TOrvexPresenter::Delete() {
-    if (FView) {
-        auto ClearRefs = [this](TOrvexLayer* L) {
-            for (TOrvexObject* O : L->Objects())
-                if (O->Presenter() == this) O->DetachPresenter();
-        };
-        for (TOrvexLayer* L : FView->Layers()) ClearRefs(L);
-        if (FView->GlobalLayer()) ClearRefs(FView->GlobalLayer());
-    } else if (FLayer) {
-        for (TOrvexObject* O : FLayer->Objects())
-            if (O->Presenter() == this) O->DetachPresenter();
-    }
     TOrvex3* V = FView;
     delete this;
     if (V) V->RequestRender();

@@ -30,7 +30,8 @@ enum TTitleAlignment : uint8_t {
 class TOrvexPresenter : public TOrvexPersistent {
     ORVEX_CLASS_INFO
 public:
-    // Frees the title font and leaves the owning layer's presenter list.
+    // Detaches every object that uses the presenter, frees the title font and leaves the
+    // owning layer's presenter list.
     ~TOrvexPresenter() override;
 
     TOrvex3* View() const { return FView; }
@@ -42,6 +43,8 @@ public:
     void SetInUse(uint8_t V) { FInUse = V; }
     // Position in the owning layer's presenter list (-1 without a layer).
     int32_t Index() const;
+    // The objects that use this presenter, in any layer: FirstUser, then each one's NextUser.
+    TOrvexObject* FirstUser() const { return FFirstUser; }
 
     TOrvexFont* TitleFont() const { return FTitleFont; }
     TTitleAlignment TitleAlignment() const { return FTitleAlignment; }
@@ -54,7 +57,7 @@ public:
     void SaveToStream(TOrvexStream& Stream) override;
     void LoadFromStream(TOrvexStream& Stream) override;
 
-    // Clears every reference to this presenter in the view's layers, then destroys it.
+    // Destroys the presenter (which clears every reference to it) and requests a render.
     virtual void Delete();
     // Base: Point lies in the object's extent, bounds included.
     virtual bool HitTest(TOrvexObject& Obj, const TPoint3D& Point);
@@ -64,8 +67,9 @@ public:
     virtual bool Accepts(const TOrvexObject& Obj) const;
 
     // Null: Delete. Into the global layer the objects keep the presenter; into another
-    // layer the objects of the current layer switch to a global replacement first.
-    // A presenter of the global layer stays there.
+    // layer the objects of the current layer switch to a global replacement first (or to
+    // none when the global layer has none for them). A presenter of the global layer stays
+    // there.
     void MoveToLayer(TOrvexLayer* Layer);
 
     // The constructor used wherever new presenters are made: numbers and names the
@@ -93,7 +97,9 @@ protected:
     virtual int16_t GlobalFallbackID() const { return 0; }
 
 private:
+    friend class TOrvexObject;
     TOrvex3* FView = nullptr;
+    TOrvexObject* FFirstUser = nullptr;
     std::string FName;
     int16_t FFeatureID = 0;
     uint8_t FInUse = 0;

@@ -6,7 +6,7 @@
 #include <QRect>
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <cstdlib>
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -34,21 +34,6 @@ TPointPresenterType CheckedPointType(int64_t V) {
 TOrvexUnits CheckedPointUnit(int64_t V) {
     if (V < 0 || V >= OrvexUnitsCount) throw EOrvexException(Format("Invalid point unit %lld", (long long)V));
     return static_cast<TOrvexUnits>(V);
-}
-
-int32_t Clamp32(int64_t V) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
-int32_t RoundClamp32(long double V) {
-    if (!(V > std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
-    if (!(V < std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(RoundEven(V));
-}
-
-int32_t AbsClamped(int32_t V) {
-    return V == std::numeric_limits<int32_t>::min() ? std::numeric_limits<int32_t>::max() : std::abs(V);
 }
 
 }  // namespace
@@ -217,7 +202,7 @@ void TPointPresenter::SaveToStream(TOrvexStream& Stream) {
         Stream.WriteInt32(FPointSize > 0 ? -FPointSize : FPointSize);
         Stream.WriteInt32(FMaxPointSize);
     } else {
-        Stream.WriteInt32(AbsClamped(FPointSize));
+        Stream.WriteInt32(SaturateInt32(std::llabs(int64_t(FPointSize))));
     }
     Stream.WriteInt16(FSymbolIndex);
     Stream.WriteShortString(FImageName);
@@ -233,7 +218,7 @@ void TPointPresenter::LoadFromStream(TOrvexStream& Stream) {
     const int32_t S = Stream.ReadInt32();
     FPointType = Type;
     FPointUnit = Unit;
-    FPointSize = AbsClamped(S);
+    FPointSize = SaturateInt32(std::llabs(int64_t(S)));
     if (S < 0) FMaxPointSize = Stream.ReadInt32();
     FSymbolIndex = Stream.ReadInt16();
     const std::string Name = Stream.ReadShortString();
@@ -252,20 +237,21 @@ void TPointPresenter::AdjustExtents(TOrvexObject& Obj) {
         int64_t A = V->UnitsToOrvexUnits(FPointSize, FPointUnit);
         if (FMaxPointSize != 0) {
             const int32_t M = ScreenToSurfacePixels(V, FMaxPointSize);
-            A = std::min<int64_t>(A, RoundClamp32(M / Scale));
+            A = std::min<int64_t>(A, RoundSaturate(M / Scale));
         }
         const int64_t B = A / 2;
-        TExtent E{Clamp32(int64_t(P.X) - B), Clamp32(int64_t(P.Y) - B), Clamp32(2 * B), Clamp32(2 * B)};
+        TExtent E{SaturateInt32(int64_t(P.X) - B), SaturateInt32(int64_t(P.Y) - B), SaturateInt32(2 * B),
+                  SaturateInt32(2 * B)};
         if (FPointType == ppImage && FImage && FImage->width() > 0) {
-            const int64_t C = RoundEven(static_cast<long double>(FImage->height()) * B / FImage->width());
-            E = TExtent{E.Left, Clamp32(int64_t(P.Y) - C), E.Width, Clamp32(2 * C)};
+            const int64_t C = RoundSaturate(static_cast<long double>(FImage->height()) * B / FImage->width());
+            E = TExtent{E.Left, SaturateInt32(int64_t(P.Y) - C), E.Width, SaturateInt32(2 * C)};
         }
         if (FPointType == ppNone && TitleAlignment() != taNone && V->Canvas()) {
             TitleFont()->Apply(false);
             int W = 0, H = 0;
             V->Canvas()->DC()->GetTextExtentPoint(Obj.Title(), W, H);
-            E.Width = RoundClamp32(W / Scale);
-            E.Height = RoundClamp32(H / Scale);
+            E.Width = RoundSaturate(W / Scale);
+            E.Height = RoundSaturate(H / Scale);
         }
         Obj.SetExtents(E);
     }
@@ -284,8 +270,9 @@ void TPointPresenter::Render(TOrvexObject& Obj) {
     for (int32_t I = 0; I < N; ++I) {
         if (!V->ProjectionModel()->PointToXY(Obj.GetPoint(I), 0)) continue;
         const int64_t X = PointBuffer[0].X, Y = PointBuffer[0].Y;
-        const int32_t Left = Clamp32(X - D), Right = Clamp32(X + D), Top = Clamp32(Y - D), Bottom = Clamp32(Y + D);
-        const int32_t X32 = Clamp32(X), Y32 = Clamp32(Y);
+        const int32_t Left = SaturateInt32(X - D), Right = SaturateInt32(X + D);
+        const int32_t Top = SaturateInt32(Y - D), Bottom = SaturateInt32(Y + D);
+        const int32_t X32 = SaturateInt32(X), Y32 = SaturateInt32(Y);
         auto Shape = [&](std::initializer_list<TPixelPoint> Points) {
             int K = 0;
             for (const TPixelPoint& Q : Points) PointBuffer[K++] = Q;
@@ -304,16 +291,16 @@ void TPointPresenter::Render(TOrvexObject& Obj) {
                 const long double HW = W / 2, HH = H / 2;
                 const long double A = static_cast<long double>(-int64_t(FPointFont->FontAngle()) / 10) * OrvexPi / 180;
                 const long double C = std::cos(A), S = std::sin(A);
-                DC->TextOut(Clamp32(X - static_cast<int64_t>(std::trunc(HW * C - HH * S))),
-                            Clamp32(Y - static_cast<int64_t>(std::trunc(HW * S + HH * C))), Text);
+                DC->TextOut(SaturateInt32(X - static_cast<int64_t>(std::trunc(HW * C - HH * S))),
+                            SaturateInt32(Y - static_cast<int64_t>(std::trunc(HW * S + HH * C))), Text);
                 break;
             }
             case ppImage:
                 if (FImage && FImage->width() > 0 && DC->Painter()) {
-                    const int64_t E = RoundEven(static_cast<long double>(FImage->height()) * D / FImage->width());
-                    const int32_t T = Clamp32(Y - E), B = Clamp32(Y + E);
+                    const int64_t E = RoundSaturate(static_cast<long double>(FImage->height()) * D / FImage->width());
+                    const int32_t T = SaturateInt32(Y - E), B = SaturateInt32(Y + E);
                     DC->Painter()->drawImage(
-                        QRect(Left, T, Clamp32(int64_t(Right) - Left), Clamp32(int64_t(B) - T)), *FImage);
+                        QRect(Left, T, SaturateInt32(int64_t(Right) - Left), SaturateInt32(int64_t(B) - T)), *FImage);
                 }
                 break;
             case ppDot:

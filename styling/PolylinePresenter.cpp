@@ -71,18 +71,30 @@ bool TPolylinePresenter::HitTest(TOrvexObject& Obj, const TPoint3D& Point) {
     if (Obj.ExtentHit(Point) <= 0) return false;
     const long double Scale = View() ? View()->GetScaleFactor() : 0;
     // OrvexUnits per pixel: the tolerance.
-    const long double PerPixel = Scale > 0 ? 1.0L / Scale : std::numeric_limits<int32_t>::max();
-    const int64_t T = RoundEven(std::min<long double>(PerPixel, std::numeric_limits<int32_t>::max()));
-    const int64_t PX = Point.X, PY = Point.Y;
+    const int64_t T = RoundSaturate(Scale > 0 ? 1.0L / Scale : std::numeric_limits<int32_t>::max());
+    const int64_t PY = Point.Y;
+    auto OnSegment = [&](int64_t AX, int64_t AY, int64_t CX, int64_t CY, int64_t PX) {
+        if (PX < std::min(AX, CX) - T || PX > std::max(AX, CX) + T) return false;
+        if (PY < std::min(AY, CY) - T || PY > std::max(AY, CY) + T) return false;
+        // Slopes from A to P and from P to C, as whole numbers.
+        const int64_t S1 = AX == PX ? 0 : (PY - AY) / (PX - AX);
+        const int64_t S2 = CX == PX ? 0 : (CY - PY) / (CX - PX);
+        return std::llabs(S1 - S2) < T;
+    };
     const int32_t N = Obj.GetPointCount();
     for (int32_t I = 1; I < N; ++I) {
         const TPoint3D A = Obj.GetPoint(I - 1), C = Obj.GetPoint(I);
-        if (PX < int64_t(std::min(A.X, C.X)) - T || PX > int64_t(std::max(A.X, C.X)) + T) continue;
-        if (PY < int64_t(std::min(A.Y, C.Y)) - T || PY > int64_t(std::max(A.Y, C.Y)) + T) continue;
-        // Slopes from A to P and from P to C, as whole numbers.
-        const int64_t S1 = A.X == PX ? 0 : (PY - A.Y) / (PX - A.X);
-        const int64_t S2 = C.X == PX ? 0 : (C.Y - PY) / (C.X - PX);
-        if (std::llabs(S1 - S2) < T) return true;
+        // A segment across the date line (by the rule that splits chains when drawing) runs
+        // on past 180 degrees; the point is tested there too, a turn away, so that both
+        // parts reach the line itself.
+        CrossesDateLine(A.X);
+        int64_t CX = C.X, Turn = 0;
+        if (CrossesDateLine(C.X)) {
+            Turn = C.X < 0 ? OrvexUnits::Deg360 : -OrvexUnits::Deg360;
+            CX += Turn;
+        }
+        if (OnSegment(A.X, A.Y, CX, C.Y, Point.X) || (Turn != 0 && OnSegment(A.X, A.Y, CX, C.Y, Point.X + Turn)))
+            return true;
     }
     return false;
 }

@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "foundation/OXUtils.h"
+#include "model/ListWalk.h"
 #include "platform/GdiTools.h"
 #include "projections/PrjModel.h"
+#include "view/TextureData.h"
 
 class QPrinter;
 class QScrollBar;
@@ -106,6 +108,8 @@ public:
 
     // Layers in drawing order. Layers add and remove themselves.
     std::vector<TOrvexLayer*>& Layers() { return FLayers; }
+    // The register of running loops over the layers, told of every removal and move.
+    TListWalks& LayerWalks() { return FLayerWalks; }
     int32_t LayerCount() const { return static_cast<int32_t>(FLayers.size()); }
     // Raises EOrvexException "TOrvex3.GetLayer: Bad layer index %d".
     TOrvexLayer* GetLayer(int32_t Index) const;
@@ -348,8 +352,16 @@ public:
     void SetLongitudeStep(int32_t Value);
     int32_t LatitudeStep() const { return FLatitudeStep; }
     void SetLatitudeStep(int32_t Value);
-    // Whether the projection paints the view's texture as its background.
+    // Whether the projection paints the view's texture as its background: true only while
+    // a texture is loaded. Setting it requests a render.
     bool TextureBackground() const { return FTextureBackground; }
+    void SetTextureBackground(bool Value);
+    // The file of the texture. Setting it loads the file: a file that cannot be used
+    // leaves no texture, an empty name and TextureBackground off; a missing file leaves
+    // the texture on show and its name.
+    const std::string& TextureFilename() const { return FTextureFilename; }
+    void SetTextureFilename(const std::string& Name);
+    const TTextureData& Texture() const { return FTexture; }
 
     // Classes that layer files may name (sorted by name, case-insensitively).
     TOrvexClassRegistry& ClassRegistry() const { return *FClassRegistry; }
@@ -411,6 +423,10 @@ protected:
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
     // Background and layers into the off-screen picture; returns what failed, if anything.
     std::exception_ptr RenderSurface();
+    // Visit(layer) for every layer in drawing order; the handlers Visit runs may delete or
+    // move layers meanwhile (see TListWalk).
+    template <class F>
+    void ForEachLayer(F Visit);
 
     int32_t FAltitude = 0;
 
@@ -464,9 +480,12 @@ private:
     int32_t FLongitudeStep = 15;
     int32_t FLatitudeStep = 15;
     bool FTextureBackground = false;
+    TTextureData FTexture;
+    std::string FTextureFilename;
     std::string FDataDirectory;
     std::unique_ptr<TPrjModel> FProjection;
     std::vector<TOrvexLayer*> FLayers;
+    TListWalks FLayerWalks;
     std::vector<TOrvexObject*> FSelection;
     TOrvexLayer* FGlobalLayer = nullptr;
     bool FDestroying = false;

@@ -2,9 +2,9 @@
 
 #include <QPainter>
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
+#include "foundation/OXUtils.h"
 #include "view/Orvex3.h"
 
 TPixelPoint* PointBuffer = nullptr;
@@ -23,23 +23,20 @@ bool Outside(const TPixelPoint& P, TEdge E, int32_t W, int32_t H) {
     return false;
 }
 
-int32_t Round32(long double V) {
-    if (!(V > -2147483648.0L)) return INT32_MIN;
-    if (!(V < 2147483647.0L)) return INT32_MAX;
-    return static_cast<int32_t>(std::nearbyint(V));
+// Cur plus the step along the segment to the edge line, the step rounded on its own.
+// Pixels stay within 2^30, so the product and the tie are exact in the widest real.
+int32_t Along(int32_t Cur, int64_t ToEdge, int64_t Run, int64_t Rise) {
+    return SaturateInt32(int64_t(Cur) + RoundSaturate(static_cast<long double>(ToEdge) * Run / Rise));
 }
 
 TPixelPoint Intersect(const TPixelPoint& Prev, const TPixelPoint& Cur, TEdge E, int32_t W, int32_t H) {
     if (E == edTop || E == edBottom) {
         const int32_t Edge = E == edTop ? -1 : H;
-        const long double X = Cur.X + static_cast<long double>(int64_t(Edge) - Cur.Y) * (int64_t(Prev.X) - Cur.X) /
-                                          (int64_t(Prev.Y) - Cur.Y);
-        return TPixelPoint{Round32(X), Edge};
+        return TPixelPoint{Along(Cur.X, int64_t(Edge) - Cur.Y, int64_t(Prev.X) - Cur.X, int64_t(Prev.Y) - Cur.Y),
+                           Edge};
     }
     const int32_t Edge = E == edLeft ? -1 : W;
-    const long double Y =
-        Cur.Y + static_cast<long double>(int64_t(Edge) - Cur.X) * (int64_t(Prev.Y) - Cur.Y) / (int64_t(Prev.X) - Cur.X);
-    return TPixelPoint{Edge, Round32(Y)};
+    return TPixelPoint{Edge, Along(Cur.Y, int64_t(Edge) - Cur.X, int64_t(Prev.Y) - Cur.Y, int64_t(Prev.X) - Cur.X)};
 }
 
 // Src holds N points and room for the closing entry; Dst room for 2N + 2.
@@ -64,7 +61,7 @@ TOrvexCanvas::TOrvexCanvas(TOrvex3* View)
     : FView(View), FPixelsPerInch(TOrvex3::ScreenPixelsPerInch()), FImage(FWidth, FHeight, QImage::Format_BGR888) {
     FImage.fill(Qt::white);
     TLogFont F;
-    F.Height = -static_cast<int>(std::lround(9.0 * FPixelsPerInch / 72.0));
+    F.Height = -RoundSaturate(9.0L * FPixelsPerInch / 72);
     F.FaceName = "Arial";
     FFont = CreateFontIndirect(F);
 }

@@ -6,8 +6,10 @@
 #include <QImage>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
+#include "foundation/OXUtils.h"
 #include "platform/DeviceContext.h"
 #include "platform/GdiTools.h"
 
@@ -19,6 +21,7 @@ constexpr int32_t PointBufferSize = 65537;
 extern TPixelPoint* PointBuffer;
 
 class TOrvex3;
+class TTextureData;
 
 class TOrvexCanvas {
 public:
@@ -72,7 +75,45 @@ public:
     void PolylinePoints(const TPixelPoint* Points, int32_t Count, uint8_t ClipCode);
     void PolygonPoints(const TPixelPoint* Points, int32_t Count, uint8_t ClipCode);
 
+    // Texture mapping: palette colours written straight into the surface's pixel rows.
+    // Rect (Left, Bottom, Width, Height) in OrvexUnits, drawn as two triangles.
+    void RenderTextureRect(const TExtent& Rect, const TTextureData& Texture);
+    // Vertices[0..2], geographic; nothing when one is not placed or the triangle spans the
+    // projection's seam.
+    void RenderTextureTriangle(const TPoint3D* Vertices, const TTextureData& Texture);
+    // Rect in Columns x Rows cells, row by row from the south-west, each cell drawn by
+    // RenderTextureRect.
+    void RenderTextureGrid(const TExtent& Rect, int32_t Columns, int32_t Rows, const TTextureData& Texture);
+    // Runs Paint(), which draws texture. Drawing into the off-screen picture it lands there;
+    // while drawing is redirected to a painter (printing, PDF) it is rendered at the
+    // painter's resolution into images, band by band, which the painter then draws.
+    template <class F>
+    void PaintTextured(F&& Paint) {
+        PaintTexturedWith([](void* P) { (*static_cast<std::remove_reference_t<F>*>(P))(); }, &Paint);
+    }
+
 private:
+    // Where the texture rasteriser writes: Rows pixel rows of Width pixels of
+    // BytesPerPixel bytes (3: blue, green, red; 4: the same and alpha), the first being
+    // surface row Top. Dirty* bound what was written, for drawing bands.
+    struct TTextureTarget {
+        uint8_t* Bits = nullptr;
+        int64_t Stride = 0;
+        int32_t Width = 0;
+        int32_t Top = 0;
+        int32_t Rows = 0;
+        int32_t BytesPerPixel = 3;
+        int32_t DirtyLeft = 0, DirtyTop = 0, DirtyRight = -1, DirtyBottom = -1;
+    };
+    // PaintTextured without a template (and without allocating): Paint(Context) draws.
+    using TPaintFunction = void (*)(void*);
+    void PaintTexturedWith(TPaintFunction Paint, void* Context);
+    // The band loop of PaintTextured while drawing is redirected.
+    void PaintTexturedBands(QPainter& Painter, TPaintFunction Paint, void* Context);
+    template <int BytesPerPixel>
+    void ScanTriangle(const double (&X)[3], const double (&Y)[3], const double (&Row)[3], const double (&Col)[3],
+                      const TTextureData& Texture, TTextureTarget& Target);
+
     // Runs the clipping passes named by ClipCode over Points; returns the result, which
     // lives in one of the canvas's work buffers (or is Points when nothing ran).
     const TPixelPoint* Clip(const TPixelPoint* Points, int32_t& Count, bool Closed, uint8_t ClipCode);
@@ -91,4 +132,6 @@ private:
     HGDIOBJ FFont;
     // Clipping work buffers; they grow to the largest set seen and are kept.
     std::vector<TPixelPoint> FWorkA, FWorkB;
+    // Set while PaintTextured renders into a band image.
+    TTextureTarget* FTextureTarget = nullptr;
 };

@@ -20,7 +20,8 @@
 #include "view/OrvexCanvas.h"
 
 namespace {
-constexpr int32_t South89 = -480600000;
+// Rings around a pole are closed along this latitude, short of the pole itself.
+constexpr int32_t PoleRunLatitude = 89 * OrvexUnits::PerDegree;
 
 QColor ToQColor(TColor C) {
     const uint32_t V = static_cast<uint32_t>(ColorToRGB(C));
@@ -60,6 +61,12 @@ TGeoDataObject* NewTempChain() {
     return O;
 }
 }  // namespace
+
+template <class F>
+void TOrvex3::ForEachLayer(F Visit) {
+    TListWalk<TOrvexLayer> Walk(FLayerWalks, FLayers);
+    while (TOrvexLayer* L = Walk.Next()) Visit(L);
+}
 
 void TOrvex3::SetColor(TColor Value) {
     FColor = Value;
@@ -127,11 +134,12 @@ void TOrvex3::PaintWith(QPainter& Painter) {
     FCanvas->EndRender(&Painter);
     if (ZoomDragging) DrawFocusRect(Painter);
     try {
-        for (TOrvexLayer* L : std::vector<TOrvexLayer*>(FLayers))
-            if (L->Animated()) {
-                L->UpdateVisibility();
-                L->Render();
-            }
+        ForEachLayer([](TOrvexLayer* L) {
+            if (!L->Animated()) return;
+            TListWatch Layer(&L->ObjectWalks(), nullptr);
+            L->UpdateVisibility();
+            if (!Layer.OwnerGone()) L->Render();
+        });
     } catch (...) {
         if (!Failure) Failure = std::current_exception();
     }
@@ -216,14 +224,15 @@ void TOrvex3::DrawBackground() {
 }
 
 void TOrvex3::RenderLayers() {
-    const std::vector<TOrvexLayer*> Layers(FLayers);
-    for (TOrvexLayer* L : Layers)
+    ForEachLayer([](TOrvexLayer* L) {
         if (!L->Animated()) L->UpdateVisibility();
+    });
     if (FTransparentOrvex) {
         BackSidePass = true;
         try {
-            for (TOrvexLayer* L : Layers)
+            ForEachLayer([](TOrvexLayer* L) {
                 if (!L->Animated()) L->Render();
+            });
             if (FDrawGrid != dgNone) DrawGraticule();
         } catch (...) {
             BackSidePass = false;
@@ -232,11 +241,10 @@ void TOrvex3::RenderLayers() {
         BackSidePass = false;
     }
     if (FDrawGrid == dgBehind) DrawGraticule();
-    for (TOrvexLayer* L : Layers)
-        if (!L->Animated()) {
-            if (Printing() && PrintAborted()) return;
-            L->Render();
-        }
+    ForEachLayer([this](TOrvexLayer* L) {
+        if (!L->Animated() && !(Printing() && PrintAborted())) L->Render();
+    });
+    if (Printing() && PrintAborted()) return;
     if (FDrawGrid == dgInFront) DrawGraticule();
 }
 
@@ -255,11 +263,12 @@ void TOrvex3::DrawGraticule() {
 
 void TOrvex3::RenderAnimated() {
     if (OnRender) OnRender(this);
-    for (TOrvexLayer* L : std::vector<TOrvexLayer*>(FLayers))
-        if (L->Animated()) {
-            L->UpdateVisibility();
-            L->Render();
-        }
+    ForEachLayer([](TOrvexLayer* L) {
+        if (!L->Animated()) return;
+        TListWatch Layer(&L->ObjectWalks(), nullptr);
+        L->UpdateVisibility();
+        if (!Layer.OwnerGone()) L->Render();
+    });
     if (OnPaint) OnPaint(this);
 }
 
@@ -384,6 +393,14 @@ void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
     East->SetPointCount(0);
     West->SetPointCount(0);
     const bool Odd = Obj->HasState(osOddCrossings);
+    // A ring around a pole encloses the cap on the side of its mean latitude (the south
+    // when that is 0), as on the sphere.
+    int32_t PoleLat = -PoleRunLatitude;
+    if (Odd) {
+        int64_t LatSum = 0;
+        for (int32_t I = 0; I < N; ++I) LatSum += Obj->GetPoint(I).Y;
+        if (LatSum > 0) PoleLat = PoleRunLatitude;
+    }
     const TSeam S(Prj->CentralMeridian());
     TPoint3D P = Obj->GetPoint(N - 1);
     int PB = S.Band(P.X);
@@ -401,15 +418,15 @@ void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
         if (TSeam::Crosses(PB, CB)) {
             const int32_t LatX = S.LatitudeAt(P, C);
             if (Odd) {
-                // Around the pole: along the seam to 89 degrees south, once round, and back.
+                // Around the pole: along the seam to 89 degrees, once round, and back.
                 Append(East, S.Offset(-PB), LatX, P.Z);
-                Append(East, S.Offset(-PB), South89, P.Z);
+                Append(East, S.Offset(-PB), PoleLat, P.Z);
                 int32_t Lon = S.Offset(-int64_t(PB) * 54000000);
                 for (int Guard = 0; Lon != S.Seam && Guard < 100; ++Guard) {
-                    Append(East, Lon, South89, P.Z);
+                    Append(East, Lon, PoleLat, P.Z);
                     Lon = NormalizeLongitude(int64_t(Lon) - int64_t(PB) * 54000000);
                 }
-                Append(East, S.Offset(PB), South89, P.Z);
+                Append(East, S.Offset(PB), PoleLat, P.Z);
                 Append(East, S.Offset(PB), LatX, P.Z);
             } else {
                 const int32_t EastEdge = S.Offset(-1), WestEdge = S.Offset(1);
@@ -472,6 +489,9 @@ void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t
             FCanvas->SetSize(Width, Height, Printer->resolution());
             FCanvas->RedirectTo(&Painter);
             FCanvas->DC()->SetViewportOrg(Left, Top);
+            // Of the background only the texture is printed, at the printer's resolution.
+            if (FTextureBackground && !FTransparentOrvex && FProjection->TextureCapable())
+                FProjection->PaintTexture();
             RenderLayers();
             if (!PrintAborted()) RenderAnimated();
         } catch (...) {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <sys/resource.h>
 #include <sstream>
@@ -85,6 +86,61 @@ TEST_F(RenderCommand, RendersTheLayersOfAProfile) {
     EXPECT_NE(Missing.Err.find("none.prf"), std::string::npos);
 }
 
+// The bundled texture seen on the globe and on a flat map: ocean west of Africa, desert in
+// the Sahara, ice in the far south.
+TEST_F(RenderCommand, TexturedMapsShowTheEarth) {
+    auto Blue = [](const QColor& C) { return C.blue() > 2 * C.red() && C.blue() > C.green(); };
+    auto Sand = [](const QColor& C) { return C.red() > 150 && C.red() > C.blue() + 40; };
+    const struct {
+        const char* Projection;
+        QPoint Atlantic, Sahara;  // (30 W, 0) and (20 E, 23 N)
+    } Rows[] = {{"spherical", {180 - 45, 90}, {180 + 28, 90 - 35}}, {"cartesian", {150, 90}, {200, 67}}};
+    for (const auto& Row : Rows) {
+        SCOPED_TRACE(Row.Projection);
+        const std::string Png = File("earth.png");
+        std::vector<std::string> Args{"render", "--size",    "360x180", "--projection", Row.Projection, "--grid",
+                                      "none",   "--texture", "default", "-o",           Png};
+        // The globe is turned to face (0, 0); flat maps already centre it.
+        if (std::string(Row.Projection) == "spherical") Args.insert(Args.begin() + 1, {"--rotation", "0,0,0"});
+        const CliResult R = RunCli(Args);
+        ASSERT_EQ(R.Status, 0) << R.Err;
+        const QImage Image(QString::fromStdString(Png));
+        ASSERT_EQ(Image.size(), QSize(360, 180));
+        EXPECT_TRUE(Blue(Image.pixelColor(Row.Atlantic))) << Image.pixelColor(Row.Atlantic).name().toStdString();
+        EXPECT_TRUE(Sand(Image.pixelColor(Row.Sahara))) << Image.pixelColor(Row.Sahara).name().toStdString();
+    }
+    const QImage Flat(QString::fromStdString(File("earth.png")));
+    EXPECT_GT(Flat.pixelColor(180, 178).lightness(), 180) << "Antarctica";
+}
+
+// Every further projection renders a textured map and answers `orvex project`.
+TEST_F(RenderCommand, FurtherProjectionsRenderAndProject) {
+    for (const char* Projection : {"equidistant", "cylindrical", "behrmann", "peters", "albers", "sinusoidal", "bonne"}) {
+        SCOPED_TRACE(Projection);
+        const std::string Png = File("further.png");
+        const CliResult R = RunCli({"render", "--size", "200x120", "--projection", Projection, "--grid", "none",
+                                    "--color", "#000000", "--texture", "default", "-o", Png, Layer});
+        ASSERT_EQ(R.Status, 0) << R.Err;
+        const QImage Image(QString::fromStdString(Png));
+        int Earth = 0;
+        for (int Y = 0; Y < Image.height(); ++Y)
+            for (int X = 0; X < Image.width(); ++X) Earth += Image.pixel(X, Y) != qRgb(0, 0, 0);
+        EXPECT_GT(Earth, 200 * 120 / 5);
+
+        const CliResult P = RunCli({"project", "--projection", Projection, "--size", "200x120", "10", "20"});
+        ASSERT_EQ(P.Status, 0) << P.Err;
+        std::istringstream Pixel(P.Out);
+        std::string X, Y;
+        ASSERT_TRUE(Pixel >> X >> Y) << P.Out;
+        const CliResult I = RunCli({"project", "--projection", Projection, "--size", "200x120", "--inverse", "--", X, Y});
+        ASSERT_EQ(I.Status, 0) << I.Err;
+        double Lon = 0, Lat = 0;
+        ASSERT_EQ(std::sscanf(I.Out.c_str(), "%lf %lf", &Lon, &Lat), 2) << I.Out;
+        EXPECT_NEAR(Lon, 10, 2);
+        EXPECT_NEAR(Lat, 20, 2);
+    }
+}
+
 TEST_F(RenderCommand, WritesPdfAndReportsTiming) {
     const std::string Pdf = File("map.pdf");
     const CliResult R = RunCli({"render", "--projection", "cartesian", "--timing", "-o", Pdf, Layer});
@@ -100,7 +156,7 @@ TEST_F(RenderCommand, OptionErrorsAreUsageErrorsAndOtherFailuresStatus1) {
     const std::vector<std::vector<std::string>> UsageErrors = {
         {"render", Layer},
         {"render", "--size", "0x5", "-o", Png, Layer},
-        {"render", "--projection", "bonne", "-o", Png, Layer},
+        {"render", "--projection", "gnomonic", "-o", Png, Layer},
         {"render", "--color", "red", "-o", Png, Layer},
         {"render", "-o", File("x.gif"), Layer},
         {"render", "--rotation", "1,2", "-o", Png, Layer},
@@ -120,6 +176,12 @@ TEST_F(RenderCommand, OptionErrorsAreUsageErrorsAndOtherFailuresStatus1) {
         EXPECT_NE(R.Err.find("Try 'orvex --help'"), std::string::npos) << R.Err;
     }
     const CliResult Missing = RunCli({"render", "-o", Png, File("none.lyr")});
+    const CliResult NoTexture = RunCli({"render", "--texture", File("none.bmp"), "-o", Png, Layer});
+    EXPECT_EQ(NoTexture.Status, 1);
+    EXPECT_NE(NoTexture.Err.find("not found"), std::string::npos) << NoTexture.Err;
+    const CliResult NotBitmap = RunCli({"render", "--texture", Layer, "-o", Png, Layer});
+    EXPECT_EQ(NotBitmap.Status, 1);
+    EXPECT_NE(NotBitmap.Err.find("256-colour"), std::string::npos) << NotBitmap.Err;
     EXPECT_EQ(Missing.Status, 1);
     EXPECT_NE(Missing.Err.find("not found"), std::string::npos) << Missing.Err;
     EXPECT_EQ(Missing.Err.find("Usage"), std::string::npos) << Missing.Err;

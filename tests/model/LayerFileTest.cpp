@@ -649,7 +649,24 @@ TEST_F(DamagedFileTest, CountsLargerThanTheDataFailBeforeAllocating) {
               "LoadFromFile: Corrupt file bad.lyr (TGeoDataObject.LoadFromStream: Bad point count -1)");
     // Record counts.
     EXPECT_EQ(LoadWithTail(Block(0x7FFFFFFF, "TGeoDataObject") + TBytes{0x28, 0, 0, 0, 0, 0, 0, 0}), Truncated);
-    EXPECT_EQ(LoadWithTail(Block(-1, "TGeoDataObject")), "LoadFromFile: Corrupt file bad.lyr (record count -1)");
+}
+
+TEST_F(DamagedFileTest, BlocksEndAtACountOfZeroOrLess) {
+    Chain(Layer, {MakePoint(0, 0), MakePoint(Min, Min)});
+    Layer->SaveToFile(PathOf("end.lyr"));
+    TBytes File = FileBytes(PathOf("end.lyr"));
+    ASSERT_EQ(TBytes(File.end() - 4, File.end()), Int32(0));
+    File.resize(File.size() - 4);
+    for (int32_t End : {0, -1, -2, std::numeric_limits<int32_t>::min()}) {
+        SCOPED_TRACE(End);
+        Target->Clear();
+        // Whatever follows the end is not read.
+        const TBytes Data = File + Int32(End) + Block(5, "TNoSuchClass");
+        TOrvexStream S(Data);
+        EXPECT_EQ(Message([&] { Target->LoadFromStream(S); }), "(no exception)");
+        ASSERT_EQ(Target->ObjectCount(), 1);
+        EXPECT_EQ(Target->GetObject(0)->GetPointCount(), 2);
+    }
 }
 
 TEST_F(DamagedFileTest, ShortFieldsAndMisplacedClassesFail) {

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "ModelFixtures.h"
+#include "model/BitmapObject.h"
+#include "styling/OrvexAttributes.h"
+#include "styling/PointPresenter.h"
+#include "styling/PolygonPresenter.h"
+#include "styling/PolylinePresenter.h"
 
 namespace {
 
@@ -96,6 +101,90 @@ TEST_F(LayerTest, DeletingAPresenterClearsEveryReference) {
     EXPECT_EQ(A->PresenterCount(), 0);
     EXPECT_EQ(O1->Presenter(), nullptr);
     EXPECT_EQ(O2->Presenter(), nullptr);
+}
+
+// An object may use a presenter of another layer (SetPresenter takes any): however that
+// presenter goes, the object is left without one, never with a freed one.
+TEST(PresenterLifetimeTest, NoObjectOutlivesItsPresenter) {
+    const std::vector<std::pair<const char*, std::function<void(TOrvexLayer*, TOrvexPresenter*)>>> Ways{
+        {"Delete", [](TOrvexLayer*, TOrvexPresenter* P) { P->Delete(); }},
+        {"the layer's Clear", [](TOrvexLayer* L, TOrvexPresenter*) { L->Clear(); }},
+        {"the layer's Reset", [](TOrvexLayer* L, TOrvexPresenter*) { L->Reset(); }},
+        {"the layer's destruction", [](TOrvexLayer* L, TOrvexPresenter*) { L->Delete(); }},
+        {"PurgePresenters", [](TOrvexLayer* L, TOrvexPresenter*) { L->PurgePresenters(); }},
+        {"MoveToLayer(null)", [](TOrvexLayer*, TOrvexPresenter* P) { P->MoveToLayer(nullptr); }},
+    };
+    for (const auto& [Name, Destroy] : Ways) {
+        SCOPED_TRACE(Name);
+        TTestView View;
+        View.SetScale(0.001L);
+        TOrvexLayer* Source = View.AddLayer("source");
+        TOrvexLayer* Other = View.AddLayer("other");
+        auto* P = TOrvexPresenter::CreateNamed<TTestPresenter>(Source, 1, "");
+        std::vector<TGeoDataObject*> Users;
+        for (int I = 0; I < 3; ++I) {
+            Users.push_back(Chain(Other, {MakePoint(0, 0), MakePoint(5000, 5000)}));
+            Users.back()->SetPresenter(P);
+        }
+        View.RedrawPending = false;
+        Destroy(Source, P);
+        for (TGeoDataObject* O : Users) {
+            EXPECT_EQ(O->Presenter(), nullptr);
+            EXPECT_FALSE(O->HasState(osExtentsValid));
+            EXPECT_TRUE(O->ContainsPoint(MakePoint(2000, 2000)));
+        }
+        EXPECT_TRUE(View.RedrawPending);
+        View.Render();
+    }
+}
+
+// "Copy To Layer" creates an object in the target layer and copies the source into it.
+TEST_F(LayerTest, CopiesAndMovesTakeTheirPresenterAlong) {
+    auto* Rivers = TOrvexPresenter::CreateNamed<TTestPresenter>(A, 5, "Rivers");
+    auto* Lakes = TOrvexPresenter::CreateNamed<TTestPresenter>(B, 5, "Lakes");
+    auto* Source = TGeoDataObject::Create(A, Rivers, 1, "Nile");
+    auto* Copy = TGeoDataObject::Create(B);
+    Copy->CopyFrom(Source);
+    TOrvexPresenter* Here = Copy->Presenter();
+    ASSERT_NE(Here, nullptr);
+    EXPECT_EQ(Here->Layer(), B);
+    EXPECT_EQ(Here->Name(), "Rivers");
+    EXPECT_EQ(Here->FeatureID(), 6) << "number 5 is Lakes' in this layer: read back, the copy would get Lakes";
+    EXPECT_EQ(Copy->FeatureID(), 6);
+    EXPECT_NE(Here, Lakes);
+
+    // The next copy and a moved object find the presenter made for the first.
+    auto* Second = TGeoDataObject::Create(B);
+    Second->CopyFrom(Source);
+    TGeoDataObject::Create(A, Rivers, 2, "Congo")->SetLayer(B);
+    EXPECT_EQ(Second->Presenter(), Here);
+    EXPECT_EQ(B->GetObject(B->ObjectCount() - 1)->Presenter(), Here);
+    EXPECT_EQ(B->PresenterCount(), 2);
+
+    // A global presenter serves every layer as it is.
+    auto* Global = View.GlobalLayer()->GetPresenter(1);
+    Source->SetPresenter(Global);
+    Copy->CopyFrom(Source);
+    EXPECT_EQ(Copy->Presenter(), Global);
+
+    // The source layer may go: the copies keep what they have.
+    Source->SetPresenter(Rivers);
+    Copy->CopyFrom(Source);
+    A->Delete();
+    EXPECT_EQ(Copy->Presenter(), Here);
+    View.Render();
+}
+
+TEST_F(LayerTest, MovingAPresenterAwayLeavesNoObjectOnIt) {
+    auto* Roads = TOrvexPresenter::CreateNamed<TPolylinePresenter>(A, 7, "Roads");
+    auto* O = Chain(A, {MakePoint(0, 0), MakePoint(5000, 5000)});
+    O->SetPresenter(Roads);
+    View.GlobalLayer()->FindPresenter("", -2)->Delete();  // the stand-in for polylines
+    Roads->MoveToLayer(B);
+    EXPECT_EQ(Roads->Layer(), B);
+    EXPECT_EQ(O->Presenter(), nullptr) << "no stand-in: nothing, rather than a presenter of another layer";
+    B->Delete();
+    View.Render();
 }
 
 TEST_F(LayerTest, ClearAndDestructionFreeEverything) {
@@ -198,6 +287,106 @@ TEST(ClassInfoTest, PropertiesReadAndWriteThroughTheSetters) {
     EXPECT_THROW(Info.FindProperty("ID")->Set(*O, std::string("12")), EConvertError);
     EXPECT_EQ(Info.FindProperty("Index")->Get(*O), TPropValue(int64_t(0)));
     EXPECT_THROW(Info.FindProperty("Index")->Set(*O, int64_t(5)), EOrvexException);
+}
+
+TEST(ClassInfoTest, PublishedPropertiesInTheirOrder) {
+    const std::vector<std::string> Object{"FeatureID", "Hidden",   "ID",    "Index",   "Presenter", "RowID",
+                                          "Selected",  "Title",    "Value", "ZoomMax", "ZoomMin"};
+    const std::vector<std::string> Presenter{"Name", "FeatureID", "TitleFont", "TitleAlignment", "TitleOffset"};
+    auto Plus = [](std::vector<std::string> A, const std::vector<std::string>& B) {
+        A.insert(A.end(), B.begin(), B.end());
+        return A;
+    };
+    const std::vector<std::pair<const TClassInfo*, std::vector<std::string>>> Rows{
+        {&TOrvexLayer::StaticClassInfo(),
+         {"Animated", "Enabled", "Filename", "Index", "LoadOnDemand", "MaxFontHeight", "Name", "Visible", "ZoomMax",
+          "ZoomMin", "ZoomUnits"}},
+        {&TGeoDataObject::StaticClassInfo(), Object},
+        {&TBitmapObject::StaticClassInfo(), Plus(Object, {"BMPFilename", "OrvexUnitsPerPixel", "TransparentColor"})},
+        {&TPolylinePresenter::StaticClassInfo(), Plus(Presenter, {"PolylinePen"})},
+        {&TPolygonPresenter::StaticClassInfo(), Plus(Presenter, {"PolygonPen", "PolygonBrush"})},
+        {&TPointPresenter::StaticClassInfo(),
+         Plus(Presenter, {"PointPen", "PointBrush", "PointFont", "SymbolIndex", "PointType", "PointUnit", "PointSize",
+                          "MaxPointSize", "ImageName"})},
+        {&TOrvexPen::StaticClassInfo(), {"PenColor", "PenStyle", "PenWidth"}},
+        {&TOrvexBrush::StaticClassInfo(), {"BrushColor", "BrushStyle"}},
+        {&TOrvexFont::StaticClassInfo(), {"FontUnit", "FontColor", "FontSize", "FontAngle", "FontStyle", "FontName"}},
+        {&TPrjModel::StaticClassInfo(),
+         {"ScaleFactor", "XOrigin", "YOrigin", "XAxisChanges", "YAxisChanges", "XRotation", "YRotation", "ZRotation",
+          "CentralMeridian", "CentralParallel", "FirstParallel", "SecondParallel"}},
+    };
+    for (const auto& [Info, Expected] : Rows) {
+        SCOPED_TRACE(Info->ClassName);
+        std::vector<std::string> Names;
+        for (const TPropInfo* P : Info->Properties()) Names.push_back(P->Name);
+        EXPECT_EQ(Names, Expected);
+    }
+}
+
+TEST(ClassInfoTest, LayerPropertiesGoThroughTheSetters) {
+    TTestView View;
+    auto* L = View.AddLayer("L");
+    auto* M = View.AddLayer("M");
+    const TClassInfo& Info = L->ClassInfo();
+    Info.FindProperty("Index")->Set(*L, int64_t(1));
+    EXPECT_EQ(View.Layers(), (std::vector<TOrvexLayer*>{M, L}));
+    L->SetZoomMin(100);
+    Info.FindProperty("ZoomUnits")->Set(*L, int64_t(Kilometer));
+    EXPECT_EQ(L->ZoomMin(), 185) << "the setter keeps the range physically equal";
+    EXPECT_EQ(Info.FindProperty("ZoomUnits")->ValueNames[Kilometer], "Kilometer");
+    View.RedrawPending = false;
+    Info.FindProperty("Visible")->Set(*L, int64_t(0));
+    EXPECT_FALSE(L->Visible());
+    EXPECT_TRUE(View.RedrawPending);
+    EXPECT_EQ(Info.FindProperty("Name")->Get(*M), TPropValue(std::string("M")));
+}
+
+// A value the property's type cannot hold is refused before anything changes; a property
+// of one class used on an object of another is refused too.
+TEST(ClassInfoTest, SettersRefuseWhatTheirTypeCannotHold) {
+    TTestView View;
+    TOrvexLayer* L = View.AddLayer("L");
+    auto* O = TGeoDataObject::Create(L);
+    auto* P = TOrvexPresenter::CreateNamed<TPolylinePresenter>(L, 3, "");
+    struct TRow {
+        TPersistent* Object;
+        const char* Property;
+        TPropValue Bad;
+    };
+    const std::vector<TRow> Rows{
+        {O, "FeatureID", int64_t(70000)},
+        {O, "FeatureID", int64_t(-32769)},
+        {O, "ID", int64_t(1) << 31},
+        {O, "Selected", int64_t(2)},
+        {O, "Value", 1e4000L},
+        {P, "TitleAlignment", int64_t(10)},
+        {P, "TitleAlignment", int64_t(-1)},
+        {P, "TitleOffset", int64_t(40000)},
+        {P->PolylinePen(), "PenWidth", int64_t(300)},
+        {P->PolylinePen(), "PenStyle", int64_t(7)},
+        {P->TitleFont(), "FontStyle", int64_t(16)},
+        {P->TitleFont(), "FontUnit", int64_t(16)},
+        {L, "ZoomUnits", int64_t(16)},
+        {L, "Visible", int64_t(-1)},
+        {L, "ZoomMin", int64_t(1) << 32},
+        {View.ProjectionModel(), "XAxisChanges", int64_t(2)},
+    };
+    for (const TRow& Row : Rows) {
+        SCOPED_TRACE(Row.Property);
+        const TPropInfo* Prop = Row.Object->ClassInfo().FindProperty(Row.Property);
+        ASSERT_NE(Prop, nullptr);
+        const TPropValue Before = Prop->Get(*Row.Object);
+        EXPECT_THROW(Prop->Set(*Row.Object, Row.Bad), EOrvexException);
+        EXPECT_EQ(Prop->Get(*Row.Object), Before);
+    }
+    EXPECT_EQ(Message([&] { O->ClassInfo().FindProperty("FeatureID")->Set(*O, int64_t(70000)); }),
+              "70000 is not a valid value for FeatureID (Smallint)");
+
+    const TPropInfo* Zoom = L->ClassInfo().FindProperty("ZoomUnits");
+    EXPECT_THROW(Zoom->Set(*O, int64_t(Degree)), EInvalidCast);
+    EXPECT_THROW(Zoom->Get(*P), EInvalidCast);
+    EXPECT_THROW(O->ClassInfo().FindProperty("Title")->Set(*P, std::string("x")), EInvalidCast);
+    EXPECT_EQ(P->Name(), "PolylinePresenter3");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,13 +23,14 @@ public:
     explicit TFlatTestPrj(TOrvex3* View) : TPrjModel(View) { FXOrigin = FYOrigin = 75; }
     bool PointToXY(const TPoint3D& P, int32_t Index) override {
         ++PointCalls;
-        PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(FXOrigin + P.X * FScaleFactor),
-                                         static_cast<int32_t>(FYOrigin - P.Y * FScaleFactor)};
+        // Truncated like a cast, saturated at any zoom.
+        PointBuffer[Index] = TPixelPoint{RoundSaturate(std::trunc(FXOrigin + P.X * FScaleFactor)),
+                                         RoundSaturate(std::trunc(FYOrigin - P.Y * FScaleFactor))};
         return !HideEverything;
     }
     bool XYToLL(int32_t X, int32_t Y, int32_t Index) override {
-        PointBuffer[Index] = TPixelPoint{static_cast<int32_t>((X - FXOrigin) / FScaleFactor),
-                                         static_cast<int32_t>((FYOrigin - Y) / FScaleFactor)};
+        PointBuffer[Index] = TPixelPoint{RoundSaturate(std::trunc((X - FXOrigin) / FScaleFactor)),
+                                         RoundSaturate(std::trunc((FYOrigin - Y) / FScaleFactor))};
         return true;
     }
     bool IsExtentVisible(const TExtent& E, TOrvexObject* Obj, uint8_t& ClipCode) override {
@@ -64,7 +66,10 @@ class TTestPresenter : public TOrvexPresenter {
     ORVEX_CLASS_INFO
 public:
     static TTestPresenter* Create(TOrvexLayer* Layer) { return new TTestPresenter(Layer); }
-    void Render(TOrvexObject& Obj) override { Rendered.push_back(&Obj); }
+    void Render(TOrvexObject& Obj) override {
+        Rendered.push_back(&Obj);
+        if (TitleLog) TitleLog->push_back(Obj.Title());
+    }
     bool Accepts(const TOrvexObject& Obj) const override { return !RejectAll && TOrvexPresenter::Accepts(Obj); }
     bool HitTest(TOrvexObject& Obj, const TPoint3D& P) override {
         ++HitTests;
@@ -75,6 +80,8 @@ public:
         TOrvexPresenter::AdjustExtents(Obj);
     }
     std::vector<TOrvexObject*> Rendered;
+    // Titles of the objects drawn, kept outside the presenter so that they outlive it.
+    std::vector<std::string>* TitleLog = nullptr;
     bool RejectAll = false;
     int HitAnswer = -1;  // -1: base extent test
     int HitTests = 0;

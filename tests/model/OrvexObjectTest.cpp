@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "ModelFixtures.h"
 
 namespace {
@@ -67,6 +69,83 @@ TEST_F(ObjectTest, DestructionDeselectsThenFreesAndUnlinks) {
     EXPECT_EQ(View.SelectedCount(), 0);
     EXPECT_EQ(Layer->ObjectCount(), 0);
     EXPECT_EQ(Log.Events, (std::vector<std::string>{"deselect:B", "free:B"}));
+}
+
+// The last picture shows an object that has gone: its going asks for a new one.
+TEST_F(ObjectTest, RemovingAnObjectRequestsARender) {
+    TOrvexLayer* Other = View.AddLayer("Other");
+    const std::vector<std::pair<const char*, std::function<void(TGeoDataObject*)>>> Ways{
+        {"delete", [](TGeoDataObject* O) { delete O; }},
+        {"Delete", [](TGeoDataObject* O) { O->Delete(); }},
+        {"out of every layer",
+         [](TGeoDataObject* O) {
+             O->SetLayer(nullptr);
+             delete O;
+         }},
+        {"into another layer", [&](TGeoDataObject* O) { O->SetLayer(Other); }},
+    };
+    for (bool Animated : {false, true}) {
+        Layer->SetAnimated(Animated);
+        for (const auto& [Name, Remove] : Ways) {
+            SCOPED_TRACE(std::string(Name) + (Animated ? " (animated)" : ""));
+            auto* O = Chain(Layer, {MakePoint(0, 0), MakePoint(10, 10)});
+            Other->SetAnimated(true);  // the arrival alone would only repaint
+            View.RedrawPending = false;
+            Remove(O);
+            EXPECT_TRUE(View.RedrawPending);
+            Other->SetAnimated(false);
+        }
+    }
+}
+
+// The selection is the view's list: a copy is not in it, so it must not look selected.
+TEST_F(ObjectTest, CopiesAreNotSelected) {
+    auto* Source = Chain(Layer, {MakePoint(0, 0), MakePoint(10, 10)});
+    Source->SetSelected(true);
+    auto* Copy = TGeoDataObject::Create(Layer);
+    Copy->CopyFrom(Source);
+    EXPECT_FALSE(Copy->Selected());
+    EXPECT_EQ(View.Selection(), (std::vector<TOrvexObject*>{Source}));
+
+    // A selected object keeps its own selection when it copies an unselected one.
+    Source->SetSelected(false);
+    Copy->SetSelected(true);
+    Copy->CopyFrom(Source);
+    EXPECT_TRUE(Copy->Selected());
+    EXPECT_EQ(View.Selection(), (std::vector<TOrvexObject*>{Copy}));
+    Copy->SetSelected(false);
+    EXPECT_EQ(View.SelectedCount(), 0);
+}
+
+TEST_F(ObjectTest, SetPointsReplacesTheChainAtOnce) {
+    auto* O = Chain(Layer, {MakePoint(1, 1), MakePoint(2, 2), MakePoint(3, 3), MakePoint(4, 4)});
+    O->CalcExtents();
+    const std::vector<TPoint3D> Five{MakePoint(5, 5), MakePoint(6, 6), MakePoint(7, 7), MakePoint(8, 8),
+                                     MakePoint(9, 9)};
+    View.RedrawPending = false;
+    O->SetPoints(Five.data(), 5);
+    EXPECT_EQ(O->Count(), 5);
+    EXPECT_EQ(O->Capacity(), 5);
+    EXPECT_EQ(O->GetPoint(4), MakePoint(9, 9));
+    EXPECT_FALSE(O->HasState(osExtentsValid));
+    EXPECT_TRUE(View.RedrawPending);
+
+    // Its own points, shifted to the front.
+    O->SetPoints(O->Points() + 2, 3);
+    EXPECT_EQ(O->Count(), 3);
+    EXPECT_EQ(O->Capacity(), 3);
+    EXPECT_EQ(O->GetPoint(0), MakePoint(7, 7));
+    EXPECT_EQ(O->GetPoint(2), MakePoint(9, 9));
+
+    for (int32_t Bad : {-1, MaxPointListSize + 1}) {
+        EXPECT_THROW(O->SetPoints(Five.data(), Bad), EOrvexException);
+        EXPECT_EQ(O->Count(), 3) << "a refused count leaves the chain as it was";
+    }
+    EXPECT_THROW(O->SetPoints(nullptr, 2), EOrvexException);
+    EXPECT_THROW(O->SetPoints(O->Points() + 1, 3), EOrvexException) << "past its own end";
+    EXPECT_EQ(O->GetPoint(0), MakePoint(7, 7));
+    O->SetPoints(nullptr, 0);
+    EXPECT_EQ(O->Count(), 0);
 }
 
 TEST_F(ObjectTest, PresenterAttachRules) {
@@ -315,6 +394,15 @@ TEST_F(ObjectTest, Centroids) {
     EXPECT_EQ(O->Centroid(), (TPoint3D{2, 2, 0}));
     auto* Wide = Chain(Layer, {TPoint3D{971000000, 0, 0}, TPoint3D{971000000, 0, 0}, TPoint3D{971000000, 0, 0}});
     EXPECT_EQ(Wide->Centroid().X, 971000000);
+
+    // Across the date line the longitudes are averaged the short way round.
+    auto* Box = Chain(Layer, {MakePoint(170 * Deg, 10 * Deg), MakePoint(-170 * Deg, 10 * Deg),
+                              MakePoint(-170 * Deg, 20 * Deg), MakePoint(170 * Deg, 20 * Deg)});
+    EXPECT_EQ(Box->Centroid(), MakePoint(-180 * Deg, 15 * Deg));
+    auto* East = Chain(Layer, {MakePoint(175 * Deg, 0), MakePoint(-179 * Deg, 0), MakePoint(-177 * Deg, 0)});
+    EXPECT_EQ(East->Centroid(), MakePoint(179 * Deg + 2 * Deg / 3, 0)) << "(175 + 181 + 183) / 3";
+    auto* Long = Chain(Layer, {MakePoint(-170 * Deg, 0), MakePoint(0, 0), MakePoint(170 * Deg, 0)});
+    EXPECT_EQ(Long->Centroid(), MakePoint(0, 0)) << "a chain the long way round, through 0";
 
     // The base centroid is the centre of the extent, normalized.
     auto* S = TSinglePointObject::Create(Layer);

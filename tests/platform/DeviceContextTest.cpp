@@ -1,7 +1,14 @@
 #include <QImage>
 #include <QPainter>
+#include <QPixmap>
+#include <QRegion>
 #include <QString>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
 
 #include "platform/DeviceContext.h"
 
@@ -150,17 +157,6 @@ TEST(DeviceContext, RectangleAndEllipseExcludeRightAndBottom) {
     EXPECT_EQ(N.Ink(), QRect(1, 1, 14, 14));
     EXPECT_EQ(N.Row(2).substr(0, 5), ".###.");
 
-    // A wide pen stays inside the box as well.
-    TSurface W;
-    W.DC.SelectObject(CreatePen(PS_SOLID, 3, 0));
-    W.DC.SelectObject(GetStockObject(NULL_BRUSH));
-    W.DC.Rectangle(2, 2, 12, 12);
-    EXPECT_EQ(W.Ink(), QRect(2, 2, 10, 10));
-    EXPECT_EQ(W.Row(7), "..###....###....");
-    TSurface WE;
-    WE.DC.SelectObject(CreatePen(PS_SOLID, 3, 0));
-    WE.DC.Ellipse(2, 2, 14, 14);
-    EXPECT_TRUE(QRect(2, 2, 12, 12).contains(WE.Ink()));
 }
 
 TEST(DeviceContext, NullPenAndNullBrush) {
@@ -530,5 +526,292 @@ TEST(DeviceContext, FarOffCoordinates) {
         W.DC.SelectObject(CreatePen(PS_SOLID, 4, 0));
         W.DC.Polyline(Line, 2);
         EXPECT_EQ(W.Ink(), QRect(0, 3, 16, 4)) << Far;
+
+        // Shapes far larger than the surface cost what the surface holds.
+        TSurface E;
+        E.DC.SelectObject(GetStockObject(BLACK_BRUSH));
+        E.DC.Ellipse(-Far, -Far, Far, Far);
+        EXPECT_EQ(E.Ink(), QRect(0, 0, 16, 16)) << Far;
+        TSurface R;
+        R.DC.SelectObject(GetStockObject(NULL_BRUSH));
+        R.DC.Rectangle(-Far, 2, Far, Far);
+        EXPECT_EQ(R.Row(2), std::string(16, '#')) << Far;
+        EXPECT_EQ(R.Ink(), QRect(0, 2, 16, 1)) << Far;
+        TSurface D;
+        D.DC.SelectObject(CreatePen(PS_DOT, 1, 0));
+        const TPixelPoint Steep[] = {{-Far, -Far - 3}, {Far, Far - 3}};
+        D.DC.Polyline(Steep, 2);
+        // The dots keep their rhythm: three on, three off.
+        EXPECT_NE(D.Px(4, 1), D.Px(7, 4)) << Far;
+        EXPECT_EQ(D.Px(4, 1), D.Px(10, 7)) << Far;
     }
+    TSurface Limits;
+    Limits.DC.Ellipse(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    Limits.DC.Rectangle(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    const TPixelPoint Longest[] = {{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MAX}, {INT32_MIN, 3}};
+    Limits.DC.Polyline(Longest, 3);
+    Limits.DC.Polygon(Longest, 3);
+    EXPECT_EQ(Limits.Ink(), QRect(0, 0, 16, 16));
+}
+
+// ---------------------------------------------------------------------------------------
+// GDI's pixel conventions: the expected picture is drawn pixel by pixel with a plain
+// QPainter and compared with what the device context drew.
+
+namespace {
+
+using TPixels = std::vector<QPoint>;
+
+// The pixels of GDI's line from A towards B: A included, B left out; on the minor axis each
+// step takes the pixel nearest the exact line, ties going to the smaller coordinate.
+TPixels LinePixels(QPoint A, QPoint B) {
+    TPixels R;
+    const int DX = B.x() - A.x(), DY = B.y() - A.y();
+    const int N = std::max(std::abs(DX), std::abs(DY));
+    for (int K = 0; K < N; ++K) {
+        const double X = A.x() + double(DX) * K / N, Y = A.y() + double(DY) * K / N;
+        R.emplace_back(int(std::ceil(X - 0.5)), int(std::ceil(Y - 0.5)));
+    }
+    return R;
+}
+
+TPixels ClosedOutline(const std::vector<QPoint>& Vertices) {
+    TPixels R;
+    for (size_t I = 0; I < Vertices.size(); ++I) {
+        const TPixels E = LinePixels(Vertices[I], Vertices[(I + 1) % Vertices.size()]);
+        R.insert(R.end(), E.begin(), E.end());
+    }
+    return R;
+}
+
+QImage Expected(int W, int H, const TPixels& Ink) {
+    QImage I = TSurface::Prepared(W, H, White);
+    QPainter P(&I);
+    for (const QPoint& Q : Ink) P.fillRect(QRect(Q, QSize(1, 1)), Qt::black);
+    return I;
+}
+
+// The picture as text, '#' for ink, to show where two pictures differ.
+std::string Art(const QImage& I) {
+    std::string S;
+    for (int y = 0; y < I.height(); ++y) {
+        for (int x = 0; x < I.width(); ++x) S += (I.pixel(x, y) | 0xFF000000) == White ? '.' : '#';
+        S += '\n';
+    }
+    return S;
+}
+
+TSurface& Drawn(TSurface& S) {
+    S.End();
+    return S;
+}
+
+}  // namespace
+
+TEST(DeviceContext, LinesDrawTheFirstPixelAndLeaveOutTheLastInEveryDirection) {
+    const QPoint From(12, 12);
+    const QPoint Directions[] = {{9, 0},  {-9, 0},  {0, 9},  {0, -9}, {9, 9},  {-9, -9},
+                                 {9, -9}, {-9, 9}, {9, 4}, {-9, -4}, {4, -9}, {-4, 9}};
+    struct TPenCase {
+        const char* Name;
+        int Style, Width;
+    };
+    const TPenCase Pens[] = {{"solid 1", PS_SOLID, 1}, {"solid 0", PS_SOLID, 0}, {"inside frame 1", PS_INSIDEFRAME, 1}};
+    for (const TPenCase& Pen : Pens)
+        for (const QPoint& D : Directions) {
+            SCOPED_TRACE(testing::Message() << Pen.Name << " towards " << D.x() << "," << D.y());
+            TSurface S(25, 25);
+            S.DC.SelectObject(CreatePen(Pen.Style, Pen.Width, 0));
+            const TPixelPoint Line[] = {{From.x(), From.y()}, {From.x() + D.x(), From.y() + D.y()}};
+            S.DC.Polyline(Line, 2);
+            const QImage Want = Expected(25, 25, LinePixels(From, From + D));
+            EXPECT_EQ(Art(Drawn(S).Image), Art(Want));
+        }
+}
+
+TEST(DeviceContext, LinesCoverTheSamePixelsBothWays) {
+    // Ties between two pixels included: only the end points may differ.
+    const QPoint Ends[][2] = {{{1, 1}, {9, 5}}, {{1, 5}, {9, 1}}, {{1, 1}, {5, 9}}, {{2, 9}, {6, 1}},
+                              {{0, 3}, {10, 6}}, {{3, 0}, {7, 10}}, {{0, 0}, {10, 1}}, {{10, 0}, {0, 1}}};
+    for (const auto& E : Ends) {
+        SCOPED_TRACE(testing::Message() << E[0].x() << "," << E[0].y() << " - " << E[1].x() << "," << E[1].y());
+        TSurface Forth(12, 12), Back(12, 12);
+        const TPixelPoint F[] = {{E[0].x(), E[0].y()}, {E[1].x(), E[1].y()}};
+        const TPixelPoint B[] = {F[1], F[0]};
+        Forth.DC.Polyline(F, 2);
+        Forth.DC.SetPixel(E[1].x(), E[1].y(), 0);
+        Back.DC.Polyline(B, 2);
+        Back.DC.SetPixel(E[0].x(), E[0].y(), 0);
+        EXPECT_EQ(Art(Drawn(Forth).Image), Art(Drawn(Back).Image));
+    }
+}
+
+TEST(DeviceContext, PolygonOutlinesIncludeEveryVertex) {
+    // The point symbols at d = 5 around (12, 12), and two shapes with long edges.
+    const int X = 12, Y = 12, D = 5;
+    struct TShape {
+        const char* Name;
+        std::vector<QPoint> Vertices;
+    };
+    const TShape Shapes[] = {
+        {"triangle up", {{X + D, Y + D}, {X, Y - D}, {X - D, Y + D}}},
+        {"triangle down", {{X - D, Y - D}, {X, Y + D}, {X + D, Y - D}}},
+        {"triangle left", {{X + D, Y + D}, {X - D, Y}, {X + D, Y - D}}},
+        {"triangle right", {{X - D, Y - D}, {X + D, Y}, {X - D, Y + D}}},
+        {"diamond", {{X, Y - D}, {X + D, Y}, {X, Y + D}, {X - D, Y}}},
+        {"sliver", {{1, 2}, {23, 6}, {2, 20}}},
+        {"box drawn backwards", {{3, 3}, {3, 20}, {20, 20}, {20, 3}}},
+    };
+    for (const TShape& Shape : Shapes) {
+        SCOPED_TRACE(Shape.Name);
+        std::vector<TPixelPoint> Points;
+        for (const QPoint& V : Shape.Vertices) Points.push_back({V.x(), V.y()});
+        TSurface S(25, 25);
+        S.DC.SelectObject(GetStockObject(NULL_BRUSH));
+        S.DC.Polygon(Points.data(), int(Points.size()));
+        EXPECT_EQ(Art(Drawn(S).Image), Art(Expected(25, 25, ClosedOutline(Shape.Vertices))));
+        for (const QPoint& V : Shape.Vertices) EXPECT_EQ(S.Px(V.x(), V.y()), qRgb(0, 0, 0));
+
+        // Filled, the outline stays the same and the brush fills what it encloses.
+        TSurface F(25, 25);
+        F.DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x0000FF, 0}));
+        F.DC.Polygon(Points.data(), int(Points.size()));
+        F.End();
+        for (const QPoint& Q : ClosedOutline(Shape.Vertices)) EXPECT_EQ(F.Px(Q.x(), Q.y()), qRgb(0, 0, 0));
+        EXPECT_EQ(F.Ink(), S.Ink());
+        for (int y = 0; y < 25; ++y) {
+            const std::string Row = S.Row(y);
+            for (int x = 0; x < 25; ++x)
+                if (F.Px(x, y) == qRgb(255, 0, 0)) {
+                    EXPECT_NE(Row.rfind('#', size_t(x)), std::string::npos) << x << "," << y;
+                    EXPECT_NE(Row.find('#', size_t(x)), std::string::npos) << x << "," << y;
+                }
+        }
+    }
+    TSurface Tri(25, 25);
+    Tri.DC.SelectObject(GetStockObject(BLACK_BRUSH));
+    const TPixelPoint Up[] = {{X + D, Y + D}, {X, Y - D}, {X - D, Y + D}};
+    Tri.DC.Polygon(Up, 3);
+    EXPECT_EQ(Tri.Ink(), QRect(X - D, Y - D, 2 * D + 1, 2 * D + 1));
+}
+
+TEST(DeviceContext, EllipsesCoverTheirWholeBox) {
+    // The default point symbol: a circle in (x - 3, y - 3, x + 3, y + 3) is six pixels across.
+    TSurface Six(8, 8);
+    Six.DC.SelectObject(GetStockObject(NULL_BRUSH));
+    Six.DC.Ellipse(1, 1, 7, 7);
+    EXPECT_EQ(Art(Drawn(Six).Image), "........\n"
+                                     "...##...\n"
+                                     "..#..#..\n"
+                                     ".#....#.\n"
+                                     ".#....#.\n"
+                                     "..#..#..\n"
+                                     "...##...\n"
+                                     "........\n");
+    TSurface Seven(9, 9);
+    Seven.DC.SelectObject(GetStockObject(NULL_BRUSH));
+    Seven.DC.Ellipse(1, 1, 8, 8);
+    EXPECT_EQ(Art(Drawn(Seven).Image), ".........\n"
+                                       "...###...\n"
+                                       "..#...#..\n"
+                                       ".#.....#.\n"
+                                       ".#.....#.\n"
+                                       ".#.....#.\n"
+                                       "..#...#..\n"
+                                       "...###...\n"
+                                       ".........\n");
+    // Every size touches all four sides of its box, mirrors itself and is filled inside.
+    for (int W = 1; W <= 17; ++W)
+        for (int H = 1; H <= 17; H += (H < 4 ? 1 : 3)) {
+            SCOPED_TRACE(testing::Message() << W << " x " << H);
+            TSurface S(22, 22);
+            S.DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x0000FF, 0}));
+            S.DC.Ellipse(2, 3, 2 + W, 3 + H);
+            S.End();
+            ASSERT_EQ(S.Ink(), QRect(2, 3, W, H));
+            for (int y = 3; y < 3 + H; ++y)
+                for (int x = 2; x < 2 + W; ++x) {
+                    ASSERT_EQ(S.Px(x, y), S.Px(2 + W - 1 - (x - 2), y)) << x << "," << y;
+                    ASSERT_EQ(S.Px(x, y), S.Px(x, 3 + H - 1 - (y - 3))) << x << "," << y;
+                }
+            if (W >= 3 && H >= 3) {
+                EXPECT_EQ(S.Px(2 + W / 2, 3 + H / 2), qRgb(255, 0, 0));
+            }
+        }
+}
+
+TEST(DeviceContext, WidePensAreCentredOnTheOutlineUnlessInsideFrame) {
+    const QRect Box(6, 5, 16, 12);  // the box (6, 5, 22, 17)
+    for (bool Ellipse : {false, true})
+        for (int Width : {3, 5})
+            for (int Style : {PS_SOLID, PS_INSIDEFRAME}) {
+                SCOPED_TRACE(testing::Message() << (Ellipse ? "ellipse" : "rectangle") << " width " << Width
+                                                << (Style == PS_SOLID ? " solid" : " inside frame"));
+                TSurface S(28, 24);
+                S.DC.SelectObject(CreatePen(Style, Width, 0));
+                S.DC.SelectObject(GetStockObject(NULL_BRUSH));
+                if (Ellipse) S.DC.Ellipse(Box.left(), Box.top(), Box.right() + 1, Box.bottom() + 1);
+                else S.DC.Rectangle(Box.left(), Box.top(), Box.right() + 1, Box.bottom() + 1);
+                const int Out = Style == PS_SOLID ? Width / 2 : 0;
+                EXPECT_EQ(S.Ink(), Box.adjusted(-Out, -Out, Out, Out));
+                if (!Ellipse) {
+                    // A band Width pixels wide on every side, wholly inked.
+                    const int L = Box.left() - Out, R = Box.right() + Out, Y = Box.center().y();
+                    std::string Band(size_t(28), '.');
+                    for (int I = 0; I < Width; ++I) Band[size_t(L + I)] = Band[size_t(R - I)] = '#';
+                    EXPECT_EQ(S.Row(Y), Band);
+                }
+            }
+}
+
+TEST(DeviceContext, PixelRulesHoldOnEveryKindOfDevice) {
+    // Drawn on images of several formats, on a pixmap, and through a clip of two
+    // rectangles, the scene looks the same.
+    auto Scene = [](QPainter& P) {
+        TDeviceContext DC(&P);
+        DC.SetViewportOrg(1, 2);
+        DC.SelectObject(CreatePen(PS_SOLID, 1, 0x0000FF));
+        DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x00FF00, 0}));
+        const TPixelPoint Star[] = {{20, 0}, {32, 38}, {1, 14}, {39, 14}, {8, 38}};
+        DC.Polygon(Star, 5);
+        DC.Ellipse(3, 25, 17, 36);
+        DC.SelectObject(CreatePen(PS_DASHDOT, 1, 0xFF0000));
+        const TPixelPoint Zigzag[] = {{0, 1}, {38, 5}, {2, 20}, {30, 37}};
+        DC.Polyline(Zigzag, 4);
+        DC.SetBkMode(BK_TRANSPARENT);
+        DC.Rectangle(22, 22, 36, 30);
+    };
+    auto Drawn = [&](QImage::Format Format, bool TwoRectangles = false) {
+        QImage I(40, 40, Format);
+        I.fill(Qt::white);
+        QPainter P(&I);
+        if (TwoRectangles) P.setClipRegion(QRegion(0, 0, 20, 20) + QRegion(20, 20, 20, 20));
+        Scene(P);
+        P.end();
+        return I.convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage Want = Drawn(QImage::Format_BGR888);
+    int Inked = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) Inked += Want.pixel(x, y) != White;
+    EXPECT_GT(Inked, 400);
+    for (QImage::Format F : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB888,
+                             QImage::Format_RGB16}) {
+        SCOPED_TRACE(int(F));
+        EXPECT_EQ(Drawn(F), Want);
+    }
+    QPixmap Pixmap(40, 40);
+    Pixmap.fill(Qt::white);
+    {
+        QPainter P(&Pixmap);
+        Scene(P);
+    }
+    EXPECT_EQ(Pixmap.toImage().convertToFormat(QImage::Format_RGB32), Want);
+
+    const QImage Clipped = Drawn(QImage::Format_BGR888, true);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const bool Inside = (x < 20 && y < 20) || (x >= 20 && y >= 20);
+            ASSERT_EQ(Clipped.pixel(x, y), Inside ? Want.pixel(x, y) : qRgb(255, 255, 255)) << x << "," << y;
+        }
 }

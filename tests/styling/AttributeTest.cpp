@@ -142,6 +142,46 @@ TEST_F(AttributeTest, FontHeightFollowsUnitScaleResolutionAndCap) {
     EXPECT_EQ(Font->FontHeight(), 20);
 }
 
+TEST_F(AttributeTest, FontIsRealizedAgainWhenItsPixelHeightChanges) {
+    std::unique_ptr<TOrvexFont> Font(TOrvexFont::Create(Layer));
+    Font->SetFontUnit(Kilometer);
+    Font->SetFontSize(10);
+    View.SetScale(1e-4L);
+    Font->Apply(false);
+    ASSERT_TRUE(Font->HasHandle());
+    EXPECT_EQ(Font->Handle()->Font.Height, -49);
+    const HGDIOBJ First = Font->Handle();
+    Font->Apply(false);
+    EXPECT_EQ(Font->Handle(), First) << "nothing changed, nothing realized";
+
+    View.SetScale(2e-4L);  // zoomed in: 97.2 pixels
+    Font->Apply(false);
+    EXPECT_EQ(Font->Handle()->Font.Height, -97);
+    EXPECT_EQ(DC()->CurrentFont(), Font->Handle());
+
+    // A size in pixels keeps its physical size on a printer.
+    Font->SetFontUnit(Pixel);
+    Font->SetFontSize(9);
+    Font->Apply(false);
+    EXPECT_EQ(Font->Handle()->Font.Height, -9);
+    View.Canvas()->SetPixelsPerInch(600);
+    Font->Apply(false);
+    EXPECT_EQ(Font->Handle()->Font.Height, -56);
+
+    // On the printer the minimum text height is the printer's: 5 screen pixels are 31 there,
+    // so 19 pixels are too small to print, though not to show.
+    Font->SetFontUnit(Kilometer);
+    Font->SetFontSize(4);
+    View.SetScale(1e-4L);
+    ASSERT_EQ(Font->FontHeight(), 19);
+    Font->Apply(false);
+    EXPECT_FALSE(Font->HasHandle());
+    View.Canvas()->SetPixelsPerInch(96);
+    Font->Apply(false);
+    ASSERT_TRUE(Font->HasHandle());
+    EXPECT_EQ(Font->Handle()->Font.Height, -19);
+}
+
 TEST_F(AttributeTest, EqualityAndCopying) {
     std::unique_ptr<TOrvexFont> A(TOrvexFont::CreateDetached("ARIAL", Red, Pixel, 9, 0, 1));
     std::unique_ptr<TOrvexFont> B(TOrvexFont::CreateDetached("Arial", Red, Pixel, 9, 0, 1));

@@ -256,6 +256,69 @@ TEST_F(PointPresenterTest, ShapesOnTheSurface) {
     EXPECT_EQ(Inked(0, 0, 150, 150), 0);
 }
 
+TEST_F(PointPresenterTest, SymbolsCoverTheirBoxAndEveryCorner) {
+    // Around (75, 75) with d = Size / 2: ellipses and rectangles leave out the right and
+    // bottom edge of their box, polygons draw every vertex.
+    struct TCase {
+        TPointPresenterType Type;
+        int32_t Size;
+        QRect Ink;
+        std::vector<QPoint> Corners;
+    };
+    const TCase Cases[] = {
+        {ppCircle, 6, QRect(72, 72, 6, 6), {}},
+        {ppCircle, 10, QRect(70, 70, 10, 10), {}},
+        {ppSquare, 10, QRect(70, 70, 10, 10), {{70, 70}, {79, 79}}},
+        {ppDiamond, 10, QRect(70, 70, 11, 11), {{75, 70}, {80, 75}, {75, 80}, {70, 75}}},
+        {ppTriangleUp, 10, QRect(70, 70, 11, 11), {{80, 80}, {75, 70}, {70, 80}}},
+        {ppTriangleDown, 10, QRect(70, 70, 11, 11), {{70, 70}, {75, 80}, {80, 70}}},
+        {ppTriangleLeft, 10, QRect(70, 70, 11, 11), {{80, 80}, {70, 75}, {80, 70}}},
+        {ppTriangleRight, 10, QRect(70, 70, 11, 11), {{70, 70}, {80, 75}, {70, 80}}},
+    };
+    auto* O = Chain(Layer, {MakePoint(0, 0)});
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(testing::Message() << "type " << int(C.Type) << " size " << C.Size);
+        Wipe();
+        P->SetPointType(C.Type);
+        P->SetPointSize(C.Size);
+        P->Render(*O);
+        QRect Ink;
+        for (int Y = 0; Y < 150; ++Y)
+            for (int X = 0; X < 150; ++X)
+                if (PixelAt(X, Y) != White) Ink |= QRect(X, Y, 1, 1);
+        EXPECT_EQ(Ink, C.Ink);
+        for (const QPoint& Q : C.Corners) EXPECT_EQ(PixelAt(Q.x(), Q.y()), Black) << Q.x() << "," << Q.y();
+    }
+}
+
+TEST_F(PointPresenterTest, FontSymbolsInALengthUnitFollowTheZoom) {
+    P->SetPointType(ppFontSymbol);
+    P->PointFont()->SetFontName("Arial");
+    P->SetSymbolIndex('H');
+    P->SetPointUnit(Kilometer);
+    P->SetPointSize(10);
+    auto* O = Chain(Layer, {MakePoint(0, 0)});
+    auto GlyphHeight = [&](long double Scale) {
+        View.SetScale(Scale);
+        Wipe();
+        P->Render(*O);
+        int Top = 150, Bottom = -1;
+        for (int Y = 0; Y < 150; ++Y)
+            for (int X = 0; X < 150; ++X)
+                if (PixelAt(X, Y) != White) {
+                    Top = std::min(Top, Y);
+                    Bottom = std::max(Bottom, Y);
+                }
+        return Bottom - Top + 1;
+    };
+    const int Small = GlyphHeight(5e-5L);  // 24 pixels
+    const int Large = GlyphHeight(1e-4L);  // 49 pixels
+    EXPECT_GT(Small, 10);
+    EXPECT_NEAR(Large, 2 * Small, 3);
+    EXPECT_EQ(P->PointFont()->Handle()->Font.Height, -49);
+    EXPECT_EQ(GlyphHeight(5e-5L), Small);
+}
+
 TEST_F(PointPresenterTest, PicturesAndFontSymbolsOnTheSurface) {
     QImage Picture(40, 20, QImage::Format_RGB32);
     Picture.fill(Qt::green);

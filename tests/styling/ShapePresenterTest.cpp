@@ -79,6 +79,50 @@ TEST_F(ShapePresenterTest, PolygonAcrossTheDateLineUsesOneSideOnly) {
     EXPECT_FALSE(Area->HitTest(*O, At(-175, 2)));
 }
 
+TEST_F(ShapePresenterTest, ShapesAcrossTheDateLineAreHitOnBothSides) {
+    View.SetScale(1e-6L);  // a pixel is about a fifth of a degree
+    struct TCase {
+        const char* Name;
+        bool Area;
+        std::vector<std::pair<double, double>> Shape;
+        std::vector<std::pair<double, double>> Hits, Misses;
+    };
+    const TCase Cases[] = {
+        {"rectangle", true, {{170, 10}, {-170, 10}, {-170, 20}, {170, 20}},
+         {{175, 15}, {-175, 15}, {179.5, 15}, {-179.5, 15}, {171, 19}, {-171, 11}, {180, 15}},
+         {{175, 25}, {-175, 5}, {165, 15}, {-165, 15}, {0, 15}}},
+        {"rectangle drawn the other way", true, {{170, 20}, {-170, 20}, {-170, 10}, {170, 10}},
+         {{175, 15}, {-175, 15}, {179.5, 15}},
+         {{175, 25}, {-160, 15}}},
+        {"corridor across the date line", true,
+         {{170, 0}, {178, 0}, {178, 4}, {-170, 4}, {-170, 6}, {178, 6}, {178, 10}, {170, 10}},
+         {{175, 2}, {171, 9}, {175, 5}, {179, 5}, {-175, 5}, {-171, 5.5}},
+         {{179, 2}, {-175, 2}, {-175, 8}, {-169, 5}}},
+        {"triangle about the date line", true, {{100, 0}, {-100, 0}, {180, 40}},
+         {{170, 10}, {-170, 10}, {179, 35}, {120, 2}, {-120, 2}},
+         {{120, 30}, {-120, 30}, {0, 10}}},
+        {"ring about the north pole", true,
+         {{0, 70}, {30, 60}, {60, 70}, {90, 60}, {120, 70}, {150, 60}, {180, 70}, {-150, 60}, {-120, 70},
+          {-90, 60}, {-60, 70}, {-30, 60}},
+         {{30, 68}, {90, 65}, {-150, 69}, {-90, 61}},
+         {{0, 68}, {15, 62}, {-165, 62}, {105, 61}}},
+        {"segment", false, {{170, 5}, {-170, 5}},
+         {{179, 5}, {-179, 5}, {170.5, 5}, {-170.5, 5}},
+         {{0, 5}, {175, 8}, {-175, 2}}},
+        {"sloping segment", false, {{170, 0}, {-170, 10}},
+         {{179, 4.5}, {-179, 5.5}, {180, 5}},
+         {{179, 11}, {-179, -1}, {165, 0}}},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        auto* O = TGeoDataObject::Create(Layer);
+        for (auto [Lon, Lat] : C.Shape) O->AddPoint(At(Lon, Lat));
+        O->SetPresenter(C.Area ? static_cast<TOrvexPresenter*>(Area) : Line);
+        for (auto [Lon, Lat] : C.Hits) EXPECT_TRUE(O->ContainsPoint(At(Lon, Lat))) << Lon << ", " << Lat;
+        for (auto [Lon, Lat] : C.Misses) EXPECT_FALSE(O->ContainsPoint(At(Lon, Lat))) << Lon << ", " << Lat;
+    }
+}
+
 TEST_F(ShapePresenterTest, RenderSelectsTheAttributes) {
     auto* O = Make(Area, {{0, 0}, {1, 0}, {1, 1}});
     Area->Render(*O);

@@ -4,6 +4,8 @@
 
 #include "RenderFixtures.h"
 
+void PrintTo(const TPixelPoint& P, std::ostream* Out) { *Out << "(" << P.X << ", " << P.Y << ")"; }
+
 namespace {
 
 class CanvasTest : public RenderTest {
@@ -87,6 +89,31 @@ TEST_F(CanvasTest, OpenLineIsClippedAtTheLeftEdgeOnly) {
     Put({{-10, 5}, {20, 5}});
     EXPECT_EQ(Canvas->ClipPoints(2, false, 16), 2);
     EXPECT_EQ(Buffer(2), (Points{{-1, 5}, {20, 5}}));
+}
+
+TEST_F(CanvasTest, EdgeCrossingIsTheCurrentPointPlusTheRoundedStep) {
+    // Every step below is a tie, a whole number and a half, rounded to even before it is
+    // added to the current point (the second point of each pair).
+    struct TCase {
+        const char* Name;
+        uint8_t Code;
+        Points In, Out;
+    };
+    const TCase Cases[] = {
+        {"left, -0.5 from an odd row", 16, {{-5, 0}, {3, 1}}, {{-1, 1}, {3, 1}}},
+        {"left, 1.5", 16, {{-5, 4}, {3, 1}}, {{-1, 3}, {3, 1}}},
+        {"left, leaving", 16, {{3, 2}, {-5, 1}}, {{3, 2}, {-1, 1}}},
+        {"right, 1.5 from an odd row", 2, {{104, 4}, {96, 1}}, {{100, 3}, {96, 1}}},
+        {"right, -1.5", 2, {{104, -2}, {96, 1}}, {{100, -1}, {96, 1}}},
+        {"top, 0.5 from an odd column", 64, {{2, -5}, {1, 3}}, {{1, -1}, {1, 3}}},
+        {"bottom, 1.5 from an odd column", 8, {{6, 104}, {3, 96}}, {{5, 100}, {3, 96}}},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        for (size_t I = 0; I < C.In.size(); ++I) PointBuffer[I] = C.In[I];
+        const int32_t N = Canvas->ClipPoints(int32_t(C.In.size()), false, C.Code);
+        EXPECT_EQ(Buffer(N), C.Out);
+    }
 }
 
 TEST_F(CanvasTest, LineLeavingAndReturningRunsAlongTheRightEdgeLine) {

@@ -38,21 +38,19 @@ protected:
         this->Filled = Filled;
     }
 
-    // The ring's projected points drawn straight through QPainter.
+    // The ring's projected points drawn whole and unclipped, in one call.
     QImage Reference() {
-        std::vector<QPoint> Pts;
+        std::vector<TPixelPoint> Pts;
         for (const TPoint3D& P : WobblyRing())
-            if (View.ProjectionModel()->PointToXY(P, 0)) Pts.emplace_back(PointBuffer[0].X, PointBuffer[0].Y);
+            if (View.ProjectionModel()->PointToXY(P, 0)) Pts.push_back(PointBuffer[0]);
         QImage R(W, H, QImage::Format_RGB32);
         R.fill(QColor(0, 0x80, 0x80));  // the mapped area covers the surface
         QPainter Painter(&R);
-        Painter.setPen(QColor(255, 0, 0));
-        if (Filled) {
-            Painter.setBrush(QColor(0, 0, 255));
-            Painter.drawPolygon(Pts.data(), int(Pts.size()), Qt::OddEvenFill);
-        } else {
-            Painter.drawPolyline(Pts.data(), int(Pts.size()));
-        }
+        TDeviceContext DC(&Painter);
+        DC.SelectObject(CreatePen(PS_SOLID, 1, Red));
+        DC.SelectObject(CreateBrushIndirect({BS_SOLID, Blue, 0}));
+        if (Filled) DC.Polygon(Pts.data(), int(Pts.size()));
+        else DC.Polyline(Pts.data(), int(Pts.size()));
         return R;
     }
 

@@ -4,8 +4,10 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "RenderFixtures.h"
+#include "platform/UiServices.h"
 #include "projections/SphericalPrj.h"
 
 namespace {
@@ -114,6 +116,58 @@ TEST_F(PrintTest, PrintedLayersReachThePage) {
     View.Print(Blank);
     EXPECT_GT(PdfSize(Empty), 0);
     EXPECT_GT(Full, PdfSize(Empty) + 1000);
+}
+
+// While printing each layer first lets pending messages through: a handler that deletes
+// layers there leaves the print whole, with the layers that are left.
+TEST_F(PrintTest, MessagesThatDeleteLayersWhilePrinting) {
+    struct TRow {
+        const char* Name;
+        int AtCall;  // 1: before "print", 2: before "second", 3: before "third"
+        std::function<void(TOrvex3&)> Action;
+        std::vector<std::string> Printed;
+    };
+    auto Named = [](TOrvex3& V, const char* Name) {
+        for (TOrvexLayer* L : V.Layers())
+            if (L->Name() == Name) return L;
+        return static_cast<TOrvexLayer*>(nullptr);
+    };
+    const std::vector<TRow> Rows{
+        {"the layer about to print", 2, [&](TOrvex3& V) { Named(V, "second")->Delete(); }, {"print", "third"}},
+        {"a later layer", 1, [&](TOrvex3& V) { Named(V, "third")->Delete(); }, {"print", "second"}},
+        {"a printed layer", 3, [&](TOrvex3& V) { Named(V, "print")->Delete(); }, {"print", "second", "third"}},
+        {"every layer", 1, [](TOrvex3& V) { V.Clear(); }, {}},
+    };
+    struct TFresh : PrintTest {
+        void TestBody() override {}
+        using PrintTest::Pdf;
+        using PrintTest::View;
+    };
+    for (const TRow& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        TFresh T;
+        for (const char* Name : {"second", "third"}) {
+            TOrvexLayer* L = T.View.AddLayer(Name);
+            auto* O = TGeoDataObject::Create(L, TPolygonPresenter::Create(L), 0, "");
+            for (const TPoint3D& Q : {LL(0, 0), LL(5, 0), LL(5, 5)}) O->AddPoint(Q);
+        }
+        std::vector<std::string> Printed;
+        T.View.OnRenderObject = [&](TOrvex3*, TOrvexObject* O, bool&) {
+            if (Printed.empty() || Printed.back() != O->Layer()->Name()) Printed.push_back(O->Layer()->Name());
+        };
+        TScriptedUiServices Ui;
+        TUiServicesScope Scope(Ui);
+        Ui.OnProcessMessages = [&] {
+            if (Ui.ProcessMessagesCount == Row.AtCall) Row.Action(T.View);
+        };
+        QPrinter Printer(QPrinter::HighResolution);
+        Printer.setOutputFormat(QPrinter::PdfFormat);
+        Printer.setOutputFileName(T.Pdf);
+        T.View.Print(Printer);
+        EXPECT_EQ(Printed, Row.Printed);
+        EXPECT_GT(PdfSize(T.Pdf), 0);
+        EXPECT_FALSE(T.View.Printing());
+    }
 }
 
 TEST_F(PrintTest, PrintRectTakesLeftTopRightBottom) {

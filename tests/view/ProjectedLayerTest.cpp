@@ -1,5 +1,5 @@
 // A layer of thousands of polygons draws the same picture as its objects projected point
-// by point and drawn straight through QPainter.
+// by point and drawn straight onto a device context.
 
 #include <QPainter>
 #include <random>
@@ -47,13 +47,14 @@ protected:
         QImage R(W, H, QImage::Format_RGB32);
         R.fill(Q(Teal));
         QPainter Painter(&R);
+        TDeviceContext DC(&Painter);
         for (size_t I = 0; I < Rings.size(); ++I) {
             if (Across(Rings[I], Seam)) continue;
-            std::vector<QPoint> Pts;
-            for (const TPoint3D& P : Rings[I]) Pts.emplace_back(At(P).X, At(P).Y);
-            Painter.setPen(Q(Styles[I % 3].Pen));
-            Painter.setBrush(Q(Styles[I % 3].Brush));
-            Painter.drawPolygon(Pts.data(), int(Pts.size()), Qt::OddEvenFill);
+            std::vector<TPixelPoint> Pts;
+            for (const TPoint3D& P : Rings[I]) Pts.push_back(At(P));
+            DC.SelectObject(CreatePen(PS_SOLID, 1, Styles[I % 3].Pen));
+            DC.SelectObject(CreateBrushIndirect({BS_SOLID, Styles[I % 3].Brush, 0}));
+            DC.Polygon(Pts.data(), int(Pts.size()));
         }
         return R;
     }

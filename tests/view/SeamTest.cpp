@@ -117,6 +117,37 @@ TEST_F(SeamTest, PolygonAroundTheSouthPoleFillsToTheBottomEdge) {
     }
 }
 
+// A ring that goes once round a pole encloses that pole's cap; which pole is told by its
+// mean latitude (the south when it is exactly 0). Flat maps and the sphere agree.
+TEST_F(SeamTest, PoleRingsFillTheCapOnTheSideOfTheirMeanLatitude) {
+    struct TRing {
+        const char* Name;
+        double Lat1, Lat2;  // alternating every 30 degrees of longitude
+        double Cap, Other;  // a latitude inside the cap, one outside it
+    };
+    const TRing Rings[] = {{"north", 40, 50, 56, 20},
+                           {"south", -40, -50, -56, -20},
+                           {"about the equator", 10, -10, -60, 60}};
+    const TOrvexProjection Maps[] = {opCartesian, opMercator, opSpherical};
+    for (const TRing& R : Rings)
+        for (TOrvexProjection Map : Maps) {
+            if (Map == opSpherical && R.Lat1 + R.Lat2 == 0) continue;  // the sphere has no seam
+            SCOPED_TRACE(testing::Message() << R.Name << " on projection " << int(Map));
+            FlatMap(360, 180, Map);
+            if (Map == opSpherical) View.CenterOn(0, R.Cap > 0 ? 90 * Deg : -90 * Deg);
+            std::vector<TPoint3D> Ring;
+            for (int Lon = -180; Lon < 180; Lon += 30) Ring.push_back(LL(Lon, (Lon / 30) % 2 ? R.Lat1 : R.Lat2));
+            auto* O = Chain(L, AreaStyle(L, Blue, Blue), Ring);
+            Picture();
+            for (int Lon = -165; Lon < 180; Lon += 30) {
+                const TPixelPoint In = At(LL(Lon, R.Cap)), Out = At(LL(Lon, R.Other));
+                EXPECT_EQ(Pixel(In.X, In.Y), Blue) << Lon << " in the cap at " << In.X << "," << In.Y;
+                EXPECT_EQ(Pixel(Out.X, Out.Y), Teal) << Lon << " outside at " << Out.X << "," << Out.Y;
+            }
+            delete O;
+        }
+}
+
 TEST_F(SeamTest, CentralMeridianMovesTheSeam) {
     // With the map centred on 180 degrees the square from 170 E to 170 W lies whole in
     // the middle, and one straddling 0 degrees is split at the edges.

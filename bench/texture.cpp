@@ -1,0 +1,65 @@
+// The textured background at 1920x1080: milliseconds per frame for the sphere and for flat
+// maps, with the bundled world texture. "allocs" counts heap allocations while the texture
+// is painted; it must stay 0.
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "projections/PrjRegistry.h"
+#include "view/Orvex3.h"
+#include "view/TextureData.h"
+
+namespace {
+std::atomic<size_t> Allocations{0};
+}  // namespace
+
+void* operator new(std::size_t Size) {
+    ++Allocations;
+    if (void* P = std::malloc(Size ? Size : 1)) return P;
+    throw std::bad_alloc();
+}
+void operator delete(void* P) noexcept { std::free(P); }
+void operator delete(void* P, std::size_t) noexcept { std::free(P); }
+
+namespace {
+
+void BM_TexturedBackground(benchmark::State& State) {
+    const TProjectionInfo& Projection = ProjectionRegistry()[State.range(0)];
+    TOrvex3 View;
+    View.SetSurfaceSize(1920, 1080);
+    View.SetProjectionModel(Projection.Create(&View));
+    View.SetAltitude(0);
+    View.SetTextureFilename(DefaultTextureFile());
+    View.SetTextureBackground(true);
+    if (!View.TextureBackground()) {
+        State.SkipWithError("the bundled texture data/earth.bmp was not found");
+        return;
+    }
+    View.Render();  // the drawing context exists from here on
+    size_t Allocs = 0;
+    for (auto _ : State) {
+        const size_t Before = Allocations;
+        View.ProjectionModel()->PaintTexture();
+        Allocs += Allocations - Before;
+    }
+    State.SetLabel(Projection.Key);
+    State.counters["frame"] =
+        benchmark::Counter(State.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    State.counters["allocs"] = double(Allocs);
+}
+// Spherical, Cartesian, Mercator and the sinusoidal map, by their place in the registry.
+BENCHMARK(BM_TexturedBackground)->Arg(0)->Arg(1)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication App(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

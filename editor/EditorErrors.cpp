@@ -1,0 +1,7 @@
+#include "editor/EditorErrors.h"
+
+#include "platform/UiServices.h"
+
+const char* const kEditorCaption = "TOrvex Object Editor";
+
+void ShowEditorException(const std::exception& Error) { UiServices().ShowMessage(kEditorCaption, Error.what()); }

@@ -1,0 +1,421 @@
+#include "editor/Inspector.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSplitter>
+#include <QSplitterHandle>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "editor/EditorErrors.h"
+#include "editor/InplaceGrid.h"
+#include "editor/OXProp.h"
+#include "foundation/OXUtils.h"
+#include "importers/ImportSupport.h"
+#include "model/OrvexLayer.h"
+#include "model/OrvexObject.h"
+#include "platform/DeviceContext.h"
+#include "view/Orvex3.h"
+
+namespace {
+
+constexpr int kStripHeight = 27;
+constexpr int kSplitterWidth = 3;
+constexpr int kDegreeDecimals = 4;
+constexpr int kDegreeWidth = 3;
+// How deep an item's read-only class properties are searched for the parts it owns.
+constexpr int kOwnedPartDepth = 4;
+
+// Read-only class properties hold what an item owns (a presenter's fonts, pens, brushes);
+// writable ones refer to items owned elsewhere (an object's presenter).
+bool IsOwnedPart(const TPersistent* Entry, TPersistent* Owner, int Depth) {
+    for (const TPropInfo* P : Owner->ClassInfo().Properties()) {
+        if (P->Kind != TPropKind::Class || P->Writable()) continue;
+        const TPropValue V = P->Get(*Owner);
+        TPersistent* const* Part = std::get_if<TPersistent*>(&V);
+        if (!Part || !*Part) continue;
+        if (*Part == Entry) return true;
+        if (Depth > 0 && IsOwnedPart(Entry, *Part, Depth - 1)) return true;
+    }
+    return false;
+}
+
+// Whether Entry goes when Item is freed.
+bool DiesWith(const TPersistent* Entry, TPersistent* Item) {
+    if (!Entry || !Item) return false;
+    if (Entry == Item) return true;
+    if (const auto* Layer = dynamic_cast<const TOrvexLayer*>(Item)) {
+        const auto* Owned = dynamic_cast<const TOrvexPersistent*>(Entry);
+        return Owned && Owned->Layer() == Layer;
+    }
+    return IsOwnedPart(Entry, Item, kOwnedPartDepth);
+}
+
+// The point halfway between A and B, the short way round in longitude.
+TPoint3D MidPoint(const TPoint3D& A, const TPoint3D& B) {
+    int64_t DX = int64_t(B.X) - A.X;
+    if (DX > OrvexUnits::Deg180)
+        DX -= OrvexUnits::Deg360;
+    else if (DX < -OrvexUnits::Deg180)
+        DX += OrvexUnits::Deg360;
+    auto Half = [](int32_t From, int32_t To) { return static_cast<int32_t>(From + (int64_t(To) - From) / 2); };
+    return TPoint3D{NormalizeLongitude(A.X + DX / 2), Half(A.Y, B.Y), Half(A.Z, B.Z)};
+}
+
+bool IsDegreeChar(QChar C) { return C.isDigit() || C == '+' || C == '-' || C == '.'; }
+
+}  // namespace
+
+TInspector::TInspector(TOrvex3* View, QWidget* Parent) : QWidget(Parent), FView(View) {
+    setObjectName("Inspector");
+    auto* Layout = new QVBoxLayout(this);
+    Layout->setContentsMargins(0, 0, 0, 0);
+    Layout->setSpacing(0);
+
+    auto* Strip = new QFrame(this);
+    Strip->setObjectName("InspectorStrip");
+    Strip->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Strip->setFixedHeight(kStripHeight);
+    auto* StripLayout = new QHBoxLayout(Strip);
+    StripLayout->setContentsMargins(4, 1, 1, 1);
+    ClassNameLabel = new QLabel(Strip);
+    ClassNameLabel->setObjectName("lblClassName");
+    btnBack = new QPushButton("Back", Strip);
+    btnBack->setObjectName("btnBack");
+    btnBack->setEnabled(false);
+    StripLayout->addWidget(ClassNameLabel, 1);
+    StripLayout->addWidget(btnBack);
+    Layout->addWidget(Strip);
+
+    Splitter = new QSplitter(Qt::Vertical, this);
+    Splitter->setObjectName("InspectorSplitter");
+    Splitter->setHandleWidth(kSplitterWidth);
+    Splitter->setChildrenCollapsible(false);
+    Splitter->setStyleSheet("QSplitter::handle { background-color: teal; border: none; }");
+    PropertyGrid = new TInplaceGrid(Splitter);
+    PropertyGrid->setObjectName("PropertyGrid");
+    PointsGrid = new TInplaceGrid(Splitter);
+    PointsGrid->setObjectName("PointsGrid");
+    Splitter->addWidget(PropertyGrid);
+    Splitter->addWidget(PointsGrid);
+    Splitter->setStretchFactor(0, 1);
+    Layout->addWidget(Splitter, 1);
+
+    PointsMenu = new QMenu(this);
+    actInsertPoint = PointsMenu->addAction("Insert Point");
+    actAppendPoint = PointsMenu->addAction("Append Point");
+    PointsMenu->addSeparator();
+    actDeletePoint = PointsMenu->addAction("Delete Point");
+
+    BuildPropertyGrid();
+    BuildPointsGrid();
+
+    connect(btnBack, &QPushButton::clicked, this, [this] { RunGuarded([this] { Back(); }); });
+    connect(actInsertPoint, &QAction::triggered, this, [this] { RunGuarded([this] { InsertPoint(); }); });
+    connect(actAppendPoint, &QAction::triggered, this, [this] { RunGuarded([this] { AppendPoint(); }); });
+    connect(actDeletePoint, &QAction::triggered, this, [this] { RunGuarded([this] { DeletePoint(); }); });
+    connect(PointsMenu, &QMenu::aboutToShow, this, [this] {
+        const bool Chain = dynamic_cast<TGeoDataObject*>(FInspected) != nullptr;
+        for (QAction* A : {actInsertPoint, actAppendPoint, actDeletePoint}) A->setEnabled(Chain);
+    });
+
+    SetPointsShown(false);
+}
+
+TInspector::~TInspector() {
+    // The grids go after this object's members: nothing of theirs may call back.
+    PropertyGrid->DetachCallbacks();
+    PointsGrid->DetachCallbacks();
+    delete Splitter;
+}
+
+void TInspector::BuildPropertyGrid() {
+    TInplaceGrid& G = *PropertyGrid;
+    G.SetColumns({{"Property", 94}, {"Value", 128}});
+    G.setToolTip("Double Click to Edit some items");
+    G.setStatusTip(G.toolTip());
+    G.OnCellText = [this](int Col, int Row) -> std::string {
+        if (!ValidRow(Row)) return {};
+        return Col == 0 ? FProps->PropName(Row) : FProps->GetValue(Row);
+    };
+    G.OnSelectCell = [this](int Col, int Row) { return Col > 0 && ValidRow(Row); };
+    G.OnEditorStyle = [this](int Row) {
+        FAttributes = ValidRow(Row) ? FProps->PropAttributes(Row) : 0;
+        if (FAttributes & paValueList) return esPickList;
+        if (FAttributes & paDialog) return esEllipsis;
+        return esSimple;
+    };
+    G.OnGetEditText = [this](int, int Row) { return ValidRow(Row) ? FProps->GetValue(Row) : std::string(); };
+    G.OnSetEditText = [this](int, int Row, const std::string& Text) { SetPropertyText(Row, Text); };
+    G.OnGetPickList = [this](int Row, std::vector<std::string>& List) {
+        RunGuarded([&] {
+            if (ValidRow(Row)) FProps->GetValues(Row, List);
+        });
+    };
+    G.OnEditButtonClick = [this] { RunGuarded([this] { EditProperty(); }); };
+    G.OnEditDone = [this] { ShowPendingError(); };
+}
+
+void TInspector::BuildPointsGrid() {
+    TInplaceGrid& G = *PointsGrid;
+    G.SetColumns({{"ID", 43}, {"Longitude", 80}, {"Latitude", 80}, {"Height", 63}});
+    G.setToolTip("F2 to edit item, Right Click for menu");
+    G.setStatusTip(G.toolTip());
+    G.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&G, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& Pos) { PointsMenu->popup(PointsGrid->viewport()->mapToGlobal(Pos)); });
+    G.OnCellText = [this](int Col, int Row) { return PointText(Col, Row); };
+    G.OnSelectCell = [](int Col, int Row) { return Col > 0 && Row >= 0; };
+    G.OnGetEditText = [this](int Col, int Row) { return PointText(Col, Row); };
+    G.OnSetEditText = [this](int Col, int Row, const std::string& Text) {
+        RunGuarded([&] { SetPointText(Col, Row, Text); });
+    };
+    G.OnAcceptChar = IsDegreeChar;
+    G.SetEditorOn(true);
+}
+
+// ---------------------------------------------------------------------------------------
+// Showing items and the path back
+
+void TInspector::InspectRoot(TPersistent* Item) {
+    PropertyGrid->SetEditorOn(false);
+    FProps.reset();
+    FPendingError.clear();
+    PropertyGrid->SetRowCount(0);
+    PropertyGrid->Repaint();
+    SetPointsShown(false);
+    btnBack->setEnabled(false);
+    ClearHistory();
+    FHistoryPos = 0;
+    FInspected = Item;
+    ClassNameLabel->clear();
+    if (Item)
+        ShowInspected();
+    else
+        emit InspectedChanged();
+}
+
+void TInspector::ShowInspected() {
+    SetPointsShown(false);
+    if (!FInspected) return;
+    FHistory[static_cast<size_t>(FHistoryPos)] = FInspected;
+    ClassNameLabel->setText(ToQString(FInspected->ClassName()));
+    if (InspectedObject()) ShowPoints();
+    PropertyGrid->SetEditorOn(false);
+    FProps = std::make_unique<TOrvexProperties>(FInspected);
+    PropertyGrid->SetRowCount(FProps->Count());
+    const int ValueWidth = PropertyGrid->viewport()->width() - PropertyGrid->columnWidth(0) - 1;
+    PropertyGrid->setColumnWidth(1, std::max(ValueWidth, 128));
+    PropertyGrid->SetCursor(1, 0);
+    PropertyGrid->SetEditorOn(true);
+    PropertyGrid->Repaint();
+    emit InspectedChanged();
+}
+
+void TInspector::ShowPoints() {
+    TOrvexObject* Obj = InspectedObject();
+    if (!Obj) return;
+    SetPointsShown(true);
+    const int Col = PointsGrid->CursorCol(), Row = PointsGrid->CursorRow();
+    const int Rows = std::max(1, Obj->GetPointCount());
+    PointsGrid->SetRowCount(Rows);
+    PointsGrid->SetCursor(std::max(1, Col), std::clamp(Row, 0, Rows - 1));
+    PointsGrid->ResetEditor();
+    PointsGrid->Repaint();
+    PropertyGrid->Repaint();
+}
+
+void TInspector::InspectChild(TPersistent* Item) {
+    if (!Item) return;
+    if (FHistoryPos == kHistorySize - 1)
+        // The path keeps its most recent steps.
+        std::move(FHistory.begin() + 1, FHistory.end(), FHistory.begin());
+    else
+        ++FHistoryPos;
+    FInspected = Item;
+    btnBack->setEnabled(true);
+    ShowInspected();
+}
+
+void TInspector::Back() {
+    if (FHistoryPos <= 0) return;
+    FHistory[static_cast<size_t>(FHistoryPos)] = nullptr;
+    --FHistoryPos;
+    FInspected = FHistory[static_cast<size_t>(FHistoryPos)];
+    btnBack->setEnabled(FHistoryPos > 0);
+    ShowInspected();
+}
+
+void TInspector::SetSelectedObject(TPersistent* Item) {
+    if (Item == FInspected && FHistoryPos == 0) return;
+    InspectRoot(Item);
+}
+
+void TInspector::Forget(TPersistent* Item) {
+    int First = -1;
+    for (int K = 0; K <= FHistoryPos && First < 0; ++K)
+        if (DiesWith(FHistory[static_cast<size_t>(K)], Item)) First = K;
+    if (First < 0 && !DiesWith(FInspected, Item) && !(FProps && DiesWith(FProps->Instance(), Item))) return;
+    if (First == 0) {
+        InspectRoot(nullptr);
+        return;
+    }
+    const int Keep = First < 0 ? FHistoryPos : First - 1;
+    std::fill(FHistory.begin() + Keep + 1, FHistory.end(), nullptr);
+    FHistoryPos = Keep;
+    FInspected = FHistory[static_cast<size_t>(Keep)];
+    FPendingError.clear();
+    btnBack->setEnabled(Keep > 0);
+    if (FInspected)
+        ShowInspected();
+    else
+        InspectRoot(nullptr);
+}
+
+void TInspector::Refresh() {
+    if (FApplying > 0) {
+        PropertyGrid->Repaint();
+        PointsGrid->Repaint();
+        return;
+    }
+    if (InspectedObject()) ShowPoints();
+    PropertyGrid->ResetEditor();
+    PropertyGrid->Repaint();
+}
+
+TPersistent* TInspector::HistoryEntry(int Index) const {
+    if (Index < 0 || Index >= kHistorySize) return nullptr;
+    return FHistory[static_cast<size_t>(Index)];
+}
+
+void TInspector::ClearHistory() { FHistory.fill(nullptr); }
+
+void TInspector::SetPointsShown(bool Shown) {
+    const bool WasShown = !PointsGrid->isHidden();
+    PointsGrid->setVisible(Shown);
+    if (Shown && !WasShown) {
+        // Hidden, the grid had no share of the splitter; it comes back with two fifths.
+        const QList<int> Sizes = Splitter->sizes();
+        const int Total = Sizes.value(0) + Sizes.value(1);
+        if (Sizes.value(1) < Total / 5) Splitter->setSizes({Total - Total * 2 / 5, Total * 2 / 5});
+    }
+    if (QSplitterHandle* Handle = Splitter->handle(1)) Handle->setEnabled(Shown);
+}
+
+TOrvexObject* TInspector::InspectedObject() const { return dynamic_cast<TOrvexObject*>(FInspected); }
+
+// ---------------------------------------------------------------------------------------
+// Property grid
+
+bool TInspector::ValidRow(int Row) const { return FProps && Row >= 0 && Row < FProps->Count(); }
+
+void TInspector::SetPropertyText(int Row, const std::string& Text) {
+    if (!ValidRow(Row)) return;
+    try {
+        if (Text != FProps->GetValue(Row)) FProps->SetValue(Row, Text);
+        FPendingError.clear();
+    } catch (const std::exception& Error) {
+        FPendingError = Error.what();
+    }
+    RunGuarded([this] { Changed(false); });
+}
+
+void TInspector::ShowPendingError() {
+    if (FPendingError.empty()) return;
+    const std::string Message = std::move(FPendingError);
+    FPendingError.clear();
+    ShowEditorException(std::runtime_error(Message));
+}
+
+void TInspector::EditProperty() {
+    const int Row = PropertyGrid->CursorRow();
+    if (!ValidRow(Row)) return;
+    if (FProps->Edit(Row)) {
+        PropertyGrid->ResetEditor();
+        Changed(false);
+    } else if (FProps->PropKind(Row) == TPropKind::Class) {
+        InspectChild(FProps->ObjectValue(Row));
+    }
+}
+
+void TInspector::Changed(bool Geometry) {
+    ++FApplying;
+    struct TDone {
+        int& Count;
+        ~TDone() { --Count; }
+    } Done{FApplying};
+    if (TOrvexObject* Obj = InspectedObject()) {
+        Obj->Invalidate();
+        // The layer's extent is made afresh from its objects at the next render.
+        if (Geometry && Obj->Layer()) Obj->Layer()->SetExtents(TExtent{});
+    }
+    if (FView) FView->RequestRender();
+    PropertyGrid->Repaint();
+    PointsGrid->Repaint();
+    emit PropertyChanged();
+}
+
+// ---------------------------------------------------------------------------------------
+// Points grid
+
+std::string TInspector::PointText(int Col, int Row) const {
+    const TOrvexObject* Obj = InspectedObject();
+    if (Col == 0) return Obj ? std::to_string(Row) : std::string();
+    // Rows past the chain read as the zero point.
+    const TPoint3D P = Obj && Row >= 0 ? Obj->GetPoint(Row) : TPoint3D{};
+    const int32_t Value = Col == 1 ? P.X : Col == 2 ? P.Y : P.Z;
+    return FixedToText(OrvexUnitsToDeg(Value), kDegreeDecimals, kDegreeWidth);
+}
+
+void TInspector::SetPointText(int Col, int Row, const std::string& Text) {
+    long double Degrees = 0;
+    // A half-typed number ("-", "") or one that OrvexUnits cannot hold changes nothing.
+    if (Col < 1 || Col > 3 || Row < 0 || !ParseReal(TrimText(Text), Degrees)) return;
+    const std::optional<int32_t> Units = CheckedDegrees(Degrees);
+    if (!Units || (Col == 2 && std::fabs(Degrees) > 90)) return;
+    if (TOrvexObject* Obj = InspectedObject()) {
+        TPoint3D P = Obj->GetPoint(Row);
+        if (Col == 1)
+            P.X = NormalizeLongitude(*Units);
+        else if (Col == 2)
+            P.Y = *Units;
+        else
+            P.Z = *Units;
+        Obj->PutPoint(Row, P);
+        Changed(true);
+    } else if (FView) {
+        FView->RequestRender();
+    }
+}
+
+void TInspector::InsertPoint() {
+    auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected);
+    if (!Chain) return;
+    const int Row = PointsGrid->CursorRow() + 1;
+    if (Row == 1)
+        Chain->AddPoint(Chain->GetPoint(0));
+    else if (Row > 1)
+        Chain->InsertPoint(Row - 1, MidPoint(Chain->GetPoint(Row - 2), Chain->GetPoint(Row - 1)));
+    Changed(true);
+    ShowPoints();
+}
+
+void TInspector::AppendPoint() {
+    auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected);
+    if (!Chain) return;
+    Chain->AddPoint(Chain->Count() > 0 ? Chain->GetPoint(Chain->Count() - 1) : TPoint3D{});
+    Changed(true);
+    ShowPoints();
+}
+
+void TInspector::DeletePoint() {
+    auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected);
+    if (!Chain) return;
+    Chain->DeletePoint(PointsGrid->CursorRow());
+    Changed(true);
+    ShowPoints();
+}

@@ -1,0 +1,108 @@
+#pragma once
+// The Inspector page: edits any inspectable item (layer, object, presenter, attribute,
+// projection) property by property, opens items held in properties with a way back, and
+// shows a map object's points in degrees for editing.
+
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <string>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class TInplaceGrid;
+class TOrvex3;
+class TOrvexObject;
+class TOrvexProperties;
+class TPersistent;
+
+class TInspector : public QWidget {
+    Q_OBJECT
+public:
+    // Entries of the path back: the root and up to 16 items opened from it.
+    static constexpr int kHistorySize = 17;
+
+    // View (not owned) is asked to render after every change.
+    explicit TInspector(TOrvex3* View, QWidget* Parent = nullptr);
+    ~TInspector() override;
+
+    // Shows Item (or nothing) as the start of a new path.
+    void InspectRoot(TPersistent* Item);
+    // Rebuilds both grids for the inspected item.
+    void ShowInspected();
+    void ShowPoints();
+    // Opens Item from the inspected item's property; null is ignored. Past the 16th step
+    // the oldest entry of the path is dropped.
+    void InspectChild(TPersistent* Item);
+    // One step back along the path ("Back").
+    void Back();
+    // The view's newly selected object: it becomes the inspected item and the new root.
+    void SetSelectedObject(TPersistent* Item);
+    // Item is about to be freed: it leaves the path with everything it owns (a layer's
+    // objects and presenters, an item's attributes) and with every entry opened after it;
+    // the inspector then shows the nearest entry before it, or nothing. Also safe from the
+    // view's OnObjectFree, where the object is half destroyed.
+    void Forget(TPersistent* Item);
+    // Reads the shown values again after a change made elsewhere. In answer to
+    // PropertyChanged it only repaints: the editor keeps what the user is typing.
+    void Refresh();
+
+    // The ellipsis button or a double click on the property grid's cursor row.
+    void EditProperty();
+    // The points grid's menu; each acts on a TGeoDataObject only.
+    void InsertPoint();
+    void AppendPoint();
+    void DeletePoint();
+
+    TPersistent* Inspected() const { return FInspected; }
+    TOrvexProperties* Properties() const { return FProps.get(); }
+    int HistoryPosition() const { return FHistoryPos; }
+    TPersistent* HistoryEntry(int Index) const;
+
+    QLabel* ClassNameLabel;
+    QPushButton* btnBack;
+    TInplaceGrid* PropertyGrid;
+    QSplitter* Splitter;
+    TInplaceGrid* PointsGrid;
+    QMenu* PointsMenu;
+    QAction* actInsertPoint;
+    QAction* actAppendPoint;
+    QAction* actDeletePoint;
+
+signals:
+    // An edit in either grid changed the model (a name, an index, a point, ...).
+    void PropertyChanged();
+    // Another item (or none) is shown.
+    void InspectedChanged();
+
+private:
+    void BuildPropertyGrid();
+    void BuildPointsGrid();
+    bool ValidRow(int Row) const;
+    void SetPropertyText(int Row, const std::string& Text);
+    std::string PointText(int Col, int Row) const;
+    void SetPointText(int Col, int Row, const std::string& Text);
+    TOrvexObject* InspectedObject() const;
+    // After a change made through the inspector: the object's redraw, the layer's fresh
+    // extent when points moved, the view's render and the grids' repaint.
+    void Changed(bool Geometry);
+    void ClearHistory();
+    void ShowPendingError();
+    void SetPointsShown(bool Shown);
+
+    QPointer<TOrvex3> FView;
+    TPersistent* FInspected = nullptr;
+    std::unique_ptr<TOrvexProperties> FProps;
+    std::array<TPersistent*, kHistorySize> FHistory{};
+    int FHistoryPos = 0;
+    int32_t FAttributes = 0;
+    // The last failure of text typed into the property grid, shown once typing ends: the
+    // value is set at every keystroke, and a half-typed value may fail on the way.
+    std::string FPendingError;
+    // Set while an edit of the user's is being applied.
+    int FApplying = 0;
+};

@@ -1,0 +1,274 @@
+#include "projections/OXProject.h"
+
+#include <cmath>
+
+#include "view/Orvex3.h"
+#include "view/OrvexCanvas.h"
+
+namespace {
+constexpr long double Pi = OrvexPi;
+constexpr long double HalfPi = OrvexPi / 2;
+constexpr long double K = RadiansPerOrvexUnit;
+// OrvexUnits per radian.
+constexpr long double UnitsPerRadian = 309397209.37064453L;
+// Below this sine of the angular distance the azimuth of the equidistant forward is not
+// defined.
+constexpr long double AzimuthEpsilon = 1e-5L;
+
+// The whole earth in every direction: the equidistant map places every point.
+constexpr TPrjExtents EquidistantExtents{-OrvexUnits::Deg180, -OrvexUnits::Deg180, OrvexUnits::Deg180,
+                                         OrvexUnits::Deg180};
+
+constexpr int32_t Lat30 = 30 * OrvexUnits::PerDegree;
+constexpr int32_t Lat45 = 45 * OrvexUnits::PerDegree;
+
+long double ArcSin(long double X) { return ArcSinClamped(X); }
+}  // namespace
+
+#define ORVEX_FLAT_CLASS_INFO(Class, Parent)                                    \
+    const TClassInfo& Class::StaticClassInfo() {                                \
+        static const TClassInfo Info{#Class, &Parent::StaticClassInfo(), {}, {}}; \
+        return Info;                                                            \
+    }                                                                           \
+    const TClassInfo& Class::ClassInfo() const { return StaticClassInfo(); }
+
+ORVEX_FLAT_CLASS_INFO(TEquidistantPrj, TCartesianPrj)
+ORVEX_FLAT_CLASS_INFO(TCylEqualAreaPrj, TCartesianPrj)
+ORVEX_FLAT_CLASS_INFO(TBehrmannCylEqualAreaPrj, TCylEqualAreaPrj)
+ORVEX_FLAT_CLASS_INFO(TPetersPrj, TCylEqualAreaPrj)
+ORVEX_FLAT_CLASS_INFO(TAlbersEqualAreaConicPrj, TCartesianPrj)
+ORVEX_FLAT_CLASS_INFO(TBonnePrj, TCartesianPrj)
+ORVEX_FLAT_CLASS_INFO(TSinusoidalPrj, TCartesianPrj)
+
+#undef ORVEX_FLAT_CLASS_INFO
+
+// ---------------------------------------------------------------------------------------
+// Azimuthal equidistant
+
+TEquidistantPrj::TEquidistantPrj(TOrvex3* View) : TCartesianPrj(View, EquidistantExtents) {
+    FFlags |= pfSeamless;
+}
+
+bool TEquidistantPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
+    if (!InExtents(Point.X, Point.Y)) return false;
+    const long double Lambda = Lambda0(Point.X), Phi = Point.Y * K;
+    const long double SinPhi = std::sin(Phi), CosPhi = std::cos(Phi);
+    const long double SinLambda = std::sin(Lambda);
+    // The angular distance from the centre by the haversine: arccos of its cosine loses
+    // half the digits near the centre.
+    const long double SinHalfPhi = std::sin(Phi / 2), SinHalfLambda = std::sin(Lambda / 2);
+    const long double H = SinHalfPhi * SinHalfPhi + CosPhi * SinHalfLambda * SinHalfLambda;
+    const long double C = 2 * ArcSin(std::sqrt(std::fmin(1.0L, std::fmax(0.0L, H))));
+    const long double SinC = std::sin(C);
+    long double X, Y;
+    if (std::fabs(SinC) >= AzimuthEpsilon) {
+        // c sin(theta) and c cos(theta) with the azimuth theta taken from its sine and
+        // cosine, which keeps the direction exact near north and south.
+        const long double F = C / SinC;
+        X = F * CosPhi * SinLambda;
+        Y = F * SinPhi;
+    } else if (C < HalfPi) {
+        // At the centre the map is true to scale in every direction.
+        X = CosPhi * SinLambda;
+        Y = SinPhi;
+    } else {
+        // The antipode has no direction: it goes to the top of the boundary circle.
+        X = 0;
+        Y = C;
+    }
+    const long double F = UnitsPerRadian * FScaleFactor;
+    return StorePixel(Index, X * F, -(Y * F));
+}
+
+bool TEquidistantPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
+    long double XP, YP;
+    if (!PlanePoint(X, Y, Index, XP, YP)) return false;
+    const long double Rho = std::hypot(XP, YP);
+    if (Rho <= 1e-10L) {
+        PointBuffer[Index] = TPixelPoint{NormalizeLongitude(FCentralMeridian), 0};
+        return true;
+    }
+    // Beyond the boundary circle the formulas would fold back onto the map.
+    if (Rho > Pi) return false;
+    const long double SinRho = std::sin(Rho), CosRho = std::cos(Rho);
+    const long double Phi = ArcSin(YP * SinRho / Rho);
+    // atan2 instead of arccos(cos rho / cos phi): the same angle, with the sign of X',
+    // and exact near the centre meridian.
+    const long double Lambda = std::atan2(XP * SinRho, Rho * CosRho);
+    return StoreLL(Index, Lambda, Phi);
+}
+
+void TEquidistantPrj::PaintBackground() {
+    if (!FView || !FView->Canvas() || !PointBuffer) return;
+    constexpr long double FourDegrees = 0.06981317007977318L;
+    long double X = FScaleFactor * EarthRadius * Pi, Y = 0;
+    const long double C = std::cos(FourDegrees), S = std::sin(FourDegrees);
+    int32_t N = 0;
+    if (StorePixel(N, X, Y)) ++N;
+    for (int I = 1; I <= 89; ++I) {
+        const long double NX = X * C - Y * S;
+        Y = X * S + Y * C;
+        X = NX;
+        if (StorePixel(N, X, Y)) ++N;
+    }
+    FView->Canvas()->PolygonBuffer(N, 255);
+}
+
+// ---------------------------------------------------------------------------------------
+// Cylindrical equal-area
+
+TCylEqualAreaPrj::TCylEqualAreaPrj(TOrvex3* View) : TCartesianPrj(View) {}
+
+bool TCylEqualAreaPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
+    if (!InExtents(Point.X, Point.Y)) return false;
+    const double CosPhi1 = std::cos(FFirstParallel * static_cast<double>(K));
+    const double Lambda = static_cast<double>(Lambda0(Point.X));
+    const double X = Lambda * CosPhi1;
+    const double Y = std::sin(Point.Y * static_cast<double>(K)) / CosPhi1;
+    const long double F = UnitsPerRadian * FScaleFactor;
+    return StorePixel(Index, X * F, -(Y * F));
+}
+
+bool TCylEqualAreaPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
+    long double XP, YP;
+    if (!PlanePoint(X, Y, Index, XP, YP)) return false;
+    const long double CosPhi1 = std::cos(FFirstParallel * K);
+    return StoreLL(Index, XP / CosPhi1, ArcSin(YP * CosPhi1));
+}
+
+bool TCylEqualAreaPrj::StretchBounds(long double& PerLongitude, long double& PerLatitude) const {
+    const long double CosPhi1 = std::fabs(std::cos(FFirstParallel * K));
+    if (!(CosPhi1 > 1e-6L)) return false;
+    PerLongitude = CosPhi1;
+    PerLatitude = 1 / CosPhi1;
+    return true;
+}
+
+TBehrmannCylEqualAreaPrj::TBehrmannCylEqualAreaPrj(TOrvex3* View) : TCylEqualAreaPrj(View) {
+    SetParameter(4, Lat30);
+}
+
+TPetersPrj::TPetersPrj(TOrvex3* View) : TCylEqualAreaPrj(View) { SetParameter(4, Lat45); }
+
+// ---------------------------------------------------------------------------------------
+// Albers equal-area conic
+
+TAlbersEqualAreaConicPrj::TAlbersEqualAreaConicPrj(TOrvex3* View) : TCartesianPrj(View) {
+    SetParameter(4, Lat45);
+    SetParameter(5, 0);
+}
+
+void TAlbersEqualAreaConicPrj::SetParameter(int32_t Index, int32_t Value) {
+    TCartesianPrj::SetParameter(Index, Value);
+    if (Index == 4 || Index == 5) DeriveConstants();
+}
+
+void TAlbersEqualAreaConicPrj::DeriveConstants() {
+    const long double SinPhi1 = std::sin(FFirstParallel * K), CosPhi1 = std::cos(FFirstParallel * K);
+    long double N = (SinPhi1 + std::sin(FSecondParallel * K)) / 2;
+    // Both parallels on the equator (or mirrored about it) make no cone.
+    if (N == 0) N = 1;
+    FConeConstant = N;
+    FAlbersC = CosPhi1 * CosPhi1 + 2 * N * SinPhi1;
+    FOriginRadius = std::sqrt(FAlbersC) / N;
+}
+
+bool TAlbersEqualAreaConicPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
+    if (!InExtents(Point.X, Point.Y)) return false;
+    const long double N = FConeConstant;
+    // Outside the cone's reach the root is not real and the point is not placed.
+    const long double Rho = std::sqrt(FAlbersC - 2 * N * std::sin(Point.Y * K)) / N;
+    const long double Theta = N * Lambda0(Point.X);
+    const long double X = Rho * std::sin(Theta);
+    const long double Y = FOriginRadius - Rho * std::cos(Theta);
+    const long double F = UnitsPerRadian * FScaleFactor;
+    return StorePixel(Index, X * F, -(Y * F));
+}
+
+bool TAlbersEqualAreaConicPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
+    long double XP, YP;
+    if (!PlanePoint(X, Y, Index, XP, YP)) return false;
+    const long double N = FConeConstant;
+    const long double Below = FOriginRadius - YP;
+    // The row through the apex, where the angle's quotient has no value.
+    if (std::fabs(Below) <= 1e-12L) return false;
+    const long double Rho = std::hypot(XP, Below);
+    // The angle about the apex by atan2, turned with the cone: arctan of the quotient
+    // alone picks the wrong half for cones wider than a half-turn (n > 0.5).
+    const long double Sign = N < 0 ? -1 : 1;
+    const long double Theta = std::atan2(Sign * XP, Sign * Below);
+    const long double Phi = ArcSin((FAlbersC - Rho * Rho * N * N) / (2 * N));
+    return StoreLL(Index, Theta / N, Phi);
+}
+
+bool TAlbersEqualAreaConicPrj::StretchBounds(long double& PerLongitude, long double& PerLatitude) const {
+    // Along a parallel the map moves by sqrt(C - 2n sin phi), along a meridian by
+    // cos phi / sqrt(C - 2n sin phi): bounded only while the root stays away from 0.
+    const long double N = std::fabs(FConeConstant);
+    const long double Least = FAlbersC - 2 * N;
+    if (!(Least > 1e-6L)) return false;
+    PerLongitude = std::sqrt(FAlbersC + 2 * N);
+    PerLatitude = 1 / std::sqrt(Least);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Bonne
+
+TBonnePrj::TBonnePrj(TOrvex3* View) : TCartesianPrj(View) { SetParameter(4, OrvexUnits::Deg90); }
+
+void TBonnePrj::SetParameter(int32_t Index, int32_t Value) {
+    TCartesianPrj::SetParameter(Index, Value);
+    if (Index != 4) return;
+    // On the equator the cotangent is infinite; pi stands in for it.
+    FCotFirstParallel = FFirstParallel != 0 ? 1 / std::tan(FFirstParallel * K) : Pi;
+}
+
+bool TBonnePrj::PointToXY(const TPoint3D& Point, int32_t Index) {
+    if (!InExtents(Point.X, Point.Y)) return false;
+    const long double Phi = Point.Y * K;
+    const long double Rho = FCotFirstParallel + FFirstParallel * K - Phi;
+    const long double E = Lambda0(Point.X) * std::cos(Phi) / Rho;
+    const long double X = Rho * std::sin(E);
+    const long double Y = FCotFirstParallel - Rho * std::cos(E);
+    // A division by a zero radius leaves no position: StorePixel refuses it.
+    const long double F = UnitsPerRadian * FScaleFactor;
+    return StorePixel(Index, X * F, -(Y * F));
+}
+
+bool TBonnePrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
+    long double XP, YP;
+    if (!PlanePoint(X, Y, Index, XP, YP)) return false;
+    const long double Sign = FFirstParallel >= 0 ? 1 : -1;
+    const long double YB = FCotFirstParallel - YP;
+    const long double Rho = Sign * std::hypot(XP, YB);
+    const long double Phi = FFirstParallel * K + FCotFirstParallel - Rho;
+    // South of the equator the cone opens downwards: the angle about the apex is measured
+    // with both coordinates turned, as the forward's negative radius turns them.
+    const long double Lambda = std::atan2(Sign * XP, Sign * YB) * Rho / std::cos(Phi);
+    return StoreLL(Index, Lambda, Phi);
+}
+
+// ---------------------------------------------------------------------------------------
+// Sinusoidal
+
+bool TSinusoidalPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
+    if (!InExtents(Point.X, Point.Y)) return false;
+    const double Phi = Point.Y * static_cast<double>(K);
+    const double X = static_cast<double>(Lambda0(Point.X)) * std::cos(Phi);
+    const long double F = UnitsPerRadian * FScaleFactor;
+    return StorePixel(Index, X * F, -(Phi * F));
+}
+
+bool TSinusoidalPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
+    long double XP, YP;
+    if (!PlanePoint(X, Y, Index, XP, YP)) return false;
+    return StoreLL(Index, XP / std::cos(YP), YP);
+}
+
+bool TSinusoidalPrj::StretchBounds(long double& PerLongitude, long double& PerLatitude) const {
+    // x = lambda cos phi moves by up to pi per radian of latitude at the map's edge.
+    PerLongitude = 1;
+    PerLatitude = Pi;
+    return true;
+}

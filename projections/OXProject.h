@@ -1,0 +1,116 @@
+#pragma once
+// The further flat projections: azimuthal equidistant, the cylindrical equal-area family,
+// Albers equal-area conic, Bonne and sinusoidal. Each forward places nothing outside the
+// extents; each inverse reports false where the formulas leave the map.
+
+#include "projections/CartesianPrj.h"
+
+// Centred on (CentralMeridian, equator); the whole earth fills a disc of radius pi.
+class TEquidistantPrj : public TCartesianPrj {
+    ORVEX_CLASS_INFO
+public:
+    explicit TEquidistantPrj(TOrvex3* View);
+    static TEquidistantPrj* Create(TOrvex3* View) { return new TEquidistantPrj(View); }
+
+    bool PointToXY(const TPoint3D& Point, int32_t Index) override;
+    bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
+    // The boundary circle, with or without a texture.
+    void PaintBackground() override;
+    bool PaintTexture() override { return false; }
+
+protected:
+    // Unbounded towards the antipode: chains are not thinned before the formulas.
+    bool StretchBounds(long double&, long double&) const override { return false; }
+};
+
+// Standard parallel FirstParallel.
+class TCylEqualAreaPrj : public TCartesianPrj {
+    ORVEX_CLASS_INFO
+public:
+    explicit TCylEqualAreaPrj(TOrvex3* View);
+    static TCylEqualAreaPrj* Create(TOrvex3* View) { return new TCylEqualAreaPrj(View); }
+
+    bool PointToXY(const TPoint3D& Point, int32_t Index) override;
+    bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
+
+protected:
+    bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
+};
+
+// Standard parallel 30 degrees.
+class TBehrmannCylEqualAreaPrj : public TCylEqualAreaPrj {
+    ORVEX_CLASS_INFO
+public:
+    explicit TBehrmannCylEqualAreaPrj(TOrvex3* View);
+    static TBehrmannCylEqualAreaPrj* Create(TOrvex3* View) { return new TBehrmannCylEqualAreaPrj(View); }
+};
+
+// Standard parallel 45 degrees.
+class TPetersPrj : public TCylEqualAreaPrj {
+    ORVEX_CLASS_INFO
+public:
+    explicit TPetersPrj(TOrvex3* View);
+    static TPetersPrj* Create(TOrvex3* View) { return new TPetersPrj(View); }
+};
+
+// Standard parallels FirstParallel and SecondParallel, latitude of origin 0.
+class TAlbersEqualAreaConicPrj : public TCartesianPrj {
+    ORVEX_CLASS_INFO
+public:
+    explicit TAlbersEqualAreaConicPrj(TOrvex3* View);
+    static TAlbersEqualAreaConicPrj* Create(TOrvex3* View) { return new TAlbersEqualAreaConicPrj(View); }
+
+    // A change of either standard parallel derives the cone constants again.
+    void SetParameter(int32_t Index, int32_t Value) override;
+    bool PointToXY(const TPoint3D& Point, int32_t Index) override;
+    bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
+
+    long double ConeConstant() const { return FConeConstant; }
+    long double OriginRadius() const { return FOriginRadius; }
+    long double AlbersC() const { return FAlbersC; }
+
+protected:
+    bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
+
+private:
+    void DeriveConstants();
+
+    long double FConeConstant = 1;
+    long double FOriginRadius = 0;
+    long double FAlbersC = 0;
+};
+
+// Standard parallel FirstParallel.
+class TBonnePrj : public TCartesianPrj {
+    ORVEX_CLASS_INFO
+public:
+    explicit TBonnePrj(TOrvex3* View);
+    static TBonnePrj* Create(TOrvex3* View) { return new TBonnePrj(View); }
+
+    void SetParameter(int32_t Index, int32_t Value) override;
+    // A point whose arithmetic fails (on the apex of the cone) is not placed.
+    bool PointToXY(const TPoint3D& Point, int32_t Index) override;
+    bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
+
+    long double CotFirstParallel() const { return FCotFirstParallel; }
+
+protected:
+    // Unbounded near the apex: chains are not thinned before the formulas.
+    bool StretchBounds(long double&, long double&) const override { return false; }
+
+private:
+    long double FCotFirstParallel = 0;
+};
+
+class TSinusoidalPrj : public TCartesianPrj {
+    ORVEX_CLASS_INFO
+public:
+    using TCartesianPrj::TCartesianPrj;
+    static TSinusoidalPrj* Create(TOrvex3* View) { return new TSinusoidalPrj(View); }
+
+    bool PointToXY(const TPoint3D& Point, int32_t Index) override;
+    bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
+
+protected:
+    bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
+};

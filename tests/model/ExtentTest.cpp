@@ -1,0 +1,154 @@
+// Extents of chains around the date line and the poles, as the hit test and a real flat
+// projection see them, and the layer's extent following its objects' edits.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "ModelFixtures.h"
+
+namespace {
+
+TPoint3D LL(int32_t LonDeg, int32_t LatDeg) { return MakePoint(int64_t(LonDeg) * Deg, LatDeg * Deg); }
+
+// A cartesian world map: 360 x 180 pixels, a degree a pixel.
+struct TFlatWorld {
+    TFlatWorld() {
+        View.SetSurfaceSize(360, 180);
+        View.SetProjection(opCartesian);
+        View.ProjectionModel()->SetParameter(3, 0);
+        View.ZoomToScale(0);
+    }
+    // A window ten degrees wide around (Lon, Lat).
+    void ZoomOnto(int32_t Lon, int32_t Lat) {
+        View.ZoomToScale(36.0L / Deg);
+        View.CenterOn(Lon * Deg, Lat * Deg);
+    }
+    TOrvex3 View;
+    TOrvexLayer* L = View.AddLayer("L");
+};
+
+class FlatViewTest : public ::testing::Test, public TFlatWorld {};
+
+// Whether the projection's extent test shows a chain of Points in a fresh view zoomed onto
+// (Lon, Lat).
+bool VisibleAround(const std::vector<TPoint3D>& Points, int32_t Lon, int32_t Lat) {
+    TFlatWorld World;
+    World.ZoomOnto(Lon, Lat);
+    auto* O = TGeoDataObject::Create(World.L);
+    O->SetPoints(Points.data(), int32_t(Points.size()));
+    O->CalcExtents();
+    return O->IsVisibleIn(World.View);
+}
+
+TEST_F(FlatViewTest, ChainsAcrossTheDateLineAndRoundThePoles) {
+    constexpr int32_t Full = OrvexUnits::Deg360;
+    struct THit {
+        int32_t Lon, Lat, Expected;
+    };
+    struct TRow {
+        const char* Name;
+        std::vector<TPoint3D> Points;
+        int32_t Left, Width;  // OrvexUnits
+        uint16_t Flags;       // of osCrossesDateLine and osOddCrossings
+        std::vector<THit> Hits;
+    };
+    const std::vector<TRow> Rows{
+        {"box across the date line",
+         {LL(170, 10), LL(-170, 10), LL(-170, 20), LL(170, 20)},
+         170 * Deg - 1,
+         20 * Deg + 2,
+         osCrossesDateLine,
+         {{175, 15, 2}, {-175, 15, 1}, {0, 15, 0}, {165, 15, 0}, {-165, 15, 0}}},
+        {"the same box begun west of the line",
+         {LL(-170, 10), LL(170, 10), LL(170, 20), LL(-170, 20)},
+         170 * Deg - 1,
+         20 * Deg + 2,
+         osCrossesDateLine,
+         {{179, 15, 2}, {-179, 15, 1}}},
+        {"ring at 80 N round the pole",
+         {LL(-90, 80), LL(0, 80), LL(90, 80), LL(179, 80), LL(-179, 80)},
+         -OrvexUnits::Deg180,
+         Full,
+         osCrossesDateLine | osOddCrossings,
+         {{-45, 80, 3}, {135, 80, 3}, {-180, 80, 3}, {0, 70, 0}}},
+        {"band over 0 and 180 degrees",
+         {LL(-10, 10), LL(90, 10), LL(170, 10), LL(-170, 10), LL(-170, 20), LL(170, 20), LL(90, 20), LL(-10, 20)},
+         -OrvexUnits::Deg180,
+         Full,
+         osCrossesDateLine,
+         {{-5, 15, 3}, {0, 15, 3}, {175, 15, 3}, {-175, 15, 3}}},
+        {"chain over 0 degrees only",
+         {LL(-10, 0), LL(10, 5)},
+         -10 * Deg - 1,
+         20 * Deg + 2,
+         0,
+         {{0, 2, 3}, {-11, 2, 0}, {179, 2, 0}}},
+    };
+    for (const TRow& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        auto* O = TGeoDataObject::Create(L);
+        O->SetPoints(Row.Points.data(), int32_t(Row.Points.size()));
+        O->CalcExtents();
+        EXPECT_EQ(O->Extents().Left, Row.Left);
+        EXPECT_EQ(O->Extents().Width, Row.Width);
+        EXPECT_EQ(O->State() & (osCrossesDateLine | osOddCrossings), Row.Flags);
+        for (const THit& H : Row.Hits)
+            EXPECT_EQ(O->ExtentHit(LL(H.Lon, H.Lat)), H.Expected) << H.Lon << ", " << H.Lat;
+        // Zoomed onto any point that hits, the projection's extent test sees the object too.
+        for (const THit& H : Row.Hits) {
+            if (H.Expected == 0) continue;
+            EXPECT_TRUE(VisibleAround(Row.Points, H.Lon == -180 ? -179 : H.Lon, H.Lat)) << H.Lon << ", " << H.Lat;
+        }
+        O->Delete();
+    }
+}
+
+// An edit that brings an object into view is drawn at once: the layer does not cull it with
+// the extent it had before the edit.
+TEST_F(FlatViewTest, EditsResetTheLayerExtent) {
+    const std::vector<TPoint3D> Near{LL(-1, -1), LL(1, 1)};
+    using TEdit = std::function<TOrvexObject*(TGeoDataObject* Far)>;
+    const std::vector<std::pair<const char*, TEdit>> Rows{
+        {"MoveBy", [](TGeoDataObject* Far) { Far->MoveBy(-50 * Deg, 0); return Far; }},
+        {"PutPoint",
+         [&](TGeoDataObject* Far) {
+             Far->PutPoint(0, Near[0]);
+             Far->PutPoint(1, Near[1]);
+             return Far;
+         }},
+        {"SetPoints", [&](TGeoDataObject* Far) { Far->SetPoints(Near.data(), 2); return Far; }},
+        {"InsertPoint", [&](TGeoDataObject* Far) { Far->InsertPoint(0, Near[0]); return Far; }},
+        {"SetLayer",
+         [&](TGeoDataObject* Far) {
+             auto* O = TGeoDataObject::Create(nullptr);
+             O->SetPoints(Near.data(), 2);
+             O->SetLayer(Far->Layer());
+             return O;
+         }},
+        {"CopyFrom",
+         [&](TGeoDataObject* Far) {
+             auto* Source = TGeoDataObject::Create(View.AddLayer("source"));
+             Source->SetPoints(Near.data(), 2);
+             Source->CalcExtents();
+             Far->CopyFrom(Source);
+             Source->Layer()->Delete();
+             return Far;
+         }},
+    };
+    ZoomOnto(0, 0);
+    for (const auto& [Name, Edit] : Rows) {
+        SCOPED_TRACE(Name);
+        L->Clear();
+        auto* Far = TGeoDataObject::Create(L);
+        for (const TPoint3D& P : {LL(49, -1), LL(51, 1)}) Far->AddPoint(P);
+        View.Render();
+        ASSERT_FALSE(L->Extents().IsEmpty());
+        ASSERT_FALSE(Far->HasState(osInView));
+        TOrvexObject* O = Edit(Far);
+        View.Render();
+        EXPECT_TRUE(O->HasState(osInView));
+        EXPECT_LT(L->Extents().Left, 2 * Deg) << "the union is computed afresh";
+    }
+}
+
+}  // namespace
