@@ -252,7 +252,10 @@ void TOrvex3::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
     if (Rotating && PixelToLL(X, Y, C)) {
         // Turned so that the anchor lies under the mouse again; the next move measures from it.
         SetRotation(0, int64_t(RotateAnchor.Y) + XRotation() - C.Y);
-        SetRotation(1, int64_t(NormalizeLongitude(int64_t(RotateAnchor.X) - C.X)) + YRotation());
+        // Kept within one turn: flat maps store the angle as given, and a long pan to the
+        // east would otherwise run it past the 32-bit range.
+        const int64_t Turn = int64_t(NormalizeLongitude(int64_t(RotateAnchor.X) - C.X)) + YRotation();
+        SetRotation(1, NormalizeLongitude(Turn % OrvexUnits::Deg360));
         RequestRender();
     }
     if (OnMouseMove) OnMouseMove(this, Shift, X, Y);

@@ -282,6 +282,20 @@ TEST_F(InteractionTest, DraggingKeepsTheGrabbedPointUnderTheMouse) {
         EXPECT_FALSE(View.Rotating);
     }
 
+    // Panning a flat map east turn after turn keeps the angle within one turn and the
+    // grabbed point under the mouse.
+    View.SetProjection(opCartesian);
+    View.ZoomToScale(0);
+    for (int Turn = 0; Turn < 12; ++Turn) {
+        const TPoint3D Anchor = Under(20, 150);
+        QTest::mousePress(&View, Qt::LeftButton, {}, QPoint(20, 150));
+        for (int X = 60; X <= 380; X += 40) QTest::mouseMove(&View, QPoint(X, 150));
+        QTest::mouseRelease(&View, Qt::LeftButton, {}, QPoint(380, 150));
+        EXPECT_LE(std::llabs(LonDiff(Under(380, 150).X, Anchor.X)), 1 / double(View.GetScaleFactor()));
+        ASSERT_GE(View.YRotation(), -OrvexUnits::Deg180) << Turn;
+        ASSERT_LT(View.YRotation(), OrvexUnits::Deg180) << Turn;
+    }
+
     // Off the map: no drag starts, and later moves change nothing.
     View.SetProjection(opSpherical);
     View.ZoomToScale(0);
