@@ -134,6 +134,8 @@ def ini_seeds():
         'profile.prf': b'[Global Settings]\r\nDataDirectory=/data\r\n\r\n[LayerList]\r\n0=world.lyr\r\n'
                        b'1=sub\\rivers.lyr\r\n\r\n[world.lyr]\r\nName=World\r\nVisible=0\r\nZoomUnits=km\r\n'
                        b'ZoomMin=-5\r\nZoomMax=0x7FFFFFFF\r\nMaxFontHeight=12\r\n',
+        # The fuzz target's profile is input.prf: an entry naming it loads a file that is no layer.
+        'self.prf': b'[LayerList]\n0=input.prf\n1=./input.prf\n2=missing.lyr\n',
         'odd.ini': b'\xef\xbb\xbfpreamble line\n; comment\n[ Open\nkey = value with \\ backslash\n=no key\n'
                    b'[open]\nKEY=2\n[Closed] trailing\nnum=+0x10\nbig=4294967296\n',
     }
