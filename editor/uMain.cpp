@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 
 #include "editor/EditorErrors.h"
 #include "editor/Inspector.h"
@@ -754,7 +755,7 @@ TOrvexLayer* TfrmMain::LoadLayerFile(const std::string& Path, const std::string&
     TOrvexLayer* Layer = View->AddLayer(Name);
     try {
         Layer->SetFilename(Path);
-    } catch (...) {
+    } catch (const std::exception& Error) {
         // Half a layer, or one that would try its file again at every render, is worse than
         // none: it goes, and the failure is reported.
         const auto& Layers = View->Layers();
@@ -762,7 +763,10 @@ TOrvexLayer* TfrmMain::LoadLayerFile(const std::string& Path, const std::string&
             ReleaseLayer(Layer);
             delete Layer;
         }
-        throw;
+        // The reader's message may not say which file it was reading.
+        const std::string Text = Error.what();
+        if (Text.find(Path) != std::string::npos) throw;
+        throw EOrvexException(Format("Cannot load the layer file %s: %s", Path.c_str(), Text.c_str()));
     }
     return Layer;
 }
@@ -773,4 +777,5 @@ void TfrmMain::AfterLoad(bool Import) {
     if (View->LayerCount() > 0 && (Import || !FCurrentLayer)) SetCurrentLayer(View->GetLayer(View->LayerCount() - 1));
     if (FCurrentLayer) LayersGrid->SetCursorRow(FCurrentLayer->Index());
     RepaintGrids();
+    RestoreCaption();
 }

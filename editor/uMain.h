@@ -67,6 +67,9 @@ public:
     // "TOrvex Object Editor", followed by the selected object's title when there is one.
     void RestoreCaption();
     void RepaintGrids();
+    // The refresh after loading or importing: the Layers page, a row for every layer, and
+    // the last layer current (after an import, or when none was).
+    void AfterLoad(bool Import);
     // The presenters grid row of a presenter (-1 for none), and the presenter of a row.
     int PresenterRow(const TOrvexPresenter* P) const;
     TOrvexPresenter* PresenterAtRow(int Row) const;
@@ -197,8 +200,6 @@ private:
     void DropFreedItems();
     bool IsLive(const TPersistent* Item) const;
 
-    // The refresh after loading or importing; Import makes the last layer current.
-    void AfterLoad(bool Import);
     // Runs a load or an import: failures reported through progress or raised are shown
     // together in one message box, and the caption is restored at the end.
     void RunLoad(const std::function<void()>& Action);
