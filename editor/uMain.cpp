@@ -487,6 +487,7 @@ void TfrmMain::Start(const std::string& LayerFile) {
         SetCurrentLayer(View->GetLayer(0));
         LayersGrid->SetCursorRow(0);
     }
+    RestoreCaption();
     View->SetAltitude(0);
 }
 
