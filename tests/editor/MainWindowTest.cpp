@@ -126,18 +126,48 @@ TEST_F(MainWindowTest, GridsMapSelectionAndInspectorFollowOneAnother) {
     EXPECT_EQ(Main->CurrentLayer(), nullptr) << "the empty row after the layers";
     EXPECT_FALSE(Main->btnUp->isEnabled());
 
-    // Properties typed into the inspector show in the grids at once.
-    Main->SetCurrentLayer(East);
-    Main->Inspector->InspectRoot(East);
-    int32_t NameRow = 0;
-    while (NameRow < Main->Inspector->Properties()->Count() && Main->Inspector->Properties()->PropName(NameRow) != "Name")
-        ++NameRow;
-    Main->Inspector->PropertyGrid->SetCursor(1, NameRow);
-    QLineEdit* Editor = Main->Inspector->PropertyGrid->EditorLine();
-    Editor->selectAll();
-    QTest::keyClicks(Editor, "Islands");
-    EXPECT_EQ(East->Name(), "Islands");
-    EXPECT_EQ(Main->LayersGrid->CellText(0, 1), "Islands");
+}
+
+// Text typed into the main window's inspector reaches the model, and the grids show it at once.
+TEST_F(MainWindowTest, PropertiesTypedInTheInspectorShowInTheGrids) {
+    TOrvexLayer* L = AddSquares("L", 2, 0);
+    TOrvexObject* O = L->GetObject(1);
+    auto* P = dynamic_cast<TPolygonPresenter*>(L->GetPresenter(0));
+    Main->SetCurrentObject(O);
+    const struct {
+        TPersistent* Item;
+        const char* Property;
+        const char* Text;
+        TListGrid* Grid;
+        int Col, Row;
+        const char* Shown;  // in the grid's cell, or null
+    } Cases[] = {
+        {O, "Title", "Harbour", Main->ObjectsGrid, 0, 1, "Harbour"},
+        {O, "Presenter", "GlobalPolygonPresenter", Main->ObjectsGrid, 1, 1, "GlobalPolygonPresenter"},
+        {P, "Name", "Coast", Main->ObjectsGrid, 1, 0, "Coast"},
+        {P, "FeatureID", "9", Main->PresentersGrid, 3, 3, "9"},
+        {P, "TitleAlignment", "taTop", nullptr, 0, 0, nullptr},
+        {P->PolygonPen(), "PenColor", "clRed", nullptr, 0, 0, nullptr},
+        {P->PolygonPen(), "PenColor", "$00123456", nullptr, 0, 0, nullptr},
+        {L, "Name", "Islands", Main->LayersGrid, 0, 0, "Islands"},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(std::string(C.Property) + " " + C.Text);
+        Main->Inspector->InspectRoot(C.Item);
+        TOrvexProperties& Props = *Main->Inspector->Properties();
+        int32_t Row = 0;
+        while (Row < Props.Count() && Props.PropName(Row) != C.Property) ++Row;
+        ASSERT_LT(Row, Props.Count());
+        Main->Inspector->PropertyGrid->SetCursor(1, Row);
+        QLineEdit* Editor = Main->Inspector->PropertyGrid->EditorLine();
+        ASSERT_NE(Editor, nullptr);
+        Editor->selectAll();
+        QTest::keyClicks(Editor, C.Text);
+        EXPECT_EQ(Props.GetValue(Row), C.Text);
+        if (C.Grid) EXPECT_EQ(C.Grid->CellText(C.Col, C.Row), C.Shown);
+    }
+    EXPECT_EQ(O->Presenter(), View().GlobalLayer()->GetPresenter(2));
+    EXPECT_EQ(P->PolygonPen()->PenColor(), 0x123456);
 }
 
 TEST_F(MainWindowTest, ContextMenusOpenOnlyWhereTheyCanAct) {
