@@ -18,9 +18,9 @@ constexpr std::array kCommands{
             "[--size WxH] [--projection {projections}] [--center LON,LAT] [--altitude N]\n"
             "         [--rotation X,Y,Z] [--grid none|behind|front] [--transparent] [--color #RRGGBB]\n"
             "         [--orvex-color #RRGGBB] [--texture FILE.bmp|default] [--timing]\n"
-            "         -o OUTPUT.png|OUTPUT.pdf LAYERFILE...\n"
+            "         -o OUTPUT.png|OUTPUT.pdf [PROFILE.prf] [LAYERFILE...]\n"
             "      --texture default is the bundled earth picture",
-            "render layer files to PNG or PDF", RunRender},
+            "render layer files, or the layers a profile lists, to PNG or PDF", RunRender},
     Command{"project", "--projection {projections} [--size WxH] [--altitude N] [--rotation X,Y,Z] [--inverse] X Y ...",
             "print the pixel of each longitude/latitude pair in degrees (or, with --inverse, the reverse)",
             RunProject},

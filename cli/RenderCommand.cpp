@@ -20,6 +20,7 @@
 #include "cli/ImportCommand.h"
 #include "cli/OrvexCli.h"
 #include "model/OrvexLayer.h"
+#include "platform/UiServices.h"
 #include "projections/PrjModel.h"
 #include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
@@ -185,6 +186,21 @@ bool WriteOutput(TOrvex3& View, const TViewOptions& O, const std::string& Path) 
     return File.commit();
 }
 
+// A profile's layers, as the editor opens them: a layer that cannot be loaded is reported
+// and left out.
+void LoadProfile(TOrvex3& View, const std::string& Path, std::ostream& err) {
+    const QFileInfo Info(QString::fromLocal8Bit(Path.c_str()));
+    if (!Info.isFile()) throw std::runtime_error("cannot read the profile '" + Path + "'");
+    TScriptedUiServices Reports;
+    {
+        TUiServicesScope Scope(Reports);
+        // A bare name would mean the program's folder.
+        View.SetProfileName(Info.absoluteFilePath().toLocal8Bit().toStdString());
+    }
+    for (const TScriptedUiServices::TMessage& M : Reports.Messages)
+        err << "orvex render: a layer of " << Path << " was left out: " << M.Text << '\n';
+}
+
 bool IsNumber(std::string_view Text) {
     long double V;
     return ParseReal(Text, V);
@@ -197,6 +213,7 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
     TViewOptions O;
     std::string Output;
     std::vector<std::string> Inputs;
+    std::optional<std::string> Profile;
     TDrawGrid Grid = dgBehind;
     bool Transparent = false, Timing = false;
     std::string Texture;
@@ -233,6 +250,9 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
                 Texture = Value();
             } else if (A.starts_with('-') && A.size() > 1) {
                 throw TUsageError{"unknown option '" + std::string(A) + "'"};
+            } else if (EndsWith(std::string(A), ".prf")) {
+                if (Profile) throw TUsageError{"only one profile (.prf) can be rendered at a time"};
+                Profile = A;
             } else {
                 Inputs.emplace_back(A);
             }
@@ -248,6 +268,8 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
     try {
         TOrvex3 View;
         SetUpView(View, O);
+        // Opening a profile clears the view: it comes first and the other inputs join it.
+        if (Profile) LoadProfile(View, *Profile, err);
         for (const std::string& Input : Inputs) LoadInput(View, Input);
         if (O.Center)
             View.CenterOn(Degrees(O.Center->at(0)), Degrees(O.Center->at(1)));

@@ -15,3 +15,5 @@ struct TSplitPath {
 TSplitPath SplitPath(const std::string& Path);
 // Path with every '\\' made '/'.
 std::string NativePath(const std::string& Path);
+// The folder of the running program, ending with '/'; empty when it cannot be found.
+std::string ProgramDirectory();

@@ -175,6 +175,10 @@ void TIniFile::Save() const {
 // Applies Change and saves; when the save fails, the profile in memory is left as it was.
 template <class F>
 void TIniFile::Modify(F&& Change) {
+    if (FUpdateDepth > 0) {
+        if (Change()) FUpdateChanged = true;
+        return;
+    }
     std::vector<TSection> Before = FSections;
     if (!Change()) return;
     try {
@@ -183,6 +187,35 @@ void TIniFile::Modify(F&& Change) {
         FSections = std::move(Before);
         throw;
     }
+}
+
+void TIniFile::BeginUpdate() {
+    if (FUpdateDepth++ > 0) return;
+    FBeforeUpdate = FSections;
+    FUpdateChanged = false;
+}
+
+void TIniFile::EndUpdate() {
+    if (FUpdateDepth == 0 || --FUpdateDepth > 0) return;
+    const bool Changed = FUpdateChanged;
+    FUpdateChanged = false;
+    std::vector<TSection> Before = std::move(FBeforeUpdate);
+    FBeforeUpdate.clear();
+    if (!Changed) return;
+    try {
+        Save();
+    } catch (...) {
+        FSections = std::move(Before);
+        throw;
+    }
+}
+
+void TIniFile::CancelUpdate() {
+    if (FUpdateDepth == 0) return;
+    FUpdateDepth = 0;
+    FSections = std::move(FBeforeUpdate);
+    FBeforeUpdate.clear();
+    FUpdateChanged = false;
 }
 
 const TIniFile::TSection* TIniFile::Find(const std::string& Section) const {

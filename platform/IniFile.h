@@ -29,6 +29,32 @@ public:
     void EraseSection(const std::string& Section);
     void DeleteKey(const std::string& Section, const std::string& Key);
 
+    // Between BeginUpdate and EndUpdate changes stay in memory and EndUpdate saves them in
+    // one go, so that a series of writes replaces the file whole or not at all. When that
+    // save fails, the profile in memory returns to what it was at BeginUpdate and the error
+    // is raised. CancelUpdate drops the changes unsaved. Updates nest; the outermost saves.
+    void BeginUpdate();
+    void EndUpdate();
+    void CancelUpdate();
+    // An update for the life of a scope: Commit saves; leaving without it cancels.
+    class TUpdate {
+    public:
+        explicit TUpdate(TIniFile& Ini) : FIni(Ini) { FIni.BeginUpdate(); }
+        ~TUpdate() {
+            if (!FDone) FIni.CancelUpdate();
+        }
+        void Commit() {
+            FDone = true;
+            FIni.EndUpdate();
+        }
+        TUpdate(const TUpdate&) = delete;
+        TUpdate& operator=(const TUpdate&) = delete;
+
+    private:
+        TIniFile& FIni;
+        bool FDone = false;
+    };
+
     bool SectionExists(const std::string& Section) const;
     bool ValueExists(const std::string& Section, const std::string& Key) const;
     std::vector<std::string> ReadSections() const;
@@ -56,4 +82,7 @@ private:
 
     std::string FFileName;
     std::vector<TSection> FSections;
+    int32_t FUpdateDepth = 0;
+    bool FUpdateChanged = false;
+    std::vector<TSection> FBeforeUpdate;
 };

@@ -62,6 +62,10 @@ const TClassInfo& TPointPresenter::StaticClassInfo() {
                         [](P& p, int32_t v) { p.SetPointSize(v); }),
             MakeProp<P>("MaxPointSize", TPropKind::Integer, "Integer", [](const P& p) { return p.MaxPointSize(); },
                         [](P& p, int32_t v) { p.SetMaxPointSize(v); }),
+            // The picture is set in code or loaded through ImageName; it has no inspectable
+            // properties of its own, so the inspector shows only its type.
+            MakeProp<P>("Image", TPropKind::Class, "TPicture",
+                        [](const P&) { return static_cast<TPersistent*>(nullptr); }, nullptr),
             MakeProp<P>("ImageName", TPropKind::String, "String", [](const P& p) { return p.ImageName(); },
                         [](P& p, std::string v) { p.SetImageName(v); }),
         }};

@@ -1,7 +1,6 @@
 // Zoom, scrolling, rotation, projection switching and resizing of the view. The scale,
 // origin and rotations live in the projection; the view only changes them here.
 
-#include <QResizeEvent>
 #include <cmath>
 #include <limits>
 
@@ -130,9 +129,6 @@ void TOrvex3::ScrollBy(int32_t DX, int32_t DY) {
     RequestRender();
 }
 
-// The scroll bars come with mouse interaction; the view has none yet.
-void TOrvex3::UpdateScrollBars() {}
-
 void TOrvex3::CenterOn(int32_t Longitude, int32_t Latitude) {
     const int32_t W = FCanvas->Width() / 2, H = FCanvas->Height() / 2;
     FProjection->SetXOrigin(W);
@@ -218,9 +214,4 @@ void TOrvex3::SurfaceResized(int32_t OldWidth, int32_t OldHeight) {
     ScaleChanged = ScaleChanged || Scale != Old;
     ScaleApplied(Scale);
     RequestRender();
-}
-
-void TOrvex3::resizeEvent(QResizeEvent* Event) {
-    QWidget::resizeEvent(Event);
-    if (FCanvas) FCanvas->Resize(width(), height(), ScreenPixelsPerInch());
 }

@@ -36,11 +36,13 @@ TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
         PointBuffer = new TPixelPoint[PointBufferSize];
     }
     ++LiveViews;
-    resize(150, 150);
     FCanvas = std::make_unique<TOrvexCanvas>(this);
     // Made directly, not through SetProjectionModel: there is no earlier view to keep.
     FProjection.reset(ProjectionOfKind(opSpherical).Create(this));
     FProjectionKind = opSpherical;
+    // The window is 150 x 150 pixels inside its scroll bars, as the surface is.
+    CreateScrollBars();
+    SetSurfaceSize(FCanvas->Width(), FCanvas->Height());
     FClassRegistry = std::make_unique<TOrvexClassRegistry>();
     for (const TClassInfo* C :
          {&TOrvexPen::StaticClassInfo(), &TOrvexBrush::StaticClassInfo(), &TOrvexFont::StaticClassInfo(),

@@ -18,6 +18,7 @@
 #include "view/TextureData.h"
 
 class QPrinter;
+class QScrollBar;
 class TGeoDataObject;
 class TOrvexLayer;
 class TOrvexPen;
@@ -54,7 +55,47 @@ struct TOrvexRect {
     friend bool operator==(const TOrvexRect&, const TOrvexRect&) = default;
 };
 
+// A rectangle in pixels by its edges; Right and Bottom lie just outside it.
+struct TRect {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Right = 0;
+    int32_t Bottom = 0;
+    friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+// The button of a mouse message, and its modifier set: the keys held, the buttons down
+// and ssDouble for the second press of a double click.
+enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
+using TShiftState = uint8_t;
+enum : TShiftState {
+    ssShift = 0x01,
+    ssAlt = 0x02,
+    ssCtrl = 0x04,
+    ssLeft = 0x08,
+    ssRight = 0x10,
+    ssMiddle = 0x20,
+    ssDouble = 0x40
+};
+
+// What a window scroll bar reports: the arrows, the page areas, the thumb being dragged
+// (scTrack) or let go (scPosition), the ends and the end of scrolling.
+enum TScrollCode : uint8_t {
+    scLineUp,
+    scLineDown,
+    scPageUp,
+    scPageDown,
+    scPosition,
+    scTrack,
+    scTop,
+    scBottom,
+    scEndScroll
+};
+
 using TOrvexNotifyEvent = std::function<void(TOrvex3* Sender)>;
+using TOrvexMouseEvent =
+    std::function<void(TOrvex3* Sender, TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y)>;
+using TOrvexMouseMoveEvent = std::function<void(TOrvex3* Sender, TShiftState Shift, int32_t X, int32_t Y)>;
 using TOrvexObjectNotifyEvent = std::function<void(TOrvex3* Sender, TOrvexObject* OrvexObject)>;
 using TOrvexRenderEvent = std::function<void(TOrvex3* Sender, TOrvexObject* OrvexObject, bool& Done)>;
 using TOrvexProgressEvent =
@@ -122,7 +163,7 @@ public:
     void SetOrigin(const TPixelPoint& Origin);
     // Offsets in OrvexUnits.
     void ScrollBy(int32_t DX, int32_t DY);
-    void UpdateScrollBars();
+    virtual void UpdateScrollBars();
     void CenterOn(int32_t Longitude, int32_t Latitude);
     void CenterOnObject(TOrvexObject* Obj);
     TViewRec GetViewRec() const;
@@ -161,7 +202,8 @@ public:
     TOrvexProjection Projection() const { return FProjectionKind; }
     void SetProjection(TOrvexProjection Kind);
 
-    // Mouse buttons for zooming, selecting and rotating; MultiSelect keeps earlier selections.
+    // Mouse buttons for zooming, selecting and rotating (mzbNone switches one off);
+    // MultiSelect lets Ctrl+click add and remove objects.
     TOrvexMouseButton MouseZoomButton = mzbRight;
     TOrvexMouseButton MouseSelectButton = mzbLeft;
     TOrvexMouseButton MouseRotateButton = mzbLeft;
@@ -169,10 +211,29 @@ public:
     // Mouse drag states and the rubber-band rectangle in pixels.
     bool Rotating = false;
     bool ZoomDragging = false;
-    TOrvexRect ZoomRect;
+    TRect ZoomRect;
 
+    // The view's own reactions to the mouse, with OnMouseDown, OnMouseMove and OnMouseUp
+    // fired in the middle of them; the window's mouse messages arrive here. X and Y are
+    // pixels of the drawing surface.
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
+    virtual void MouseMove(TShiftState Shift, int32_t X, int32_t Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
+    // A message of the window's own scroll bar: pans by a line, half a page or as far as
+    // the thumb was dragged.
+    void ScrollMessage(Qt::Orientation Bar, TScrollCode Code);
+    TOrvexMouseEvent OnMouseDown;
+    TOrvexMouseMoveEvent OnMouseMove;
+    TOrvexMouseEvent OnMouseUp;
+    // A left press and release inside the view; a double click (before its second press).
+    TOrvexNotifyEvent OnClick;
+    TOrvexNotifyEvent OnDblClick;
+
+    // The window's scroll bars; the drawing surface is the window less the bars shown.
     TScrollStyle ScrollBars() const { return FScrollBars; }
-    void SetScrollBars(TScrollStyle Value) { FScrollBars = Value; }
+    void SetScrollBars(TScrollStyle Value);
+    QScrollBar* HorzScrollBar() const { return FHorzBar; }
+    QScrollBar* VertScrollBar() const { return FVertBar; }
     // The window shows what lies under it where the map leaves the background empty.
     bool TransparentBackground() const { return FTransparentBackground; }
     void SetTransparentBackground(bool Value);
@@ -211,7 +272,8 @@ public:
     // Renders onto any paint device (a PDF writer, a printer) at its own size and resolution;
     // false when the device could not be painted on.
     bool RenderToDevice(QPaintDevice* Device);
-    // Sets the size of the widget and of its drawing surface at once.
+    // Sizes the window so that its drawing surface, the window less its scroll bars, is
+    // Width x Height.
     void SetSurfaceSize(int32_t Width, int32_t Height);
 
     // Printing on the default printer (PDF output when asked for by the printer settings).
@@ -266,6 +328,17 @@ public:
     // The open profile, or null.
     TIniFile* Profile() const { return FProfile.get(); }
     void SetProfile(std::unique_ptr<TIniFile> Profile);
+    // Profiles: the data directory and the layer files with their display settings. A name
+    // without a folder means the program's folder. The name of the open profile, or empty.
+    std::string ProfileName() const;
+    // Clears the view and loads the named profile; naming the open profile changes nothing,
+    // and the empty name closes it, leaving the view cleared. A layer that fails to load is
+    // reported in a message box and skipped.
+    void SetProfileName(const std::string& Name) { OpenProfile(Name); }
+    virtual void OpenProfile(const std::string& Name);
+    // Writes the profile in one save, so a failure leaves the previous file whole, and
+    // keeps it open.
+    virtual void SaveProfile(const std::string& FileName);
 
     // Geographic renderers used by presenters: the caller has selected pen and brush.
     void PaintPolyline(TOrvexObject* Obj);
@@ -330,6 +403,19 @@ public:
 protected:
     void resizeEvent(QResizeEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseDoubleClickEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+    // The window's own scroll bars, hidden or shown by ScrollBars.
+    void CreateScrollBars();
+    // Fits the surface to the window less the scroll bars that ScrollBars shows.
+    void LayoutClientArea();
+    bool InClientArea(const QPoint& P) const;
+    // The exclusive-or focus rectangle of a zoom drag, on the window.
+    void DrawFocusRect(QPainter& Painter) const;
+    // What lies under a transparent window becomes the background.
+    void CaptureBackground();
     // Draws the picture and the animated layers with Painter (the window or a device).
     void PaintWith(QPainter& Painter);
     // Draws Count points of a chain (Points may be PointBuffer) for PaintPolyline.
@@ -364,6 +450,12 @@ private:
     bool FTransparentOrvex = false;
     bool FTransparentBackground = false;
     TScrollStyle FScrollBars = ssBoth;
+    // Owned by the widget as its children.
+    QScrollBar* FHorzBar = nullptr;
+    QScrollBar* FVertBar = nullptr;
+    QWidget* FBarCorner = nullptr;
+    // A left press that a release inside the view turns into a click.
+    bool FClickPending = false;
     QPrinter* FPrinter = nullptr;
     // The window's painter while a paint renders, for the periodic copies.
     QPainter* FWindowPainter = nullptr;

@@ -111,6 +111,7 @@ void TOrvex3::SetTransparentOrvex(bool Value) {
 
 void TOrvex3::paintEvent(QPaintEvent*) {
     if (Printing()) return;
+    if (FTransparentBackground && FBackground.isNull()) CaptureBackground();
     QPainter Painter(this);
     try {
         PaintWith(Painter);
@@ -131,6 +132,7 @@ void TOrvex3::PaintWith(QPainter& Painter) {
     }
     Painter.drawImage(0, 0, FCanvas->Image());
     FCanvas->EndRender(&Painter);
+    if (ZoomDragging) DrawFocusRect(Painter);
     try {
         ForEachLayer([](TOrvexLayer* L) {
             if (!L->Animated()) return;
@@ -170,12 +172,6 @@ void TOrvex3::Render() {
     RedrawPending = false;
     ScaleChanged = false;
     if (Failure) std::rethrow_exception(Failure);
-}
-
-void TOrvex3::SetSurfaceSize(int32_t Width, int32_t Height) {
-    if (Width <= 0 || Height <= 0) return;
-    resize(Width, Height);
-    FCanvas->Resize(Width, Height, ScreenPixelsPerInch());
 }
 
 void TOrvex3::RenderToImage(QImage& Image) {

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <sys/resource.h>
 #include <sstream>
 #include <string>
@@ -63,6 +64,26 @@ TEST_F(RenderCommand, WritesPngsForEveryProjection) {
         const QColor Outside = Image.pixelColor(180 - 10, 90 + 10);
         EXPECT_GT(Outside.green(), 200) << Projection;
     }
+}
+
+TEST_F(RenderCommand, RendersTheLayersOfAProfile) {
+    // The profile names the square beside it and a layer that is gone: the square is
+    // drawn and the other layer reported.
+    const std::string Profile = File("maps.prf");
+    std::ofstream(Profile) << "[LayerList]\n0=square.lyr\n1=./gone.lyr\n";
+    const std::string Png = File("profile.png");
+    const CliResult R = RunCli({"render", "--size", "360x180", "--projection", "cartesian", "--grid", "none",
+                                "--orvex-color", "#00FF00", "-o", Png, Profile});
+    ASSERT_EQ(R.Status, 0) << R.Err;
+    EXPECT_NE(R.Err.find("gone.lyr not found"), std::string::npos) << R.Err;
+    const QImage Image(QString::fromStdString(Png));
+    EXPECT_GT(Image.pixelColor(180 + 5, 90 - 5).red(), 200);
+    EXPECT_GT(Image.pixelColor(180 - 10, 90 + 10).green(), 200);
+
+    EXPECT_EQ(RunCli({"render", "-o", Png, Profile, Profile}).Status, 2) << "one profile at a time";
+    const CliResult Missing = RunCli({"render", "-o", Png, File("none.prf")});
+    EXPECT_EQ(Missing.Status, 1);
+    EXPECT_NE(Missing.Err.find("none.prf"), std::string::npos);
 }
 
 // The bundled texture seen on the globe and on a flat map: ocean west of Africa, desert in

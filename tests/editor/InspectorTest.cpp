@@ -58,8 +58,9 @@ TEST_F(InspectorTest, OpensClassValuedPropertiesAndGoesBack) {
     EXPECT_FALSE(Insp.btnBack->isEnabled());
     EXPECT_FALSE(Insp.PointsGrid->isVisible());
     ASSERT_EQ(Insp.PropertyGrid->RowCount(), Insp.Properties()->Count());
-    EXPECT_EQ(Insp.PropertyGrid->CellText(0, 0), "FeatureID");
-    EXPECT_EQ(Insp.PropertyGrid->CellText(1, 0), "7");
+    EXPECT_EQ(Insp.PropertyGrid->CellText(0, 0), "Name");
+    EXPECT_EQ(Insp.PropertyGrid->CellText(1, 0), "Highway");
+    EXPECT_EQ(Insp.PropertyGrid->CellText(1, 1), "7");
     EXPECT_EQ(Insp.PropertyGrid->CursorCol(), 1);
     EXPECT_EQ(Insp.PropertyGrid->CursorRow(), 0);
 

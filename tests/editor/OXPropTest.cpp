@@ -20,7 +20,8 @@ using PropertyListTest = EditorTest;
 TEST_F(PropertyListTest, ListsInheritedPropertiesFirstWithTheHandlerTheirTypeOrNameChooses) {
     const TOrvexProperties Props(Pen);
     ASSERT_EQ(Props.Count(), static_cast<int32_t>(Pen->ClassInfo().Properties().size()));
-    EXPECT_EQ(Props.PropName(0), "FeatureID");
+    EXPECT_EQ(Props.PropName(0), "Name");
+    EXPECT_EQ(Props.PropName(1), "FeatureID");
     EXPECT_EQ(Props.PropName(Props.Count() - 1), "PolylinePen");
     EXPECT_EQ(TOrvexProperties(nullptr).Count(), 0);
 

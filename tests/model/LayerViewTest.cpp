@@ -307,7 +307,7 @@ TEST(ClassInfoTest, PublishedPropertiesInTheirOrder) {
         {&TPolygonPresenter::StaticClassInfo(), Plus(Presenter, {"PolygonPen", "PolygonBrush"})},
         {&TPointPresenter::StaticClassInfo(),
          Plus(Presenter, {"PointPen", "PointBrush", "PointFont", "SymbolIndex", "PointType", "PointUnit", "PointSize",
-                          "MaxPointSize", "ImageName"})},
+                          "MaxPointSize", "Image", "ImageName"})},
         {&TOrvexPen::StaticClassInfo(), {"PenColor", "PenStyle", "PenWidth"}},
         {&TOrvexBrush::StaticClassInfo(), {"BrushColor", "BrushStyle"}},
         {&TOrvexFont::StaticClassInfo(), {"FontUnit", "FontColor", "FontSize", "FontAngle", "FontStyle", "FontName"}},

@@ -267,3 +267,56 @@ TEST_F(IniFile, HostileInput) {
     EXPECT_EQ(M.ReadInteger("s1234", "K", 0), 1234);
     EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(10));
 }
+
+TEST_F(IniFile, UpdatesReachTheFileInOneSave) {
+    Put(Path(), "[A]\nk=old\n[B]\nj=1\n");
+    const std::string Before = Slurp(Path());
+    {
+        TIniFile Ini(Path());
+        TIniFile::TUpdate Update(Ini);
+        Ini.EraseSection("A");
+        Ini.WriteString("A", "k", "new");
+        Ini.WriteInteger("C", "n", 7);
+        EXPECT_EQ(Slurp(Path()), Before) << "nothing is written before the commit";
+        EXPECT_EQ(Ini.ReadString("A", "k", ""), "new") << "reads see the changes";
+        Update.Commit();
+    }
+    EXPECT_EQ(Slurp(Path()), "[B]\nj=1\n\n[A]\nk=new\n\n[C]\nn=7\n");
+
+    // An update left without its commit (an exception on the way) changes nothing.
+    TIniFile Ini(Path());
+    const std::string Committed = Slurp(Path());
+    {
+        TIniFile::TUpdate Update(Ini);
+        Ini.WriteString("B", "j", "2");
+    }
+    EXPECT_EQ(Ini.ReadString("B", "j", ""), "1");
+    EXPECT_EQ(Slurp(Path()), Committed);
+
+    // A save that fails at the commit leaves the whole previous file, and the profile in
+    // memory as it was.
+    rlimit Old{};
+    getrlimit(RLIMIT_FSIZE, &Old);
+    const auto OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit Small = Old;
+    Small.rlim_cur = 40;
+    bool Raised = false;
+    {
+        TIniFile::TUpdate Update(Ini);
+        Ini.EraseSection("B");
+        Ini.WriteString("D", "long", std::string(200, 'x'));
+        setrlimit(RLIMIT_FSIZE, &Small);
+        try {
+            Update.Commit();
+        } catch (const EOrvexException& E) {
+            Raised = std::string(E.what()).find(Path()) != std::string::npos;
+        }
+        setrlimit(RLIMIT_FSIZE, &Old);
+    }
+    std::signal(SIGXFSZ, OldHandler);
+    EXPECT_TRUE(Raised);
+    EXPECT_EQ(Slurp(Path()), Committed);
+    EXPECT_EQ(Ini.ReadString("B", "j", ""), "1");
+    EXPECT_FALSE(Ini.SectionExists("D"));
+    EXPECT_EQ(Files(), TStrings{"test.ini"});
+}

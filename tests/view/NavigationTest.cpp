@@ -319,7 +319,7 @@ TEST_F(NavTest, ProjectionsComeFromTheRegistry) {
     EXPECT_EQ(View.Projection(), opSpherical) << "an unknown kind makes a sphere";
     EXPECT_EQ(FindProjection("MERCATOR")->ClassName, "TMercatorPrj");
     EXPECT_EQ(FindProjection("tcartesianprj")->Key, "cartesian");
-    EXPECT_EQ(FindProjection("bonne"), nullptr);
+    EXPECT_EQ(FindProjection("gnomonic"), nullptr);
 }
 
 TEST_F(NavTest, ProjectionKindFollowsTheModelClass) {
