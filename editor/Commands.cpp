@@ -24,7 +24,6 @@
 #include "model/OrvexObject.h"
 #include "platform/DeviceContext.h"
 #include "platform/FilePaths.h"
-#include "platform/IniFile.h"
 #include "platform/UiServices.h"
 #include "projections/PrjRegistry.h"
 #include "styling/PointPresenter.h"
@@ -95,14 +94,9 @@ void TfrmMain::LoadProfile() {
     OpenDialog.FileName.clear();
     if (OpenDialog.Execute()) {
         const std::string File = OpenDialog.FileName;
-        // Opening a profile clears the view and may choose another projection.
-        ReleaseAll();
-        TPrjModel* Projection = View->ProjectionModel();
-        const bool ProjectionShown = Inspector->HistoryEntry(0) == Projection;
-        Inspector->Forget(Projection);
-        RunLoad([&] { (void)File; throw EOrvexException("profiles: not yet"); });
-        if (ProjectionShown) Inspector->InspectRoot(View->ProjectionModel());
-        SyncProjectionList();
+        // Opening a profile clears the view first.
+        if (File != View->ProfileName()) ReleaseAll();
+        RunLoad([&] { View->SetProfileName(File); });
     }
     AfterLoad(false);
 }
@@ -132,7 +126,7 @@ void TfrmMain::SaveLayerTo(TOrvexLayer* Layer, const std::string& Path) {
 
 std::string TfrmMain::SaveAllFolder() const {
     if (WritableFolder(ProgramFolder)) return WithSlash(ProgramFolder);
-    const std::string Profile = SplitPath(View->Profile() ? View->Profile()->FileName() : std::string()).Directory;
+    const std::string Profile = SplitPath(View->ProfileName()).Directory;
     if (WritableFolder(Profile)) return WithSlash(Profile);
     return WithSlash(FromQString(QDir::homePath()));
 }
@@ -154,12 +148,22 @@ void TfrmMain::SaveAllLayers() {
 }
 
 void TfrmMain::SaveProfile() {
-    const std::string Current = View->Profile() ? View->Profile()->FileName() : std::string();
+    const std::string Current = View->ProfileName();
     SaveDialog.Filter = "*.prf|*.prf";
     SaveDialog.InitialDir = Current.empty() ? ProgramFolder : SplitPath(Current).Directory;
     SaveDialog.FileName = Current;
     if (!SaveDialog.Execute()) return;
-    throw EOrvexException("profiles: not yet");
+    View->SaveProfile(SaveDialog.FileName);
+    // A profile lists layer files: a layer never saved to one is not in it, and the user
+    // must not take the saved profile for the whole working set.
+    std::string Missing;
+    for (const TOrvexLayer* L : View->Layers())
+        if (L->Filename().empty()) Missing += (Missing.empty() ? "" : ", ") + L->Name();
+    if (!Missing.empty())
+        UiServices().ShowMessage(
+            kEditorCaption,
+            Format("The profile lists only layers that are saved in layer files; not listed: %s", Missing.c_str()),
+            mkWarning);
 }
 
 void TfrmMain::Import(TImportKind Kind) {
@@ -250,16 +254,6 @@ void TfrmMain::ChooseProjection(int Index) {
     if (Shown) Inspector->InspectRoot(View->ProjectionModel());
     const QSignalBlocker Blocker(cbProjection);
     cbProjection->setCurrentIndex(Index);
-}
-
-void TfrmMain::SyncProjectionList() {
-    const std::string& Class = View->ProjectionModel()->ClassName();
-    const auto& Registry = ProjectionRegistry();
-    for (size_t I = 0; I < Registry.size(); ++I)
-        if (Registry[I].ClassName == Class) {
-            const QSignalBlocker Blocker(cbProjection);
-            cbProjection->setCurrentIndex(static_cast<int>(I));
-        }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -458,6 +458,9 @@ void TfrmMain::ConnectView() {
             setWindowTitle(ToQString(Text));
     };
     View->OnRender = [this](TOrvex3*) { DropFreedItems(); };
+    View->OnMouseDown = [this](TOrvex3*, TMouseButton Button, TShiftState, int32_t X, int32_t Y) {
+        RunGuarded([&] { ViewMouseDown(Button == mbLeft, X, Y); });
+    };
 }
 
 void TfrmMain::DisconnectView() {
@@ -466,6 +469,7 @@ void TfrmMain::DisconnectView() {
     View->OnObjectFree = nullptr;
     View->OnProgress = nullptr;
     View->OnRender = nullptr;
+    View->OnMouseDown = nullptr;
 }
 
 void TfrmMain::Start(const std::string& LayerFile) {

@@ -212,8 +212,6 @@ private:
     void SaveLayerTo(TOrvexLayer* Layer, const std::string& Path);
     // The presenters grid's rows for the current layer and presenter.
     void UpdatePresenterRows();
-    // The projection list shows the view's projection.
-    void SyncProjectionList();
     // A new object of the current layer becomes current.
     void ObjectAdded(TOrvexObject* Obj);
 

@@ -102,6 +102,39 @@ TEST_F(CommandsTest, SavesAndLoadsLayers) {
     EXPECT_EQ(Main->LayersGrid->RowCount(), 2);
 }
 
+TEST_F(CommandsTest, SavesAndLoadsProfiles) {
+    AddSquares("A", 1, 0);
+    AddSquares("B", 2, 20);
+    Main->actSaveAllLayers->trigger();
+    AddSquares("Unsaved", 1, 40);
+    const std::string Profile = Folder() + "work.prf";
+    Answer(Main->SaveDialog, {Profile});
+    Main->actSaveProfile->trigger();
+    EXPECT_EQ(Main->SaveDialog.Filter, "*.prf|*.prf");
+    EXPECT_TRUE(QFileInfo::exists(ToQString(Profile)));
+    ASSERT_EQ(Messages().size(), 1u) << "the layer the profile cannot list is named";
+    EXPECT_NE(Messages()[0].find("not listed: Unsaved"), std::string::npos) << Messages()[0];
+    EXPECT_EQ(View().ProfileName(), Profile);
+
+    // Opening it clears the view first, with a layer open in the inspector and selected.
+    Main->actNew->trigger();
+    EXPECT_EQ(View().ProfileName(), "");
+    TOrvexLayer* Old = AddSquares("Old", 1, 0);
+    ClickMap(5, 5);
+    ASSERT_EQ(Main->CurrentObject(), Old->GetObject(0));
+    QFile::remove(ToQString(Folder() + "A.lyr"));
+    Ui.Messages.clear();
+    Answer(Main->OpenDialog, {Profile});
+    Main->actLoadProfile->trigger();
+    ASSERT_EQ(View().LayerCount(), 1) << "A's file is gone: reported and left out";
+    EXPECT_EQ(View().GetLayer(0)->Name(), "B");
+    EXPECT_EQ(View().GetLayer(0)->ObjectCount(), 2);
+    EXPECT_EQ(Main->CurrentLayer(), View().GetLayer(0));
+    EXPECT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Main->Inspector->Inspected(), nullptr);
+    EXPECT_EQ(Main->windowTitle(), RestCaption());
+}
+
 TEST_F(CommandsTest, SaveAllLayersWritesWhereItCanAndReportsFailures) {
     AddSquares("Same", 1, 0);
     AddSquares("Same", 2, 20);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -90,9 +91,10 @@ protected:
         EXPECT_TRUE(View().ProjectionModel()->LLToXY(DegToOrvexUnits(Lon), DegToOrvexUnits(Lat), 0));
         return QPoint(PointBuffer[0].X, PointBuffer[0].Y);
     }
+    // A left click on the map, as the mouse gives it.
     void ClickMap(double Lon, double Lat) {
         Paint();
         const QPoint P = PixelOf(Lon, Lat);
-        Main->ViewMouseDown(true, P.x(), P.y());
+        QTest::mouseClick(&View(), Qt::LeftButton, {}, P);
     }
 };

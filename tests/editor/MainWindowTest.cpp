@@ -164,7 +164,9 @@ TEST_F(MainWindowTest, PropertiesTypedInTheInspectorShowInTheGrids) {
         Editor->selectAll();
         QTest::keyClicks(Editor, C.Text);
         EXPECT_EQ(Props.GetValue(Row), C.Text);
-        if (C.Grid) EXPECT_EQ(C.Grid->CellText(C.Col, C.Row), C.Shown);
+        if (C.Grid) {
+            EXPECT_EQ(C.Grid->CellText(C.Col, C.Row), C.Shown);
+        }
     }
     EXPECT_EQ(O->Presenter(), View().GlobalLayer()->GetPresenter(2));
     EXPECT_EQ(P->PolygonPen()->PenColor(), 0x123456);
@@ -310,7 +312,9 @@ TEST_F(MainWindowTest, DeleteCommandsLetGoOfTheirItemEverywhere) {
                 EXPECT_EQ(View().GlobalLayer()->PresenterCount(), C.What == GlobalPresenter ? 2 : 3);
                 break;
         }
-        if (C.What != Object) EXPECT_EQ(Main->CurrentPresenter(), nullptr);
+        if (C.What != Object) {
+            EXPECT_EQ(Main->CurrentPresenter(), nullptr);
+        }
         if (C.What == Layer || C.What == Object) {
             EXPECT_EQ(View().SelectedObject(), nullptr);
             EXPECT_EQ(Main->CurrentObject(), nullptr);
