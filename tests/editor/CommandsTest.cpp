@@ -159,6 +159,11 @@ TEST_F(CommandsTest, SaveAllLayersWritesWhereItCanAndReportsFailures) {
     EXPECT_TRUE(QFileInfo::exists(Home.path() + "/Same.lyr"));
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_NE(Messages()[0].find(FromQString(Home.path())), std::string::npos) << Messages()[0];
+
+    // With a profile open, its folder comes before the home folder.
+    QDir(Dir.path()).mkdir("work");
+    View().SaveProfile(Folder() + "work/set.prf");
+    EXPECT_EQ(Main->SaveAllFolder(), Folder() + "work/");
 }
 
 TEST_F(CommandsTest, MovesAndCopiesObjectsToALayerChosenInTheDialog) {
