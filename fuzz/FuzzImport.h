@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/UiServices.h"
@@ -32,9 +33,15 @@ inline TOrvex3& FuzzView() {
     return *View;
 }
 
-// A path in the temporary folder, unique to this process, with the given extension.
+// The input written to a file named by Extension in a folder of this process's own, so that
+// looking for companion files does not walk a crowded temporary folder.
 inline std::string FuzzFile(const char* Extension, const uint8_t* Data, size_t Size) {
-    const std::string Path = "/tmp/orvex-fuzz-" + std::to_string(::getpid()) + Extension;
+    static const std::string Dir = [] {
+        std::string D = "/tmp/orvex-fuzz-" + std::to_string(::getpid());
+        ::mkdir(D.c_str(), 0700);
+        return D + "/input";
+    }();
+    const std::string Path = Dir + Extension;
     std::ofstream(Path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(Data),
                                                                   static_cast<std::streamsize>(Size));
     return Path;

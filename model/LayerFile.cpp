@@ -81,17 +81,21 @@ void TOrvexLayer::SaveToFile(const std::string& Path) {
         }
     } NameOnExit{*this, Path};
     THourglass Hourglass;
+    TOrvexStream S;
+    SaveToStream(S);
+    WriteFileAtomically(Path, S.Data());
+}
 
+void TOrvexLayer::SaveToStream(TOrvexStream& S) {
     PurgePresenters();
     std::stable_sort(FPresenters.begin(), FPresenters.end(), [](const TOrvexPresenter* A, const TOrvexPresenter* B) {
         return strcasecmp(A->ClassName().c_str(), B->ClassName().c_str()) < 0;
     });
 
-    TOrvexStream S;
     // Room for typical data up front (whole-minute chains take about two bytes a point).
     size_t Estimate = 64;
     for (const TOrvexObject* O : FObjects) Estimate += 32 + 2 * size_t(O->GetPointCount());
-    S.Data().reserve(Estimate);
+    S.Data().reserve(S.Data().size() + Estimate);
     S.WriteInt16(LayerFileVersion);
     S.WriteInt32(FExtents.Left);
     S.WriteInt32(FExtents.Bottom);
@@ -106,7 +110,6 @@ void TOrvexLayer::SaveToFile(const std::string& Path) {
             if (const int32_t N = CountOfClass(FObjects, C->ClassName)) WriteBlock(S, C->ClassName, FObjects, N);
     }
     S.WriteInt32(0);
-    WriteFileAtomically(Path, S.Data());
 }
 
 void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
@@ -180,11 +183,20 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
             }
         }
     } catch (const EStreamReadError&) {
+        FinishLoading();
         throw Truncated();
+    } catch (...) {
+        // The records read before the failure stay, and are made whole like any others.
+        FinishLoading();
+        throw;
     }
 
     FIsLoaded = true;
     if (FView) FView->Progress(0, Format("%s Loaded %d objects", FName.c_str(), ObjectCount()));
+    FinishLoading();
+}
+
+void TOrvexLayer::FinishLoading() {
     for (TOrvexObject* O : FObjects) {
         O->CalcExtents();
         O->AfterLoad();

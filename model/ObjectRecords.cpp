@@ -46,6 +46,10 @@ void WriteAbsolute(TOrvexStream& S, const TPoint3D& P, uint8_t Flags) {
     }
 }
 
+// A stored longitude as the model keeps it: 16-bit minutes and sums of deltas reach several
+// turns, further than the one turn NormalizeLongitude takes back.
+int32_t StoredLongitude(int64_t X) { return NormalizeLongitude(X % OrvexUnits::Deg360); }
+
 TPoint3D ReadAbsolute(TOrvexStream& S, uint8_t Flags) {
     TPoint3D P;
     if (Flags & rfWholeMinute) {
@@ -53,13 +57,13 @@ TPoint3D ReadAbsolute(TOrvexStream& S, uint8_t Flags) {
         const int64_t Y = S.ReadInt16();
         const int64_t Z = (Flags & rfAltitude) ? S.ReadInt16() : 0;
         // Hostile files may name values past the 32-bit range; those saturate.
-        P = TPoint3D{NormalizeLongitude(X * MinuteUnits), SaturateInt32(Y * MinuteUnits),
+        P = TPoint3D{StoredLongitude(X * MinuteUnits), SaturateInt32(Y * MinuteUnits),
                      SaturateInt32(Z * MinuteUnits)};
     } else {
         const int32_t X = S.ReadInt32();
         const int32_t Y = S.ReadInt32();
         const int32_t Z = (Flags & rfAltitude) ? S.ReadInt32() : 0;
-        P = TPoint3D{NormalizeLongitude(X), Y, Z};
+        P = TPoint3D{StoredLongitude(X), Y, Z};
     }
     return P;
 }
@@ -237,7 +241,7 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
             const int32_t DZ = (Flags & rfAltitude) ? ReadDeltaField(Stream, Flags) : 0;
             Prev = TDivided{SaturateInt32(int64_t(Prev.X) + First), SaturateInt32(int64_t(Prev.Y) + DY),
                             SaturateInt32(int64_t(Prev.Z) + DZ)};
-            P[I] = TPoint3D{NormalizeLongitude(int64_t(Prev.X) * D), SaturateInt32(int64_t(Prev.Y) * D),
+            P[I] = TPoint3D{StoredLongitude(int64_t(Prev.X) * D), SaturateInt32(int64_t(Prev.Y) * D),
                             SaturateInt32(int64_t(Prev.Z) * D)};
         }
     }

@@ -64,6 +64,8 @@ public:
     virtual void LoadFromStream(TOrvexStream& Stream);
     // Writes the layer file; a failure leaves any previous file intact.
     virtual void SaveToFile(const std::string& Path);
+    // What SaveToFile writes, appended to Stream (purging and sorting the presenters first).
+    void SaveToStream(TOrvexStream& Stream);
     // The writer of Filename: names the file, reads the layer's profile settings, loads.
     virtual void ChangeFilename(const std::string& Path);
     // Writes this layer's section of the view's profile.
@@ -133,6 +135,10 @@ public:
     virtual void Delete();
 
 private:
+    // After reading, whole or in part: every object's extent and AfterLoad, the layer's
+    // extent when the file named none.
+    void FinishLoading();
+
     TOrvex3* FView;
     TExtent FExtents;
     bool FVisible = true;

@@ -68,6 +68,25 @@ std::vector<TPoint3D> PointsOf(const TOrvexObject* O) {
     return R;
 }
 
+TBytes operator+(TBytes A, const TBytes& B) {
+    A.insert(A.end(), B.begin(), B.end());
+    return A;
+}
+
+TBytes Int32(int32_t V) {
+    TOrvexStream S;
+    S.WriteInt32(V);
+    return S.Data();
+}
+
+// A block's record count and class name.
+TBytes Block(int32_t N, const std::string& ClassName) {
+    TOrvexStream S;
+    S.WriteInt32(N);
+    S.WriteShortString(ClassName);
+    return S.Data();
+}
+
 class LayerFileTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
@@ -268,6 +287,40 @@ TEST_F(LayerFileTest, LongitudesAreNormalizedOnReading) {
     Layer->LoadFromStream(S);
     EXPECT_EQ(PointsOf(Layer->GetObject(0)),
               (std::vector<TPoint3D>{MakePoint(10799LL * Min, 0), TPoint3D{-OrvexUnits::Deg180, 0, 0}}));
+}
+
+TEST_F(LayerFileTest, LongitudesManyTurnsAwayComeBackIntoRange) {
+    // 16-bit minutes reach 1.5 turns, and deltas add up further: every point read lies in
+    // [-180, 180) degrees, at the meridian the stored value names.
+    const int32_t Deg = OrvexUnits::PerDegree;
+    const struct {
+        const char* Name;
+        TBytes Record;  // a TGeoDataObject record
+        int64_t Longitude;  // of its last point, before reduction
+    } Rows[] = {
+        {"32,767 minutes", {0x28, 0, 0, 0, 0xFF, 0x7F, 0, 0}, 32767LL * Min},
+        {"-32,768 minutes", {0x28, 0, 0, 0, 0x00, 0x80, 0, 0}, -32768LL * Min},
+        {"32-bit past a turn", TBytes{0x20, 0, 0, 0} + Int32(2000000000) + Int32(0), 2000000000LL},
+        {"deltas past two turns",
+         TBytes{0x18, 0, 0, 0, 3, 0, 0xFF, 0x7F, 0, 0, 126, 0, 126, 0}, (32767LL + 252) * Min},
+    };
+    for (const auto& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        Layer->Clear();
+        TOrvexStream S = CraftedFile();
+        S.WriteInt32(1);
+        S.WriteShortString("TGeoDataObject");
+        S.WriteBytes(Row.Record.data(), Row.Record.size());
+        S.Seek(0);
+        Layer->LoadFromStream(S);
+        const TOrvexObject* O = Layer->GetObject(0);
+        const int32_t X = O->GetPoint(O->GetPointCount() - 1).X;
+        EXPECT_GE(X, -180 * Deg);
+        EXPECT_LT(X, 180 * Deg);
+        EXPECT_EQ((X - Row.Longitude) % (360LL * Deg), 0) << X;
+        // And it saves to what it reads back as.
+        EXPECT_EQ(PointsOf(RoundTrip()->GetObject(0)), PointsOf(O));
+    }
 }
 
 TEST_F(LayerFileTest, ChainsLongerThanTheCountFieldRoundTrip) {
@@ -578,25 +631,6 @@ protected:
     const std::string Truncated = "LoadFromFile: Unexpected end of data in bad.lyr";
 };
 
-TBytes operator+(TBytes A, const TBytes& B) {
-    A.insert(A.end(), B.begin(), B.end());
-    return A;
-}
-
-TBytes Int32(int32_t V) {
-    TOrvexStream S;
-    S.WriteInt32(V);
-    return S.Data();
-}
-
-// A block's record count and class name.
-TBytes Block(int32_t N, const std::string& ClassName) {
-    TOrvexStream S;
-    S.WriteInt32(N);
-    S.WriteShortString(ClassName);
-    return S.Data();
-}
-
 TEST_F(DamagedFileTest, EveryPrefixOfAFileLoadsOrFailsCleanly) {
     auto* Pt = TOrvexPresenter::CreateNamed<TPointPresenter>(Layer, 1, "P");
     auto* Line = TOrvexPresenter::CreateNamed<TPolylinePresenter>(Layer, 2, "L");
@@ -694,6 +728,57 @@ TEST_F(DamagedFileTest, ShortFieldsAndMisplacedClassesFail) {
     EXPECT_EQ(LoadWithTail({}), "(no exception)");
     EXPECT_EQ(LoadWithTail(Int32(3)), "(no exception)");
     EXPECT_EQ(Target->ObjectCount(), 2);
+}
+
+TEST_F(DamagedFileTest, RecordsKeptFromAFailedLoadAreWhole) {
+    // A chain, then a block of a class nobody registered.
+    Chain(Layer, {MakePoint(10 * Min, 20 * Min), MakePoint(30 * Min, 40 * Min)});
+    TOrvexStream Good;
+    Layer->SaveToStream(Good);
+    TBytes File(Good.Data().begin(), Good.Data().end() - 4);
+    File = File + Block(1, "TNoSuchClass") + Int32(0);
+    TOrvexStream S(File);
+    EXPECT_NE(Message([&] { Target->LoadFromStream(S); }).find("Unknown Orvex Object Class"), std::string::npos);
+    ASSERT_EQ(Target->ObjectCount(), 1);
+    EXPECT_TRUE(Target->GetObject(0)->HasState(osExtentsValid));
+    // The layer's extent is computed, around the chain (and its pen).
+    const TExtent E = Target->Extents();
+    EXPECT_TRUE(E.Left <= 10 * Min && E.Bottom <= 20 * Min && E.Left + E.Width >= 30 * Min &&
+                E.Bottom + E.Height >= 40 * Min && E.Width < 21 * Min)
+        << E.Left << " " << E.Bottom << " " << E.Width << " " << E.Height;
+}
+
+// Inputs the fuzzer found faults with: each loads or fails with a message naming the file,
+// keeps only whole objects, and saves to records that read back to the same save (the
+// extent in the header may follow the scale).
+TEST_F(DamagedFileTest, FuzzFindingsLoadOrFailCleanlyAndRoundTrip) {
+    const QDir Findings(ORVEX_SOURCE_DIR "/tests/data/fuzz/layer");
+    const QStringList Files = Findings.entryList(QDir::Files);
+    ASSERT_FALSE(Files.isEmpty());
+    auto Saved = [](TOrvexLayer* L) {
+        TOrvexStream S;
+        L->SaveToStream(S);
+        return TBytes(S.Data().begin() + 18, S.Data().end());
+    };
+    for (const QString& Name : Files) {
+        SCOPED_TRACE(Name.toStdString());
+        Target->Clear();
+        Target->SetExtents(TExtent{});
+        TOrvexStream S(FileBytes(Findings.filePath(Name).toStdString()));
+        const std::string M = Message([&] { Target->LoadFromStream(S); });
+        EXPECT_TRUE(M == "(no exception)" || M.find("LoadFromFile: ") == 0) << M;
+        for (TOrvexObject* O : Target->Objects()) EXPECT_TRUE(O->HasState(osExtentsValid));
+        EXPECT_TRUE(Target->ObjectCount() == 0 || !Target->Extents().IsEmpty());
+        View.Render();
+        const TBytes First = Saved(Target);
+        TOrvexLayer* Again = View.AddLayer("Again");
+        TOrvexStream Back(TBytes(18, 0) + First);
+        Back.Data()[0] = 0x00;
+        Back.Data()[1] = 0x03;
+        EXPECT_EQ(Message([&] { Again->LoadFromStream(Back); }), "(no exception)");
+        EXPECT_EQ(Saved(Again), First);
+        delete Again;
+    }
 }
 
 // ---------------------------------------------------------------------------------------
