@@ -260,11 +260,24 @@ void TInspector::Forget(TPersistent* Item) {
     for (int K = 0; K <= FHistoryPos && First < 0; ++K)
         if (DiesWith(FHistory[static_cast<size_t>(K)], Item)) First = K;
     if (First < 0 && !DiesWith(FInspected, Item) && !(FProps && DiesWith(FProps->Instance(), Item))) return;
+    CutHistory(First < 0 ? FHistoryPos + 1 : First);
+}
+
+void TInspector::ForgetFreed(const std::function<bool(const TPersistent*)>& Alive) {
+    for (int K = 0; K <= FHistoryPos; ++K)
+        if (!Alive(FHistory[static_cast<size_t>(K)])) {
+            CutHistory(K);
+            return;
+        }
+    if (!Alive(FInspected)) CutHistory(FHistoryPos + 1);
+}
+
+void TInspector::CutHistory(int First) {
     if (First == 0) {
         InspectRoot(nullptr);
         return;
     }
-    const int Keep = First < 0 ? FHistoryPos : First - 1;
+    const int Keep = First - 1;
     std::fill(FHistory.begin() + Keep + 1, FHistory.end(), nullptr);
     FHistoryPos = Keep;
     FInspected = FHistory[static_cast<size_t>(Keep)];

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,9 @@ public:
     // the inspector then shows the nearest entry before it, or nothing. Also safe from the
     // view's OnObjectFree, where the object is half destroyed.
     void Forget(TPersistent* Item);
+    // Items freed without notice (a layer that clears itself while it draws): the path is
+    // cut at the first entry that Alive denies. Entries are compared, never used.
+    void ForgetFreed(const std::function<bool(const TPersistent*)>& Alive);
     // Reads the shown values again after a change made elsewhere. In answer to
     // PropertyChanged it only repaints: the editor keeps what the user is typing.
     void Refresh();
@@ -93,6 +97,8 @@ private:
     void ClearHistory();
     void ShowPendingError();
     void SetPointsShown(bool Shown);
+    // Drops history entries First and later; shows the entry before them, or nothing.
+    void CutHistory(int First);
 
     QPointer<TOrvex3> FView;
     TPersistent* FInspected = nullptr;

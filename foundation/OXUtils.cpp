@@ -139,8 +139,7 @@ int32_t NormalizeLongitude(int64_t Value) {
         Value -= OrvexUnits::Deg360;
     else if (Value < -OrvexUnits::Deg180)
         Value += OrvexUnits::Deg360;
-    // One step only, as callers expect; what still lies past int32 saturates instead of wrapping.
-    return SaturateInt32(Value);
+    return static_cast<int32_t>(Value);
 }
 
 TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude) {

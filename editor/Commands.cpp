@@ -1,0 +1,413 @@
+// The commands of the main window's menus, tool bar, layer buttons and context menus.
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <unistd.h>
+
+#include "editor/EditorErrors.h"
+#include "editor/Inspector.h"
+#include "editor/ListGrid.h"
+#include "editor/SelLayer.h"
+#include "editor/uMain.h"
+#include "foundation/OXUtils.h"
+#include "importers/E002Orvex.h"
+#include "importers/ImportSupport.h"
+#include "importers/Mif2Orvex.h"
+#include "importers/SHP2Orvex.h"
+#include "model/BitmapObject.h"
+#include "model/OrvexLayer.h"
+#include "model/OrvexObject.h"
+#include "platform/DeviceContext.h"
+#include "platform/FilePaths.h"
+#include "platform/UiServices.h"
+#include "projections/PrjRegistry.h"
+#include "styling/PointPresenter.h"
+#include "styling/PolygonPresenter.h"
+#include "styling/PolylinePresenter.h"
+#include "view/Orvex3.h"
+
+namespace {
+
+const char* const kLayerExt = ".lyr";
+
+// A layer's name as a file name in a chosen folder: folder separators would lead elsewhere.
+std::string LayerFileName(const std::string& Name) {
+    std::string File = Name;
+    for (char& C : File)
+        if (C == '/' || C == '\\' || C == '\0') C = '_';
+    if (File.empty() || File == "." || File == "..") File = "Layer" + File;
+    return File + kLayerExt;
+}
+
+bool WritableFolder(const std::string& Folder) {
+    return !Folder.empty() && QFileInfo(ToQString(Folder)).isDir() && access(Folder.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string WithSlash(std::string Folder) {
+    if (!Folder.empty() && Folder.back() != '/') Folder += '/';
+    return Folder;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// File menu
+
+void TfrmMain::FileNew() {
+    ReleaseAll();
+    View->Clear();
+    SetActivePage(pgLayers);
+    LayersGrid->SetRowCount(1);
+    ObjectsGrid->SetRowCount(1);
+    PresentersGrid->SetRowCount(GlobalPresenterCount());
+    RepaintGrids();
+    RestoreCaption();
+}
+
+void TfrmMain::LoadLayers() {
+    OpenDialog.Filter = "*.lyr|*.lyr";
+    OpenDialog.InitialDir = ProgramFolder;
+    OpenDialog.AllowMultiSelect = true;
+    OpenDialog.FileName.clear();
+    if (OpenDialog.Execute()) {
+        const std::vector<std::string> Files = OpenDialog.Files;
+        RunLoad([&] {
+            // One file that fails does not keep the others out.
+            for (const std::string& File : Files) try {
+                    LoadLayerFile(File, FileBaseName(File));
+                } catch (const std::exception& Error) {
+                    NoteLoadError(Error.what());
+                }
+        });
+    }
+    AfterLoad(false);
+}
+
+void TfrmMain::LoadProfile() {
+    OpenDialog.Filter = "*.prf|*.prf";
+    OpenDialog.AllowMultiSelect = false;
+    OpenDialog.FileName.clear();
+    if (OpenDialog.Execute()) {
+        const std::string File = OpenDialog.FileName;
+        // Opening a profile clears the view first.
+        if (File != View->ProfileName()) ReleaseAll();
+        RunLoad([&] { View->SetProfileName(File); });
+    }
+    AfterLoad(false);
+}
+
+void TfrmMain::SaveLayer() {
+    if (!FCurrentLayer) return;
+    SaveDialog.Filter = "Layer files (*.lyr)|*.lyr";
+    SaveDialog.FileName = LayerFileName(FCurrentLayer->Name());
+    SaveDialog.InitialDir = FCurrentLayer->Directory().empty() ? ProgramFolder : FCurrentLayer->Directory();
+    if (!SaveDialog.Execute()) return;
+    SaveLayerTo(FCurrentLayer, SaveDialog.FileName);
+}
+
+void TfrmMain::SaveLayerTo(TOrvexLayer* Layer, const std::string& Path) {
+    // Saving drops the presenters no object of the layer uses: nothing may keep them.
+    for (TOrvexPresenter* P : std::vector<TOrvexPresenter*>(Layer->Presenters())) {
+        const auto& Objects = Layer->Objects();
+        if (std::none_of(Objects.begin(), Objects.end(), [P](const TOrvexObject* O) { return O->Presenter() == P; }))
+            ReleasePresenter(P);
+    }
+    struct TRefresh {
+        TfrmMain& Main;
+        ~TRefresh() { Main.UpdatePresenterRows(); }
+    } Refresh{*this};
+    Layer->SaveToFile(Path);
+}
+
+std::string TfrmMain::SaveAllFolder() const {
+    if (WritableFolder(ProgramFolder)) return WithSlash(ProgramFolder);
+    const std::string Profile = SplitPath(View->ProfileName()).Directory;
+    if (WritableFolder(Profile)) return WithSlash(Profile);
+    return WithSlash(FromQString(QDir::homePath()));
+}
+
+void TfrmMain::SaveAllLayers() {
+    const std::string Folder = SaveAllFolder();
+    std::string Failures;
+    for (TOrvexLayer* L : std::vector<TOrvexLayer*>(View->Layers())) try {
+            SaveLayerTo(L, Folder + LayerFileName(L->Name()));
+        } catch (const std::exception& Error) {
+            Failures += Format("\nLayer %s was not saved: %s", L->Name().c_str(), Error.what());
+        }
+    std::string Text;
+    if (Folder != WithSlash(ProgramFolder))
+        Text = Format("The program's folder cannot be written; the layers were saved in %s", Folder.c_str());
+    if (!Failures.empty()) Text += Text.empty() ? Failures.substr(1) : Failures;
+    if (!Text.empty()) UiServices().ShowMessage(kEditorCaption, Text, Failures.empty() ? mkInformation : mkWarning);
+    RepaintGrids();
+}
+
+void TfrmMain::SaveProfile() {
+    const std::string Current = View->ProfileName();
+    SaveDialog.Filter = "*.prf|*.prf";
+    SaveDialog.InitialDir = Current.empty() ? ProgramFolder : SplitPath(Current).Directory;
+    SaveDialog.FileName = Current;
+    if (!SaveDialog.Execute()) return;
+    View->SaveProfile(SaveDialog.FileName);
+    // A profile lists layer files: a layer never saved to one is not in it, and the user
+    // must not take the saved profile for the whole working set.
+    std::string Missing;
+    for (const TOrvexLayer* L : View->Layers())
+        if (L->Filename().empty()) Missing += (Missing.empty() ? "" : ", ") + L->Name();
+    if (!Missing.empty())
+        UiServices().ShowMessage(
+            kEditorCaption,
+            Format("The profile lists only layers that are saved in layer files; not listed: %s", Missing.c_str()),
+            mkWarning);
+}
+
+void TfrmMain::Import(TImportKind Kind) {
+    static const char* const Filters[] = {"ArcInfo *.e00|*.e00", "MapInfo *.mif|*.mif", "ESRI *.shp|*.shp"};
+    OpenDialog.Filter = Filters[Kind];
+    OpenDialog.InitialDir = ProgramFolder;
+    OpenDialog.AllowMultiSelect = true;
+    OpenDialog.FileName.clear();
+    if (!OpenDialog.Execute()) return;
+    const std::vector<std::string> Files = OpenDialog.Files;
+    RunLoad([&] {
+        switch (Kind) {
+            case ikE00: ImportE00(Files, *View); break;
+            case ikMIF: ImportMIF(Files, *View); break;
+            case ikSHP: ImportSHP(Files, *View); break;
+        }
+    });
+    // The layers made before a failure stay, and the grids show them.
+    AfterLoad(true);
+}
+
+void TfrmMain::Print() {
+    if (!FPrinter) FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog Dialog(FPrinter.get(), this);
+    if (!UiServices().ExecDialog(Dialog)) return;
+    View->Print(*FPrinter);
+}
+
+// ---------------------------------------------------------------------------------------
+// View menu and tool bar
+
+void TfrmMain::ZoomExtents() { View->ZoomToScale(0); }
+
+void TfrmMain::ToggleTransparent() { actTransparent->trigger(); }
+
+void TfrmMain::ChooseTexture() {
+    OpenDialog.Filter = "*.bmp|*.bmp";
+    OpenDialog.InitialDir = ProgramFolder;
+    OpenDialog.AllowMultiSelect = false;
+    OpenDialog.FileName.clear();
+    if (!OpenDialog.Execute()) {
+        View->SetTextureBackground(false);
+        return;
+    }
+    const std::string File = OpenDialog.FileName;
+    View->SetTextureFilename(File);
+    View->SetTextureBackground(true);
+    View->SetTransparentOrvex(false);
+    actTransparent->setChecked(false);
+    if (View->TextureFilename() != File)
+        throw EOrvexException(
+            Format("%s cannot be used as a texture: it is not an uncompressed 256-colour bitmap", File.c_str()));
+}
+
+std::string TfrmMain::StatisticsText() const {
+    int64_t Presenters = 0, Objects = 0, Points = 0;
+    for (const TOrvexLayer* L : View->Layers()) {
+        Presenters += L->PresenterCount();
+        Objects += L->ObjectCount();
+        for (const TOrvexObject* O : L->Objects()) Points += O->GetPointCount();
+    }
+    return Format("Layers = %d\nPresenters = %lld\nObjects = %lld\nPoints = %lld", View->LayerCount(),
+                  static_cast<long long>(Presenters), static_cast<long long>(Objects), static_cast<long long>(Points));
+}
+
+void TfrmMain::ShowStatistics() { UiServices().ShowMessage(kEditorCaption, StatisticsText()); }
+
+void TfrmMain::ShowProjectionProperties() {
+    Inspector->InspectRoot(View->ProjectionModel());
+    SetActivePage(pgInspector);
+}
+
+void TfrmMain::Zoom(int Tag) {
+    if (Tag == 0)
+        View->SetAltitude(0);
+    else
+        View->SetAltitude(RoundSaturate(static_cast<long double>(View->Altitude()) * Tag * 0.01L));
+}
+
+void TfrmMain::ChooseProjection(int Index) {
+    const auto& Registry = ProjectionRegistry();
+    if (Index < 0 || Index >= static_cast<int>(Registry.size())) return;
+    // The projection object shown in the inspector is about to be freed.
+    TPrjModel* Old = View->ProjectionModel();
+    const bool Shown = Inspector->HistoryEntry(0) == Old;
+    Inspector->Forget(Old);
+    View->SetProjectionModel(Registry[static_cast<size_t>(Index)].Create(View));
+    if (Shown) Inspector->InspectRoot(View->ProjectionModel());
+    const QSignalBlocker Blocker(cbProjection);
+    cbProjection->setCurrentIndex(Index);
+}
+
+// ---------------------------------------------------------------------------------------
+// Layers
+
+void TfrmMain::MoveLayer(int Tag) {
+    if (!FCurrentLayer) return;
+    FCurrentLayer->SetIndex(FCurrentLayer->Index() + Tag);
+    SetCurrentLayer(FCurrentLayer);
+    LayersGrid->SetCursorRow(FCurrentLayer->Index());
+    LayersGrid->Repaint();
+}
+
+void TfrmMain::PrepareLayersMenu() { actDeleteLayer->setEnabled(FCurrentLayer != nullptr); }
+
+void TfrmMain::NewLayer() {
+    TOrvexLayer* Layer = View->AddLayer("New layer");
+    SetCurrentLayer(Layer);
+    LayersGrid->SetRowCount(View->LayerCount());
+    LayersGrid->SetCursorRow(Layer->Index());
+    LayersGrid->Repaint();
+}
+
+void TfrmMain::DeleteLayer() {
+    TOrvexLayer* Layer = FCurrentLayer;
+    if (!Layer) return;
+    ReleaseLayer(Layer);
+    Layer->Delete();
+    SetCurrentLayer(nullptr);
+    LayersGrid->SetRowCount(View->LayerCount());
+    RepaintGrids();
+}
+
+// ---------------------------------------------------------------------------------------
+// Objects
+
+bool TfrmMain::PrepareObjectsMenu() {
+    if (!FCurrentLayer) return false;
+    for (QAction* A : {actMoveToLayer, actCopyToLayer, actDeleteObject}) A->setEnabled(FCurrentObject != nullptr);
+    return true;
+}
+
+void TfrmMain::ObjectAdded(TOrvexObject* Obj) {
+    SetCurrentObject(Obj);
+    ObjectsGrid->SetRowCount(FCurrentLayer->ObjectCount());
+    ObjectsGrid->SetCursorRow(Obj->Index());
+    RepaintGrids();
+}
+
+void TfrmMain::NewGeoDataObject() {
+    if (!FCurrentLayer) return;
+    ObjectAdded(TGeoDataObject::Create(FCurrentLayer, nullptr, 0, "New GeoData"));
+}
+
+void TfrmMain::NewBitmapObject() {
+    if (!FCurrentLayer) return;
+    ObjectAdded(TBitmapObject::Create(FCurrentLayer, nullptr, 0, "New Bitmap"));
+}
+
+void TfrmMain::ObjectsCommand(int Tag) {
+    TOrvexLayer* Source = FCurrentLayer;
+    if (!Source || !FCurrentObject) return;
+    TOrvexLayer* Target = nullptr;
+    if (Tag == 1 || Tag == 2) {
+        Target = SelectLayer(*View, this);
+        if (!Target) return;
+    }
+    // The selected rows, bottom row first.
+    std::vector<TOrvexObject*> Objects;
+    std::vector<int> Rows = ObjectsGrid->SelectedRows();
+    for (auto Row = Rows.rbegin(); Row != Rows.rend(); ++Row)
+        if (TOrvexObject* O = Source->GetObject(*Row)) Objects.push_back(O);
+
+    struct TRefresh {
+        TfrmMain& Main;
+        TOrvexLayer* Source;
+        ~TRefresh() {
+            Main.SetCurrentObject(nullptr);
+            Main.ObjectsGrid->SetRowCount(Source->ObjectCount());
+            Main.RepaintGrids();
+        }
+    } Refresh{*this, Source};
+    if (Tag == -1) {
+        for (TOrvexObject* O : Objects) ReleaseObject(O);
+        for (TOrvexObject* O : Objects) O->Delete();
+    } else if (Tag == 1) {
+        for (TOrvexObject* O : Objects) O->SetLayer(Target);
+    } else if (Tag == 2) {
+        for (TOrvexObject* O : Objects) {
+            TOrvexPersistent* Made = O->ClassInfo().Create ? O->ClassInfo().Create(Target) : nullptr;
+            auto* Copy = dynamic_cast<TOrvexObject*>(Made);
+            if (!Copy) {
+                delete Made;
+                throw EOrvexException(Format("Copy To Layer: class %s cannot be created", O->ClassName().c_str()));
+            }
+            try {
+                Copy->CopyFrom(O);
+            } catch (...) {
+                delete Copy;
+                throw;
+            }
+        }
+    }
+    // The layer's extent is made afresh from the objects that are left.
+    if (Tag != 2) Source->SetExtents(TExtent{});
+}
+
+// ---------------------------------------------------------------------------------------
+// Presenters
+
+bool TfrmMain::PreparePresentersMenu() {
+    if (!FCurrentLayer) return false;
+    const int Row = PresentersGrid->CursorRow(), G = GlobalPresenterCount();
+    actMakeGlobal->setEnabled(Row >= G && Row < G + FCurrentLayer->PresenterCount());
+    actDeletePresenter->setEnabled(FCurrentPresenter != nullptr);
+    return true;
+}
+
+void TfrmMain::UpdatePresenterRows() {
+    PresentersGrid->SetRowCount(GlobalPresenterCount() +
+                                (FCurrentLayer && FCurrentPresenter ? FCurrentLayer->PresenterCount() : 0));
+    RepaintGrids();
+}
+
+void TfrmMain::NewPresenter(int Tag) {
+    if (!FCurrentLayer) return;
+    TOrvexPresenter* P = nullptr;
+    switch (Tag) {
+        case 0: P = TOrvexPresenter::CreateNamed<TPointPresenter>(FCurrentLayer, 0, ""); break;
+        case 1: P = TOrvexPresenter::CreateNamed<TPolylinePresenter>(FCurrentLayer, 0, ""); break;
+        case 2: P = TOrvexPresenter::CreateNamed<TPolygonPresenter>(FCurrentLayer, 0, ""); break;
+        default: return;
+    }
+    SetCurrentPresenter(P);
+    PresentersGrid->SetRowCount(GlobalPresenterCount() + FCurrentLayer->PresenterCount());
+    PresentersGrid->SetCursorRow(PresenterRow(P));
+    RepaintGrids();
+}
+
+void TfrmMain::DeletePresenter() {
+    TOrvexPresenter* P = FCurrentPresenter;
+    if (!P) return;
+    ReleasePresenter(P);
+    P->Delete();
+    PresentersGrid->SetRowCount(GlobalPresenterCount() + (FCurrentLayer ? FCurrentLayer->PresenterCount() : 0));
+    RepaintGrids();
+}
+
+void TfrmMain::MakeGlobal() {
+    if (!FCurrentLayer) return;
+    const int Row = PresentersGrid->CursorRow(), G = GlobalPresenterCount();
+    if (Row < G) return;
+    TOrvexPresenter* P = FCurrentLayer->GetPresenter(Row - G);
+    if (!P) return;
+    P->MoveToLayer(View->GlobalLayer());
+    RepaintGrids();
+}

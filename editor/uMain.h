@@ -1,0 +1,228 @@
+#pragma once
+// The editor's main window: the map view with its tool bar, the side panel with the layers,
+// objects and presenters grids and the inspector, the menus, and the editor's notion of the
+// current layer, object and presenter, kept in step with the grids, the view's selection
+// and the inspector.
+
+#include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "editor/FileDialog.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class QToolButton;
+class TInspector;
+class TListGrid;
+class TOrvex3;
+class TOrvexLayer;
+class TOrvexObject;
+class TOrvexPresenter;
+class TPersistent;
+
+// The caption of the main window.
+extern const char* const kMainCaption;
+
+class TfrmMain : public QMainWindow {
+public:
+    enum TPage { pgLayers, pgObjects, pgPresenters, pgInspector };
+    enum TImportKind { ikE00, ikMIF, ikSHP };
+
+    // LayerFile (may be empty) is the program's first argument: a layer file loaded at start.
+    explicit TfrmMain(const std::string& LayerFile = {}, QWidget* Parent = nullptr);
+    ~TfrmMain() override;
+
+    // ---- Editor state. None of these is owned here.
+    TOrvexLayer* CurrentLayer() const { return FCurrentLayer; }
+    TOrvexObject* CurrentObject() const { return FCurrentObject; }
+    TOrvexPresenter* CurrentPresenter() const { return FCurrentPresenter; }
+    void SetCurrentLayer(TOrvexLayer* Layer);
+    void SetCurrentObject(TOrvexObject* Obj);
+    void SetCurrentPresenter(TOrvexPresenter* Presenter);
+
+    // ---- Reactions
+    // The page-change reaction: the active page's grid follows the current item, which
+    // becomes the inspected root.
+    void PageChanged();
+    // Makes Page active without running the page-change reaction, as code does.
+    void SetActivePage(TPage Page);
+    TPage ActivePage() const;
+    void LayersGridClick();
+    void ObjectsGridClick();
+    void PresentersGridClick();
+    // A grid's double click opens its current item in the inspector.
+    void GridDblClick(TPage Page);
+    // A button pressed on the map view at pixel (X, Y).
+    void ViewMouseDown(bool LeftButton, int32_t X, int32_t Y);
+    // "TOrvex Object Editor", followed by the selected object's title when there is one.
+    void RestoreCaption();
+    void RepaintGrids();
+    // The refresh after loading or importing: the Layers page, a row for every layer, and
+    // the last layer current (after an import, or when none was).
+    void AfterLoad(bool Import);
+    // The presenters grid row of a presenter (-1 for none), and the presenter of a row.
+    int PresenterRow(const TOrvexPresenter* P) const;
+    TOrvexPresenter* PresenterAtRow(int Row) const;
+    int GlobalPresenterCount() const;
+
+    // ---- Commands of the menus, the tool bar, the buttons and the context menus.
+    void FileNew();
+    void LoadLayers();
+    void LoadProfile();
+    void SaveLayer();
+    void SaveAllLayers();
+    void SaveProfile();
+    void Import(TImportKind Kind);
+    void Print();
+    void ZoomExtents();
+    void ToggleTransparent();
+    void ChooseTexture();
+    void ShowStatistics();
+    std::string StatisticsText() const;
+    void ShowProjectionProperties();
+    // Tag 0 fits the whole map; another tag scales the altitude by Tag percent.
+    void Zoom(int Tag);
+    void ChooseProjection(int Index);
+    // Tag -1 moves the current layer up the list (drawn earlier), 1 down.
+    void MoveLayer(int Tag);
+    void NewLayer();
+    void DeleteLayer();
+    void NewGeoDataObject();
+    void NewBitmapObject();
+    // Tag 1 moves the selected objects to a layer chosen in the "Select a Layer" dialog,
+    // 2 copies them there, -1 deletes them.
+    void ObjectsCommand(int Tag);
+    // Tag 0 a point, 1 a polyline, 2 a polygon presenter.
+    void NewPresenter(int Tag);
+    void DeletePresenter();
+    void MakeGlobal();
+    // Whether the objects and presenters menus may open (they need a current layer); also
+    // enables their items.
+    bool PrepareObjectsMenu();
+    bool PreparePresentersMenu();
+    void PrepareLayersMenu();
+
+    // Where "Save All Layers" writes: the program's folder when it can be written, else the
+    // folder of the open profile, else the home folder; always ends with '/'.
+    std::string SaveAllFolder() const;
+
+    // The folder of the program (ends with '/'); the default folder of the open dialogs and
+    // of "Save All Layers". Tests point it elsewhere.
+    std::string ProgramFolder;
+    TFileDialog OpenDialog;
+    TFileDialog SaveDialog;
+
+    // ---- Widgets
+    TOrvex3* View;
+    QSplitter* Splitter;
+    QTabWidget* PageControl;
+    TListGrid* LayersGrid;
+    TListGrid* ObjectsGrid;
+    TListGrid* PresentersGrid;
+    QPushButton* btnUp;
+    QPushButton* btnDown;
+    TInspector* Inspector;
+    QComboBox* cbProjection;
+    QPushButton* btnProperties;
+    // Tags 0, 75 and 125.
+    QToolButton* btnZoomReset;
+    QToolButton* btnZoomIn;
+    QToolButton* btnZoomOut;
+
+    QMenu* mnuFile;
+    QMenu* mnuImport;
+    QMenu* mnuView;
+    QAction* actNew;
+    QAction* actLoadLayer;
+    QAction* actLoadProfile;
+    QAction* actSaveLayer;
+    QAction* actSaveAllLayers;
+    QAction* actSaveProfile;
+    QAction* actImportE00;
+    QAction* actImportMIF;
+    QAction* actImportSHP;
+    QAction* actPrint;
+    QAction* actExit;
+    QAction* actZoomExtents;
+    QAction* actTransparent;
+    QAction* actTexture;
+    QAction* actStatistics;
+
+    QMenu* LayersMenu;
+    QAction* actNewLayer;
+    QAction* actDeleteLayer;
+    QMenu* ObjectsMenu;
+    QAction* actNewGeoData;
+    QAction* actNewBitmap;
+    QAction* actMoveToLayer;
+    QAction* actCopyToLayer;
+    QAction* actDeleteObject;
+    QMenu* PresentersMenu;
+    QAction* actNewPointPresenter;
+    QAction* actNewPolylinePresenter;
+    QAction* actNewPolygonPresenter;
+    QAction* actMakeGlobal;
+    QAction* actDeletePresenter;
+
+protected:
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    void BuildMenus();
+    void BuildSidePanel();
+    QWidget* BuildMapArea();
+    void BuildGrids();
+    void ConnectView();
+    void DisconnectView();
+    void Start(const std::string& LayerFile);
+    // The context menu of a grid at Pos, when Prepare lets it open.
+    void PopupMenu(TListGrid* Grid, QMenu* Menu, const QPoint& Pos);
+
+    // Everything that refers to an item about to be freed lets go of it: the inspector and
+    // its path back, the view's selection, the current layer, object and presenter.
+    void ReleaseLayer(TOrvexLayer* Layer);
+    void ReleaseObject(TOrvexObject* Obj);
+    void ReleasePresenter(TOrvexPresenter* P);
+    // Before the view clears: every layer and global presenter is released.
+    void ReleaseAll();
+    // After a render: a layer that loads on demand may have cleared itself, freeing its
+    // presenters; whatever referred to them lets go.
+    void DropFreedItems();
+    bool IsLive(const TPersistent* Item) const;
+
+    // Runs a load or an import: failures reported through progress or raised are shown
+    // together in one message box, and the caption is restored at the end.
+    void RunLoad(const std::function<void()>& Action);
+    void NoteLoadError(const std::string& Text);
+    // Loads one layer file as a new layer named Name; a layer that fails to load is taken
+    // out again. Raises what the load raised.
+    TOrvexLayer* LoadLayerFile(const std::string& Path, const std::string& Name);
+    void UpdateLayerButtons();
+    // Saves Layer to Path; the presenters the save drops are let go of first.
+    void SaveLayerTo(TOrvexLayer* Layer, const std::string& Path);
+    // The presenters grid's rows for the current layer and presenter.
+    void UpdatePresenterRows();
+    // A new object of the current layer becomes current.
+    void ObjectAdded(TOrvexObject* Obj);
+
+    TOrvexLayer* FCurrentLayer = nullptr;
+    TOrvexObject* FCurrentObject = nullptr;
+    TOrvexPresenter* FCurrentPresenter = nullptr;
+    std::unique_ptr<QPrinter> FPrinter;
+    // Error texts reported through progress during a load or an import.
+    std::vector<std::string> FLoadErrors;
+    int FLoading = 0;
+    // Set while code switches pages.
+    bool FSwitchingPage = false;
+    bool FShown = false;
+};
