@@ -13,10 +13,10 @@ class BitmapObjectTest : public RenderTest {
 protected:
     // An 8 x 5 bitmap: texel (row from the south, column) is index 16 row + column.
     std::string Bmp(int32_t Width = 8, int32_t Height = 5) {
-        TBmpSpec Spec;
-        Spec.Width = Width;
-        Spec.Height = Height;
-        return WriteFile(Dir, "object.bmp", MakeBmp(Spec));
+        TBmpLayout Layout;
+        Layout.Width = Width;
+        Layout.Height = Height;
+        return WriteFile(Dir, "object.bmp", MakeBmp(Layout));
     }
     TBitmapObject* Place(const TPoint3D& At, int32_t UnitsPerPixel, const std::string& File) {
         auto* B = TBitmapObject::Create(Layer, nullptr, 1, "picture");

@@ -16,7 +16,7 @@ inline TColor PaletteColor(int I) {
     return TColor((I & 0xFF) | (255 - (I & 0xFF)) << 8 | ((I * 37 + 11) & 0xFF) << 16);
 }
 
-struct TBmpSpec {
+struct TBmpLayout {
     int32_t Width = 8;
     int32_t Height = 4;  // negative: rows stored top-down
     uint16_t BitCount = 8;
@@ -37,11 +37,11 @@ inline void Put32(std::vector<uint8_t>& B, size_t At, uint32_t V) {
     for (int I = 0; I < 4; ++I) B[At + I] = uint8_t(V >> (8 * I));
 }
 
-inline uint8_t TexelIndex(const TBmpSpec& S, int Row, int Col) {
+inline uint8_t TexelIndex(const TBmpLayout& S, int Row, int Col) {
     return S.Pixels.empty() ? uint8_t(Row * 16 + Col) : S.Pixels[size_t(Row) * S.Width + Col];
 }
 
-inline std::vector<uint8_t> MakeBmp(const TBmpSpec& S) {
+inline std::vector<uint8_t> MakeBmp(const TBmpLayout& S) {
     const int64_t Rows = S.Height < 0 ? -int64_t(S.Height) : S.Height;
     const int64_t RowBytes = ((int64_t(S.Width) * 8 + 31) / 32) * 4;
     const size_t PaletteAt = 14 + S.HeaderSize;

@@ -13,7 +13,7 @@ namespace {
 
 class TextureTest : public RenderTest {
 protected:
-    std::string Bmp(const char* Name, const TBmpSpec& Spec = {}) { return WriteFile(Dir, Name, MakeBmp(Spec)); }
+    std::string Bmp(const char* Name, const TBmpLayout& Layout = {}) { return WriteFile(Dir, Name, MakeBmp(Layout)); }
     // The colour of texel (row from the south, column) of the default test bitmap.
     static TColor Texel(int Row, int Col) { return PaletteColor(Row * 16 + Col); }
 
@@ -25,48 +25,48 @@ protected:
 TEST_F(TextureTest, BitmapsAreReadCorrectlyOrRefused) {
     const struct {
         const char* Name;
-        std::function<void(TBmpSpec&)> Change;
+        std::function<void(TBmpLayout&)> Change;
         bool Loaded;
     } Rows[] = {
-        {"bottom-up", [](TBmpSpec&) {}, true},
-        {"top-down", [](TBmpSpec& S) { S.Height = -4; }, true},
-        {"image size 0", [](TBmpSpec& S) { S.ZeroImageSize = true; }, true},
-        {"16 colours named in the header", [](TBmpSpec& S) { S.ClrUsed = S.PaletteEntries = 64; }, true},
-        {"fewer entries than the header's 256 before the pixels", [](TBmpSpec& S) { S.PaletteEntries = 64; }, true},
-        {"longer info header", [](TBmpSpec& S) { S.HeaderSize = 124; }, true},
-        {"rows with padding", [](TBmpSpec& S) { S.Width = 6; }, true},
-        {"24-bit", [](TBmpSpec& S) { S.BitCount = 24; }, false},
-        {"run-length encoded", [](TBmpSpec& S) { S.Compression = 1; }, false},
-        {"core header", [](TBmpSpec& S) { S.HeaderSize = 12; }, false},
-        {"no width", [](TBmpSpec& S) { S.Width = 0; }, false},
-        {"no height", [](TBmpSpec& S) { S.Height = 0; }, false},
+        {"bottom-up", [](TBmpLayout&) {}, true},
+        {"top-down", [](TBmpLayout& S) { S.Height = -4; }, true},
+        {"image size 0", [](TBmpLayout& S) { S.ZeroImageSize = true; }, true},
+        {"16 colours named in the header", [](TBmpLayout& S) { S.ClrUsed = S.PaletteEntries = 64; }, true},
+        {"fewer entries than the header's 256 before the pixels", [](TBmpLayout& S) { S.PaletteEntries = 64; }, true},
+        {"longer info header", [](TBmpLayout& S) { S.HeaderSize = 124; }, true},
+        {"rows with padding", [](TBmpLayout& S) { S.Width = 6; }, true},
+        {"24-bit", [](TBmpLayout& S) { S.BitCount = 24; }, false},
+        {"run-length encoded", [](TBmpLayout& S) { S.Compression = 1; }, false},
+        {"core header", [](TBmpLayout& S) { S.HeaderSize = 12; }, false},
+        {"no width", [](TBmpLayout& S) { S.Width = 0; }, false},
+        {"no height", [](TBmpLayout& S) { S.Height = 0; }, false},
     };
     for (const auto& Row : Rows) {
         SCOPED_TRACE(Row.Name);
-        TBmpSpec Spec;
-        Row.Change(Spec);
+        TBmpLayout Layout;
+        Row.Change(Layout);
         TTextureData T;
-        T.LoadBitmapFile(Bmp("t.bmp", Spec));
+        T.LoadBitmapFile(Bmp("t.bmp", Layout));
         ASSERT_EQ(T.IsLoaded(), Row.Loaded);
         if (!Row.Loaded) {
             EXPECT_EQ(T.ImageWidth(), 0);
             EXPECT_EQ(T.IndexToColor(3), 0);
             continue;
         }
-        EXPECT_EQ(T.ImageWidth(), Spec.Width);
+        EXPECT_EQ(T.ImageWidth(), Layout.Width);
         EXPECT_EQ(T.ImageHeight(), 4);
         EXPECT_EQ(T.RowBytes(), 8);
-        const int W = Spec.Width;
+        const int W = Layout.Width;
         EXPECT_EQ(T.SouthRow()[0], 0) << "south-west texel";
         EXPECT_EQ(T.SouthRow()[3 * T.RowStep() + W - 1], 3 * 16 + W - 1) << "north-east texel";
         EXPECT_EQ(T.IndexToColor(63), PaletteColor(63));
         // Entries the file does not hold are black and never found.
-        EXPECT_EQ(T.IndexToColor(200), Spec.PaletteEntries > 200 ? PaletteColor(200) : 0);
-        EXPECT_EQ(T.ColorToIndex(PaletteColor(200)), Spec.PaletteEntries > 200 ? 200 : -1);
+        EXPECT_EQ(T.IndexToColor(200), Layout.PaletteEntries > 200 ? PaletteColor(200) : 0);
+        EXPECT_EQ(T.ColorToIndex(PaletteColor(200)), Layout.PaletteEntries > 200 ? 200 : -1);
     }
 
     // Headers that promise more than the file holds.
-    std::vector<uint8_t> Good = MakeBmp(TBmpSpec{});
+    std::vector<uint8_t> Good = MakeBmp(TBmpLayout{});
     auto Refused = [&](const char* Name, const std::vector<uint8_t>& Bytes) {
         TTextureData T;
         T.LoadBitmapFile(WriteFile(Dir, "bad.bmp", Bytes));
@@ -127,7 +127,7 @@ TEST_F(TextureTest, TheViewKeepsOnlyTexturesItCanShow) {
     EXPECT_EQ(View.TextureFilename(), Good) << "the name of the texture on show";
     EXPECT_TRUE(View.TextureBackground());
 
-    TBmpSpec TrueColour;
+    TBmpLayout TrueColour;
     TrueColour.BitCount = 24;
     View.SetTextureFilename(Bmp("rgb.bmp", TrueColour));
     EXPECT_FALSE(View.Texture().IsLoaded());
@@ -142,9 +142,9 @@ TEST_F(TextureTest, TheViewKeepsOnlyTexturesItCanShow) {
 // On a 360 x 180 flat map a degree is a pixel: (lon, lat) is pixel (180 + lon, 90 - lat).
 TEST_F(TextureTest, FlatMapsShowEveryTexelUpToTheEdges) {
     FlatMap(360, 180);
-    TBmpSpec Spec;
-    Spec.Width = 6;  // rows padded to 8 bytes of index 0xEE
-    View.SetTextureFilename(Bmp("t.bmp", Spec));
+    TBmpLayout Layout;
+    Layout.Width = 6;  // rows padded to 8 bytes of index 0xEE
+    View.SetTextureFilename(Bmp("t.bmp", Layout));
     View.SetTextureBackground(true);
     const QImage& Image = Picture();
     // Texel (r, c) is centred on longitude -180 + 60 c and latitude -90 + 60 r.
@@ -196,9 +196,9 @@ TEST_F(TextureTest, TheTexturedSphereIsMadeOfWholeTrianglesInsideTheDisc) {
     View.SetSurfaceSize(300, 300);
     View.SetProjection(opSpherical);
     View.SetXRotation(0);
-    TBmpSpec Spec;
-    Spec.Height = 5;  // the equator is the middle of row 2
-    View.SetTextureFilename(Bmp("t.bmp", Spec));
+    TBmpLayout Layout;
+    Layout.Height = 5;  // the equator is the middle of row 2
+    View.SetTextureFilename(Bmp("t.bmp", Layout));
     View.SetTextureBackground(true);
     const QImage& Image = Picture();
     EXPECT_EQ(PixelOf(Image, 150, 150), Texel(2, 4)) << "longitude 0 on the equator faces the viewer";
@@ -230,9 +230,9 @@ TEST_F(TextureTest, PrintersAndDevicesGetTheTextureAtTheirResolution) {
     View.SetSurfaceSize(300, 200);
     View.SetProjection(opSpherical);
     View.SetXRotation(0);
-    TBmpSpec Spec;
-    Spec.Height = 5;
-    View.SetTextureFilename(Bmp("t.bmp", Spec));
+    TBmpLayout Layout;
+    Layout.Height = 5;
+    View.SetTextureFilename(Bmp("t.bmp", Layout));
     View.SetTextureBackground(true);
     const TViewRec Before = View.GetViewRec();
 
