@@ -1,8 +1,10 @@
 #include "foundation/OXUtils.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -116,7 +118,34 @@ TOrvexUnits StrToUnits(const std::string& Text) {
 
 const char* UnitName(TOrvexUnits Unit) { return UnitInfo(Unit).Name; }
 
+namespace {
+// The value of DegToOrvexUnits for a double of magnitude in [0.5, 397), by integer arithmetic.
+// The split below is exact for such a value (its fraction has at most 53 bits below the
+// point, and 1500 times that still fits a long double's 64), so its result is the exact
+// product with 5,400,000 rounded half to even, which a 128-bit product gives directly.
+// Importers convert millions of coordinates; the split costs six x87 library calls each.
+std::optional<int32_t> ExactDegreesToUnits(long double Degrees) {
+    const double D = static_cast<double>(Degrees);
+    if (static_cast<long double>(D) != Degrees) return std::nullopt;
+    const auto Bits = std::bit_cast<uint64_t>(D);
+    const int Exponent = static_cast<int>((Bits >> 52) & 0x7FF) - 1075;
+    // The magnitude is Mantissa * 2^Exponent; Exponent -53 is 0.5, -44 is 256 up to 512.
+    if (Exponent < -53 || Exponent > -44) return std::nullopt;
+    const uint64_t Mantissa = (Bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
+    if (std::fabs(D) >= 397) return std::nullopt;
+    const unsigned __int128 Product = static_cast<unsigned __int128>(Mantissa) * OrvexUnits::PerDegree;
+    const int Shift = -Exponent;
+    auto Units = static_cast<uint64_t>(Product >> Shift);
+    const unsigned __int128 Rest = Product & ((static_cast<unsigned __int128>(1) << Shift) - 1);
+    const unsigned __int128 Half = static_cast<unsigned __int128>(1) << (Shift - 1);
+    if (Rest > Half || (Rest == Half && (Units & 1))) ++Units;
+    const auto Value = static_cast<int32_t>(Units);  // below 397 * 5,400,000 < 2^31
+    return std::signbit(D) ? -Value : Value;
+}
+}  // namespace
+
 int32_t DegToOrvexUnits(long double Degrees) {
+    if (const std::optional<int32_t> Fast = ExactDegreesToUnits(Degrees)) return *Fast;
     // Split into degrees, minutes and seconds so that whole parts stay exact instead of
     // passing through one large product; every step truncates toward zero.
     const long double D = std::trunc(Degrees);
@@ -133,19 +162,6 @@ int32_t DegToOrvexUnits(long double Degrees) {
 }
 
 long double OrvexUnitsToDeg(int32_t Value) { return Value * OrvexUnitsPerDegreeInv; }
-
-int32_t NormalizeLongitude(int64_t Value) {
-    if (Value >= OrvexUnits::Deg180)
-        Value -= OrvexUnits::Deg360;
-    else if (Value < -OrvexUnits::Deg180)
-        Value += OrvexUnits::Deg360;
-    // One step only, as callers expect; what still lies past int32 saturates instead of wrapping.
-    return SaturateInt32(Value);
-}
-
-TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude) {
-    return TPoint3D{NormalizeLongitude(Longitude), Latitude, Altitude};
-}
 
 bool CrossesDateLine(int32_t Longitude) {
     const int Quadrant = Longitude / OrvexUnits::Deg90;
@@ -266,10 +282,6 @@ int32_t RoundSaturate(long double X) {
     if (R <= INT32_MIN) return INT32_MIN;
     if (R >= INT32_MAX) return INT32_MAX;
     return static_cast<int32_t>(R);
-}
-
-int32_t SaturateInt32(int64_t X) {
-    return static_cast<int32_t>(std::clamp<int64_t>(X, INT32_MIN, INT32_MAX));
 }
 
 TQuaternion AnglesToQuaternion(int32_t A, int32_t B, int32_t C) {

@@ -120,9 +120,10 @@ long double OrvexUnitsToDeg(int32_t Value);
 
 // One wrap step into [-180, 180) degrees. Computed in 64 bits, so values near the
 // int32 limits do not overflow; the result is cast back to int32.
-int32_t NormalizeLongitude(int64_t Value);
+// Inline with SaturateInt32: every loaded and projected point passes through them.
+inline int32_t NormalizeLongitude(int64_t Value);
 
-TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude = 0);
+inline TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude = 0);
 
 // Date-line detector. Keeps one process-wide previous quadrant: seed it with the last
 // point of a closed chain, then call it for every point in order and count true results.
@@ -163,7 +164,22 @@ int32_t RoundSaturate(long double X);
 // RoundChecked without the exception: false (Result untouched) where it would raise.
 bool RoundInRange(long double X, int32_t& Result);
 // Clamps a 64-bit value into int32.
-int32_t SaturateInt32(int64_t X);
+inline int32_t SaturateInt32(int64_t X) {
+    return static_cast<int32_t>(X < INT32_MIN ? INT32_MIN : X > INT32_MAX ? INT32_MAX : X);
+}
+
+inline int32_t NormalizeLongitude(int64_t Value) {
+    if (Value >= OrvexUnits::Deg180)
+        Value -= OrvexUnits::Deg360;
+    else if (Value < -OrvexUnits::Deg180)
+        Value += OrvexUnits::Deg360;
+    // One step only, as callers expect; what still lies past int32 saturates instead of wrapping.
+    return SaturateInt32(Value);
+}
+
+inline TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude) {
+    return TPoint3D{NormalizeLongitude(Longitude), Latitude, Altitude};
+}
 
 struct TQuaternion {
     long double X = 0, Y = 0, Z = 0, W = 1;

@@ -273,7 +273,9 @@ bool TShpImporter::TitleStep(std::string& Title) {
 }
 
 TPoint3D TShpImporter::PointAt(const char* P) const {
-    const long double X = LEDouble(P) / Divisor, Y = LEDouble(P + 8) / Divisor;
+    // Dividing by 1 changes nothing; skipping it keeps the doubles on the fast conversion.
+    const long double X = Divisor == 1 ? LEDouble(P) : LEDouble(P) / Divisor;
+    const long double Y = Divisor == 1 ? LEDouble(P + 8) : LEDouble(P + 8) / Divisor;
     const auto Longitude = CheckedDegrees(X), Latitude = CheckedDegrees(Y);
     if (!Longitude || !Latitude)
         Fail(Format("the point (%.10Lg, %.10Lg) does not fit in longitude and latitude (divisor %.0Lf); is the "
