@@ -75,7 +75,8 @@ double FileBytes(const std::string& Path) {
 
 void ImportShp(TOrvex3& View, const std::string& Base) {
     TSHPImportPresetOptions Options;
-    Options.Column = "bin";  // titles from a column
+    // Titles from a column: the shorelines' bin numbers, the countries' names.
+    Options.Column = Base.rfind("gshhg", 0) == 0 ? "bin" : "name";
     ImportSHP({DataFile(Base + ".shp")}, View, &Options);
 }
 
@@ -270,8 +271,8 @@ void BM_RenderTitles(benchmark::State& State) {
         const TLayerUpdate Update(*L);
         for (int32_t I = 0; I < 10000; ++I) {
             auto* O = TSinglePointObject::Create(L, P, I, "Place " + std::to_string(I));
-            O->SetPoint(MakePoint(int64_t(Next(340)) * OrvexUnits::PerDegree - OrvexUnits::Deg180 + OrvexUnits::PerDegree,
-                                  int32_t(Next(160) - 80) * OrvexUnits::PerDegree));
+            const int64_t Longitude = int64_t(Next(340) - 170) * OrvexUnits::PerDegree;
+            O->SetPoint(MakePoint(Longitude, (Next(160) - 80) * OrvexUnits::PerDegree));
         }
     }
     View.Render();

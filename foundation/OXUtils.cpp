@@ -1,10 +1,8 @@
 #include "foundation/OXUtils.h"
 
 #include <algorithm>
-#include <bit>
 #include <cctype>
 #include <cmath>
-#include <optional>
 
 namespace {
 
@@ -118,34 +116,11 @@ TOrvexUnits StrToUnits(const std::string& Text) {
 
 const char* UnitName(TOrvexUnits Unit) { return UnitInfo(Unit).Name; }
 
-namespace {
-// The value of DegToOrvexUnits for a double of magnitude in [0.5, 397), by integer arithmetic.
-// The split below is exact for such a value (its fraction has at most 53 bits below the
-// point, and 1500 times that still fits a long double's 64), so its result is the exact
-// product with 5,400,000 rounded half to even, which a 128-bit product gives directly.
-// Importers convert millions of coordinates; the split costs six x87 library calls each.
-std::optional<int32_t> ExactDegreesToUnits(long double Degrees) {
-    const double D = static_cast<double>(Degrees);
-    if (static_cast<long double>(D) != Degrees) return std::nullopt;
-    const auto Bits = std::bit_cast<uint64_t>(D);
-    const int Exponent = static_cast<int>((Bits >> 52) & 0x7FF) - 1075;
-    // The magnitude is Mantissa * 2^Exponent; Exponent -53 is 0.5, -44 is 256 up to 512.
-    if (Exponent < -53 || Exponent > -44) return std::nullopt;
-    const uint64_t Mantissa = (Bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
-    if (std::fabs(D) >= 397) return std::nullopt;
-    const unsigned __int128 Product = static_cast<unsigned __int128>(Mantissa) * OrvexUnits::PerDegree;
-    const int Shift = -Exponent;
-    auto Units = static_cast<uint64_t>(Product >> Shift);
-    const unsigned __int128 Rest = Product & ((static_cast<unsigned __int128>(1) << Shift) - 1);
-    const unsigned __int128 Half = static_cast<unsigned __int128>(1) << (Shift - 1);
-    if (Rest > Half || (Rest == Half && (Units & 1))) ++Units;
-    const auto Value = static_cast<int32_t>(Units);  // below 397 * 5,400,000 < 2^31
-    return std::signbit(D) ? -Value : Value;
-}
-}  // namespace
-
 int32_t DegToOrvexUnits(long double Degrees) {
-    if (const std::optional<int32_t> Fast = ExactDegreesToUnits(Degrees)) return *Fast;
+    if (const auto D = static_cast<double>(Degrees); static_cast<long double>(D) == Degrees) {
+        int32_t Units;
+        if (DoubleDegreesToUnits(D, Units)) return Units;
+    }
     // Split into degrees, minutes and seconds so that whole parts stay exact instead of
     // passing through one large product; every step truncates toward zero.
     const long double D = std::trunc(Degrees);
@@ -177,13 +152,33 @@ struct TRealVector {
     long double X, Y, Z;
 };
 
-TRealVector RealVector(const TPoint3D& Point) {
+struct TSinCos {
+    int32_t Angle = 0;
+    long double Sin = 0, Cos = 1;
+};
+
+// Sine and cosine of an angle in OrvexUnits, remembered: the visibility tests of a frame
+// project every extent's corners, which share their longitudes and latitudes, and the wide
+// reals' library functions cost far more than the look-up. Per thread, so that no lock is
+// needed. Every entry starts as angle 0 with its true sine and cosine.
+const TSinCos& SinCosOf(int32_t Angle) {
     constexpr long double K = RadiansPerOrvexUnit;
-    const long double Lambda = Point.X * K;
-    const long double Phi = Point.Y * K;
+    thread_local TSinCos Memo[1024];
+    TSinCos& M = Memo[(static_cast<uint32_t>(Angle) * 2654435761u) >> 22];
+    if (M.Angle != Angle) {
+        const long double A = Angle * K;
+        M = TSinCos{Angle, std::sin(A), std::cos(A)};
+    }
+    return M;
+}
+
+TRealVector RealVector(const TPoint3D& Point) {
+    const TSinCos& Lambda = SinCosOf(Point.X);
+    const long double SinLambda = Lambda.Sin, CosLambda = Lambda.Cos;
+    const TSinCos& Phi = SinCosOf(Point.Y);
     const long double R = static_cast<long double>(EarthRadius) + Point.Z;
-    const long double CosPhi = std::cos(Phi);
-    return TRealVector{R * CosPhi * std::sin(Lambda), R * std::sin(Phi), R * CosPhi * std::cos(Lambda)};
+    const long double CosPhi = Phi.Cos;
+    return TRealVector{R * CosPhi * SinLambda, R * Phi.Sin, R * CosPhi * CosLambda};
 }
 }  // namespace
 

@@ -1,6 +1,7 @@
 #pragma once
 // Units, geographic records, spheroids and the small numeric helpers every part uses.
 
+#include <bit>
 #include <cstdint>
 #include <string>
 
@@ -116,6 +117,28 @@ const char* UnitName(TOrvexUnits Unit);
 
 // Raises EFloatingPointError when the result cannot be held (about +-397 degrees) or for NaN.
 int32_t DegToOrvexUnits(long double Degrees);
+// DegToOrvexUnits of a double of magnitude in [0.5, 397), by integer arithmetic; false
+// (Units untouched) for every other value. For such a value the degree, minute and second
+// split is exact (the fraction has at most 53 bits below the point, and 1500 times that still
+// fits a long double's 64), so the result is the exact product with 5,400,000 rounded half
+// to even, which a 128-bit product gives directly. Importers convert millions of coordinates;
+// the split costs several x87 library calls each.
+inline bool DoubleDegreesToUnits(double Degrees, int32_t& Units) {
+    const auto Bits = std::bit_cast<uint64_t>(Degrees);
+    // The magnitude is Mantissa * 2^Exponent; Exponent -53 is 0.5 up to 1, -44 is 256 up to 512.
+    const int Exponent = static_cast<int>((Bits >> 52) & 0x7FF) - 1075;
+    if (Exponent < -53 || Exponent > -44 || Degrees >= 397 || Degrees <= -397) return false;
+    const uint64_t Mantissa = (Bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
+    const unsigned __int128 Product = static_cast<unsigned __int128>(Mantissa) * 5400000u;
+    const int Shift = -Exponent;
+    auto Whole = static_cast<uint64_t>(Product >> Shift);
+    const unsigned __int128 Rest = Product & ((static_cast<unsigned __int128>(1) << Shift) - 1);
+    const unsigned __int128 Half = static_cast<unsigned __int128>(1) << (Shift - 1);
+    if (Rest > Half || (Rest == Half && (Whole & 1))) ++Whole;
+    const auto Value = static_cast<int32_t>(Whole);  // below 397 * 5,400,000 < 2^31
+    Units = (Bits >> 63) ? -Value : Value;
+    return true;
+}
 long double OrvexUnitsToDeg(int32_t Value);
 
 // One wrap step into [-180, 180) degrees. Computed in 64 bits, so values near the

@@ -273,9 +273,12 @@ bool TShpImporter::TitleStep(std::string& Title) {
 }
 
 TPoint3D TShpImporter::PointAt(const char* P) const {
-    // Dividing by 1 changes nothing; skipping it keeps the doubles on the fast conversion.
-    const long double X = Divisor == 1 ? LEDouble(P) : LEDouble(P) / Divisor;
-    const long double Y = Divisor == 1 ? LEDouble(P + 8) : LEDouble(P + 8) / Divisor;
+    if (Divisor == 1) {
+        int32_t Longitude, Latitude;
+        if (DoubleDegreesToUnits(LEDouble(P), Longitude) && DoubleDegreesToUnits(LEDouble(P + 8), Latitude))
+            return MakePoint(Longitude, Latitude);
+    }
+    const long double X = LEDouble(P) / Divisor, Y = LEDouble(P + 8) / Divisor;
     const auto Longitude = CheckedDegrees(X), Latitude = CheckedDegrees(Y);
     if (!Longitude || !Latitude)
         Fail(Format("the point (%.10Lg, %.10Lg) does not fit in longitude and latitude (divisor %.0Lf); is the "
