@@ -117,6 +117,10 @@ TOrvexUnits StrToUnits(const std::string& Text) {
 const char* UnitName(TOrvexUnits Unit) { return UnitInfo(Unit).Name; }
 
 int32_t DegToOrvexUnits(long double Degrees) {
+    if (const auto D = static_cast<double>(Degrees); static_cast<long double>(D) == Degrees) {
+        int32_t Units;
+        if (DoubleDegreesToUnits(D, Units)) return Units;
+    }
     // Split into degrees, minutes and seconds so that whole parts stay exact instead of
     // passing through one large product; every step truncates toward zero.
     const long double D = std::trunc(Degrees);
@@ -134,18 +138,6 @@ int32_t DegToOrvexUnits(long double Degrees) {
 
 long double OrvexUnitsToDeg(int32_t Value) { return Value * OrvexUnitsPerDegreeInv; }
 
-int32_t NormalizeLongitude(int64_t Value) {
-    if (Value >= OrvexUnits::Deg180)
-        Value -= OrvexUnits::Deg360;
-    else if (Value < -OrvexUnits::Deg180)
-        Value += OrvexUnits::Deg360;
-    return static_cast<int32_t>(Value);
-}
-
-TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude) {
-    return TPoint3D{NormalizeLongitude(Longitude), Latitude, Altitude};
-}
-
 bool CrossesDateLine(int32_t Longitude) {
     const int Quadrant = Longitude / OrvexUnits::Deg90;
     const bool Crosses = (Quadrant < 0 && PreviousQuadrant > 0) || (Quadrant > 0 && PreviousQuadrant < 0);
@@ -160,13 +152,33 @@ struct TRealVector {
     long double X, Y, Z;
 };
 
-TRealVector RealVector(const TPoint3D& Point) {
+struct TSinCos {
+    int32_t Angle = 0;
+    long double Sin = 0, Cos = 1;
+};
+
+// Sine and cosine of an angle in OrvexUnits, remembered: the visibility tests of a frame
+// project every extent's corners, which share their longitudes and latitudes, and the wide
+// reals' library functions cost far more than the look-up. Per thread, so that no lock is
+// needed. Every entry starts as angle 0 with its true sine and cosine.
+const TSinCos& SinCosOf(int32_t Angle) {
     constexpr long double K = RadiansPerOrvexUnit;
-    const long double Lambda = Point.X * K;
-    const long double Phi = Point.Y * K;
+    thread_local TSinCos Memo[1024];
+    TSinCos& M = Memo[(static_cast<uint32_t>(Angle) * 2654435761u) >> 22];
+    if (M.Angle != Angle) {
+        const long double A = Angle * K;
+        M = TSinCos{Angle, std::sin(A), std::cos(A)};
+    }
+    return M;
+}
+
+TRealVector RealVector(const TPoint3D& Point) {
+    const TSinCos& Lambda = SinCosOf(Point.X);
+    const long double SinLambda = Lambda.Sin, CosLambda = Lambda.Cos;
+    const TSinCos& Phi = SinCosOf(Point.Y);
     const long double R = static_cast<long double>(EarthRadius) + Point.Z;
-    const long double CosPhi = std::cos(Phi);
-    return TRealVector{R * CosPhi * std::sin(Lambda), R * std::sin(Phi), R * CosPhi * std::cos(Lambda)};
+    const long double CosPhi = Phi.Cos;
+    return TRealVector{R * CosPhi * SinLambda, R * Phi.Sin, R * CosPhi * CosLambda};
 }
 }  // namespace
 
@@ -265,10 +277,6 @@ int32_t RoundSaturate(long double X) {
     if (R <= INT32_MIN) return INT32_MIN;
     if (R >= INT32_MAX) return INT32_MAX;
     return static_cast<int32_t>(R);
-}
-
-int32_t SaturateInt32(int64_t X) {
-    return static_cast<int32_t>(std::clamp<int64_t>(X, INT32_MIN, INT32_MAX));
 }
 
 TQuaternion AnglesToQuaternion(int32_t A, int32_t B, int32_t C) {

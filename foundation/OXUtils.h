@@ -1,6 +1,7 @@
 #pragma once
 // Units, geographic records, spheroids and the small numeric helpers every part uses.
 
+#include <bit>
 #include <cstdint>
 #include <string>
 
@@ -116,13 +117,36 @@ const char* UnitName(TOrvexUnits Unit);
 
 // Raises EFloatingPointError when the result cannot be held (about +-397 degrees) or for NaN.
 int32_t DegToOrvexUnits(long double Degrees);
+// DegToOrvexUnits of a double of magnitude in [0.5, 397), by integer arithmetic; false
+// (Units untouched) for every other value. For such a value the degree, minute and second
+// split is exact (the fraction has at most 53 bits below the point, and 1500 times that still
+// fits a long double's 64), so the result is the exact product with 5,400,000 rounded half
+// to even, which a 128-bit product gives directly. Importers convert millions of coordinates;
+// the split costs several x87 library calls each.
+inline bool DoubleDegreesToUnits(double Degrees, int32_t& Units) {
+    const auto Bits = std::bit_cast<uint64_t>(Degrees);
+    // The magnitude is Mantissa * 2^Exponent; Exponent -53 is 0.5 up to 1, -44 is 256 up to 512.
+    const int Exponent = static_cast<int>((Bits >> 52) & 0x7FF) - 1075;
+    if (Exponent < -53 || Exponent > -44 || Degrees >= 397 || Degrees <= -397) return false;
+    const uint64_t Mantissa = (Bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
+    const unsigned __int128 Product = static_cast<unsigned __int128>(Mantissa) * 5400000u;
+    const int Shift = -Exponent;
+    auto Whole = static_cast<uint64_t>(Product >> Shift);
+    const unsigned __int128 Rest = Product & ((static_cast<unsigned __int128>(1) << Shift) - 1);
+    const unsigned __int128 Half = static_cast<unsigned __int128>(1) << (Shift - 1);
+    if (Rest > Half || (Rest == Half && (Whole & 1))) ++Whole;
+    const auto Value = static_cast<int32_t>(Whole);  // below 397 * 5,400,000 < 2^31
+    Units = (Bits >> 63) ? -Value : Value;
+    return true;
+}
 long double OrvexUnitsToDeg(int32_t Value);
 
 // One wrap step into [-180, 180) degrees. Computed in 64 bits, so values near the
 // int32 limits do not overflow; the result is cast back to int32.
-int32_t NormalizeLongitude(int64_t Value);
+// Inline with SaturateInt32: every loaded and projected point passes through them.
+inline int32_t NormalizeLongitude(int64_t Value);
 
-TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude = 0);
+inline TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude = 0);
 
 // Date-line detector. Keeps one process-wide previous quadrant: seed it with the last
 // point of a closed chain, then call it for every point in order and count true results.
@@ -163,7 +187,21 @@ int32_t RoundSaturate(long double X);
 // RoundChecked without the exception: false (Result untouched) where it would raise.
 bool RoundInRange(long double X, int32_t& Result);
 // Clamps a 64-bit value into int32.
-int32_t SaturateInt32(int64_t X);
+inline int32_t SaturateInt32(int64_t X) {
+    return static_cast<int32_t>(X < INT32_MIN ? INT32_MIN : X > INT32_MAX ? INT32_MAX : X);
+}
+
+inline int32_t NormalizeLongitude(int64_t Value) {
+    if (Value >= OrvexUnits::Deg180)
+        Value -= OrvexUnits::Deg360;
+    else if (Value < -OrvexUnits::Deg180)
+        Value += OrvexUnits::Deg360;
+    return static_cast<int32_t>(Value);
+}
+
+inline TPoint3D MakePoint(int64_t Longitude, int32_t Latitude, int32_t Altitude) {
+    return TPoint3D{NormalizeLongitude(Longitude), Latitude, Altitude};
+}
 
 struct TQuaternion {
     long double X = 0, Y = 0, Z = 0, W = 1;

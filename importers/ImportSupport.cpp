@@ -149,6 +149,8 @@ bool FitsInt32(long double X) {
 }  // namespace
 
 std::optional<int32_t> CheckedDegrees(long double Degrees) {
+    const auto D = static_cast<double>(Degrees);
+    if (int32_t Units; static_cast<long double>(D) == Degrees && DoubleDegreesToUnits(D, Units)) return Units;
     if (!FitsInt32(Degrees * OrvexUnits::PerDegree)) return std::nullopt;
     return DegToOrvexUnits(Degrees);
 }

@@ -273,6 +273,11 @@ bool TShpImporter::TitleStep(std::string& Title) {
 }
 
 TPoint3D TShpImporter::PointAt(const char* P) const {
+    if (Divisor == 1) {
+        int32_t Longitude, Latitude;
+        if (DoubleDegreesToUnits(LEDouble(P), Longitude) && DoubleDegreesToUnits(LEDouble(P + 8), Latitude))
+            return MakePoint(Longitude, Latitude);
+    }
     const long double X = LEDouble(P) / Divisor, Y = LEDouble(P + 8) / Divisor;
     const auto Longitude = CheckedDegrees(X), Latitude = CheckedDegrees(Y);
     if (!Longitude || !Latitude)

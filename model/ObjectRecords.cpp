@@ -1,6 +1,7 @@
 // Layer file records of map objects: the common header and the point encodings.
 
 #include <cstdlib>
+#include <type_traits>
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -19,7 +20,6 @@ constexpr uint8_t rfZoomRange = 0x80;
 
 constexpr int32_t MinuteUnits = OrvexUnits::PerMinute;
 
-int32_t Divisor(uint8_t Flags) { return (Flags & rfWholeMinute) ? MinuteUnits : 1; }
 // The escape marker, in the place of a delta's X.
 int32_t EscapeMarker(uint8_t Flags) { return (Flags & rfWholeMinute) ? 127 : 32767; }
 
@@ -84,6 +84,16 @@ struct TDivided {
 };
 
 TDivided Divide(const TPoint3D& P, int32_t D) { return TDivided{P.X / D, P.Y / D, P.Z / D}; }
+
+// Runs Body with the divisor as a compile-time constant: a division by a variable costs
+// tens of cycles, three of them a point.
+template <class F>
+void WithDivisor(uint8_t Flags, F Body) {
+    if (Flags & rfWholeMinute)
+        Body(std::integral_constant<int32_t, MinuteUnits>{});
+    else
+        Body(std::integral_constant<int32_t, 1>{});
+}
 
 bool NeedsEscape(const TDivided& Cur, const TDivided& Prev, int32_t E) {
     return std::llabs(int64_t(Cur.X) - Prev.X) >= E || std::llabs(int64_t(Cur.Y) - Prev.Y) >= E ||
@@ -155,7 +165,6 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
         }
     }
 
-    const int32_t D = Divisor(Flags);
     const int32_t E = EscapeMarker(Flags);
     if (N <= 1) {
         Flags |= rfSinglePoint;
@@ -163,13 +172,15 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
         // A cheap estimate, not the exact size: 8 bytes a point plain, against 4 a point
         // and 6 more for each escape.
         int64_t Cost = 8;
-        TDivided Prev = Divide(P[0], D);
-        for (int32_t I = 1; I < N; ++I) {
-            const TDivided Cur = Divide(P[I], D);
-            Cost += 4;
-            if (NeedsEscape(Cur, Prev, E)) Cost += 6;
-            Prev = Cur;
-        }
+        WithDivisor(Flags, [&](auto D) {
+            TDivided Prev = Divide(P[0], D);
+            for (int32_t I = 1; I < N; ++I) {
+                const TDivided Cur = Divide(P[I], D);
+                Cost += 4;
+                if (NeedsEscape(Cur, Prev, E)) Cost += 6;
+                Prev = Cur;
+            }
+        });
         if (int64_t(N) * 8 > Cost) Flags |= rfDelta;
     }
 
@@ -189,19 +200,21 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
         for (int32_t I = 1; I < N; ++I) WriteAbsolute(Stream, P[I], Flags);
         return;
     }
-    TDivided Prev = Divide(P[0], D);
-    for (int32_t I = 1; I < N; ++I) {
-        const TDivided Cur = Divide(P[I], D);
-        if (NeedsEscape(Cur, Prev, E)) {
-            WriteDeltaField(Stream, E, Flags);
-            WriteAbsolute(Stream, P[I], Flags);
-        } else {
-            WriteDeltaField(Stream, Cur.X - Prev.X, Flags);
-            WriteDeltaField(Stream, Cur.Y - Prev.Y, Flags);
-            if (Flags & rfAltitude) WriteDeltaField(Stream, Cur.Z - Prev.Z, Flags);
+    WithDivisor(Flags, [&](auto D) {
+        TDivided Prev = Divide(P[0], D);
+        for (int32_t I = 1; I < N; ++I) {
+            const TDivided Cur = Divide(P[I], D);
+            if (NeedsEscape(Cur, Prev, E)) {
+                WriteDeltaField(Stream, E, Flags);
+                WriteAbsolute(Stream, P[I], Flags);
+            } else {
+                WriteDeltaField(Stream, Cur.X - Prev.X, Flags);
+                WriteDeltaField(Stream, Cur.Y - Prev.Y, Flags);
+                if (Flags & rfAltitude) WriteDeltaField(Stream, Cur.Z - Prev.Z, Flags);
+            }
+            Prev = Cur;
         }
-        Prev = Cur;
-    }
+    });
 }
 
 void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
@@ -227,23 +240,24 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
     if (!(Flags & rfDelta)) {
         for (int32_t I = 1; I < N; ++I) P[I] = ReadAbsolute(Stream, Flags);
     } else {
-        const int32_t D = Divisor(Flags);
         const int32_t E = EscapeMarker(Flags);
-        TDivided Prev = Divide(P[0], D);
-        for (int32_t I = 1; I < N; ++I) {
-            const int32_t First = ReadDeltaField(Stream, Flags);
-            if (First == E) {
-                P[I] = ReadAbsolute(Stream, Flags);
-                Prev = Divide(P[I], D);
-                continue;
+        WithDivisor(Flags, [&](auto D) {
+            TDivided Prev = Divide(P[0], D);
+            for (int32_t I = 1; I < N; ++I) {
+                const int32_t First = ReadDeltaField(Stream, Flags);
+                if (First == E) {
+                    P[I] = ReadAbsolute(Stream, Flags);
+                    Prev = Divide(P[I], D);
+                    continue;
+                }
+                const int32_t DY = ReadDeltaField(Stream, Flags);
+                const int32_t DZ = (Flags & rfAltitude) ? ReadDeltaField(Stream, Flags) : 0;
+                Prev = TDivided{SaturateInt32(int64_t(Prev.X) + First), SaturateInt32(int64_t(Prev.Y) + DY),
+                                SaturateInt32(int64_t(Prev.Z) + DZ)};
+                P[I] = TPoint3D{StoredLongitude(int64_t(Prev.X) * D), SaturateInt32(int64_t(Prev.Y) * D),
+                                SaturateInt32(int64_t(Prev.Z) * D)};
             }
-            const int32_t DY = ReadDeltaField(Stream, Flags);
-            const int32_t DZ = (Flags & rfAltitude) ? ReadDeltaField(Stream, Flags) : 0;
-            Prev = TDivided{SaturateInt32(int64_t(Prev.X) + First), SaturateInt32(int64_t(Prev.Y) + DY),
-                            SaturateInt32(int64_t(Prev.Z) + DZ)};
-            P[I] = TPoint3D{StoredLongitude(int64_t(Prev.X) * D), SaturateInt32(int64_t(Prev.Y) * D),
-                            SaturateInt32(int64_t(Prev.Z) * D)};
-        }
+        });
     }
     Invalidate();
 

@@ -32,16 +32,20 @@ int32_t WrapLongitude(int64_t Value) {
 // round, any other step goes straight. Visit(I, Point, U) gets each point with its longitude
 // unwrapped from the first point's, and once more (I = N) the first point at the ring's
 // close. Returns the number of crossings.
-template <class F>
-int WalkUnwrapped(const TOrvexObject& Obj, int32_t N, F Visit) {
-    int32_t Prev = Obj.GetPoint(N - 1).X;
-    CrossesDateLine(Prev);
+template <class F, class Get>
+int WalkUnwrappedWith(int32_t N, F& Visit, Get PointAt) {
+    // The date-line detector's rule, with its quadrant kept here: the walk runs over every point.
+    auto Quadrant = [](int32_t Longitude) { return Longitude / OrvexUnits::Deg90; };
+    int32_t Prev = PointAt(N - 1).X;
+    int PrevQuadrant = Quadrant(Prev);
     int Crossings = 0;
     int64_t U = 0;
     for (int32_t I = 0; I <= N; ++I) {
-        const TPoint3D P = Obj.GetPoint(I == N ? 0 : I);
+        const TPoint3D P = PointAt(I == N ? 0 : I);
         // At I = N this repeats the closing step, already counted at I = 0.
-        const bool Crosses = CrossesDateLine(P.X);
+        const int Q = Quadrant(P.X);
+        const bool Crosses = (Q < 0 && PrevQuadrant > 0) || (Q > 0 && PrevQuadrant < 0);
+        PrevQuadrant = Q;
         if (I == 0) {
             U = P.X;
         } else {
@@ -53,7 +57,19 @@ int WalkUnwrapped(const TOrvexObject& Obj, int32_t N, F Visit) {
         Visit(I, P, U);
         Prev = P.X;
     }
+    // The detector is left as the point-by-point walk leaves it.
+    CrossesDateLine(PointAt(0).X);
     return Crossings;
+}
+
+template <class F>
+int WalkUnwrapped(const TOrvexObject& Obj, int32_t N, F Visit) {
+    // Chains are read straight from their array rather than a virtual call a point.
+    if (const auto* Geo = dynamic_cast<const TGeoDataObject*>(&Obj); Geo && Geo->Count() == N) {
+        const TPoint3D* Points = Geo->Points();
+        return WalkUnwrappedWith(N, Visit, [Points](int32_t I) { return Points[I]; });
+    }
+    return WalkUnwrappedWith(N, Visit, [&Obj](int32_t I) { return Obj.GetPoint(I); });
 }
 }  // namespace
 

@@ -14,36 +14,21 @@ void TOrvexStream::WriteBytes(const void* Bytes, size_t Count) {
     FPosition += Count;
 }
 
-void TOrvexStream::WriteLE(uint32_t V, int Bytes) {
-    uint8_t B[4] = {static_cast<uint8_t>(V), static_cast<uint8_t>(V >> 8), static_cast<uint8_t>(V >> 16),
-                    static_cast<uint8_t>(V >> 24)};
-    WriteBytes(B, Bytes);
-}
-
 void TOrvexStream::WriteShortString(const std::string& S) {
     const size_t L = S.size() < 255 ? S.size() : 255;
     WriteUInt8(static_cast<uint8_t>(L));
     WriteBytes(S.data(), L);
 }
 
-void TOrvexStream::Need(size_t Count) const {
-    if (Count > Remaining())
-        throw EStreamReadError(Format("Unexpected end of data at offset %zu (%zu bytes needed, %zu left)", FPosition,
-                                      Count, Remaining()));
+void TOrvexStream::NeedFailed(size_t Count) const {
+    throw EStreamReadError(Format("Unexpected end of data at offset %zu (%zu bytes needed, %zu left)", FPosition,
+                                  Count, Remaining()));
 }
 
 void TOrvexStream::ReadBytes(void* Bytes, size_t Count) {
     Need(Count);
     if (Count) std::memcpy(Bytes, FData.data() + FPosition, Count);
     FPosition += Count;
-}
-
-uint32_t TOrvexStream::ReadLE(int Bytes) {
-    Need(Bytes);
-    uint32_t V = 0;
-    for (int I = 0; I < Bytes; ++I) V |= uint32_t(FData[FPosition + I]) << (8 * I);
-    FPosition += Bytes;
-    return V;
 }
 
 std::string TOrvexStream::ReadShortString() {

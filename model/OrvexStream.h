@@ -30,8 +30,8 @@ public:
     void Seek(size_t Position) { FPosition = Position <= FData.size() ? Position : FData.size(); }
 
     void WriteBytes(const void* Bytes, size_t Count);
-    void WriteInt8(int8_t V) { WriteBytes(&V, 1); }
-    void WriteUInt8(uint8_t V) { WriteBytes(&V, 1); }
+    void WriteInt8(int8_t V) { WriteLE(static_cast<uint8_t>(V), 1); }
+    void WriteUInt8(uint8_t V) { WriteLE(V, 1); }
     void WriteInt16(int16_t V) { WriteLE(static_cast<uint16_t>(V), 2); }
     void WriteUInt16(uint16_t V) { WriteLE(V, 2); }
     void WriteInt32(int32_t V) { WriteLE(static_cast<uint32_t>(V), 4); }
@@ -48,9 +48,29 @@ public:
     std::string ReadShortString();
 
 private:
-    void WriteLE(uint32_t V, int Bytes);
-    uint32_t ReadLE(int Bytes);
-    void Need(size_t Count) const;
+    // Inline: layer files read and write every point as a few of these small fields.
+    void WriteLE(uint32_t V, int Bytes) {
+        const uint8_t B[4] = {static_cast<uint8_t>(V), static_cast<uint8_t>(V >> 8), static_cast<uint8_t>(V >> 16),
+                              static_cast<uint8_t>(V >> 24)};
+        if (FPosition == FData.size() && FData.capacity() - FData.size() >= 4) {
+            FData.insert(FData.end(), B, B + Bytes);
+            FPosition += static_cast<size_t>(Bytes);
+        } else {
+            WriteBytes(B, static_cast<size_t>(Bytes));
+        }
+    }
+    uint32_t ReadLE(int Bytes) {
+        Need(static_cast<size_t>(Bytes));
+        const uint8_t* P = FData.data() + FPosition;
+        uint32_t V = 0;
+        for (int I = 0; I < Bytes; ++I) V |= uint32_t(P[I]) << (8 * I);
+        FPosition += static_cast<size_t>(Bytes);
+        return V;
+    }
+    void Need(size_t Count) const {
+        if (Count > Remaining()) NeedFailed(Count);
+    }
+    [[noreturn]] void NeedFailed(size_t Count) const;
 
     std::vector<uint8_t> FData;
     size_t FPosition = 0;

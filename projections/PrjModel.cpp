@@ -109,6 +109,16 @@ void TPrjModel::RefreshView() {
 
 bool TPrjModel::StorePixel(int32_t Index, long double OffsetX, long double OffsetY) const {
     if (!PointBuffer || Index < 0 || Index >= PointBufferSize) return false;
+    // Offsets of ordinary size round straight to integers (the same rounding, to nearest even,
+    // without the slow real one); the rest, NaN included, take the careful way below.
+    constexpr long double Ordinary = 0x1p40L;
+    if (std::fabs(OffsetX) < Ordinary && std::fabs(OffsetY) < Ordinary) {
+        const int64_t X = FXOrigin + std::llrint(OffsetX), Y = FYOrigin + std::llrint(OffsetY);
+        if (std::llabs(X) <= PixelLimit && std::llabs(Y) <= PixelLimit) {
+            PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(X), static_cast<int32_t>(Y)};
+            return true;
+        }
+    }
     long double X = FXOrigin + std::rint(OffsetX);
     long double Y = FYOrigin + std::rint(OffsetY);
     if (!std::isfinite(X) || !std::isfinite(Y)) return false;
@@ -206,8 +216,11 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     int64_t KeptLongitude = 0, KeptLatitude = 0;
     int64_t LastX = std::numeric_limits<int32_t>::max(), LastY = std::numeric_limits<int32_t>::max();
     int32_t N = 0, LastKept = Resume;
+    // Chains are read straight from their array rather than a virtual call a point.
+    const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
+    const TPoint3D* Points = Geo && Geo->Count() == Count ? Geo->Points() : nullptr;
     for (int32_t I = Resume; I < Count; ++I) {
-        const TPoint3D Point = Obj->GetPoint(I);
+        const TPoint3D Point = Points ? Points[I] : Obj->GetPoint(I);
         const int64_t Longitude = NormalizeLongitude(int64_t(Point.X) - FCentralMeridian);
         if (Thin && N > 0 &&
             PerLongitude * std::llabs(Longitude - KeptLongitude) + PerLatitude * std::llabs(Point.Y - KeptLatitude) <

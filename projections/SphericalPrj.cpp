@@ -185,8 +185,10 @@ int32_t TSphericalPrj::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
         auto Cache = std::make_unique<TPoint3DList>();
         Cache->SetCapacity(Count);
         bool Fits = true;
+        const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
+        const TPoint3D* Points = Geo && Geo->Count() == Count ? Geo->Points() : nullptr;
         for (int32_t I = 0; I < Count && Fits; ++I) {
-            const TPoint3D P = Obj->GetPoint(I);
+            const TPoint3D P = Points ? Points[I] : Obj->GetPoint(I);
             Fits = VectorFitsInt32(P);
             if (Fits && Thinning.Keep(P)) Cache->Add(PointTo3D(P));
         }

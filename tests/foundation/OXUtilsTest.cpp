@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "foundation/OXUtils.h"
 
@@ -182,6 +183,29 @@ TEST(DegreesTest, SplitConversion) {
     EXPECT_NEAR(OrvexUnitsToDeg(-56700000), -10.5L, 1e-15L);
     for (int32_t V : {1, -1, 123456789, -972000000, 971999999})
         EXPECT_EQ(DegToOrvexUnits(OrvexUnitsToDeg(V)), V);
+}
+
+// Doubles take an integer shortcut; it must agree with the degree, minute and second split
+// everywhere, ties and the edges of its range included.
+TEST(DegreesTest, DoublesConvertAsTheSplitDoes) {
+    auto Split = [](long double Degrees) {
+        const long double D = std::trunc(Degrees), F1 = (Degrees - D) * 60, M = std::trunc(F1);
+        const long double F2 = (F1 - M) * 60, S = std::trunc(F2);
+        return static_cast<int64_t>(D * 5400000 + M * 90000 + S * 1500 + std::nearbyint((F2 - S) * 1500));
+    };
+    std::vector<double> Values = {0.5, 0.5000000000000001, 0.49999999999999994, 1.0 / 3, 255.99999999999997, 256,
+                                  396.99999999999994, 397, 179.99999999999997, 83.1294728008, -77.0880598154,
+                                  // Odd multiples of 1/128 degree lie halfway between two units.
+                                  65.0 / 128, 67.0 / 128, 0.7500000000000001};
+    uint64_t State = 0x9E3779B97F4A7C15ull;
+    for (int I = 0; I < 200000; ++I) {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        const double Unit = static_cast<double>(State >> 11) / 9007199254740992.0;
+        // Ties, then any double, over the range of longitudes and beyond.
+        Values.push_back(I % 2 ? std::round(Unit * 101632) / 128 - 397 : Unit * 794 - 397);
+    }
+    for (double V : Values)
+        for (double Signed : {V, -V}) ASSERT_EQ(DegToOrvexUnits(Signed), Split(Signed)) << std::hexfloat << Signed;
 }
 
 TEST(LongitudeTest, NormalizeWrapsOnceIntoHalfOpenRange) {
