@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -303,6 +304,12 @@ struct TDeviceContext::TState {
     QPen Pen;
     QBrush Brush;
     QFont Font;
+    // Titles are measured and then drawn, one after the other: the metrics of the selected
+    // font and the last text with its width are kept so that neither is worked out twice.
+    std::optional<QFontMetrics> Metrics;
+    std::string Text;
+    QString QText;
+    int Width = -1;  // of QText in Font; -1 until measured
     std::vector<QPointF> Points;
     // Pixels of one-pixel pens: the pen's colour, and the background in the gaps of dashes.
     std::vector<QPoint> Ink, Gaps;
@@ -341,7 +348,10 @@ HGDIOBJ TDeviceContext::SelectObject(const HGDIOBJ& Object) {
         break;
     case TGdiKind::Font:
         Previous = std::exchange(FFont, Object);
-        if (Previous != Object) FState->Font = RealizeFont(Object->Font);
+        if (Previous != Object) {
+            FState->Font = RealizeFont(Object->Font);
+            FState->Metrics.reset();
+        }
         break;
     }
     return Previous;
@@ -578,12 +588,38 @@ void TDeviceContext::SetPixel(int X, int Y, TColor Color) {
     FPainter->fillRect(QRect(X, Y, 1, 1), ToQColor(Color));
 }
 
+const QFontMetrics& TDeviceContext::Metrics() {
+    if (!FState->Metrics) {
+        FState->Metrics.emplace(FState->Font, FPainter->device());
+        FState->Width = -1;
+    }
+    return *FState->Metrics;
+}
+
+const QString& TDeviceContext::AsQString(const std::string& Text) {
+    if (Text != FState->Text || FState->QText.isNull()) {
+        FState->QText = ToQString(Text);
+        FState->Text = Text;
+        FState->Width = -1;
+    }
+    return FState->QText;
+}
+
+int TDeviceContext::Measure(const std::string& Text) {
+    const QFontMetrics& M = Metrics();
+    const QString& S = AsQString(Text);
+    if (FState->Width < 0) FState->Width = M.horizontalAdvance(S);
+    return FState->Width;
+}
+
 void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     if (Text.empty()) return;
-    const QString S = ToQString(Text);
-    const QFont& F = FState->Font;
-    const QFontMetrics M(F, FPainter->device());
-    const int W = M.horizontalAdvance(S);
+    const QFontMetrics& M = Metrics();
+    const bool Opaque = FBkMode == BK_OPAQUE;
+    // Left-aligned transparent text (most titles) needs no width.
+    const bool NeedsWidth = Opaque || (FTextAlign & (TA_CENTER | TA_RIGHT));
+    const int W = NeedsWidth ? Measure(Text) : 0;
+    const QString& S = AsQString(Text);
     int Dx = 0;
     if ((FTextAlign & TA_CENTER) == TA_CENTER) Dx = -W / 2;
     else if (FTextAlign & TA_RIGHT) Dx = -W;
@@ -591,14 +627,23 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     if ((FTextAlign & TA_BASELINE) == TA_BASELINE) Baseline = 0;
     else if (FTextAlign & TA_BOTTOM) Baseline = -M.descent();
 
-    const QTransform Saved = FPainter->transform();
-    FPainter->translate(X, Y);
-    if (FFont->Font.Escapement != 0) FPainter->rotate(-FFont->Font.Escapement / 10.0);
-    if (FBkMode == BK_OPAQUE)
-        FPainter->fillRect(QRect(Dx, Baseline - M.ascent(), W, M.ascent() + M.descent()), ToQColor(FBkColor));
-    FPainter->setFont(F);
+    if (FPainter->font() != FState->Font) FPainter->setFont(FState->Font);
     FPainter->setBackgroundMode(Qt::TransparentMode);
     FPainter->setPen(ToQColor(FTextColor));
+    const bool Rotated = FFont->Font.Escapement != 0;
+    if (!Rotated) {
+        // Whole-pixel offsets: the same pixels as drawing in a translated painter.
+        const int64_t Left = int64_t(X) + Dx, Base = int64_t(Y) + Baseline;
+        if (Opaque)
+            FPainter->fillRect(QRect(SaturateInt32(Left), SaturateInt32(Base - M.ascent()), W, M.ascent() + M.descent()),
+                               ToQColor(FBkColor));
+        FPainter->drawText(QPoint(SaturateInt32(Left), SaturateInt32(Base)), S);
+        return;
+    }
+    const QTransform Saved = FPainter->transform();
+    FPainter->translate(X, Y);
+    FPainter->rotate(-FFont->Font.Escapement / 10.0);
+    if (Opaque) FPainter->fillRect(QRect(Dx, Baseline - M.ascent(), W, M.ascent() + M.descent()), ToQColor(FBkColor));
     FPainter->drawText(QPoint(Dx, Baseline), S);
     FPainter->setTransform(Saved);
 }
@@ -629,8 +674,8 @@ void TDeviceContext::DrawText(const std::string& Text, int Left, int Top, int Ri
 }
 
 void TDeviceContext::GetTextExtentPoint(const std::string& Text, int& Width, int& Height) {
-    const QFontMetrics M(FState->Font, FPainter->device());
-    Width = M.horizontalAdvance(ToQString(Text));
+    Width = Measure(Text);
+    const QFontMetrics& M = Metrics();
     Height = M.ascent() + M.descent();
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class QFontMetrics;
 class QPainter;
 class QPoint;
 class QPaintDevice;
@@ -156,6 +157,10 @@ private:
     void FlushPixels();
     // Sets the pixels in the painter's image itself where it can; false when Qt must.
     bool SetPixels(const std::vector<QPoint>& Points, TColor Color);
+    // The selected font's metrics, and the width of Text in it (the last text is remembered).
+    const QFontMetrics& Metrics();
+    int Measure(const std::string& Text);
+    const QString& AsQString(const std::string& Text);
     // Points as Qt must see them to draw what GDI draws.
     const QPointF* Centred(const TPixelPoint* Points, int Count);
 

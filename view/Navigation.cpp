@@ -183,7 +183,7 @@ void TOrvex3::SetProjectionModel(TPrjModel* Model) {
     if (!Model) Model = ProjectionOfKind(opSpherical).Create(this);
     bool Remembered = false, OnMap = false;
     TPoint3D Centre;
-    if (FProjection && typeid(*Model) != typeid(*FProjection)) {
+    if (const TPrjModel* Old = FProjection.get(); Old && typeid(*Model) != typeid(*Old)) {
         Remembered = true;
         OnMap = PixelToLL(FCanvas->Width() / 2, FCanvas->Height() / 2, Centre);
     }
