@@ -2,18 +2,21 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QImage>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
 #include <QStringDecoder>
+#include <QTextLayout>
 #include <QTransform>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -300,6 +303,30 @@ HGDIOBJ GetStockObject(int Index) {
 
 void DeleteObject(HGDIOBJ& Object) { Object.reset(); }
 
+struct TDeviceContext::TLaidText {
+    QList<QGlyphRun> Runs;
+    qreal Ascent = 0;
+};
+
+namespace {
+
+// Texts laid out once per font and text. Every frame makes a fresh device context and draws
+// the same titles again, and shaping is most of what drawing a short text costs, so the store
+// outlives the contexts. Bounded, and dropped as a whole when full.
+using TLaidTexts = std::unordered_map<std::string, TDeviceContext::TLaidText>;
+struct TTextStore {
+    std::unordered_map<QString, TLaidTexts> Fonts;
+    size_t Count = 0;
+    uint64_t Generation = 1;
+};
+TTextStore& TextStore() {
+    // Never freed: its glyphs hold fonts, which must not be released after Qt has shut down.
+    thread_local TTextStore* const Store = new TTextStore;
+    return *Store;
+}
+
+}  // namespace
+
 struct TDeviceContext::TState {
     QPen Pen;
     QBrush Brush;
@@ -310,6 +337,9 @@ struct TDeviceContext::TState {
     std::string Text;
     QString QText;
     int Width = -1;  // of QText in Font; -1 until measured
+    // The selected font's texts in the text store, valid while the store keeps its generation.
+    TLaidTexts* LaidInFont = nullptr;
+    uint64_t LaidGeneration = 0;
     std::vector<QPointF> Points;
     // Pixels of one-pixel pens: the pen's colour, and the background in the gaps of dashes.
     std::vector<QPoint> Ink, Gaps;
@@ -351,6 +381,7 @@ HGDIOBJ TDeviceContext::SelectObject(const HGDIOBJ& Object) {
         if (Previous != Object) {
             FState->Font = RealizeFont(Object->Font);
             FState->Metrics.reset();
+            FState->LaidInFont = nullptr;
         }
         break;
     }
@@ -612,6 +643,41 @@ int TDeviceContext::Measure(const std::string& Text) {
     return FState->Width;
 }
 
+const TDeviceContext::TLaidText* TDeviceContext::LaidOut(const std::string& Text) {
+    // Only where the surface is an image: printers and PDF keep drawing text as text.
+    const QPaintEngine* Engine = FPainter->paintEngine();
+    if (!Engine || Engine->type() != QPaintEngine::Raster) return nullptr;
+    // Decorations are drawn by drawText only.
+    if (FState->Font.underline() || FState->Font.strikeOut()) return nullptr;
+    constexpr size_t MaxLaid = 32768;
+    TState& S = *FState;
+    TTextStore& Store = TextStore();
+    auto FontTexts = [&] {
+        // Pixel-sized fonts lay out alike on every image, but the resolution is part of the key all the same.
+        return &Store.Fonts[S.Font.key() + QLatin1Char('@') + QString::number(LogPixelsY())];
+    };
+    if (!S.LaidInFont || S.LaidGeneration != Store.Generation) {
+        S.LaidInFont = FontTexts();
+        S.LaidGeneration = Store.Generation;
+    }
+    if (auto It = S.LaidInFont->find(Text); It != S.LaidInFont->end()) return &It->second;
+    if (Store.Count >= MaxLaid) {
+        Store.Fonts.clear();
+        Store.Count = 0;
+        ++Store.Generation;
+        S.LaidInFont = FontTexts();
+        S.LaidGeneration = Store.Generation;
+    }
+    QTextLayout Layout(AsQString(Text), S.Font, FPainter->device());
+    Layout.setCacheEnabled(true);
+    Layout.beginLayout();
+    QTextLine Line = Layout.createLine();
+    Layout.endLayout();
+    if (!Line.isValid()) return nullptr;
+    ++Store.Count;
+    return &S.LaidInFont->emplace(Text, TLaidText{Layout.glyphRuns(), Line.ascent()}).first->second;
+}
+
 void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     if (Text.empty()) return;
     const QFontMetrics& M = Metrics();
@@ -637,7 +703,12 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
         if (Opaque)
             FPainter->fillRect(QRect(SaturateInt32(Left), SaturateInt32(Base - M.ascent()), W, M.ascent() + M.descent()),
                                ToQColor(FBkColor));
-        FPainter->drawText(QPoint(SaturateInt32(Left), SaturateInt32(Base)), S);
+        if (const TLaidText* T = LaidOut(Text)) {
+            const QPointF Origin(SaturateInt32(Left), SaturateInt32(Base) - T->Ascent);
+            for (const QGlyphRun& Run : T->Runs) FPainter->drawGlyphRun(Origin, Run);
+        } else {
+            FPainter->drawText(QPoint(SaturateInt32(Left), SaturateInt32(Base)), S);
+        }
         return;
     }
     const QTransform Saved = FPainter->transform();

@@ -98,6 +98,7 @@ void DeleteObject(HGDIOBJ& Object);
 
 class TDeviceContext {
 public:
+    struct TLaidText;  // glyphs of a text shaped in one font
     // Draws with Painter, which must outlive the context; selects the stock black pen,
     // white brush and system font.
     explicit TDeviceContext(QPainter* Painter);
@@ -172,6 +173,8 @@ private:
     TColor FBkColor = 0xFFFFFF;
     // Qt-side state (realized font, point buffer, base transform) kept out of this header.
     struct TState;
+    // Text shaped once in the selected font, when the surface is an image; null otherwise.
+    const TLaidText* LaidOut(const std::string& Text);
     std::unique_ptr<TState> FState;
 };
 

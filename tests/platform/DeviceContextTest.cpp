@@ -1,5 +1,6 @@
 #include <QImage>
 #include <QPainter>
+#include <QPicture>
 #include <QPixmap>
 #include <QRegion>
 #include <QString>
@@ -415,6 +416,46 @@ TEST(DeviceContext, TextColourBackgroundAndExtent) {
     const QRect Ink = T.Ink(Grey);
     EXPECT_TRUE(QRect(10, 10, W, H).adjusted(-1, 0, 1, 0).contains(Ink)) << Ink.x() << " " << Ink.width();
     EXPECT_EQ(T.Px(10 + W - 1, 10), Grey);
+}
+
+// Text on an image is shaped once per font and drawn from the stored glyphs afterwards; text
+// recorded into a picture goes through Qt's text drawing when the picture is played back. Both
+// must give the same pixels, the first time and from the store, in every font, alignment and script.
+TEST(DeviceContext, StoredTextDrawsTheSamePixelsAsText) {
+    const std::vector<const char*> Texts = {"Place 12", "Z\xC3\xBCrich \xC3\x86r\xC3\xB8", "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+                                            "ag|yWq", "\xE5ngstr\xF6m"};
+    for (int Height : {-9, -13, -20, 30})
+        for (int Weight : {400, 700})
+            for (unsigned Align : {TA_LEFT | TA_BASELINE, TA_CENTER | TA_TOP, TA_RIGHT | TA_BOTTOM})
+                for (int BkMode : {BK_TRANSPARENT, BK_OPAQUE})
+                    for (const char* Text : Texts) {
+                        const HGDIOBJ F = Font(Height, 0, Weight), Other = Font(-11);
+                        QPicture Recorded;
+                        {
+                            QPainter P(&Recorded);
+                            TDeviceContext DC(&P);
+                            DC.SelectObject(F);
+                            DC.SetBkMode(BkMode);
+                            DC.SetTextAlign(Align);
+                            DC.TextOut(80, 30, Text);
+                        }
+                        TSurface Direct(160, 60), Stored(160, 60);
+                        Recorded.play(&Direct.Painter);
+                        Stored.DC.SetBkMode(BkMode);
+                        Stored.DC.SetTextAlign(Align);
+                        for (int Pass = 0; Pass < 3; ++Pass) {
+                            // Another font between the passes: each font keeps its own texts.
+                            Stored.DC.SelectObject(Other);
+                            Stored.DC.TextOut(0, 0, Text);
+                            Stored.DC.SelectObject(F);
+                            Stored.Painter.fillRect(Stored.Image.rect(), Qt::white);
+                            Stored.DC.TextOut(80, 30, Text);
+                        }
+                        ASSERT_FALSE(Direct.Ink().isNull()) << Text;
+                        Stored.End();
+                        ASSERT_EQ(Direct.Image, Stored.Image) << Text << " height " << Height << " weight " << Weight
+                                                              << " align " << Align << " mode " << BkMode;
+                    }
 }
 
 TEST(DeviceContext, FontSizeWeightAndExtent) {
