@@ -23,6 +23,7 @@ int64_t ExportGDAL(const TOrvexLayer&, const std::string&) { throw EOrvexExcepti
 #include <ogr_srs_api.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -317,18 +318,23 @@ const char* ExportDriver(const std::string& Path) {
 // The geometry an object stands for, by the kind of its presenter: points (one, or several as
 // a multipoint), a line, or a polygon's ring. Without a presenter one point is a point and more
 // are a line.
-TGeometry ObjectGeometry(const TOrvexObject& Object) {
+TGeometry ObjectGeometry(const TOrvexObject& Object, std::vector<double>& Xs, std::vector<double>& Ys) {
     const int32_t Count = Object.GetPointCount();
     const TOrvexPresenter* Presenter = Object.Presenter();
     const bool Polygon = dynamic_cast<const TPolygonPresenter*>(Presenter) != nullptr;
     const bool Points = dynamic_cast<const TPointPresenter*>(Presenter) != nullptr ||
                         (!Polygon && !dynamic_cast<const TPolylinePresenter*>(Presenter) && Count == 1);
-    auto Add = [&](OGRGeometryH G) {
-        for (int32_t I = 0; I < Count; ++I) {
-            const TPoint3D P = Object.GetPoint(I);
-            OGR_G_AddPoint_2D(G, static_cast<double>(OrvexUnitsToDeg(P.X)), static_cast<double>(OrvexUnitsToDeg(P.Y)));
-        }
-    };
+    // The coordinates go in at once from buffers reused for every object.
+    if (Xs.size() < static_cast<size_t>(std::max(Count, 0))) {
+        Xs.resize(static_cast<size_t>(Count));
+        Ys.resize(static_cast<size_t>(Count));
+    }
+    for (int32_t I = 0; I < Count; ++I) {
+        const TPoint3D P = Object.GetPoint(I);
+        Xs[static_cast<size_t>(I)] = static_cast<double>(OrvexUnitsToDeg(P.X));
+        Ys[static_cast<size_t>(I)] = static_cast<double>(OrvexUnitsToDeg(P.Y));
+    }
+    auto Add = [&](OGRGeometryH G) { OGR_G_SetPoints(G, Count, Xs.data(), sizeof(double), Ys.data(), sizeof(double), nullptr, 0); };
     if (Count <= 0) return nullptr;
     if (Points && Count == 1) {
         TGeometry G(OGR_G_CreateGeometry(wkbPoint));
@@ -337,11 +343,9 @@ TGeometry ObjectGeometry(const TOrvexObject& Object) {
     }
     if (Points) {
         TGeometry G(OGR_G_CreateGeometry(wkbMultiPoint));
-        for (int32_t I = 0; I < Count; ++I) {
-            const TPoint3D P = Object.GetPoint(I);
+        for (size_t I = 0; I < static_cast<size_t>(Count); ++I) {
             OGRGeometryH Point = OGR_G_CreateGeometry(wkbPoint);
-            OGR_G_SetPoint_2D(Point, 0, static_cast<double>(OrvexUnitsToDeg(P.X)),
-                              static_cast<double>(OrvexUnitsToDeg(P.Y)));
+            OGR_G_SetPoint_2D(Point, 0, Xs[I], Ys[I]);
             OGR_G_AddGeometryDirectly(G.get(), Point);
         }
         return G;
@@ -449,13 +453,14 @@ int64_t ExportGDAL(const TOrvexLayer& Layer, const std::string& Path) {
         // One transaction: GeoPackage writes a feature at a time otherwise.
         const bool Transaction = GDALDatasetStartTransaction(Data.get(), FALSE) == OGRERR_NONE;
         OGRFeatureDefnH Definition = OGR_L_GetLayerDefn(Target);
+        std::vector<double> Xs, Ys;
         for (const TOrvexObject* Object : Layer.Objects()) {
             if (!dynamic_cast<const TGeoDataObject*>(Object) && !dynamic_cast<const TSinglePointObject*>(Object))
                 continue;
             const TFeature Feature(OGR_F_Create(Definition));
             OGR_F_SetFieldInteger(Feature.get(), 0, Object->ID());
             OGR_F_SetFieldString(Feature.get(), 1, Object->Title().c_str());
-            if (TGeometry G = ObjectGeometry(*Object)) OGR_F_SetGeometryDirectly(Feature.get(), G.release());
+            if (TGeometry G = ObjectGeometry(*Object, Xs, Ys)) OGR_F_SetGeometryDirectly(Feature.get(), G.release());
             if (OGR_L_CreateFeature(Target, Feature.get()) != OGRERR_NONE)
                 throw Fail(Format("GDAL cannot write object %lld", static_cast<long long>(Written + 1)));
             ++Written;
