@@ -13,9 +13,11 @@
 #include "cli/CliSupport.h"
 #include "cli/OrvexCli.h"
 #include "importers/E002Orvex.h"
+#include "importers/GdalIO.h"
 #include "importers/ImportSupport.h"
 #include "importers/Mif2Orvex.h"
 #include "importers/SHP2Orvex.h"
+#include "importers/TextEncoding.h"
 #include "importers/TfrmE00Import.h"
 #include "importers/TfrmSHPImport.h"
 #include "model/OrvexLayer.h"
@@ -26,12 +28,18 @@ namespace orvex::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: orvex import [--title-column NAME|INDEX] [--divisor N] [--no-arcs] [--no-text]\n"
+    "Usage: orvex import [--title-column NAME|INDEX] [--divisor N] [--encoding NAME] [--no-arcs] [--no-text]\n"
     "                    [--accept-unknown-projection] -o OUT INPUT...\n";
 
 struct TUsageError {
     std::string Message;
 };
+
+std::string NotImportable(const std::string& Path) {
+    return "cannot import '" + Path + "': the input must be a .shp, .mif or .e00 file" +
+           (GdalAvailable() ? " or a vector format GDAL reads (.gpkg, .geojson, .kml, .fgb...)"
+                            : " (" + std::string(kNoGdalText) + " for other formats)");
+}
 
 // What a user would pick in the import dialogs.
 struct TChoices {
@@ -69,8 +77,10 @@ TOrvexLayer* ImportInto(TOrvex3& View, const std::string& Path, TChoices& Choice
             ImportMIF({Path}, View);
         else if (HasExtension(Path, ".e00"))
             ImportE00({Path}, View, &Choices.E00);
+        else if (GdalReadsExtension(Path))
+            ImportGDAL({Path}, View, &Choices.Shp);
         else
-            throw std::runtime_error("cannot import '" + Path + "': the input must be a .shp, .mif or .e00 file");
+            throw std::runtime_error(NotImportable(Path));
     } catch (...) {
         PrintMessages();
         throw;
@@ -106,6 +116,11 @@ TImportArgs ParseArgs(std::span<char* const> Args) {
             if (!ParseInt32(D, N) || N <= 0)
                 throw TUsageError{"--divisor expects a positive whole number, got '" + D + "'"};
             R.Choices.Shp.Divisor = D;
+        } else if (A == "--encoding") {
+            const std::string E = Value();
+            if (TrimText(E).empty() || !TTextEncoding::Find(E))
+                throw TUsageError{"unknown encoding '" + E + "' (try UTF-8, CP1252, ISO-8859-2, CP866...)"};
+            R.Choices.Shp.Encoding = E;
         } else if (A == "--no-arcs") {
             R.Choices.E00.Arcs = false;
         } else if (A == "--no-text") {
@@ -121,7 +136,7 @@ TImportArgs ParseArgs(std::span<char* const> Args) {
     if (R.Output.empty()) throw TUsageError{"missing -o OUT"};
     if (R.Inputs.empty()) throw TUsageError{"missing INPUT"};
     for (const std::string& In : R.Inputs)
-        if (!IsImportable(In)) throw TUsageError{"cannot import '" + In + "': the input must be a .shp, .mif or .e00 file"};
+        if (!IsImportable(In)) throw TUsageError{NotImportable(In)};
     return R;
 }
 
@@ -142,7 +157,8 @@ std::vector<std::string> Targets(const TImportArgs& A) {
 }  // namespace
 
 bool IsImportable(const std::string& Path) {
-    return HasExtension(Path, ".shp") || HasExtension(Path, ".mif") || HasExtension(Path, ".e00");
+    return HasExtension(Path, ".shp") || HasExtension(Path, ".mif") || HasExtension(Path, ".e00") ||
+           GdalReadsExtension(Path);
 }
 
 TOrvexLayer* LoadInput(TOrvex3& View, const std::string& Path) {

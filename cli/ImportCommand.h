@@ -11,11 +11,12 @@ class TOrvexLayer;
 
 namespace orvex::cli {
 
-// import [--title-column NAME|INDEX] [--divisor N] [--no-arcs] [--no-text]
+// import [--title-column NAME|INDEX] [--divisor N] [--encoding NAME] [--no-arcs] [--no-text]
 //        [--accept-unknown-projection] -o OUT INPUT...
 int RunImport(std::span<char* const> args, std::ostream& out, std::ostream& err);
 
-// Whether Path names a file the importers read (.shp, .mif, .e00, any letter case).
+// Whether Path names a file the importers read (.shp, .mif, .e00, any letter case), or one
+// GDAL reads when the build has it.
 bool IsImportable(const std::string& Path);
 
 // A layer of View from Path: a layer file is loaded, an importable file imported with the

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/CliSupport.h"
+#include "cli/ExportCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/RenderCommand.h"
@@ -25,9 +26,14 @@ constexpr std::array kCommands{
             "print the pixel of each longitude/latitude pair in degrees (or, with --inverse, the reverse)",
             RunProject},
     Command{"import",
-            "[--title-column NAME|INDEX] [--divisor N] [--no-arcs] [--no-text] [--accept-unknown-projection]\n"
-            "         -o OUT INPUT.shp|INPUT.mif|INPUT.e00...",
-            "import shapefiles, MIF/MID or E00 files: OUT.lyr for one input, else OUT/NAME.lyr each", RunImport},
+            "[--title-column NAME|INDEX] [--divisor N] [--encoding NAME] [--no-arcs] [--no-text]\n"
+            "         [--accept-unknown-projection]\n"
+            "         -o OUT INPUT.shp|INPUT.mif|INPUT.e00|INPUT.gpkg|INPUT.geojson...",
+            "import shapefiles, MIF/MID or E00 files (and, with GDAL, GeoPackage, GeoJSON, KML...): OUT.lyr for one\n"
+            "      input, else OUT/NAME.lyr each",
+            RunImport},
+    Command{"export", "LAYERFILE OUT.gpkg|OUT.geojson",
+            "write a layer's objects, with their IDs and titles, to GeoPackage or GeoJSON (needs GDAL)", RunExport},
 };
 
 const Command* FindCommand(std::string_view name) {

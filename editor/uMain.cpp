@@ -370,6 +370,8 @@ void TfrmMain::BuildMenus() {
     actImportSHP = mnuImport->addAction("Import SHP");
     for (auto [A, Kind] : {std::pair{actImportE00, ikE00}, std::pair{actImportMIF, ikMIF}, std::pair{actImportSHP, ikSHP}})
         connect(A, &QAction::triggered, this, [this, Kind] { RunGuarded([&] { Import(Kind); }); });
+    actImportOther = Add(mnuImport, "Import Other Formats...", "actImportOther", &TfrmMain::ImportOtherFormats);
+    actExportLayer = Add(mnuFile, "Export Layer...", "actExportLayer", &TfrmMain::ExportLayer);
     mnuFile->addSeparator();
     actPrint = Add(mnuFile, "&Print", "actPrint", &TfrmMain::Print);
     mnuFile->addSeparator();

@@ -83,6 +83,10 @@ public:
     void SaveAllLayers();
     void SaveProfile();
     void Import(TImportKind Kind);
+    // GeoPackage, GeoJSON, KML... through GDAL; .shp, .mif and .e00 keep their importers.
+    void ImportOtherFormats();
+    // The current layer to GeoPackage or GeoJSON.
+    void ExportLayer();
     void Print();
     void ZoomExtents();
     void ToggleTransparent();
@@ -151,6 +155,8 @@ public:
     QAction* actImportE00;
     QAction* actImportMIF;
     QAction* actImportSHP;
+    QAction* actImportOther;
+    QAction* actExportLayer;
     QAction* actPrint;
     QAction* actExit;
     QAction* actZoomExtents;

@@ -148,6 +148,15 @@ bool FitsInt32(long double X) {
 }
 }  // namespace
 
+long double ParseDivisor(const std::string& Path, std::string_view Text) {
+    int32_t D = 1;
+    if (!ParseInt32(TrimText(Text), D)) return 1;
+    if (D <= 0)
+        throw EImportError(Format("%s: the divisor must be a positive whole number, not %s", Path.c_str(),
+                                  std::string(TrimText(Text)).c_str()));
+    return D;
+}
+
 std::optional<int32_t> CheckedDegrees(long double Degrees) {
     const auto D = static_cast<double>(Degrees);
     if (int32_t Units; static_cast<long double>(D) == Degrees && DoubleDegreesToUnits(D, Units)) return Units;

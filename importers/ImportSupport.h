@@ -48,6 +48,10 @@ bool SameText(std::string_view A, std::string_view B);
 bool ParseInt32(std::string_view Text, int32_t& Value);
 bool ParseReal(std::string_view Text, long double& Value);
 
+// The divisor typed in an import dialog: text that is not a whole number means 1, as it always
+// has; a number must be positive (EImportError naming Path otherwise).
+long double ParseDivisor(const std::string& Path, std::string_view Text);
+
 // Degrees (or metres) as OrvexUnits; nothing when the result does not fit in 32 bits.
 std::optional<int32_t> CheckedDegrees(long double Degrees);
 std::optional<int32_t> CheckedUnits(TOrvexUnits Unit, long double Value);

@@ -40,6 +40,9 @@ public:
     uint32_t RecordCount() const { return FRecordCount; }
     uint16_t HeaderLength() const { return FHeaderLength; }
     uint16_t RecordLength() const { return FRecordLength; }
+    // Header byte 29: the code page the table was written in, as a dBASE language-driver ID
+    // (0 when the writer did not say).
+    uint8_t LanguageDriver() const { return static_cast<uint8_t>(FData[29]); }
     // Where the field starts inside a record (1 for the first: byte 0 is the deletion flag).
     int32_t FieldOffset(int32_t Index) const;
     int32_t FieldLength(int32_t Index) const;

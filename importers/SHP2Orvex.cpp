@@ -9,6 +9,7 @@
 
 #include "importers/ImportSupport.h"
 #include "importers/ReadDBF.h"
+#include "importers/TextEncoding.h"
 #include "importers/TfrmSHPImport.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -56,6 +57,7 @@ struct TShpImporter {
     std::string Data;
     std::string TableData;
     std::unique_ptr<TDBF> Table;
+    TTextEncoding Encoding;  // of the table's text
     int32_t TitleColumn = 0;
     long double Divisor = 1;
     int32_t Counter = 0;  // attribute records read
@@ -70,6 +72,7 @@ struct TShpImporter {
 
     bool ImportFile(const std::string& FilePath);
     void OpenTable();
+    TTextEncoding TableEncoding(const std::string& Chosen);
     void ReadRecords(int64_t StatedLength);
     void ReadShape(std::string_view Content);
     void ReadParts(std::string_view Content, TOrvexPresenter* Presenter);
@@ -122,9 +125,25 @@ void TShpImporter::OpenTable() {
     Table = std::make_unique<TDBF>(TableData, TablePath);
 }
 
+// The user's choice first, then the .cpg file beside the shapefile, then the table's header.
+TTextEncoding TShpImporter::TableEncoding(const std::string& Chosen) {
+    if (!Chosen.empty()) {
+        if (auto E = TTextEncoding::Find(Chosen)) return *E;
+        throw EImportError(Format("%s: unknown encoding '%s'", Path.c_str(), Chosen.c_str()));
+    }
+    if (const std::string CpgPath = FindCompanionFile(Path, ".cpg"); !CpgPath.empty()) {
+        const std::string Name(TrimText(ReadWholeFile(CpgPath).substr(0, 256)));
+        if (auto E = TTextEncoding::Find(Name)) return *E;
+        View.Progress(0, Format("%s names the unknown encoding '%s'; the table's header is used instead",
+                                CpgPath.c_str(), Name.c_str()));
+    }
+    return TTextEncoding::ForLanguageDriver(Table->LanguageDriver());
+}
+
 bool TShpImporter::ImportFile(const std::string& FilePath) {
     Path = FilePath;
     Table.reset();
+    Encoding = {};
     Divisor = 1;
     TitleColumn = 0;
     Counter = Record = 0;
@@ -140,16 +159,13 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
                     static_cast<long long>(StatedLength)));
 
     if (Table) {
+        Encoding = TableEncoding({});
         std::vector<std::string> Columns;
-        for (int32_t I = 0; I < Table->FieldCount(); ++I) Columns.push_back(Table->FieldName(I));
+        for (int32_t I = 0; I < Table->FieldCount(); ++I) Columns.push_back(Encoding.ToUtf8(Table->FieldName(I)));
         std::string DivisorText;
         if (!Options.Choose(FileNamePart(Path), Columns, TitleColumn, DivisorText)) return false;
-        int32_t D = 1;
-        // Text that is not a whole number means 1, as it always has; a number must be positive.
-        if (ParseInt32(TrimText(DivisorText), D) && D <= 0)
-            throw EImportError(Format("%s: the divisor must be a positive whole number, not %s", Path.c_str(),
-                                      std::string(TrimText(DivisorText)).c_str()));
-        Divisor = ParseInt32(TrimText(DivisorText), D) ? D : 1;
+        Divisor = ParseDivisor(Path, DivisorText);
+        if (const std::string Chosen = Options.EncodingName(); !Chosen.empty()) Encoding = TableEncoding(Chosen);
     }
 
     Layer = View.AddLayer(FileBaseName(Path));
@@ -268,7 +284,7 @@ bool TShpImporter::TitleStep(std::string& Title) {
     if (Counter == std::numeric_limits<int32_t>::max()) Fail("the table has more records than object IDs can number");
     ++Counter;
     if (Table->Deleted()) return false;
-    if (TitleColumn >= 0 && TitleColumn < Table->FieldCount()) Title = Table->FieldValue(TitleColumn);
+    if (TitleColumn >= 0 && TitleColumn < Table->FieldCount()) Title = Encoding.ToUtf8(Table->FieldValue(TitleColumn));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "importers/TfrmSHPImport.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 
 #include "foundation/OrvexExceptions.h"
 #include "importers/ImportSupport.h"
+#include "importers/TextEncoding.h"
 #include "platform/UiServices.h"
 
 namespace {
@@ -51,6 +53,14 @@ TfrmSHPImport::TfrmSHPImport(QWidget* Parent)
     btnCancel = new QPushButton("Cancel", this);
     btnCancel->setObjectName("btnCancel");
     btnCancel->setGeometry(167, 224, 73, 25);
+    cbxEncoding = new QComboBox(this);
+    cbxEncoding->setObjectName("cbxEncoding");
+    cbxEncoding->setGeometry(86, 226, 78, 21);
+    cbxEncoding->setToolTip("Encoding");
+    cbxEncoding->setAccessibleName("Encoding");
+    cbxEncoding->addItem("Automatic", QString());
+    for (const char* const* Name = TTextEncoding::CommonNames(); *Name; ++Name)
+        cbxEncoding->addItem(*Name, QString(*Name));
 
     connect(lbxColumns, &QListWidget::itemClicked, this, [this] { lbxColumnsClick(); });
     connect(lbxColumns, &QListWidget::currentRowChanged, this, [this](int Row) {
@@ -80,6 +90,8 @@ int32_t TfrmSHPImport::SelectedColumn() const {
     return Selected.front()->data(Qt::UserRole).toInt();
 }
 
+std::string TfrmSHPImport::EncodingName() const { return cbxEncoding->currentData().toString().toStdString(); }
+
 void TfrmSHPImport::lbxColumnsClick() { btnImport->setEnabled(true); }
 
 TSHPImportDialogOptions::TSHPImportDialogOptions() : FDialog(std::make_unique<TfrmSHPImport>()) {}
@@ -101,6 +113,8 @@ bool TSHPImportDialogOptions::Choose(const std::string& FileName, const std::vec
     DivisorText = D.edtDivisor->text().toStdString();
     return true;
 }
+
+std::string TSHPImportDialogOptions::EncodingName() const { return FDialog->EncodingName(); }
 
 bool TSHPImportPresetOptions::Choose(const std::string& FileName, const std::vector<std::string>& Columns,
                                      int32_t& TitleColumn, std::string& DivisorText) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -33,6 +34,11 @@ public:
     QLineEdit* edtDivisor;
     QPushButton* btnImport;
     QPushButton* btnCancel;
+    // "Encoding" of the attribute table: "Automatic" (the .cpg file, else the table's header)
+    // or a character set by name. It sits between the buttons, where the layout has room.
+    QComboBox* cbxEncoding;
+    // The chosen name; "" for automatic.
+    std::string EncodingName() const;
 };
 
 class TSHPImportOptions {
@@ -42,6 +48,9 @@ public:
     // chosen column (an index into Columns) and the divisor as typed; false cancels the run.
     virtual bool Choose(const std::string& FileName, const std::vector<std::string>& Columns,
                         int32_t& TitleColumn, std::string& DivisorText) = 0;
+    // The character set of the attribute table, asked after Choose; "" reads it from the .cpg
+    // file beside the shapefile, else from the table's header.
+    virtual std::string EncodingName() const { return {}; }
 };
 
 // Shows one TfrmSHPImport for the whole run through UiServices().ExecDialog.
@@ -51,6 +60,7 @@ public:
     ~TSHPImportDialogOptions() override;
     bool Choose(const std::string& FileName, const std::vector<std::string>& Columns, int32_t& TitleColumn,
                 std::string& DivisorText) override;
+    std::string EncodingName() const override;
     TfrmSHPImport& Dialog() { return *FDialog; }
 
 private:
@@ -63,6 +73,8 @@ class TSHPImportPresetOptions : public TSHPImportOptions {
 public:
     std::string Column;
     std::string Divisor = "1";
+    std::string Encoding;
+    std::string EncodingName() const override { return Encoding; }
     bool Choose(const std::string& FileName, const std::vector<std::string>& Columns, int32_t& TitleColumn,
                 std::string& DivisorText) override;
 };
