@@ -37,23 +37,30 @@ void Guarded(F&& Handle) {
 }
 }  // namespace
 
-bool TOrvex3::WheelRunGoesOn(int32_t X, int32_t Y) const {
-    return FWheel.Active && FWheel.X == X && FWheel.Y == Y && FWheel.Prj == FProjection.get() &&
-           FWheel.Width == FCanvas->Width() && FWheel.Height == FCanvas->Height() &&
-           SameViewRec(FWheel.Left, GetViewRec());
+// A move of the cursor alone does not end a run: the scale goes on adding up.
+bool TOrvex3::WheelRunGoesOn(int32_t, int32_t) const {
+    return FWheel.Active && FWheel.Prj == FProjection.get() && FWheel.Width == FCanvas->Width() &&
+           FWheel.Height == FCanvas->Height() && SameViewRec(FWheel.Left, GetViewRec());
 }
 
 void TOrvex3::WheelZoom(int32_t X, int32_t Y, int32_t AngleDelta) {
-    if (AngleDelta == 0) return;
+    if (AngleDelta == 0 || !(GetScaleFactor() > 0)) return;
     TWheelRun& Run = FWheel;
     if (!WheelRunGoesOn(X, Y)) {
         Run = TWheelRun{};
-        Run.Active = true;
         Run.X = X;
         Run.Y = Y;
         Run.StartScale = GetScaleFactor();
         Run.StartX = Run.IdealX = FProjection->XOrigin();
         Run.StartY = Run.IdealY = FProjection->YOrigin();
+    } else if (X != Run.X || Y != Run.Y) {
+        // The cursor moved: the scale goes on from the same total, and the origin is
+        // restated so that the place under the new position stays there from now on.
+        const long double Back = Run.StartScale / GetScaleFactor();
+        Run.StartX = X + (Run.IdealX - X) * Back;
+        Run.StartY = Y + (Run.IdealY - Y) * Back;
+        Run.X = X;
+        Run.Y = Y;
     }
     Run.Active = false;  // until this step has been carried out
     Run.Total += AngleDelta;
@@ -82,9 +89,9 @@ void TOrvex3::WheelZoom(int32_t X, int32_t Y, int32_t AngleDelta) {
 }
 
 void TOrvex3::KeyPan(int32_t Columns, int32_t Rows) {
-    if (Columns == 0 && Rows == 0) return;
-    const int32_t W = FCanvas->Width(), H = FCanvas->Height();
     const long double Scale = GetScaleFactor();
+    if ((Columns == 0 && Rows == 0) || !(Scale > 0)) return;
+    const int32_t W = FCanvas->Width(), H = FCanvas->Height();
     if (FProjectionKind != opSpherical) {
         // A flat map moves by a tenth of the window, as its scroll bars move it.
         ScrollBy(RoundSaturate(int64_t(Columns) * (W / kKeyStepParts) / Scale),

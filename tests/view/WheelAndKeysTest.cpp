@@ -70,11 +70,25 @@ TEST(WheelTest, ThePlaceUnderTheCursorStaysThereInEveryProjection) {
 TEST(WheelTest, FineStepsAddUpToExactlyOneNotch) {
     for (const TProjectionInfo& P : ProjectionRegistry()) {
         SCOPED_TRACE(P.Name);
-        TViewSetup Fine(P), Notch(P);
+        TViewSetup Fine(P), Notch(P), Moving(P);
         const long double Start = Fine.View->GetScaleFactor();
         const QPoint At(250, 100);
         for (int I = 0; I < 120; ++I) Wheel(*Fine.View, At, 1);
         Wheel(*Notch.View, At, 120);
+        // A hand on a touch pad drifts: the steps still add up, and the place under the
+        // last position stays there.
+        TPoint3D Place;
+        QPoint Last(-1, -1);
+        for (int I = 0; I < 120; ++I) {
+            const QPoint Drift = At + QPoint(I / 40, -(I / 60));
+            if (Drift != Last) {
+                ASSERT_TRUE(Moving.View->PixelToLL(Drift.x(), Drift.y(), Place));
+            }
+            Last = Drift;
+            Wheel(*Moving.View, Drift, 1);
+            ASSERT_LE(PixelsOff(*Moving.View, Place, Drift), 1.0) << I;
+        }
+        EXPECT_EQ(Moving.View->GetScaleFactor(), Notch.View->GetScaleFactor());
         const TViewRec A = Fine.View->GetViewRec(), B = Notch.View->GetViewRec();
         EXPECT_EQ(A.ScaleFactor, B.ScaleFactor);
         EXPECT_EQ(A.XOrigin, B.XOrigin);
