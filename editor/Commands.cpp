@@ -75,7 +75,8 @@ void TfrmMain::LoadLayers() {
     OpenDialog.AllowMultiSelect = true;
     OpenDialog.FileName.clear();
     if (OpenDialog.Execute()) {
-        LoadLayerFiles(OpenDialog.Files);
+        // A copy: loading may run the dialog again.
+        LoadLayerFiles(std::vector<std::string>(OpenDialog.Files));
         return;
     }
     AfterLoad(false);
@@ -98,7 +99,7 @@ void TfrmMain::LoadProfile() {
     OpenDialog.AllowMultiSelect = false;
     OpenDialog.FileName.clear();
     if (OpenDialog.Execute()) {
-        OpenProfileFile(OpenDialog.FileName);
+        OpenProfileFile(std::string(OpenDialog.FileName));
         return;
     }
     AfterLoad(false);
@@ -186,7 +187,7 @@ void TfrmMain::Import(TImportKind Kind) {
     OpenDialog.AllowMultiSelect = true;
     OpenDialog.FileName.clear();
     if (!OpenDialog.Execute()) return;
-    ImportFiles(Kind, OpenDialog.Files);
+    ImportFiles(Kind, std::vector<std::string>(OpenDialog.Files));
 }
 
 void TfrmMain::ImportFiles(TImportKind Kind, const std::vector<std::string>& Files) {
