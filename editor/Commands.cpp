@@ -75,16 +75,22 @@ void TfrmMain::LoadLayers() {
     OpenDialog.AllowMultiSelect = true;
     OpenDialog.FileName.clear();
     if (OpenDialog.Execute()) {
-        const std::vector<std::string> Files = OpenDialog.Files;
-        RunLoad([&] {
-            // One file that fails does not keep the others out.
-            for (const std::string& File : Files) try {
-                    LoadLayerFile(File, FileBaseName(File));
-                } catch (const std::exception& Error) {
-                    NoteLoadError(Error.what());
-                }
-        });
+        // A copy: loading may run the dialog again.
+        LoadLayerFiles(std::vector<std::string>(OpenDialog.Files));
+        return;
     }
+    AfterLoad(false);
+}
+
+void TfrmMain::LoadLayerFiles(const std::vector<std::string>& Files) {
+    RunLoad([&] {
+        // One file that fails does not keep the others out.
+        for (const std::string& File : Files) try {
+                LoadLayerFile(File, FileBaseName(File));
+            } catch (const std::exception& Error) {
+                NoteLoadError(Error.what());
+            }
+    });
     AfterLoad(false);
 }
 
@@ -93,11 +99,17 @@ void TfrmMain::LoadProfile() {
     OpenDialog.AllowMultiSelect = false;
     OpenDialog.FileName.clear();
     if (OpenDialog.Execute()) {
-        const std::string File = OpenDialog.FileName;
-        // Opening a profile clears the view first.
-        if (File != View->ProfileName()) ReleaseAll();
-        RunLoad([&] { View->SetProfileName(File); });
+        OpenProfileFile(std::string(OpenDialog.FileName));
+        return;
     }
+    AfterLoad(false);
+}
+
+void TfrmMain::OpenProfileFile(const std::string& File) {
+    // Opening a profile clears the view first.
+    if (File != View->ProfileName()) ReleaseAll();
+    RunLoad([&] { View->SetProfileName(File); });
+    if (View->Profile()) NoteRecent(true, File);
     AfterLoad(false);
 }
 
@@ -122,6 +134,7 @@ void TfrmMain::SaveLayerTo(TOrvexLayer* Layer, const std::string& Path) {
         ~TRefresh() { Main.UpdatePresenterRows(); }
     } Refresh{*this};
     Layer->SaveToFile(Path);
+    NoteRecent(false, Path);
 }
 
 std::string TfrmMain::SaveAllFolder() const {
@@ -154,6 +167,7 @@ void TfrmMain::SaveProfile() {
     SaveDialog.FileName = Current;
     if (!SaveDialog.Execute()) return;
     View->SaveProfile(SaveDialog.FileName);
+    NoteRecent(true, SaveDialog.FileName);
     // A profile lists layer files: a layer never saved to one is not in it, and the user
     // must not take the saved profile for the whole working set.
     std::string Missing;
@@ -173,7 +187,10 @@ void TfrmMain::Import(TImportKind Kind) {
     OpenDialog.AllowMultiSelect = true;
     OpenDialog.FileName.clear();
     if (!OpenDialog.Execute()) return;
-    const std::vector<std::string> Files = OpenDialog.Files;
+    ImportFiles(Kind, std::vector<std::string>(OpenDialog.Files));
+}
+
+void TfrmMain::ImportFiles(TImportKind Kind, const std::vector<std::string>& Files) {
     RunLoad([&] {
         switch (Kind) {
             case ikE00: ImportE00(Files, *View); break;

@@ -138,6 +138,7 @@ TfrmMain::TfrmMain(const std::string& LayerFile, QWidget* Parent)
     statusBar()->setStyleSheet("QStatusBar { border-top: 1px solid palette(mid); }");
 
     BuildMenus();
+    BuildFileExtras();
     BuildGrids();
 
     resize(kWindowWidth, kWindowHeight);
@@ -775,6 +776,7 @@ TOrvexLayer* TfrmMain::LoadLayerFile(const std::string& Path, const std::string&
         if (Text.find(Path) != std::string::npos) throw;
         throw EOrvexException(Format("Cannot load the layer file %s: %s", Path.c_str(), Text.c_str()));
     }
+    NoteRecent(false, Path);
     return Layer;
 }
 

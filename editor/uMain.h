@@ -116,6 +116,21 @@ public:
     bool PreparePresentersMenu();
     void PrepareLayersMenu();
 
+    // ---- Opening files by name: what the menu commands do once their dialog has chosen,
+    // for dropped files and the recent files too.
+    void LoadLayerFiles(const std::vector<std::string>& Files);
+    void OpenProfileFile(const std::string& File);
+    void ImportFiles(TImportKind Kind, const std::vector<std::string>& Files);
+    // Each file as the command for its extension (.lyr, .prf, .shp, .mif, .e00, any case)
+    // opens it, in order; the others are named in one message.
+    void OpenFiles(const std::vector<std::string>& Files);
+    // A recent file (Profile: a profile, else a layer file); one that is gone leaves the list.
+    void OpenRecent(bool Profile, const std::string& Path);
+    void RebuildRecentMenu();
+    // The "Find" dialog; ShowFoundObject centres the map on the object and selects it.
+    void FindObjects();
+    void ShowFoundObject(TOrvexObject* Obj);
+
     // Where "Save All Layers" writes: the program's folder when it can be written, else the
     // folder of the open profile, else the home folder; always ends with '/'.
     std::string SaveAllFolder() const;
@@ -159,6 +174,8 @@ public:
     QAction* actExportLayer;
     QAction* actPrint;
     QAction* actExit;
+    QMenu* mnuRecent = nullptr;
+    QAction* actFind = nullptr;
     QAction* actZoomExtents;
     QAction* actTransparent;
     QAction* actTexture;
@@ -182,9 +199,14 @@ public:
 
 protected:
     void showEvent(QShowEvent* Event) override;
+    void dragEnterEvent(QDragEnterEvent* Event) override;
+    void dropEvent(QDropEvent* Event) override;
 
 private:
     void BuildMenus();
+    // Recent files, Find and dropping files.
+    void BuildFileExtras();
+    void NoteRecent(bool Profile, const std::string& Path);
     void BuildSidePanel();
     QWidget* BuildMapArea();
     void BuildGrids();

@@ -43,6 +43,8 @@ TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
     // The window is 150 x 150 pixels inside its scroll bars, as the surface is.
     CreateScrollBars();
     SetSurfaceSize(FCanvas->Width(), FCanvas->Height());
+    // Clicking the map gives it the keys; Tab reaches it too.
+    setFocusPolicy(Qt::StrongFocus);
     FClassRegistry = std::make_unique<TOrvexClassRegistry>();
     for (const TClassInfo* C :
          {&TOrvexPen::StaticClassInfo(), &TOrvexBrush::StaticClassInfo(), &TOrvexFont::StaticClassInfo(),

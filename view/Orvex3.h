@@ -222,6 +222,14 @@ public:
     // A message of the window's own scroll bar: pans by a line, half a page or as far as
     // the thumb was dragged.
     void ScrollMessage(Qt::Orientation Bar, TScrollCode Code);
+    // Wheel and keyboard. One notch of a mouse wheel (120 units of angle delta) zooms by
+    // WheelNotchFactor about the pixel under the cursor, which keeps showing the same
+    // place; smaller deltas of fine wheels and touch pads add up to the same zoom.
+    static constexpr long double WheelNotchFactor = 1.2599210498948731647672106L;  // 3 notches: x2
+    void WheelZoom(int32_t X, int32_t Y, int32_t AngleDelta);
+    // Turns the globe (pans flat maps) by Columns tenths of the view's width eastward and
+    // Rows tenths of its height northward.
+    void KeyPan(int32_t Columns, int32_t Rows);
     TOrvexMouseEvent OnMouseDown;
     TOrvexMouseMoveEvent OnMouseMove;
     TOrvexMouseEvent OnMouseUp;
@@ -407,6 +415,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* Event) override;
     void mouseMoveEvent(QMouseEvent* Event) override;
     void mouseReleaseEvent(QMouseEvent* Event) override;
+    void wheelEvent(QWheelEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
     // The window's own scroll bars, hidden or shown by ScrollBars.
     void CreateScrollBars();
     // Fits the surface to the window less the scroll bars that ScrollBars shows.
@@ -489,4 +499,20 @@ private:
     std::vector<TOrvexObject*> FSelection;
     TOrvexLayer* FGlobalLayer = nullptr;
     bool FDestroying = false;
+    // A run of wheel steps at one cursor position: the zoom is computed from the total
+    // against the state when the run began, so fine steps add up exactly and rounding does
+    // not creep. Any other change of the view ends the run.
+    struct TWheelRun {
+        bool Active = false;
+        int32_t X = 0, Y = 0;
+        int64_t Total = 0;
+        long double StartScale = 0;
+        // Where the origin would lie without rounding to whole pixels.
+        long double StartX = 0, StartY = 0, IdealX = 0, IdealY = 0;
+        // What the last step left, to notice changes made by anything else.
+        TViewRec Left;
+        const TPrjModel* Prj = nullptr;
+        int32_t Width = 0, Height = 0;
+    } FWheel;
+    bool WheelRunGoesOn(int32_t X, int32_t Y) const;
 };

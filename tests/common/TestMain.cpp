@@ -1,6 +1,7 @@
 // Test entry point: every suite runs inside a QApplication on the offscreen platform,
 // because the view is a widget, with scripted UI services.
 #include <QApplication>
+#include <QStandardPaths>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    // Settings the programs keep (recent files) go to a test folder, never the user's.
+    QStandardPaths::setTestModeEnabled(true);
     // No test may wait on a real message box: the default answers OK and records what was shown.
     TScriptedUiServices Scripted;
     TUiServicesScope Services(Scripted);

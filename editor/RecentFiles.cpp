@@ -1,0 +1,64 @@
+#include "editor/RecentFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <algorithm>
+
+#include "platform/DeviceContext.h"
+
+namespace {
+std::string& StorageOverride() {
+    static std::string Path;
+    return Path;
+}
+
+const char* KeyOf(TRecentFiles::TKind Kind) { return Kind == TRecentFiles::rfLayer ? "LayerFiles" : "Profiles"; }
+
+
+void Store(TRecentFiles::TKind Kind, const std::vector<std::string>& Files) {
+    QStringList List;
+    for (const std::string& F : Files) List << ToQString(F);
+    QSettings S(ToQString(TRecentFiles::StorageFile()), QSettings::IniFormat);
+    S.setValue(KeyOf(Kind), List);
+    S.sync();
+}
+}  // namespace
+
+std::string TRecentFiles::StorageFile() {
+    if (!StorageOverride().empty()) return StorageOverride();
+    return FromQString(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/recent-files.ini");
+}
+
+void TRecentFiles::SetStorageFile(const std::string& Path) { StorageOverride() = Path; }
+
+std::vector<std::string> TRecentFiles::Files(TKind Kind) {
+    const QSettings S(ToQString(StorageFile()), QSettings::IniFormat);
+    std::vector<std::string> Result;
+    // A list edited by hand may hold anything: blanks and repeats are left out.
+    for (const QString& F : S.value(KeyOf(Kind)).toStringList()) {
+        const std::string Path = FromQString(F);
+        if (!Path.empty() && std::find(Result.begin(), Result.end(), Path) == Result.end()) Result.push_back(Path);
+        if (static_cast<int>(Result.size()) == kMaxEntries) break;
+    }
+    return Result;
+}
+
+void TRecentFiles::Add(TKind Kind, const std::string& Path) {
+    if (Path.empty()) return;
+    const std::string Absolute = FromQString(QFileInfo(ToQString(Path)).absoluteFilePath());
+    std::vector<std::string> List = Files(Kind);
+    List.erase(std::remove(List.begin(), List.end(), Absolute), List.end());
+    List.insert(List.begin(), Absolute);
+    if (static_cast<int>(List.size()) > kMaxEntries) List.resize(kMaxEntries);
+    Store(Kind, List);
+}
+
+void TRecentFiles::Remove(TKind Kind, const std::string& Path) {
+    std::vector<std::string> List = Files(Kind);
+    const auto End = std::remove(List.begin(), List.end(), Path);
+    if (End == List.end()) return;
+    List.erase(End, List.end());
+    Store(Kind, List);
+}
