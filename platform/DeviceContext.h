@@ -14,6 +14,7 @@
 #include <vector>
 
 class QPainter;
+class QPen;
 class QPoint;
 class QPaintDevice;
 class QPointF;
@@ -138,6 +139,12 @@ public:
     void RemoveClip();
     void SetViewportOrg(int X, int Y);
 
+    // Smooth drawing: lines, polygon outlines and ellipses are drawn antialiased. Polygon
+    // fills keep to whole pixels, so that neighbouring polygons leave no light seams where
+    // they meet; a polygon without a pen gets a smooth edge in its fill colour instead.
+    bool Antialiasing() const { return FAntialiasing; }
+    void SetAntialiasing(bool Value) { FAntialiasing = Value; }
+
 private:
     // Rectangle or ellipse in the box, right and bottom edge excluded.
     void Box(int Left, int Top, int Right, int Bottom, bool Ellipse);
@@ -158,6 +165,10 @@ private:
     bool SetPixels(const std::vector<QPoint>& Points, TColor Color);
     // Points as Qt must see them to draw what GDI draws.
     const QPointF* Centred(const TPixelPoint* Points, int Count);
+    // Points on the pixel centres, where a smooth line of odd width lies symmetrically.
+    const QPointF* PixelCentres(const TPixelPoint* Points, int Count);
+    // A smooth outline through Points with Pen.
+    void SmoothLines(const TPixelPoint* Points, int Count, bool Closed, const QPen& Pen);
 
     QPainter* FPainter;
     HGDIOBJ FPen, FBrush, FFont;
@@ -165,6 +176,7 @@ private:
     unsigned FTextAlign = TA_LEFT | TA_TOP;
     TColor FTextColor = 0;
     TColor FBkColor = 0xFFFFFF;
+    bool FAntialiasing = false;
     // Qt-side state (realized font, point buffer, base transform) kept out of this header.
     struct TState;
     std::unique_ptr<TState> FState;
