@@ -98,6 +98,7 @@ void TfrmMain::LoadProfile() {
         if (File != View->ProfileName()) ReleaseAll();
         RunLoad([&] { View->SetProfileName(File); });
     }
+    actAntialiasing->setChecked(View->Antialiasing());
     AfterLoad(false);
 }
 

@@ -372,6 +372,7 @@ void TfrmMain::BuildMenus() {
         connect(A, &QAction::triggered, this, [this, Kind] { RunGuarded([&] { Import(Kind); }); });
     mnuFile->addSeparator();
     actPrint = Add(mnuFile, "&Print", "actPrint", &TfrmMain::Print);
+    actExportImage = Add(mnuFile, "Export Image...", "actExportImage", &TfrmMain::ExportImage);
     mnuFile->addSeparator();
     actExit = mnuFile->addAction("E&xit");
     actExit->setObjectName("actExit");
@@ -391,6 +392,12 @@ void TfrmMain::BuildMenus() {
         });
     });
     actTexture = Add(mnuView, "TextureMapped Orvex", "actTexture", &TfrmMain::ChooseTexture);
+    actAntialiasing = mnuView->addAction("Antialiasing");
+    actAntialiasing->setObjectName("actAntialiasing");
+    actAntialiasing->setCheckable(true);
+    connect(actAntialiasing, &QAction::triggered, this, [this](bool Checked) { View->SetAntialiasing(Checked); });
+    // A profile may have switched it.
+    connect(mnuView, &QMenu::aboutToShow, this, [this] { actAntialiasing->setChecked(View->Antialiasing()); });
     mnuView->addSeparator();
     actStatistics = Add(mnuView, "Statistics", "actStatistics", &TfrmMain::ShowStatistics);
 

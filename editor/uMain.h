@@ -84,6 +84,8 @@ public:
     void SaveProfile();
     void Import(TImportKind Kind);
     void Print();
+    // Writes the view as a PNG, JPEG or PDF file of a size chosen in a dialog.
+    void ExportImage();
     void ZoomExtents();
     void ToggleTransparent();
     void ChooseTexture();
@@ -152,10 +154,12 @@ public:
     QAction* actImportMIF;
     QAction* actImportSHP;
     QAction* actPrint;
+    QAction* actExportImage;
     QAction* actExit;
     QAction* actZoomExtents;
     QAction* actTransparent;
     QAction* actTexture;
+    QAction* actAntialiasing;
     QAction* actStatistics;
 
     QMenu* LayersMenu;
