@@ -1,11 +1,6 @@
 #include "cli/RenderCommand.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImage>
-#include <QPageSize>
-#include <QPdfWriter>
-#include <QSaveFile>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -25,6 +20,7 @@
 #include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
+#include "view/ExportImage.h"
 #include "view/TextureData.h"
 
 namespace orvex::cli {
@@ -159,33 +155,6 @@ bool EndsWith(const std::string& S, std::string_view Suffix) {
     return true;
 }
 
-// The picture is made in memory and then written to a file that replaces Path only once it
-// is complete, so that a failure leaves an earlier file as it was.
-bool WriteOutput(TOrvex3& View, const TViewOptions& O, const std::string& Path) {
-    QSaveFile File(QString::fromLocal8Bit(Path.c_str()));
-    if (!File.open(QIODevice::WriteOnly)) return false;
-    QBuffer Buffer;
-    Buffer.open(QIODevice::WriteOnly);
-    if (EndsWith(Path, ".png")) {
-        QImage Image(O.Width, O.Height, QImage::Format_RGB888);
-        View.RenderToImage(Image);
-        if (!Image.save(&Buffer, "PNG")) return false;
-    } else {
-        QPdfWriter Writer(&Buffer);
-        Writer.setResolution(96);
-        Writer.setPageSize(QPageSize(QSizeF(O.Width * 72.0 / 96.0, O.Height * 72.0 / 96.0), QPageSize::Point));
-        Writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        if (!View.RenderToDevice(&Writer)) return false;
-    }
-    // Qt's commit does not see a failure of its own last flush: flush and check first.
-    const QByteArray& Bytes = Buffer.data();
-    if (File.write(Bytes) != Bytes.size() || !File.flush()) {
-        File.cancelWriting();
-        return false;
-    }
-    return File.commit();
-}
-
 // A profile's layers, as the editor opens them: a layer that cannot be loaded is reported
 // and left out.
 void LoadProfile(TOrvex3& View, const std::string& Path, std::ostream& err) {
@@ -215,7 +184,7 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
     std::vector<std::string> Inputs;
     std::optional<std::string> Profile;
     TDrawGrid Grid = dgBehind;
-    bool Transparent = false, Timing = false;
+    bool Transparent = false, Timing = false, Antialias = false;
     std::string Texture;
     std::optional<TColor> Color, OrvexColor;
     try {
@@ -244,6 +213,8 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
                 Color = ParseColor(A, Value());
             } else if (A == "--orvex-color") {
                 OrvexColor = ParseColor(A, Value());
+            } else if (A == "--antialias") {
+                Antialias = true;
             } else if (A == "--timing") {
                 Timing = true;
             } else if (A == "--texture") {
@@ -257,9 +228,9 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
                 Inputs.emplace_back(A);
             }
         }
-        if (Output.empty()) throw TUsageError{"missing -o OUTPUT.png|OUTPUT.pdf"};
-        if (!EndsWith(Output, ".png") && !EndsWith(Output, ".pdf"))
-            throw TUsageError{"the output must end in .png or .pdf: '" + Output + "'"};
+        if (Output.empty()) throw TUsageError{"missing -o OUTPUT.png|OUTPUT.jpg|OUTPUT.pdf"};
+        if (PictureFormatOf(Output) == TPictureFormat::Unknown)
+            throw TUsageError{"the output must end in .png, .jpg, .jpeg or .pdf: '" + Output + "'"};
     } catch (const TUsageError& E) {
         return UsageError(err, "render", E.Message);
     }
@@ -277,6 +248,8 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         View.SetTransparentOrvex(Transparent);
         if (Color) View.SetColor(*Color);
         if (OrvexColor) View.SetOrvexColor(*OrvexColor);
+        // A profile may have switched it on already.
+        if (Antialias) View.SetAntialiasing(true);
         if (Texture == "default") {
             Texture = DefaultTextureFile();
             if (Texture.empty()) throw std::runtime_error("the bundled texture data/earth.bmp is missing");
@@ -291,7 +264,7 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         }
 
         const auto Start = std::chrono::steady_clock::now();
-        if (!WriteOutput(View, O, Output)) return Failure(err, "render", "cannot write '" + Output + "'");
+        if (!ExportPicture(View, Output, O.Width, O.Height)) return Failure(err, "render", "cannot write '" + Output + "'");
         const auto Ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start).count();
         if (Timing) err << "render: " << Ms << " ms\n";

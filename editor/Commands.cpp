@@ -102,6 +102,7 @@ void TfrmMain::LoadProfile() {
         OpenProfileFile(std::string(OpenDialog.FileName));
         return;
     }
+    actAntialiasing->setChecked(View->Antialiasing());
     AfterLoad(false);
 }
 

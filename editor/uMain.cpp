@@ -375,6 +375,7 @@ void TfrmMain::BuildMenus() {
     actExportLayer = Add(mnuFile, "Export Layer...", "actExportLayer", &TfrmMain::ExportLayer);
     mnuFile->addSeparator();
     actPrint = Add(mnuFile, "&Print", "actPrint", &TfrmMain::Print);
+    actExportImage = Add(mnuFile, "Export Image...", "actExportImage", &TfrmMain::ExportImage);
     mnuFile->addSeparator();
     actExit = mnuFile->addAction("E&xit");
     actExit->setObjectName("actExit");
@@ -394,6 +395,12 @@ void TfrmMain::BuildMenus() {
         });
     });
     actTexture = Add(mnuView, "TextureMapped Orvex", "actTexture", &TfrmMain::ChooseTexture);
+    actAntialiasing = mnuView->addAction("Antialiasing");
+    actAntialiasing->setObjectName("actAntialiasing");
+    actAntialiasing->setCheckable(true);
+    connect(actAntialiasing, &QAction::triggered, this, [this](bool Checked) { View->SetAntialiasing(Checked); });
+    // A profile may have switched it.
+    connect(mnuView, &QMenu::aboutToShow, this, [this] { actAntialiasing->setChecked(View->Antialiasing()); });
     mnuView->addSeparator();
     actStatistics = Add(mnuView, "Statistics", "actStatistics", &TfrmMain::ShowStatistics);
 

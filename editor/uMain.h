@@ -88,6 +88,8 @@ public:
     // The current layer to GeoPackage or GeoJSON.
     void ExportLayer();
     void Print();
+    // Writes the view as a PNG, JPEG or PDF file of a size chosen in a dialog.
+    void ExportImage();
     void ZoomExtents();
     void ToggleTransparent();
     void ChooseTexture();
@@ -173,12 +175,14 @@ public:
     QAction* actImportOther;
     QAction* actExportLayer;
     QAction* actPrint;
+    QAction* actExportImage;
     QAction* actExit;
     QMenu* mnuRecent = nullptr;
     QAction* actFind = nullptr;
     QAction* actZoomExtents;
     QAction* actTransparent;
     QAction* actTexture;
+    QAction* actAntialiasing;
     QAction* actStatistics;
 
     QMenu* LayersMenu;

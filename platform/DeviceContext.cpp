@@ -486,8 +486,37 @@ const QPointF* TDeviceContext::Centred(const TPixelPoint* Points, int Count) {
     return Buf.data();
 }
 
+const QPointF* TDeviceContext::PixelCentres(const TPixelPoint* Points, int Count) {
+    auto& Buf = FState->Points;
+    Buf.resize(size_t(Count));
+    for (int I = 0; I < Count; ++I) Buf[size_t(I)] = QPointF(Points[I].X + 0.5, Points[I].Y + 0.5);
+    return Buf.data();
+}
+
+void TDeviceContext::SmoothLines(const TPixelPoint* Points, int Count, bool Closed, const QPen& Pen) {
+    QPen P = Pen;
+    // One-pixel dashes keep the lengths they have when drawn pixel by pixel.
+    if (const TDashPattern* Dash = DashPattern(FPen->Pen.Style); Dash && FPen->Pen.Width <= 1 && Pen.style() != Qt::SolidLine) {
+        QList<qreal> Runs;
+        for (int I = 0; I < Dash->Count; ++I) Runs << Dash->Runs[I];
+        P.setDashPattern(Runs);
+    }
+    FPainter->setRenderHint(QPainter::Antialiasing, true);
+    FPainter->setPen(P);
+    FPainter->setBrush(Qt::NoBrush);
+    ApplyBackground(*FPainter, FBkMode, FBkColor);
+    const QPointF* Q = PixelCentres(Points, Count);
+    if (Closed) FPainter->drawPolygon(Q, Count);
+    else FPainter->drawPolyline(Q, Count);
+    FPainter->setRenderHint(QPainter::Antialiasing, false);
+}
+
 void TDeviceContext::Polyline(const TPixelPoint* Points, int Count) {
     if (Count < 2 || FPen->Pen.Style == PS_NULL) return;
+    if (FAntialiasing) {
+        SmoothLines(Points, Count, false, FState->Pen);
+        return;
+    }
     if (ThinPen() && PixelExact()) {
         ThinLines(Points, Count, false);
         return;
@@ -503,6 +532,20 @@ void TDeviceContext::Polygon(const TPixelPoint* Points, int Count) {
     FPainter->setRenderHint(QPainter::Antialiasing, false);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
     FPainter->setBrush(FState->Brush);
+    if (FAntialiasing) {
+        // A smooth fill would leave each shared edge half covered by both neighbours, and
+        // the background would show through: the fill keeps to whole pixels and only the
+        // edge is smooth, drawn over it.
+        if (FBrush->Brush.Style != BS_NULL) {
+            FPainter->setPen(Qt::NoPen);
+            FPainter->drawPolygon(Centred(Points, Count), Count, Qt::OddEvenFill);
+        }
+        if (FPen->Pen.Style != PS_NULL)
+            SmoothLines(Points, Count, true, FState->Pen);
+        else if (FBrush->Brush.Style == BS_SOLID)
+            SmoothLines(Points, Count, true, QPen(FState->Brush.color(), 1));
+        return;
+    }
     if (ThinPen() && PixelExact()) {
         // The fill takes the pixels whose centres lie inside, so it keeps within the
         // outline, which then runs through every vertex, each edge from its first pixel.
@@ -579,9 +622,10 @@ void TDeviceContext::Box(int Left, int Top, int Right, int Bottom, bool Ellipse)
     if (Top > Bottom) std::swap(Top, Bottom);
     const int64_t W = int64_t(Right) - Left, H = int64_t(Bottom) - Top;
     if (W < 1 || H < 1) return;
-    FPainter->setRenderHint(QPainter::Antialiasing, false);
+    // Ellipses are drawn smooth; rectangles keep to whole pixels either way.
+    FPainter->setRenderHint(QPainter::Antialiasing, FAntialiasing && Ellipse);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
-    const bool Exact = PixelExact();
+    const bool Exact = PixelExact() && !(FAntialiasing && Ellipse);
     if (Exact && ThinPen() && !(Ellipse && DashPattern(FPen->Pen.Style))) {
         if (Ellipse) {
             ThinEllipse(Left, Top, Right, Bottom);
@@ -613,6 +657,7 @@ void TDeviceContext::Box(int Left, int Top, int Right, int Bottom, bool Ellipse)
         // one-pixel pen draws it.
         Draw(QRectF(Left + QtCentre, Top + QtCentre, double(W - 1), double(H - 1)));
     }
+    FPainter->setRenderHint(QPainter::Antialiasing, false);
 }
 
 void TDeviceContext::SetPixel(int X, int Y, TColor Color) {

@@ -15,6 +15,7 @@
 
 class QFontMetrics;
 class QPainter;
+class QPen;
 class QPoint;
 class QPaintDevice;
 class QPointF;
@@ -140,6 +141,12 @@ public:
     void RemoveClip();
     void SetViewportOrg(int X, int Y);
 
+    // Smooth drawing: lines, polygon outlines and ellipses are drawn antialiased. Polygon
+    // fills keep to whole pixels, so that neighbouring polygons leave no light seams where
+    // they meet; a polygon without a pen gets a smooth edge in its fill colour instead.
+    bool Antialiasing() const { return FAntialiasing; }
+    void SetAntialiasing(bool Value) { FAntialiasing = Value; }
+
 private:
     // Rectangle or ellipse in the box, right and bottom edge excluded.
     void Box(int Left, int Top, int Right, int Bottom, bool Ellipse);
@@ -164,6 +171,10 @@ private:
     const QString& AsQString(const std::string& Text);
     // Points as Qt must see them to draw what GDI draws.
     const QPointF* Centred(const TPixelPoint* Points, int Count);
+    // Points on the pixel centres, where a smooth line of odd width lies symmetrically.
+    const QPointF* PixelCentres(const TPixelPoint* Points, int Count);
+    // A smooth outline through Points with Pen.
+    void SmoothLines(const TPixelPoint* Points, int Count, bool Closed, const QPen& Pen);
 
     QPainter* FPainter;
     HGDIOBJ FPen, FBrush, FFont;
@@ -171,6 +182,7 @@ private:
     unsigned FTextAlign = TA_LEFT | TA_TOP;
     TColor FTextColor = 0;
     TColor FBkColor = 0xFFFFFF;
+    bool FAntialiasing = false;
     // Qt-side state (realized font, point buffer, base transform) kept out of this header.
     struct TState;
     // Text shaped once in the selected font, when the surface is an image; null otherwise.

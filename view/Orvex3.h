@@ -263,6 +263,10 @@ public:
     void SetDrawGrid(TDrawGrid Value);
     bool TransparentOrvex() const { return FTransparentOrvex; }
     void SetTransparentOrvex(bool Value);
+    // Lines and polygon edges drawn smoothly; off by default, when the picture keeps to
+    // whole pixels. Profiles keep it.
+    bool Antialiasing() const;
+    void SetAntialiasing(bool Value);
 
     // The render pipeline. A full render happens only in a paint that finds ScaleChanged
     // or RedrawPending set; other paints copy the last picture.
@@ -280,6 +284,10 @@ public:
     // Renders onto any paint device (a PDF writer, a printer) at its own size and resolution;
     // false when the device could not be painted on.
     bool RenderToDevice(QPaintDevice* Device);
+    // Runs Draw with the view rescaled, as for printing, to a surface of Width x Height
+    // pixels (what the view shows then fills that surface); afterwards the view has its own
+    // size, origin and scale back exactly. The window is not resized.
+    void WithSurfaceSize(int32_t Width, int32_t Height, const std::function<void()>& Draw);
     // Sizes the window so that its drawing surface, the window less its scroll bars, is
     // Width x Height.
     void SetSurfaceSize(int32_t Width, int32_t Height);

@@ -75,8 +75,17 @@ TOrvexCanvas::~TOrvexCanvas() {
 TDeviceContext* TOrvexCanvas::DC() {
     if (FRedirected) return FRedirectedDC.get();
     if (!FImagePainter) FImagePainter = std::make_unique<QPainter>(&FImage);
-    if (!FImageDC) FImageDC = std::make_unique<TDeviceContext>(FImagePainter.get());
+    if (!FImageDC) {
+        FImageDC = std::make_unique<TDeviceContext>(FImagePainter.get());
+        FImageDC->SetAntialiasing(FAntialiasing);
+    }
     return FImageDC.get();
+}
+
+void TOrvexCanvas::SetAntialiasing(bool Value) {
+    FAntialiasing = Value;
+    if (FImageDC) FImageDC->SetAntialiasing(Value);
+    if (FRedirectedDC) FRedirectedDC->SetAntialiasing(Value);
 }
 
 void TOrvexCanvas::RedirectTo(QPainter* Painter) {
@@ -85,6 +94,7 @@ void TOrvexCanvas::RedirectTo(QPainter* Painter) {
         return;
     }
     FRedirectedDC = std::make_unique<TDeviceContext>(Painter);
+    FRedirectedDC->SetAntialiasing(FAntialiasing);
     FRedirected = Painter;
 }
 

@@ -47,6 +47,9 @@ public:
     void RedirectTo(QPainter* Painter);
     void RedirectToImage();
     bool IsRedirected() const { return FRedirected != nullptr; }
+    // Smooth drawing in every context the canvas draws through.
+    bool Antialiasing() const { return FAntialiasing; }
+    void SetAntialiasing(bool Value);
 
     // The canvas's own tools, selected into DC by SelectTools.
     TPen& Pen() { return FPen; }
@@ -134,4 +137,5 @@ private:
     std::vector<TPixelPoint> FWorkA, FWorkB;
     // Set while PaintTextured renders into a band image.
     TTextureTarget* FTextureTarget = nullptr;
+    bool FAntialiasing = false;
 };

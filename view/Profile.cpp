@@ -17,6 +17,7 @@
 namespace {
 const char* const GlobalSection = "Global Settings";
 const char* const ListSection = "LayerList";
+const char* const AntialiasingKey = "Antialiasing";
 // Keys of the layer list run from 0 up to this at most.
 constexpr int32_t LastListKey = 32767;
 
@@ -79,6 +80,8 @@ void TOrvex3::OpenProfile(const std::string& Name) {
     // A handler that clears the view while layers load ends the loading.
     const TIniFile* Ini = FProfile.get();
     FDataDirectory = WithSeparator(Ini->ReadString(GlobalSection, "DataDirectory", FDataDirectory));
+    // Profiles from before smooth drawing have no key: they are drawn as they always were.
+    SetAntialiasing(Ini->ReadBool(GlobalSection, AntialiasingKey, false));
     const std::string Folder = SplitPath(Ini->FileName()).Directory;
     for (int32_t I = 0; I <= LastListKey && FProfile.get() == Ini; ++I) {
         const std::string Entry = Ini->ReadString(ListSection, std::to_string(I), "");
@@ -102,6 +105,11 @@ void TOrvex3::SaveProfile(const std::string& FileName) {
     TIniFile& Ini = *FProfile;
     TIniFile::TUpdate Update(Ini);
     Ini.WriteString(GlobalSection, "DataDirectory", FDataDirectory);
+    // Written only when on, so that other profiles stay as they were; an old key goes.
+    if (Antialiasing())
+        Ini.WriteBool(GlobalSection, AntialiasingKey, true);
+    else
+        Ini.DeleteKey(GlobalSection, AntialiasingKey);
     Ini.EraseSection(ListSection);
     const std::string Folder = SplitPath(Path).Directory;
     int32_t K = 0;

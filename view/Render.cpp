@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <limits>
 
 #include "model/OrvexLayer.h"
@@ -109,6 +110,14 @@ void TOrvex3::SetTransparentOrvex(bool Value) {
     RequestRender();
 }
 
+bool TOrvex3::Antialiasing() const { return FCanvas->Antialiasing(); }
+
+void TOrvex3::SetAntialiasing(bool Value) {
+    if (Value == FCanvas->Antialiasing()) return;
+    FCanvas->SetAntialiasing(Value);
+    RequestRender();
+}
+
 void TOrvex3::paintEvent(QPaintEvent*) {
     if (Printing()) return;
     if (FTransparentBackground && FBackground.isNull()) CaptureBackground();
@@ -203,6 +212,34 @@ bool TOrvex3::RenderToDevice(QPaintDevice* Device) {
     FCanvas->RedirectToImage();
     if (Failure) std::rethrow_exception(Failure);
     return Painter.end();
+}
+
+void TOrvex3::WithSurfaceSize(int32_t Width, int32_t Height, const std::function<void()>& Draw) {
+    const int32_t OldWidth = FCanvas->Width(), OldHeight = FCanvas->Height(), Ppi = FCanvas->PixelsPerInch();
+    if (Width == OldWidth && Height == OldHeight) {
+        Draw();
+        return;
+    }
+    const int32_t XOrigin = FProjection->XOrigin(), YOrigin = FProjection->YOrigin();
+    const long double Scale = GetScaleFactor();
+    // Rescaling there and back is not exact: the view's own values are put back as they were.
+    auto Restore = [&] {
+        FCanvas->SetSize(OldWidth, OldHeight, Ppi);
+        FProjection->SetXOrigin(XOrigin);
+        FProjection->SetYOrigin(YOrigin);
+        FProjection->ApplyScaleFactor(Scale);
+        ScaleApplied(Scale);
+        UpdateScrollBars();
+        RequestRender();
+    };
+    if (!FCanvas->SetSize(Width, Height, Ppi)) return;
+    try {
+        Draw();
+    } catch (...) {
+        Restore();
+        throw;
+    }
+    Restore();
 }
 
 void TOrvex3::DrawBackground() {

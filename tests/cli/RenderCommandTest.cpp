@@ -151,6 +151,34 @@ TEST_F(RenderCommand, WritesPdfAndReportsTiming) {
     EXPECT_TRUE(F.read(5).startsWith("%PDF"));
 }
 
+TEST_F(RenderCommand, AntialiasDrawsSmoothlyAndJpegIsWritten) {
+    // Off, the globe's rim and the square's curved edges keep to the three colours.
+    for (const bool Smooth : {false, true}) {
+        SCOPED_TRACE(Smooth);
+        const std::string Png = File("globe.png");
+        std::vector<std::string> Args{"render", "--size", "200x200", "--rotation", "0,0,0", "--grid", "none",
+                                      "--color", "#000000", "--orvex-color", "#00FF00", "-o", Png, Layer};
+        if (Smooth) Args.insert(Args.begin() + 1, "--antialias");
+        const CliResult R = RunCli(Args);
+        ASSERT_EQ(R.Status, 0) << R.Err;
+        const QImage Image(QString::fromStdString(Png));
+        int Blends = 0;
+        for (int Y = 0; Y < Image.height(); ++Y)
+            for (int X = 0; X < Image.width(); ++X) {
+                const QRgb C = Image.pixel(X, Y) & 0xFFFFFF;
+                Blends += C != 0 && C != 0xFF0000 && C != 0x00FF00;
+            }
+        if (Smooth)
+            EXPECT_GT(Blends, 50);
+        else
+            EXPECT_EQ(Blends, 0);
+    }
+    const std::string Jpeg = File("globe.JPEG");
+    const CliResult R = RunCli({"render", "--size", "320x160", "-o", Jpeg, Layer});
+    ASSERT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(QImage(QString::fromStdString(Jpeg), "JPG").size(), QSize(320, 160));
+}
+
 TEST_F(RenderCommand, OptionErrorsAreUsageErrorsAndOtherFailuresStatus1) {
     const std::string Png = File("x.png");
     const std::vector<std::vector<std::string>> UsageErrors = {
