@@ -29,6 +29,8 @@ class TOrvexLayer;
 class TOrvexObject;
 class TOrvexPresenter;
 class TPersistent;
+class TEditorUndo;
+class TProgressPanel;
 
 // The caption of the main window.
 extern const char* const kMainCaption;
@@ -106,6 +108,8 @@ public:
     void NewPresenter(int Tag);
     void DeletePresenter();
     void MakeGlobal();
+    // The grids, the inspector and the map after an undo or a redo.
+    void AfterUndo();
     // Whether the objects and presenters menus may open (they need a current layer); also
     // enables their items.
     bool PrepareObjectsMenu();
@@ -132,6 +136,10 @@ public:
     QPushButton* btnUp;
     QPushButton* btnDown;
     TInspector* Inspector;
+    // The undo history and the Edit menu (owned by this window).
+    TEditorUndo* Undo = nullptr;
+    // The progress bar and Cancel button of imports, loads and saves (in the status bar).
+    TProgressPanel* Progress = nullptr;
     QComboBox* cbProjection;
     QPushButton* btnProperties;
     // Tags 0, 75 and 125.
@@ -178,6 +186,7 @@ protected:
     void showEvent(QShowEvent* Event) override;
 
 private:
+    friend class TEditorUndo;
     void BuildMenus();
     void BuildSidePanel();
     QWidget* BuildMapArea();
