@@ -12,9 +12,12 @@
 #include "editor/EditorErrors.h"
 #include "editor/Inspector.h"
 #include "editor/ListGrid.h"
+#include "editor/ProgressPanel.h"
 #include "editor/SelLayer.h"
+#include "editor/Undo.h"
 #include "editor/uMain.h"
 #include "foundation/OXUtils.h"
+#include "foundation/ProgressAborted.h"
 #include "importers/E002Orvex.h"
 #include "importers/ImportSupport.h"
 #include "importers/Mif2Orvex.h"
@@ -53,12 +56,34 @@ std::string WithSlash(std::string Folder) {
     return Folder;
 }
 
+void MoveObjects(const std::vector<TOrvexObject*>& Objects, TOrvexLayer* Target) {
+    for (TOrvexObject* O : Objects) O->SetLayer(Target);
+}
+
+void CopyObjects(const std::vector<TOrvexObject*>& Objects, TOrvexLayer* Target) {
+    for (TOrvexObject* O : Objects) {
+        TOrvexPersistent* Made = O->ClassInfo().Create ? O->ClassInfo().Create(Target) : nullptr;
+        auto* Copy = dynamic_cast<TOrvexObject*>(Made);
+        if (!Copy) {
+            delete Made;
+            throw EOrvexException(Format("Copy To Layer: class %s cannot be created", O->ClassName().c_str()));
+        }
+        try {
+            Copy->CopyFrom(O);
+        } catch (...) {
+            delete Copy;
+            throw;
+        }
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
 // File menu
 
 void TfrmMain::FileNew() {
+    Undo->Clear();
     ReleaseAll();
     View->Clear();
     SetActivePage(pgLayers);
@@ -87,6 +112,8 @@ void TfrmMain::LoadLayerFiles(const std::vector<std::string>& Files) {
         // One file that fails does not keep the others out.
         for (const std::string& File : Files) try {
                 LoadLayerFile(File, FileBaseName(File));
+            } catch (const EProgressAborted&) {
+                throw;
             } catch (const std::exception& Error) {
                 NoteLoadError(Error.what());
             }
@@ -102,15 +129,18 @@ void TfrmMain::LoadProfile() {
         OpenProfileFile(std::string(OpenDialog.FileName));
         return;
     }
-    actAntialiasing->setChecked(View->Antialiasing());
     AfterLoad(false);
 }
 
 void TfrmMain::OpenProfileFile(const std::string& File) {
     // Opening a profile clears the view first.
-    if (File != View->ProfileName()) ReleaseAll();
+    if (File != View->ProfileName()) {
+        Undo->Clear();
+        ReleaseAll();
+    }
     RunLoad([&] { View->SetProfileName(File); });
     if (View->Profile()) NoteRecent(true, File);
+    actAntialiasing->setChecked(View->Antialiasing());
     AfterLoad(false);
 }
 
@@ -120,7 +150,11 @@ void TfrmMain::SaveLayer() {
     SaveDialog.FileName = LayerFileName(FCurrentLayer->Name());
     SaveDialog.InitialDir = FCurrentLayer->Directory().empty() ? ProgramFolder : FCurrentLayer->Directory();
     if (!SaveDialog.Execute()) return;
-    SaveLayerTo(FCurrentLayer, SaveDialog.FileName);
+    try {
+        SaveLayerTo(FCurrentLayer, SaveDialog.FileName);
+    } catch (const EProgressAborted&) {
+        // Cancelled by the user: the file on disk is as it was.
+    }
 }
 
 void TfrmMain::SaveLayerTo(TOrvexLayer* Layer, const std::string& Path) {
@@ -134,6 +168,7 @@ void TfrmMain::SaveLayerTo(TOrvexLayer* Layer, const std::string& Path) {
         TfrmMain& Main;
         ~TRefresh() { Main.UpdatePresenterRows(); }
     } Refresh{*this};
+    const TProgressScope Busy(*Progress);
     Layer->SaveToFile(Path);
     NoteRecent(false, Path);
 }
@@ -148,8 +183,12 @@ std::string TfrmMain::SaveAllFolder() const {
 void TfrmMain::SaveAllLayers() {
     const std::string Folder = SaveAllFolder();
     std::string Failures;
+    bool Cancelled = false;
     for (TOrvexLayer* L : std::vector<TOrvexLayer*>(View->Layers())) try {
-            SaveLayerTo(L, Folder + LayerFileName(L->Name()));
+            if (!Cancelled) SaveLayerTo(L, Folder + LayerFileName(L->Name()));
+        } catch (const EProgressAborted&) {
+            // The layers after it are not written either.
+            Cancelled = true;
         } catch (const std::exception& Error) {
             Failures += Format("\nLayer %s was not saved: %s", L->Name().c_str(), Error.what());
         }
@@ -279,7 +318,9 @@ void TfrmMain::ChooseProjection(int Index) {
 
 void TfrmMain::MoveLayer(int Tag) {
     if (!FCurrentLayer) return;
-    FCurrentLayer->SetIndex(FCurrentLayer->Index() + Tag);
+    const int32_t From = FCurrentLayer->Index();
+    FCurrentLayer->SetIndex(From + Tag);
+    Undo->RecordMoveLayer(From, FCurrentLayer->Index());
     SetCurrentLayer(FCurrentLayer);
     LayersGrid->SetCursorRow(FCurrentLayer->Index());
     LayersGrid->Repaint();
@@ -289,6 +330,7 @@ void TfrmMain::PrepareLayersMenu() { actDeleteLayer->setEnabled(FCurrentLayer !=
 
 void TfrmMain::NewLayer() {
     TOrvexLayer* Layer = View->AddLayer("New layer");
+    Undo->RecordNewLayer(*Layer);
     SetCurrentLayer(Layer);
     LayersGrid->SetRowCount(View->LayerCount());
     LayersGrid->SetCursorRow(Layer->Index());
@@ -298,8 +340,10 @@ void TfrmMain::NewLayer() {
 void TfrmMain::DeleteLayer() {
     TOrvexLayer* Layer = FCurrentLayer;
     if (!Layer) return;
-    ReleaseLayer(Layer);
-    Layer->Delete();
+    Undo->RecordDeleteLayer(*Layer, [&] {
+        ReleaseLayer(Layer);
+        Layer->Delete();
+    });
     SetCurrentLayer(nullptr);
     LayersGrid->SetRowCount(View->LayerCount());
     RepaintGrids();
@@ -323,12 +367,14 @@ void TfrmMain::ObjectAdded(TOrvexObject* Obj) {
 
 void TfrmMain::NewGeoDataObject() {
     if (!FCurrentLayer) return;
-    ObjectAdded(TGeoDataObject::Create(FCurrentLayer, nullptr, 0, "New GeoData"));
+    ObjectAdded(Undo->RecordNewObject(
+        "New GeoDataObject", [this] { return TGeoDataObject::Create(FCurrentLayer, nullptr, 0, "New GeoData"); }));
 }
 
 void TfrmMain::NewBitmapObject() {
     if (!FCurrentLayer) return;
-    ObjectAdded(TBitmapObject::Create(FCurrentLayer, nullptr, 0, "New Bitmap"));
+    ObjectAdded(Undo->RecordNewObject(
+        "New BitmapObject", [this] { return TBitmapObject::Create(FCurrentLayer, nullptr, 0, "New Bitmap"); }));
 }
 
 void TfrmMain::ObjectsCommand(int Tag) {
@@ -355,28 +401,19 @@ void TfrmMain::ObjectsCommand(int Tag) {
         }
     } Refresh{*this, Source};
     if (Tag == -1) {
-        for (TOrvexObject* O : Objects) ReleaseObject(O);
-        for (TOrvexObject* O : Objects) O->Delete();
-    } else if (Tag == 1) {
-        for (TOrvexObject* O : Objects) O->SetLayer(Target);
-    } else if (Tag == 2) {
-        for (TOrvexObject* O : Objects) {
-            TOrvexPersistent* Made = O->ClassInfo().Create ? O->ClassInfo().Create(Target) : nullptr;
-            auto* Copy = dynamic_cast<TOrvexObject*>(Made);
-            if (!Copy) {
-                delete Made;
-                throw EOrvexException(Format("Copy To Layer: class %s cannot be created", O->ClassName().c_str()));
-            }
-            try {
-                Copy->CopyFrom(O);
-            } catch (...) {
-                delete Copy;
-                throw;
-            }
-        }
+        Undo->RecordDeleteObjects(*Source, Objects, [&] {
+            for (TOrvexObject* O : Objects) ReleaseObject(O);
+            for (TOrvexObject* O : Objects) O->Delete();
+            Source->SetExtents(TExtent{});
+        });
+        return;
     }
-    // The layer's extent is made afresh from the objects that are left.
-    if (Tag != 2) Source->SetExtents(TExtent{});
+    Undo->RecordContents(Tag == 1 ? "Move To Layer" : "Copy To Layer", {Source, Target}, [&] {
+        if (Tag == 1) MoveObjects(Objects, Target);
+        if (Tag == 2) CopyObjects(Objects, Target);
+        // The layer's extent is made afresh from the objects that are left.
+        if (Tag == 1) Source->SetExtents(TExtent{});
+    });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -405,6 +442,7 @@ void TfrmMain::NewPresenter(int Tag) {
         case 2: P = TOrvexPresenter::CreateNamed<TPolygonPresenter>(FCurrentLayer, 0, ""); break;
         default: return;
     }
+    Undo->RecordNewPresenter(*P);
     SetCurrentPresenter(P);
     PresentersGrid->SetRowCount(GlobalPresenterCount() + FCurrentLayer->PresenterCount());
     PresentersGrid->SetCursorRow(PresenterRow(P));
@@ -414,8 +452,10 @@ void TfrmMain::NewPresenter(int Tag) {
 void TfrmMain::DeletePresenter() {
     TOrvexPresenter* P = FCurrentPresenter;
     if (!P) return;
-    ReleasePresenter(P);
-    P->Delete();
+    Undo->RecordDeletePresenter(*P, [&] {
+        ReleasePresenter(P);
+        P->Delete();
+    });
     PresentersGrid->SetRowCount(GlobalPresenterCount() + (FCurrentLayer ? FCurrentLayer->PresenterCount() : 0));
     RepaintGrids();
 }
@@ -426,6 +466,6 @@ void TfrmMain::MakeGlobal() {
     if (Row < G) return;
     TOrvexPresenter* P = FCurrentLayer->GetPresenter(Row - G);
     if (!P) return;
-    P->MoveToLayer(View->GlobalLayer());
+    Undo->RecordMakeGlobal(*P, [&] { P->MoveToLayer(View->GlobalLayer()); });
     RepaintGrids();
 }

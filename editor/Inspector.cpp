@@ -68,6 +68,11 @@ TPoint3D MidPoint(const TPoint3D& A, const TPoint3D& B) {
 
 bool IsDegreeChar(QChar C) { return C.isDigit() || C == '+' || C == '-' || C == '.'; }
 
+// Changed points make the layer's extent stale; it is made afresh at the next render.
+void FreshExtent(TOrvexObject* Obj) {
+    if (Obj->Layer()) Obj->Layer()->SetExtents(TExtent{});
+}
+
 }  // namespace
 
 TInspector::TInspector(TOrvex3* View, QWidget* Parent) : QWidget(Parent), FView(View) {
@@ -329,12 +334,22 @@ bool TInspector::ValidRow(int Row) const { return FProps && Row >= 0 && Row < FP
 void TInspector::SetPropertyText(int Row, const std::string& Text) {
     if (!ValidRow(Row)) return;
     try {
-        if (Text != FProps->GetValue(Row)) FProps->SetValue(Row, Text);
+        if (Text != FProps->GetValue(Row)) {
+            const std::string Name = FProps->PropName(Row);
+            Apply("Change " + Name, Name, [&] { FProps->SetValue(Row, Text); });
+        }
         FPendingError.clear();
     } catch (const std::exception& Error) {
         FPendingError = Error.what();
     }
     RunGuarded([this] { Changed(false); });
+}
+
+void TInspector::Apply(const std::string& Text, const std::string& Key, const std::function<void()>& Change) {
+    if (OnEdit)
+        OnEdit(Text, Key, Change);
+    else
+        Change();
 }
 
 void TInspector::ShowPendingError() {
@@ -347,7 +362,9 @@ void TInspector::ShowPendingError() {
 void TInspector::EditProperty() {
     const int Row = PropertyGrid->CursorRow();
     if (!ValidRow(Row)) return;
-    if (FProps->Edit(Row)) {
+    bool Edited = false;
+    Apply("Change " + FProps->PropName(Row), std::string(), [&] { Edited = FProps->Edit(Row); });
+    if (Edited) {
         PropertyGrid->ResetEditor();
         Changed(false);
     } else if (FProps->PropKind(Row) == TPropKind::Class) {
@@ -398,7 +415,10 @@ void TInspector::SetPointText(int Col, int Row, const std::string& Text) {
             P.Y = *Units;
         else
             P.Z = *Units;
-        Obj->PutPoint(Row, P);
+        Apply("Edit Point", Format("Point %d %d", Row, Col), [&] {
+            Obj->PutPoint(Row, P);
+            FreshExtent(Obj);
+        });
         Changed(true);
     } else if (FView) {
         FView->RequestRender();
@@ -409,10 +429,13 @@ void TInspector::InsertPoint() {
     auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected);
     if (!Chain) return;
     const int Row = PointsGrid->CursorRow() + 1;
-    if (Row == 1)
-        Chain->AddPoint(Chain->GetPoint(0));
-    else if (Row > 1)
-        Chain->InsertPoint(Row - 1, MidPoint(Chain->GetPoint(Row - 2), Chain->GetPoint(Row - 1)));
+    Apply("Insert Point", std::string(), [&] {
+        if (Row == 1)
+            Chain->AddPoint(Chain->GetPoint(0));
+        else if (Row > 1)
+            Chain->InsertPoint(Row - 1, MidPoint(Chain->GetPoint(Row - 2), Chain->GetPoint(Row - 1)));
+        FreshExtent(Chain);
+    });
     Changed(true);
     ShowPoints();
 }
@@ -420,7 +443,10 @@ void TInspector::InsertPoint() {
 void TInspector::AppendPoint() {
     auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected);
     if (!Chain) return;
-    Chain->AddPoint(Chain->Count() > 0 ? Chain->GetPoint(Chain->Count() - 1) : TPoint3D{});
+    Apply("Append Point", std::string(), [&] {
+        Chain->AddPoint(Chain->Count() > 0 ? Chain->GetPoint(Chain->Count() - 1) : TPoint3D{});
+        FreshExtent(Chain);
+    });
     Changed(true);
     ShowPoints();
 }
@@ -428,7 +454,10 @@ void TInspector::AppendPoint() {
 void TInspector::DeletePoint() {
     auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected);
     if (!Chain) return;
-    Chain->DeletePoint(PointsGrid->CursorRow());
+    Apply("Delete Point", std::string(), [&] {
+        Chain->DeletePoint(PointsGrid->CursorRow());
+        FreshExtent(Chain);
+    });
     Changed(true);
     ShowPoints();
 }

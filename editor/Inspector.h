@@ -62,6 +62,10 @@ public:
     void AppendPoint();
     void DeletePoint();
 
+    // Every change of the model made here runs through this (the editor records it for
+    // undo); Key joins consecutive changes of one value typed key by key.
+    std::function<void(const std::string& Text, const std::string& Key, const std::function<void()>& Change)> OnEdit;
+
     TPersistent* Inspected() const { return FInspected; }
     TOrvexProperties* Properties() const { return FProps.get(); }
     int HistoryPosition() const { return FHistoryPos; }
@@ -96,6 +100,7 @@ private:
     void Changed(bool Geometry);
     void ClearHistory();
     void ShowPendingError();
+    void Apply(const std::string& Text, const std::string& Key, const std::function<void()>& Change);
     void SetPointsShown(bool Shown);
     // Drops history entries First and later; shows the entry before them, or nothing.
     void CutHistory(int First);

@@ -24,6 +24,8 @@
 #include "editor/EditorErrors.h"
 #include "editor/Inspector.h"
 #include "editor/ListGrid.h"
+#include "editor/ProgressPanel.h"
+#include "editor/Undo.h"
 #include "importers/ImportSupport.h"
 #include "model/ClassInfo.h"
 #include "model/OrvexLayer.h"
@@ -137,8 +139,14 @@ TfrmMain::TfrmMain(const std::string& LayerFile, QWidget* Parent)
     statusBar()->setSizeGripEnabled(false);
     statusBar()->setStyleSheet("QStatusBar { border-top: 1px solid palette(mid); }");
 
+    Progress = new TProgressPanel(*this);
     BuildMenus();
     BuildFileExtras();
+    Undo = new TEditorUndo(*this);
+    Undo->BuildMenu(menuBar(), mnuView->menuAction());
+    Inspector->OnEdit = [this](const std::string& Text, const std::string& Key, const std::function<void()>& Change) {
+        Undo->RecordEdit(Text, Key, Change);
+    };
     BuildGrids();
 
     resize(kWindowWidth, kWindowHeight);
@@ -459,13 +467,14 @@ void TfrmMain::ConnectView() {
         if (Obj == FCurrentObject) FCurrentObject = nullptr;
         Inspector->Forget(Obj);
     };
-    View->OnProgress = [this](TOrvex3*, int MsgType, const std::string& Text, bool&) {
+    View->OnProgress = [this](TOrvex3*, int MsgType, const std::string& Text, bool& Abort) {
         if (MsgType == -1 && FLoading > 0) NoteLoadError(Text);
         // The end of a load brings the caption back; a progress text must not stay there.
         if (MsgType == 2)
             RestoreCaption();
         else
             setWindowTitle(ToQString(Text));
+        Abort = Progress->Step();
     };
     View->OnRender = [this](TOrvex3*) { DropFreedItems(); };
     View->OnMouseDown = [this](TOrvex3*, TMouseButton Button, TShiftState, int32_t X, int32_t Y) {
@@ -750,7 +759,10 @@ void TfrmMain::RunLoad(const std::function<void()>& Action) {
     if (FLoading == 0) FLoadErrors.clear();
     ++FLoading;
     try {
+        const TProgressScope Busy(*Progress);
         Action();
+    } catch (const EProgressAborted&) {
+        // The user's own choice needs no message; what failed before it is still reported.
     } catch (const EImportAborted& Error) {
         // Its reason went out through progress already, unless nobody was listening.
         if (FLoadErrors.empty()) NoteLoadError(Error.what());
@@ -770,6 +782,12 @@ TOrvexLayer* TfrmMain::LoadLayerFile(const std::string& Path, const std::string&
     TOrvexLayer* Layer = View->AddLayer(Name);
     try {
         Layer->SetFilename(Path);
+    } catch (const EProgressAborted&) {
+        if (std::find(View->Layers().begin(), View->Layers().end(), Layer) != View->Layers().end()) {
+            ReleaseLayer(Layer);
+            delete Layer;
+        }
+        throw;
     } catch (const std::exception& Error) {
         // Half a layer, or one that would try its file again at every render, is worse than
         // none: it goes, and the failure is reported.

@@ -29,6 +29,8 @@ class TOrvexLayer;
 class TOrvexObject;
 class TOrvexPresenter;
 class TPersistent;
+class TEditorUndo;
+class TProgressPanel;
 
 // The caption of the main window.
 extern const char* const kMainCaption;
@@ -112,6 +114,8 @@ public:
     void NewPresenter(int Tag);
     void DeletePresenter();
     void MakeGlobal();
+    // The grids, the inspector and the map after an undo or a redo.
+    void AfterUndo();
     // Whether the objects and presenters menus may open (they need a current layer); also
     // enables their items.
     bool PrepareObjectsMenu();
@@ -153,6 +157,10 @@ public:
     QPushButton* btnUp;
     QPushButton* btnDown;
     TInspector* Inspector;
+    // The undo history and the Edit menu (owned by this window).
+    TEditorUndo* Undo = nullptr;
+    // The progress bar and Cancel button of imports, loads and saves (in the status bar).
+    TProgressPanel* Progress = nullptr;
     QComboBox* cbProjection;
     QPushButton* btnProperties;
     // Tags 0, 75 and 125.
@@ -207,6 +215,7 @@ protected:
     void dropEvent(QDropEvent* Event) override;
 
 private:
+    friend class TEditorUndo;
     void BuildMenus();
     // Recent files, Find and dropping files.
     void BuildFileExtras();

@@ -200,7 +200,7 @@ struct TE00Importer {
 };
 
 void TE00Importer::Progress(int MsgType, const std::string& Message) {
-    View.Progress(MsgType, Message);
+    ImportProgress(View, MsgType, Message);
     Fill->CheckAlive(Path);
 }
 
@@ -552,6 +552,10 @@ void ImportE00(const std::vector<std::string>& FileNames, TOrvex3& View, TE00Imp
         UiServices().ProcessMessages();
         try {
             Importer.ImportFile(Path);
+        } catch (const EProgressAborted&) {
+            Importer.Fill.reset();
+            DropLayer(View, Importer.Layer);
+            throw;
         } catch (const std::exception& E) {
             Importer.Fill.reset();
             View.Progress(-1, E.what());

@@ -1,6 +1,7 @@
 #include "importers/GdalIO.h"
 
 #include "foundation/OrvexExceptions.h"
+#include "foundation/ProgressAborted.h"
 
 const char* const kNoGdalText = "GDAL support is not built in";
 
@@ -158,10 +159,9 @@ void TGdalImporter::Progress() {
     Fill.reset();
     delete Layer;
     Layer = nullptr;
+    // The user's own choice: no message, as for the other importers.
     Reported = true;
-    const std::string Text = "Import of " + Path + " cancelled";
-    View.Progress(-1, Text);
-    throw EImportAborted(Text);
+    throw EProgressAborted("Import of " + Path + " cancelled");
 }
 
 bool TGdalImporter::ImportFile(const std::string& FilePath) {

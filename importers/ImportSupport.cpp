@@ -170,6 +170,15 @@ std::optional<int32_t> CheckedUnits(TOrvexUnits Unit, long double Value) {
     return UnitsToOrvexUnits(Unit, Value);
 }
 
+void ImportProgress(TOrvex3& View, int MsgType, const std::string& Text) {
+    if (View.Progress(MsgType, Text)) throw EProgressAborted("Import cancelled");
+}
+
+void DropLayer(TOrvex3& View, TOrvexLayer* Layer) {
+    const auto& L = View.Layers();
+    if (Layer && std::find(L.begin(), L.end(), Layer) != L.end()) Layer->Delete();
+}
+
 TImportRun::TImportRun(TOrvex3& View, std::string FinishText) : FView(View), FFinishText(std::move(FinishText)) {
     UiServices().BeginHourglass();
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "foundation/OXUtils.h"
+#include "foundation/ProgressAborted.h"
 
 class TOrvex3;
 class TOrvexLayer;
@@ -25,6 +26,11 @@ class EImportAborted : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A progress report of an import; raises EProgressAborted when the user cancelled.
+void ImportProgress(TOrvex3& View, int MsgType, const std::string& Text);
+// After a cancelled import: the half-filled layer goes (unless something took it already).
+void DropLayer(TOrvex3& View, TOrvexLayer* Layer);
 
 // The whole file; raises EImportError when it cannot be read.
 std::string ReadWholeFile(const std::string& Path);

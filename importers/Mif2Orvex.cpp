@@ -160,7 +160,7 @@ void TMifImporter::Fail(const std::string& Message) const {
 }
 
 void TMifImporter::Progress(int MsgType, const std::string& Message) {
-    View.Progress(MsgType, Message);
+    ImportProgress(View, MsgType, Message);
     Fill->CheckAlive(Path);
 }
 
@@ -675,10 +675,14 @@ void ImportMIF(const std::vector<std::string>& FileNames, TOrvex3& View) {
     std::vector<TPoint3D> Scratch;
     for (const std::string& Path : FileNames) {
         UiServices().ProcessMessages();
-        View.Progress(1, "MIF Import of " + Path);
+        ImportProgress(View, 1, "MIF Import of " + Path);
         TMifImporter Importer(View, Attributes, Scratch);
         try {
             Importer.Import(Path);
+        } catch (const EProgressAborted&) {
+            Importer.Fill.reset();
+            DropLayer(View, Importer.Layer);
+            throw;
         } catch (const EImportAborted&) {
             throw;
         } catch (const std::exception& E) {

@@ -88,7 +88,7 @@ struct TShpImporter {
 };
 
 void TShpImporter::Progress(int MsgType, const std::string& Text) {
-    View.Progress(MsgType, Text);
+    ImportProgress(View, MsgType, Text);
     if (!Fill) return;
     // The handler may have changed the view: the layer must still be there, and the presenters
     // are looked up again.
@@ -336,10 +336,14 @@ void ImportSHP(const std::vector<std::string>& FileNames, TOrvex3& View, TSHPImp
     TShpImporter Importer(View, *Options);
     for (const std::string& Path : FileNames) {
         UiServices().ProcessMessages();
-        View.Progress(1, "SHP Import of " + Path);
+        ImportProgress(View, 1, "SHP Import of " + Path);
         Importer.Reported = false;
         try {
             if (!Importer.ImportFile(Path)) return;
+        } catch (const EProgressAborted&) {
+            Importer.Fill.reset();
+            DropLayer(View, Importer.Layer);
+            throw;
         } catch (const std::exception& E) {
             Importer.Fill.reset();
             if (!Importer.Reported) View.Progress(-1, E.what());

@@ -4,8 +4,11 @@
 #include <QSaveFile>
 #include <QString>
 #include <algorithm>
+#include <functional>
 #include <strings.h>
+#include <utility>
 
+#include "foundation/ProgressAborted.h"
 #include "model/ClassInfo.h"
 #include "model/ClassRegistry.h"
 #include "model/OrvexLayer.h"
@@ -23,12 +26,19 @@ constexpr int32_t ProgressStep = 1000;
 
 // The hourglass while the file is written, when there is a GUI to show it.
 
+// Runs after each object written while SaveToFile assembles a file (one thread: no guard).
+const std::function<void()>* SaveStep = nullptr;
+
 template <class T>
-void WriteBlock(TOrvexStream& S, const std::string& ClassName, const std::vector<T*>& Items, int32_t Count) {
+void WriteBlock(TOrvexStream& S, const std::string& ClassName, const std::vector<T*>& Items, int32_t Count,
+                const std::function<void()>* Step) {
     S.WriteInt32(Count);
     S.WriteShortString(ClassName);
     for (T* Item : Items)
-        if (Item->ClassName() == ClassName) Item->SaveToStream(S);
+        if (Item->ClassName() == ClassName) {
+            Item->SaveToStream(S);
+            if (Step) (*Step)();
+        }
 }
 
 template <class T>
@@ -82,11 +92,38 @@ void TOrvexLayer::SaveToFile(const std::string& Path) {
     } NameOnExit{*this, Path};
     THourglass Hourglass;
     TOrvexStream S;
+    // Reports go out while the records are assembled in memory: a cancel there leaves the
+    // file on disk as it was.
+    struct TFinishReport {
+        TOrvex3* View;
+        ~TFinishReport() {
+            try {
+                if (View) View->Progress(2, "");
+            } catch (...) {
+                // The save's own outcome stands; a failing handler must not end the program.
+            }
+        }
+    } Finish{FView && FView->OnProgress ? FView : nullptr};
+    std::function<void()> Step;
+    int32_t Saved = 0;
+    if (Finish.View) {
+        if (FView->Progress(1, Format("Saving Layer %s", Path.c_str()))) throw EProgressAborted("Saving cancelled");
+        Step = [&] {
+            if (++Saved % ProgressStep == 0 && FView->Progress(0, Format("%s Saved %d objects", FName.c_str(), Saved)))
+                throw EProgressAborted("Saving cancelled");
+        };
+    }
+    struct TStepScope {
+        explicit TStepScope(const std::function<void()>* Step) { SaveStep = Step; }
+        ~TStepScope() { SaveStep = nullptr; }
+    } StepScope(Step ? &Step : nullptr);
     SaveToStream(S);
     WriteFileAtomically(Path, S.Data());
 }
 
 void TOrvexLayer::SaveToStream(TOrvexStream& S) {
+    // Only the save that set it reports; a handler saving something else meanwhile does not.
+    const std::function<void()>* Step = std::exchange(SaveStep, nullptr);
     PurgePresenters();
     std::stable_sort(FPresenters.begin(), FPresenters.end(), [](const TOrvexPresenter* A, const TOrvexPresenter* B) {
         return strcasecmp(A->ClassName().c_str(), B->ClassName().c_str()) < 0;
@@ -105,9 +142,10 @@ void TOrvexLayer::SaveToStream(TOrvexStream& S) {
         const auto& Classes = FView->ClassRegistry().Classes();
         // Presenters first: objects find theirs by FeatureID while they are read.
         for (const TClassInfo* C : Classes)
-            if (const int32_t N = CountOfClass(FPresenters, C->ClassName)) WriteBlock(S, C->ClassName, FPresenters, N);
+            if (const int32_t N = CountOfClass(FPresenters, C->ClassName))
+                WriteBlock<TOrvexPresenter>(S, C->ClassName, FPresenters, N, nullptr);
         for (const TClassInfo* C : Classes)
-            if (const int32_t N = CountOfClass(FObjects, C->ClassName)) WriteBlock(S, C->ClassName, FObjects, N);
+            if (const int32_t N = CountOfClass(FObjects, C->ClassName)) WriteBlock(S, C->ClassName, FObjects, N, Step);
     }
     S.WriteInt32(0);
 }
@@ -178,8 +216,9 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
                 }
                 if (auto* Obj = dynamic_cast<TOrvexObject*>(Record); Obj && FView && FView->OnObjectCreate)
                     FView->OnObjectCreate(FView, Obj);
-                if (I > 0 && I % ProgressStep == 0 && FView)
-                    FView->Progress(0, Format("%s Loaded %d objects", FName.c_str(), I));
+                if (I > 0 && I % ProgressStep == 0 && FView &&
+                    FView->Progress(0, Format("%s Loaded %d objects", FName.c_str(), I)))
+                    throw EProgressAborted("Loading cancelled");
             }
         }
     } catch (const EStreamReadError&) {

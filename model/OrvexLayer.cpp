@@ -1,5 +1,7 @@
 #include "model/OrvexLayer.h"
 
+#include "foundation/ProgressAborted.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -392,7 +394,7 @@ TOrvexObject* TOrvexLayer::FindObjectByRowID(int32_t RowID, const TOrvexObject* 
 void TOrvexLayer::ChangeFilename(const std::string& Path) {
     FIsLoaded = false;
     if (Path.empty()) return;
-    if (FView) FView->Progress(1, Format("Loading Layer %s", Path.c_str()));
+    if (FView && FView->Progress(1, Format("Loading Layer %s", Path.c_str()))) throw EProgressAborted("Loading cancelled");
     FFilename = FilePart(Path);
     FDirectory = DirPart(Path);
     if (FDirectory.empty() && FView) FDirectory = NativePath(FView->DataDirectory());

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "foundation/ProgressAborted.h"
 #include "model/OrvexLayer.h"
 #include "platform/FilePaths.h"
 #include "platform/Hourglass.h"
@@ -92,6 +93,10 @@ void TOrvex3::OpenProfile(const std::string& Name) {
         } catch (const EOrvexException& E) {
             UiServices().ShowMessage("TOrvex3 Component", E.what(), mkWarning);
             if (std::find(FLayers.begin(), FLayers.end(), L) != FLayers.end()) delete L;
+        } catch (const EProgressAborted&) {
+            // The layers loaded before stay; the one half loaded goes, and the rest are not read.
+            if (std::find(FLayers.begin(), FLayers.end(), L) != FLayers.end()) delete L;
+            throw;
         }
     }
 }
