@@ -730,7 +730,6 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     // Left-aligned transparent text (most titles) needs no width.
     const bool NeedsWidth = Opaque || (FTextAlign & (TA_CENTER | TA_RIGHT));
     const int W = NeedsWidth ? Measure(Text) : 0;
-    const QString& S = AsQString(Text);
     int Dx = 0;
     if ((FTextAlign & TA_CENTER) == TA_CENTER) Dx = -W / 2;
     else if (FTextAlign & TA_RIGHT) Dx = -W;
@@ -738,7 +737,10 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     if ((FTextAlign & TA_BASELINE) == TA_BASELINE) Baseline = 0;
     else if (FTextAlign & TA_BOTTOM) Baseline = -M.descent();
 
-    if (FPainter->font() != FState->Font) FPainter->setFont(FState->Font);
+    // Stored glyphs carry their font; only text drawn as text needs the painter's.
+    auto UseFont = [&] {
+        if (FPainter->font() != FState->Font) FPainter->setFont(FState->Font);
+    };
     FPainter->setBackgroundMode(Qt::TransparentMode);
     FPainter->setPen(ToQColor(FTextColor));
     const bool Rotated = FFont->Font.Escapement != 0;
@@ -752,7 +754,8 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
             const QPointF Origin(SaturateInt32(Left), SaturateInt32(Base) - T->Ascent);
             for (const QGlyphRun& Run : T->Runs) FPainter->drawGlyphRun(Origin, Run);
         } else {
-            FPainter->drawText(QPoint(SaturateInt32(Left), SaturateInt32(Base)), S);
+            UseFont();
+            FPainter->drawText(QPoint(SaturateInt32(Left), SaturateInt32(Base)), AsQString(Text));
         }
         return;
     }
@@ -760,7 +763,8 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     FPainter->translate(X, Y);
     FPainter->rotate(-FFont->Font.Escapement / 10.0);
     if (Opaque) FPainter->fillRect(QRect(Dx, Baseline - M.ascent(), W, M.ascent() + M.descent()), ToQColor(FBkColor));
-    FPainter->drawText(QPoint(Dx, Baseline), S);
+    UseFont();
+    FPainter->drawText(QPoint(Dx, Baseline), AsQString(Text));
     FPainter->setTransform(Saved);
 }
 
