@@ -517,10 +517,14 @@ private:
         long double StartScale = 0;
         // Where the origin would lie without rounding to whole pixels.
         long double StartX = 0, StartY = 0, IdealX = 0, IdealY = 0;
+        // The place under the cursor as PixelToLL names it, pinned to the cursor's pixel.
+        TPoint3D Place;
+        bool HasPlace = false;
         // What the last step left, to notice changes made by anything else.
         TViewRec Left;
         const TPrjModel* Prj = nullptr;
         int32_t Width = 0, Height = 0;
     } FWheel;
     bool WheelRunGoesOn(int32_t X, int32_t Y) const;
+    void PinPlace(int32_t X, int32_t Y);
 };

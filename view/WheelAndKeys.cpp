@@ -53,6 +53,7 @@ void TOrvex3::WheelZoom(int32_t X, int32_t Y, int32_t AngleDelta) {
         Run.StartScale = GetScaleFactor();
         Run.StartX = Run.IdealX = FProjection->XOrigin();
         Run.StartY = Run.IdealY = FProjection->YOrigin();
+        Run.HasPlace = PixelToLL(X, Y, Run.Place);
     } else if (X != Run.X || Y != Run.Y) {
         // The cursor moved: the scale goes on from the same total, and the origin is
         // restated so that the place under the new position stays there from now on.
@@ -61,6 +62,7 @@ void TOrvex3::WheelZoom(int32_t X, int32_t Y, int32_t AngleDelta) {
         Run.StartY = Y + (Run.IdealY - Y) * Back;
         Run.X = X;
         Run.Y = Y;
+        Run.HasPlace = PixelToLL(X, Y, Run.Place);
     }
     Run.Active = false;  // until this step has been carried out
     Run.Total += AngleDelta;
@@ -73,6 +75,7 @@ void TOrvex3::WheelZoom(int32_t X, int32_t Y, int32_t AngleDelta) {
     Run.IdealX = X + (Run.StartX - X) * Ratio;
     Run.IdealY = Y + (Run.StartY - Y) * Ratio;
     SetOrigin(TPixelPoint{RoundSaturate(Run.IdealX), RoundSaturate(Run.IdealY)});
+    PinPlace(X, Y);
     if (Scale != Wanted) {
         // At a scale limit: the next steps count from here, so that turning the wheel back
         // zooms out at once; the unrounded origin keeps the point from creeping.
@@ -86,6 +89,17 @@ void TOrvex3::WheelZoom(int32_t X, int32_t Y, int32_t AngleDelta) {
     Run.Prj = FProjection.get();
     Run.Width = FCanvas->Width();
     Run.Height = FCanvas->Height();
+}
+
+// Deep in, one OrvexUnit spans pixels: the ideal origin keeps the exact point under the
+// cursor, but the place a user or a program reads there is whole units. A pixel-sized
+// shift of the origin brings that place back onto the cursor's pixel.
+void TOrvex3::PinPlace(int32_t X, int32_t Y) {
+    constexpr int64_t kMostShift = 8;
+    if (!FWheel.HasPlace || !FProjection->LLToXY(FWheel.Place.X, FWheel.Place.Y, 0)) return;
+    const int64_t DX = int64_t(X) - PointBuffer[0].X, DY = int64_t(Y) - PointBuffer[0].Y;
+    if ((DX == 0 && DY == 0) || std::abs(DX) > kMostShift || std::abs(DY) > kMostShift) return;
+    SetOrigin(TPixelPoint{SaturateInt32(FProjection->XOrigin() + DX), SaturateInt32(FProjection->YOrigin() + DY)});
 }
 
 void TOrvex3::KeyPan(int32_t Columns, int32_t Rows) {

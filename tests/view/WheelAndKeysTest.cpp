@@ -57,9 +57,7 @@ TEST(WheelTest, ThePlaceUnderTheCursorStaysThereInEveryProjection) {
             for (size_t I = 0; I < Steps.size(); ++I) {
                 Wheel(View, At, Steps[I]);
                 ReachedLimit = ReachedLimit || View.GetScaleFactor() == 4.0L;
-                // The place itself is known to half an OrvexUnit, which deep in shows.
-                const double Quantum = 0.75 * double(View.GetScaleFactor());
-                ASSERT_LE(PixelsOff(View, Place, At), 1.0 + Quantum) << "after step " << I;
+                ASSERT_LE(PixelsOff(View, Place, At), 1.0) << "after step " << I;
             }
             EXPECT_TRUE(ReachedLimit);
             EXPECT_LT(View.GetScaleFactor(), 4.0L) << "turning back zooms out at once from the limit";
