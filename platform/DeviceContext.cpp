@@ -8,6 +8,7 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
+#include <QRawFont>
 #include <QStringDecoder>
 #include <QTextLayout>
 #include <QTransform>
@@ -306,16 +307,41 @@ void DeleteObject(HGDIOBJ& Object) { Object.reset(); }
 struct TDeviceContext::TLaidText {
     QList<QGlyphRun> Runs;
     qreal Ascent = 0;
+    // Each glyph's coverage mask in the font's store, placed from the text's left end and
+    // baseline; worked out the first time the text is drawn on an image.
+    struct TPlaced {
+        int32_t X = 0, Y = 0;
+        uint32_t Mask = 0;
+    };
+    std::vector<TPlaced> Glyphs;
+    enum class TMasks : uint8_t { NotYet, Ready, Unusable } Masks = TMasks::NotYet;
 };
 
 namespace {
+
+// A glyph's coverage as the raster engine blits it, trimmed to its inked pixels.
+struct TGlyphMask {
+    int32_t X = 0, Y = 0, W = 0, H = 0;  // inked box, from the glyph's whole-pixel origin
+    size_t Offset = 0;                   // in the pool
+};
+struct TGlyphMasks {
+    std::vector<QRawFont> Fonts;  // fallback fonts make a text's runs differ
+    // Font, glyph and the origin's fractions (positions are in 64ths) -> mask.
+    std::unordered_map<uint64_t, uint32_t> Index;
+    std::vector<TGlyphMask> Masks;
+    std::vector<uint8_t> Pool;
+};
 
 // Texts laid out once per font and text. Every frame makes a fresh device context and draws
 // the same titles again, and shaping is most of what drawing a short text costs, so the store
 // outlives the contexts. Bounded, and dropped as a whole when full.
 using TLaidTexts = std::unordered_map<std::string, TDeviceContext::TLaidText>;
+struct TFontTexts {
+    TLaidTexts Texts;
+    TGlyphMasks Masks;
+};
 struct TTextStore {
-    std::unordered_map<QString, TLaidTexts> Fonts;
+    std::unordered_map<QString, TFontTexts> Fonts;
     size_t Count = 0;
     uint64_t Generation = 1;
 };
@@ -338,12 +364,15 @@ struct TDeviceContext::TState {
     QString QText;
     int Width = -1;  // of QText in Font; -1 until measured
     // The selected font's texts in the text store, valid while the store keeps its generation.
-    TLaidTexts* LaidInFont = nullptr;
+    TFontTexts* LaidInFont = nullptr;
     uint64_t LaidGeneration = 0;
     std::vector<QPointF> Points;
     // Pixels of one-pixel pens: the pen's colour, and the background in the gaps of dashes.
     std::vector<QPoint> Ink, Gaps;
     std::vector<QRect> Spans;
+    // Reaches of the last ellipse's rows and columns: point symbols repeat one size.
+    int64_t ReachA2 = -1, ReachB2 = -1;
+    std::vector<long double> RowReach, ColumnReach;
     QTransform Base;  // the painter's transform when the context was made
 };
 
@@ -591,10 +620,27 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
             Ink.emplace_back(int(X), int(Y));
         if (Ink.size() >= PixelBatch) FlushPixels();
     };
+    constexpr int64_t MostCachedSide = 4096;
+    TState& S = *FState;
+    const bool Cached = A2 < MostCachedSide && B2 < MostCachedSide;
+    if (Cached && (S.ReachA2 != A2 || S.ReachB2 != B2)) {
+        S.RowReach.resize(size_t(B2 + 1));
+        for (int64_t I = 0; I <= B2; ++I) S.RowReach[size_t(I)] = EllipseReach2(A2, B2, std::llabs(2 * I - B2));
+        S.ColumnReach.resize(size_t(A2 + 1));
+        for (int64_t I = 0; I <= A2; ++I) S.ColumnReach[size_t(I)] = EllipseReach2(B2, A2, std::llabs(2 * I - A2));
+        S.ReachA2 = A2;
+        S.ReachB2 = B2;
+    }
+    auto RowReach = [&](int64_t Y) {
+        return Cached ? S.RowReach[size_t(Y - Top)] : EllipseReach2(A2, B2, std::llabs(2 * Y - CY2));
+    };
+    auto ColumnReach = [&](int64_t X) {
+        return Cached ? S.ColumnReach[size_t(X - Left)] : EllipseReach2(B2, A2, std::llabs(2 * X - CX2));
+    };
     auto& Spans = FState->Spans;
     Spans.clear();
     for (int64_t Y = Y0; Y <= Y1; ++Y) {
-        const int64_t L = Near(CX2, EllipseReach2(A2, B2, std::llabs(2 * Y - CY2))), R = CX2 - L;
+        const int64_t L = Near(CX2, RowReach(Y)), R = CX2 - L;
         const int64_t Lo = std::max<int64_t>(std::min(L, R), Bounds.left());
         const int64_t Hi = std::min<int64_t>(std::max(L, R), Bounds.right());
         if (Lo <= Hi) Spans.emplace_back(int(Lo), int(Y), int(Hi - Lo + 1), 1);
@@ -605,12 +651,12 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
         FPainter->drawRects(Spans.data(), int(Spans.size()));
     }
     for (int64_t Y = Y0; Y <= Y1; ++Y) {
-        const int64_t L = Near(CX2, EllipseReach2(A2, B2, std::llabs(2 * Y - CY2)));
+        const int64_t L = Near(CX2, RowReach(Y));
         Plot(L, Y);
         Plot(CX2 - L, Y);
     }
     for (int64_t X = X0; X <= X1; ++X) {
-        const int64_t T = Near(CY2, EllipseReach2(B2, A2, std::llabs(2 * X - CX2)));
+        const int64_t T = Near(CY2, ColumnReach(X));
         Plot(X, T);
         Plot(X, CY2 - T);
     }
@@ -688,7 +734,7 @@ int TDeviceContext::Measure(const std::string& Text) {
     return FState->Width;
 }
 
-const TDeviceContext::TLaidText* TDeviceContext::LaidOut(const std::string& Text) {
+TDeviceContext::TLaidText* TDeviceContext::LaidOut(const std::string& Text) {
     // Only where the surface is an image: printers and PDF keep drawing text as text.
     const QPaintEngine* Engine = FPainter->paintEngine();
     if (!Engine || Engine->type() != QPaintEngine::Raster) return nullptr;
@@ -705,7 +751,7 @@ const TDeviceContext::TLaidText* TDeviceContext::LaidOut(const std::string& Text
         S.LaidInFont = FontTexts();
         S.LaidGeneration = Store.Generation;
     }
-    if (auto It = S.LaidInFont->find(Text); It != S.LaidInFont->end()) return &It->second;
+    if (auto It = S.LaidInFont->Texts.find(Text); It != S.LaidInFont->Texts.end()) return &It->second;
     if (Store.Count >= MaxLaid) {
         Store.Fonts.clear();
         Store.Count = 0;
@@ -720,7 +766,166 @@ const TDeviceContext::TLaidText* TDeviceContext::LaidOut(const std::string& Text
     Layout.endLayout();
     if (!Line.isValid()) return nullptr;
     ++Store.Count;
-    return &S.LaidInFont->emplace(Text, TLaidText{Layout.glyphRuns(), Line.ascent()}).first->second;
+    TLaidText Laid;
+    Laid.Runs = Layout.glyphRuns();
+    Laid.Ascent = Line.ascent();
+    return &S.LaidInFont->Texts.emplace(Text, std::move(Laid)).first->second;
+}
+
+namespace {
+
+// The raster engine's blend of an opaque colour over a channel of a 24-bit pixel at a
+// glyph's coverage: widened to 16 bits, the colour scaled by the coverage and the pixel by
+// its complement, narrowed again. Integer arithmetic throughout, so it is exact.
+uint8_t BlendChannel(uint32_t Source, uint32_t Dest, uint32_t Coverage) {
+    auto Scale = [](uint32_t X, uint32_t Alpha) {
+        const uint32_t P = X * Alpha;
+        return (P + (P >> 16) + 0x8000u) >> 16;
+    };
+    auto Narrow = [](uint32_t X) { return (X + 0x80u - ((X + 0x80u) >> 8)) >> 8; };
+    const uint32_t Alpha = Coverage * 257u;
+    return uint8_t(std::min<uint32_t>(Narrow(Scale(Source * 257u, Alpha) + Scale(Dest * 257u, 65535u - Alpha)), 255));
+}
+
+// Blends of one colour channel value, by coverage (high byte) and pixel (low byte).
+const uint8_t* BlendTable(uint8_t Source) {
+    // Never freed, like the text store: at most 256 tables of 64 KB, made as colours come.
+    thread_local std::array<uint8_t*, 256>* const Tables = new std::array<uint8_t*, 256>{};
+    uint8_t*& Table = (*Tables)[Source];
+    if (!Table) {
+        Table = new uint8_t[65536];
+        for (uint32_t C = 0; C < 256; ++C)
+            for (uint32_t D = 0; D < 256; ++D)
+                Table[C << 8 | D] = C == 0 ? uint8_t(D) : C == 255 ? Source : BlendChannel(Source, D, C);
+    }
+    return Table;
+}
+
+// The mask of a glyph whose origin lies FX and FY 64ths of a pixel past whole pixels, made
+// on first use by letting the raster engine draw the glyph alone. -1 when it cannot be kept.
+int64_t GlyphMask(TGlyphMasks& M, const QRawFont& Font, quint32 Glyph, int FX, int FY) {
+    constexpr size_t MostFonts = 255;
+    constexpr int Margin = 3, MostSide = 512;
+    const size_t FontIndex = size_t(std::find(M.Fonts.begin(), M.Fonts.end(), Font) - M.Fonts.begin());
+    if (FontIndex == M.Fonts.size()) {
+        if (FontIndex >= MostFonts) return -1;
+        M.Fonts.push_back(Font);
+    }
+    const uint64_t Key = uint64_t(FontIndex) << 48 | uint64_t(Glyph) << 12 | uint64_t(FX) << 6 | uint64_t(FY);
+    if (auto It = M.Index.find(Key); It != M.Index.end()) return It->second;
+
+    const qreal X = FX / 64.0, Y = FY / 64.0;
+    const QRectF Box = Font.boundingRect(Glyph);
+    if (!std::isfinite(Box.left()) || !std::isfinite(Box.right()) || !std::isfinite(Box.top()) ||
+        !std::isfinite(Box.bottom()) || Box.width() > MostSide || Box.height() > MostSide)
+        return -1;
+    const int X0 = int(std::floor(X + Box.left())) - Margin, Y0 = int(std::floor(Y + Box.top())) - Margin;
+    const int W = int(std::ceil(X + Box.right())) + Margin - X0, H = int(std::ceil(Y + Box.bottom())) + Margin - Y0;
+    QImage Image(W, H, QImage::Format_Alpha8);
+    if (Image.isNull()) return -1;
+    Image.fill(0);
+    {
+        QPainter P(&Image);
+        P.setPen(QColor(0, 0, 0));
+        QGlyphRun One;
+        One.setRawFont(Font);
+        One.setGlyphIndexes({Glyph});
+        One.setPositions({QPointF(X, Y)});
+        P.drawGlyphRun(QPointF(-X0, -Y0), One);
+    }
+    // Trimmed to the inked pixels; ink on the border means the box was too small to trust.
+    int L = W, T = H, R = -1, B = -1;
+    for (int Row = 0; Row < H; ++Row) {
+        const uchar* Line = Image.constScanLine(Row);
+        for (int Col = 0; Col < W; ++Col)
+            if (Line[Col]) {
+                L = std::min(L, Col), R = std::max(R, Col), T = std::min(T, Row), B = std::max(B, Row);
+            }
+    }
+    TGlyphMask G;
+    if (R >= 0) {
+        if (L == 0 || T == 0 || R == W - 1 || B == H - 1) return -1;
+        G = TGlyphMask{X0 + L, Y0 + T, R - L + 1, B - T + 1, M.Pool.size()};
+        for (int Row = T; Row <= B; ++Row) {
+            const uchar* Line = Image.constScanLine(Row);
+            M.Pool.insert(M.Pool.end(), Line + L, Line + R + 1);
+        }
+    }
+    M.Masks.push_back(G);
+    return M.Index[Key] = uint32_t(M.Masks.size() - 1);
+}
+
+}  // namespace
+
+bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
+    auto* Image = dynamic_cast<QImage*>(FPainter->device());
+    if (!Image || Image->format() != QImage::Format_BGR888 || !FState->LaidInFont) return false;
+    if (FPainter->compositionMode() != QPainter::CompositionMode_SourceOver || FPainter->opacity() != 1.0 ||
+        FPainter->hasClipping())
+        return false;
+    const QTransform T = FPainter->deviceTransform();
+    if (T.type() > QTransform::TxTranslate || T.dx() != std::trunc(T.dx()) || T.dy() != std::trunc(T.dy()) ||
+        std::abs(T.dx()) > 1e9 || std::abs(T.dy()) > 1e9)
+        return false;
+    TGlyphMasks& Masks = FState->LaidInFont->Masks;
+    using TMasks = TLaidText::TMasks;
+    if (Text.Masks == TMasks::NotYet) {
+        Text.Masks = TMasks::Ready;
+        for (const QGlyphRun& Run : Text.Runs) {
+            if (Run.overline() || Run.underline() || Run.strikeOut()) Text.Masks = TMasks::Unusable;
+            const QRawFont Font = Run.rawFont();
+            const QList<quint32> Ids = Run.glyphIndexes();
+            const QList<QPointF> Positions = Run.positions();
+            for (qsizetype I = 0; I < Ids.size() && I < Positions.size() && Text.Masks == TMasks::Ready; ++I) {
+                // Positions are whole 64ths of a pixel; anything else is left to Qt.
+                const double X64 = Positions[I].x() * 64, Y64 = (Positions[I].y() - Text.Ascent) * 64;
+                if (X64 != std::floor(X64) || Y64 != std::floor(Y64) || std::abs(X64) > 1e9 || std::abs(Y64) > 1e9) {
+                    Text.Masks = TMasks::Unusable;
+                    break;
+                }
+                const int64_t IX = int64_t(std::floor(X64 / 64)), IY = int64_t(std::floor(Y64 / 64));
+                const int64_t Index = GlyphMask(Masks, Font, Ids[I], int(int64_t(X64) - IX * 64), int(int64_t(Y64) - IY * 64));
+                if (Index < 0) {
+                    Text.Masks = TMasks::Unusable;
+                    break;
+                }
+                const TGlyphMask& G = Masks.Masks[size_t(Index)];
+                if (G.W > 0) Text.Glyphs.push_back({int32_t(IX + G.X), int32_t(IY + G.Y), uint32_t(Index)});
+            }
+        }
+        if (Text.Masks == TMasks::Unusable) Text.Glyphs.clear();
+    }
+    if (Text.Masks != TMasks::Ready) return false;
+
+    const int64_t OX = int64_t(Left) + int64_t(T.dx()), OY = int64_t(Base) + int64_t(T.dy());
+    // Left and above the picture Qt's rounding of negative places is its own affair.
+    for (const TLaidText::TPlaced& P : Text.Glyphs)
+        if (OX + P.X < 0 || OY + P.Y < 0) return false;
+    const uint32_t C = static_cast<uint32_t>(ColorToRGB(FTextColor));
+    const uint8_t* Red = BlendTable(C & 0xFF);
+    const uint8_t* Green = BlendTable((C >> 8) & 0xFF);
+    const uint8_t* Blue = BlendTable((C >> 16) & 0xFF);
+    const int64_t Width = Image->width(), Height = Image->height();
+    uchar* Bits = Image->bits();
+    const qsizetype Stride = Image->bytesPerLine();
+    for (const TLaidText::TPlaced& P : Text.Glyphs) {
+        const TGlyphMask& G = Masks.Masks[P.Mask];
+        const int64_t X0 = OX + P.X, Y0 = OY + P.Y;
+        const int64_t Cols = std::min<int64_t>(G.W, Width - X0), Rows = std::min<int64_t>(G.H, Height - Y0);
+        for (int64_t Row = 0; Row < Rows; ++Row) {
+            const uint8_t* Cover = Masks.Pool.data() + G.Offset + size_t(Row * G.W);
+            uchar* Px = Bits + qsizetype(Y0 + Row) * Stride + qsizetype(X0) * 3;
+            for (int64_t Col = 0; Col < Cols; ++Col, Px += 3) {
+                const uint32_t A = Cover[Col];
+                if (A == 0) continue;
+                const uint32_t K = A << 8;
+                Px[0] = Blue[K | Px[0]];
+                Px[1] = Green[K | Px[1]];
+                Px[2] = Red[K | Px[2]];
+            }
+        }
+    }
+    return true;
 }
 
 void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
@@ -750,9 +955,11 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
         if (Opaque)
             FPainter->fillRect(QRect(SaturateInt32(Left), SaturateInt32(Base - M.ascent()), W, M.ascent() + M.descent()),
                                ToQColor(FBkColor));
-        if (const TLaidText* T = LaidOut(Text)) {
-            const QPointF Origin(SaturateInt32(Left), SaturateInt32(Base) - T->Ascent);
-            for (const QGlyphRun& Run : T->Runs) FPainter->drawGlyphRun(Origin, Run);
+        if (TLaidText* T = LaidOut(Text)) {
+            if (!BlitGlyphs(*T, SaturateInt32(Left), SaturateInt32(Base))) {
+                const QPointF Origin(SaturateInt32(Left), SaturateInt32(Base) - T->Ascent);
+                for (const QGlyphRun& Run : T->Runs) FPainter->drawGlyphRun(Origin, Run);
+            }
         } else {
             UseFont();
             FPainter->drawText(QPoint(SaturateInt32(Left), SaturateInt32(Base)), AsQString(Text));

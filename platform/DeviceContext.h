@@ -186,7 +186,10 @@ private:
     // Qt-side state (realized font, point buffer, base transform) kept out of this header.
     struct TState;
     // Text shaped once in the selected font, when the surface is an image; null otherwise.
-    const TLaidText* LaidOut(const std::string& Text);
+    TLaidText* LaidOut(const std::string& Text);
+    // Blends the text's glyph masks straight into a 24-bit image, with the raster engine's own
+    // arithmetic; false where the painter's state asks for Qt to draw.
+    bool BlitGlyphs(TLaidText& Text, int Left, int Base);
     std::unique_ptr<TState> FState;
 };
 

@@ -424,11 +424,19 @@ TEST(DeviceContext, TextColourBackgroundAndExtent) {
 TEST(DeviceContext, StoredTextDrawsTheSamePixelsAsText) {
     const std::vector<const char*> Texts = {"Place 12", "Z\xC3\xBCrich \xC3\x86r\xC3\xB8", "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
                                             "ag|yWq", "\xE5ngstr\xF6m"};
+    // Every level of every channel under the text, so that each coverage meets many pixels.
+    QImage Under(160, 60, QImage::Format_BGR888);
+    for (int Y = 0; Y < Under.height(); ++Y)
+        for (int X = 0; X < Under.width(); ++X)
+            Under.setPixel(X, Y, qRgb((X * 37 + Y * 11) & 255, (X * 13 + Y * 53) & 255, (X * 101 + Y * 29) & 255));
+    const TColor Colours[] = {0x000000, 0x5A1EC8, 0xFFFFFF, 0x00FF80};
+    int Case = 0;
     for (int Height : {-9, -13, -20, 30})
         for (int Weight : {400, 700})
             for (unsigned Align : {TA_LEFT | TA_BASELINE, TA_CENTER | TA_TOP, TA_RIGHT | TA_BOTTOM})
                 for (int BkMode : {BK_TRANSPARENT, BK_OPAQUE})
                     for (const char* Text : Texts) {
+                        const TColor Colour = Colours[Case++ % std::size(Colours)];
                         const HGDIOBJ F = Font(Height, 0, Weight), Other = Font(-11);
                         QPicture Recorded;
                         {
@@ -437,24 +445,29 @@ TEST(DeviceContext, StoredTextDrawsTheSamePixelsAsText) {
                             DC.SelectObject(F);
                             DC.SetBkMode(BkMode);
                             DC.SetTextAlign(Align);
+                            DC.SetTextColor(Colour);
                             DC.TextOut(80, 30, Text);
                         }
                         TSurface Direct(160, 60), Stored(160, 60);
+                        Direct.Painter.drawImage(0, 0, Under);
                         Recorded.play(&Direct.Painter);
                         Stored.DC.SetBkMode(BkMode);
                         Stored.DC.SetTextAlign(Align);
+                        Stored.DC.SetTextColor(Colour);
                         for (int Pass = 0; Pass < 3; ++Pass) {
                             // Another font between the passes: each font keeps its own texts.
                             Stored.DC.SelectObject(Other);
                             Stored.DC.TextOut(0, 0, Text);
                             Stored.DC.SelectObject(F);
-                            Stored.Painter.fillRect(Stored.Image.rect(), Qt::white);
+                            Stored.Painter.drawImage(0, 0, Under);
                             Stored.DC.TextOut(80, 30, Text);
                         }
-                        ASSERT_FALSE(Direct.Ink().isNull()) << Text;
                         Stored.End();
+                        Direct.End();
+                        ASSERT_NE(Direct.Image, Under) << Text;
                         ASSERT_EQ(Direct.Image, Stored.Image) << Text << " height " << Height << " weight " << Weight
-                                                              << " align " << Align << " mode " << BkMode;
+                                                              << " align " << Align << " mode " << BkMode
+                                                              << " colour " << Colour;
                     }
 }
 
