@@ -9,6 +9,7 @@
 
 #include "ModelFixtures.h"
 #include "platform/IniFile.h"
+#include "styling/PolylinePresenter.h"
 
 namespace {
 
@@ -142,6 +143,40 @@ TEST_F(LayerSettingsTest, ExtentIsTheUnionWidenedByOne) {
     L->Clear();
     L->CalcExtents();
     EXPECT_EQ(L->Extents(), TExtent{});
+}
+
+// A presenter made elsewhere that widens a chain's box by a pixel's worth of units.
+class TWideningPresenter : public TPolylinePresenter {
+public:
+    explicit TWideningPresenter(TOrvexLayer* L) : TPolylinePresenter(L) {}
+    void AdjustExtents(TOrvexObject& O) override {
+        const TExtent E = O.Extents();
+        const int32_t D = int32_t(1 / View()->GetScaleFactor());
+        O.SetExtents(TExtent{E.Left - D, E.Bottom - D, E.Width + 2 * D, E.Height + 2 * D});
+        TPolylinePresenter::AdjustExtents(O);
+    }
+};
+
+TEST_F(LayerSettingsTest, EveryScaleGivesChainsTheBoxAndSubPixelStateTheirPointsGive) {
+    auto* Ours = TPolylinePresenter::Create(L);
+    auto* Theirs = new TWideningPresenter(L);
+    auto* Plain = Chain(L, {MakePoint(0, 0), MakePoint(1000, 500)});
+    auto* Widened = Chain(L, {MakePoint(0, 0), MakePoint(1000, 500)});
+    Plain->SetPresenter(Ours);
+    Widened->SetPresenter(Theirs);
+    const TExtent Box{-1, -1, 1002, 502};
+    // Zooming out until the chain fits in a pixel, and back in.
+    for (long double Scale : {1.0L, 0.01L, 0.0001L, 0.01L, 1.0L, 0.5L}) {
+        SCOPED_TRACE(double(Scale));
+        View.SetScale(Scale);
+        View.ScaleChanged = true;
+        L->UpdateVisibility();
+        const int32_t D = int32_t(1 / Scale);
+        EXPECT_EQ(Plain->Extents(), Box);
+        EXPECT_EQ(Widened->Extents(), (TExtent{Box.Left - D, Box.Bottom - D, Box.Width + 2 * D, Box.Height + 2 * D}))
+            << "the widening is not added again on every change";
+        EXPECT_EQ(Plain->HasState(osSubPixel), Scale == 0.0001L);
+    }
 }
 
 TEST_F(LayerSettingsTest, SearchesStartBehindAfter) {
