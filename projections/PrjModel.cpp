@@ -207,6 +207,9 @@ int64_t TPrjModel::AxisRank(int, int32_t) const { return 0; }
 bool TPrjModel::PrepareRankStarts() {
     if (!SeparableAxes() || !(FScaleFactor > 0) || !std::isfinite(FScaleFactor)) return false;
     const int32_t W = SurfaceWidth(), H = SurfaceHeight();
+    // A table a pixel: beyond this size the bounds alone thin the chains.
+    constexpr int32_t MaxSide = 1 << 16;
+    if (W > MaxSide || H > MaxSide) return false;
     const int64_t Key[4] = {FXOrigin, FYOrigin, W, H};
     if (FRankScale == FScaleFactor && std::equal(Key, Key + 4, FRankKey) &&
         FRankStarts[1].Min == FExtents.MinLatitude && FRankStarts[1].Max == FExtents.MaxLatitude)
