@@ -62,6 +62,28 @@ int WalkUnwrappedWith(int32_t N, F& Visit, Get PointAt) {
     return Crossings;
 }
 
+// The bounds of a chain whose steps never cross the date line, where the unwrapped
+// longitudes are the longitudes themselves, in one tight pass; false (bounds unfinished) at
+// the first crossing. The bounds follow WalkUnwrapped's visitor in CalcExtents exactly:
+// each is widened by one unit when it is set.
+bool PlainBounds(const TPoint3D* Points, int32_t N, int64_t& MinX, int64_t& MinY, int64_t& MaxX, int64_t& MaxY) {
+    constexpr int32_t East = OrvexUnits::Deg90, West = -OrvexUnits::Deg90;
+    int64_t X0 = MinX, Y0 = MinY, X1 = MaxX, Y1 = MaxY;
+    int32_t Prev = Points[N - 1].X;
+    for (int32_t I = 0; I < N; ++I) {
+        const int32_t X = Points[I].X, Y = Points[I].Y;
+        // The detector's quadrants are below 0 up to -90 degrees and above 0 from 90 on.
+        if ((Prev >= East && X <= West) || (Prev <= West && X >= East)) return false;
+        Prev = X;
+        X0 = X < X0 ? int64_t(X) - 1 : X0;
+        X1 = X > X1 ? int64_t(X) + 1 : X1;
+        Y0 = Y < Y0 ? int64_t(Y) - 1 : Y0;
+        Y1 = Y > Y1 ? int64_t(Y) + 1 : Y1;
+    }
+    MinX = X0, MinY = Y0, MaxX = X1, MaxY = Y1;
+    return true;
+}
+
 template <class F>
 int WalkUnwrapped(const TOrvexObject& Obj, int32_t N, F Visit) {
     // Chains are read straight from their array rather than a virtual call a point.
@@ -328,12 +350,19 @@ void TOrvexObject::CalcExtents() {
     } else {
         // Each bound is widened by one unit when it is set.
         int64_t MinX = 2147483647, MinY = 2147483647, MaxX = -2147483647, MaxY = -2147483647;
-        const int Crossings = WalkUnwrapped(*this, N, [&](int32_t, const TPoint3D& P, int64_t U) {
-            if (U < MinX) MinX = U - 1;
-            if (U > MaxX) MaxX = U + 1;
-            if (P.Y < MinY) MinY = int64_t(P.Y) - 1;
-            if (P.Y > MaxY) MaxY = int64_t(P.Y) + 1;
-        });
+        const auto* Geo = dynamic_cast<const TGeoDataObject*>(this);
+        int Crossings = 0;
+        if (Geo && Geo->Count() == N && PlainBounds(Geo->Points(), N, MinX, MinY, MaxX, MaxY)) {
+            // The detector is left as the full walk leaves it.
+            CrossesDateLine(Geo->Points()[0].X);
+        } else {
+            Crossings = WalkUnwrapped(*this, N, [&](int32_t, const TPoint3D& P, int64_t U) {
+                if (U < MinX) MinX = U - 1;
+                if (U > MaxX) MaxX = U + 1;
+                if (P.Y < MinY) MinY = int64_t(P.Y) - 1;
+                if (P.Y > MaxY) MaxY = int64_t(P.Y) + 1;
+            });
+        }
         // Recounted from the current points: an edited chain may no longer cross.
         ExcludeState(osCrossesDateLine | osOddCrossings);
         if (Crossings > 0) IncludeState(osCrossesDateLine);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <typeinfo>
 
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
@@ -108,6 +109,21 @@ bool TCartesianPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
 bool TCartesianPrj::StretchBounds(long double& PerLongitude, long double& PerLatitude) const {
     PerLongitude = PerLatitude = 1;
     return true;
+}
+
+bool TCartesianPrj::SeparableAxes() const { return typeid(*this) == typeid(TCartesianPrj); }
+
+int64_t TCartesianPrj::RoundedOffset(long double Offset) {
+    constexpr long double Limit = 0x1p40L;
+    if (!(Offset > -Limit)) return -(int64_t(1) << 40);
+    if (!(Offset < Limit)) return int64_t(1) << 40;
+    return std::llrint(Offset);
+}
+
+int64_t TCartesianPrj::AxisRank(int Axis, int32_t Value) const {
+    // The same expressions as PointToXY, so that the ranks are its pixels exactly.
+    if (Axis == 0) return RoundedOffset(Value * FScaleFactor);
+    return -RoundedOffset(-(Value * FScaleFactor));
 }
 
 long double TCartesianPrj::Lambda0(int32_t Longitude) const {

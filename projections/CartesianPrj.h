@@ -32,6 +32,11 @@ protected:
     // not fit the integer range.
     bool LongitudeAt(long double Offset, int64_t& Longitude) const;
     bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
+    // Only this class's own formulas: a projection derived from it places points its own way.
+    bool SeparableAxes() const override;
+    int64_t AxisRank(int Axis, int32_t Value) const override;
+    // The rounded pixel offset, clamped beyond 2^40 as StorePixel leaves its fast path there.
+    static int64_t RoundedOffset(long double Offset);
 
     // For the projections with formulas in radians: the longitude's angle from
     // CentralMeridian, in (-pi, pi].

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <typeinfo>
 
 #include "view/OrvexCanvas.h"
 
@@ -9,6 +10,13 @@ namespace {
 constexpr int32_t Lat89 = 89 * OrvexUnits::PerDegree;
 // OrvexUnits per radian.
 constexpr long double UnitsPerRadian = 309397209.37064453L;
+
+// ln tan(pi/4 + phi/2) as atanh(sin phi), in double precision: far below a pixel at any
+// scale inside the extents, and several times faster than the widest reals.
+long double Ordinate(int32_t Latitude) {
+    const double Sin = std::sin(static_cast<double>(Latitude) * static_cast<double>(RadiansPerOrvexUnit));
+    return 0.5 * std::log((1 + Sin) / (1 - Sin)) * static_cast<double>(UnitsPerRadian);
+}
 }  // namespace
 
 const TClassInfo& TMercatorPrj::StaticClassInfo() {
@@ -24,11 +32,7 @@ TMercatorPrj::TMercatorPrj(TOrvex3* View) : TCartesianPrj(View) {
 
 bool TMercatorPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     if (!InExtents(Point.X, Point.Y)) return false;
-    // ln tan(pi/4 + phi/2) as atanh(sin phi), in double precision: far below a pixel at
-    // any scale inside the extents, and several times faster than the widest reals.
-    const double Sin = std::sin(static_cast<double>(Point.Y) * static_cast<double>(RadiansPerOrvexUnit));
-    const long double Ordinate = 0.5 * std::log((1 + Sin) / (1 - Sin)) * static_cast<double>(UnitsPerRadian);
-    return StorePixel(Index, XOffset(Point.X), -(Ordinate * FScaleFactor));
+    return StorePixel(Index, XOffset(Point.X), -(Ordinate(Point.Y) * FScaleFactor));
 }
 
 bool TMercatorPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
@@ -50,4 +54,11 @@ bool TMercatorPrj::StretchBounds(long double& PerLongitude, long double& PerLati
     PerLongitude = 1;
     PerLatitude = 1 / std::cos(Lat89 * RadiansPerOrvexUnit);
     return true;
+}
+
+bool TMercatorPrj::SeparableAxes() const { return typeid(*this) == typeid(TMercatorPrj); }
+
+int64_t TMercatorPrj::AxisRank(int Axis, int32_t Value) const {
+    if (Axis == 0) return TCartesianPrj::AxisRank(0, Value);
+    return -RoundedOffset(-(Ordinate(Value) * FScaleFactor));
 }

@@ -15,4 +15,6 @@ public:
 
 protected:
     bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
+    bool SeparableAxes() const override;
+    int64_t AxisRank(int Axis, int32_t Value) const override;
 };

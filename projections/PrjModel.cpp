@@ -202,6 +202,67 @@ bool TPrjModel::IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_
     return Result;
 }
 
+int64_t TPrjModel::AxisRank(int, int32_t) const { return 0; }
+
+bool TPrjModel::PrepareRankStarts() {
+    if (!SeparableAxes() || !(FScaleFactor > 0) || !std::isfinite(FScaleFactor)) return false;
+    const int32_t W = SurfaceWidth(), H = SurfaceHeight();
+    // A table a pixel: beyond this size the bounds alone thin the chains.
+    constexpr int32_t MaxSide = 1 << 16;
+    if (W > MaxSide || H > MaxSide) return false;
+    const int64_t Key[4] = {FXOrigin, FYOrigin, W, H};
+    if (FRankScale == FScaleFactor && std::equal(Key, Key + 4, FRankKey) &&
+        FRankStarts[1].Min == FExtents.MinLatitude && FRankStarts[1].Max == FExtents.MaxLatitude)
+        return true;
+    // A few pixels round the surface: a kept point there takes the ranks either side of its own.
+    constexpr int64_t Rim = 4;
+    const int64_t First[2] = {-int64_t(FXOrigin) - Rim, int64_t(FYOrigin) - H - Rim};
+    const int64_t Count[2] = {int64_t(W) + 2 * Rim + 1, int64_t(H) + 2 * Rim + 1};
+    const int32_t Min[2] = {-OrvexUnits::Deg180, FExtents.MinLatitude};
+    const int32_t Max[2] = {OrvexUnits::Deg180 - 1, FExtents.MaxLatitude};
+    for (int Axis = 0; Axis < 2; ++Axis) {
+        TRankStarts& T = FRankStarts[Axis];
+        T.First = First[Axis];
+        T.Min = Min[Axis];
+        T.Max = Max[Axis];
+        T.Starts.resize(size_t(Count[Axis]));
+        // Each start is searched from the one before, first in growing steps, then halving.
+        int64_t Low = T.Min, Gap = int64_t(T.Max) - T.Min + 1;
+        for (int64_t K = 0; K < Count[Axis]; ++K) {
+            const int64_t Rank = T.First + K, From = Low;
+            int64_t High = Low, Step = std::max<int64_t>(Gap, 1);
+            while (true) {
+                High = std::min<int64_t>(Low + Step, int64_t(T.Max) + 1);
+                if (High > T.Max || AxisRank(Axis, static_cast<int32_t>(High)) >= Rank) break;
+                Low = High + 1;
+                Step *= 2;
+            }
+            while (Low < High) {
+                const int64_t Mid = Low + (High - Low) / 2;
+                if (AxisRank(Axis, static_cast<int32_t>(Mid)) >= Rank)
+                    High = Mid;
+                else
+                    Low = Mid + 1;
+            }
+            T.Starts[size_t(K)] = static_cast<int32_t>(Low);
+            if (K > 0) Gap = Low - From;
+        }
+    }
+    FRankScale = FScaleFactor;
+    std::copy(Key, Key + 4, FRankKey);
+    return true;
+}
+
+bool TPrjModel::RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const {
+    const TRankStarts& T = FRankStarts[Axis];
+    const int64_t From = Rank - 1 - T.First, To = Rank + 2 - T.First;
+    if (From < 0 || To >= int64_t(T.Starts.size())) return false;
+    // A unit clear of the thresholds: the last bit of a formula's rounding cannot matter.
+    Low = T.Starts[size_t(From)] + 1;
+    High = T.Starts[size_t(To)] - 2;
+    return Low <= High;
+}
+
 int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     const int32_t Count = Obj ? Obj->GetPointCount() : 0;
     if (!PointBuffer || Resume < 0 || Resume >= Count) {
@@ -216,12 +277,20 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     int64_t KeptLongitude = 0, KeptLatitude = 0;
     int64_t LastX = std::numeric_limits<int32_t>::max(), LastY = std::numeric_limits<int32_t>::max();
     int32_t N = 0, LastKept = Resume;
+    // Where the axes are separable, the values that keep both column and row within a
+    // pixel of the last kept point: a box of longitudes and latitudes.
+    const bool Ranked = PrepareRankStarts();
+    bool Boxed = false;
+    int64_t BoxWest = 0, BoxLatitude = 0;
+    uint64_t BoxWidth = 0, BoxHeight = 0;
     // Chains are read straight from their array rather than a virtual call a point.
     const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
     const TPoint3D* Points = Geo && Geo->Count() == Count ? Geo->Points() : nullptr;
     for (int32_t I = Resume; I < Count; ++I) {
         const TPoint3D Point = Points ? Points[I] : Obj->GetPoint(I);
         const int64_t Longitude = NormalizeLongitude(int64_t(Point.X) - FCentralMeridian);
+        if (Boxed && uint64_t(Longitude - BoxWest) <= BoxWidth && uint64_t(Point.Y - BoxLatitude) <= BoxHeight)
+            continue;
         if (Thin && N > 0 &&
             PerLongitude * std::llabs(Longitude - KeptLongitude) + PerLatitude * std::llabs(Point.Y - KeptLatitude) <
                 Reach)
@@ -241,6 +310,15 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
             KeptLatitude = Point.Y;
             LastKept = I;
             ++N;
+            int32_t West, East, South, North;
+            Boxed = Ranked && RankSpan(0, LastX - FXOrigin, West, East) &&
+                    RankSpan(1, int64_t(FYOrigin) - LastY, South, North);
+            if (Boxed) {
+                BoxWest = West;
+                BoxWidth = uint64_t(int64_t(East) - West);
+                BoxLatitude = South;
+                BoxHeight = uint64_t(int64_t(North) - South);
+            }
         }
     }
     Resume = -1;

@@ -11,6 +11,7 @@
 // size, so the view may create its projection while it is itself being constructed.
 
 #include <cstdint>
+#include <vector>
 
 #include "foundation/OXUtils.h"
 #include "model/Persistent.h"
@@ -134,6 +135,15 @@ protected:
     // map; false when no such bound holds. ProjectChain skips, without projecting them,
     // points that these bounds keep within a pixel of the last point it kept.
     virtual bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const;
+    // Whether PointToXY places the pixel column by the longitude from CentralMeridian
+    // alone and the row by the latitude alone, through AxisRank. ProjectChain then skips,
+    // without projecting them, the points whose column and row both stay within a pixel
+    // of the last point it kept.
+    virtual bool SeparableAxes() const { return false; }
+    // The rounded offset from the origin that PointToXY gives a value on one axis: axis 0
+    // the column of a normalised longitude from CentralMeridian, axis 1 the row of a
+    // latitude, negated. It never decreases as Value grows; beyond 2^40 it is clamped.
+    virtual int64_t AxisRank(int Axis, int32_t Value) const;
     // After a change of parameters that moves the map: scroll bars and a new render.
     void RefreshView();
     int32_t SurfaceWidth() const;
@@ -158,6 +168,21 @@ protected:
     uint8_t FFlags = 0;
 
 private:
+    // Per axis, the smallest value whose rank reaches each rank around the surface.
+    struct TRankStarts {
+        int64_t First = 0;  // the rank of Starts[0]
+        int32_t Min = 0, Max = 0;  // the values the axis takes
+        std::vector<int32_t> Starts;
+    };
+    // The tables for the current scale, origin and surface; false when there are none.
+    bool PrepareRankStarts();
+    // The values of Axis whose rank lies within one of Rank, a unit clear of the
+    // thresholds; false when the table does not reach that far.
+    bool RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const;
+    TRankStarts FRankStarts[2];
+    long double FRankScale = 0;
+    int64_t FRankKey[4] = {};
+
     // Samples the rectangle; adds to the sample counts of the extent test.
     bool SampleTest(int64_t West, int64_t South, int64_t East, int64_t North, uint8_t& ClipCode, int32_t& Samples,
                     int32_t& Visible);

@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include "tests/projections/PrjFixtures.h"
 
@@ -125,4 +128,77 @@ TEST_F(PrjTest, MercatorStretchesLatitudesUpTo89Degrees) {
         }
     EXPECT_FALSE(Prj->XYToLL(75, -100000, 0)) << "beyond 89 degrees north";
     EXPECT_FALSE(Prj->XYToLL(75, 100000, 0));
+}
+
+// Points are skipped before projection only where projecting them would drop them too: the
+// chain comes out as projecting every point and dropping those within a pixel of the last
+// kept one gives, across +-180 degrees, at the poles, past the surface edge and on the
+// pixel boundaries themselves.
+TEST_F(PrjTest, ChainsComeOutAsIfEveryPointWereProjected) {
+    View.SetSurfaceSize(1920, 1080);
+    struct TCase {
+        const char* Name;
+        bool Mercator;
+        long double Scale;
+        int32_t XOrigin, YOrigin, CentralMeridian;
+    };
+    const long double World = 1920.0L / OrvexUnits::Deg360;
+    const TCase Cases[] = {
+        {"whole world", false, World, 960, 540, 0},
+        {"whole world, Mercator", true, World, 960, 540, 0},
+        {"ties at every other column", false, 150.0L / 1944000000.0L, 75, 75, 0},
+        {"zoomed on the seam", false, World * 40, 960 - 40 * 960, 540, 170 * Deg},
+        {"zoomed on the seam, Mercator", true, World * 40, 960 + 30000, 540 + 20000, -100 * Deg},
+        {"zoomed near a pole, Mercator", true, World * 3000, 960, 540 + 3000 * 1150, 0},
+        {"far off the surface", false, World * 8, -50000, 9000, 0},
+    };
+    std::mt19937 Random(12);
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TCartesianPrj* Prj = C.Mercator ? Use(new TMercatorPrj(&View)) : Use(new TCartesianPrj(&View));
+        Prj->ApplyScaleFactor(C.Scale);
+        Prj->SetXOrigin(C.XOrigin);
+        Prj->SetYOrigin(C.YOrigin);
+        Prj->SetParameter(3, C.CentralMeridian);
+        std::vector<TPoint3D> Points;
+        const int64_t Pixel = static_cast<int64_t>(1 / C.Scale);
+        int64_t Lon = 175 * Deg, Lat = 80 * Deg;
+        for (int I = 0; I < 30000; ++I) {
+            const int64_t Step = I % 1000 == 0 ? 30 * Deg : Pixel * 3;
+            Lon = NormalizeLongitude(Lon + std::uniform_int_distribution<int64_t>(-Step, Step)(Random));
+            Lat = std::clamp<int64_t>(Lat + std::uniform_int_distribution<int64_t>(-Step, Step)(Random), -91 * Deg,
+                                      91 * Deg);
+            Points.push_back(TPoint3D{static_cast<int32_t>(Lon), static_cast<int32_t>(Lat), 0});
+            if (I % 500 == 0) {
+                // Exactly on the seam, and unit steps across a column's and a row's boundary.
+                Points.push_back(TPoint3D{OrvexUnits::Deg180, static_cast<int32_t>(Lat), 0});
+                const int64_t Rel = NormalizeLongitude(Lon - C.CentralMeridian);
+                const int64_t Column = C.CentralMeridian + std::llrint((std::floor(Rel * C.Scale) + 0.5L) / C.Scale);
+                int64_t Row = std::llrint((std::floor(Lat * C.Scale) + 0.5L) / C.Scale);
+                if (C.Mercator && Prj->LLToXY(0, static_cast<int32_t>(Lat), 0)) {
+                    // The latitude whose ordinate lies on the boundary of the point's row.
+                    const long double Ordinate = (Prj->YOrigin() - At(0).Y + 0.5L) / C.Scale;
+                    Row = std::llrint((2 * std::atan(std::exp(Ordinate * RadiansPerOrvexUnit)) - OrvexPi / 2) /
+                                      RadiansPerOrvexUnit);
+                }
+                for (int64_t K = -3; K <= 3; ++K)
+                    Points.push_back(TPoint3D{NormalizeLongitude(Column + K), static_cast<int32_t>(Lat), 0});
+                for (int64_t K = -3; K <= 3; ++K)
+                    Points.push_back(TPoint3D{static_cast<int32_t>(Lon), static_cast<int32_t>(Row + K), 0});
+            }
+        }
+        std::vector<TPixelPoint> Expected;
+        for (const TPoint3D& P : Points) {
+            if (!Prj->PointToXY(P, 0)) continue;
+            if (Expected.empty() || std::abs(int64_t(At(0).X) - Expected.back().X) > 1 ||
+                std::abs(int64_t(At(0).Y) - Expected.back().Y) > 1)
+                Expected.push_back(At(0));
+        }
+        ASSERT_LT(Expected.size(), size_t(MaxChainEntries));
+        auto* O = TGeoDataObject::Create(Layer);
+        O->SetPoints(Points.data(), static_cast<int32_t>(Points.size()));
+        const int32_t N = Prj->ProjectChain(O);
+        ASSERT_EQ(N, static_cast<int32_t>(Expected.size()));
+        for (int32_t I = 0; I < N; ++I) ASSERT_EQ(At(I), Expected[I]) << I;
+    }
 }
