@@ -10,6 +10,11 @@ extern const char* const kEditorCaption;
 
 void ShowEditorException(const std::exception& Error);
 
+// While the map is drawn with the window kept painting, the commands of menus, buttons and
+// queued calls are refused: they could free what is being drawn. Holds nest.
+void HoldCommands(bool Hold);
+bool CommandsHeld();
+
 // Runs Action; an exception it raises is shown and goes no further.
 template <class F>
 void RunGuarded(F&& Action) {
@@ -18,4 +23,10 @@ void RunGuarded(F&& Action) {
     } catch (const std::exception& Error) {
         ShowEditorException(Error);
     }
+}
+
+// A command of the user: refused while commands are held, else run guarded.
+template <class F>
+void RunCommand(F&& Action) {
+    if (!CommandsHeld()) RunGuarded(Action);
 }

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <limits>
 
+#include "foundation/ProgressAborted.h"
 #include "foundation/OXUtils.h"
 #include "platform/DeviceContext.h"
 #include "platform/FilePaths.h"
@@ -114,9 +115,12 @@ void TfrmMain::ExportImage() {
         return;
     }
     bool Written;
-    {
+    try {
         THourglass Hourglass;
         Written = ExportPicture(*View, File, Size.PictureWidth(), Size.PictureHeight());
+    } catch (const EProgressAborted&) {
+        // Cancelled by the user while the picture was drawn: no file, and nothing to report.
+        return;
     }
     if (!Written) throw EOrvexException(Format("Cannot write the image '%s'", File.c_str()));
 }

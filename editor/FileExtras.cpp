@@ -66,7 +66,7 @@ void TfrmMain::BuildFileExtras() {
     actFind->setObjectName("actFind");
     actFind->setShortcut(QKeySequence::Find);
     actFind->setStatusTip("Find objects by their title");
-    connect(actFind, &QAction::triggered, this, [this] { RunGuarded([this] { FindObjects(); }); });
+    connect(actFind, &QAction::triggered, this, [this] { RunCommand([this] { FindObjects(); }); });
     mnuView->insertAction(mnuView->actions().value(0), actFind);
     mnuView->insertSeparator(mnuView->actions().value(1));
     addAction(actFind);
@@ -96,7 +96,7 @@ void TfrmMain::RebuildRecentMenu() {
             // The menu is rebuilt while its action runs: the handler keeps its own copy.
             connect(A, &QAction::triggered, this, [this, Profile, File] {
                 // Out of the menu's own handling first: opening rebuilds this menu.
-                QTimer::singleShot(0, this, [this, Profile, File] { RunGuarded([&] { OpenRecent(Profile, File); }); });
+                QTimer::singleShot(0, this, [this, Profile, File] { RunCommand([&] { OpenRecent(Profile, File); }); });
             });
         }
     }
@@ -138,7 +138,7 @@ void TfrmMain::dropEvent(QDropEvent* Event) {
     }
     Event->acceptProposedAction();
     // The drag source waits until the drop returns; the imports may show dialogs.
-    QTimer::singleShot(0, this, [this, Files] { RunGuarded([&] { OpenFiles(Files); }); });
+    QTimer::singleShot(0, this, [this, Files] { RunCommand([&] { OpenFiles(Files); }); });
 }
 
 void TfrmMain::OpenFiles(const std::vector<std::string>& Files) {
@@ -182,7 +182,7 @@ void TfrmMain::OpenFiles(const std::vector<std::string>& Files) {
 
 void TfrmMain::FindObjects() {
     TfrmFind Dialog(*View, this);
-    Dialog.OnChoose = [this](TOrvexObject* Obj) { RunGuarded([&] { ShowFoundObject(Obj); }); };
+    Dialog.OnChoose = [this](TOrvexObject* Obj) { RunCommand([&] { ShowFoundObject(Obj); }); };
     UiServices().ExecDialog(Dialog);
 }
 

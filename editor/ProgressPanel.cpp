@@ -1,6 +1,8 @@
 #include "editor/ProgressPanel.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -8,6 +10,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 
+#include "editor/EditorErrors.h"
 #include "platform/UiServices.h"
 
 TProgressPanel::TProgressPanel(QMainWindow& Main) : QWidget(Main.statusBar()), FMain(Main) {
@@ -65,4 +68,72 @@ bool TProgressPanel::Step() {
     if (!Active()) return false;
     UiServices().ProcessMessages();
     return FCancelled;
+}
+
+bool TProgressPanel::RenderStep(bool Finished) {
+    if (Finished) {
+        EndRender();
+        return false;
+    }
+    if (FRenderDepth == 0) BeginRender();
+    UiServices().ProcessMessages();
+    return FCancelled;
+}
+
+void TProgressPanel::BeginRender() {
+    ++FRenderDepth;
+    HoldCommands(true);
+    qApp->installEventFilter(this);
+    // Within other work the bar is already up and a Cancel stops both.
+    if (FDepth++ > 0) return;
+    FCancelled = false;
+    btnCancel->setEnabled(true);
+    EscShortcut->setEnabled(true);
+    show();
+}
+
+void TProgressPanel::EndRender() {
+    if (FRenderDepth == 0) return;
+    --FRenderDepth;
+    HoldCommands(false);
+    if (FRenderDepth == 0) qApp->removeEventFilter(this);
+    if (FDepth == 0 || --FDepth > 0) return;
+    hide();
+    EscShortcut->setEnabled(false);
+    FCancelled = false;
+}
+
+bool TProgressPanel::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Event->type() == QEvent::Shortcut) return Watched != EscShortcut;
+    // Input reaches the windows first and then their widgets: it is sorted out there.
+    if (!Watched->isWidgetType()) return false;
+    switch (Event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(Event)->key() == Qt::Key_Escape) Cancel();
+            return true;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            return Watched != btnCancel;
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+            return true;
+        case QEvent::Close:
+            // The window and the view go on until the render is over.
+            Event->ignore();
+            return true;
+        default:
+            return false;
+    }
 }

@@ -24,14 +24,27 @@ public:
     bool CancelRequested() const { return FCancelled; }
     // One progress report: pending events are delivered; true asks the work to stop.
     bool Step();
+    // A report of a long render or print of the map (Finished: its last one). The bar shows
+    // from the first report to the last. Meanwhile the window keeps painting, but user input
+    // reaches only Cancel and Esc, the window does not close, and commands are refused: the
+    // render must not lose what it is drawing.
+    bool RenderStep(bool Finished);
+    bool Rendering() const { return FRenderDepth > 0; }
 
     QProgressBar* Bar;
     QPushButton* btnCancel;
     QShortcut* EscShortcut;
 
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
 private:
+    void BeginRender();
+    void EndRender();
+
     QMainWindow& FMain;
     int FDepth = 0;
+    int FRenderDepth = 0;
     bool FCancelled = false;
     // What was enabled before the work, to give back.
     bool FMenusEnabled = true;

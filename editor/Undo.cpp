@@ -508,8 +508,8 @@ void TEditorUndo::BuildMenu(QMenuBar* Bar, QAction* Before) {
     actCtrlZUndoes = FMenu->addAction("Ctrl+Z Undoes");
     actCtrlZUndoes->setObjectName("actCtrlZUndoes");
     actCtrlZUndoes->setCheckable(true);
-    connect(actUndo, &QAction::triggered, this, [this] { Undo(); });
-    connect(actRedo, &QAction::triggered, this, [this] { Redo(); });
+    connect(actUndo, &QAction::triggered, this, [this] { RunCommand([this] { Undo(); }); });
+    connect(actRedo, &QAction::triggered, this, [this] { RunCommand([this] { Redo(); }); });
     connect(actCtrlZUndoes, &QAction::toggled, this, [this](bool On) { SetCtrlZUndoes(On); });
     auto Update = [this] {
         actUndo->setEnabled(FStack->canUndo());

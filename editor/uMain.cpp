@@ -224,11 +224,11 @@ QWidget* TfrmMain::BuildMapArea() {
     Layout->addWidget(Bar);
 
     connect(cbProjection, &QComboBox::activated, this,
-            [this](int Index) { RunGuarded([&] { ChooseProjection(Index); }); });
-    connect(btnProperties, &QPushButton::clicked, this, [this] { RunGuarded([&] { ShowProjectionProperties(); }); });
+            [this](int Index) { RunCommand([&] { ChooseProjection(Index); }); });
+    connect(btnProperties, &QPushButton::clicked, this, [this] { RunCommand([&] { ShowProjectionProperties(); }); });
     for (QToolButton* B : {btnZoomReset, btnZoomIn, btnZoomOut})
         connect(B, &QToolButton::clicked, this,
-                [this, B] { RunGuarded([&] { Zoom(B->property("Tag").toInt()); }); });
+                [this, B] { RunCommand([&] { Zoom(B->property("Tag").toInt()); }); });
     return Area;
 }
 
@@ -266,7 +266,7 @@ void TfrmMain::BuildSidePanel() {
     StripLayout->addStretch(1);
     LayersLayout->addWidget(Strip);
     for (QPushButton* B : {btnUp, btnDown})
-        connect(B, &QPushButton::clicked, this, [this, B] { RunGuarded([&] { MoveLayer(B->property("Tag").toInt()); }); });
+        connect(B, &QPushButton::clicked, this, [this, B] { RunCommand([&] { MoveLayer(B->property("Tag").toInt()); }); });
 
     ObjectsGrid = new TListGrid;
     ObjectsGrid->setObjectName("ObjectsGrid");
@@ -361,7 +361,7 @@ void TfrmMain::BuildMenus() {
     auto Add = [this](QMenu* Menu, const char* Caption, const char* Name, auto Command) {
         QAction* A = Menu->addAction(Caption);
         A->setObjectName(Name);
-        connect(A, &QAction::triggered, this, [this, Command] { RunGuarded([&] { (this->*Command)(); }); });
+        connect(A, &QAction::triggered, this, [this, Command] { RunCommand([&] { (this->*Command)(); }); });
         return A;
     };
     mnuFile = menuBar()->addMenu("&File");
@@ -378,7 +378,7 @@ void TfrmMain::BuildMenus() {
     actImportMIF = mnuImport->addAction("Import MIF");
     actImportSHP = mnuImport->addAction("Import SHP");
     for (auto [A, Kind] : {std::pair{actImportE00, ikE00}, std::pair{actImportMIF, ikMIF}, std::pair{actImportSHP, ikSHP}})
-        connect(A, &QAction::triggered, this, [this, Kind] { RunGuarded([&] { Import(Kind); }); });
+        connect(A, &QAction::triggered, this, [this, Kind] { RunCommand([&] { Import(Kind); }); });
     actImportOther = Add(mnuImport, "Import Other Formats...", "actImportOther", &TfrmMain::ImportOtherFormats);
     actExportLayer = Add(mnuFile, "Export Layer...", "actExportLayer", &TfrmMain::ExportLayer);
     mnuFile->addSeparator();
@@ -477,6 +477,7 @@ void TfrmMain::ConnectView() {
         Abort = Progress->Step();
     };
     View->OnRender = [this](TOrvex3*) { DropFreedItems(); };
+    View->OnRenderProgress = [this](TOrvex3*, bool Finished, bool& Abort) { Abort = Progress->RenderStep(Finished); };
     View->OnMouseDown = [this](TOrvex3*, TMouseButton Button, TShiftState, int32_t X, int32_t Y) {
         RunGuarded([&] { ViewMouseDown(Button == mbLeft, X, Y); });
     };
@@ -488,6 +489,7 @@ void TfrmMain::DisconnectView() {
     View->OnObjectFree = nullptr;
     View->OnProgress = nullptr;
     View->OnRender = nullptr;
+    View->OnRenderProgress = nullptr;
     View->OnMouseDown = nullptr;
 }
 

@@ -345,6 +345,9 @@ void TOrvexLayer::Render() {
             }
             if (!Done) O->Render();
         }
+        // A long render reports its progress here; the events it lets through may take
+        // this layer away.
+        if (View->RenderCheckpoint() || Objects.OwnerGone()) return;
         // The clock is read only every 255 objects.
         if (Visited++ % 255 == 0 && View->PeriodicUpdateTime > 0 && TClock::now() > Deadline) {
             View->CopySurfaceToWindow();

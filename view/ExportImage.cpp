@@ -10,6 +10,7 @@
 
 #include "foundation/OXUtils.h"
 #include "foundation/OrvexExceptions.h"
+#include "foundation/ProgressAborted.h"
 #include "view/OrvexCanvas.h"
 #include "view/Orvex3.h"
 
@@ -30,6 +31,7 @@ bool MakePicture(TOrvex3& View, TPictureFormat Kind, int32_t Width, int32_t Heig
         Writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         bool Painted = false;
         View.WithSurfaceSize(Width, Height, [&] { Painted = View.RenderToDevice(&Writer); });
+        if (View.RenderAborted()) throw EProgressAborted("Export cancelled");
         return Painted;
     }
     QImage Image(Width, Height, QImage::Format_RGB888);
@@ -41,6 +43,7 @@ bool MakePicture(TOrvex3& View, TPictureFormat Kind, int32_t Width, int32_t Heig
         View.RenderToImage(Image);
     else
         View.WithSurfaceSize(Width, Height, [&] { View.RenderToDevice(&Image); });
+    if (View.RenderAborted()) throw EProgressAborted("Export cancelled");
     return Image.save(&Buffer, Kind == TPictureFormat::Png ? "PNG" : "JPG");
 }
 }  // namespace

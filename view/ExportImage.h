@@ -24,5 +24,6 @@ std::string PictureSizeProblem(int64_t Width, int64_t Height);
 // picture shows the same part of the map, and then given back as it was. The file is made
 // whole in memory and only then replaces Path: false when it could not be written, an
 // earlier file at Path being left as it was. Raises EOrvexException for a size or format
-// that cannot be written and when memory for the picture runs out.
+// that cannot be written and when memory for the picture runs out, EProgressAborted when the
+// drawing was cancelled (the file is then left as it was).
 bool ExportPicture(TOrvex3& View, const std::string& Path, int32_t Width, int32_t Height);

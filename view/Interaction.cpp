@@ -154,8 +154,8 @@ void TOrvex3::LayoutClientArea() {
     FHorzBar->setVisible(H);
     FVertBar->setVisible(V);
     FBarCorner->setVisible(H && V);
-    // A print job has the surface for its duration and gives it back at the window's size.
-    if (W > 0 && Ht > 0 && !Printing() && (W != FCanvas->Width() || Ht != FCanvas->Height())) {
+    // A print job or a render has the surface for its duration; it is fitted again after it.
+    if (W > 0 && Ht > 0 && !Printing() && !Rendering() && (W != FCanvas->Width() || Ht != FCanvas->Height())) {
         if (FTransparentBackground) FBackground = QImage();
         FCanvas->Resize(W, Ht, ScreenPixelsPerInch());
     }

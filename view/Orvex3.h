@@ -2,6 +2,7 @@
 // The map view: owns the layers, the global layer, the projection and the drawing
 // surface, and keeps the selection.
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
@@ -98,6 +99,8 @@ using TOrvexMouseEvent =
 using TOrvexMouseMoveEvent = std::function<void(TOrvex3* Sender, TShiftState Shift, int32_t X, int32_t Y)>;
 using TOrvexObjectNotifyEvent = std::function<void(TOrvex3* Sender, TOrvexObject* OrvexObject)>;
 using TOrvexRenderEvent = std::function<void(TOrvex3* Sender, TOrvexObject* OrvexObject, bool& Done)>;
+// Finished is set in the last report of a render that reported.
+using TOrvexRenderProgressEvent = std::function<void(TOrvex3* Sender, bool Finished, bool& Abort)>;
 using TOrvexProgressEvent =
     std::function<void(TOrvex3* Sender, int MsgType, const std::string& MsgText, bool& Abort)>;
 
@@ -300,6 +303,32 @@ public:
     bool Printing() const { return FPrinter != nullptr; }
     bool PrintAborted() const;
 
+    // Long renders and prints. One that has run RenderProgressDelay milliseconds reports to
+    // OnRenderProgress about every RenderProgressPeriod milliseconds; the handler may let
+    // pending events through (paints of the view meanwhile show the picture drawn so far and
+    // input to the view is dropped) and answer Abort. A render met inside a paint of the
+    // window stops there instead and runs again from the event loop, where events may be let
+    // through. A print to a file replaces the file only when it ends complete.
+    TOrvexRenderProgressEvent OnRenderProgress;
+    int32_t RenderProgressDelay = 400;
+    int32_t RenderProgressPeriod = 75;
+    // A render, a print or a drawing onto a device is running.
+    bool Rendering() const { return FRenderRunning; }
+    // Stops the running render or print at its next object; the view keeps RedrawPending,
+    // so the next paint renders again fully.
+    void AbortRender();
+    // Whether the running or last render or print was stopped before its end.
+    bool RenderAborted() const { return FRenderAbort; }
+    // The render loops ask this once per object: true when the render is to stop. The clock
+    // is read only every 32 objects.
+    bool RenderCheckpoint() {
+        if (!FRenderRunning) return false;
+        if (FRenderAbort) return true;
+        if ((++FRenderTicks & 31) != 0) return false;
+        return RenderCheckpointSlow();
+    }
+    bool RenderStopped() const { return (FRenderRunning && FRenderAbort) || (Printing() && PrintAborted()); }
+
     TOrvexNotifyEvent OnRender;
     TOrvexNotifyEvent OnPaintGraticule;
     TOrvexNotifyEvent OnPaint;
@@ -417,6 +446,7 @@ public:
     TOrvexObjectNotifyEvent OnObjectSelect;
 
 protected:
+    bool event(QEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
     void mousePressEvent(QMouseEvent* Event) override;
@@ -440,7 +470,10 @@ protected:
     void PolylinePiece(int32_t Count, uint8_t ClipCode);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
     // Background and layers into the off-screen picture; returns what failed, if anything.
-    std::exception_ptr RenderSurface();
+    // Where a render runs: outside any paint, in a paint of the window, or in another paint
+    // (a grab), where it is drawn whole without reports.
+    enum class TRenderPaint : uint8_t { None, Window, Other };
+    std::exception_ptr RenderSurface(TRenderPaint Paint = TRenderPaint::None);
     // Visit(layer) for every layer in drawing order; the handlers Visit runs may delete or
     // move layers meanwhile (see TListWalk).
     template <class F>
@@ -449,6 +482,39 @@ protected:
     int32_t FAltitude = 0;
 
 private:
+    // Marks a render, print or device drawing for its duration; a second one while it runs
+    // (from an event let through) raises EOrvexException.
+    class TRenderRun {
+    public:
+        TRenderRun(TOrvex3& View, TRenderPaint Paint = TRenderPaint::None);
+        ~TRenderRun();
+        TRenderRun(const TRenderRun&) = delete;
+        TRenderRun& operator=(const TRenderRun&) = delete;
+
+    private:
+        TOrvex3& FView;
+    };
+    bool RenderCheckpointSlow();
+    // Raises EOrvexException when a render or print is running.
+    void RefuseWhileRendering() const;
+    // A paint that comes while a render runs: the picture so far, nothing rendered. False
+    // when the paint may go on as usual.
+    bool PaintDuringRender();
+    // Whether this paint goes to the window on screen (not to a grab or another device).
+    bool PaintsWindow() const;
+    // The render that a paint of the window handed over, run from the event loop.
+    void RenderQueued();
+    bool FRenderRunning = false;
+    bool FRenderAbort = false;
+    TRenderPaint FRenderPaint = TRenderPaint::None;
+    bool FRenderReported = false;
+    bool FRenderQueued = false;
+    TRenderPaint FPainting = TRenderPaint::None;
+    bool FResizeHeld = false;
+    uint32_t FRenderTicks = 0;
+    int64_t FNextRenderReport = 0;
+    QElapsedTimer FRenderClock;
+
     // Value in OrvexUnits; past the int32 range it is brought back by whole turns.
     void SetRotation(int Axis, int64_t Value);
     // The first match of Found in the layers from After's on, starting behind After.

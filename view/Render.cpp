@@ -11,6 +11,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <utility>
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -19,6 +20,7 @@
 #include "projections/PrjModel.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
+#include "view/PrintOutput.h"
 
 namespace {
 // Rings around a pole are closed along this latitude, short of the pole itself.
@@ -119,7 +121,7 @@ void TOrvex3::SetAntialiasing(bool Value) {
 }
 
 void TOrvex3::paintEvent(QPaintEvent*) {
-    if (Printing()) return;
+    if (PaintDuringRender()) return;
     if (FTransparentBackground && FBackground.isNull()) CaptureBackground();
     QPainter Painter(this);
     try {
@@ -131,12 +133,13 @@ void TOrvex3::paintEvent(QPaintEvent*) {
 }
 
 void TOrvex3::PaintWith(QPainter& Painter) {
+    const TRenderPaint Paint = std::exchange(FPainting, TRenderPaint::None);
     FCanvas->BeginRender();
     std::exception_ptr Failure;
     if (ScaleChanged || RedrawPending) {
         THourglass Hourglass(ScaleChanged);
         FWindowPainter = &Painter;
-        Failure = RenderSurface();
+        Failure = RenderSurface(Paint);
         FWindowPainter = nullptr;
     }
     Painter.drawImage(0, 0, FCanvas->Image());
@@ -152,8 +155,7 @@ void TOrvex3::PaintWith(QPainter& Painter) {
     } catch (...) {
         if (!Failure) Failure = std::current_exception();
     }
-    RedrawPending = false;
-    ScaleChanged = false;
+    if (!FRenderAbort) RedrawPending = ScaleChanged = false;
     FCanvas->RedirectToImage();
     if (OnPaint) OnPaint(this);
     if (Failure) std::rethrow_exception(Failure);
@@ -164,8 +166,9 @@ void TOrvex3::CopySurfaceToWindow() {
     if (FWindowPainter) FWindowPainter->drawImage(0, 0, FCanvas->Image());
 }
 
-std::exception_ptr TOrvex3::RenderSurface() {
+std::exception_ptr TOrvex3::RenderSurface(TRenderPaint Paint) {
     try {
+        const TRenderRun Run(*this, Paint);
         DrawBackground();
         RenderLayers();
         if (OnRender) OnRender(this);
@@ -178,8 +181,7 @@ std::exception_ptr TOrvex3::RenderSurface() {
 void TOrvex3::Render() {
     FCanvas->BeginRender();
     const std::exception_ptr Failure = RenderSurface();
-    RedrawPending = false;
-    ScaleChanged = false;
+    if (!FRenderAbort) RedrawPending = ScaleChanged = false;
     if (Failure) std::rethrow_exception(Failure);
 }
 
@@ -188,6 +190,7 @@ void TOrvex3::RenderToImage(QImage& Image) {
     if (Image.width() != FCanvas->Width() || Image.height() != FCanvas->Height())
         SetSurfaceSize(Image.width(), Image.height());
     Render();
+    if (FRenderAbort) return;
     QPainter Painter(&Image);
     PaintWith(Painter);
 }
@@ -203,6 +206,7 @@ bool TOrvex3::RenderToDevice(QPaintDevice* Device) {
     FCanvas->RedirectTo(&Painter);
     std::exception_ptr Failure;
     try {
+        const TRenderRun Run(*this);
         DrawBackground();
         RenderLayers();
         RenderAnimated();
@@ -279,9 +283,9 @@ void TOrvex3::RenderLayers() {
     }
     if (FDrawGrid == dgBehind) DrawGraticule();
     ForEachLayer([this](TOrvexLayer* L) {
-        if (!L->Animated() && !(Printing() && PrintAborted())) L->Render();
+        if (!L->Animated() && !RenderStopped()) L->Render();
     });
-    if (Printing() && PrintAborted()) return;
+    if (RenderStopped()) return;
     if (FDrawGrid == dgInFront) DrawGraticule();
 }
 
@@ -497,6 +501,7 @@ void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
 bool TOrvex3::PrintAborted() const { return FPrinter && FPrinter->printerState() == QPrinter::Aborted; }
 
 void TOrvex3::Print(QPrinter& Printer) {
+    RefuseWhileRendering();
     Printer.setDocName("TOrvex3 Print");
     const QRect Page = Printer.pageLayout().paintRectPixels(Printer.resolution());
     FPrinter = &Printer;
@@ -504,6 +509,7 @@ void TOrvex3::Print(QPrinter& Printer) {
 }
 
 void TOrvex3::PrintRect(QPrinter& Printer, const TOrvexRect& Rect) {
+    RefuseWhileRendering();
     Printer.setDocName("TOrvex3 Print");
     FPrinter = &Printer;
     // Rect holds Left, Top, Right and Bottom here.
@@ -515,7 +521,10 @@ void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t
     QPrinter* Printer = FPrinter;
     const int32_t ScreenW = FCanvas->Width(), ScreenH = FCanvas->Height();
     std::exception_ptr Failure;
+    bool Complete = false, Stopped = false;
+    const TRenderRun Run(*this);
     {
+        TPrintOutput Output(*Printer);
         QPainter Painter;
         if (!Painter.begin(Printer)) {
             FPrinter = nullptr;
@@ -530,17 +539,20 @@ void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t
             if (FTextureBackground && !FTransparentOrvex && FProjection->TextureCapable())
                 FProjection->PaintTexture();
             RenderLayers();
-            if (!PrintAborted()) RenderAnimated();
+            if (!RenderStopped()) RenderAnimated();
         } catch (...) {
             Failure = std::current_exception();
         }
         FCanvas->RedirectToImage();
         FCanvas->SetSize(ScreenW, ScreenH, ScreenPixelsPerInch());
         UiServices().ProcessMessages();
-        if (Painter.isActive()) Painter.end();
+        Stopped = RenderStopped();
+        Complete = !Failure && !Stopped && (!Painter.isActive() || Painter.end());
         Hourglass.Release();
+        if (Complete) Complete = Output.Commit();
     }
     FPrinter = nullptr;
     RequestRender();
     if (Failure) std::rethrow_exception(Failure);
+    if (!Complete && !Stopped) throw EOrvexException("Print: the output could not be written");
 }

@@ -1,12 +1,17 @@
-// The progress bar and its Cancel button (and Esc) while imports, loads and saves run: the
-// window is kept painting, a cancelled import or load leaves no half layer, a cancelled save
-// leaves the old file as it was, and the window is usable again afterwards.
+// The progress bar and its Cancel button (and Esc) while imports, loads, saves, prints and long
+// renders run: the window is kept painting, a cancelled import or load leaves no half layer, a
+// cancelled save or print leaves the old file as it was, and the window is usable again
+// afterwards.
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QToolButton>
 #include <QTest>
 
 #include "MainFixture.h"
@@ -143,6 +148,94 @@ TEST_F(ProgressTest, WorkThatIsNotCancelledRunsToTheEnd) {
     QTest::keyClick(Main.get(), Qt::Key_Escape);
     Main->Progress->Cancel();
     EXPECT_FALSE(Main->Progress->CancelRequested());
+}
+
+TEST_F(ProgressTest, LongRendersAndPrintsShowTheBarAndCancel) {
+    ManySquares("Big", 3000);
+    View().RenderProgressDelay = 0;
+    const QString Pdf = ToQString(Folder() + "map.pdf");
+    Ui.OnDialog = [&](QDialog& D) {
+        auto* Dialog = dynamic_cast<QPrintDialog*>(&D);
+        ASSERT_NE(Dialog, nullptr);
+        Dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+        Dialog->printer()->setOutputFileName(Pdf);
+    };
+    enum { None, Button, Esc };
+    const struct {
+        const char* Name;
+        bool Print;
+        int Cancel;
+    } Rows[] = {{"render", false, None}, {"render, Cancel", false, Button}, {"render, Esc", false, Esc},
+                {"print", true, None},   {"print, Cancel", true, Button},   {"print, Esc", true, Esc}};
+    for (const auto& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        QFile::remove(Pdf);
+        int Steps = 0;
+        Cancels = 0;
+        Ui.OnProcessMessages = [&] {
+            TProgressPanel& P = *Main->Progress;
+            if (!P.Rendering()) return;
+            ++Steps;
+            EXPECT_TRUE(P.isVisible());
+            if (Row.Cancel == None || P.CancelRequested()) return;
+            ++Cancels;
+            if (Row.Cancel == Esc) {
+                QApplication::setActiveWindow(Main.get());
+                QTest::keyClick(Main.get(), Qt::Key_Escape);
+            } else {
+                QTest::mouseClick(P.btnCancel, Qt::LeftButton);
+            }
+            EXPECT_TRUE(P.CancelRequested());
+        };
+        if (Row.Print) {
+            Main->actPrint->trigger();
+            EXPECT_EQ(QFileInfo::exists(Pdf), Row.Cancel == None) << "a cancelled print writes no file";
+        } else {
+            // A paint of the window hands the long render over to the event loop.
+            View().RequestRender();
+            View().repaint();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return Steps > 0 && !Main->Progress->Rendering(); }));
+        }
+        Ui.OnProcessMessages = nullptr;
+        EXPECT_GT(Steps, 0);
+        EXPECT_EQ(Cancels, Row.Cancel == None ? 0 : 1);
+        EXPECT_EQ(View().RenderAborted(), Row.Cancel != None);
+        EXPECT_TRUE(Messages().empty()) << "cancelling is no failure";
+        EXPECT_FALSE(Main->Progress->isVisible());
+        EXPECT_FALSE(Main->Progress->CancelRequested());
+    }
+}
+
+TEST_F(ProgressTest, WhatComesDuringARenderCannotFreeWhatIsDrawn) {
+    Main->SetCurrentLayer(ManySquares("Big", 3000));
+    View().RenderProgressDelay = 0;
+    const TViewRec Before = View().GetViewRec();
+    bool Tried = false;
+    Ui.OnProcessMessages = [&] {
+        if (!Main->Progress->Rendering() || Tried) return;
+        Tried = true;
+        QMetaObject::invokeMethod(Main.get(), [this] { Main->actDeleteLayer->trigger(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(Main.get(), [this] { Main->actNew->trigger(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(Main.get(), [this] { Main->btnZoomIn->click(); }, Qt::QueuedConnection);
+        EXPECT_FALSE(Main->close()) << "the window stays while the map is drawn";
+        QTest::mouseClick(&View(), Qt::RightButton, {}, QPoint(60, 60));
+        QTest::keyClick(&View(), Qt::Key_Left);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(View().LayerCount(), 1);
+    };
+    View().RequestRender();
+    View().Render();
+    Ui.OnProcessMessages = nullptr;
+    ASSERT_TRUE(Tried);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(View().LayerCount(), 1) << "refused commands do not run later";
+    EXPECT_TRUE(Main->isVisible());
+    EXPECT_EQ(View().GetViewRec().ScaleFactor, Before.ScaleFactor);
+    EXPECT_EQ(View().GetViewRec().XRotation, Before.XRotation);
+    EXPECT_TRUE(Messages().empty());
+    // Afterwards the commands work again.
+    Main->actDeleteLayer->trigger();
+    EXPECT_EQ(View().LayerCount(), 0);
 }
 
 }  // namespace

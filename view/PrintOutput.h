@@ -1,0 +1,25 @@
+#pragma once
+// A print to a file writes a temporary file beside it, which takes the file's place only when
+// the print ends complete: a cancelled or failed print leaves the previous file as it was.
+
+#include <QString>
+
+class QPrinter;
+
+class TPrintOutput {
+public:
+    // Points Printer at the temporary file; printers without an output file are left alone.
+    explicit TPrintOutput(QPrinter& Printer);
+    // Removes the temporary file unless it was committed; the printer gets its file name back.
+    ~TPrintOutput();
+    TPrintOutput(const TPrintOutput&) = delete;
+    TPrintOutput& operator=(const TPrintOutput&) = delete;
+    // Puts the finished output in place of the file; false when that failed.
+    bool Commit();
+
+private:
+    QPrinter& FPrinter;
+    QString FTarget;
+    QString FTemp;
+    bool FCommitted = false;
+};
