@@ -121,20 +121,27 @@ int32_t DegToOrvexUnits(long double Degrees);
 // (Units untouched) for every other value. For such a value the degree, minute and second
 // split is exact (the fraction has at most 53 bits below the point, and 1500 times that still
 // fits a long double's 64), so the result is the exact product with 5,400,000 rounded half
-// to even, which a 128-bit product gives directly. Importers convert millions of coordinates;
-// the split costs several x87 library calls each.
+// to even. Importers convert millions of coordinates; the split costs several x87 library
+// calls each.
 inline bool DoubleDegreesToUnits(double Degrees, int32_t& Units) {
     const auto Bits = std::bit_cast<uint64_t>(Degrees);
     // The magnitude is Mantissa * 2^Exponent; Exponent -53 is 0.5 up to 1, -44 is 256 up to 512.
     const int Exponent = static_cast<int>((Bits >> 52) & 0x7FF) - 1075;
     if (Exponent < -53 || Exponent > -44 || Degrees >= 397 || Degrees <= -397) return false;
     const uint64_t Mantissa = (Bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
-    const unsigned __int128 Product = static_cast<unsigned __int128>(Mantissa) * 5400000u;
-    const int Shift = -Exponent;
-    auto Whole = static_cast<uint64_t>(Product >> Shift);
-    const unsigned __int128 Rest = Product & ((static_cast<unsigned __int128>(1) << Shift) - 1);
-    const unsigned __int128 Half = static_cast<unsigned __int128>(1) << (Shift - 1);
-    if (Rest > Half || (Rest == Half && (Whole & 1))) ++Whole;
+    // The 76-bit product in 64-bit pieces: its top bits from 2^20 up (at most 57 bits), and
+    // whether anything below 2^20 is set. The shift is at least 44, so the low 20 bits only
+    // ever decide a tie, and a sticky bit below the top ones keeps that.
+    constexpr uint64_t Factor = 5400000;
+    const uint64_t Low = (Mantissa & ((uint64_t(1) << 20) - 1)) * Factor;
+    const uint64_t High = (Mantissa >> 20) * Factor + (Low >> 20);
+    const uint64_t Sticky = (High << 1) | ((Low & ((uint64_t(1) << 20) - 1)) != 0);
+    const int Shift = -Exponent - 19;  // of Sticky, one place further up than High
+    // Half to even without a branch: the half less one, plus the lowest bit of the whole
+    // part, carries into it exactly when the rest passes the half or meets it at an odd
+    // whole. The rest is as good as random, and a mispredicted branch costs more than this.
+    const uint64_t Odd = (Sticky >> Shift) & 1;
+    const uint64_t Whole = (Sticky + ((uint64_t(1) << (Shift - 1)) - 1) + Odd) >> Shift;
     const auto Value = static_cast<int32_t>(Whole);  // below 397 * 5,400,000 < 2^31
     Units = (Bits >> 63) ? -Value : Value;
     return true;

@@ -129,13 +129,58 @@ bool ParseInt32(std::string_view Text, int32_t& Value) {
     return true;
 }
 
-bool ParseReal(std::string_view Text, long double& Value) {
+namespace {
+
+// Plain decimals ("-77.0880598154") of up to 15 significant digits and 22 decimals, which is
+// what coordinate files hold: the digits and the power of ten are both exact doubles, so one
+// division rounds the value just as the general parser does. Anything else is false.
+bool ParsePlainDecimal(std::string_view Text, double& Value) {
+    static constexpr double Powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char* P = Text.data();
+    const char* const End = P + Text.size();
+    const bool Negative = P < End && *P == '-';
+    if (Negative) ++P;
+    uint64_t Digits = 0;
+    int Count = 0, Decimals = 0;
+    bool Point = false;
+    for (; P < End; ++P) {
+        const char C = *P;
+        if (C >= '0' && C <= '9') {
+            // Leading zeros are not significant and need no room.
+            if (Digits != 0 || C != '0') ++Count;
+            Digits = Digits * 10 + uint64_t(C - '0');
+            Decimals += Point;
+        } else if (C == '.' && !Point) {
+            Point = true;
+        } else {
+            return false;
+        }
+    }
+    const bool AnyDigit = Text.size() > size_t(Negative) + size_t(Point);
+    if (!AnyDigit || Count > 15 || Decimals > 22) return false;
+    const double V = static_cast<double>(Digits) / Powers[Decimals];
+    Value = Negative ? -V : V;
+    return true;
+}
+
+}  // namespace
+
+bool ParseDouble(std::string_view Text, double& Value) {
+    if (ParsePlainDecimal(Text, Value)) return true;
     if (!Text.empty() && Text.front() == '+') Text.remove_prefix(1);
     if (Text.empty() || Text.front() == '+') return false;
     double V = 0;
     const auto [End, Ec] =
         std::from_chars(Text.data(), Text.data() + Text.size(), V, std::chars_format::general);
     if (Ec != std::errc() || End != Text.data() + Text.size() || !std::isfinite(V)) return false;
+    Value = V;
+    return true;
+}
+
+bool ParseReal(std::string_view Text, long double& Value) {
+    double V = 0;
+    if (!ParseDouble(Text, V)) return false;
     Value = V;
     return true;
 }

@@ -53,6 +53,7 @@ bool SameText(std::string_view A, std::string_view B);
 // must be finite; a leading '+' is allowed.
 bool ParseInt32(std::string_view Text, int32_t& Value);
 bool ParseReal(std::string_view Text, long double& Value);
+bool ParseDouble(std::string_view Text, double& Value);
 
 // The divisor typed in an import dialog: text that is not a whole number means 1, as it always
 // has; a number must be positive (EImportError naming Path otherwise).

@@ -43,6 +43,15 @@ struct TLineCursor {
         const char* Begin = Text.data() + Pos;
         const char* End = Text.data() + Text.size();
         const char* P = Begin;
+        // Eight bytes at a time while none of them is a CR or LF.
+        constexpr uint64_t Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
+        while (End - P >= 8) {
+            uint64_t W;
+            std::memcpy(&W, P, 8);
+            const uint64_t Lf = W ^ (Ones * '\n'), Cr = W ^ (Ones * '\r');
+            if (((Lf - Ones) & ~Lf & Highs) | ((Cr - Ones) & ~Cr & Highs)) break;
+            P += 8;
+        }
         while (P < End && *P != '\n' && *P != '\r') ++P;
         const size_t Length = size_t(P - Begin);
         const size_t Skip = P == End ? 0 : (*P == '\r' && P + 1 < End && P[1] == '\n') ? 2 : 1;
@@ -129,6 +138,7 @@ struct TMifImporter {
     long double Real(size_t I) const;
     int32_t Integer(size_t I) const;
     TPoint3D Coordinate(size_t X, size_t Y) const;
+    bool PlainCoordinate(TPoint3D& Point) const;
     [[noreturn]] void Fail(const std::string& Message) const;
     void Progress(int MsgType, const std::string& Message);
 
@@ -322,9 +332,32 @@ void TMifImporter::ReadData() {
 // object then ends with what was read).
 bool TMifImporter::ReadPoints(int32_t Count) {
     for (int32_t I = 0; I < Count; ++I) {
-        if (!NextLine()) return false;
-        Scratch.push_back(Coordinate(0, 1));
+        if (!NextLine(false)) return false;
+        TPoint3D Point;
+        if (!PlainCoordinate(Point)) {
+            // The general way, which also words the errors.
+            SplitText(Line, " ", Tokens, false);
+            Point = Coordinate(0, 1);
+        }
+        Scratch.push_back(Point);
     }
+    return true;
+}
+
+// Coordinate(0, 1) of the current line without cutting it into tokens, for the common case
+// of two plain numbers in the usual range of degrees; false for anything else.
+bool TMifImporter::PlainCoordinate(TPoint3D& Point) const {
+    const size_t XEnd = Line.find(' ');
+    if (XEnd == std::string_view::npos) return false;
+    size_t YBegin = XEnd;
+    while (YBegin < Line.size() && Line[YBegin] == ' ') ++YBegin;
+    const size_t YEnd = std::min(Line.find(' ', YBegin), Line.size());
+    double X = 0, Y = 0;
+    int32_t Longitude = 0, Latitude = 0;
+    if (!ParseDouble(Line.substr(0, XEnd), X) || !ParseDouble(Line.substr(YBegin, YEnd - YBegin), Y) ||
+        !DoubleDegreesToUnits(X, Longitude) || !DoubleDegreesToUnits(Y, Latitude))
+        return false;
+    Point = MakePoint(Longitude, Latitude);
     return true;
 }
 

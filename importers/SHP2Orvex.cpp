@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <string_view>
+#include <type_traits>
 
 #include "importers/ImportSupport.h"
 #include "importers/ReadDBF.h"
@@ -31,18 +32,24 @@ constexpr size_t kPointSize = 16;
 
 enum TShapeType : int32_t { stNull = 0, stPoint = 1, stPolyline = 3, stPolygon = 5, stMultiPoint = 8 };
 
-uint32_t Bytes32(const char* P, bool BigEndian) {
-    uint32_t V = 0;
-    for (int I = 0; I < 4; ++I) V = V << 8 | static_cast<uint8_t>(P[BigEndian ? I : 3 - I]);
+// Fixed-width little- and big-endian fields; loaded whole, the compiler makes each one move.
+template <class T>
+T LoadLE(const char* P) {
+    T V;
+    std::memcpy(&V, P, sizeof V);
+    if constexpr (std::endian::native == std::endian::big) {
+        auto Bits = std::bit_cast<std::conditional_t<sizeof(T) == 8, uint64_t, uint32_t>>(V);
+        if constexpr (sizeof(T) == 8)
+            Bits = __builtin_bswap64(Bits);
+        else
+            Bits = __builtin_bswap32(Bits);
+        V = std::bit_cast<T>(Bits);
+    }
     return V;
 }
-int32_t BE32(const char* P) { return static_cast<int32_t>(Bytes32(P, true)); }
-int32_t LE32(const char* P) { return static_cast<int32_t>(Bytes32(P, false)); }
-double LEDouble(const char* P) {
-    uint64_t V = 0;
-    for (int I = 7; I >= 0; --I) V = V << 8 | static_cast<uint8_t>(P[I]);
-    return std::bit_cast<double>(V);
-}
+int32_t LE32(const char* P) { return LoadLE<int32_t>(P); }
+int32_t BE32(const char* P) { return static_cast<int32_t>(__builtin_bswap32(LoadLE<uint32_t>(P))); }
+double LEDouble(const char* P) { return LoadLE<double>(P); }
 
 // One run: the view, the choices, and the state of the file being read.
 struct TShpImporter {
@@ -60,6 +67,7 @@ struct TShpImporter {
     TTextEncoding Encoding;  // of the table's text
     int32_t TitleColumn = 0;
     long double Divisor = 1;
+    bool PlainDegrees = true;  // Divisor is 1
     int32_t Counter = 0;  // attribute records read
     int64_t Record = 0;   // shape records read
     size_t Offset = 0;    // of the current record
@@ -79,6 +87,7 @@ struct TShpImporter {
     void ReadMultiPoint(std::string_view Content);
     bool TitleStep(std::string& Title);
     TPoint3D PointAt(const char* P) const;
+    void DecodePoints(const char* P, int32_t Count);
     void MakeObject(TOrvexPresenter* Presenter, const std::string& Title, int32_t Count);
     void Progress(int MsgType, const std::string& Text);
     void FindPresenters();
@@ -145,6 +154,7 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
     Table.reset();
     Encoding = {};
     Divisor = 1;
+    PlainDegrees = true;
     TitleColumn = 0;
     Counter = Record = 0;
     Offset = 0;
@@ -165,6 +175,7 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
         std::string DivisorText;
         if (!Options.Choose(FileNamePart(Path), Columns, TitleColumn, DivisorText)) return false;
         Divisor = ParseDivisor(Path, DivisorText);
+        PlainDegrees = Divisor == 1;
         if (const std::string Chosen = Options.EncodingName(); !Chosen.empty()) Encoding = TableEncoding(Chosen);
     }
 
@@ -253,8 +264,7 @@ void TShpImporter::ReadParts(std::string_view Content, TOrvexPresenter* Presente
         const int32_t End =
             Part + 1 < NumParts ? std::clamp(LE32(Starts + 4 * size_t(Part + 1)), Start, NumPoints) : NumPoints;
         if (End > Start) {
-            Points.resize(size_t(End - Start));
-            for (int32_t I = Start; I < End; ++I) Points[size_t(I - Start)] = PointAt(Coordinates + kPointSize * size_t(I));
+            DecodePoints(Coordinates + kPointSize * size_t(Start), End - Start);
             MakeObject(Presenter, Title, End - Start);
         }
         Start = End;
@@ -288,8 +298,23 @@ bool TShpImporter::TitleStep(std::string& Title) {
     return true;
 }
 
+// Points[0, Count) from the coordinates at P. Degrees in the usual range take the integer
+// conversion inline; every other point goes through PointAt.
+void TShpImporter::DecodePoints(const char* P, int32_t Count) {
+    Points.resize(size_t(Count));
+    TPoint3D* Out = Points.data();
+    for (int32_t I = 0; I < Count; ++I, P += kPointSize) {
+        int32_t Longitude, Latitude;
+        if (PlainDegrees && DoubleDegreesToUnits(LEDouble(P), Longitude) &&
+            DoubleDegreesToUnits(LEDouble(P + 8), Latitude))
+            Out[I] = MakePoint(Longitude, Latitude);
+        else
+            Out[I] = PointAt(P);
+    }
+}
+
 TPoint3D TShpImporter::PointAt(const char* P) const {
-    if (Divisor == 1) {
+    if (PlainDegrees) {
         int32_t Longitude, Latitude;
         if (DoubleDegreesToUnits(LEDouble(P), Longitude) && DoubleDegreesToUnits(LEDouble(P + 8), Latitude))
             return MakePoint(Longitude, Latitude);

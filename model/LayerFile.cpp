@@ -24,27 +24,34 @@ namespace {
 constexpr int16_t LayerFileVersion = 0x0300;
 constexpr int32_t ProgressStep = 1000;
 
-// The hourglass while the file is written, when there is a GUI to show it.
-
-// Runs after each object written while SaveToFile assembles a file (one thread: no guard).
-const std::function<void()>* SaveStep = nullptr;
-
+// The records of the registry's classes in its order, each class in one block, the items of a
+// class in list order. Items are grouped in one pass: a layer holds hundreds of thousands of
+// objects and a registry dozens of classes.
 template <class T>
-void WriteBlock(TOrvexStream& S, const std::string& ClassName, const std::vector<T*>& Items, int32_t Count,
-                const std::function<void()>* Step) {
-    S.WriteInt32(Count);
-    S.WriteShortString(ClassName);
-    for (T* Item : Items)
-        if (Item->ClassName() == ClassName) {
-            Item->SaveToStream(S);
-            if (Step) (*Step)();
-        }
-}
-
-template <class T>
-int32_t CountOfClass(const std::vector<T*>& Items, const std::string& ClassName) {
-    return static_cast<int32_t>(
-        std::count_if(Items.begin(), Items.end(), [&](const T* Item) { return Item->ClassName() == ClassName; }));
+void WriteBlocks(TOrvexStream& S, const std::vector<const TClassInfo*>& Classes, const std::vector<T*>& Items,
+                 const std::function<void()>& Step) {
+    std::vector<std::pair<const TClassInfo*, std::vector<T*>>> Groups;
+    for (T* Item : Items) {
+        const TClassInfo* Info = &Item->ClassInfo();
+        auto It = std::find_if(Groups.begin(), Groups.end(), [Info](const auto& G) { return G.first == Info; });
+        if (It == Groups.end()) It = Groups.insert(Groups.end(), {Info, {}});
+        It->second.push_back(Item);
+    }
+    for (const TClassInfo* C : Classes) {
+        // Classes are matched by name, as the reader finds them.
+        int64_t Count = 0;
+        for (const auto& G : Groups)
+            if (G.first->ClassName == C->ClassName) Count += int64_t(G.second.size());
+        if (Count == 0) continue;
+        S.WriteInt32(static_cast<int32_t>(Count));
+        S.WriteShortString(C->ClassName);
+        for (const auto& G : Groups)
+            if (G.first->ClassName == C->ClassName)
+                for (T* Item : G.second) {
+                    Item->SaveToStream(S);
+                    if (Step) Step();
+                }
+    }
 }
 
 void WriteFileAtomically(const std::string& Path, const std::vector<uint8_t>& Data) {
@@ -113,17 +120,13 @@ void TOrvexLayer::SaveToFile(const std::string& Path) {
                 throw EProgressAborted("Saving cancelled");
         };
     }
-    struct TStepScope {
-        explicit TStepScope(const std::function<void()>* Step) { SaveStep = Step; }
-        ~TStepScope() { SaveStep = nullptr; }
-    } StepScope(Step ? &Step : nullptr);
-    SaveToStream(S);
+    SaveToStream(S, Step);
     WriteFileAtomically(Path, S.Data());
 }
 
-void TOrvexLayer::SaveToStream(TOrvexStream& S) {
-    // Only the save that set it reports; a handler saving something else meanwhile does not.
-    const std::function<void()>* Step = std::exchange(SaveStep, nullptr);
+void TOrvexLayer::SaveToStream(TOrvexStream& S) { SaveToStream(S, nullptr); }
+
+void TOrvexLayer::SaveToStream(TOrvexStream& S, const std::function<void()>& Step) {
     PurgePresenters();
     std::stable_sort(FPresenters.begin(), FPresenters.end(), [](const TOrvexPresenter* A, const TOrvexPresenter* B) {
         return strcasecmp(A->ClassName().c_str(), B->ClassName().c_str()) < 0;
@@ -141,11 +144,8 @@ void TOrvexLayer::SaveToStream(TOrvexStream& S) {
     if (FView) {
         const auto& Classes = FView->ClassRegistry().Classes();
         // Presenters first: objects find theirs by FeatureID while they are read.
-        for (const TClassInfo* C : Classes)
-            if (const int32_t N = CountOfClass(FPresenters, C->ClassName))
-                WriteBlock<TOrvexPresenter>(S, C->ClassName, FPresenters, N, nullptr);
-        for (const TClassInfo* C : Classes)
-            if (const int32_t N = CountOfClass(FObjects, C->ClassName)) WriteBlock(S, C->ClassName, FObjects, N, Step);
+        WriteBlocks(S, Classes, FPresenters, nullptr);
+        WriteBlocks(S, Classes, FObjects, Step);
     }
     S.WriteInt32(0);
 }

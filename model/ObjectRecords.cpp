@@ -48,7 +48,11 @@ void WriteAbsolute(TOrvexStream& S, const TPoint3D& P, uint8_t Flags) {
 
 // A stored longitude as the model keeps it: 16-bit minutes and sums of deltas reach several
 // turns, further than the one turn NormalizeLongitude takes back.
-int32_t StoredLongitude(int64_t X) { return NormalizeLongitude(X % OrvexUnits::Deg360); }
+int32_t StoredLongitude(int64_t X) {
+    // Nearly every value is in range already, and the remainder is a division.
+    if (X >= -OrvexUnits::Deg180 && X < OrvexUnits::Deg180) return static_cast<int32_t>(X);
+    return NormalizeLongitude(X % OrvexUnits::Deg360);
+}
 
 TPoint3D ReadAbsolute(TOrvexStream& S, uint8_t Flags) {
     TPoint3D P;
@@ -68,17 +72,6 @@ TPoint3D ReadAbsolute(TOrvexStream& S, uint8_t Flags) {
     return P;
 }
 
-void WriteDeltaField(TOrvexStream& S, int32_t V, uint8_t Flags) {
-    if (Flags & rfWholeMinute)
-        S.WriteInt8(static_cast<int8_t>(V));
-    else
-        S.WriteInt16(static_cast<int16_t>(V));
-}
-
-int32_t ReadDeltaField(TOrvexStream& S, uint8_t Flags) {
-    return (Flags & rfWholeMinute) ? S.ReadInt8() : S.ReadInt16();
-}
-
 struct TDivided {
     int32_t X, Y, Z;
 };
@@ -93,6 +86,76 @@ void WithDivisor(uint8_t Flags, F Body) {
         Body(std::integral_constant<int32_t, MinuteUnits>{});
     else
         Body(std::integral_constant<int32_t, 1>{});
+}
+
+// The same fields on raw bytes, for the chains of points: one size check per record (on
+// writing) instead of one per field.
+uint8_t* Put16(uint8_t* Out, int32_t V) {
+    Out[0] = static_cast<uint8_t>(V);
+    Out[1] = static_cast<uint8_t>(V >> 8);
+    return Out + 2;
+}
+uint8_t* Put32(uint8_t* Out, int32_t V) {
+    const auto U = static_cast<uint32_t>(V);
+    Out[0] = static_cast<uint8_t>(U);
+    Out[1] = static_cast<uint8_t>(U >> 8);
+    Out[2] = static_cast<uint8_t>(U >> 16);
+    Out[3] = static_cast<uint8_t>(U >> 24);
+    return Out + 4;
+}
+int32_t Get16(const uint8_t* In) { return static_cast<int16_t>(uint16_t(In[0] | In[1] << 8)); }
+int32_t Get32(const uint8_t* In) {
+    return static_cast<int32_t>(uint32_t(In[0]) | uint32_t(In[1]) << 8 | uint32_t(In[2]) << 16 | uint32_t(In[3]) << 24);
+}
+
+template <bool Minute>
+uint8_t* PutAbsolute(uint8_t* Out, const TPoint3D& P, bool Altitude) {
+    if constexpr (Minute) {
+        Out = Put16(Out, P.X / MinuteUnits);
+        Out = Put16(Out, P.Y / MinuteUnits);
+        if (Altitude) Out = Put16(Out, P.Z / MinuteUnits);
+    } else {
+        Out = Put32(Out, P.X);
+        Out = Put32(Out, P.Y);
+        if (Altitude) Out = Put32(Out, P.Z);
+    }
+    return Out;
+}
+
+template <bool Minute>
+uint8_t* PutDelta(uint8_t* Out, int32_t V) {
+    if constexpr (Minute) {
+        *Out = static_cast<uint8_t>(V);
+        return Out + 1;
+    } else {
+        return Put16(Out, V);
+    }
+}
+
+// As ReadAbsolute; the caller has checked that the bytes are there.
+template <bool Minute>
+TPoint3D GetAbsolute(const uint8_t*& In, bool Altitude) {
+    if constexpr (Minute) {
+        const int64_t X = Get16(In), Y = Get16(In + 2), Z = Altitude ? Get16(In + 4) : 0;
+        In += Altitude ? 6 : 4;
+        return TPoint3D{StoredLongitude(X * MinuteUnits), SaturateInt32(Y * MinuteUnits),
+                        SaturateInt32(Z * MinuteUnits)};
+    } else {
+        const int32_t X = Get32(In), Y = Get32(In + 4), Z = Altitude ? Get32(In + 8) : 0;
+        In += Altitude ? 12 : 8;
+        return TPoint3D{StoredLongitude(X), Y, Z};
+    }
+}
+
+template <bool Minute>
+int32_t GetDelta(const uint8_t*& In) {
+    if constexpr (Minute) {
+        return static_cast<int8_t>(*In++);
+    } else {
+        const int32_t V = Get16(In);
+        In += 2;
+        return V;
+    }
 }
 
 bool NeedsEscape(const TDivided& Cur, const TDivided& Prev, int32_t E) {
@@ -166,6 +229,7 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
     }
 
     const int32_t E = EscapeMarker(Flags);
+    int32_t Escapes = 0;
     if (N <= 1) {
         Flags |= rfSinglePoint;
     } else {
@@ -177,7 +241,10 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
             for (int32_t I = 1; I < N; ++I) {
                 const TDivided Cur = Divide(P[I], D);
                 Cost += 4;
-                if (NeedsEscape(Cur, Prev, E)) Cost += 6;
+                if (NeedsEscape(Cur, Prev, E)) {
+                    Cost += 6;
+                    ++Escapes;
+                }
                 Prev = Cur;
             }
         });
@@ -195,22 +262,33 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
             Stream.WriteInt32(N);
         }
     }
-    WriteAbsolute(Stream, N > 0 ? P[0] : TPoint3D{}, Flags);
-    if (!(Flags & rfDelta)) {
-        for (int32_t I = 1; I < N; ++I) WriteAbsolute(Stream, P[I], Flags);
-        return;
-    }
+    // The points' exact size, made room for at once.
+    const bool Altitude = Flags & rfAltitude;
+    const size_t Absolute = AbsoluteSize(Flags);
+    const size_t Delta = MinFollowingSize(Flags);
+    const size_t Field = (Flags & rfWholeMinute) ? 1 : 2;
+    const size_t Following = N > 1 ? size_t(N - 1) : 0;
+    const size_t Bytes = (Flags & rfDelta) ? Absolute + (Following - size_t(Escapes)) * Delta +
+                                                 size_t(Escapes) * (Field + Absolute)
+                                           : Absolute * (1 + Following);
+    uint8_t* Out = Stream.Extend(Bytes);
     WithDivisor(Flags, [&](auto D) {
+        constexpr bool Minute = decltype(D)::value != 1;
+        Out = PutAbsolute<Minute>(Out, N > 0 ? P[0] : TPoint3D{}, Altitude);
+        if (!(Flags & rfDelta)) {
+            for (int32_t I = 1; I < N; ++I) Out = PutAbsolute<Minute>(Out, P[I], Altitude);
+            return;
+        }
         TDivided Prev = Divide(P[0], D);
         for (int32_t I = 1; I < N; ++I) {
             const TDivided Cur = Divide(P[I], D);
             if (NeedsEscape(Cur, Prev, E)) {
-                WriteDeltaField(Stream, E, Flags);
-                WriteAbsolute(Stream, P[I], Flags);
+                Out = PutDelta<Minute>(Out, E);
+                Out = PutAbsolute<Minute>(Out, P[I], Altitude);
             } else {
-                WriteDeltaField(Stream, Cur.X - Prev.X, Flags);
-                WriteDeltaField(Stream, Cur.Y - Prev.Y, Flags);
-                if (Flags & rfAltitude) WriteDeltaField(Stream, Cur.Z - Prev.Z, Flags);
+                Out = PutDelta<Minute>(Out, Cur.X - Prev.X);
+                Out = PutDelta<Minute>(Out, Cur.Y - Prev.Y);
+                if (Altitude) Out = PutDelta<Minute>(Out, Cur.Z - Prev.Z);
             }
             Prev = Cur;
         }
@@ -235,30 +313,51 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
                                       static_cast<unsigned long long>(Needed), Stream.Remaining()));
     SetPointCount(N);
 
+    // The points straight from the bytes. The count check above covers the plain encoding;
+    // escapes take more room than it counts on, so the delta reader checks as it goes.
     TPoint3D* P = FChain.Points();
-    P[0] = ReadAbsolute(Stream, Flags);
-    if (!(Flags & rfDelta)) {
-        for (int32_t I = 1; I < N; ++I) P[I] = ReadAbsolute(Stream, Flags);
-    } else {
+    const bool Altitude = Flags & rfAltitude;
+    const size_t Absolute = AbsoluteSize(Flags);
+    const size_t Field = (Flags & rfWholeMinute) ? 1 : 2;
+    const uint8_t* const Begin = Stream.Current();
+    const uint8_t* In = Begin;
+    const uint8_t* const End = Begin + Stream.Remaining();
+    auto Check = [&](size_t Count) {
+        // Short: the stream raises its own error at the place the data ends.
+        if (size_t(End - In) < Count) {
+            Stream.Advance(size_t(In - Begin));
+            Stream.Advance(Count);
+        }
+    };
+    WithDivisor(Flags, [&](auto D) {
+        constexpr bool Minute = decltype(D)::value != 1;
+        P[0] = GetAbsolute<Minute>(In, Altitude);
+        if (!(Flags & rfDelta)) {
+            for (int32_t I = 1; I < N; ++I) P[I] = GetAbsolute<Minute>(In, Altitude);
+            return;
+        }
         const int32_t E = EscapeMarker(Flags);
-        WithDivisor(Flags, [&](auto D) {
-            TDivided Prev = Divide(P[0], D);
-            for (int32_t I = 1; I < N; ++I) {
-                const int32_t First = ReadDeltaField(Stream, Flags);
-                if (First == E) {
-                    P[I] = ReadAbsolute(Stream, Flags);
-                    Prev = Divide(P[I], D);
-                    continue;
-                }
-                const int32_t DY = ReadDeltaField(Stream, Flags);
-                const int32_t DZ = (Flags & rfAltitude) ? ReadDeltaField(Stream, Flags) : 0;
-                Prev = TDivided{SaturateInt32(int64_t(Prev.X) + First), SaturateInt32(int64_t(Prev.Y) + DY),
-                                SaturateInt32(int64_t(Prev.Z) + DZ)};
-                P[I] = TPoint3D{StoredLongitude(int64_t(Prev.X) * D), SaturateInt32(int64_t(Prev.Y) * D),
-                                SaturateInt32(int64_t(Prev.Z) * D)};
+        const size_t Rest = Field * (Altitude ? 2 : 1);
+        TDivided Prev = Divide(P[0], D);
+        for (int32_t I = 1; I < N; ++I) {
+            Check(Field);
+            const int32_t First = GetDelta<Minute>(In);
+            if (First == E) {
+                Check(Absolute);
+                P[I] = GetAbsolute<Minute>(In, Altitude);
+                Prev = Divide(P[I], D);
+                continue;
             }
-        });
-    }
+            Check(Rest);
+            const int32_t DY = GetDelta<Minute>(In);
+            const int32_t DZ = Altitude ? GetDelta<Minute>(In) : 0;
+            Prev = TDivided{SaturateInt32(int64_t(Prev.X) + First), SaturateInt32(int64_t(Prev.Y) + DY),
+                            SaturateInt32(int64_t(Prev.Z) + DZ)};
+            P[I] = TPoint3D{StoredLongitude(int64_t(Prev.X) * D), SaturateInt32(int64_t(Prev.Y) * D),
+                            SaturateInt32(int64_t(Prev.Z) * D)};
+        }
+    });
+    Stream.Advance(size_t(In - Begin));
     Invalidate();
 
     // Chains whose presenter is gone fall back to the global polyline or point presenter.

@@ -445,8 +445,19 @@ void TOrvexLayer::LoadFromFile() {
     if (!File.open(QIODevice::ReadOnly))
         throw EOrvexException(Format("LoadFromFile: Cannot read %s: %s", Path.c_str(),
                                      File.errorString().toLocal8Bit().constData()));
-    const QByteArray Bytes = File.readAll();
-    TOrvexStream Stream(std::vector<uint8_t>(Bytes.begin(), Bytes.end()));
+    // Straight into the stream's buffer: a layer file can be hundreds of megabytes.
+    std::vector<uint8_t> Data(static_cast<size_t>(std::max<qint64>(File.size(), 0)));
+    size_t Done = 0;
+    while (Done < Data.size()) {
+        const qint64 Read = File.read(reinterpret_cast<char*>(Data.data() + Done), qint64(Data.size() - Done));
+        if (Read < 0)
+            throw EOrvexException(Format("LoadFromFile: Cannot read %s: %s", Path.c_str(),
+                                         File.errorString().toLocal8Bit().constData()));
+        if (Read == 0) break;  // the file shrank meanwhile
+        Done += static_cast<size_t>(Read);
+    }
+    Data.resize(Done);
+    TOrvexStream Stream(std::move(Data));
     LoadFromStream(Stream);
 }
 

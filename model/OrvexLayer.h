@@ -2,6 +2,7 @@
 // A named, ordered collection of map objects with the presenters they use.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,9 @@ public:
     virtual void Delete();
 
 private:
+    // SaveToStream with Step run after each object written (when set): the progress of
+    // SaveToFile.
+    void SaveToStream(TOrvexStream& Stream, const std::function<void()>& Step);
     // After reading, whole or in part: every object's extent and AfterLoad, the layer's
     // extent when the file named none.
     void FinishLoading();

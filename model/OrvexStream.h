@@ -47,6 +47,22 @@ public:
     int32_t ReadInt32() { return static_cast<int32_t>(ReadLE(4)); }
     std::string ReadShortString();
 
+    // For readers and writers of long runs of fields: Extend makes room for Count bytes at the
+    // position and moves past them, giving where they start (to be filled whole); Current is
+    // where reading goes on, Advance moves past Count read bytes (raising EStreamReadError,
+    // without moving, when fewer are left).
+    uint8_t* Extend(size_t Count) {
+        if (Count > FData.size() - FPosition) FData.resize(FPosition + Count);
+        uint8_t* P = FData.data() + FPosition;
+        FPosition += Count;
+        return P;
+    }
+    const uint8_t* Current() const { return FData.data() + FPosition; }
+    void Advance(size_t Count) {
+        Need(Count);
+        FPosition += Count;
+    }
+
 private:
     // Inline: layer files read and write every point as a few of these small fields.
     void WriteLE(uint32_t V, int Bytes) {

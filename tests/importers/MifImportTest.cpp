@@ -1,7 +1,9 @@
 // MIF/MID import: real files, the object and clause readers, rows, and files that lie.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
+#include <cmath>
 
 #include "ImportFixtures.h"
 #include "importers/ImportSupport.h"
@@ -267,3 +269,38 @@ TEST_F(MifImport, BadNumbersAndLyingFilesFailNamingFileAndLine) {
 }
 
 }  // namespace
+
+// Numbers in the plain decimal form of coordinate files take a shortcut; it must give the very
+// double the general parser gives, and refuse what that refuses.
+TEST(MifNumbers, PlainDecimalsParseAsTheGeneralParserDoes) {
+    std::vector<std::string> Texts = {"0", "-0", "5.", ".5", "-.5", "007.250", "83.1294728008", "-77.0880598154",
+                                      "179.99999999999997", "0.1", "0.30000000000000004", "123456789012345",
+                                      "1234567890123456789", "0.0000000000000000000001", "1e5", "+2.5", "-1E-3"};
+    uint64_t State = 42;
+    for (int I = 0; I < 100000; ++I) {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        const int Decimals = int(State >> 54) % 18, Whole = 1 + int(State >> 60) % 4;
+        std::string T = (State >> 53) & 1 ? "-" : "";
+        uint64_t Digits = State;
+        for (int D = 0; D < Whole + Decimals; ++D, Digits /= 10) {
+            if (D == Whole) T += '.';
+            T += char('0' + Digits % 10);
+        }
+        Texts.push_back(T);
+    }
+    for (const std::string& T : Texts) {
+        const std::string_view Text = T[0] == '+' ? std::string_view(T).substr(1) : std::string_view(T);
+        double Expected = 0;
+        const auto [End, Ec] = std::from_chars(Text.data(), Text.data() + Text.size(), Expected);
+        ASSERT_TRUE(Ec == std::errc() && End == Text.data() + Text.size()) << T;
+        double Got = 0;
+        ASSERT_TRUE(ParseDouble(T, Got)) << T;
+        EXPECT_EQ(std::signbit(Got), std::signbit(Expected)) << T;
+        ASSERT_EQ(Got, Expected) << T;
+    }
+    for (const char* Bad : {"", "-", ".", "-.", "1.2.3", "1-2", "12a", "++1", "1 2", "inf", "nan", "1e999"}) {
+        double V = 7;
+        EXPECT_FALSE(ParseDouble(Bad, V)) << Bad;
+        EXPECT_EQ(V, 7) << Bad;
+    }
+}

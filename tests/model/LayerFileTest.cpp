@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <csignal>
+#include <set>
 #include <sys/resource.h>
 
 #include "ModelFixtures.h"
@@ -342,6 +344,57 @@ TEST_F(LayerFileTest, ChainsLongerThanTheCountFieldRoundTrip) {
     ASSERT_EQ(Loaded->ObjectCount(), 2);
     EXPECT_EQ(PointsOf(Loaded->GetObject(0)), PointsOf(Edge));
     EXPECT_EQ(PointsOf(Loaded->GetObject(1)), PointsOf(Big));
+}
+
+// Random chains in every encoding (units or whole minutes, with or without altitude, small
+// steps, steps that escape, jumps that make the plain encoding win) read back point for point
+// and to the record's last byte, and write the same bytes again.
+TEST_F(LayerFileTest, RandomChainsOfEveryEncodingRoundTrip) {
+    uint64_t State = 0x9E3779B97F4A7C15ull;
+    auto Random = [&](int64_t Low, int64_t High) {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        return Low + int64_t((State >> 20) % uint64_t(High - Low + 1));
+    };
+    std::set<uint8_t> FlagsSeen;
+    for (const bool Minutes : {false, true})
+        for (const bool Altitude : {false, true})
+            for (const int64_t Scale : {1, 2, 3}) {
+                // Steps that never escape, some that do, and jumps that make most points escape.
+                const int64_t Step = Scale == 1 ? 3 : Scale == 2 ? (Minutes ? 200 : 40000) : (Minutes ? 40000 : 4000000);
+                SCOPED_TRACE(testing::Message() << "minutes " << Minutes << ", altitude " << Altitude << ", step "
+                                                << Step);
+                const int64_t Unit = Minutes ? Min : 1;
+                std::vector<TPoint3D> Points;
+                int64_t X = Random(-10000, 10000), Y = 0, Z = 0;
+                for (int I = 0; I < 300; ++I) {
+                    int64_t DX = Random(-Step, Step);
+                    if (DX == 0) DX = 1;  // no repeated points: saving drops those
+                    X += DX;
+                    const int64_t Turn = Minutes ? 21600 : OrvexUnits::Deg360;
+                    X = (X % Turn + Turn + Turn / 2) % Turn - Turn / 2;
+                    Y = std::clamp<int64_t>(Y + Random(-Step, Step), -5000, 5000);
+                    if (Altitude) Z = std::clamp<int64_t>(Z + Random(-Step, Step), -5000, 5000);
+                    Points.push_back(MakePoint(X * Unit, int32_t(Y * Unit), int32_t(Z * Unit)));
+                    // Some points off the minute grid, once in a while, in the unit chains.
+                    if (!Minutes && I % 50 == 7) Points.back().Y += 1;
+                }
+                auto* O = TGeoDataObject::Create(Layer);
+                O->SetPoints(Points.data(), int32_t(Points.size()));
+                const TBytes Record = RecordBytes(*O);
+                FlagsSeen.insert(O->StreamFlags());
+
+                auto* Back = TGeoDataObject::Create(Layer);
+                TOrvexStream S(Record);
+                Back->LoadFromStream(S);
+                EXPECT_TRUE(S.AtEnd());
+                EXPECT_EQ(PointsOf(Back), Points);
+                // Saved again the same, but for the FeatureID of the presenter it found.
+                const TBytes Again = RecordBytes(*Back);
+                EXPECT_EQ(TBytes(Again.begin() + 4, Again.end()), TBytes(Record.begin() + 4, Record.end()));
+            }
+    // Both encodings, in units and in minutes, with and without altitude.
+    for (const uint8_t Flags : {0x00, 0x04, 0x08, 0x0C, 0x10, 0x14, 0x18, 0x1C})
+        EXPECT_EQ(FlagsSeen.count(Flags), 1u) << int(Flags);
 }
 
 // ---------------------------------------------------------------------------------------
