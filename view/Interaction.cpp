@@ -14,6 +14,7 @@
 #include "model/OrvexObject.h"
 #include "platform/UiServices.h"
 #include "projections/PrjModel.h"
+#include "view/Guarded.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
@@ -55,17 +56,6 @@ TShiftState ShiftOf(const QMouseEvent& E) {
     if (B & Qt::RightButton) S |= ssRight;
     if (B & Qt::MiddleButton) S |= ssMiddle;
     return S;
-}
-
-// An event handler must not throw into Qt: a failure is shown as the application's
-// default handler would show it, and the program goes on.
-template <class F>
-void Guarded(F&& Handle) {
-    try {
-        Handle();
-    } catch (const std::exception& E) {
-        UiServices().ShowMessage(QCoreApplication::applicationName().toStdString(), E.what(), mkError);
-    }
 }
 
 // The zoom rectangle in OrvexUnits from the view's corner; false when a side does not fit

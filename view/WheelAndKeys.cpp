@@ -10,6 +10,7 @@
 
 #include "platform/UiServices.h"
 #include "projections/PrjModel.h"
+#include "view/Guarded.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
@@ -27,14 +28,6 @@ bool SameViewRec(const TViewRec& A, const TViewRec& B) {
            A.XRotation == B.XRotation && A.YRotation == B.YRotation && A.ZRotation == B.ZRotation;
 }
 
-template <class F>
-void Guarded(F&& Handle) {
-    try {
-        Handle();
-    } catch (const std::exception& E) {
-        UiServices().ShowMessage(QCoreApplication::applicationName().toStdString(), E.what(), mkError);
-    }
-}
 }  // namespace
 
 // A move of the cursor alone does not end a run: the scale goes on adding up.

@@ -187,13 +187,7 @@ TEST_F(PrjTest, ChainsComeOutAsIfEveryPointWereProjected) {
                     Points.push_back(TPoint3D{static_cast<int32_t>(Lon), static_cast<int32_t>(Row + K), 0});
             }
         }
-        std::vector<TPixelPoint> Expected;
-        for (const TPoint3D& P : Points) {
-            if (!Prj->PointToXY(P, 0)) continue;
-            if (Expected.empty() || std::abs(int64_t(At(0).X) - Expected.back().X) > 1 ||
-                std::abs(int64_t(At(0).Y) - Expected.back().Y) > 1)
-                Expected.push_back(At(0));
-        }
+        const std::vector<TPixelPoint> Expected = KeptOneByOne(*Prj, Points);
         ASSERT_LT(Expected.size(), size_t(MaxChainEntries));
         auto* O = TGeoDataObject::Create(Layer);
         O->SetPoints(Points.data(), static_cast<int32_t>(Points.size()));

@@ -314,13 +314,7 @@ TEST_P(RoundTrip, ChainThinningKeepsWhatTheFormulasWouldKeep) {
                                       88 * Deg);
             Points.push_back(TPoint3D{static_cast<int32_t>(Lon), static_cast<int32_t>(Lat), 0});
         }
-        std::vector<TPixelPoint> Expected;
-        for (const TPoint3D& P : Points) {
-            if (!Prj->PointToXY(P, 0)) continue;
-            if (Expected.empty() || std::abs(int64_t(At(0).X) - Expected.back().X) > 1 ||
-                std::abs(int64_t(At(0).Y) - Expected.back().Y) > 1)
-                Expected.push_back(At(0));
-        }
+        const std::vector<TPixelPoint> Expected = KeptOneByOne(*Prj, Points);
         auto* O = TGeoDataObject::Create(Layer);
         O->SetPoints(Points.data(), static_cast<int32_t>(Points.size()));
         const int32_t N = Prj->ProjectChain(O);

@@ -63,6 +63,17 @@ protected:
         return O;
     }
     static TPixelPoint At(int32_t Index) { return PointBuffer[Index]; }
+    // What projecting every point and keeping those more than a pixel from the last kept gives.
+    static std::vector<TPixelPoint> KeptOneByOne(TPrjModel& Prj, const std::vector<TPoint3D>& Points) {
+        std::vector<TPixelPoint> Kept;
+        for (const TPoint3D& P : Points) {
+            if (!Prj.PointToXY(P, 0)) continue;
+            if (Kept.empty() || std::abs(int64_t(At(0).X) - Kept.back().X) > 1 ||
+                std::abs(int64_t(At(0).Y) - Kept.back().Y) > 1)
+                Kept.push_back(At(0));
+        }
+        return Kept;
+    }
     static TPoint3D LL(long double LonDeg, long double LatDeg) {
         return TPoint3D{static_cast<int32_t>(std::llrint(LonDeg * Deg)), static_cast<int32_t>(std::llrint(LatDeg * Deg)),
                         0};
