@@ -258,9 +258,22 @@ long double Power(long double Base, long double Exponent) {
 
 int64_t RoundEven(long double X) { return std::llrint(X); }
 
+int64_t FloorInt64(long double X) {
+    // The x87 floor and truncation switch the control word twice each, which stalls; a
+    // conversion in the current mode (to nearest) and a step down where it rounded up does not.
+    const int64_t R = std::llrint(X);
+    return static_cast<long double>(R) > X ? R - 1 : R;
+}
+
+// Inside these bounds the value rounds into int32 or just past it, so the 64-bit conversion
+// (which, unlike nearbyint, saves and restores no floating-point environment) cannot overflow.
+// Rounding is the same: both follow the current mode.
+constexpr long double WellInside = 0x1p33L;
+
 bool RoundInRange(long double X, int32_t& Result) {
-    const long double R = std::nearbyint(X);
-    if (!(R >= INT32_MIN && R <= INT32_MAX)) return false;
+    if (!(std::fabs(X) < WellInside)) return false;
+    const int64_t R = std::llrint(X);
+    if (R < INT32_MIN || R > INT32_MAX) return false;
     Result = static_cast<int32_t>(R);
     return true;
 }
@@ -273,10 +286,8 @@ int32_t RoundChecked(long double X) {
 
 int32_t RoundSaturate(long double X) {
     if (std::isnan(X)) return 0;
-    const long double R = std::nearbyint(X);
-    if (R <= INT32_MIN) return INT32_MIN;
-    if (R >= INT32_MAX) return INT32_MAX;
-    return static_cast<int32_t>(R);
+    if (!(std::fabs(X) < WellInside)) return X < 0 ? INT32_MIN : INT32_MAX;
+    return SaturateInt32(std::llrint(X));
 }
 
 TQuaternion AnglesToQuaternion(int32_t A, int32_t B, int32_t C) {

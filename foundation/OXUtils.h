@@ -185,6 +185,8 @@ long double Power(long double Base, long double Exponent);
 // Round to nearest, ties to even (the default rounding mode); unchecked, for values known
 // to lie well inside int64. New code uses the checked and saturating forms below.
 int64_t RoundEven(long double X);
+// Largest integer not above X; unchecked like RoundEven.
+int64_t FloorInt64(long double X);
 // The one pair of real-to-int32 conversions, both rounding to nearest with ties to even:
 // RoundChecked raises EFloatingPointError for NaN, infinities and values outside int32;
 // RoundSaturate clamps them to the int32 range (NaN gives 0). Pixel and scale arithmetic

@@ -21,6 +21,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "foundation/OXUtils.h"
 
 namespace {
@@ -314,7 +318,13 @@ struct TDeviceContext::TLaidText {
         uint32_t Mask = 0;
     };
     std::vector<TPlaced> Glyphs;
+    int32_t InkLeft = 0, InkTop = 0, InkRight = 0, InkBottom = 0;  // the glyphs' box, ends excluded
     enum class TMasks : uint8_t { NotYet, Ready, Unusable } Masks = TMasks::NotYet;
+    // The text drawn after this one the last time: frames draw the same titles in the same
+    // order, so the next one is known before it is asked for. Valid within a store generation.
+    TLaidText* Next = nullptr;
+    const std::string* NextKey = nullptr;
+    const void* NextFont = nullptr;
 };
 
 namespace {
@@ -322,14 +332,17 @@ namespace {
 // A glyph's coverage as the raster engine blits it, trimmed to its inked pixels.
 struct TGlyphMask {
     int32_t X = 0, Y = 0, W = 0, H = 0;  // inked box, from the glyph's whole-pixel origin
+    int32_t Stride = 0;                  // pixels per row in the pool: W padded with no coverage
     size_t Offset = 0;                   // in the pool
 };
+// Rows are padded to whole blocks of this many pixels, blended together.
+constexpr int32_t BlendBlock = 8;
 struct TGlyphMasks {
     std::vector<QRawFont> Fonts;  // fallback fonts make a text's runs differ
     // Font, glyph and the origin's fractions (positions are in 64ths) -> mask.
     std::unordered_map<uint64_t, uint32_t> Index;
     std::vector<TGlyphMask> Masks;
-    std::vector<uint8_t> Pool;
+    std::vector<uint8_t> Pool;  // coverage repeated for each of a pixel's three bytes
 };
 
 // Texts laid out once per font and text. Every frame makes a fresh device context and draws
@@ -366,13 +379,20 @@ struct TDeviceContext::TState {
     // The selected font's texts in the text store, valid while the store keeps its generation.
     TFontTexts* LaidInFont = nullptr;
     uint64_t LaidGeneration = 0;
+    TLaidText* LastLaid = nullptr;  // the text laid out last, in any font of LaidGeneration
     std::vector<QPointF> Points;
     // Pixels of one-pixel pens: the pen's colour, and the background in the gaps of dashes.
     std::vector<QPoint> Ink, Gaps;
     std::vector<QRect> Spans;
     // Reaches of the last ellipse's rows and columns: point symbols repeat one size.
+    struct TReach {
+        long double Reach2 = 0;
+        int64_t Whole = 0;  // floor of Reach2
+        int64_t Part = 0;   // 1 when Reach2 has a fraction
+    };
     int64_t ReachA2 = -1, ReachB2 = -1;
-    std::vector<long double> RowReach, ColumnReach;
+    bool ReachWhole = false;  // no reach lies so near a whole number that rounding could matter
+    std::vector<TReach> RowReach, ColumnReach;
     QTransform Base;  // the painter's transform when the context was made
 };
 
@@ -611,7 +631,6 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
     const QRect Bounds = PixelBounds();
     const int64_t A2 = Right - Left - 1, B2 = Bottom - Top - 1;
     const int64_t CX2 = Left + Right - 1, CY2 = Top + Bottom - 1;
-    auto Near = [](int64_t C2, long double Reach2) { return static_cast<int64_t>(std::floor((C2 - Reach2 + 1) / 2)); };
     const int64_t Y0 = std::max<int64_t>(Top, Bounds.top()), Y1 = std::min<int64_t>(Bottom - 1, Bounds.bottom());
     const int64_t X0 = std::max<int64_t>(Left, Bounds.left()), X1 = std::min<int64_t>(Right - 1, Bounds.right());
     auto& Ink = FState->Ink;
@@ -624,18 +643,33 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
     TState& S = *FState;
     const bool Cached = A2 < MostCachedSide && B2 < MostCachedSide;
     if (Cached && (S.ReachA2 != A2 || S.ReachB2 != B2)) {
+        S.ReachWhole = true;
+        auto Keep = [&S](long double R) {
+            const int64_t W = FloorInt64(R);
+            const long double F = R - W;
+            constexpr long double Close = 0x1p-40L;
+            if (F > 0 && (F < Close || 1 - F < Close)) S.ReachWhole = false;
+            return TState::TReach{R, W, F > 0};
+        };
         S.RowReach.resize(size_t(B2 + 1));
-        for (int64_t I = 0; I <= B2; ++I) S.RowReach[size_t(I)] = EllipseReach2(A2, B2, std::llabs(2 * I - B2));
+        for (int64_t I = 0; I <= B2; ++I) S.RowReach[size_t(I)] = Keep(EllipseReach2(A2, B2, std::llabs(2 * I - B2)));
         S.ColumnReach.resize(size_t(A2 + 1));
-        for (int64_t I = 0; I <= A2; ++I) S.ColumnReach[size_t(I)] = EllipseReach2(B2, A2, std::llabs(2 * I - A2));
+        for (int64_t I = 0; I <= A2; ++I) S.ColumnReach[size_t(I)] = Keep(EllipseReach2(B2, A2, std::llabs(2 * I - A2)));
         S.ReachA2 = A2;
         S.ReachB2 = B2;
     }
+    // Near the surface and with no reach within a hair of a whole number, the real sum below
+    // rounds to nothing that moves its floor, so whole numbers give the same pixels.
+    constexpr int64_t Small = int64_t(1) << 20;
+    const bool Whole = Cached && S.ReachWhole && std::llabs(CX2) < Small && std::llabs(CY2) < Small;
+    auto Near = [Whole](int64_t C2, const TState::TReach& R) {
+        return Whole ? (C2 + 1 - R.Whole - R.Part) >> 1 : FloorInt64((C2 - R.Reach2 + 1) / 2);
+    };
     auto RowReach = [&](int64_t Y) {
-        return Cached ? S.RowReach[size_t(Y - Top)] : EllipseReach2(A2, B2, std::llabs(2 * Y - CY2));
+        return Cached ? S.RowReach[size_t(Y - Top)] : TState::TReach{EllipseReach2(A2, B2, std::llabs(2 * Y - CY2))};
     };
     auto ColumnReach = [&](int64_t X) {
-        return Cached ? S.ColumnReach[size_t(X - Left)] : EllipseReach2(B2, A2, std::llabs(2 * X - CX2));
+        return Cached ? S.ColumnReach[size_t(X - Left)] : TState::TReach{EllipseReach2(B2, A2, std::llabs(2 * X - CX2))};
     };
     auto& Spans = FState->Spans;
     Spans.clear();
@@ -747,17 +781,38 @@ TDeviceContext::TLaidText* TDeviceContext::LaidOut(const std::string& Text) {
         // Pixel-sized fonts lay out alike on every image, but the resolution is part of the key all the same.
         return &Store.Fonts[S.Font.key() + QLatin1Char('@') + QString::number(LogPixelsY())];
     };
+    if (S.LaidGeneration != Store.Generation) S.LastLaid = nullptr;
     if (!S.LaidInFont || S.LaidGeneration != Store.Generation) {
         S.LaidInFont = FontTexts();
         S.LaidGeneration = Store.Generation;
     }
-    if (auto It = S.LaidInFont->Texts.find(Text); It != S.LaidInFont->Texts.end()) return &It->second;
+    // Found in the store, and remembered as what followed the text before.
+    auto Found = [&S](const std::string& Key, TLaidText& Laid) {
+        if (TLaidText* Last = S.LastLaid) {
+            Last->Next = &Laid;
+            Last->NextKey = &Key;
+            Last->NextFont = S.LaidInFont;
+        }
+        S.LastLaid = &Laid;
+        // Fetch what the following title will need while this one is drawn.
+        if (const TLaidText* N = Laid.Next) {
+            __builtin_prefetch(N->Glyphs.data());
+            if (N->Next)
+                for (size_t Line = 0; Line < sizeof(TLaidText); Line += 64)
+                    __builtin_prefetch(reinterpret_cast<const char*>(N->Next) + Line);
+        }
+        return &Laid;
+    };
+    if (const TLaidText* Last = S.LastLaid; Last && Last->Next && Last->NextFont == S.LaidInFont && *Last->NextKey == Text)
+        return Found(*Last->NextKey, *Last->Next);
+    if (auto It = S.LaidInFont->Texts.find(Text); It != S.LaidInFont->Texts.end()) return Found(It->first, It->second);
     if (Store.Count >= MaxLaid) {
         Store.Fonts.clear();
         Store.Count = 0;
         ++Store.Generation;
         S.LaidInFont = FontTexts();
         S.LaidGeneration = Store.Generation;
+        S.LastLaid = nullptr;
     }
     QTextLayout Layout(AsQString(Text), S.Font, FPainter->device());
     Layout.setCacheEnabled(true);
@@ -769,36 +824,18 @@ TDeviceContext::TLaidText* TDeviceContext::LaidOut(const std::string& Text) {
     TLaidText Laid;
     Laid.Runs = Layout.glyphRuns();
     Laid.Ascent = Line.ascent();
-    return &S.LaidInFont->Texts.emplace(Text, std::move(Laid)).first->second;
+    const auto It = S.LaidInFont->Texts.emplace(Text, std::move(Laid)).first;
+    return Found(It->first, It->second);
 }
 
 namespace {
 
 // The raster engine's blend of an opaque colour over a channel of a 24-bit pixel at a
-// glyph's coverage: widened to 16 bits, the colour scaled by the coverage and the pixel by
-// its complement, narrowed again. Integer arithmetic throughout, so it is exact.
-uint8_t BlendChannel(uint32_t Source, uint32_t Dest, uint32_t Coverage) {
-    auto Scale = [](uint32_t X, uint32_t Alpha) {
-        const uint32_t P = X * Alpha;
-        return (P + (P >> 16) + 0x8000u) >> 16;
-    };
-    auto Narrow = [](uint32_t X) { return (X + 0x80u - ((X + 0x80u) >> 8)) >> 8; };
-    const uint32_t Alpha = Coverage * 257u;
-    return uint8_t(std::min<uint32_t>(Narrow(Scale(Source * 257u, Alpha) + Scale(Dest * 257u, 65535u - Alpha)), 255));
-}
-
-// Blends of one colour channel value, by coverage (high byte) and pixel (low byte).
-const uint8_t* BlendTable(uint8_t Source) {
-    // Never freed, like the text store: at most 256 tables of 64 KB, made as colours come.
-    thread_local std::array<uint8_t*, 256>* const Tables = new std::array<uint8_t*, 256>{};
-    uint8_t*& Table = (*Tables)[Source];
-    if (!Table) {
-        Table = new uint8_t[65536];
-        for (uint32_t C = 0; C < 256; ++C)
-            for (uint32_t D = 0; D < 256; ++D)
-                Table[C << 8 | D] = C == 0 ? uint8_t(D) : C == 255 ? Source : BlendChannel(Source, D, C);
-    }
-    return Table;
+// glyph's coverage C (0 leaves the pixel, 255 gives the colour): its 16-bit arithmetic comes
+// to S * C + D * (255 - C) divided by 255 and rounded to nearest, with no tie possible.
+inline uint8_t BlendChannel(uint32_t Source, uint32_t Dest, uint32_t Coverage) {
+    const uint32_t T = Source * Coverage + Dest * (255 - Coverage) + 128;
+    return uint8_t((T + (T >> 8)) >> 8);
 }
 
 // The mask of a glyph whose origin lies FX and FY 64ths of a pixel past whole pixels, made
@@ -845,10 +882,13 @@ int64_t GlyphMask(TGlyphMasks& M, const QRawFont& Font, quint32 Glyph, int FX, i
     TGlyphMask G;
     if (R >= 0) {
         if (L == 0 || T == 0 || R == W - 1 || B == H - 1) return -1;
-        G = TGlyphMask{X0 + L, Y0 + T, R - L + 1, B - T + 1, M.Pool.size()};
-        for (int Row = T; Row <= B; ++Row) {
+        const int32_t Inked = R - L + 1, Stride = (Inked + BlendBlock - 1) / BlendBlock * BlendBlock;
+        G = TGlyphMask{X0 + L, Y0 + T, Inked, B - T + 1, Stride, M.Pool.size()};
+        M.Pool.resize(M.Pool.size() + size_t(G.H) * size_t(Stride) * 3, 0);
+        uint8_t* Out = M.Pool.data() + G.Offset;
+        for (int Row = T; Row <= B; ++Row, Out += Stride * 3) {
             const uchar* Line = Image.constScanLine(Row);
-            M.Pool.insert(M.Pool.end(), Line + L, Line + R + 1);
+            for (int Col = 0; Col < Inked; ++Col) Out[3 * Col] = Out[3 * Col + 1] = Out[3 * Col + 2] = Line[L + Col];
         }
     }
     M.Masks.push_back(G);
@@ -894,35 +934,76 @@ bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
             }
         }
         if (Text.Masks == TMasks::Unusable) Text.Glyphs.clear();
+        if (!Text.Glyphs.empty()) {
+            Text.InkLeft = Text.InkTop = INT32_MAX;
+            Text.InkRight = Text.InkBottom = INT32_MIN;
+        }
+        for (const TLaidText::TPlaced& P : Text.Glyphs) {
+            const TGlyphMask& G = Masks.Masks[P.Mask];
+            Text.InkLeft = std::min(Text.InkLeft, P.X);
+            Text.InkTop = std::min(Text.InkTop, P.Y);
+            Text.InkRight = std::max(Text.InkRight, P.X + G.W);
+            Text.InkBottom = std::max(Text.InkBottom, P.Y + G.H);
+        }
     }
     if (Text.Masks != TMasks::Ready) return false;
 
     const int64_t OX = int64_t(Left) + int64_t(T.dx()), OY = int64_t(Base) + int64_t(T.dy());
     // Left and above the picture Qt's rounding of negative places is its own affair.
-    for (const TLaidText::TPlaced& P : Text.Glyphs)
-        if (OX + P.X < 0 || OY + P.Y < 0) return false;
+    if (!Text.Glyphs.empty() && (OX + Text.InkLeft < 0 || OY + Text.InkTop < 0)) return false;
     const uint32_t C = static_cast<uint32_t>(ColorToRGB(FTextColor));
-    const uint8_t* Red = BlendTable(C & 0xFF);
-    const uint8_t* Green = BlendTable((C >> 8) & 0xFF);
-    const uint8_t* Blue = BlendTable((C >> 16) & 0xFF);
+    // The colour's bytes in the picture's order (blue, green, red), over a block of pixels.
+    const uint8_t Colour[3] = {uint8_t(C >> 16), uint8_t(C >> 8), uint8_t(C)};
+#if defined(__SSE2__)
+    __m128i Source[3];
+    for (int K = 0; K < 3; ++K) {
+        alignas(16) uint16_t Lanes[8];
+        for (int J = 0; J < 8; ++J) Lanes[J] = Colour[(8 * K + J) % 3];
+        Source[K] = _mm_load_si128(reinterpret_cast<const __m128i*>(Lanes));
+    }
+    const __m128i Zero = _mm_setzero_si128(), Full = _mm_set1_epi16(255), Half = _mm_set1_epi16(128);
+#endif
     const int64_t Width = Image->width(), Height = Image->height();
     uchar* Bits = Image->bits();
     const qsizetype Stride = Image->bytesPerLine();
+    {
+        // Titles land all over the picture: ask for all their rows at once rather than
+        // waiting for each in turn.
+        const int64_t Top = OY + Text.InkTop, Bottom = std::min<int64_t>(OY + Text.InkBottom, Height);
+        const int64_t From = OX + Text.InkLeft, To = std::min<int64_t>(OX + Text.InkRight, Width);
+        if (From < To)
+            for (int64_t Row = Top; Row < Bottom; ++Row) {
+                const uchar* Line = Bits + qsizetype(Row) * Stride;
+                for (int64_t Byte = From * 3; Byte < To * 3 + 63; Byte += 64)
+                    __builtin_prefetch(Line + std::min<int64_t>(Byte, To * 3 - 1), 1);
+            }
+    }
     for (const TLaidText::TPlaced& P : Text.Glyphs) {
         const TGlyphMask& G = Masks.Masks[P.Mask];
         const int64_t X0 = OX + P.X, Y0 = OY + P.Y;
         const int64_t Cols = std::min<int64_t>(G.W, Width - X0), Rows = std::min<int64_t>(G.H, Height - Y0);
+        // Whole blocks may run into the padding, which leaves the pixels as they are.
+        const int64_t Blocks = std::min<int64_t>(G.Stride, Width - X0) / BlendBlock;
         for (int64_t Row = 0; Row < Rows; ++Row) {
-            const uint8_t* Cover = Masks.Pool.data() + G.Offset + size_t(Row * G.W);
+            const uint8_t* Cover = Masks.Pool.data() + G.Offset + size_t(Row * G.Stride * 3);
             uchar* Px = Bits + qsizetype(Y0 + Row) * Stride + qsizetype(X0) * 3;
-            for (int64_t Col = 0; Col < Cols; ++Col, Px += 3) {
-                const uint32_t A = Cover[Col];
-                if (A == 0) continue;
-                const uint32_t K = A << 8;
-                Px[0] = Blue[K | Px[0]];
-                Px[1] = Green[K | Px[1]];
-                Px[2] = Red[K | Px[2]];
+            int64_t Col = 0;
+#if defined(__SSE2__)
+            for (; Col < Blocks * BlendBlock; Col += BlendBlock) {
+                for (int K = 0; K < 3; ++K) {
+                    uchar* D = Px + Col * 3 + 8 * K;
+                    const __m128i A = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Cover + Col * 3 + 8 * K)), Zero);
+                    const __m128i B = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(D)), Zero);
+                    __m128i T = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(Source[K], A), _mm_mullo_epi16(B, _mm_sub_epi16(Full, A))), Half);
+                    T = _mm_srli_epi16(_mm_add_epi16(T, _mm_srli_epi16(T, 8)), 8);
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(D), _mm_packus_epi16(T, T));
+                }
             }
+#else
+            (void)Blocks;
+#endif
+            for (; Col < Cols; ++Col)
+                for (int K = 0; K < 3; ++K) Px[Col * 3 + K] = BlendChannel(Colour[K], Px[Col * 3 + K], Cover[Col * 3 + K]);
         }
     }
     return true;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/OXUtils.h"
@@ -306,6 +307,8 @@ TEST(NumericTest, RoundingHelpersCheckOrSaturate) {
         {"top tie rounds out", 2147483647.5L, false, INT32_MAX},
         {"bottom tie rounds in", -2147483648.5L, true, INT32_MIN},
         {"below the bottom", -2147483649.0L, false, INT32_MIN},
+        {"far below", -0x1p33L + 0.5L, false, INT32_MIN},
+        {"far above", 0x1p33L, false, INT32_MAX},
         {"huge", 1e300L, false, INT32_MAX},
         {"infinity", -Inf, false, INT32_MIN},
         {"NaN", NaN, false, 0},
@@ -323,6 +326,9 @@ TEST(NumericTest, RoundingHelpersCheckOrSaturate) {
             EXPECT_THROW(RoundChecked(R.X), EFloatingPointError);
         }
     }
+    for (const auto& [X, Floor] : std::initializer_list<std::pair<long double, int64_t>>{
+             {2.5L, 2}, {3.5L, 3}, {-2.5L, -3}, {-3.0L, -3}, {-0.0L, 0}, {0x1p40L - 0.25L, (int64_t(1) << 40) - 1}})
+        EXPECT_EQ(FloorInt64(X), Floor) << double(X);
     EXPECT_EQ(SaturateInt32(int64_t{INT32_MAX} + 1), INT32_MAX);
     EXPECT_EQ(SaturateInt32(INT64_MIN), INT32_MIN);
     EXPECT_EQ(SaturateInt32(-7), -7);

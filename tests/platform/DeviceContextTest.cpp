@@ -794,6 +794,25 @@ TEST(DeviceContext, EllipsesCoverTheirWholeBox) {
         }
 }
 
+TEST(DeviceContext, EllipsesFarOffTheOriginDrawTheirPixelsAsNearIt) {
+    // Near the origin whole-number arithmetic stands in for the real one; a translated
+    // painter takes the real one at the same place on the picture.
+    constexpr int Far = (1 << 21) + 1;
+    for (int W = 1; W <= 40; W += (W < 12 ? 1 : 7))
+        for (int H = 1; H <= 40; H += (H < 12 ? 1 : 5))
+            for (int Shift : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << W << " x " << H << " shifted " << Shift);
+                TSurface Near(44, 44), Away(44, 44);
+                for (TSurface* S : {&Near, &Away}) S->DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x00FF00, 0}));
+                Near.DC.Ellipse(2 + Shift, 1, 2 + Shift + W, 1 + H);
+                Away.Painter.translate(-Far, -Far);
+                Away.DC.Ellipse(Far + 2 + Shift, Far + 1, Far + 2 + Shift + W, Far + 1 + H);
+                Near.End();
+                Away.End();
+                ASSERT_EQ(Near.Image, Away.Image);
+            }
+}
+
 TEST(DeviceContext, WidePensAreCentredOnTheOutlineUnlessInsideFrame) {
     const QRect Box(6, 5, 16, 12);  // the box (6, 5, 22, 17)
     for (bool Ellipse : {false, true})
