@@ -461,34 +461,82 @@ QRect TDeviceContext::PixelBounds() const {
 
 bool TDeviceContext::ThinPen() const { return FPen->Pen.Style != PS_NULL && FPen->Pen.Width <= 1; }
 
-bool TDeviceContext::SetPixels(const std::vector<QPoint>& Points, TColor Color) {
-    // Straight into the picture when the painter paints plainly on an image (at most a
-    // rectangular clip, which the points already keep to): Qt's points cost a transform and
-    // a span each. An image being painted on is never shared, so writing to it is safe.
+// The painter's image and where logical pixels lie in it, when it paints plainly on a 24- or
+// 32-bit image (at most a rectangular clip, which callers already keep to): Qt's points and
+// spans cost a transform and a blend call each. An image being painted on is never shared,
+// so writing to it is safe.
+struct TDeviceContext::TDirect {
+    uchar* Bits = nullptr;
+    qsizetype Stride = 0;
+    int DX = 0, DY = 0;
+    bool Packed = false;  // 32 bits a pixel, else 24
+    bool Bgr = false;     // 24 bits in blue, green, red order
+    void Colour(TColor Color, uint8_t& B0, uint8_t& B1, uint8_t& B2, uint32_t& Word) const {
+        const uint32_t C = static_cast<uint32_t>(ColorToRGB(Color));
+        const uint8_t R = C & 0xFF, G = (C >> 8) & 0xFF, B = (C >> 16) & 0xFF;
+        Word = 0xFF000000u | uint32_t(R) << 16 | uint32_t(G) << 8 | B;
+        B0 = Bgr ? B : R;
+        B1 = G;
+        B2 = Bgr ? R : B;
+    }
+};
+
+bool TDeviceContext::Direct(TDirect& D) const {
     auto* Image = dynamic_cast<QImage*>(FPainter->device());
     if (!Image || FPainter->compositionMode() != QPainter::CompositionMode_SourceOver || FPainter->opacity() != 1.0)
         return false;
     if (FPainter->hasClipping() && FPainter->clipRegion().rectCount() > 1) return false;
     const QImage::Format Format = Image->format();
-    const bool Packed = Format == QImage::Format_RGB32 || Format == QImage::Format_ARGB32 ||
-                        Format == QImage::Format_ARGB32_Premultiplied;
-    if (!Packed && Format != QImage::Format_BGR888 && Format != QImage::Format_RGB888) return false;
+    D.Packed = Format == QImage::Format_RGB32 || Format == QImage::Format_ARGB32 ||
+               Format == QImage::Format_ARGB32_Premultiplied;
+    if (!D.Packed && Format != QImage::Format_BGR888 && Format != QImage::Format_RGB888) return false;
+    D.Bgr = Format == QImage::Format_BGR888;
     const QTransform T = FPainter->deviceTransform();
-    const int DX = int(T.dx()), DY = int(T.dy());
-    const uint32_t C = static_cast<uint32_t>(ColorToRGB(Color));
-    const uint8_t R = C & 0xFF, G = (C >> 8) & 0xFF, B = (C >> 16) & 0xFF;
-    uchar* Bits = Image->bits();
-    const qsizetype Stride = Image->bytesPerLine();
+    D.DX = int(T.dx());
+    D.DY = int(T.dy());
+    D.Bits = Image->bits();
+    D.Stride = Image->bytesPerLine();
+    return true;
+}
+
+bool TDeviceContext::SetPixels(const std::vector<QPoint>& Points, TColor Color) {
+    TDirect D;
+    if (!Direct(D)) return false;
+    uint8_t B0, B1, B2;
+    uint32_t Word;
+    D.Colour(Color, B0, B1, B2, Word);
     for (const QPoint& P : Points) {
-        uchar* Row = Bits + qsizetype(P.y() + DY) * Stride;
-        const int X = P.x() + DX;
-        if (Packed) {
-            reinterpret_cast<uint32_t*>(Row)[X] = 0xFF000000u | uint32_t(R) << 16 | uint32_t(G) << 8 | B;
+        uchar* Row = D.Bits + qsizetype(P.y() + D.DY) * D.Stride;
+        const int X = P.x() + D.DX;
+        if (D.Packed) {
+            reinterpret_cast<uint32_t*>(Row)[X] = Word;
         } else {
             uchar* Px = Row + qsizetype(X) * 3;
-            Px[0] = Format == QImage::Format_BGR888 ? B : R;
-            Px[1] = G;
-            Px[2] = Format == QImage::Format_BGR888 ? R : B;
+            Px[0] = B0;
+            Px[1] = B1;
+            Px[2] = B2;
+        }
+    }
+    return true;
+}
+
+bool TDeviceContext::FillSpans(const std::vector<QRect>& Spans, TColor Color) {
+    TDirect D;
+    if (!Direct(D)) return false;
+    uint8_t B0, B1, B2;
+    uint32_t Word;
+    D.Colour(Color, B0, B1, B2, Word);
+    for (const QRect& R : Spans) {
+        uchar* Row = D.Bits + qsizetype(R.y() + D.DY) * D.Stride;
+        const int X = R.x() + D.DX;
+        if (D.Packed) {
+            std::fill_n(reinterpret_cast<uint32_t*>(Row) + X, R.width(), Word);
+        } else {
+            for (uchar *Px = Row + qsizetype(X) * 3, *End = Px + qsizetype(R.width()) * 3; Px < End; Px += 3) {
+                Px[0] = B0;
+                Px[1] = B1;
+                Px[2] = B2;
+            }
         }
     }
     return true;
@@ -679,7 +727,8 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
         const int64_t Hi = std::min<int64_t>(std::max(L, R), Bounds.right());
         if (Lo <= Hi) Spans.emplace_back(int(Lo), int(Y), int(Hi - Lo + 1), 1);
     }
-    if (FBrush->Brush.Style != BS_NULL && !Spans.empty()) {
+    if (FBrush->Brush.Style != BS_NULL && !Spans.empty() &&
+        !(FBrush->Brush.Style == BS_SOLID && FillSpans(Spans, FBrush->Brush.Color))) {
         FPainter->setPen(Qt::NoPen);
         FPainter->setBrush(FState->Brush);
         FPainter->drawRects(Spans.data(), int(Spans.size()));

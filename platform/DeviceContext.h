@@ -165,6 +165,10 @@ private:
     void FlushPixels();
     // Sets the pixels in the painter's image itself where it can; false when Qt must.
     bool SetPixels(const std::vector<QPoint>& Points, TColor Color);
+    // Fills one-pixel-high spans with an opaque colour the same way; false when Qt must.
+    bool FillSpans(const std::vector<QRect>& Spans, TColor Color);
+    struct TDirect;
+    bool Direct(TDirect& D) const;
     // The selected font's metrics, and the width of Text in it (the last text is remembered).
     const QFontMetrics& Metrics();
     int Measure(const std::string& Text);

@@ -32,7 +32,20 @@ QColor ToQColor(TColor C) {
 }
 
 // 64-bit multiply-then-divide, rounded to nearest.
-int64_t MulDiv(int64_t A, int64_t B, int64_t C) { return static_cast<int64_t>(std::nearbyint(static_cast<long double>(A) * B / C)); }
+// A * B / C to nearest, ties to even. Below 2^62 the product is exact in a long double and the
+// quotient's rounding error is smaller than its distance to any half that is not exactly one,
+// so whole numbers give the real result without its cost.
+int64_t MulDiv(int64_t A, int64_t B, int64_t C) {
+    constexpr int64_t Exact = int64_t(1) << 62;
+    int64_t P;
+    if (C == 0 || __builtin_mul_overflow(A, B, &P) || P >= Exact || P <= -Exact)
+        return static_cast<int64_t>(std::nearbyint(static_cast<long double>(A) * B / C));
+    int64_t Q = P / C;
+    const int64_t R = P % C;
+    const uint64_t Twice = 2 * uint64_t(R < 0 ? -R : R), Whole = uint64_t(C < 0 ? -C : C);
+    if (Twice > Whole || (Twice == Whole && (Q & 1))) Q += (R < 0) == (C < 0) ? 1 : -1;
+    return Q;
+}
 
 // Where chains meet the seam of a flat projection (the meridian opposite the central one).
 struct TSeam {
