@@ -393,6 +393,10 @@ struct TDeviceContext::TState {
     int64_t ReachA2 = -1, ReachB2 = -1;
     bool ReachWhole = false;  // no reach lies so near a whole number that rounding could matter
     std::vector<TReach> RowReach, ColumnReach;
+    // That ellipse's fill and outline from its box's corner, once worked out in whole numbers.
+    bool ShapeReady = false;
+    std::vector<QRect> ShapeSpans;
+    std::vector<QPoint> ShapeDots;
     QTransform Base;  // the painter's transform when the context was made
 };
 
@@ -705,6 +709,7 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
         for (int64_t I = 0; I <= A2; ++I) S.ColumnReach[size_t(I)] = Keep(EllipseReach2(B2, A2, std::llabs(2 * I - A2)));
         S.ReachA2 = A2;
         S.ReachB2 = B2;
+        S.ShapeReady = false;
     }
     // Near the surface and with no reach within a hair of a whole number, the real sum below
     // rounds to nothing that moves its floor, so whole numbers give the same pixels.
@@ -721,18 +726,48 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
     };
     auto& Spans = FState->Spans;
     Spans.clear();
+    auto Fill = [&] {
+        if (FBrush->Brush.Style != BS_NULL && !Spans.empty() &&
+            !(FBrush->Brush.Style == BS_SOLID && FillSpans(Spans, FBrush->Brush.Color))) {
+            FPainter->setPen(Qt::NoPen);
+            FPainter->setBrush(FState->Brush);
+            FPainter->drawRects(Spans.data(), int(Spans.size()));
+        }
+    };
+    if (Whole && Left >= Bounds.left() && Right - 1 <= Bounds.right() && Top >= Bounds.top() &&
+        Bottom - 1 <= Bounds.bottom()) {
+        // Whole numbers place every ellipse of a size alike from its corner: point symbols
+        // repeat one shape.
+        if (!S.ShapeReady) {
+            S.ShapeSpans.clear();
+            S.ShapeDots.clear();
+            for (int64_t Y = 0; Y <= B2; ++Y) {
+                const int64_t L = Near(A2, S.RowReach[size_t(Y)]), R = A2 - L;
+                S.ShapeSpans.emplace_back(int(std::min(L, R)), int(Y), int(std::llabs(R - L) + 1), 1);
+                S.ShapeDots.emplace_back(int(L), int(Y));
+                S.ShapeDots.emplace_back(int(R), int(Y));
+            }
+            for (int64_t X = 0; X <= A2; ++X) {
+                const int64_t T = Near(B2, S.ColumnReach[size_t(X)]);
+                S.ShapeDots.emplace_back(int(X), int(T));
+                S.ShapeDots.emplace_back(int(X), int(B2 - T));
+            }
+            S.ShapeReady = true;
+        }
+        const QPoint Corner{int(Left), int(Top)};
+        for (const QRect& R : S.ShapeSpans) Spans.push_back(R.translated(Corner));
+        Fill();
+        for (const QPoint& P : S.ShapeDots) Ink.push_back(P + Corner);
+        FlushPixels();
+        return;
+    }
     for (int64_t Y = Y0; Y <= Y1; ++Y) {
         const int64_t L = Near(CX2, RowReach(Y)), R = CX2 - L;
         const int64_t Lo = std::max<int64_t>(std::min(L, R), Bounds.left());
         const int64_t Hi = std::min<int64_t>(std::max(L, R), Bounds.right());
         if (Lo <= Hi) Spans.emplace_back(int(Lo), int(Y), int(Hi - Lo + 1), 1);
     }
-    if (FBrush->Brush.Style != BS_NULL && !Spans.empty() &&
-        !(FBrush->Brush.Style == BS_SOLID && FillSpans(Spans, FBrush->Brush.Color))) {
-        FPainter->setPen(Qt::NoPen);
-        FPainter->setBrush(FState->Brush);
-        FPainter->drawRects(Spans.data(), int(Spans.size()));
-    }
+    Fill();
     for (int64_t Y = Y0; Y <= Y1; ++Y) {
         const int64_t L = Near(CX2, RowReach(Y));
         Plot(L, Y);

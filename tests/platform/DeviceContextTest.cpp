@@ -795,22 +795,26 @@ TEST(DeviceContext, EllipsesCoverTheirWholeBox) {
 }
 
 TEST(DeviceContext, EllipsesFarOffTheOriginDrawTheirPixelsAsNearIt) {
-    // Near the origin whole-number arithmetic stands in for the real one; a translated
-    // painter takes the real one at the same place on the picture.
+    // Near the origin whole-number arithmetic stands in for the real one, and a shape once
+    // worked out is moved to each new place; a translated painter takes the real one at the
+    // same place on the picture.
     constexpr int Far = (1 << 21) + 1;
     for (int W = 1; W <= 40; W += (W < 12 ? 1 : 7))
-        for (int H = 1; H <= 40; H += (H < 12 ? 1 : 5))
-            for (int Shift : {0, 1}) {
+        for (int H = 1; H <= 40; H += (H < 12 ? 1 : 5)) {
+            TSurface Near(46, 46);
+            Near.DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x00FF00, 0}));
+            for (int Shift : {0, 1, 4, 3}) {
                 SCOPED_TRACE(testing::Message() << W << " x " << H << " shifted " << Shift);
-                TSurface Near(44, 44), Away(44, 44);
-                for (TSurface* S : {&Near, &Away}) S->DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x00FF00, 0}));
-                Near.DC.Ellipse(2 + Shift, 1, 2 + Shift + W, 1 + H);
+                Near.Painter.fillRect(Near.Image.rect(), Qt::white);
+                Near.DC.Ellipse(2 + Shift, 1 + Shift, 2 + Shift + W, 1 + Shift + H);
+                TSurface Away(46, 46);
+                Away.DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x00FF00, 0}));
                 Away.Painter.translate(-Far, -Far);
-                Away.DC.Ellipse(Far + 2 + Shift, Far + 1, Far + 2 + Shift + W, Far + 1 + H);
-                Near.End();
+                Away.DC.Ellipse(Far + 2 + Shift, Far + 1 + Shift, Far + 2 + Shift + W, Far + 1 + Shift + H);
                 Away.End();
                 ASSERT_EQ(Near.Image, Away.Image);
             }
+        }
 }
 
 TEST(DeviceContext, WidePensAreCentredOnTheOutlineUnlessInsideFrame) {
