@@ -1112,7 +1112,8 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
         if (FPainter->font() != FState->Font) FPainter->setFont(FState->Font);
     };
     FPainter->setBackgroundMode(Qt::TransparentMode);
-    FPainter->setPen(ToQColor(FTextColor));
+    // Blended glyphs need no pen, and setting one costs more than blending a short title.
+    auto UsePen = [&] { FPainter->setPen(ToQColor(FTextColor)); };
     const bool Rotated = FFont->Font.Escapement != 0;
     if (!Rotated) {
         // Whole-pixel offsets: the same pixels as drawing in a translated painter.
@@ -1123,10 +1124,12 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
         if (TLaidText* T = LaidOut(Text)) {
             if (!BlitGlyphs(*T, SaturateInt32(Left), SaturateInt32(Base))) {
                 const QPointF Origin(SaturateInt32(Left), SaturateInt32(Base) - T->Ascent);
+                UsePen();
                 for (const QGlyphRun& Run : T->Runs) FPainter->drawGlyphRun(Origin, Run);
             }
         } else {
             UseFont();
+            UsePen();
             FPainter->drawText(QPoint(SaturateInt32(Left), SaturateInt32(Base)), AsQString(Text));
         }
         return;
@@ -1136,6 +1139,7 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     FPainter->rotate(-FFont->Font.Escapement / 10.0);
     if (Opaque) FPainter->fillRect(QRect(Dx, Baseline - M.ascent(), W, M.ascent() + M.descent()), ToQColor(FBkColor));
     UseFont();
+    UsePen();
     FPainter->drawText(QPoint(Dx, Baseline), AsQString(Text));
     FPainter->setTransform(Saved);
 }
