@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 #include "foundation/OXUtils.h"
@@ -922,6 +922,86 @@ inline uint8_t BlendChannel(uint32_t Source, uint32_t Dest, uint32_t Coverage) {
     return uint8_t((T + (T >> 8)) >> 8);
 }
 
+// The colour's bytes over a block of pixels, as 16-bit lanes.
+struct TBlendSource {
+    alignas(32) uint16_t Lanes[3 * BlendBlock];
+};
+
+// Blends whole blocks of a glyph's rows: each row of Px and Cover holds Blocks blocks.
+using TBlendBlocks = void (*)(uchar* Px, qsizetype PxStride, const uint8_t* Cover, qsizetype CoverStride,
+                              int64_t Rows, int64_t Blocks, const TBlendSource& Source);
+
+#if defined(__x86_64__)
+inline __m128i BlendLanes(__m128i S, __m128i D, __m128i A) {
+    const __m128i T = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(S, A), _mm_mullo_epi16(D, _mm_sub_epi16(_mm_set1_epi16(255), A))),
+                                    _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(T, _mm_srli_epi16(T, 8)), 8);
+}
+
+inline void BlendEight(uchar* Px, const uint8_t* Cover, __m128i S) {
+    const __m128i Zero = _mm_setzero_si128();
+    const __m128i A = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Cover)), Zero);
+    const __m128i D = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Px)), Zero);
+    const __m128i T = BlendLanes(S, D, A);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(Px), _mm_packus_epi16(T, T));
+}
+
+void BlendBlocksSse2(uchar* Px, qsizetype PxStride, const uint8_t* Cover, qsizetype CoverStride, int64_t Rows,
+                     int64_t Blocks, const TBlendSource& Source) {
+    const __m128i* L = reinterpret_cast<const __m128i*>(Source.Lanes);
+    const __m128i S0 = _mm_load_si128(L), S1 = _mm_load_si128(L + 1), S2 = _mm_load_si128(L + 2);
+    for (int64_t Row = 0; Row < Rows; ++Row, Px += PxStride, Cover += CoverStride)
+        for (int64_t B = 0; B < Blocks * 24; B += 24) {
+            BlendEight(Px + B, Cover + B, S0);
+            BlendEight(Px + B + 8, Cover + B + 8, S1);
+            BlendEight(Px + B + 16, Cover + B + 16, S2);
+        }
+}
+
+// The same with the first sixteen bytes of a block in one step.
+__attribute__((target("avx2"))) void BlendBlocksAvx2(uchar* Px, qsizetype PxStride, const uint8_t* Cover,
+                                                     qsizetype CoverStride, int64_t Rows, int64_t Blocks,
+                                                     const TBlendSource& Source) {
+    const __m256i S01 = _mm256_load_si256(reinterpret_cast<const __m256i*>(Source.Lanes));
+    const __m128i S2 = _mm_load_si128(reinterpret_cast<const __m128i*>(Source.Lanes) + 2);
+    const __m256i Full = _mm256_set1_epi16(255), Half = _mm256_set1_epi16(128);
+    for (int64_t Row = 0; Row < Rows; ++Row, Px += PxStride, Cover += CoverStride)
+        for (int64_t B = 0; B < Blocks * 24; B += 24) {
+            const __m256i A = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Cover + B)));
+            const __m256i D = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Px + B)));
+            __m256i T = _mm256_add_epi16(
+                _mm256_add_epi16(_mm256_mullo_epi16(S01, A), _mm256_mullo_epi16(D, _mm256_sub_epi16(Full, A))), Half);
+            T = _mm256_srli_epi16(_mm256_add_epi16(T, _mm256_srli_epi16(T, 8)), 8);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(Px + B),
+                             _mm_packus_epi16(_mm256_castsi256_si128(T), _mm256_extracti128_si256(T, 1)));
+            BlendEight(Px + B + 16, Cover + B + 16, S2);
+        }
+}
+
+bool WideBlend = true;
+
+TBlendBlocks BlendBlocks() {
+    static const bool Avx2 = __builtin_cpu_supports("avx2");
+    return Avx2 && WideBlend ? BlendBlocksAvx2 : BlendBlocksSse2;
+}
+#else
+void BlendBlocksPlain(uchar* Px, qsizetype PxStride, const uint8_t* Cover, qsizetype CoverStride, int64_t Rows,
+                      int64_t Blocks, const TBlendSource& Source) {
+    for (int64_t Row = 0; Row < Rows; ++Row, Px += PxStride, Cover += CoverStride)
+        for (int64_t B = 0; B < Blocks * 24; ++B) Px[B] = BlendChannel(Source.Lanes[B % 24], Px[B], Cover[B]);
+}
+
+bool WideBlend = true;
+
+TBlendBlocks BlendBlocks() { return BlendBlocksPlain; }
+#endif
+
+}  // namespace
+
+void SetWideGlyphBlend(bool Wide) { WideBlend = Wide; }
+
+namespace {
+
 // The mask of a glyph whose origin lies FX and FY 64ths of a pixel past whole pixels, made
 // on first use by letting the raster engine draw the glyph alone. -1 when it cannot be kept.
 int64_t GlyphMask(TGlyphMasks& M, const QRawFont& Font, quint32 Glyph, int FX, int FY) {
@@ -1038,15 +1118,9 @@ bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
     const uint32_t C = static_cast<uint32_t>(ColorToRGB(FTextColor));
     // The colour's bytes in the picture's order (blue, green, red), over a block of pixels.
     const uint8_t Colour[3] = {uint8_t(C >> 16), uint8_t(C >> 8), uint8_t(C)};
-#if defined(__SSE2__)
-    __m128i Source[3];
-    for (int K = 0; K < 3; ++K) {
-        alignas(16) uint16_t Lanes[8];
-        for (int J = 0; J < 8; ++J) Lanes[J] = Colour[(8 * K + J) % 3];
-        Source[K] = _mm_load_si128(reinterpret_cast<const __m128i*>(Lanes));
-    }
-    const __m128i Zero = _mm_setzero_si128(), Full = _mm_set1_epi16(255), Half = _mm_set1_epi16(128);
-#endif
+    TBlendSource Source;
+    for (int J = 0; J < 3 * BlendBlock; ++J) Source.Lanes[J] = Colour[J % 3];
+    const TBlendBlocks Blend = BlendBlocks();
     const int64_t Width = Image->width(), Height = Image->height();
     uchar* Bits = Image->bits();
     const qsizetype Stride = Image->bytesPerLine();
@@ -1068,27 +1142,18 @@ bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
         const int64_t Cols = std::min<int64_t>(G.W, Width - X0), Rows = std::min<int64_t>(G.H, Height - Y0);
         // Whole blocks may run into the padding, which leaves the pixels as they are.
         const int64_t Blocks = std::min<int64_t>(G.Stride, Width - X0) / BlendBlock;
-        for (int64_t Row = 0; Row < Rows; ++Row) {
-            const uint8_t* Cover = Masks.Pool.data() + G.Offset + size_t(Row * G.Stride * 3);
-            uchar* Px = Bits + qsizetype(Y0 + Row) * Stride + qsizetype(X0) * 3;
-            int64_t Col = 0;
-#if defined(__SSE2__)
-            for (; Col < Blocks * BlendBlock; Col += BlendBlock) {
+        if (Rows <= 0 || Cols <= 0) continue;
+        const uint8_t* Cover = Masks.Pool.data() + G.Offset;
+        const qsizetype CoverStride = qsizetype(G.Stride) * 3;
+        uchar* Px = Bits + qsizetype(Y0) * Stride + qsizetype(X0) * 3;
+        if (Blocks > 0) Blend(Px, Stride, Cover, CoverStride, Rows, Blocks, Source);
+        // The last pixels of a glyph cut by the picture's right edge.
+        for (int64_t Row = 0; Row < Rows; ++Row)
+            for (int64_t Col = Blocks * BlendBlock; Col < Cols; ++Col)
                 for (int K = 0; K < 3; ++K) {
-                    uchar* D = Px + Col * 3 + 8 * K;
-                    const __m128i A = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(Cover + Col * 3 + 8 * K)), Zero);
-                    const __m128i B = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(D)), Zero);
-                    __m128i T = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(Source[K], A), _mm_mullo_epi16(B, _mm_sub_epi16(Full, A))), Half);
-                    T = _mm_srli_epi16(_mm_add_epi16(T, _mm_srli_epi16(T, 8)), 8);
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(D), _mm_packus_epi16(T, T));
+                    uchar& B = Px[Row * Stride + Col * 3 + K];
+                    B = BlendChannel(Colour[K], B, Cover[Row * CoverStride + Col * 3 + K]);
                 }
-            }
-#else
-            (void)Blocks;
-#endif
-            for (; Col < Cols; ++Col)
-                for (int K = 0; K < 3; ++K) Px[Col * 3 + K] = BlendChannel(Colour[K], Px[Col * 3 + K], Cover[Col * 3 + K]);
-        }
     }
     return true;
 }

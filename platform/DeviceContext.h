@@ -97,6 +97,10 @@ HGDIOBJ GetStockObject(int Index);
 // Releases the caller's reference; a selected object stays usable until replaced.
 void DeleteObject(HGDIOBJ& Object);
 
+// Stored glyphs are blended with the widest vector instructions the processor has; false
+// keeps to the 128-bit ones. The pixels are the same either way (tests compare them).
+void SetWideGlyphBlend(bool Wide);
+
 class TDeviceContext {
 public:
     struct TLaidText;  // glyphs of a text shaped in one font
