@@ -755,6 +755,29 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
             S.ShapeReady = true;
         }
         const QPoint Corner{int(Left), int(Top)};
+        TDirect D;
+        const int BrushStyle = FBrush->Brush.Style;
+        if ((BrushStyle == BS_NULL || BrushStyle == BS_SOLID) && Direct(D)) {
+            auto Put = [&D](int X, int Y, uint8_t B0, uint8_t B1, uint8_t B2, uint32_t Word) {
+                uchar* Row = D.Bits + qsizetype(Y + D.DY) * D.Stride;
+                if (D.Packed) {
+                    reinterpret_cast<uint32_t*>(Row)[X + D.DX] = Word;
+                } else {
+                    uchar* Px = Row + qsizetype(X + D.DX) * 3;
+                    Px[0] = B0, Px[1] = B1, Px[2] = B2;
+                }
+            };
+            uint8_t B0, B1, B2;
+            uint32_t Word;
+            if (BrushStyle == BS_SOLID) {
+                D.Colour(FBrush->Brush.Color, B0, B1, B2, Word);
+                for (const QRect& R : S.ShapeSpans)
+                    for (int X = R.left(); X <= R.right(); ++X) Put(X + Corner.x(), R.top() + Corner.y(), B0, B1, B2, Word);
+            }
+            D.Colour(FPen->Pen.Color, B0, B1, B2, Word);
+            for (const QPoint& P : S.ShapeDots) Put(P.x() + Corner.x(), P.y() + Corner.y(), B0, B1, B2, Word);
+            return;
+        }
         for (const QRect& R : S.ShapeSpans) Spans.push_back(R.translated(Corner));
         Fill();
         for (const QPoint& P : S.ShapeDots) Ink.push_back(P + Corner);
