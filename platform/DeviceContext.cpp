@@ -475,13 +475,28 @@ struct TDeviceContext::TDirect {
     int DX = 0, DY = 0;
     bool Packed = false;  // 32 bits a pixel, else 24
     bool Bgr = false;     // 24 bits in blue, green, red order
-    void Colour(TColor Color, uint8_t& B0, uint8_t& B1, uint8_t& B2, uint32_t& Word) const {
+    // An opaque colour as the image holds it.
+    struct TInk {
+        uint8_t Byte[3];
+        uint32_t Word;
+    };
+    TInk Ink(TColor Color) const {
         const uint32_t C = static_cast<uint32_t>(ColorToRGB(Color));
         const uint8_t R = C & 0xFF, G = (C >> 8) & 0xFF, B = (C >> 16) & 0xFF;
-        Word = 0xFF000000u | uint32_t(R) << 16 | uint32_t(G) << 8 | B;
-        B0 = Bgr ? B : R;
-        B1 = G;
-        B2 = Bgr ? R : B;
+        return TInk{{Bgr ? B : R, G, Bgr ? R : B}, 0xFF000000u | uint32_t(R) << 16 | uint32_t(G) << 8 | B};
+    }
+    // Count pixels from the logical pixel (X, Y) rightwards.
+    void Run(int X, int Y, int Count, const TInk& I) const {
+        uchar* Row = Bits + qsizetype(Y + DY) * Stride;
+        if (Packed) {
+            std::fill_n(reinterpret_cast<uint32_t*>(Row) + (X + DX), Count, I.Word);
+            return;
+        }
+        for (uchar *Px = Row + qsizetype(X + DX) * 3, *End = Px + qsizetype(Count) * 3; Px < End; Px += 3) {
+            Px[0] = I.Byte[0];
+            Px[1] = I.Byte[1];
+            Px[2] = I.Byte[2];
+        }
     }
 };
 
@@ -506,43 +521,16 @@ bool TDeviceContext::Direct(TDirect& D) const {
 bool TDeviceContext::SetPixels(const std::vector<QPoint>& Points, TColor Color) {
     TDirect D;
     if (!Direct(D)) return false;
-    uint8_t B0, B1, B2;
-    uint32_t Word;
-    D.Colour(Color, B0, B1, B2, Word);
-    for (const QPoint& P : Points) {
-        uchar* Row = D.Bits + qsizetype(P.y() + D.DY) * D.Stride;
-        const int X = P.x() + D.DX;
-        if (D.Packed) {
-            reinterpret_cast<uint32_t*>(Row)[X] = Word;
-        } else {
-            uchar* Px = Row + qsizetype(X) * 3;
-            Px[0] = B0;
-            Px[1] = B1;
-            Px[2] = B2;
-        }
-    }
+    const TDirect::TInk Ink = D.Ink(Color);
+    for (const QPoint& P : Points) D.Run(P.x(), P.y(), 1, Ink);
     return true;
 }
 
 bool TDeviceContext::FillSpans(const std::vector<QRect>& Spans, TColor Color) {
     TDirect D;
     if (!Direct(D)) return false;
-    uint8_t B0, B1, B2;
-    uint32_t Word;
-    D.Colour(Color, B0, B1, B2, Word);
-    for (const QRect& R : Spans) {
-        uchar* Row = D.Bits + qsizetype(R.y() + D.DY) * D.Stride;
-        const int X = R.x() + D.DX;
-        if (D.Packed) {
-            std::fill_n(reinterpret_cast<uint32_t*>(Row) + X, R.width(), Word);
-        } else {
-            for (uchar *Px = Row + qsizetype(X) * 3, *End = Px + qsizetype(R.width()) * 3; Px < End; Px += 3) {
-                Px[0] = B0;
-                Px[1] = B1;
-                Px[2] = B2;
-            }
-        }
-    }
+    const TDirect::TInk Ink = D.Ink(Color);
+    for (const QRect& R : Spans) D.Run(R.x(), R.y(), R.width(), Ink);
     return true;
 }
 
@@ -758,24 +746,12 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
         TDirect D;
         const int BrushStyle = FBrush->Brush.Style;
         if ((BrushStyle == BS_NULL || BrushStyle == BS_SOLID) && Direct(D)) {
-            auto Put = [&D](int X, int Y, uint8_t B0, uint8_t B1, uint8_t B2, uint32_t Word) {
-                uchar* Row = D.Bits + qsizetype(Y + D.DY) * D.Stride;
-                if (D.Packed) {
-                    reinterpret_cast<uint32_t*>(Row)[X + D.DX] = Word;
-                } else {
-                    uchar* Px = Row + qsizetype(X + D.DX) * 3;
-                    Px[0] = B0, Px[1] = B1, Px[2] = B2;
-                }
-            };
-            uint8_t B0, B1, B2;
-            uint32_t Word;
             if (BrushStyle == BS_SOLID) {
-                D.Colour(FBrush->Brush.Color, B0, B1, B2, Word);
-                for (const QRect& R : S.ShapeSpans)
-                    for (int X = R.left(); X <= R.right(); ++X) Put(X + Corner.x(), R.top() + Corner.y(), B0, B1, B2, Word);
+                const TDirect::TInk Inside = D.Ink(FBrush->Brush.Color);
+                for (const QRect& R : S.ShapeSpans) D.Run(R.x() + Corner.x(), R.y() + Corner.y(), R.width(), Inside);
             }
-            D.Colour(FPen->Pen.Color, B0, B1, B2, Word);
-            for (const QPoint& P : S.ShapeDots) Put(P.x() + Corner.x(), P.y() + Corner.y(), B0, B1, B2, Word);
+            const TDirect::TInk Outline = D.Ink(FPen->Pen.Color);
+            for (const QPoint& P : S.ShapeDots) D.Run(P.x() + Corner.x(), P.y() + Corner.y(), 1, Outline);
             return;
         }
         for (const QRect& R : S.ShapeSpans) Spans.push_back(R.translated(Corner));
