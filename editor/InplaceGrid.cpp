@@ -1,6 +1,7 @@
 #include "editor/InplaceGrid.h"
 
-#include <QAbstractTableModel>
+#include "editor/GridModel.h"
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,73 +14,6 @@
 #include <exception>
 
 #include "platform/DeviceContext.h"
-
-namespace {
-constexpr int kRowHeight = 16;
-}  // namespace
-
-// Rows and header texts; the cell texts come from the grid's callback at paint time.
-class TGridModel : public QAbstractTableModel {
-public:
-    explicit TGridModel(TInplaceGrid* Grid) : QAbstractTableModel(Grid), FGrid(Grid) {}
-
-    int rowCount(const QModelIndex& Parent = {}) const override { return Parent.isValid() ? 0 : FRows; }
-    int columnCount(const QModelIndex& Parent = {}) const override {
-        return Parent.isValid() ? 0 : static_cast<int>(FHeaders.size());
-    }
-
-    QVariant data(const QModelIndex& Index, int Role) const override {
-        if (!Index.isValid()) return {};
-        if (Role == Qt::DisplayRole && FGrid->OnCellText) {
-            try {
-                return ToQString(FGrid->OnCellText(Index.column(), Index.row()));
-            } catch (const std::exception&) {
-                // A value that cannot be read shows as empty; painting must go on.
-                return QString();
-            }
-        }
-        if (Role == Qt::BackgroundRole && Index.column() == 0 && FGrid->FixedLookFirstColumn)
-            return FGrid->palette().button();
-        return {};
-    }
-
-    QVariant headerData(int Section, Qt::Orientation Orientation, int Role) const override {
-        if (Orientation == Qt::Horizontal && Role == Qt::DisplayRole && Section >= 0 &&
-            Section < static_cast<int>(FHeaders.size()))
-            return FHeaders[static_cast<size_t>(Section)];
-        return {};
-    }
-
-    Qt::ItemFlags flags(const QModelIndex& Index) const override {
-        return Index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-    }
-
-    void SetHeaders(std::vector<QString> Headers) {
-        beginResetModel();
-        FHeaders = std::move(Headers);
-        endResetModel();
-    }
-
-    // Rows are added or taken at the end, so the cursor stays where it can.
-    void SetRows(int Rows) {
-        Rows = std::max(Rows, 0);
-        if (Rows > FRows) {
-            beginInsertRows({}, FRows, Rows - 1);
-            FRows = Rows;
-            endInsertRows();
-        } else if (Rows < FRows) {
-            beginRemoveRows({}, Rows, FRows - 1);
-            FRows = Rows;
-            endRemoveRows();
-        }
-    }
-    int Rows() const { return FRows; }
-
-private:
-    TInplaceGrid* FGrid;
-    std::vector<QString> FHeaders;
-    int FRows = 0;
-};
 
 // ---------------------------------------------------------------------------------------
 
@@ -107,19 +41,12 @@ void TPickList::showPopup() {
 
 // ---------------------------------------------------------------------------------------
 
-TInplaceGrid::TInplaceGrid(QWidget* Parent) : QTableView(Parent), FModel(new TGridModel(this)) {
-    setSelectionMode(QAbstractItemView::SingleSelection);
+TInplaceGrid::TInplaceGrid(QWidget* Parent)
+    : QTableView(Parent), FModel(new TGridModel(this, OnCellText, [this](int Col) {
+          return Col == 0 && FixedLookFirstColumn ? QVariant(palette().button()) : QVariant();
+      })) {
+    TGridModel::Prepare(*this);
     setSelectionBehavior(QAbstractItemView::SelectItems);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setTabKeyNavigation(false);
-    verticalHeader()->hide();
-    verticalHeader()->setMinimumSectionSize(kRowHeight);
-    verticalHeader()->setDefaultSectionSize(kRowHeight);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setSectionsClickable(false);
-    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    horizontalHeader()->setStretchLastSection(false);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { PlaceEditor(); });
 
     FLine = MakeLine(viewport());
@@ -135,7 +62,7 @@ TInplaceGrid::TInplaceGrid(QWidget* Parent) : QTableView(Parent), FModel(new TGr
     FEllipsisButton->setObjectName("EllipsisButton");
     FEllipsisButton->setText("...");
     FEllipsisButton->setFocusPolicy(Qt::NoFocus);
-    FEllipsisButton->setFixedWidth(kRowHeight + 2);
+    FEllipsisButton->setFixedWidth(TGridModel::RowHeight + 2);
     Layout->addWidget(FEllipsisLine);
     Layout->addWidget(FEllipsisButton);
     connect(FEllipsisButton, &QToolButton::clicked, this, [this] {

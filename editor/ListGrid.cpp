@@ -1,6 +1,7 @@
 #include "editor/ListGrid.h"
 
-#include <QAbstractTableModel>
+#include "editor/GridModel.h"
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -9,74 +10,10 @@
 
 #include "platform/DeviceContext.h"
 
-namespace {
-constexpr int kRowHeight = 16;
-}  // namespace
-
-class TListGridModel : public QAbstractTableModel {
-public:
-    explicit TListGridModel(TListGrid* Grid) : QAbstractTableModel(Grid), FGrid(Grid) {}
-
-    int rowCount(const QModelIndex& Parent = {}) const override { return Parent.isValid() ? 0 : FRows; }
-    int columnCount(const QModelIndex& Parent = {}) const override {
-        return Parent.isValid() ? 0 : static_cast<int>(FHeaders.size());
-    }
-    QVariant data(const QModelIndex& Index, int Role) const override {
-        if (!Index.isValid() || Role != Qt::DisplayRole || !FGrid->OnCellText) return {};
-        try {
-            return ToQString(FGrid->OnCellText(Index.column(), Index.row()));
-        } catch (const std::exception&) {
-            return QString();  // painting must go on
-        }
-    }
-    QVariant headerData(int Section, Qt::Orientation Orientation, int Role) const override {
-        if (Orientation == Qt::Horizontal && Role == Qt::DisplayRole && Section >= 0 &&
-            Section < static_cast<int>(FHeaders.size()))
-            return FHeaders[static_cast<size_t>(Section)];
-        return {};
-    }
-    Qt::ItemFlags flags(const QModelIndex& Index) const override {
-        return Index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-    }
-    void SetHeaders(std::vector<QString> Headers) {
-        beginResetModel();
-        FHeaders = std::move(Headers);
-        endResetModel();
-    }
-    void SetRows(int Rows) {
-        Rows = std::max(Rows, 0);
-        if (Rows > FRows) {
-            beginInsertRows({}, FRows, Rows - 1);
-            FRows = Rows;
-            endInsertRows();
-        } else if (Rows < FRows) {
-            beginRemoveRows({}, Rows, FRows - 1);
-            FRows = Rows;
-            endRemoveRows();
-        }
-    }
-    int Rows() const { return FRows; }
-
-private:
-    TListGrid* FGrid;
-    std::vector<QString> FHeaders;
-    int FRows = 0;
-};
-
-TListGrid::TListGrid(QWidget* Parent) : QTableView(Parent), FModel(new TListGridModel(this)) {
+TListGrid::TListGrid(QWidget* Parent) : QTableView(Parent), FModel(new TGridModel(this, OnCellText)) {
+    TGridModel::Prepare(*this);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setTabKeyNavigation(false);
     setWordWrap(false);
-    verticalHeader()->hide();
-    verticalHeader()->setMinimumSectionSize(kRowHeight);
-    verticalHeader()->setDefaultSectionSize(kRowHeight);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setSectionsClickable(false);
-    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    horizontalHeader()->setStretchLastSection(false);
     setContextMenuPolicy(Qt::CustomContextMenu);
     setModel(FModel);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-class TListGridModel;
+class TGridModel;
 
 class TListGrid : public QTableView {
 public:
@@ -47,7 +47,7 @@ protected:
 private:
     void Click();
 
-    TListGridModel* FModel;
+    TGridModel* FModel;
     // Set while a mouse press is handled, so its release counts as the click.
     bool FPressed = false;
 };
