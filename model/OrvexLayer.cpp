@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <limits>
 #include <strings.h>
-#include <typeinfo>
 
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
@@ -22,9 +21,6 @@
 #include "projections/PrjModel.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/OrvexPresenter.h"
-#include "styling/PointPresenter.h"
-#include "styling/PolygonPresenter.h"
-#include "styling/PolylinePresenter.h"
 #include "view/OrvexCanvas.h"
 #include "view/Orvex3.h"
 
@@ -253,23 +249,14 @@ bool TOrvexLayer::IsVisible() {
     return FView->ProjectionModel()->IsExtentVisible(FExtents, nullptr, ClipCode);
 }
 
-namespace {
-// The presenters of this library change a chain's box only in its sub-pixel state; one made
-// elsewhere may widen the box for the scale, and then it is worked out afresh from the points.
-bool KeepsChainBox(const TOrvexPresenter* P) {
-    if (!P) return true;
-    const std::type_info& T = typeid(*P);
-    return T == typeid(TPolylinePresenter) || T == typeid(TPolygonPresenter) || T == typeid(TPointPresenter);
-}
-}  // namespace
-
 void TOrvexLayer::UpdateVisibility() {
     if (!FView) return;
     const bool R = FView->RedrawPending, S = FView->ScaleChanged;
     if (IsVisible()) {
         for (TOrvexObject* O : FObjects) {
             if (S || !O->HasState(osExtentsValid)) {
-                if (O->HasState(osExtentsValid) && O->GetPointCount() > 1 && KeepsChainBox(O->Presenter())) {
+                if (O->HasState(osExtentsValid) && O->GetPointCount() > 1 &&
+                    (!O->Presenter() || O->Presenter()->KeepsChainBox())) {
                     // A new scale leaves a chain's box as it was: only what the presenter
                     // makes of the scale, and the cache thinned for the old one, change.
                     O->SetCache3D(nullptr);

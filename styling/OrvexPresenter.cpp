@@ -166,6 +166,8 @@ bool TOrvexPresenter::HitTest(TOrvexObject& Obj, const TPoint3D& Point) {
            Point.Y <= int64_t(E.Bottom) + E.Height;
 }
 
+bool TOrvexPresenter::KeepsChainBox() const { return false; }
+
 void TOrvexPresenter::AdjustExtents(TOrvexObject& Obj) {
     const long double Scale = FView ? FView->GetScaleFactor() : 0;
     if (Scale <= 0) {

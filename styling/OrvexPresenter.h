@@ -63,6 +63,10 @@ public:
     virtual bool HitTest(TOrvexObject& Obj, const TPoint3D& Point);
     // Base: sets osSubPixel when the extent fits in one pixel, clears it otherwise.
     virtual void AdjustExtents(TOrvexObject& Obj);
+    // True when AdjustExtents leaves a chain's box (two or more points) as its points give it
+    // and changes only the sub-pixel state, so that a new scale needs no walk of the points.
+    // Base: false, the safe answer for a presenter that may widen boxes for the scale.
+    virtual bool KeepsChainBox() const;
     virtual void Render(TOrvexObject& Obj) = 0;
     virtual bool Accepts(const TOrvexObject& Obj) const;
 

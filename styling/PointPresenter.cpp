@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <typeinfo>
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -261,6 +262,9 @@ void TPointPresenter::AdjustExtents(TOrvexObject& Obj) {
     }
     TOrvexPresenter::AdjustExtents(Obj);
 }
+
+// Chains get the base adjustment; exactly this class, as for polylines.
+bool TPointPresenter::KeepsChainBox() const { return typeid(*this) == typeid(TPointPresenter); }
 
 void TPointPresenter::Render(TOrvexObject& Obj) {
     TOrvex3* V = View();

@@ -78,6 +78,7 @@ public:
     // A single-point object gets the symbol's box (or its title's box for ppNone).
     void AdjustExtents(TOrvexObject& Obj) override;
     void Render(TOrvexObject& Obj) override;
+    bool KeepsChainBox() const override;
 
 protected:
     explicit TPointPresenter(TOrvexLayer* Layer);

@@ -1,6 +1,7 @@
 #include "styling/PolygonPresenter.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -148,6 +149,9 @@ bool TPolygonPresenter::HitTest(TOrvexObject& Obj, const TPoint3D& Point) {
         if (Inside(PX)) return true;
     return false;
 }
+
+// Exactly this class, as for polylines.
+bool TPolygonPresenter::KeepsChainBox() const { return typeid(*this) == typeid(TPolygonPresenter); }
 
 void TPolygonPresenter::Render(TOrvexObject& Obj) {
     FPolygonPen->Apply(Obj.Selected());

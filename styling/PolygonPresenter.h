@@ -28,6 +28,7 @@ public:
     // same side of the date line as Point take part.
     bool HitTest(TOrvexObject& Obj, const TPoint3D& Point) override;
     void Render(TOrvexObject& Obj) override;
+    bool KeepsChainBox() const override;
 
 protected:
     explicit TPolygonPresenter(TOrvexLayer* Layer);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <typeinfo>
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -98,6 +99,9 @@ bool TPolylinePresenter::HitTest(TOrvexObject& Obj, const TPoint3D& Point) {
     }
     return false;
 }
+
+// Exactly this class: a subclass may adjust boxes for the scale.
+bool TPolylinePresenter::KeepsChainBox() const { return typeid(*this) == typeid(TPolylinePresenter); }
 
 void TPolylinePresenter::Render(TOrvexObject& Obj) {
     FPolylinePen->Apply(Obj.Selected());

@@ -24,6 +24,7 @@ public:
     // True when Point lies within one pixel of a segment of the chain.
     bool HitTest(TOrvexObject& Obj, const TPoint3D& Point) override;
     void Render(TOrvexObject& Obj) override;
+    bool KeepsChainBox() const override;
 
 protected:
     explicit TPolylinePresenter(TOrvexLayer* Layer);
