@@ -255,8 +255,24 @@ private:
     std::vector<TLayerContents> FFrom, FTo;
 };
 
+// Something that comes into the model going one way and leaves it going the other.
+class TComingEntry : public TEntry {
+public:
+    TComingEntry(TEditorUndo& Owner, const std::string& Text, TExtents Before, TExtents After, bool AddedForward)
+        : TEntry(Owner, Text, std::move(Before), std::move(After)), FAddedForward(AddedForward) {}
+
+protected:
+    void Forward() override { FAddedForward ? Add() : Remove(); }
+    void Backward() override { FAddedForward ? Remove() : Add(); }
+    virtual void Add() = 0;
+    virtual void Remove() = 0;
+
+private:
+    bool FAddedForward;
+};
+
 // Objects that come into a layer at given places (a new object, or deleted ones when undone).
-class TObjectsEntry : public TEntry {
+class TObjectsEntry : public TComingEntry {
 public:
     struct TPlaced {
         int32_t Index;
@@ -264,24 +280,19 @@ public:
     };
     TObjectsEntry(TEditorUndo& Owner, const std::string& Text, TExtents Before, TExtents After, int32_t Layer,
                   std::vector<TPlaced> Objects, bool AddedForward)
-        : TEntry(Owner, Text, std::move(Before), std::move(After)),
+        : TComingEntry(Owner, Text, std::move(Before), std::move(After), AddedForward),
           FLayer(Layer),
-          FObjects(std::move(Objects)),
-          FAddedForward(AddedForward) {
+          FObjects(std::move(Objects)) {
         std::sort(FObjects.begin(), FObjects.end(), [](const TPlaced& A, const TPlaced& B) { return A.Index < B.Index; });
     }
 
-protected:
-    void Forward() override { FAddedForward ? Add() : Remove(); }
-    void Backward() override { FAddedForward ? Remove() : Add(); }
-
 private:
-    void Add() {
+    void Add() override {
         TOrvexLayer& L = LayerAt(View(), FLayer);
         const TLayerUpdate Update(L);
         for (const TPlaced& P : FObjects) CreateObject(L, P.State)->SetIndex(P.Index);
     }
-    void Remove() {
+    void Remove() override {
         TOrvexLayer& L = LayerAt(View(), FLayer);
         const TLayerUpdate Update(L);
         for (auto P = FObjects.rbegin(); P != FObjects.rend(); ++P) {
@@ -293,34 +304,28 @@ private:
     }
     int32_t FLayer;
     std::vector<TPlaced> FObjects;
-    bool FAddedForward;
 };
 
 // A presenter that comes into a layer (new, or deleted when undone), with the objects that
 // used it before it went.
-class TPresenterEntry : public TEntry {
+class TPresenterEntry : public TComingEntry {
 public:
     TPresenterEntry(TEditorUndo& Owner, const std::string& Text, TExtents Before, TExtents After, TPresenterRef Ref,
                     int32_t Position, TPresenterState State, std::vector<TObjectRef> Users, bool AddedForward)
-        : TEntry(Owner, Text, std::move(Before), std::move(After)),
+        : TComingEntry(Owner, Text, std::move(Before), std::move(After), AddedForward),
           FRef(std::move(Ref)),
           FPosition(Position),
           FState(std::move(State)),
-          FUsers(std::move(Users)),
-          FAddedForward(AddedForward) {}
-
-protected:
-    void Forward() override { FAddedForward ? Add() : Remove(); }
-    void Backward() override { FAddedForward ? Remove() : Add(); }
+          FUsers(std::move(Users)) {}
 
 private:
-    void Add() {
+    void Add() override {
         TOrvexLayer& L = LayerAt(View(), FRef.Layer);
         TOrvexPresenter* P = CreatePresenter(L, FState);
         PlacePresenter(L, P, FPosition);
         for (const TObjectRef& U : FUsers) ObjectAt(View(), U).AttachPresenter(P);
     }
-    void Remove() {
+    void Remove() override {
         // A presenter no object used may have been dropped by a save since: nothing to do.
         TOrvexPresenter* P = nullptr;
         try {
@@ -336,7 +341,6 @@ private:
     int32_t FPosition;
     TPresenterState FState;
     std::vector<TObjectRef> FUsers;
-    bool FAddedForward;
 };
 
 class TMakeGlobalEntry : public TEntry {
@@ -369,21 +373,16 @@ private:
     TPresenterRef FGlobal;
 };
 
-class TLayerEntry : public TEntry {
+class TLayerEntry : public TComingEntry {
 public:
     TLayerEntry(TEditorUndo& Owner, const std::string& Text, TExtents Before, TExtents After, int32_t Ref,
                 TLayerState State, bool AddedForward)
-        : TEntry(Owner, Text, std::move(Before), std::move(After)),
+        : TComingEntry(Owner, Text, std::move(Before), std::move(After), AddedForward),
           FRef(Ref),
-          FState(std::move(State)),
-          FAddedForward(AddedForward) {}
-
-protected:
-    void Forward() override { FAddedForward ? Add() : Remove(); }
-    void Backward() override { FAddedForward ? Remove() : Add(); }
+          FState(std::move(State)) {}
 
 private:
-    void Add() {
+    void Add() override {
         TOrvexLayer* L = View().AddLayer("");
         try {
             ApplySettings(*L, FState);
@@ -395,14 +394,13 @@ private:
             throw;
         }
     }
-    void Remove() {
+    void Remove() override {
         TOrvexLayer& L = LayerAt(View(), FRef);
         FOwner.ReleaseLayer(L);
         L.Delete();
     }
     int32_t FRef;
     TLayerState FState;
-    bool FAddedForward;
 };
 
 class TMoveLayerEntry : public TEntry {
