@@ -18,28 +18,85 @@
 #include "platform/UiServices.h"
 #include "view/Orvex3.h"
 
-std::string ReadWholeFile(const std::string& Path) {
+namespace {
+
+struct TFdCloser {
+    int Fd;
+    ~TFdCloser() { ::close(Fd); }
+};
+
+// Opens a regular file and tells its size.
+int OpenRegular(const std::string& Path, size_t& Size) {
     const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
     if (Fd < 0) throw EImportError(Format("Cannot open %s: %s", Path.c_str(), std::strerror(errno)));
-    struct FdCloser {
-        int Fd;
-        ~FdCloser() { ::close(Fd); }
-    } Closer{Fd};
     struct stat Info {};
-    if (::fstat(Fd, &Info) != 0 || !S_ISREG(Info.st_mode))
+    if (::fstat(Fd, &Info) != 0 || !S_ISREG(Info.st_mode)) {
+        ::close(Fd);
         throw EImportError(Format("Cannot read %s: not a regular file", Path.c_str()));
-    std::string Data;
-    Data.resize(static_cast<size_t>(Info.st_size));
+    }
+    Size = static_cast<size_t>(Info.st_size);
+    return Fd;
+}
+
+// Up to Size bytes into Buffer; the count read, less when the file shrank meanwhile.
+size_t ReadAll(int Fd, const std::string& Path, char* Buffer, size_t Size) {
     size_t Done = 0;
-    while (Done < Data.size()) {
-        const ssize_t N = ::read(Fd, Data.data() + Done, Data.size() - Done);
+    while (Done < Size) {
+        const ssize_t N = ::read(Fd, Buffer + Done, Size - Done);
         if (N < 0 && errno == EINTR) continue;
         if (N < 0) throw EImportError(Format("Cannot read %s: %s", Path.c_str(), std::strerror(errno)));
-        if (N == 0) break;  // the file shrank meanwhile
+        if (N == 0) break;
         Done += static_cast<size_t>(N);
     }
-    Data.resize(Done);
+    return Done;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& Path) {
+    size_t Size = 0;
+    const TFdCloser Closer{OpenRegular(Path, Size)};
+    std::string Data;
+    Data.resize(Size);
+    Data.resize(ReadAll(Closer.Fd, Path, Data.data(), Size));
     return Data;
+}
+
+TFileWindow::TFileWindow(const std::string& Path) : FPath(Path) { FFd = OpenRegular(Path, FSize); }
+
+TFileWindow::~TFileWindow() { ::close(FFd); }
+
+std::string_view TFileWindow::From(size_t Offset, size_t AtLeast) {
+    if (Offset >= FSize) return {};
+    AtLeast = std::min(AtLeast, FSize - Offset);
+    if (Offset < FStart || Offset + AtLeast > FStart + FFill) {
+        // Small enough to stay in the cache while it is parsed; larger only for a longer request.
+        constexpr size_t kChunk = size_t(512) << 10;
+        const size_t Wanted = std::max(AtLeast, kChunk);
+        const bool Keep = Offset >= FStart && Offset < FStart + FFill;
+        const size_t Kept = Keep ? FStart + FFill - Offset : 0;
+        if (Wanted > FCapacity) {
+            auto Bigger = std::make_unique_for_overwrite<char[]>(Wanted);
+            if (Kept) std::memcpy(Bigger.get(), FBuffer.get() + (Offset - FStart), Kept);
+            FBuffer = std::move(Bigger);
+            FCapacity = Wanted;
+        } else if (Kept) {
+            std::memmove(FBuffer.get(), FBuffer.get() + (Offset - FStart), Kept);
+        }
+        FStart = Offset;
+        FFill = Kept;
+        while (FFill < FCapacity && FStart + FFill < FSize) {
+            const ssize_t N = ::pread(FFd, FBuffer.get() + FFill, FCapacity - FFill, off_t(FStart + FFill));
+            if (N < 0 && errno == EINTR) continue;
+            if (N < 0) throw EImportError(Format("Cannot read %s: %s", FPath.c_str(), std::strerror(errno)));
+            if (N == 0) {
+                FSize = FStart + FFill;  // the file shrank meanwhile
+                break;
+            }
+            FFill += static_cast<size_t>(N);
+        }
+    }
+    return {FBuffer.get() + (Offset - FStart), std::min(FFill - (Offset - FStart), FSize - Offset)};
 }
 
 namespace {

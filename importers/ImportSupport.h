@@ -3,7 +3,9 @@
 // locale-free number parsing, coordinate conversion that refuses values outside OrvexUnits, the
 // errors that end a run and the frame (hourglass, closing report) around one.
 
+#include <cmath>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +37,32 @@ void DropLayer(TOrvex3& View, TOrvexLayer* Layer);
 // The whole file; raises EImportError when it cannot be read.
 std::string ReadWholeFile(const std::string& Path);
 
+// A file read front to back through a buffer of its own: only the part being read is in
+// memory, so a large file takes neither its size in memory nor fresh pages for it. Raises
+// EImportError when the file cannot be opened or read.
+class TFileWindow {
+public:
+    explicit TFileWindow(const std::string& Path);
+    ~TFileWindow();
+    TFileWindow(const TFileWindow&) = delete;
+    TFileWindow& operator=(const TFileWindow&) = delete;
+
+    // The file's size; smaller once a read finds that the file shrank meanwhile.
+    size_t Size() const { return FSize; }
+    // The buffered bytes from Offset on: at least AtLeast of them unless the file ends first.
+    // Valid until the next call; reading back before the previous Offset reads the file again.
+    std::string_view From(size_t Offset, size_t AtLeast);
+
+private:
+    std::string FPath;
+    int FFd = -1;
+    size_t FSize = 0;
+    std::unique_ptr<char[]> FBuffer;
+    size_t FCapacity = 0;
+    size_t FStart = 0;  // file offset of FBuffer[0]
+    size_t FFill = 0;   // bytes in FBuffer
+};
+
 // Path with its extension replaced by Extension (".dbf"), found in any mix of letter case; empty
 // when there is no such file. An exact spelling wins over other cases.
 std::string FindCompanionFile(const std::string& Path, std::string_view Extension);
@@ -58,6 +86,19 @@ bool ParseDouble(std::string_view Text, double& Value);
 // The divisor typed in an import dialog: text that is not a whole number means 1, as it always
 // has; a number must be positive (EImportError naming Path otherwise).
 long double ParseDivisor(const std::string& Path, std::string_view Text);
+
+// The fast conversion of the readers' inner loops: CheckedDegrees's result for a double, or
+// false when the value needs the general way (then CheckedDegrees decides). Below half a degree
+// a product in doubles is exact enough, unless it lies close to a half unit.
+inline bool FastDegreesToUnits(double Degrees, int32_t& Units) {
+    if (DoubleDegreesToUnits(Degrees, Units)) return true;
+    if (!(std::fabs(Degrees) < 0.5)) return false;
+    const double Product = Degrees * OrvexUnits::PerDegree;
+    const double Rounded = std::round(Product);
+    if (std::fabs(std::fabs(Product - Rounded) - 0.5) < 1e-6) return false;
+    Units = static_cast<int32_t>(Rounded);
+    return true;
+}
 
 // Degrees (or metres) as OrvexUnits; nothing when the result does not fit in 32 bits.
 std::optional<int32_t> CheckedDegrees(long double Degrees);

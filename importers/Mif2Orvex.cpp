@@ -1,6 +1,7 @@
 #include "importers/Mif2Orvex.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,36 +32,126 @@ int16_t Clamp16(int64_t V) {
                                                     std::numeric_limits<int16_t>::max()));
 }
 
-// Splits a text into lines (LF, CRLF or CR) without copying, counting them for messages.
+// Splits a file into lines (LF, CRLF or CR) without copying, counting them for messages. A line
+// is valid until the next one is asked for.
 struct TLineCursor {
-    std::string_view Text;
-    size_t Pos = 0;
+    TFileWindow* File = nullptr;
+    std::string_view Text;  // the buffered bytes from file offset Base on
+    size_t Base = 0;
+    size_t Pos = 0;  // in Text
     int64_t Number = 0;
 
+    // At least Bytes buffered from Pos on, unless the file ends first.
+    void Ensure(size_t Bytes) {
+        if (Text.size() - Pos >= Bytes || !File) return;
+        Base += Pos;
+        Pos = 0;
+        Text = File->From(Base, Bytes);
+    }
+    bool AtEnd() const { return !File || Base + Text.size() >= File->Size(); }
+
     bool Next(std::string_view& Line) {
-        if (Pos >= Text.size()) return false;
-        // One pass for either end: a search for LF alone would cross a whole CR-only file per line.
-        const char* Begin = Text.data() + Pos;
-        const char* End = Text.data() + Text.size();
-        const char* P = Begin;
-        // Eight bytes at a time while none of them is a CR or LF.
-        constexpr uint64_t Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
-        while (End - P >= 8) {
-            uint64_t W;
-            std::memcpy(&W, P, 8);
-            const uint64_t Lf = W ^ (Ones * '\n'), Cr = W ^ (Ones * '\r');
-            if (((Lf - Ones) & ~Lf & Highs) | ((Cr - Ones) & ~Cr & Highs)) break;
-            P += 8;
+        for (size_t Want = 1;;) {
+            Ensure(Want);
+            if (Pos >= Text.size()) return false;
+            // One pass for either end: a search for LF alone would cross a whole CR-only file per line.
+            const char* Begin = Text.data() + Pos;
+            const char* End = Text.data() + Text.size();
+            const char* P = Begin;
+            // Eight bytes at a time while none of them is a CR or LF.
+            constexpr uint64_t Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
+            while (End - P >= 8) {
+                uint64_t W;
+                std::memcpy(&W, P, 8);
+                const uint64_t Lf = W ^ (Ones * '\n'), Cr = W ^ (Ones * '\r');
+                if (((Lf - Ones) & ~Lf & Highs) | ((Cr - Ones) & ~Cr & Highs)) break;
+                P += 8;
+            }
+            while (P < End && *P != '\n' && *P != '\r') ++P;
+            // A line (or a CR LF) that runs past the buffer is read again with more of the file.
+            if (!AtEnd() && (P == End || (*P == '\r' && P + 1 == End))) {
+                Want = 2 * size_t(End - Begin) + 2;
+                continue;
+            }
+            const size_t Length = size_t(P - Begin);
+            const size_t Skip = P == End ? 0 : (*P == '\r' && P + 1 < End && P[1] == '\n') ? 2 : 1;
+            Line = std::string_view(Begin, Length);
+            Pos += Length + Skip;
+            ++Number;
+            return true;
         }
-        while (P < End && *P != '\n' && *P != '\r') ++P;
-        const size_t Length = size_t(P - Begin);
-        const size_t Skip = P == End ? 0 : (*P == '\r' && P + 1 < End && P[1] == '\n') ? 2 : 1;
-        Line = std::string_view(Begin, Length);
-        Pos += Length + Skip;
-        ++Number;
-        return true;
     }
 };
+
+// The plain point lines that make up nearly all of a file ("-77.0880598154 83.1256427863"),
+// read straight from the text, eight characters at a time.
+
+// Eight bytes from P, the first in the lowest byte; zeros past End.
+uint64_t Load8(const char* P, const char* End) {
+    uint64_t W = 0;
+    if (End - P >= 8) {
+        std::memcpy(&W, P, 8);
+    } else if (End > P) {
+        unsigned char Bytes[8] = {};
+        std::memcpy(Bytes, P, size_t(End - P));
+        for (int I = 7; I >= 0; --I) W = W << 8 | Bytes[I];
+    }
+    if constexpr (std::endian::native == std::endian::big) W = __builtin_bswap64(W);
+    return W;
+}
+
+// The number of leading decimal digits in W (at most 8) and their value.
+int DigitRun(uint64_t W, uint64_t& Value) {
+    constexpr uint64_t High = 0xF0F0F0F0F0F0F0F0ull, Low7 = 0x7F7F7F7F7F7F7F7Full;
+    // A byte is a digit when its high nibble is 3, and still is 3 after adding 6. A carry out
+    // of a byte only comes from a non-digit, and nothing after the first one counts.
+    const uint64_t Nibbles = (W & High) | (((W + 0x0606060606060606ull) & High) >> 4);
+    const uint64_t Off = Nibbles ^ 0x3333333333333333ull;
+    const uint64_t NonDigit = (((Off & Low7) + Low7) | Off) & ~Low7;
+    const int N = NonDigit ? std::countr_zero(NonDigit) / 8 : 8;
+    if (N == 0) {
+        Value = 0;
+        return 0;
+    }
+    // The digits moved to the top with zeros in front, then combined pairwise.
+    uint64_t D = (W - 0x3030303030303030ull) << (8 * (8 - N));
+    D = (D * 10 + (D >> 8)) & 0x00FF00FF00FF00FFull;
+    D = (D * 100 + (D >> 16)) & 0x0000FFFF0000FFFFull;
+    D = (D * 10000 + (D >> 32)) & 0xFFFFFFFFull;
+    Value = D;
+    return N;
+}
+
+// A decimal of up to 15 digits in all ("-77.0880598154", "-.5", "12."), rounded exactly as
+// ParseDouble rounds it; P moves past it. False for anything else.
+bool ScanDecimal(const char*& P, const char* End, double& Value) {
+    static constexpr double Powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
+    static constexpr uint64_t Scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    const char* S = P;
+    const bool Negative = S < End && *S == '-';
+    S += Negative;
+    uint64_t Digits = 0;
+    int Count = 0, Decimals = 0;
+    for (int Part = 0; Part < 2; ++Part) {
+        for (;;) {
+            uint64_t Run = 0;
+            const int N = DigitRun(Load8(S, End), Run);
+            Digits = Digits * Scale[N] + Run;  // wraps only past 15 digits, which fail below
+            Count += N;
+            Decimals += Part * N;
+            S += N;
+            if (N < 8 || Count > 15) break;
+        }
+        if (Part == 1 || Count > 15 || S == End || *S != '.') break;
+        ++S;
+    }
+    if (Count == 0 || Count > 15) return false;
+    const double V = static_cast<double>(Digits) / Powers[Decimals];
+    Value = Negative ? -V : V;
+    P = S;
+    return true;
+}
 
 // Rows of a MID file: a line break inside a quoted field belongs to the field.
 std::vector<std::string_view> MidRows(std::string_view Text) {
@@ -114,7 +205,7 @@ struct TMifImporter {
     std::vector<TPoint3D>& Scratch;        // the points of the object being read
 
     std::string Path;
-    std::string Text;
+    std::unique_ptr<TFileWindow> File;
     TLineCursor Lines;
     std::string_view Line;
     std::vector<std::string_view> Tokens;
@@ -130,6 +221,16 @@ struct TMifImporter {
     // while every presenter of the layer is one of its own.
     std::unordered_map<std::string, TOrvexPresenter*> Styles;
     bool StylesComplete = true;
+    // The style of the last lookup and its answer: most objects repeat it, and comparing the
+    // values is much cheaper than wording the key.
+    struct TStyleValues {
+        int32_t Values[12] = {};
+        std::string FontName;
+        bool operator==(const TStyleValues&) const = default;
+    };
+    TStyleValues LastStyle;
+    TOrvexPresenter* LastPresenter = nullptr;
+    TStyleValues CurrentStyle(TChainKind Kind) const;
 
     void Import(const std::string& FilePath);
     bool NextLine(bool Tokenise = true);
@@ -139,6 +240,7 @@ struct TMifImporter {
     int32_t Integer(size_t I) const;
     TPoint3D Coordinate(size_t X, size_t Y) const;
     bool PlainCoordinate(TPoint3D& Point) const;
+    bool PlainPointLine(TPoint3D& Point);
     [[noreturn]] void Fail(const std::string& Message) const;
     void Progress(int MsgType, const std::string& Message);
 
@@ -220,11 +322,12 @@ void TMifImporter::Import(const std::string& FilePath) {
     Layer = View.AddLayer(FileBaseName(Path));
     Layer->SetMaxFontHeight(9);
     Fill = std::make_unique<TLayerFill>(View, Layer);
-    Text = ReadWholeFile(Path);
+    File = std::make_unique<TFileWindow>(Path);
     const std::string MidPath = FindCompanionFile(Path, ".mid");
     if (!MidPath.empty()) MidText = ReadWholeFile(MidPath);
     Rows = MidRows(MidText);
-    Lines = TLineCursor{Text};
+    Lines = TLineCursor{};
+    Lines.File = File.get();
     RowIndex = -1;
     ReadHeader();
     ReadData();
@@ -332,8 +435,12 @@ void TMifImporter::ReadData() {
 // object then ends with what was read).
 bool TMifImporter::ReadPoints(int32_t Count) {
     for (int32_t I = 0; I < Count; ++I) {
-        if (!NextLine(false)) return false;
         TPoint3D Point;
+        if (PlainPointLine(Point)) {
+            Scratch.push_back(Point);
+            continue;
+        }
+        if (!NextLine(false)) return false;
         if (!PlainCoordinate(Point)) {
             // The general way, which also words the errors.
             SplitText(Line, " ", Tokens, false);
@@ -355,9 +462,39 @@ bool TMifImporter::PlainCoordinate(TPoint3D& Point) const {
     double X = 0, Y = 0;
     int32_t Longitude = 0, Latitude = 0;
     if (!ParseDouble(Line.substr(0, XEnd), X) || !ParseDouble(Line.substr(YBegin, YEnd - YBegin), Y) ||
-        !DoubleDegreesToUnits(X, Longitude) || !DoubleDegreesToUnits(Y, Latitude))
+        !FastDegreesToUnits(X, Longitude) || !FastDegreesToUnits(Y, Latitude))
         return false;
     Point = MakePoint(Longitude, Latitude);
+    return true;
+}
+
+// The next line when it is nothing but two plain numbers in the usual range of degrees, one
+// or more blanks apart, taken without trimming or cutting it; the same point PlainCoordinate
+// gives. False (and nothing taken) for any other line.
+bool TMifImporter::PlainPointLine(TPoint3D& Point) {
+    Lines.Ensure(64);
+    if (Lines.Pos >= Lines.Text.size()) return false;
+    const char* const Begin = Lines.Text.data() + Lines.Pos;
+    const char* const End = Lines.Text.data() + Lines.Text.size();
+    const char* P = Begin;
+    double X = 0, Y = 0;
+    if (!ScanDecimal(P, End, X) || P == End || *P != ' ') return false;
+    while (P < End && *P == ' ') ++P;
+    if (!ScanDecimal(P, End, Y)) return false;
+    if (P == End && !Lines.AtEnd()) return false;  // the line may go on
+    if (P < End) {
+        if (*P == '\n')
+            ++P;
+        else if (*P == '\r')
+            P += (P + 1 < End && P[1] == '\n') ? 2 : 1;
+        else
+            return false;
+    }
+    int32_t Longitude = 0, Latitude = 0;
+    if (!FastDegreesToUnits(X, Longitude) || !FastDegreesToUnits(Y, Latitude)) return false;
+    Point = MakePoint(Longitude, Latitude);
+    Lines.Pos += size_t(P - Begin);
+    ++Lines.Number;
     return true;
 }
 
@@ -554,15 +691,37 @@ bool TMifImporter::ApplyFont() {
     return false;
 }
 
+TMifImporter::TStyleValues TMifImporter::CurrentStyle(TChainKind Kind) const {
+    const TOrvexPen* Pen = View.DefaultPen();
+    const TOrvexBrush* Brush = View.DefaultBrush();
+    const TOrvexFont* Font = View.SymbolFont();
+    TStyleValues S{{int32_t(Kind), int32_t(Pen->PenColor()), int32_t(Pen->PenStyle()), int32_t(Pen->PenWidth()),
+                    int32_t(Brush->BrushColor()), int32_t(Brush->BrushStyle()), int32_t(Font->FontColor()),
+                    int32_t(Font->FontUnit()), int32_t(Font->FontSize()), int32_t(Font->FontAngle()),
+                    int32_t(Font->FontStyle()), 0},
+                   {}};
+    if (Kind == ckPoints) S.FontName = Font->FontName();
+    return S;
+}
+
 TOrvexPresenter* TMifImporter::PresenterFor(TChainKind Kind) {
     if (StylesComplete && static_cast<size_t>(Layer->PresenterCount()) == Styles.size()) {
+        TStyleValues Style = CurrentStyle(Kind);
+        if (LastPresenter && Style == LastStyle) return LastPresenter;
         const std::string Key = StyleKey(Kind);
-        if (const auto It = Styles.find(Key); It != Styles.end()) return It->second;
-        // Every presenter of the layer is in the map: none matches, so a new one is made.
-        TOrvexPresenter* P = MatchingPresenter(Kind, false);
-        Styles.emplace(Key, P);
+        TOrvexPresenter* P = nullptr;
+        if (const auto It = Styles.find(Key); It != Styles.end()) {
+            P = It->second;
+        } else {
+            // Every presenter of the layer is in the map: none matches, so a new one is made.
+            P = MatchingPresenter(Kind, false);
+            Styles.emplace(Key, P);
+        }
+        LastStyle = std::move(Style);
+        LastPresenter = P;
         return P;
     }
+    LastPresenter = nullptr;
     // Presenters came from elsewhere (a handler): from now on the layer's list decides.
     StylesComplete = false;
     Styles.clear();

@@ -61,7 +61,7 @@ struct TShpImporter {
 
     // The current file.
     std::string Path;
-    std::string Data;
+    std::unique_ptr<TFileWindow> Data;
     std::string TableData;
     std::unique_ptr<TDBF> Table;
     TTextEncoding Encoding;  // of the table's text
@@ -158,12 +158,13 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
     TitleColumn = 0;
     Counter = Record = 0;
     Offset = 0;
-    Data = ReadWholeFile(Path);
+    Data = std::make_unique<TFileWindow>(Path);
     OpenTable();
 
-    if (Data.size() < kHeaderSize || BE32(Data.data()) != kFileCode) ReportAndFail("Invalid SHP file");
-    if (LE32(Data.data() + 28) != kVersion) ReportAndFail("Invalid SHP file version");
-    const int64_t StatedLength = 2 * int64_t(BE32(Data.data() + 24));
+    const std::string_view Header = Data->From(0, kHeaderSize);
+    if (Header.size() < kHeaderSize || BE32(Header.data()) != kFileCode) ReportAndFail("Invalid SHP file");
+    if (LE32(Header.data() + 28) != kVersion) ReportAndFail("Invalid SHP file version");
+    const int64_t StatedLength = 2 * int64_t(BE32(Header.data() + 24));
     if (StatedLength < int64_t(kHeaderSize))
         Fail(Format("the header states a file length of %lld bytes, less than the header itself",
                     static_cast<long long>(StatedLength)));
@@ -184,6 +185,7 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
     Fill = std::make_unique<TLayerFill>(View, Layer);
     FindPresenters();
     ReadRecords(StatedLength);
+    Data.reset();
     Fill.reset();
     Table.reset();
     Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
@@ -194,23 +196,28 @@ void TShpImporter::ReadRecords(int64_t StatedLength) {
     // The header's length bounds the records; bytes behind it are not ours to read.
     const size_t Bound = static_cast<size_t>(StatedLength);
     size_t Pos = kHeaderSize;
-    while (Pos < Bound && Pos < Data.size()) {
+    while (Pos < Bound && Pos < Data->Size()) {
         if (Layer->ObjectCount() % 100 == 0) Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
         ++Record;
         Offset = Pos;
         if (Bound - Pos < kRecordHeaderSize)
             Fail(Format("the record header passes the file length of %zu bytes that the header states", Bound));
-        if (Data.size() - Pos < kRecordHeaderSize) Fail("the file ends inside the record header");
-        const int32_t Words = BE32(Data.data() + Pos + 4);
+        const std::string_view Head = Data->From(Pos, kRecordHeaderSize);
+        if (Head.size() < kRecordHeaderSize) Fail("the file ends inside the record header");
+        const int32_t Words = BE32(Head.data() + 4);
         if (Words < 2) Fail(Format("the content length of %d words leaves no room for the shape type", Words));
         const size_t Length = 2 * size_t(Words);
         if (Length > Bound - Pos - kRecordHeaderSize)
             Fail(Format("the record's %zu bytes pass the file length of %zu bytes that the header states", Length,
                         Bound));
-        if (Length > Data.size() - Pos - kRecordHeaderSize)
+        // Checked against the file before the window is asked to hold the record.
+        if (Length > Data->Size() - Pos - kRecordHeaderSize)
             Fail(Format("the file ends inside the record (%zu bytes stated, %zu left)", Length,
-                        Data.size() - Pos - kRecordHeaderSize));
-        ReadShape(std::string_view(Data.data() + Pos + kRecordHeaderSize, Length));
+                        Data->Size() - Pos - kRecordHeaderSize));
+        const std::string_view Content = Data->From(Pos + kRecordHeaderSize, Length);
+        if (Content.size() < Length)
+            Fail(Format("the file ends inside the record (%zu bytes stated, %zu left)", Length, Content.size()));
+        ReadShape(Content.substr(0, Length));
         Pos += kRecordHeaderSize + Length;
     }
 }
@@ -305,8 +312,8 @@ void TShpImporter::DecodePoints(const char* P, int32_t Count) {
     TPoint3D* Out = Points.data();
     for (int32_t I = 0; I < Count; ++I, P += kPointSize) {
         int32_t Longitude, Latitude;
-        if (PlainDegrees && DoubleDegreesToUnits(LEDouble(P), Longitude) &&
-            DoubleDegreesToUnits(LEDouble(P + 8), Latitude))
+        if (PlainDegrees && FastDegreesToUnits(LEDouble(P), Longitude) &&
+            FastDegreesToUnits(LEDouble(P + 8), Latitude))
             Out[I] = MakePoint(Longitude, Latitude);
         else
             Out[I] = PointAt(P);
@@ -316,7 +323,7 @@ void TShpImporter::DecodePoints(const char* P, int32_t Count) {
 TPoint3D TShpImporter::PointAt(const char* P) const {
     if (PlainDegrees) {
         int32_t Longitude, Latitude;
-        if (DoubleDegreesToUnits(LEDouble(P), Longitude) && DoubleDegreesToUnits(LEDouble(P + 8), Latitude))
+        if (FastDegreesToUnits(LEDouble(P), Longitude) && FastDegreesToUnits(LEDouble(P + 8), Latitude))
             return MakePoint(Longitude, Latitude);
     }
     const long double X = LEDouble(P) / Divisor, Y = LEDouble(P + 8) / Divisor;

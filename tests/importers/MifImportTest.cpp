@@ -304,3 +304,111 @@ TEST(MifNumbers, PlainDecimalsParseAsTheGeneralParserDoes) {
         EXPECT_EQ(V, 7) << Bad;
     }
 }
+
+// The readers' shortcut from degrees to units must give CheckedDegrees's result whenever it
+// answers, and answer for ordinary coordinates, small ones included.
+TEST(ImportNumbers, FastDegreeConversionAgreesWithTheCheckedOne) {
+    std::vector<double> Values = {0.0, -0.0, 0.5, -0.5, std::nextafter(0.5, 0.0), 1e-300, 5e-324, -5e-324,
+                                  179.99999999999997, -180, 397, -397, 1e10, std::nan(""), INFINITY, -INFINITY};
+    uint64_t State = 3;
+    auto Next = [&State] {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        return State >> 11;
+    };
+    std::vector<double> Ties;  // may be refused; nearly all the others must be answered
+    for (int I = 0; I < 200000; ++I) {
+        const double Unit = double(Next()) / double(uint64_t(1) << 53);  // [0, 1)
+        switch (I % 4) {
+            case 0: Values.push_back((Unit - 0.5) * 360); break;
+            case 1: Values.push_back(Unit - 0.5); break;
+            case 2: Values.push_back((Unit - 0.5) * std::ldexp(1.0, -int(Next() % 60))); break;
+            default: {
+                // Within a few ulps of half a unit.
+                const double Tie = (double(int64_t(Next() % 5400000) - 2700000) + 0.5) / OrvexUnits::PerDegree;
+                Ties.push_back(Tie);
+                Ties.push_back(std::nextafter(Tie, (Next() & 1) ? 1.0 : -1.0));
+            }
+        }
+    }
+    const size_t Ordinary = Values.size();
+    Values.insert(Values.end(), Ties.begin(), Ties.end());
+    size_t Answered = 0;
+    for (size_t I = 0; I < Values.size(); ++I) {
+        const double V = Values[I];
+        int32_t Units = 0;
+        const bool Fast = FastDegreesToUnits(V, Units);
+        if (std::isfinite(V) && std::fabs(V) < 397) {
+            const auto Checked = CheckedDegrees(V);
+            ASSERT_TRUE(Checked) << V;
+            if (Fast) {
+                ASSERT_EQ(Units, *Checked) << std::hexfloat << V;
+            }
+        } else {
+            EXPECT_FALSE(Fast) << V;
+        }
+        if (I < Ordinary) Answered += Fast;
+    }
+    EXPECT_GT(double(Answered), 0.99 * double(Ordinary));
+}
+
+// Point lines are read straight from a buffer much smaller than the file; every form of line, in
+// every line-end style and across the buffer's edges, gives the point the general reading gives.
+TEST_F(MifImport, PointLinesOfEveryFormAndAcrossTheReadBufferGiveTheGeneralPoint) {
+    uint64_t State = 11;
+    auto Next = [&State] {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        return State >> 11;
+    };
+    auto Coordinate = [&](double Range) {
+        char Buffer[64];
+        const double V = (double(Next() % 2000001) / 1000000 - 1) * Range;
+        switch (Next() % 9) {
+            case 0: std::snprintf(Buffer, sizeof Buffer, "%.*f", int(Next() % 11), V); break;
+            case 1: std::snprintf(Buffer, sizeof Buffer, "%.*f", int(3 + Next() % 8), V / 1000); break;
+            case 2: {
+                const double Tie = (double(int64_t(Next() % 10000) - 5000) + 0.5) / OrvexUnits::PerDegree;
+                std::snprintf(Buffer, sizeof Buffer, (Next() & 1) ? "%.17g" : "%.12f", Tie);
+                break;
+            }
+            case 3: std::snprintf(Buffer, sizeof Buffer, "%s.%u", V < 0 ? "-" : "", unsigned(Next() % 100000)); break;
+            case 4: std::snprintf(Buffer, sizeof Buffer, "%.0f.", V); break;
+            case 5: std::snprintf(Buffer, sizeof Buffer, "+%.4f", std::fabs(V)); break;
+            case 6: std::snprintf(Buffer, sizeof Buffer, "%.3e", V); break;
+            case 7: std::snprintf(Buffer, sizeof Buffer, "%.15f", V / 100); break;
+            default: std::snprintf(Buffer, sizeof Buffer, "%s", (Next() & 1) ? "-0" : "0"); break;
+        }
+        return std::string(Buffer);
+    };
+    auto Degrees = [](const std::string& Text) {
+        const std::string_view T = Text[0] == '+' ? std::string_view(Text).substr(1) : std::string_view(Text);
+        double V = 0;
+        std::from_chars(T.data(), T.data() + T.size(), V);
+        return *CheckedDegrees(V);
+    };
+    for (const char* Eol : {"\n", "\r\n", "\r"}) {
+        SCOPED_TRACE(Eol[1] ? "CRLF" : Eol[0] == '\n' ? "LF" : "CR");
+        View.Clear();
+        const int Count = 40000;
+        std::string Body;
+        std::vector<TPoint3D> Expected;
+        for (int I = 0; I < Count; ++I) {
+            const std::string X = Coordinate(179), Y = Coordinate(89);
+            const uint64_t Shape = Next() % 16;
+            std::string Line = (Shape == 0 ? "  " : "") + X;
+            // One line far longer than the buffer.
+            Line += I == Count / 2 ? std::string(600000, ' ') : std::string(1 + Next() % 3, ' ');
+            Line += Y + (Shape == 1 ? " \t" : "");
+            Body += Line + Eol + (Shape == 2 ? Eol : "");
+            Expected.push_back(MakePoint(Degrees(X), Degrees(Y)));
+        }
+        Import("lines", std::string(kHeader) + "Pline " + std::to_string(Count) + Eol + Body + "Pline 2" + Eol +
+                            "1 2" + Eol + "3 4",
+               "a\nb\n");
+        ASSERT_EQ(Last()->ObjectCount(), 2);
+        const TGeoDataObject* O = Object(0);
+        ASSERT_EQ(O->Count(), Count);
+        for (int I = 0; I < Count; ++I) ASSERT_EQ(O->Points()[I], Expected[size_t(I)]) << "line " << I;
+        // The last line ends the file without a line end.
+        EXPECT_EQ(Points(Object(1)), (std::vector<TPoint3D>{Deg(1, 2), Deg(3, 4)}));
+    }
+}

@@ -335,3 +335,51 @@ TEST_F(ShpImport, DialogChoosesColumnAndDivisorThroughItsWidgets) {
 }
 
 }  // namespace
+
+// The file is read through a buffer much smaller than it: records across the buffer's edges and
+// a record larger than it arrive whole, and a file cut inside that record still fails cleanly.
+TEST_F(ShpImport, RecordsAcrossAndLargerThanTheReadBufferArriveWhole) {
+    uint64_t State = 7;
+    auto Next = [&State] {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        return State >> 11;
+    };
+    TShpBuilder Shp, Before;
+    std::vector<std::vector<std::pair<double, double>>> Lines;
+    const int Records = 20000, Big = 7000;
+    for (int R = 0; R < Records; ++R) {
+        std::vector<std::pair<double, double>> Pts(R == Big ? 100000 : 2 + Next() % 5);
+        for (auto& [X, Y] : Pts) {
+            // A third of them near 0, where the conversion takes another way.
+            const double Scale = Next() % 3 ? 1 : 1e-3;
+            X = (double(Next() % 360001) / 1000 - 180) * Scale;
+            Y = (double(Next() % 180001) / 1000 - 90) * Scale;
+        }
+        Shp.Parts(3, {0}, Pts);
+        if (R <= Big) Before.Parts(3, {0}, Pts);
+        Lines.push_back(std::move(Pts));
+    }
+    const std::string Bytes = Shp.Bytes();
+    Import(Write("big.shp", Bytes));
+    ASSERT_EQ(Last()->ObjectCount(), Records);
+    for (int R = 0; R < Records; ++R) {
+        const TGeoDataObject* O = Object(R);
+        ASSERT_EQ(size_t(O->Count()), Lines[size_t(R)].size()) << R;
+        for (int32_t I = 0; I < O->Count(); ++I) {
+            const auto [X, Y] = Lines[size_t(R)][size_t(I)];
+            ASSERT_EQ(O->Points()[I], MakePoint(*CheckedDegrees(X), *CheckedDegrees(Y))) << R << ", " << I;
+        }
+    }
+
+    View.Clear();
+    const std::string Cut = Write("cut.shp", Bytes.substr(0, Before.Bytes().size() - 1000));
+    try {
+        Import(Cut);
+        ADD_FAILURE() << "no error";
+    } catch (const EImportError& E) {
+        EXPECT_NE(std::string(E.what()).find("ends inside the record (1600048 bytes stated, 1599048 left)"),
+                  std::string::npos)
+            << E.what();
+    }
+    EXPECT_EQ(Last()->ObjectCount(), Big);
+}
