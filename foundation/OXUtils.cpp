@@ -182,12 +182,69 @@ TRealVector RealVector(const TPoint3D& Point) {
 }
 }  // namespace
 
+namespace {
+struct TSinCosD {
+    double Sin, Cos;
+};
+
+// Sine and cosine in doubles, to within 1e-15 of the true values: the angle is reduced
+// exactly, in integers, to within 45 degrees of a multiple of 90, where the Taylor series
+// below is accurate to the last bit of a double. No library call, no table.
+inline TSinCosD QuickSinCos(int32_t Angle) {
+    constexpr int64_t Deg45 = OrvexUnits::Deg90 / 2;
+    // Q = nearest multiple of 90 degrees (rounded down at the halves), R the rest, exactly.
+    const int64_t Shifted = int64_t(Angle) + Deg45 + 4 * int64_t(OrvexUnits::Deg90);
+    const int64_t Q = Shifted / OrvexUnits::Deg90;
+    const int64_t R = Shifted - Q * OrvexUnits::Deg90 - Deg45;
+    const double X = static_cast<double>(R) * static_cast<double>(RadiansPerOrvexUnit);
+    const double X2 = X * X;
+    const double S =
+        X * (1 + X2 * (-1.0 / 6 + X2 * (1.0 / 120 + X2 * (-1.0 / 5040 + X2 * (1.0 / 362880 +
+             X2 * (-1.0 / 39916800 + X2 * (1.0 / 6227020800 + X2 * (-1.0 / 1307674368000))))))));
+    const double C =
+        1 + X2 * (-1.0 / 2 + X2 * (1.0 / 24 + X2 * (-1.0 / 720 + X2 * (1.0 / 40320 + X2 * (-1.0 / 3628800 +
+            X2 * (1.0 / 479001600 + X2 * (-1.0 / 87178291200 + X2 * (1.0 / 20922789888000))))))));
+    switch (Q & 3) {
+        case 0: return {S, C};
+        case 1: return {C, -S};
+        case 2: return {-S, -C};
+        default: return {-C, S};
+    }
+}
+
+// The point's vector rounded to whole units, as RealVector's components round, computed
+// in doubles. Each double component lies within 1e-5 of the wide one (|R| < 2^32 times
+// errors below 3e-15, plus the double products' own rounding), so where a component is
+// farther than that from a half-way point both round alike. False, with nothing decided,
+// when a component comes closer than a thousandth: the caller then takes the wide way.
+inline bool QuickVector(const TPoint3D& Point, int64_t (&Out)[3]) {
+    const TSinCosD Lambda = QuickSinCos(Point.X), Phi = QuickSinCos(Point.Y);
+    const double R = static_cast<double>(int64_t(EarthRadius) + Point.Z);
+    const double RCosPhi = R * Phi.Cos;
+    const double V[3] = {RCosPhi * Lambda.Sin, R * Phi.Sin, RCosPhi * Lambda.Cos};
+    // Adding and taking away 1.5 * 2^52 rounds a double below 2^51 to a whole one, ties
+    // to even; the difference from it is then exact.
+    constexpr double Magic = 0x1.8p52;
+    constexpr double Margin = 0.5 - 1.0 / 1024;
+    bool Clear = true;
+    for (int I = 0; I < 3; ++I) {
+        const double N = (V[I] + Magic) - Magic;
+        Clear &= std::fabs(V[I] - N) < Margin;
+        Out[I] = static_cast<int64_t>(N);
+    }
+    return Clear;
+}
+}  // namespace
+
 TPoint3D PointTo3D(const TPoint3D& Point) {
+    if (int64_t V[3]; QuickVector(Point, V))
+        return TPoint3D{SaturateInt32(V[0]), SaturateInt32(V[1]), SaturateInt32(V[2])};
     const TRealVector V = RealVector(Point);
     return TPoint3D{RoundSaturate(V.X), RoundSaturate(V.Y), RoundSaturate(V.Z)};
 }
 
 TVector3D PointToVector(const TPoint3D& Point) {
+    if (int64_t V[3]; QuickVector(Point, V)) return TVector3D{V[0], V[1], V[2]};
     // |R| < 2^32, so every component converts without a check.
     const TRealVector V = RealVector(Point);
     return TVector3D{std::llrint(V.X), std::llrint(V.Y), std::llrint(V.Z)};

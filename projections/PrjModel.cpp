@@ -23,6 +23,13 @@ constexpr long double kThinningReach = 0.99L;
 // holds it after a call was not written.
 constexpr TPixelPoint Unwritten{std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min()};
 
+// llrint of a value below 2^62 without the library call: adding and taking away 1.5 * 2^63
+// leaves a wide real rounded to a whole number, ties to even, as llrint rounds.
+inline int64_t RoundOrdinary(long double X) {
+    constexpr long double Magic = 0x1.8p63L;
+    return static_cast<int64_t>((X + Magic) - Magic);
+}
+
 }  // namespace
 
 const TClassInfo& TPrjModel::StaticClassInfo() {
@@ -113,7 +120,7 @@ bool TPrjModel::StorePixel(int32_t Index, long double OffsetX, long double Offse
     // without the slow real one); the rest, NaN included, take the careful way below.
     constexpr long double Ordinary = 0x1p40L;
     if (std::fabs(OffsetX) < Ordinary && std::fabs(OffsetY) < Ordinary) {
-        const int64_t X = FXOrigin + std::llrint(OffsetX), Y = FYOrigin + std::llrint(OffsetY);
+        const int64_t X = FXOrigin + RoundOrdinary(OffsetX), Y = FYOrigin + RoundOrdinary(OffsetY);
         if (std::llabs(X) <= PixelLimit && std::llabs(Y) <= PixelLimit) {
             PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(X), static_cast<int32_t>(Y)};
             return true;

@@ -289,6 +289,47 @@ TEST(GeometryTest, VectorsOfHighPointsDoNotWrap) {
     }
 }
 
+TEST(GeometryTest, VectorsRoundAsThePlainWideFormula) {
+    // Quarter points and their neighbours, both signs, the date line, the int32 ends, and
+    // random points: enough of them that many components fall near a half-way point.
+    std::vector<int32_t> Angles;
+    for (int64_t Q = -9; Q <= 9; ++Q)
+        for (int64_t D : {-2, -1, 0, 1, 2}) {
+            const int64_t A = Q * OrvexUnits::Deg90 / 2 + D;
+            if (A >= INT32_MIN && A <= INT32_MAX) Angles.push_back(static_cast<int32_t>(A));
+        }
+    for (int32_t A : {INT32_MIN, INT32_MIN + 1, INT32_MAX - 1, INT32_MAX}) Angles.push_back(A);
+    std::vector<TPoint3D> Points;
+    for (int32_t Lon : Angles)
+        for (int32_t Lat : Angles)
+            for (int32_t H : {0, -7, 1000000, INT32_MAX, INT32_MIN}) Points.push_back(TPoint3D{Lon, Lat, H});
+    uint64_t S = 0x2545F4914F6CDD1Dull;
+    auto Next = [&S] {
+        S = S * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<int32_t>(S >> 32);
+    };
+    for (int I = 0; I < 300000; ++I) {
+        const int32_t Lon = Next(), Lat = Next(), H = Next();
+        // Mostly the ordinary ranges, heights near the ground; some anything at all.
+        if (I % 8 == 0)
+            Points.push_back(TPoint3D{Lon, Lat, H});
+        else
+            Points.push_back(TPoint3D{NormalizeLongitude(Lon / 2), Lat / 5, H >> 18});
+    }
+    int Mismatches = 0;
+    for (const TPoint3D& P : Points) {
+        const long double K = RadiansPerOrvexUnit, R = static_cast<long double>(EarthRadius) + P.Z;
+        const long double L = P.X * K, B = P.Y * K;
+        const long double X = R * std::cos(B) * std::sin(L), Y = R * std::sin(B), Z = R * std::cos(B) * std::cos(L);
+        const TVector3D Want{std::llrint(X), std::llrint(Y), std::llrint(Z)};
+        const TPoint3D Want3D{SaturateInt32(Want.X), SaturateInt32(Want.Y), SaturateInt32(Want.Z)};
+        if (PointToVector(P) == Want && PointTo3D(P) == Want3D) continue;
+        if (++Mismatches <= 5)
+            ADD_FAILURE() << "at (" << P.X << ", " << P.Y << ", " << P.Z << ")";
+    }
+    EXPECT_EQ(Mismatches, 0);
+}
+
 TEST(NumericTest, RoundingHelpersCheckOrSaturate) {
     const long double NaN = std::numeric_limits<long double>::quiet_NaN();
     const long double Inf = std::numeric_limits<long double>::infinity();
