@@ -234,8 +234,11 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
                     delete Record;
                     RethrowRecordError();
                 }
-                if (auto* Obj = dynamic_cast<TOrvexObject*>(Record); Obj && FView && FView->OnObjectCreate)
-                    FView->OnObjectCreate(FView, Obj);
+                if (auto* Obj = dynamic_cast<TOrvexObject*>(Record)) {
+                    // While its points are still in the cache.
+                    Obj->CalcExtents();
+                    if (FView && FView->OnObjectCreate) FView->OnObjectCreate(FView, Obj);
+                }
                 if (I > 0 && I % ProgressStep == 0 && FView &&
                     FView->Progress(0, Format("%s Loaded %d objects", FName.c_str(), I)))
                     throw EProgressAborted("Loading cancelled");
@@ -257,7 +260,7 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
 
 void TOrvexLayer::FinishLoading() {
     for (TOrvexObject* O : FObjects) {
-        O->CalcExtents();
+        if (!O->HasState(osExtentsValid)) O->CalcExtents();
         O->AfterLoad();
     }
     if (FExtents.IsEmpty()) CalcExtents();
