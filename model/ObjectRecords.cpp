@@ -195,8 +195,9 @@ void PutChain(uint8_t* Out, const TPoint3D& First, const TPoint3D* P, int32_t N,
 }
 
 // Plain (not whole-minute) deltas from point From on, for as long as the longest point, an
-// escape, fits before End; gives the index of the first point not read. Both readings of the
-// bytes are made and one chosen without a branch, as escapes come in no predictable pattern.
+// escape, fits before End; gives the index of the first point not read. A branch on the
+// escape, though about one point in ten takes it: choosing without one would make each
+// point's position wait for the bytes of the one before.
 template <bool Altitude>
 int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int32_t From, int32_t N,
                        TDivided& Prev) {
@@ -207,16 +208,20 @@ int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int3
     int32_t I = From;
     for (; I < N && size_t(End - At) >= Longest; ++I) {
         const int32_t First = Get16(At);
-        const bool Escape = First == 32767;
-        const int32_t DY = Get16(At + 2), DZ = Altitude ? Get16(At + 4) : 0;
-        const int32_t AX = Get32(At + 2), AY = Get32(At + 6), AZ = Altitude ? Get32(At + 10) : 0;
-        const int32_t CX = Escape ? AX : SaturateInt32(int64_t(X) + First);
-        const int32_t Longitude = StoredLongitude(CX);
-        X = Escape ? Longitude : CX;
-        Y = Escape ? AY : SaturateInt32(int64_t(Y) + DY);
-        Z = Escape ? AZ : SaturateInt32(int64_t(Z) + DZ);
-        P[I] = TPoint3D{Longitude, Y, Z};
-        At += Escape ? Longest : (Altitude ? 6 : 4);
+        if (First == 32767) {
+            const int32_t AX = Get32(At + 2), AY = Get32(At + 6), AZ = Altitude ? Get32(At + 10) : 0;
+            X = StoredLongitude(AX);
+            Y = AY;
+            Z = AZ;
+            At += Longest;
+        } else {
+            const int32_t DY = Get16(At + 2), DZ = Altitude ? Get16(At + 4) : 0;
+            X = SaturateInt32(int64_t(X) + First);
+            Y = SaturateInt32(int64_t(Y) + DY);
+            Z = SaturateInt32(int64_t(Z) + DZ);
+            At += Altitude ? 6 : 4;
+        }
+        P[I] = TPoint3D{StoredLongitude(X), Y, Z};
     }
     In = At;
     Prev = TDivided{X, Y, Z};
