@@ -54,34 +54,45 @@ void WriteBlocks(TOrvexStream& S, const std::vector<const TClassInfo*>& Classes,
     }
 }
 
-void WriteFileAtomically(const std::string& Path, const std::vector<uint8_t>& Data) {
-    // The data goes to a temporary file beside the target, renamed over it only when whole.
-    QSaveFile File(QString::fromLocal8Bit(Path.c_str()));
-    QString Reason;
-    // Unbuffered: a failure while a buffer is flushed on commit would go unnoticed and
-    // the short file would replace the target.
-    if (File.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        const auto* Bytes = reinterpret_cast<const char*>(Data.data());
-        const auto Size = static_cast<qint64>(Data.size());
+// A file written through a temporary file beside the target, renamed over it only when whole:
+// a failure or a cancel on the way leaves the target as it was.
+class TAtomicFile {
+public:
+    explicit TAtomicFile(const std::string& Path) : FPath(Path), FFile(QString::fromLocal8Bit(Path.c_str())) {
+        // Unbuffered: a failure while a buffer is flushed on commit would go unnoticed and
+        // the short file would replace the target.
+        if (!FFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) Fail();
+    }
+    void Write(const uint8_t* Data, size_t Count) {
+        const auto* Bytes = reinterpret_cast<const char*>(Data);
+        const auto Size = static_cast<qint64>(Count);
         // A short write reports no error; writing the rest brings it out.
         qint64 Done = 0;
         while (Done < Size) {
-            const qint64 Written = File.write(Bytes + Done, Size - Done);
-            if (Written <= 0) break;
+            const qint64 Written = FFile.write(Bytes + Done, Size - Done);
+            if (Written <= 0) Fail();
             Done += Written;
         }
-        if (Done == Size) {
-            if (File.commit()) return;
-            Reason = File.errorString();
-        } else {
-            Reason = File.errorString();
-            File.cancelWriting();  // the temporary file goes, the target stays as it was
-        }
-    } else {
-        Reason = File.errorString();
     }
-    throw EOrvexException(Format("SaveToFile: Cannot write %s: %s", Path.c_str(), Reason.toLocal8Bit().constData()));
-}
+    void Commit() {
+        if (!FFile.commit()) Fail();
+    }
+
+private:
+    [[noreturn]] void Fail() {
+        const QString Reason = FFile.errorString();
+        if (FFile.isOpen()) FFile.cancelWriting();  // the temporary file goes
+        throw EOrvexException(
+            Format("SaveToFile: Cannot write %s: %s", FPath.c_str(), Reason.toLocal8Bit().constData()));
+    }
+
+    std::string FPath;
+    QSaveFile FFile;
+};
+
+// The records go to the file in pieces of this size as they are assembled: a buffer the size
+// of the whole file would cost a page fault every 4 KB and twice the memory.
+constexpr size_t SaveChunk = size_t(1) << 18;
 
 }  // namespace
 
@@ -99,8 +110,8 @@ void TOrvexLayer::SaveToFile(const std::string& Path) {
     } NameOnExit{*this, Path};
     THourglass Hourglass;
     TOrvexStream S;
-    // Reports go out while the records are assembled in memory: a cancel there leaves the
-    // file on disk as it was.
+    // Reports go out while the records are written to the temporary file: a cancel there
+    // leaves the file on disk as it was.
     struct TFinishReport {
         TOrvex3* View;
         ~TFinishReport() {
@@ -111,20 +122,33 @@ void TOrvexLayer::SaveToFile(const std::string& Path) {
             }
         }
     } Finish{FView && FView->OnProgress ? FView : nullptr};
-    std::function<void()> Step;
+    if (Finish.View && FView->Progress(1, Format("Saving Layer %s", Path.c_str())))
+        throw EProgressAborted("Saving cancelled");
+    TAtomicFile File(Path);
+    S.Data().reserve(SaveChunk + SaveChunk / 4);
     int32_t Saved = 0;
-    if (Finish.View) {
-        if (FView->Progress(1, Format("Saving Layer %s", Path.c_str()))) throw EProgressAborted("Saving cancelled");
-        Step = [&] {
-            if (++Saved % ProgressStep == 0 && FView->Progress(0, Format("%s Saved %d objects", FName.c_str(), Saved)))
-                throw EProgressAborted("Saving cancelled");
-        };
-    }
+    const std::function<void()> Step = [&] {
+        if (S.Size() >= SaveChunk) {
+            File.Write(S.Data().data(), S.Size());
+            S.Data().clear();
+            S.Seek(0);
+        }
+        if (Finish.View && ++Saved % ProgressStep == 0 &&
+            FView->Progress(0, Format("%s Saved %d objects", FName.c_str(), Saved)))
+            throw EProgressAborted("Saving cancelled");
+    };
     SaveToStream(S, Step);
-    WriteFileAtomically(Path, S.Data());
+    File.Write(S.Data().data(), S.Size());
+    File.Commit();
 }
 
-void TOrvexLayer::SaveToStream(TOrvexStream& S) { SaveToStream(S, nullptr); }
+void TOrvexLayer::SaveToStream(TOrvexStream& S) {
+    // Room for typical data up front (whole-minute chains take about two bytes a point).
+    size_t Estimate = 64;
+    for (const TOrvexObject* O : FObjects) Estimate += 32 + 2 * size_t(O->GetPointCount());
+    S.Data().reserve(S.Data().size() + Estimate);
+    SaveToStream(S, nullptr);
+}
 
 void TOrvexLayer::SaveToStream(TOrvexStream& S, const std::function<void()>& Step) {
     PurgePresenters();
@@ -132,10 +156,6 @@ void TOrvexLayer::SaveToStream(TOrvexStream& S, const std::function<void()>& Ste
         return strcasecmp(A->ClassName().c_str(), B->ClassName().c_str()) < 0;
     });
 
-    // Room for typical data up front (whole-minute chains take about two bytes a point).
-    size_t Estimate = 64;
-    for (const TOrvexObject* O : FObjects) Estimate += 32 + 2 * size_t(O->GetPointCount());
-    S.Data().reserve(S.Data().size() + Estimate);
     S.WriteInt16(LayerFileVersion);
     S.WriteInt32(FExtents.Left);
     S.WriteInt32(FExtents.Bottom);
@@ -214,8 +234,11 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
                     delete Record;
                     RethrowRecordError();
                 }
-                if (auto* Obj = dynamic_cast<TOrvexObject*>(Record); Obj && FView && FView->OnObjectCreate)
-                    FView->OnObjectCreate(FView, Obj);
+                if (auto* Obj = dynamic_cast<TOrvexObject*>(Record)) {
+                    // While its points are still in the cache.
+                    Obj->CalcExtents();
+                    if (FView && FView->OnObjectCreate) FView->OnObjectCreate(FView, Obj);
+                }
                 if (I > 0 && I % ProgressStep == 0 && FView &&
                     FView->Progress(0, Format("%s Loaded %d objects", FName.c_str(), I)))
                     throw EProgressAborted("Loading cancelled");
@@ -237,7 +260,7 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
 
 void TOrvexLayer::FinishLoading() {
     for (TOrvexObject* O : FObjects) {
-        O->CalcExtents();
+        if (!O->HasState(osExtentsValid)) O->CalcExtents();
         O->AfterLoad();
     }
     if (FExtents.IsEmpty()) CalcExtents();

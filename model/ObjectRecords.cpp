@@ -158,9 +158,74 @@ int32_t GetDelta(const uint8_t*& In) {
     }
 }
 
-bool NeedsEscape(const TDivided& Cur, const TDivided& Prev, int32_t E) {
-    return std::llabs(int64_t(Cur.X) - Prev.X) >= E || std::llabs(int64_t(Cur.Y) - Prev.Y) >= E ||
-           std::llabs(int64_t(Cur.Z) - Prev.Z) >= E;
+// Whether a delta of P from Prev needs an escape: a coordinate moves by Limit units or more.
+// Without branches: about one point in ten escapes, in no pattern a predictor could learn.
+template <int32_t Limit>
+int32_t EscapesAt(const TPoint3D& P, const TPoint3D& Prev) {
+    constexpr int64_t Bias = Limit - 1;
+    constexpr uint64_t Span = 2 * uint64_t(Bias);
+    auto Out = [](int32_t A, int32_t B) { return uint64_t(int64_t(A) - B + Bias) > Span; };
+    return Out(P.X, Prev.X) | Out(P.Y, Prev.Y) | Out(P.Z, Prev.Z);
+}
+
+// The points of a chain, plain or as deltas with escapes, into room of their exact size.
+template <bool Minute, bool Altitude>
+void PutChain(uint8_t* Out, const TPoint3D& First, const TPoint3D* P, int32_t N, bool Deltas) {
+    constexpr int32_t D = Minute ? MinuteUnits : 1;
+    constexpr int32_t E = Minute ? 127 : 32767;
+    Out = PutAbsolute<Minute>(Out, First, Altitude);
+    if (!Deltas) {
+        for (int32_t I = 1; I < N; ++I) Out = PutAbsolute<Minute>(Out, P[I], Altitude);
+        return;
+    }
+    TDivided Prev = Divide(P[0], D);
+    for (int32_t I = 1; I < N; ++I) {
+        const TDivided Cur = Divide(P[I], D);
+        const int64_t DX = int64_t(Cur.X) - Prev.X, DY = int64_t(Cur.Y) - Prev.Y, DZ = int64_t(Cur.Z) - Prev.Z;
+        if (std::llabs(DX) >= E || std::llabs(DY) >= E || (Altitude && std::llabs(DZ) >= E)) {
+            Out = PutDelta<Minute>(Out, E);
+            Out = PutAbsolute<Minute>(Out, P[I], Altitude);
+        } else {
+            Out = PutDelta<Minute>(Out, int32_t(DX));
+            Out = PutDelta<Minute>(Out, int32_t(DY));
+            if constexpr (Altitude) Out = PutDelta<Minute>(Out, int32_t(DZ));
+        }
+        Prev = Cur;
+    }
+}
+
+// Plain (not whole-minute) deltas from point From on, for as long as the longest point, an
+// escape, fits before End; gives the index of the first point not read. A branch on the
+// escape, though about one point in ten takes it: choosing without one would make each
+// point's position wait for the bytes of the one before.
+template <bool Altitude>
+int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int32_t From, int32_t N,
+                       TDivided& Prev) {
+    constexpr size_t Absolute = Altitude ? 12 : 8;
+    constexpr size_t Longest = 2 + Absolute;
+    const uint8_t* At = In;
+    int32_t X = Prev.X, Y = Prev.Y, Z = Prev.Z;
+    int32_t I = From;
+    for (; I < N && size_t(End - At) >= Longest; ++I) {
+        const int32_t First = Get16(At);
+        if (First == 32767) {
+            const int32_t AX = Get32(At + 2), AY = Get32(At + 6), AZ = Altitude ? Get32(At + 10) : 0;
+            X = StoredLongitude(AX);
+            Y = AY;
+            Z = AZ;
+            At += Longest;
+        } else {
+            const int32_t DY = Get16(At + 2), DZ = Altitude ? Get16(At + 4) : 0;
+            X = SaturateInt32(int64_t(X) + First);
+            Y = SaturateInt32(int64_t(Y) + DY);
+            Z = SaturateInt32(int64_t(Z) + DZ);
+            At += Altitude ? 6 : 4;
+        }
+        P[I] = TPoint3D{StoredLongitude(X), Y, Z};
+    }
+    In = At;
+    Prev = TDivided{X, Y, Z};
+    return I;
 }
 
 }  // namespace
@@ -202,18 +267,34 @@ uint8_t TOrvexObject::ReadRecordHeader(TOrvexStream& Stream) {
 // TGeoDataObject
 
 void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
-    uint8_t Flags = rfWholeMinute;
     TPoint3D* P = FChain.Points();
     const int32_t OldCount = FChain.Count();
-    // Whole-minute mode only when every coordinate, altitude included, survives the
-    // division exactly.
-    for (int32_t I = 0; I < OldCount; ++I) {
-        if (P[I].Z != 0) Flags |= rfAltitude;
-        if (!IsWholeMinute(P[I])) Flags &= static_cast<uint8_t>(~rfWholeMinute);
+
+    // Whole-minute mode only when every coordinate, altitude included, survives the division
+    // exactly. Real data fails at the first point; the escapes of the whole-minute deltas are
+    // counted on the way, since only whole-minute chains need them.
+    int32_t WholeUntil = 0;
+    int32_t MinuteEscapes = 0;
+    while (WholeUntil < OldCount && IsWholeMinute(P[WholeUntil])) {
+        if (WholeUntil > 0) MinuteEscapes += EscapesAt<MinuteUnits * 127>(P[WholeUntil], P[WholeUntil - 1]);
+        ++WholeUntil;
+    }
+    const bool Whole = WholeUntil == OldCount;
+
+    // One read-only pass for the rest: altitude, escapes of the plain deltas and points equal
+    // to their predecessor. A dropped point's delta is zero, so the escapes are those of the
+    // chain without it.
+    int32_t AnyZ = OldCount > 0 ? P[0].Z : 0;
+    int32_t PlainEscapes = 0, Repeats = 0;
+    for (int32_t I = 1; I < OldCount; ++I) {
+        const TPoint3D Cur = P[I], Prev = P[I - 1];
+        AnyZ |= Cur.Z;
+        PlainEscapes += EscapesAt<32767>(Cur, Prev);
+        Repeats += (Cur.X == Prev.X) & (Cur.Y == Prev.Y) & (Cur.Z == Prev.Z);
     }
     // Drop points equal to their predecessor; the first two always stay.
     int32_t N = OldCount;
-    if (OldCount > 2) {
+    if (OldCount > 2 && Repeats - (P[1] == P[0]) > 0) {
         int32_t Kept = 2;
         TPoint3D Before = P[1];
         for (int32_t I = 2; I < OldCount; ++I) {
@@ -221,33 +302,20 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
             if (!(Cur == Before)) P[Kept++] = Cur;
             Before = Cur;
         }
-        if (Kept < OldCount) {
-            FChain.SetCount(Kept);
-            N = Kept;
-            Invalidate();
-        }
+        FChain.SetCount(Kept);
+        N = Kept;
+        Invalidate();
     }
 
-    const int32_t E = EscapeMarker(Flags);
-    int32_t Escapes = 0;
+    uint8_t Flags = Whole ? rfWholeMinute : 0;
+    if (AnyZ != 0) Flags |= rfAltitude;
+    const int32_t Escapes = N <= 1 ? 0 : Whole ? MinuteEscapes : PlainEscapes;
     if (N <= 1) {
         Flags |= rfSinglePoint;
     } else {
         // A cheap estimate, not the exact size: 8 bytes a point plain, against 4 a point
         // and 6 more for each escape.
-        int64_t Cost = 8;
-        WithDivisor(Flags, [&](auto D) {
-            TDivided Prev = Divide(P[0], D);
-            for (int32_t I = 1; I < N; ++I) {
-                const TDivided Cur = Divide(P[I], D);
-                Cost += 4;
-                if (NeedsEscape(Cur, Prev, E)) {
-                    Cost += 6;
-                    ++Escapes;
-                }
-                Prev = Cur;
-            }
-        });
+        const int64_t Cost = 8 + 4 * int64_t(N - 1) + 6 * int64_t(Escapes);
         if (int64_t(N) * 8 > Cost) Flags |= rfDelta;
     }
 
@@ -272,27 +340,12 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
                                                  size_t(Escapes) * (Field + Absolute)
                                            : Absolute * (1 + Following);
     uint8_t* Out = Stream.Extend(Bytes);
-    WithDivisor(Flags, [&](auto D) {
-        constexpr bool Minute = decltype(D)::value != 1;
-        Out = PutAbsolute<Minute>(Out, N > 0 ? P[0] : TPoint3D{}, Altitude);
-        if (!(Flags & rfDelta)) {
-            for (int32_t I = 1; I < N; ++I) Out = PutAbsolute<Minute>(Out, P[I], Altitude);
-            return;
-        }
-        TDivided Prev = Divide(P[0], D);
-        for (int32_t I = 1; I < N; ++I) {
-            const TDivided Cur = Divide(P[I], D);
-            if (NeedsEscape(Cur, Prev, E)) {
-                Out = PutDelta<Minute>(Out, E);
-                Out = PutAbsolute<Minute>(Out, P[I], Altitude);
-            } else {
-                Out = PutDelta<Minute>(Out, Cur.X - Prev.X);
-                Out = PutDelta<Minute>(Out, Cur.Y - Prev.Y);
-                if (Altitude) Out = PutDelta<Minute>(Out, Cur.Z - Prev.Z);
-            }
-            Prev = Cur;
-        }
-    });
+    const TPoint3D First = N > 0 ? P[0] : TPoint3D{};
+    const bool Deltas = Flags & rfDelta;
+    if (Whole)
+        Altitude ? PutChain<true, true>(Out, First, P, N, Deltas) : PutChain<true, false>(Out, First, P, N, Deltas);
+    else
+        Altitude ? PutChain<false, true>(Out, First, P, N, Deltas) : PutChain<false, false>(Out, First, P, N, Deltas);
 }
 
 void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
@@ -339,7 +392,15 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
         const int32_t E = EscapeMarker(Flags);
         const size_t Rest = Field * (Altitude ? 2 : 1);
         TDivided Prev = Divide(P[0], D);
-        for (int32_t I = 1; I < N; ++I) {
+        int32_t I = 1;
+        // While the longest point still fits, without checks.
+        if constexpr (!Minute) {
+            if (Altitude)
+                I = GetPlainDeltas<true>(In, End, P, I, N, Prev);
+            else
+                I = GetPlainDeltas<false>(In, End, P, I, N, Prev);
+        }
+        for (; I < N; ++I) {
             Check(Field);
             const int32_t First = GetDelta<Minute>(In);
             if (First == E) {

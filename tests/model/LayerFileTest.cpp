@@ -882,4 +882,66 @@ TEST_F(LayerFileTest, FailedSaveRaisesAndKeepsThePreviousFile) {
     EXPECT_GT(FileBytes(Target).size(), 64u);
 }
 
+// Files larger than one piece of output: the file holds what an in-memory save gives, and a
+// failure after pieces have gone out still leaves the previous file whole.
+TEST_F(LayerFileTest, LargeSavesMatchTheStreamAndFailHalfWayWithoutHarm) {
+    std::vector<TPoint3D> Points(100);
+    for (int I = 0; I < 3000; ++I) {
+        for (int J = 0; J < 100; ++J) Points[J] = MakePoint(int64_t(I) * 977 + J * 3001, J * 1511 - I, 0);
+        TGeoDataObject::Create(Layer)->SetPoints(Points.data(), int32_t(Points.size()));
+    }
+    TOrvexStream S;
+    Layer->SaveToStream(S);
+    ASSERT_GT(S.Size(), 1000000u);
+    const std::string Target = PathOf("large.lyr");
+    Layer->SaveToFile(Target);
+    EXPECT_EQ(FileBytes(Target), S.Data());
+
+    const TBytes Old{'o', 'l', 'd'};
+    struct TCase {
+        const char* Name;
+        std::function<void()> Arrange, Restore;
+        std::string Failure;
+    };
+    rlimit Saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &Saved), 0);
+    void (*OldHandler)(int) = nullptr;
+    const std::vector<TCase> Cases{
+        {"cancelled after 2000 objects",
+         [&] {
+             View.OnProgress = [](TOrvex3*, int, const std::string& Text, bool& Abort) {
+                 Abort = Text.find("Saved 2000") != std::string::npos;
+             };
+         },
+         [&] { View.OnProgress = nullptr; }, "Saving cancelled"},
+        {"disk full after 300 KB",
+         [&] {
+             rlimit Limit = Saved;
+             Limit.rlim_cur = 300000;
+             OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+             setrlimit(RLIMIT_FSIZE, &Limit);
+         },
+         [&] {
+             setrlimit(RLIMIT_FSIZE, &Saved);
+             std::signal(SIGXFSZ, OldHandler);
+         },
+         "SaveToFile: Cannot write " + Target},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        WriteFile(Target, Old);
+        C.Arrange();
+        std::string M = "(no exception)";
+        try {
+            Layer->SaveToFile(Target);
+        } catch (const std::exception& E) {
+            M = E.what();
+        }
+        C.Restore();
+        EXPECT_EQ(M.find(C.Failure), 0u) << M;
+        EXPECT_EQ(FileBytes(Target), Old);
+        EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files), QStringList{"large.lyr"}) << "no temporary file is left";
+    }
+}
+
 }  // namespace
