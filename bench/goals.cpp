@@ -15,6 +15,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "bench/BenchMain.h"
 #include "importers/Mif2Orvex.h"
 #include "importers/SHP2Orvex.h"
 #include "importers/TfrmSHPImport.h"
@@ -287,11 +288,5 @@ BENCHMARK(BM_RenderTitles)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication App(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    Views.clear();
-    return 0;
+    return RunBenchmarks(argc, argv, {}, [] { Views.clear(); });
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchMain.h"
 #include "importers/Mif2Orvex.h"
 #include "importers/SHP2Orvex.h"
 #include "importers/TfrmSHPImport.h"
@@ -208,11 +209,4 @@ BENCHMARK(BM_ImportMif)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication App(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }

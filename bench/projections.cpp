@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <vector>
 
+#include "bench/BenchMain.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "projections/MercatorPrj.h"
@@ -17,17 +19,7 @@
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
-namespace {
-std::atomic<size_t> Allocations{0};
-}  // namespace
-
-void* operator new(std::size_t Size) {
-    ++Allocations;
-    if (void* P = std::malloc(Size ? Size : 1)) return P;
-    throw std::bad_alloc();
-}
-void operator delete(void* P) noexcept { std::free(P); }
-void operator delete(void* P, std::size_t) noexcept { std::free(P); }
+ORVEX_BENCH_COUNT_ALLOCATIONS
 
 namespace {
 constexpr int32_t PointCount = 1 << 20;
@@ -131,12 +123,12 @@ BENCHMARK(BM_ProjectChain<TSinusoidalPrj>)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication App(argc, argv);
-    TOrvex3 V;
-    View = &V;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    std::unique_ptr<TOrvex3> V;
+    return RunBenchmarks(
+        argc, argv,
+        [&V] {
+            V = std::make_unique<TOrvex3>();
+            View = V.get();
+        },
+        [&V] { V.reset(); });
 }

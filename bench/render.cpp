@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "bench/BenchMain.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "styling/OrvexAttributes.h"
@@ -60,11 +61,4 @@ void BM_Render(benchmark::State& State) {
 BENCHMARK(BM_Render)->Arg(opSpherical)->Arg(opCartesian)->Arg(opMercator)->Unit(benchmark::kMillisecond);
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication App(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }

@@ -8,21 +8,12 @@
 #include <cstdlib>
 #include <new>
 
+#include "bench/BenchMain.h"
 #include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
 #include "view/TextureData.h"
 
-namespace {
-std::atomic<size_t> Allocations{0};
-}  // namespace
-
-void* operator new(std::size_t Size) {
-    ++Allocations;
-    if (void* P = std::malloc(Size ? Size : 1)) return P;
-    throw std::bad_alloc();
-}
-void operator delete(void* P) noexcept { std::free(P); }
-void operator delete(void* P, std::size_t) noexcept { std::free(P); }
+ORVEX_BENCH_COUNT_ALLOCATIONS
 
 namespace {
 
@@ -55,11 +46,4 @@ BENCHMARK(BM_TexturedBackground)->Arg(0)->Arg(1)->Arg(2)->Arg(8)->Unit(benchmark
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication App(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv); }
