@@ -164,7 +164,7 @@ template <int32_t Limit>
 int32_t EscapesAt(const TPoint3D& P, const TPoint3D& Prev) {
     constexpr int64_t Bias = Limit - 1;
     constexpr uint64_t Span = 2 * uint64_t(Bias);
-    auto Out = [](int32_t A, int32_t B) { return uint64_t(int64_t(A) - B + Bias) > Span; };
+    auto Out = [](int32_t A, int32_t B) { return int32_t(uint64_t(int64_t(A) - B + Bias) > Span); };
     return Out(P.X, Prev.X) | Out(P.Y, Prev.Y) | Out(P.Z, Prev.Z);
 }
 
