@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -188,43 +189,79 @@ bool ParseInt32(std::string_view Text, int32_t& Value) {
 
 namespace {
 
-// Plain decimals ("-77.0880598154") of up to 15 significant digits and 22 decimals, which is
-// what coordinate files hold: the digits and the power of ten are both exact doubles, so one
-// division rounds the value just as the general parser does. Anything else is false.
-bool ParsePlainDecimal(std::string_view Text, double& Value) {
-    static constexpr double Powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const char* P = Text.data();
-    const char* const End = P + Text.size();
-    const bool Negative = P < End && *P == '-';
-    if (Negative) ++P;
-    uint64_t Digits = 0;
-    int Count = 0, Decimals = 0;
-    bool Point = false;
-    for (; P < End; ++P) {
-        const char C = *P;
-        if (C >= '0' && C <= '9') {
-            // Leading zeros are not significant and need no room.
-            if (Digits != 0 || C != '0') ++Count;
-            Digits = Digits * 10 + uint64_t(C - '0');
-            Decimals += Point;
-        } else if (C == '.' && !Point) {
-            Point = true;
-        } else {
-            return false;
-        }
+// Eight bytes from P, the first in the lowest byte; zeros past End.
+uint64_t Load8(const char* P, const char* End) {
+    uint64_t W = 0;
+    if (End - P >= 8) {
+        std::memcpy(&W, P, 8);
+    } else if (End > P) {
+        unsigned char Bytes[8] = {};
+        std::memcpy(Bytes, P, size_t(End - P));
+        for (int I = 7; I >= 0; --I) W = W << 8 | Bytes[I];
     }
-    const bool AnyDigit = Text.size() > size_t(Negative) + size_t(Point);
-    if (!AnyDigit || Count > 15 || Decimals > 22) return false;
-    const double V = static_cast<double>(Digits) / Powers[Decimals];
-    Value = Negative ? -V : V;
-    return true;
+    if constexpr (std::endian::native == std::endian::big) W = __builtin_bswap64(W);
+    return W;
+}
+
+// The number of leading decimal digits in W (at most 8) and their value.
+int DigitRun(uint64_t W, uint64_t& Value) {
+    constexpr uint64_t High = 0xF0F0F0F0F0F0F0F0ull, Low7 = 0x7F7F7F7F7F7F7F7Full;
+    // A byte is a digit when its high nibble is 3, and still is 3 after adding 6. A carry out
+    // of a byte only comes from a non-digit, and nothing after the first one counts.
+    const uint64_t Nibbles = (W & High) | (((W + 0x0606060606060606ull) & High) >> 4);
+    const uint64_t Off = Nibbles ^ 0x3333333333333333ull;
+    const uint64_t NonDigit = (((Off & Low7) + Low7) | Off) & ~Low7;
+    const int N = NonDigit ? std::countr_zero(NonDigit) / 8 : 8;
+    if (N == 0) {
+        Value = 0;
+        return 0;
+    }
+    // The digits moved to the top with zeros in front, then combined pairwise.
+    uint64_t D = (W - 0x3030303030303030ull) << (8 * (8 - N));
+    D = (D * 10 + (D >> 8)) & 0x00FF00FF00FF00FFull;
+    D = (D * 100 + (D >> 16)) & 0x0000FFFF0000FFFFull;
+    D = (D * 10000 + (D >> 32)) & 0xFFFFFFFFull;
+    Value = D;
+    return N;
 }
 
 }  // namespace
 
+bool ScanDecimal(const char*& P, const char* End, double& Value) {
+    static constexpr double Powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
+    static constexpr uint64_t Scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    const char* S = P;
+    const bool Negative = S < End && *S == '-';
+    S += Negative;
+    uint64_t Digits = 0;
+    int Count = 0, Decimals = 0;
+    for (int Part = 0; Part < 2; ++Part) {
+        for (;;) {
+            uint64_t Run = 0;
+            const int N = DigitRun(Load8(S, End), Run);
+            Digits = Digits * Scale[N] + Run;  // wraps only past 15 digits, which fail below
+            Count += N;
+            Decimals += Part * N;
+            S += N;
+            if (N < 8 || Count > 15) break;
+        }
+        if (Part == 1 || Count > 15 || S == End || *S != '.') break;
+        ++S;
+    }
+    if (Count == 0 || Count > 15) return false;
+    const double V = static_cast<double>(Digits) / Powers[Decimals];
+    Value = Negative ? -V : V;
+    P = S;
+    return true;
+}
+
 bool ParseDouble(std::string_view Text, double& Value) {
-    if (ParsePlainDecimal(Text, Value)) return true;
+    const char* P = Text.data();
+    if (double V = 0; ScanDecimal(P, Text.data() + Text.size(), V) && P == Text.data() + Text.size()) {
+        Value = V;
+        return true;
+    }
     if (!Text.empty() && Text.front() == '+') Text.remove_prefix(1);
     if (Text.empty() || Text.front() == '+') return false;
     double V = 0;

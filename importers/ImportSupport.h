@@ -82,6 +82,10 @@ bool SameText(std::string_view A, std::string_view B);
 bool ParseInt32(std::string_view Text, int32_t& Value);
 bool ParseReal(std::string_view Text, long double& Value);
 bool ParseDouble(std::string_view Text, double& Value);
+// A plain decimal of up to 15 digits in all ("-77.0880598154", "-.5", "12.") at P, read eight
+// characters at a time and rounded exactly as ParseDouble rounds it; P moves past it. False,
+// with P left, for anything else (which ParseDouble reads the general way).
+bool ScanDecimal(const char*& P, const char* End, double& Value);
 
 // The divisor typed in an import dialog: text that is not a whole number means 1, as it always
 // has; a number must be positive (EImportError naming Path otherwise).
