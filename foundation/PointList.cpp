@@ -66,6 +66,14 @@ void TPointChain::SetCount(int32_t NewCount) {
     FCount = NewCount;
 }
 
+TPoint3D* TPointChain::SetCountUncleared(int32_t NewCount) {
+    if (NewCount < 0 || NewCount > MaxPointListSize)
+        throw EOrvexException(Format("PointList.SetCount: Bad Count %d", NewCount));
+    if (FCapacity < NewCount) SetCapacity(NewCount);
+    FCount = NewCount;
+    return FPoints;
+}
+
 void TPointChain::Put(int32_t Index, const TPoint3D& Point) {
     if (Index < 0) BadIndex("Put", Index);
     // The index past the last possible one wraps negative and is refused as a bad count.

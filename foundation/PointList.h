@@ -26,6 +26,9 @@ public:
     void Grow();
     void SetCapacity(int32_t NewCapacity);
     void SetCount(int32_t NewCount);
+    // SetCount without clearing the new slots, for bulk writers that fill every one of them
+    // before anything reads the chain. Returns the points.
+    TPoint3D* SetCountUncleared(int32_t NewCount);
     // Index past the end extends the chain with zero points.
     void Put(int32_t Index, const TPoint3D& Point);
     // Index past the end yields the zero point.

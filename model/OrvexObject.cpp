@@ -461,11 +461,21 @@ void TGeoDataObject::SetPoints(const TPoint3D* Source, int32_t Count) {
     } else {
         // Grown first: when memory runs out the chain is still whole.
         if (Count > FChain.Capacity()) FChain.SetCapacity(Count);
-        FChain.SetCount(Count);
-        if (Count > 0) std::copy(Source, Source + Count, FChain.Points());
+        TPoint3D* Target = FChain.SetCountUncleared(Count);
+        if (Count > 0) std::memcpy(Target, Source, static_cast<size_t>(Count) * sizeof(TPoint3D));
     }
     FChain.SetCapacity(Count);
     Invalidate();
+}
+
+TPoint3D* TGeoDataObject::PreparePoints(int32_t Count) {
+    if (Count < 0 || Count > MaxPointListSize)
+        throw EOrvexException(Format("PointList.SetCount: Bad Count %d", Count));
+    if (Count < FChain.Count()) FChain.SetCount(Count);
+    FChain.SetCapacity(Count);
+    TPoint3D* Points = FChain.SetCountUncleared(Count);
+    Invalidate();
+    return Points;
 }
 
 int32_t TGeoDataObject::AddPoint(const TPoint3D& Point) {

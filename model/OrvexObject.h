@@ -219,6 +219,10 @@ public:
     // invalidation. The importers' way to fill objects of millions of points. A bad count
     // raises the point list's error and leaves the chain as it was.
     void SetPoints(const TPoint3D* Source, int32_t Count);
+    // Sizes the chain to Count points (capacity exactly Count) without clearing them and
+    // invalidates: for readers that decode straight into the chain. The caller writes every
+    // point before anything reads them, also when it fails half-way (fill the rest, or shrink).
+    TPoint3D* PreparePoints(int32_t Count);
 
     bool IsVisibleIn(TOrvex3& View) override;
     void Render() override;

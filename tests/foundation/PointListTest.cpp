@@ -128,6 +128,8 @@ TEST(PointChainTest, BadSizesAndCountsChangeNothing) {
     EXPECT_EQ(MessageOf([&] { C.SetCapacity(MaxPointListSize + 1); }), "PointList.SetCapacity: Bad Size 134217728");
     EXPECT_EQ(MessageOf([&] { C.SetCount(134217728); }), "PointList.SetCount: Bad Count 134217728");
     EXPECT_EQ(MessageOf([&] { C.SetCount(-1); }), "PointList.SetCount: Bad Count -1");
+    EXPECT_EQ(MessageOf([&] { C.SetCountUncleared(-1); }), "PointList.SetCount: Bad Count -1");
+    EXPECT_EQ(MessageOf([&] { C.SetCountUncleared(MaxPointListSize + 1); }), "PointList.SetCount: Bad Count 134217728");
     EXPECT_EQ(Snapshot(C), Before);
 
     C.SetCapacity(3);  // trim to the count
