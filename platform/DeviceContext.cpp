@@ -373,6 +373,7 @@ struct TDeviceContext::TState {
     // Titles are measured and then drawn, one after the other: the metrics of the selected
     // font and the last text with its width are kept so that neither is worked out twice.
     std::optional<QFontMetrics> Metrics;
+    int Ascent = 0, Descent = 0;  // the metrics' own, which cost a font engine lookup each
     std::string Text;
     QString QText;
     int Width = -1;  // of QText in Font; -1 until measured
@@ -397,6 +398,14 @@ struct TDeviceContext::TState {
     bool ShapeReady = false;
     std::vector<QRect> ShapeSpans;
     std::vector<QPoint> ShapeDots;
+    // The same as runs along each row, fill without the outline's pixels, so that each row is
+    // written once from left to right.
+    struct TRun {
+        int X, Y, Width;
+        bool Outline;
+    };
+    std::vector<TRun> ShapeRuns;
+    void BuildShapeRuns();
     QTransform Base;  // the painter's transform when the context was made
 };
 
@@ -465,6 +474,17 @@ QRect TDeviceContext::PixelBounds() const {
 
 bool TDeviceContext::ThinPen() const { return FPen->Pen.Style != PS_NULL && FPen->Pen.Width <= 1; }
 
+// The painting's image, if it paints on one: without the cost of a dynamic cast at each
+// symbol and title.
+// Only a change of the hint reaches the painter, which otherwise redoes its state each time.
+static void SetSmooth(QPainter& Painter, bool Smooth) {
+    if (Painter.testRenderHint(QPainter::Antialiasing) != Smooth) Painter.setRenderHint(QPainter::Antialiasing, Smooth);
+}
+
+static QImage* SurfaceImage(QPaintDevice* Device) {
+    return Device && Device->devType() == QInternal::Image ? static_cast<QImage*>(Device) : nullptr;
+}
+
 // The painter's image and where logical pixels lie in it, when it paints plainly on a 24- or
 // 32-bit image (at most a rectangular clip, which callers already keep to): Qt's points and
 // spans cost a transform and a blend call each. An image being painted on is never shared,
@@ -485,6 +505,9 @@ struct TDeviceContext::TDirect {
         const uint8_t R = C & 0xFF, G = (C >> 8) & 0xFF, B = (C >> 16) & 0xFF;
         return TInk{{Bgr ? B : R, G, Bgr ? R : B}, 0xFF000000u | uint32_t(R) << 16 | uint32_t(G) << 8 | B};
     }
+    void Prefetch(int X, int Y) const {
+        __builtin_prefetch(Bits + qsizetype(Y + DY) * Stride + qsizetype(X + DX) * (Packed ? 4 : 3), 1);
+    }
     // Count pixels from the logical pixel (X, Y) rightwards.
     void Run(int X, int Y, int Count, const TInk& I) const {
         uchar* Row = Bits + qsizetype(Y + DY) * Stride;
@@ -492,7 +515,15 @@ struct TDeviceContext::TDirect {
             std::fill_n(reinterpret_cast<uint32_t*>(Row) + (X + DX), Count, I.Word);
             return;
         }
-        for (uchar *Px = Row + qsizetype(X + DX) * 3, *End = Px + qsizetype(Count) * 3; Px < End; Px += 3) {
+        uchar* First = Row + qsizetype(X + DX) * 3;
+        if (Count == 1) {
+            // Outlines are mostly single pixels: no loop set-up.
+            First[0] = I.Byte[0];
+            First[1] = I.Byte[1];
+            First[2] = I.Byte[2];
+            return;
+        }
+        for (uchar *Px = First, *End = Px + qsizetype(Count) * 3; Px < End; Px += 3) {
             Px[0] = I.Byte[0];
             Px[1] = I.Byte[1];
             Px[2] = I.Byte[2];
@@ -501,7 +532,7 @@ struct TDeviceContext::TDirect {
 };
 
 bool TDeviceContext::Direct(TDirect& D) const {
-    auto* Image = dynamic_cast<QImage*>(FPainter->device());
+    QImage* Image = SurfaceImage(FPainter->device());
     if (!Image || FPainter->compositionMode() != QPainter::CompositionMode_SourceOver || FPainter->opacity() != 1.0)
         return false;
     if (FPainter->hasClipping() && FPainter->clipRegion().rectCount() > 1) return false;
@@ -554,7 +585,7 @@ void TDeviceContext::ThinLines(const TPixelPoint* Points, int Count, bool Closed
     const bool Opaque = FBkMode == BK_OPAQUE;
     auto& Ink = FState->Ink;
     auto& Gaps = FState->Gaps;
-    FPainter->setRenderHint(QPainter::Antialiasing, false);
+    SetSmooth(*FPainter, false);
     int64_t Phase = 0;
     auto Segment = [&](const TPixelPoint& A, const TPixelPoint& B) {
         Phase += LinePixels(A, B, Bounds, [&](int32_t X, int32_t Y, int64_t K) {
@@ -590,14 +621,14 @@ void TDeviceContext::SmoothLines(const TPixelPoint* Points, int Count, bool Clos
         for (int I = 0; I < Dash->Count; ++I) Runs << Dash->Runs[I];
         P.setDashPattern(Runs);
     }
-    FPainter->setRenderHint(QPainter::Antialiasing, true);
+    SetSmooth(*FPainter, true);
     FPainter->setPen(P);
     FPainter->setBrush(Qt::NoBrush);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
     const QPointF* Q = PixelCentres(Points, Count);
     if (Closed) FPainter->drawPolygon(Q, Count);
     else FPainter->drawPolyline(Q, Count);
-    FPainter->setRenderHint(QPainter::Antialiasing, false);
+    SetSmooth(*FPainter, false);
 }
 
 void TDeviceContext::Polyline(const TPixelPoint* Points, int Count) {
@@ -610,7 +641,7 @@ void TDeviceContext::Polyline(const TPixelPoint* Points, int Count) {
         ThinLines(Points, Count, false);
         return;
     }
-    FPainter->setRenderHint(QPainter::Antialiasing, false);
+    SetSmooth(*FPainter, false);
     FPainter->setPen(FState->Pen);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
     FPainter->drawPolyline(Centred(Points, Count), Count);
@@ -618,7 +649,7 @@ void TDeviceContext::Polyline(const TPixelPoint* Points, int Count) {
 
 void TDeviceContext::Polygon(const TPixelPoint* Points, int Count) {
     if (Count < 2) return;
-    FPainter->setRenderHint(QPainter::Antialiasing, false);
+    SetSmooth(*FPainter, false);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
     FPainter->setBrush(FState->Brush);
     if (FAntialiasing) {
@@ -662,6 +693,42 @@ void TDeviceContext::FillBox(int64_t Left, int64_t Top, int64_t Right, int64_t B
     FPainter->setPen(Qt::NoPen);
     FPainter->setBrush(FState->Brush);
     FPainter->drawRect(QRect(int(Left), int(Top), int(Right - Left), int(Bottom - Top)));
+}
+
+// The fill span less the outline's pixels, and the outline's pixels joined where they touch,
+// in order along each row; pixels come out as the fill and then the outline would leave them.
+void TDeviceContext::TState::BuildShapeRuns() {
+    std::vector<QPoint> Dots = ShapeDots;
+    std::sort(Dots.begin(), Dots.end(), [](const QPoint& A, const QPoint& B) {
+        return A.y() != B.y() ? A.y() < B.y() : A.x() < B.x();
+    });
+    Dots.erase(std::unique(Dots.begin(), Dots.end()), Dots.end());
+    ShapeRuns.clear();
+    size_t D = 0;
+    // Outline pixels of row Y from From on, joined where they touch; calls Gap for the fill
+    // before each.
+    auto Outline = [&](int Y, auto&& Gap) {
+        while (D < Dots.size() && Dots[D].y() == Y) {
+            const int From = Dots[D].x();
+            int To = From + 1;
+            for (++D; D < Dots.size() && Dots[D].y() == Y && Dots[D].x() == To; ++D) ++To;
+            Gap(From, To);
+            ShapeRuns.push_back({From, Y, To - From, true});
+        }
+    };
+    auto NoFill = [](int, int) {};
+    for (const QRect& Span : ShapeSpans) {
+        const int Y = Span.y();
+        while (D < Dots.size() && Dots[D].y() < Y) Outline(Dots[D].y(), NoFill);
+        int X = Span.x();
+        const int End = Span.x() + Span.width();
+        Outline(Y, [&](int From, int To) {
+            if (From > X && X < End) ShapeRuns.push_back({X, Y, std::min(From, End) - X, false});
+            X = std::max(X, To);
+        });
+        if (X < End) ShapeRuns.push_back({X, Y, End - X, false});
+    }
+    while (D < Dots.size()) Outline(Dots[D].y(), NoFill);
 }
 
 void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom) {
@@ -740,18 +807,19 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
                 S.ShapeDots.emplace_back(int(X), int(T));
                 S.ShapeDots.emplace_back(int(X), int(B2 - T));
             }
+            S.BuildShapeRuns();
             S.ShapeReady = true;
         }
         const QPoint Corner{int(Left), int(Top)};
         TDirect D;
         const int BrushStyle = FBrush->Brush.Style;
         if ((BrushStyle == BS_NULL || BrushStyle == BS_SOLID) && Direct(D)) {
-            if (BrushStyle == BS_SOLID) {
-                const TDirect::TInk Inside = D.Ink(FBrush->Brush.Color);
-                for (const QRect& R : S.ShapeSpans) D.Run(R.x() + Corner.x(), R.y() + Corner.y(), R.width(), Inside);
-            }
-            const TDirect::TInk Outline = D.Ink(FPen->Pen.Color);
-            for (const QPoint& P : S.ShapeDots) D.Run(P.x() + Corner.x(), P.y() + Corner.y(), 1, Outline);
+            // Symbols land anywhere in the picture: ask for all their rows before writing any.
+            for (const QRect& R : S.ShapeSpans) D.Prefetch(R.x() + Corner.x(), R.y() + Corner.y());
+            const TDirect::TInk Inside = D.Ink(FBrush->Brush.Color), Outline = D.Ink(FPen->Pen.Color);
+            const bool Filled = BrushStyle == BS_SOLID;
+            for (const TState::TRun& R : S.ShapeRuns)
+                if (R.Outline || Filled) D.Run(R.X + Corner.x(), R.Y + Corner.y(), R.Width, R.Outline ? Outline : Inside);
             return;
         }
         for (const QRect& R : S.ShapeSpans) Spans.push_back(R.translated(Corner));
@@ -786,7 +854,7 @@ void TDeviceContext::Box(int Left, int Top, int Right, int Bottom, bool Ellipse)
     const int64_t W = int64_t(Right) - Left, H = int64_t(Bottom) - Top;
     if (W < 1 || H < 1) return;
     // Ellipses are drawn smooth; rectangles keep to whole pixels either way.
-    FPainter->setRenderHint(QPainter::Antialiasing, FAntialiasing && Ellipse);
+    SetSmooth(*FPainter, FAntialiasing && Ellipse);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
     const bool Exact = PixelExact() && !(FAntialiasing && Ellipse);
     if (Exact && ThinPen() && !(Ellipse && DashPattern(FPen->Pen.Style))) {
@@ -820,7 +888,7 @@ void TDeviceContext::Box(int Left, int Top, int Right, int Bottom, bool Ellipse)
         // one-pixel pen draws it.
         Draw(QRectF(Left + QtCentre, Top + QtCentre, double(W - 1), double(H - 1)));
     }
-    FPainter->setRenderHint(QPainter::Antialiasing, false);
+    SetSmooth(*FPainter, false);
 }
 
 void TDeviceContext::SetPixel(int X, int Y, TColor Color) {
@@ -830,6 +898,8 @@ void TDeviceContext::SetPixel(int X, int Y, TColor Color) {
 const QFontMetrics& TDeviceContext::Metrics() {
     if (!FState->Metrics) {
         FState->Metrics.emplace(FState->Font, FPainter->device());
+        FState->Ascent = FState->Metrics->ascent();
+        FState->Descent = FState->Metrics->descent();
         FState->Width = -1;
     }
     return *FState->Metrics;
@@ -931,10 +1001,11 @@ using TBlendBlocks = void (*)(uchar* Px, qsizetype PxStride, const uint8_t* Cove
                               int64_t Rows, int64_t Blocks, const TBlendSource& Source);
 
 #if defined(__x86_64__)
+// (T + (T >> 8)) >> 8 is the high half of T * 257 for every 16-bit T.
 inline __m128i BlendLanes(__m128i S, __m128i D, __m128i A) {
     const __m128i T = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(S, A), _mm_mullo_epi16(D, _mm_sub_epi16(_mm_set1_epi16(255), A))),
                                     _mm_set1_epi16(128));
-    return _mm_srli_epi16(_mm_add_epi16(T, _mm_srli_epi16(T, 8)), 8);
+    return _mm_mulhi_epu16(T, _mm_set1_epi16(257));
 }
 
 inline void BlendEight(uchar* Px, const uint8_t* Cover, __m128i S) {
@@ -957,24 +1028,54 @@ void BlendBlocksSse2(uchar* Px, qsizetype PxStride, const uint8_t* Cover, qsizet
         }
 }
 
-// The same with the first sixteen bytes of a block in one step.
+__attribute__((target("avx2"))) inline __m256i BlendLanes256(__m256i S, __m256i D, __m256i A) {
+    const __m256i T = _mm256_add_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(S, A), _mm256_mullo_epi16(D, _mm256_sub_epi16(_mm256_set1_epi16(255), A))),
+        _mm256_set1_epi16(128));
+    return _mm256_mulhi_epu16(T, _mm256_set1_epi16(257));
+}
+
+// Sixteen bytes of 16-bit lanes back to bytes.
+__attribute__((target("avx2"))) inline __m128i Packed(__m256i T) {
+    return _mm_packus_epi16(_mm256_castsi256_si128(T), _mm256_extracti128_si256(T, 1));
+}
+
+__attribute__((target("avx2"))) inline void Front(uchar* P, const uint8_t* C, __m256i S) {
+    const __m256i A = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(C)));
+    const __m256i D = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(P)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(P), Packed(BlendLanes256(S, D, A)));
+}
+
+// The same sixteen bytes at a step: a block's first sixteen bytes of one row, or its last
+// eight of two rows together.
 __attribute__((target("avx2"))) void BlendBlocksAvx2(uchar* Px, qsizetype PxStride, const uint8_t* Cover,
                                                      qsizetype CoverStride, int64_t Rows, int64_t Blocks,
                                                      const TBlendSource& Source) {
     const __m256i S01 = _mm256_load_si256(reinterpret_cast<const __m256i*>(Source.Lanes));
     const __m128i S2 = _mm_load_si128(reinterpret_cast<const __m128i*>(Source.Lanes) + 2);
-    const __m256i Full = _mm256_set1_epi16(255), Half = _mm256_set1_epi16(128);
-    for (int64_t Row = 0; Row < Rows; ++Row, Px += PxStride, Cover += CoverStride)
-        for (int64_t B = 0; B < Blocks * 24; B += 24) {
-            const __m256i A = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Cover + B)));
-            const __m256i D = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Px + B)));
-            __m256i T = _mm256_add_epi16(
-                _mm256_add_epi16(_mm256_mullo_epi16(S01, A), _mm256_mullo_epi16(D, _mm256_sub_epi16(Full, A))), Half);
-            T = _mm256_srli_epi16(_mm256_add_epi16(T, _mm256_srli_epi16(T, 8)), 8);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(Px + B),
-                             _mm_packus_epi16(_mm256_castsi256_si128(T), _mm256_extracti128_si256(T, 1)));
-            BlendEight(Px + B + 16, Cover + B + 16, S2);
+    const __m256i S22 = _mm256_broadcastsi128_si256(S2);
+    for (int64_t B = 0; B < Blocks * 24; B += 24) {
+        uchar* P = Px + B;
+        const uint8_t* C = Cover + B;
+        int64_t Left = Rows;
+        for (; Left >= 2; Left -= 2, P += 2 * PxStride, C += 2 * CoverStride) {
+            uchar* const P1 = P + PxStride;
+            const uint8_t* const C1 = C + CoverStride;
+            const __m256i A = _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(C + 16)), _mm_loadl_epi64(reinterpret_cast<const __m128i*>(C1 + 16))));
+            const __m256i D = _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(P + 16)), _mm_loadl_epi64(reinterpret_cast<const __m128i*>(P1 + 16))));
+            const __m128i T = Packed(BlendLanes256(S22, D, A));
+            Front(P, C, S01);
+            Front(P1, C1, S01);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(P + 16), T);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(P1 + 16), _mm_unpackhi_epi64(T, T));
         }
+        if (Left > 0) {
+            Front(P, C, S01);
+            BlendEight(P + 16, C + 16, S2);
+        }
+    }
 }
 
 bool WideBlend = true;
@@ -1061,7 +1162,7 @@ int64_t GlyphMask(TGlyphMasks& M, const QRawFont& Font, quint32 Glyph, int FX, i
 }  // namespace
 
 bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
-    auto* Image = dynamic_cast<QImage*>(FPainter->device());
+    QImage* Image = SurfaceImage(FPainter->device());
     if (!Image || Image->format() != QImage::Format_BGR888 || !FState->LaidInFont) return false;
     if (FPainter->compositionMode() != QPainter::CompositionMode_SourceOver || FPainter->opacity() != 1.0 ||
         FPainter->hasClipping())
@@ -1117,8 +1218,13 @@ bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
     const uint32_t C = static_cast<uint32_t>(ColorToRGB(FTextColor));
     // The colour's bytes in the picture's order (blue, green, red), over a block of pixels.
     const uint8_t Colour[3] = {uint8_t(C >> 16), uint8_t(C >> 8), uint8_t(C)};
-    TBlendSource Source;
-    for (int J = 0; J < 3 * BlendBlock; ++J) Source.Lanes[J] = Colour[J % 3];
+    // Titles of a layer share a colour: its lanes are kept.
+    thread_local uint32_t SourceColour = ~0u;
+    thread_local TBlendSource Source;
+    if (SourceColour != C) {
+        for (int J = 0; J < 3 * BlendBlock; ++J) Source.Lanes[J] = Colour[J % 3];
+        SourceColour = C;
+    }
     const TBlendBlocks Blend = BlendBlocks();
     const int64_t Width = Image->width(), Height = Image->height();
     uchar* Bits = Image->bits();
@@ -1159,7 +1265,8 @@ bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
 
 void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     if (Text.empty()) return;
-    const QFontMetrics& M = Metrics();
+    Metrics();
+    const int Ascent = FState->Ascent, Descent = FState->Descent;
     const bool Opaque = FBkMode == BK_OPAQUE;
     // Left-aligned transparent text (most titles) needs no width.
     const bool NeedsWidth = Opaque || (FTextAlign & (TA_CENTER | TA_RIGHT));
@@ -1167,9 +1274,9 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     int Dx = 0;
     if ((FTextAlign & TA_CENTER) == TA_CENTER) Dx = -W / 2;
     else if (FTextAlign & TA_RIGHT) Dx = -W;
-    int Baseline = M.ascent();
+    int Baseline = Ascent;
     if ((FTextAlign & TA_BASELINE) == TA_BASELINE) Baseline = 0;
-    else if (FTextAlign & TA_BOTTOM) Baseline = -M.descent();
+    else if (FTextAlign & TA_BOTTOM) Baseline = -Descent;
 
     // Stored glyphs carry their font; only text drawn as text needs the painter's.
     auto UseFont = [&] {
@@ -1183,7 +1290,7 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
         // Whole-pixel offsets: the same pixels as drawing in a translated painter.
         const int64_t Left = int64_t(X) + Dx, Base = int64_t(Y) + Baseline;
         if (Opaque)
-            FPainter->fillRect(QRect(SaturateInt32(Left), SaturateInt32(Base - M.ascent()), W, M.ascent() + M.descent()),
+            FPainter->fillRect(QRect(SaturateInt32(Left), SaturateInt32(Base - Ascent), W, Ascent + Descent),
                                ToQColor(FBkColor));
         if (TLaidText* T = LaidOut(Text)) {
             if (!BlitGlyphs(*T, SaturateInt32(Left), SaturateInt32(Base))) {
@@ -1201,7 +1308,7 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     const QTransform Saved = FPainter->transform();
     FPainter->translate(X, Y);
     FPainter->rotate(-FFont->Font.Escapement / 10.0);
-    if (Opaque) FPainter->fillRect(QRect(Dx, Baseline - M.ascent(), W, M.ascent() + M.descent()), ToQColor(FBkColor));
+    if (Opaque) FPainter->fillRect(QRect(Dx, Baseline - Ascent, W, Ascent + Descent), ToQColor(FBkColor));
     UseFont();
     UsePen();
     FPainter->drawText(QPoint(Dx, Baseline), AsQString(Text));
