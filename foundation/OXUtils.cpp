@@ -217,8 +217,7 @@ inline TSinCosD QuickSinCos(int32_t Angle) {
 // errors below 3e-15, plus the double products' own rounding), so where a component is
 // farther than that from a half-way point both round alike. False, with nothing decided,
 // when a component comes closer than a thousandth: the caller then takes the wide way.
-inline bool QuickVector(const TPoint3D& Point, int64_t (&Out)[3]) {
-    const TSinCosD Lambda = QuickSinCos(Point.X), Phi = QuickSinCos(Point.Y);
+inline bool QuickVector(const TPoint3D& Point, const TSinCosD& Lambda, const TSinCosD& Phi, int64_t (&Out)[3]) {
     const double R = static_cast<double>(int64_t(EarthRadius) + Point.Z);
     const double RCosPhi = R * Phi.Cos;
     const double V[3] = {RCosPhi * Lambda.Sin, R * Phi.Sin, RCosPhi * Lambda.Cos};
@@ -234,6 +233,28 @@ inline bool QuickVector(const TPoint3D& Point, int64_t (&Out)[3]) {
     }
     return Clear;
 }
+
+inline bool QuickVector(const TPoint3D& Point, int64_t (&Out)[3]) {
+    return QuickVector(Point, QuickSinCos(Point.X), QuickSinCos(Point.Y), Out);
+}
+
+// The last two angles of an axis with their sines and cosines. Every entry starts as angle 0,
+// whose values the series gives exactly.
+struct TRecentAngles {
+    int32_t Angle[2] = {0, 0};
+    TSinCosD Value[2] = {{0, 1}, {0, 1}};
+    int Older = 0;
+
+    TSinCosD Of(int32_t A) {
+        if (Angle[0] == A) return Value[0];
+        if (Angle[1] == A) return Value[1];
+        const TSinCosD V = QuickSinCos(A);
+        Angle[Older] = A;
+        Value[Older] = V;
+        Older ^= 1;
+        return V;
+    }
+};
 }  // namespace
 
 TPoint3D PointTo3D(const TPoint3D& Point) {
@@ -244,7 +265,10 @@ TPoint3D PointTo3D(const TPoint3D& Point) {
 }
 
 TVector3D PointToVector(const TPoint3D& Point) {
-    if (int64_t V[3]; QuickVector(Point, V)) return TVector3D{V[0], V[1], V[2]};
+    // The samples of an extent repeat its sides' longitudes and latitudes.
+    thread_local TRecentAngles Longitudes, Latitudes;
+    if (int64_t V[3]; QuickVector(Point, Longitudes.Of(Point.X), Latitudes.Of(Point.Y), V))
+        return TVector3D{V[0], V[1], V[2]};
     // |R| < 2^32, so every component converts without a check.
     const TRealVector V = RealVector(Point);
     return TVector3D{std::llrint(V.X), std::llrint(V.Y), std::llrint(V.Z)};

@@ -253,6 +253,8 @@ namespace {
 // Objects lie scattered over the heap, and a frame visits every one: their state is asked
 // for this many places ahead, so that the waits overlap instead of following each other.
 constexpr size_t FetchAhead = 16;
+// The render pass passes over objects out of view in a few cycles each: it looks farther.
+constexpr size_t RenderFetchAhead = 64;
 
 void Prefetch(const TOrvexObject* O) {
     const char* Bytes = reinterpret_cast<const char*>(O);
@@ -338,7 +340,7 @@ void TOrvexLayer::Render() {
     int64_t Visited = 0;
     while (TOrvexObject* O = Objects.Next()) {
         // Only a hint: the place may be off by objects that handlers took away.
-        if (size_t(Visited) + FetchAhead < FObjects.size()) Prefetch(FObjects[size_t(Visited) + FetchAhead]);
+        if (size_t(Visited) + RenderFetchAhead < FObjects.size()) Prefetch(FObjects[size_t(Visited) + RenderFetchAhead]);
         if (O->HasState(osInView) && O->HasState(Side)) {
             bool Done = false;
             if (View->OnRenderObject) {
