@@ -802,16 +802,17 @@ TEST(DeviceContext, EllipsesFarOffTheOriginDrawTheirPixelsAsNearIt) {
     // worked out is moved to each new place; a translated painter takes the real one at the
     // same place on the picture.
     constexpr int Far = (1 << 21) + 1;
+    for (const int Style : {BS_SOLID, BS_NULL})
     for (int W = 1; W <= 40; W += (W < 12 ? 1 : 7))
         for (int H = 1; H <= 40; H += (H < 12 ? 1 : 5)) {
             TSurface Near(46, 46);
-            Near.DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x00FF00, 0}));
+            Near.DC.SelectObject(CreateBrushIndirect({Style, 0x00FF00, 0}));
             for (int Shift : {0, 1, 4, 3}) {
-                SCOPED_TRACE(testing::Message() << W << " x " << H << " shifted " << Shift);
+                SCOPED_TRACE(testing::Message() << W << " x " << H << " shifted " << Shift << " brush " << Style);
                 Near.Painter.fillRect(Near.Image.rect(), Qt::white);
                 Near.DC.Ellipse(2 + Shift, 1 + Shift, 2 + Shift + W, 1 + Shift + H);
                 TSurface Away(46, 46);
-                Away.DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x00FF00, 0}));
+                Away.DC.SelectObject(CreateBrushIndirect({Style, 0x00FF00, 0}));
                 Away.Painter.translate(-Far, -Far);
                 Away.DC.Ellipse(Far + 2 + Shift, Far + 1 + Shift, Far + 2 + Shift + W, Far + 1 + Shift + H);
                 Away.End();
