@@ -529,7 +529,9 @@ bool TOrvexLayer::DrawTitles(TOrvexPresenter* P, const TListWatch& PWatch) {
         Offset = RoundSaturate(RoundSaturate(Offset * UnitFactor(Font->FontUnit())) * View->GetScaleFactor());
     const TTitleAlignment Alignment = P->TitleAlignment();
     TListWalk<TOrvexObject> Objects(FObjectWalks, FObjects);
+    size_t Visited = 0;
     while (TOrvexObject* O = Objects.Next()) {
+        if (++Visited + RenderFetchAhead < FObjects.size()) Prefetch(FObjects[Visited + RenderFetchAhead]);
         if (O->Presenter() != P || !O->HasState(osInView) || !O->HasState(osFrontSide)) continue;
         bool Done = false;
         if (View->OnRenderTitle) {

@@ -495,6 +495,7 @@ struct TDeviceContext::TDirect {
     int DX = 0, DY = 0;
     bool Packed = false;  // 32 bits a pixel, else 24
     bool Bgr = false;     // 24 bits in blue, green, red order
+    QRect Bounds;         // as PixelBounds gives them
     // An opaque colour as the image holds it.
     struct TInk {
         uint8_t Byte[3];
@@ -546,6 +547,8 @@ bool TDeviceContext::Direct(TDirect& D) const {
     D.DY = int(T.dy());
     D.Bits = Image->bits();
     D.Stride = Image->bytesPerLine();
+    D.Bounds = QRect(-D.DX, -D.DY, Image->width(), Image->height());
+    if (FPainter->hasClipping()) D.Bounds &= FPainter->clipBoundingRect().toAlignedRect();
     return true;
 }
 
@@ -735,7 +738,9 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
     // The pen's centre line runs through the centres of the box's outermost pixels. Each
     // row takes its outermost pixels and each column its topmost and bottommost, so that
     // the outline has no gaps; all in doubled coordinates, mirrored about the centre.
-    const QRect Bounds = PixelBounds();
+    TDirect D;
+    const bool HasDirect = Direct(D);
+    const QRect Bounds = HasDirect ? D.Bounds : PixelBounds();
     const int64_t A2 = Right - Left - 1, B2 = Bottom - Top - 1;
     const int64_t CX2 = Left + Right - 1, CY2 = Top + Bottom - 1;
     const int64_t Y0 = std::max<int64_t>(Top, Bounds.top()), Y1 = std::min<int64_t>(Bottom - 1, Bounds.bottom());
@@ -811,9 +816,8 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
             S.ShapeReady = true;
         }
         const QPoint Corner{int(Left), int(Top)};
-        TDirect D;
         const int BrushStyle = FBrush->Brush.Style;
-        if ((BrushStyle == BS_NULL || BrushStyle == BS_SOLID) && Direct(D)) {
+        if ((BrushStyle == BS_NULL || BrushStyle == BS_SOLID) && HasDirect) {
             // Symbols land anywhere in the picture: ask for all their rows before writing any.
             for (const QRect& R : S.ShapeSpans) D.Prefetch(R.x() + Corner.x(), R.y() + Corner.y());
             const TDirect::TInk Inside = D.Ink(FBrush->Brush.Color), Outline = D.Ink(FPen->Pen.Color);
