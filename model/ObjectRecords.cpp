@@ -236,27 +236,56 @@ uint8_t* PutCommonChain(uint8_t* Out, const TPoint3D* P, int32_t N) {
 
 // Plain (not whole-minute) deltas from point From on, for as long as the longest point, an
 // escape, fits before End; gives the index of the first point not read. The box of the points
-// and whether a step crosses the date line are gathered on the way, while they are in
-// registers. A branch on the escape, though about one point in ten takes it: choosing without
-// one would make each point's position wait for the bytes of the one before.
+// is gathered on the way, while they are in registers. A branch on the escape, though about
+// one point in ten takes it: choosing without one would make each point's position wait for
+// the bytes of the one before.
 template <bool Altitude>
 int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int32_t From, int32_t N,
-                       TDivided& Prev, TChainBounds& Bounds, bool& Crossing) {
+                       TDivided& Prev, TChainBounds& Bounds) {
     constexpr size_t Absolute = Altitude ? 12 : 8;
     constexpr size_t Longest = 2 + Absolute;
+    // Sums of deltas cannot leave 32 bits in a run of at most 2^15 points that starts below
+    // 2^30 in magnitude (as every longitude and latitude does): such runs go without the
+    // saturating sums.
+    constexpr int32_t Small = 1 << 30;
+    constexpr int64_t Run = 1 << 15;
+    auto IsSmall = [](int32_t V) { return V > -Small && V < Small; };
     const uint8_t* At = In;
     int32_t X = Prev.X, Y = Prev.Y, Z = Prev.Z;
-    int32_t Last = P[From - 1].X;
     TChainBounds B = Bounds;
-    bool Crosses = Crossing;
     int32_t I = From;
-    for (; I < N && size_t(End - At) >= Longest; ++I) {
+    while (I < N) {
+        const auto Fit = int64_t(size_t(End - At) / Longest);
+        if (Fit == 0) break;
+        if (IsSmall(X) && IsSmall(Y) && IsSmall(Z)) {
+            int32_t Stop = int32_t(std::min({int64_t(N), I + Fit, I + Run}));
+            for (; I < Stop; ++I) {
+                const int32_t First = Get16(At);
+                if (First == 32767) {
+                    X = StoredLongitude(Get32(At + 2));
+                    Y = Get32(At + 6);
+                    Z = Altitude ? Get32(At + 10) : 0;
+                    At += Longest;
+                    // A latitude or altitude out of the run's range ends it.
+                    if (!IsSmall(Y) || !IsSmall(Z)) Stop = I + 1;
+                } else {
+                    X += First;
+                    Y += Get16(At + 2);
+                    if constexpr (Altitude) Z += Get16(At + 4);
+                    At += Altitude ? 6 : 4;
+                }
+                const int32_t Longitude = StoredLongitude(X);
+                P[I] = TPoint3D{Longitude, Y, Z};
+                B.Add(Longitude, Y);
+            }
+            continue;
+        }
+        // One point with saturating sums.
         const int32_t First = Get16(At);
         if (First == 32767) {
-            const int32_t AX = Get32(At + 2), AY = Get32(At + 6), AZ = Altitude ? Get32(At + 10) : 0;
-            X = StoredLongitude(AX);
-            Y = AY;
-            Z = AZ;
+            X = StoredLongitude(Get32(At + 2));
+            Y = Get32(At + 6);
+            Z = Altitude ? Get32(At + 10) : 0;
             At += Longest;
         } else {
             const int32_t DY = Get16(At + 2), DZ = Altitude ? Get16(At + 4) : 0;
@@ -267,14 +296,12 @@ int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int3
         }
         const int32_t Longitude = StoredLongitude(X);
         P[I] = TPoint3D{Longitude, Y, Z};
-        Crosses |= TChainBounds::Crosses(Last, Longitude);
-        Last = Longitude;
         B.Add(Longitude, Y);
+        ++I;
     }
     In = At;
     Prev = TDivided{X, Y, Z};
     Bounds = B;
-    Crossing = Crosses;
     return I;
 }
 
@@ -455,10 +482,9 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
         }
     };
     int32_t I = 0;  // the points written
-    // The box of the points before Bounded, and whether a step between them crosses.
+    // The box of the points before Bounded.
     TChainBounds Bounds;
     int32_t Bounded = 0;
-    bool Crossing = false;
     try {
         WithDivisor(Flags, [&](auto D) {
             constexpr bool Minute = decltype(D)::value != 1;
@@ -474,8 +500,8 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
             // While the longest point still fits, without checks.
             if constexpr (!Minute) {
                 Bounds.Add(P[0].X, P[0].Y);
-                I = Altitude ? GetPlainDeltas<true>(In, End, P, I, N, Prev, Bounds, Crossing)
-                             : GetPlainDeltas<false>(In, End, P, I, N, Prev, Bounds, Crossing);
+                I = Altitude ? GetPlainDeltas<true>(In, End, P, I, N, Prev, Bounds)
+                             : GetPlainDeltas<false>(In, End, P, I, N, Prev, Bounds);
                 Bounded = I;
             }
             for (; I < N; ++I) {
@@ -509,11 +535,17 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
     // The extent now, while the points are in the cache; a chain across the date line, or a
     // class that computes its own, is left to CalcExtents.
     if (N > 1 && Layer() && typeid(*this) == typeid(TGeoDataObject)) {
-        for (; Bounded < N; ++Bounded) {
-            if (Bounded > 0) Crossing |= TChainBounds::Crosses(P[Bounded - 1].X, P[Bounded].X);
-            Bounds.Add(P[Bounded].X, P[Bounded].Y);
+        for (; Bounded < N; ++Bounded) Bounds.Add(P[Bounded].X, P[Bounded].Y);
+        // A step can cross only between points east of 90 degrees and points west of -90.
+        bool Crossing = false;
+        if (Bounds.MaxX >= OrvexUnits::Deg90 && Bounds.MinX <= -OrvexUnits::Deg90) {
+            int32_t Last = P[N - 1].X;
+            for (int32_t K = 0; K < N && !Crossing; ++K) {
+                Crossing = TChainBounds::Crosses(Last, P[K].X);
+                Last = P[K].X;
+            }
         }
-        if (!Crossing && !TChainBounds::Crosses(P[N - 1].X, P[0].X)) {
+        if (!Crossing) {
             SetChainExtents(Bounds, 0);
             // The date-line detector is left as CalcExtents leaves it.
             CrossesDateLine(P[0].X);

@@ -326,6 +326,70 @@ TEST_F(LayerFileTest, LongitudesManyTurnsAwayComeBackIntoRange) {
     }
 }
 
+// Sums of 16-bit deltas saturate at the 32-bit range and longitudes come back into range,
+// over runs long enough to leave it and after escapes to far latitudes.
+TEST_F(LayerFileTest, DeltaSumsSaturateAtThe32BitRange) {
+    constexpr int64_t Deg180 = OrvexUnits::Deg180, Deg360 = OrvexUnits::Deg360;
+    auto Stored = [&](int64_t X) {
+        X %= Deg360;
+        return int32_t(X >= Deg180 ? X - Deg360 : X < -Deg180 ? X + Deg360 : X);
+    };
+    auto Saturate = [](int64_t V) {
+        return int32_t(std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    };
+    const struct {
+        const char* Name;
+        int32_t N;
+        TPoint3D First;
+        int32_t DX, DY;
+        int32_t EscapeAt;  // a point given whole, (0, EscapeY), or -1
+        int32_t EscapeY;
+    } Rows[] = {
+        {"latitudes up to the top", 10, {0, 2147480000, 0}, 1, 30000, -1, 0},
+        {"latitudes down to the bottom", 10, {0, -2147480000, 0}, -1, -30000, -1, 0},
+        {"longitudes east for 70,000 points", 70000, {int32_t(Deg180 - 1), 0, 0}, 32766, 1, -1, 0},
+        {"longitudes west for 70,000 points", 70000, {int32_t(-Deg180), 5, 0}, -32768, -1, -1, 0},
+        {"an escape to a far latitude", 100, {0, 0, 0}, 3, 30000, 50, 2147000000},
+        {"an escape to a far southern latitude", 40000, {0, 0, 0}, 3, -30000, 7, -1100000000},
+    };
+    for (const auto& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        TOrvexStream S;
+        S.WriteUInt16(0x10);
+        S.WriteInt16(0);
+        if (Row.N <= 0xFFFF) {
+            S.WriteUInt16(uint16_t(Row.N));
+        } else {
+            S.WriteUInt16(0);
+            S.WriteInt32(Row.N);
+        }
+        S.WriteInt32(Row.First.X);
+        S.WriteInt32(Row.First.Y);
+        std::vector<TPoint3D> Expected = {Row.First};
+        int64_t X = Row.First.X, Y = Row.First.Y;
+        for (int32_t I = 1; I < Row.N; ++I) {
+            if (I == Row.EscapeAt) {
+                S.WriteInt16(32767);
+                S.WriteInt32(0);
+                S.WriteInt32(Row.EscapeY);
+                X = 0;
+                Y = Row.EscapeY;
+            } else {
+                S.WriteInt16(int16_t(Row.DX));
+                S.WriteInt16(int16_t(Row.DY));
+                X = Saturate(X + Row.DX);
+                Y = Saturate(Y + Row.DY);
+            }
+            Expected.push_back(TPoint3D{Stored(X), int32_t(Y), 0});
+        }
+        auto* O = TGeoDataObject::Create(Layer);
+        S.Seek(0);
+        O->LoadFromStream(S);
+        EXPECT_TRUE(S.AtEnd());
+        EXPECT_EQ(PointsOf(O), Expected);
+    }
+}
+
 TEST_F(LayerFileTest, ChainsLongerThanTheCountFieldRoundTrip) {
     auto Build = [&](int32_t N) {
         auto* O = TGeoDataObject::Create(Layer);
