@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <strings.h>
+#include <typeinfo>
 #include <utility>
 
 #include "foundation/ProgressAborted.h"
@@ -225,6 +226,8 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
             // Every record takes at least one byte.
             if (static_cast<size_t>(N) > Stream.Remaining()) throw Truncated();
 
+            // A block's records come from one factory: the cast is found once per class.
+            const std::type_info* ObjectType = nullptr;
             for (int32_t I = 0; I < N; ++I) {
                 TOrvexPersistent* Record = Info->Create(this);
                 try {
@@ -234,9 +237,15 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
                     delete Record;
                     RethrowRecordError();
                 }
-                if (auto* Obj = dynamic_cast<TOrvexObject*>(Record)) {
-                    // While its points are still in the cache.
-                    Obj->CalcExtents();
+                TOrvexObject* Obj = nullptr;
+                if (ObjectType && typeid(*Record) == *ObjectType) {
+                    Obj = static_cast<TOrvexObject*>(Record);
+                } else if ((Obj = dynamic_cast<TOrvexObject*>(Record))) {
+                    ObjectType = &typeid(*Record);
+                }
+                if (Obj) {
+                    // While its points are still in the cache, unless its reader did so.
+                    if (!Obj->HasState(osExtentsValid)) Obj->CalcExtents();
                     if (FView && FView->OnObjectCreate) FView->OnObjectCreate(FView, Obj);
                 }
                 if (I > 0 && I % ProgressStep == 0 && FView &&

@@ -1,7 +1,9 @@
 // Layer file records of map objects: the common header and the point encodings.
 
+#include <algorithm>
 #include <cstdlib>
 #include <type_traits>
+#include <typeinfo>
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -194,25 +196,96 @@ void PutChain(uint8_t* Out, const TPoint3D& First, const TPoint3D* P, int32_t N,
     }
 }
 
+uint8_t* Put64(uint8_t* Out, uint64_t V) {
+    for (int I = 0; I < 8; ++I) Out[I] = static_cast<uint8_t>(V >> (8 * I));
+    return Out + 8;
+}
+
+// The common chain (plain deltas, no altitude), encoded in the same pass that finds whether it
+// is one: points 1 to N-1 into Out, which has room for 10 bytes a point. Gives the end of the
+// bytes, or null when the chain needs the general writer: it has an altitude, a point to drop
+// (equal to its predecessor, from the third on), or too many escapes for deltas to pay.
+uint8_t* PutCommonChain(uint8_t* Out, const TPoint3D* P, int32_t N) {
+    int64_t PX = P[0].X, PY = P[0].Y;
+    int32_t AnyZ = P[0].Z;
+    int64_t Escapes = 0;
+    int32_t Repeats = 0;
+    for (int32_t I = 1; I < N; ++I) {
+        const TPoint3D Cur = P[I];
+        const int64_t DX = Cur.X - PX, DY = Cur.Y - PY;
+        PX = Cur.X;
+        PY = Cur.Y;
+        AnyZ |= Cur.Z;
+        Repeats += (DX | DY) == 0;
+        // Both forms are assembled and the right one stored, without a branch: about one point
+        // in ten escapes, in no pattern a predictor could learn.
+        const bool Escape = (uint64_t(DX + 32766) > 65532) | (uint64_t(DY + 32766) > 65532);
+        Escapes += Escape;
+        const uint64_t Delta = uint64_t(uint16_t(DX)) | uint64_t(uint16_t(DY)) << 16;
+        const uint64_t Absolute = 0x7FFF | uint64_t(uint32_t(Cur.X)) << 16 | uint64_t(uint32_t(Cur.Y)) << 48;
+        Put64(Out, Escape ? Absolute : Delta);
+        Put16(Out + 8, int32_t(uint32_t(Cur.Y) >> 16));
+        Out += Escape ? 10 : 4;
+    }
+    // The first repeat is kept; with no altitude, equal deltas mean equal points.
+    const bool Drops = Repeats - (P[1] == P[0]) > 0;
+    // The general writer's choice of deltas.
+    const bool Deltas = int64_t(N) * 8 > 8 + 4 * int64_t(N - 1) + 6 * Escapes;
+    return AnyZ != 0 || Drops || !Deltas ? nullptr : Out;
+}
+
 // Plain (not whole-minute) deltas from point From on, for as long as the longest point, an
-// escape, fits before End; gives the index of the first point not read. A branch on the
-// escape, though about one point in ten takes it: choosing without one would make each
-// point's position wait for the bytes of the one before.
+// escape, fits before End; gives the index of the first point not read. The box of the points
+// is gathered on the way, while they are in registers. A branch on the escape, though about
+// one point in ten takes it: choosing without one would make each point's position wait for
+// the bytes of the one before.
 template <bool Altitude>
 int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int32_t From, int32_t N,
-                       TDivided& Prev) {
+                       TDivided& Prev, TChainBounds& Bounds) {
     constexpr size_t Absolute = Altitude ? 12 : 8;
     constexpr size_t Longest = 2 + Absolute;
+    // Sums of deltas cannot leave 32 bits in a run of at most 2^15 points that starts below
+    // 2^30 in magnitude (as every longitude and latitude does): such runs go without the
+    // saturating sums.
+    constexpr int32_t Small = 1 << 30;
+    constexpr int64_t Run = 1 << 15;
+    auto IsSmall = [](int32_t V) { return V > -Small && V < Small; };
     const uint8_t* At = In;
     int32_t X = Prev.X, Y = Prev.Y, Z = Prev.Z;
+    TChainBounds B = Bounds;
     int32_t I = From;
-    for (; I < N && size_t(End - At) >= Longest; ++I) {
+    while (I < N) {
+        const auto Fit = int64_t(size_t(End - At) / Longest);
+        if (Fit == 0) break;
+        if (IsSmall(X) && IsSmall(Y) && IsSmall(Z)) {
+            int32_t Stop = int32_t(std::min({int64_t(N), I + Fit, I + Run}));
+            for (; I < Stop; ++I) {
+                const int32_t First = Get16(At);
+                if (First == 32767) {
+                    X = StoredLongitude(Get32(At + 2));
+                    Y = Get32(At + 6);
+                    Z = Altitude ? Get32(At + 10) : 0;
+                    At += Longest;
+                    // A latitude or altitude out of the run's range ends it.
+                    if (!IsSmall(Y) || !IsSmall(Z)) Stop = I + 1;
+                } else {
+                    X += First;
+                    Y += Get16(At + 2);
+                    if constexpr (Altitude) Z += Get16(At + 4);
+                    At += Altitude ? 6 : 4;
+                }
+                const int32_t Longitude = StoredLongitude(X);
+                P[I] = TPoint3D{Longitude, Y, Z};
+                B.Add(Longitude, Y);
+            }
+            continue;
+        }
+        // One point with saturating sums.
         const int32_t First = Get16(At);
         if (First == 32767) {
-            const int32_t AX = Get32(At + 2), AY = Get32(At + 6), AZ = Altitude ? Get32(At + 10) : 0;
-            X = StoredLongitude(AX);
-            Y = AY;
-            Z = AZ;
+            X = StoredLongitude(Get32(At + 2));
+            Y = Get32(At + 6);
+            Z = Altitude ? Get32(At + 10) : 0;
             At += Longest;
         } else {
             const int32_t DY = Get16(At + 2), DZ = Altitude ? Get16(At + 4) : 0;
@@ -221,10 +294,14 @@ int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int3
             Z = SaturateInt32(int64_t(Z) + DZ);
             At += Altitude ? 6 : 4;
         }
-        P[I] = TPoint3D{StoredLongitude(X), Y, Z};
+        const int32_t Longitude = StoredLongitude(X);
+        P[I] = TPoint3D{Longitude, Y, Z};
+        B.Add(Longitude, Y);
+        ++I;
     }
     In = At;
     Prev = TDivided{X, Y, Z};
+    Bounds = B;
     return I;
 }
 
@@ -269,6 +346,28 @@ uint8_t TOrvexObject::ReadRecordHeader(TOrvexStream& Stream) {
 void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
     TPoint3D* P = FChain.Points();
     const int32_t OldCount = FChain.Count();
+
+    // Most chains are plain deltas without altitude: written in one pass that also checks
+    // they are, taken back when not. Only when appending, so that nothing is overwritten.
+    const size_t Start = Stream.Position();
+    if (OldCount > 1 && Start == Stream.Size() && !IsWholeMinute(P[0])) {
+        WriteRecordHeader(Stream, rfDelta);
+        if (OldCount <= 0xFFFF) {
+            Stream.WriteUInt16(static_cast<uint16_t>(OldCount));
+        } else {
+            Stream.WriteUInt16(0);
+            Stream.WriteInt32(OldCount);
+        }
+        const size_t PointsAt = Stream.Position();
+        uint8_t* const Room = Stream.Extend(8 + 10 * size_t(OldCount - 1));
+        if (const uint8_t* End = PutCommonChain(PutAbsolute<false>(Room, P[0], false), P, OldCount)) {
+            Stream.Data().resize(PointsAt + size_t(End - Room));
+            Stream.Seek(Stream.Data().size());
+            return;
+        }
+        Stream.Data().resize(Start);
+        Stream.Seek(Start);
+    }
 
     // Whole-minute mode only when every coordinate, altitude included, survives the division
     // exactly. Real data fails at the first point; the escapes of the whole-minute deltas are
@@ -364,11 +463,11 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
     if (Needed > Stream.Remaining())
         throw EStreamReadError(Format("TGeoDataObject.LoadFromStream: %d points need at least %llu bytes, %zu left", N,
                                       static_cast<unsigned long long>(Needed), Stream.Remaining()));
-    SetPointCount(N);
+    // Every point is written below, also when the data ends half-way.
+    TPoint3D* const P = PreparePoints(N);
 
     // The points straight from the bytes. The count check above covers the plain encoding;
     // escapes take more room than it counts on, so the delta reader checks as it goes.
-    TPoint3D* P = FChain.Points();
     const bool Altitude = Flags & rfAltitude;
     const size_t Absolute = AbsoluteSize(Flags);
     const size_t Field = (Flags & rfWholeMinute) ? 1 : 2;
@@ -382,47 +481,76 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
             Stream.Advance(Count);
         }
     };
-    WithDivisor(Flags, [&](auto D) {
-        constexpr bool Minute = decltype(D)::value != 1;
-        P[0] = GetAbsolute<Minute>(In, Altitude);
-        if (!(Flags & rfDelta)) {
-            for (int32_t I = 1; I < N; ++I) P[I] = GetAbsolute<Minute>(In, Altitude);
-            return;
-        }
-        const int32_t E = EscapeMarker(Flags);
-        const size_t Rest = Field * (Altitude ? 2 : 1);
-        TDivided Prev = Divide(P[0], D);
-        int32_t I = 1;
-        // While the longest point still fits, without checks.
-        if constexpr (!Minute) {
-            if (Altitude)
-                I = GetPlainDeltas<true>(In, End, P, I, N, Prev);
-            else
-                I = GetPlainDeltas<false>(In, End, P, I, N, Prev);
-        }
-        for (; I < N; ++I) {
-            Check(Field);
-            const int32_t First = GetDelta<Minute>(In);
-            if (First == E) {
-                Check(Absolute);
-                P[I] = GetAbsolute<Minute>(In, Altitude);
-                Prev = Divide(P[I], D);
-                continue;
+    int32_t I = 0;  // the points written
+    // The box of the points before Bounded.
+    TChainBounds Bounds;
+    int32_t Bounded = 0;
+    try {
+        WithDivisor(Flags, [&](auto D) {
+            constexpr bool Minute = decltype(D)::value != 1;
+            P[0] = GetAbsolute<Minute>(In, Altitude);
+            I = 1;
+            if (!(Flags & rfDelta)) {
+                for (; I < N; ++I) P[I] = GetAbsolute<Minute>(In, Altitude);
+                return;
             }
-            Check(Rest);
-            const int32_t DY = GetDelta<Minute>(In);
-            const int32_t DZ = Altitude ? GetDelta<Minute>(In) : 0;
-            Prev = TDivided{SaturateInt32(int64_t(Prev.X) + First), SaturateInt32(int64_t(Prev.Y) + DY),
-                            SaturateInt32(int64_t(Prev.Z) + DZ)};
-            P[I] = TPoint3D{StoredLongitude(int64_t(Prev.X) * D), SaturateInt32(int64_t(Prev.Y) * D),
-                            SaturateInt32(int64_t(Prev.Z) * D)};
-        }
-    });
+            const int32_t E = EscapeMarker(Flags);
+            const size_t Rest = Field * (Altitude ? 2 : 1);
+            TDivided Prev = Divide(P[0], D);
+            // While the longest point still fits, without checks.
+            if constexpr (!Minute) {
+                Bounds.Add(P[0].X, P[0].Y);
+                I = Altitude ? GetPlainDeltas<true>(In, End, P, I, N, Prev, Bounds)
+                             : GetPlainDeltas<false>(In, End, P, I, N, Prev, Bounds);
+                Bounded = I;
+            }
+            for (; I < N; ++I) {
+                Check(Field);
+                const int32_t First = GetDelta<Minute>(In);
+                if (First == E) {
+                    Check(Absolute);
+                    P[I] = GetAbsolute<Minute>(In, Altitude);
+                    Prev = Divide(P[I], D);
+                    continue;
+                }
+                Check(Rest);
+                const int32_t DY = GetDelta<Minute>(In);
+                const int32_t DZ = Altitude ? GetDelta<Minute>(In) : 0;
+                Prev = TDivided{SaturateInt32(int64_t(Prev.X) + First), SaturateInt32(int64_t(Prev.Y) + DY),
+                                SaturateInt32(int64_t(Prev.Z) + DZ)};
+                P[I] = TPoint3D{StoredLongitude(int64_t(Prev.X) * D), SaturateInt32(int64_t(Prev.Y) * D),
+                                SaturateInt32(int64_t(Prev.Z) * D)};
+            }
+        });
+    } catch (...) {
+        // The rest are zero points, as a chain sized by SetPointCount has.
+        std::fill(P + I, P + N, TPoint3D{});
+        throw;
+    }
     Stream.Advance(size_t(In - Begin));
-    Invalidate();
 
     // Chains whose presenter is gone fall back to the global polyline or point presenter.
     if (!Presenter() && Layer()) AttachPresenter(Layer()->FindPresenter(std::string(), N > 1 ? -2 : -1));
+
+    // The extent now, while the points are in the cache; a chain across the date line, or a
+    // class that computes its own, is left to CalcExtents.
+    if (N > 1 && Layer() && typeid(*this) == typeid(TGeoDataObject)) {
+        for (; Bounded < N; ++Bounded) Bounds.Add(P[Bounded].X, P[Bounded].Y);
+        // A step can cross only between points east of 90 degrees and points west of -90.
+        bool Crossing = false;
+        if (Bounds.MaxX >= OrvexUnits::Deg90 && Bounds.MinX <= -OrvexUnits::Deg90) {
+            int32_t Last = P[N - 1].X;
+            for (int32_t K = 0; K < N && !Crossing; ++K) {
+                Crossing = TChainBounds::Crosses(Last, P[K].X);
+                Last = P[K].X;
+            }
+        }
+        if (!Crossing) {
+            SetChainExtents(Bounds, 0);
+            // The date-line detector is left as CalcExtents leaves it.
+            CrossesDateLine(P[0].X);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------

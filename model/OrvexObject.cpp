@@ -64,23 +64,17 @@ int WalkUnwrappedWith(int32_t N, F& Visit, Get PointAt) {
 
 // The bounds of a chain whose steps never cross the date line, where the unwrapped
 // longitudes are the longitudes themselves, in one tight pass; false (bounds unfinished) at
-// the first crossing. The bounds follow WalkUnwrapped's visitor in CalcExtents exactly:
-// each is widened by one unit when it is set.
-bool PlainBounds(const TPoint3D* Points, int32_t N, int64_t& MinX, int64_t& MinY, int64_t& MaxX, int64_t& MaxY) {
-    constexpr int32_t East = OrvexUnits::Deg90, West = -OrvexUnits::Deg90;
-    int64_t X0 = MinX, Y0 = MinY, X1 = MaxX, Y1 = MaxY;
+// the first crossing. The bounds follow WalkUnwrapped's visitor in CalcExtents exactly.
+bool PlainBounds(const TPoint3D* Points, int32_t N, TChainBounds& Bounds) {
+    TChainBounds B = Bounds;
     int32_t Prev = Points[N - 1].X;
     for (int32_t I = 0; I < N; ++I) {
         const int32_t X = Points[I].X, Y = Points[I].Y;
-        // The detector's quadrants are below 0 up to -90 degrees and above 0 from 90 on.
-        if ((Prev >= East && X <= West) || (Prev <= West && X >= East)) return false;
+        if (TChainBounds::Crosses(Prev, X)) return false;
         Prev = X;
-        X0 = X < X0 ? int64_t(X) - 1 : X0;
-        X1 = X > X1 ? int64_t(X) + 1 : X1;
-        Y0 = Y < Y0 ? int64_t(Y) - 1 : Y0;
-        Y1 = Y > Y1 ? int64_t(Y) + 1 : Y1;
+        B.Add(X, Y);
     }
-    MinX = X0, MinY = Y0, MaxX = X1, MaxY = Y1;
+    Bounds = B;
     return true;
 }
 
@@ -336,49 +330,61 @@ void TOrvexObject::MoveBy(int32_t, int32_t) {}
 void TOrvexObject::CalcExtents() {
     FCache3D.reset();
     if (!FLayer) return;
-    const TExtent Old = FExtents;
     const int32_t N = GetPointCount();
-    if (N <= 1) {
-        const TOrvex3* V = View();
-        const long double Scale = V ? V->GetScaleFactor() : 0;
-        // Three pixels at the current scale; a degenerate scale gives the widest box that
-        // still fits the extent fields.
-        const int64_t H = RoundSaturate(Scale > 0 ? 3.0L / Scale : std::numeric_limits<int32_t>::max()) / 2;
-        const TPoint3D P = GetPoint(0);
-        FExtents = TExtent{SaturateInt32(int64_t(P.X) - H), SaturateInt32(int64_t(P.Y) - H), SaturateInt32(2 * H),
-                           SaturateInt32(2 * H)};
-    } else {
-        // Each bound is widened by one unit when it is set.
-        int64_t MinX = 2147483647, MinY = 2147483647, MaxX = -2147483647, MaxY = -2147483647;
+    if (N > 1) {
+        TChainBounds B;
         const auto* Geo = dynamic_cast<const TGeoDataObject*>(this);
         int Crossings = 0;
-        if (Geo && Geo->Count() == N && PlainBounds(Geo->Points(), N, MinX, MinY, MaxX, MaxY)) {
+        if (Geo && Geo->Count() == N && PlainBounds(Geo->Points(), N, B)) {
             // The detector is left as the full walk leaves it.
             CrossesDateLine(Geo->Points()[0].X);
         } else {
             Crossings = WalkUnwrapped(*this, N, [&](int32_t, const TPoint3D& P, int64_t U) {
-                if (U < MinX) MinX = U - 1;
-                if (U > MaxX) MaxX = U + 1;
-                if (P.Y < MinY) MinY = int64_t(P.Y) - 1;
-                if (P.Y > MaxY) MaxY = int64_t(P.Y) + 1;
+                if (U < B.MinX) B.MinX = U - 1;
+                if (U > B.MaxX) B.MaxX = U + 1;
+                if (P.Y < B.MinY) B.MinY = int64_t(P.Y) - 1;
+                if (P.Y > B.MaxY) B.MaxY = int64_t(P.Y) + 1;
             });
         }
-        // Recounted from the current points: an edited chain may no longer cross.
-        ExcludeState(osCrossesDateLine | osOddCrossings);
-        if (Crossings > 0) IncludeState(osCrossesDateLine);
-        if (Crossings % 2 == 1) IncludeState(osOddCrossings);
-        // Without crossings the unwrapped longitudes are the longitudes themselves.
-        int64_t Left = MinX, Width = MaxX - MinX;
-        if (Crossings > 0) {
-            if (Crossings % 2 == 1 || Width > OrvexUnits::Deg180) {
-                Left = -OrvexUnits::Deg180;
-                Width = OrvexUnits::Deg360;
-            } else {
-                Left = WrapLongitude(Left);
-            }
-        }
-        FExtents = TExtent{SaturateInt32(Left), SaturateInt32(MinY), SaturateInt32(Width), SaturateInt32(MaxY - MinY)};
+        SetChainExtents(B, Crossings);
+        return;
     }
+    const TExtent Old = FExtents;
+    const TOrvex3* V = View();
+    const long double Scale = V ? V->GetScaleFactor() : 0;
+    // Three pixels at the current scale; a degenerate scale gives the widest box that
+    // still fits the extent fields.
+    const int64_t H = RoundSaturate(Scale > 0 ? 3.0L / Scale : std::numeric_limits<int32_t>::max()) / 2;
+    const TPoint3D P = GetPoint(0);
+    FExtents = TExtent{SaturateInt32(int64_t(P.X) - H), SaturateInt32(int64_t(P.Y) - H), SaturateInt32(2 * H),
+                       SaturateInt32(2 * H)};
+    FinishExtents(Old);
+}
+
+void TOrvexObject::SetChainExtents(const TChainBounds& B, int Crossings) {
+    FCache3D.reset();
+    if (!FLayer) return;
+    const TExtent Old = FExtents;
+    // Recounted from the current points: an edited chain may no longer cross.
+    ExcludeState(osCrossesDateLine | osOddCrossings);
+    if (Crossings > 0) IncludeState(osCrossesDateLine);
+    if (Crossings % 2 == 1) IncludeState(osOddCrossings);
+    // Without crossings the unwrapped longitudes are the longitudes themselves.
+    int64_t Left = B.MinX, Width = B.MaxX - B.MinX;
+    if (Crossings > 0) {
+        if (Crossings % 2 == 1 || Width > OrvexUnits::Deg180) {
+            Left = -OrvexUnits::Deg180;
+            Width = OrvexUnits::Deg360;
+        } else {
+            Left = WrapLongitude(Left);
+        }
+    }
+    FExtents =
+        TExtent{SaturateInt32(Left), SaturateInt32(B.MinY), SaturateInt32(Width), SaturateInt32(B.MaxY - B.MinY)};
+    FinishExtents(Old);
+}
+
+void TOrvexObject::FinishExtents(const TExtent& Old) {
     if (FPresenter) FPresenter->AdjustExtents(*this);
     IncludeState(osExtentsValid);
     // The layer's union is computed afresh from the objects' new extents.

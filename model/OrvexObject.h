@@ -28,6 +28,25 @@ enum TOrvexObjectState : uint16_t {
     osOddCrossings = 0x0400,
 };
 
+// A chain's box as CalcExtents builds it, point by point in chain order: each bound is widened
+// by one unit when it is set. Readers that decode a chain gather it on the way.
+struct TChainBounds {
+    int64_t MinX = 2147483647, MinY = 2147483647, MaxX = -2147483647, MaxY = -2147483647;
+
+    void Add(int32_t X, int32_t Y) {
+        MinX = X < MinX ? int64_t(X) - 1 : MinX;
+        MaxX = X > MaxX ? int64_t(X) + 1 : MaxX;
+        MinY = Y < MinY ? int64_t(Y) - 1 : MinY;
+        MaxY = Y > MaxY ? int64_t(Y) + 1 : MaxY;
+    }
+    // Whether the date-line detector counts the step from longitude Prev to X as a crossing:
+    // its quadrants are below 0 up to -90 degrees and above 0 from 90 on.
+    static bool Crosses(int32_t Prev, int32_t X) {
+        constexpr int32_t East = OrvexUnits::Deg90, West = -OrvexUnits::Deg90;
+        return (Prev >= East && X <= West) || (Prev <= West && X >= East);
+    }
+};
+
 class TOrvexObject : public TOrvexPersistent {
     ORVEX_CLASS_INFO
 public:
@@ -134,6 +153,9 @@ protected:
     // StreamFlags; reading also looks up the presenter by FeatureID.
     void WriteRecordHeader(TOrvexStream& Stream, uint8_t Flags);
     uint8_t ReadRecordHeader(TOrvexStream& Stream);
+    // CalcExtents' ending for a chain of two or more points in a layer, from the box of its
+    // points (longitudes unwrapped when it crosses) and its number of date-line crossings.
+    void SetChainExtents(const TChainBounds& Bounds, int Crossings);
 
     template <class T>
     static T* CreateIn(TOrvexLayer* Layer) {
@@ -159,6 +181,9 @@ protected:
 private:
     friend class TOrvexPresenter;
     void RemoveFromLayerList();
+    // The presenter's adjustment, the valid bit and the layer's stale union after an
+    // extent is computed (Old is the one before).
+    void FinishExtents(const TExtent& Old);
     // Sets the presenter reference, keeping the presenters' lists of users.
     void LinkPresenter(TOrvexPresenter* P);
     // P when it serves this object's layer (it belongs to the layer or the global layer);

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <csignal>
+#include <limits>
 #include <set>
 #include <sys/resource.h>
 
@@ -325,6 +326,70 @@ TEST_F(LayerFileTest, LongitudesManyTurnsAwayComeBackIntoRange) {
     }
 }
 
+// Sums of 16-bit deltas saturate at the 32-bit range and longitudes come back into range,
+// over runs long enough to leave it and after escapes to far latitudes.
+TEST_F(LayerFileTest, DeltaSumsSaturateAtThe32BitRange) {
+    constexpr int64_t Deg180 = OrvexUnits::Deg180, Deg360 = OrvexUnits::Deg360;
+    auto Stored = [&](int64_t X) {
+        X %= Deg360;
+        return int32_t(X >= Deg180 ? X - Deg360 : X < -Deg180 ? X + Deg360 : X);
+    };
+    auto Saturate = [](int64_t V) {
+        return int32_t(std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    };
+    const struct {
+        const char* Name;
+        int32_t N;
+        TPoint3D First;
+        int32_t DX, DY;
+        int32_t EscapeAt;  // a point given whole, (0, EscapeY), or -1
+        int32_t EscapeY;
+    } Rows[] = {
+        {"latitudes up to the top", 10, {0, 2147480000, 0}, 1, 30000, -1, 0},
+        {"latitudes down to the bottom", 10, {0, -2147480000, 0}, -1, -30000, -1, 0},
+        {"longitudes east for 70,000 points", 70000, {int32_t(Deg180 - 1), 0, 0}, 32766, 1, -1, 0},
+        {"longitudes west for 70,000 points", 70000, {int32_t(-Deg180), 5, 0}, -32768, -1, -1, 0},
+        {"an escape to a far latitude", 100, {0, 0, 0}, 3, 30000, 50, 2147000000},
+        {"an escape to a far southern latitude", 40000, {0, 0, 0}, 3, -30000, 7, -1100000000},
+    };
+    for (const auto& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        TOrvexStream S;
+        S.WriteUInt16(0x10);
+        S.WriteInt16(0);
+        if (Row.N <= 0xFFFF) {
+            S.WriteUInt16(uint16_t(Row.N));
+        } else {
+            S.WriteUInt16(0);
+            S.WriteInt32(Row.N);
+        }
+        S.WriteInt32(Row.First.X);
+        S.WriteInt32(Row.First.Y);
+        std::vector<TPoint3D> Expected = {Row.First};
+        int64_t X = Row.First.X, Y = Row.First.Y;
+        for (int32_t I = 1; I < Row.N; ++I) {
+            if (I == Row.EscapeAt) {
+                S.WriteInt16(32767);
+                S.WriteInt32(0);
+                S.WriteInt32(Row.EscapeY);
+                X = 0;
+                Y = Row.EscapeY;
+            } else {
+                S.WriteInt16(int16_t(Row.DX));
+                S.WriteInt16(int16_t(Row.DY));
+                X = Saturate(X + Row.DX);
+                Y = Saturate(Y + Row.DY);
+            }
+            Expected.push_back(TPoint3D{Stored(X), int32_t(Y), 0});
+        }
+        auto* O = TGeoDataObject::Create(Layer);
+        S.Seek(0);
+        O->LoadFromStream(S);
+        EXPECT_TRUE(S.AtEnd());
+        EXPECT_EQ(PointsOf(O), Expected);
+    }
+}
+
 TEST_F(LayerFileTest, ChainsLongerThanTheCountFieldRoundTrip) {
     auto Build = [&](int32_t N) {
         auto* O = TGeoDataObject::Create(Layer);
@@ -394,6 +459,146 @@ TEST_F(LayerFileTest, RandomChainsOfEveryEncodingRoundTrip) {
             }
     // Both encodings, in units and in minutes, with and without altitude.
     for (const uint8_t Flags : {0x00, 0x04, 0x08, 0x0C, 0x10, 0x14, 0x18, 0x1C})
+        EXPECT_EQ(FlagsSeen.count(Flags), 1u) << int(Flags);
+}
+
+// Chains written in the one pass that appending allows, and those handed back from it to the
+// general writer: the bytes, flags and dropped points are the same as when the record is
+// written over older data (the general writer only).
+TEST_F(LayerFileTest, AppendedRecordsMatchRecordsWrittenOverOlderData) {
+    uint64_t State = 0x2545F4914F6CDD1Dull;
+    auto Random = [&](int64_t Low, int64_t High) {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        return Low + int64_t((State >> 20) % uint64_t(High - Low + 1));
+    };
+    // A walk from near 179 degrees whose steps are each Step units at most, Escaping of them
+    // (in percent) jumping far; longitudes wrap at the date line.
+    auto Walk = [&](int N, int64_t Step, int Escaping) {
+        std::vector<TPoint3D> P;
+        int64_t X = 179 * int64_t(OrvexUnits::PerDegree), Y = Random(-1000000, 1000000);
+        for (int I = 0; I < N; ++I) {
+            const bool Far = Random(0, 99) < Escaping;
+            X += Far ? Random(-40000000, 40000000) : Random(-Step, Step);
+            Y = std::clamp<int64_t>(Y + (Far ? Random(-40000000, 40000000) : Random(-Step, Step)),
+                                    -OrvexUnits::Deg90, OrvexUnits::Deg90);
+            P.push_back(MakePoint(NormalizeLongitude(X % OrvexUnits::Deg360), int32_t(Y)));
+        }
+        return P;
+    };
+    std::vector<std::pair<std::string, std::vector<TPoint3D>>> Cases;
+    Cases.push_back({"small steps", Walk(500, 3000, 0)});
+    for (int Escaping : {10, 55, 60, 62, 65, 70, 100})
+        Cases.push_back({"escaping " + std::to_string(Escaping), Walk(300, 30000, Escaping)});
+    Cases.push_back({"beyond the 16-bit count", Walk(70000, 20000, 10)});
+    Cases.push_back({"two points", Walk(2, 100, 0)});
+    std::vector<TPoint3D> Edges = {TPoint3D{0, 0, 0}};
+    for (int32_t D : {32766, 32767, 32768, -32766, -32767, -32768, 65535, -65536})
+        for (bool OnY : {false, true}) {
+            const TPoint3D B = Edges.back();
+            Edges.push_back(OnY ? TPoint3D{B.X + 1, B.Y + D, 0} : TPoint3D{B.X + D, B.Y + 1, 0});
+        }
+    Edges.push_back(TPoint3D{-OrvexUnits::Deg180, std::numeric_limits<int32_t>::min(), 0});
+    Edges.push_back(TPoint3D{OrvexUnits::Deg180 - 1, std::numeric_limits<int32_t>::max(), 0});
+    Cases.push_back({"deltas at the escape limit", Edges});
+    auto With = [](std::vector<TPoint3D> P, int At, const TPoint3D& Point) {
+        P[size_t(At < 0 ? int(P.size()) + At : At)] = Point;
+        return P;
+    };
+    const std::vector<TPoint3D> Base = Walk(100, 3000, 10);
+    Cases.push_back({"altitude at the last point", With(Base, -1, TPoint3D{Base.back().X, Base.back().Y, 1})});
+    Cases.push_back({"altitude at the first point", With(Base, 0, TPoint3D{Base[0].X, Base[0].Y, -1})});
+    Cases.push_back({"repeat of the first point", With(Base, 1, Base[0])});
+    Cases.push_back({"repeat at the end", With(Base, -1, Base[Base.size() - 2])});
+    Cases.push_back({"whole minutes, then not", With(Walk(50, 3, 0), 0, MakePoint(10 * Min, 20 * Min))});
+    std::vector<TPoint3D> Minutes;
+    for (int I = 0; I < 50; ++I) Minutes.push_back(MakePoint(int64_t(I % 7) * Min, (I % 5) * Min));
+    Cases.push_back({"whole minutes", Minutes});
+
+    for (const auto& [Name, Points] : Cases) {
+        SCOPED_TRACE(Name);
+        auto* Appended = TGeoDataObject::Create(Layer);
+        auto* Over = TGeoDataObject::Create(Layer);
+        Appended->SetPoints(Points.data(), int32_t(Points.size()));
+        Over->SetPoints(Points.data(), int32_t(Points.size()));
+        TOrvexStream A;
+        A.WriteInt32(-1);  // an appending writer after other records
+        Appended->SaveToStream(A);
+        TOrvexStream B(TBytes(Points.size() * 16 + 64, 0xEE));
+        B.WriteInt32(-1);
+        Over->SaveToStream(B);
+        ASSERT_EQ(A.Position(), B.Position());
+        EXPECT_EQ(A.Data(), TBytes(B.Data().begin(), B.Data().begin() + std::ptrdiff_t(B.Position())));
+        EXPECT_EQ(Appended->StreamFlags(), Over->StreamFlags());
+        EXPECT_EQ(PointsOf(Appended), PointsOf(Over));
+        // And they read back.
+        auto* Back = TGeoDataObject::Create(Layer);
+        A.Seek(4);
+        Back->LoadFromStream(A);
+        EXPECT_TRUE(A.AtEnd());
+        EXPECT_EQ(PointsOf(Back), PointsOf(Appended));
+    }
+}
+
+// The extent each chain gets while it is read is the one CalcExtents gives it: chains east
+// and west of the date line, across it once or twice, around a pole, with quadrant jumps the
+// date-line rule counts, in every encoding.
+TEST_F(LayerFileTest, LoadedChainsHaveTheExtentsCalcExtentsGives) {
+    constexpr int32_t Deg = OrvexUnits::PerDegree;
+    auto* Lines = TOrvexPresenter::CreateNamed<TPolylinePresenter>(Layer, 3, "Lines");
+    std::vector<std::vector<TPoint3D>> Chains = {
+        {MakePoint(179 * int64_t(Deg), 10 * Deg), MakePoint(179 * int64_t(Deg) + 5000, 10 * Deg + 7000),
+         MakePoint(OrvexUnits::Deg180 - 1, 11 * Deg)},
+        {MakePoint(179 * int64_t(Deg), 10 * Deg), MakePoint(-179 * int64_t(Deg), 11 * Deg)},
+        {MakePoint(179 * int64_t(Deg), 10 * Deg), MakePoint(-179 * int64_t(Deg), 11 * Deg),
+         MakePoint(178 * int64_t(Deg), 12 * Deg)},
+        {MakePoint(100 * int64_t(Deg), 0), MakePoint(-100 * int64_t(Deg), 1000), MakePoint(-90 * int64_t(Deg), 0),
+         MakePoint(90 * int64_t(Deg), 5)},
+        {MakePoint(-OrvexUnits::Deg180, -5), MakePoint(-OrvexUnits::Deg180 + 3, 5)},
+        {MakePoint(int64_t(Deg) * 10, 0), MakePoint(int64_t(Deg) * 10, 0)},
+        {MakePoint(int64_t(Deg) * 10, 0)},
+    };
+    std::vector<TPoint3D> Pole;
+    for (int I = 0; I < 12; ++I) Pole.push_back(MakePoint(int64_t(I) * 30 * Deg - 165 * int64_t(Deg), 80 * Deg + I));
+    Chains.push_back(Pole);
+    std::vector<TPoint3D> Walk;
+    int64_t X = 170 * int64_t(Deg);
+    for (int I = 0; I < 5000; ++I) {
+        X += (I % 97 == 0) ? 3 * int64_t(Deg) : (I % 13) * 1000 - 6000;
+        Walk.push_back(MakePoint(NormalizeLongitude(X % OrvexUnits::Deg360), (I % 200) * 3000 - 300000));
+    }
+    Chains.push_back(Walk);
+    // The same chains in whole minutes, with an altitude, and far apart (written plain).
+    const size_t Plain = Chains.size();
+    for (size_t C = 0; C < Plain; ++C) {
+        std::vector<TPoint3D> M, Z, Far;
+        for (size_t I = 0; I < Chains[C].size(); ++I) {
+            const TPoint3D P = Chains[C][I];
+            M.push_back(MakePoint(int64_t(P.X / Min) * Min, P.Y / Min * Min));
+            Z.push_back(TPoint3D{P.X, P.Y, int32_t(I)});
+            Far.push_back(TPoint3D{P.X, int32_t(P.Y - (I % 2) * 40 * int64_t(Deg)), 0});
+        }
+        Chains.insert(Chains.end(), {M, Z, Far});
+    }
+    for (size_t C = 0; C < Chains.size(); ++C) {
+        auto* O = TGeoDataObject::Create(Layer, C % 2 ? Lines : nullptr, int32_t(C), "");
+        O->SetPoints(Chains[C].data(), int32_t(Chains[C].size()));
+    }
+    std::set<uint8_t> FlagsSeen;
+    TOrvexLayer* Loaded = RoundTrip();
+    ASSERT_EQ(Loaded->ObjectCount(), int32_t(Chains.size()));
+    for (TOrvexObject* O : Loaded->Objects()) {
+        SCOPED_TRACE(O->ID());
+        FlagsSeen.insert(O->StreamFlags() & 0x3C);  // the point encoding
+        const TExtent Read = O->Extents();
+        const uint16_t State = O->State();
+        O->CalcExtents();
+        EXPECT_EQ(Read, O->Extents());
+        EXPECT_EQ(State, O->State());
+    }
+    const TExtent Union = Loaded->Extents();
+    Loaded->CalcExtents();
+    EXPECT_EQ(Union, Loaded->Extents());
+    for (const uint8_t Flags : {0x00, 0x10, 0x14, 0x18})
         EXPECT_EQ(FlagsSeen.count(Flags), 1u) << int(Flags);
 }
 
@@ -799,6 +1004,38 @@ TEST_F(DamagedFileTest, RecordsKeptFromAFailedLoadAreWhole) {
     EXPECT_TRUE(E.Left <= 10 * Min && E.Bottom <= 20 * Min && E.Left + E.Width >= 30 * Min &&
                 E.Bottom + E.Height >= 40 * Min && E.Width < 21 * Min)
         << E.Left << " " << E.Bottom << " " << E.Width << " " << E.Height;
+}
+
+// A chain cut short in its points keeps the points read and zero points after them, never
+// the points it held before.
+TEST_F(DamagedFileTest, ChainCutShortKeepsNoStalePoints) {
+    for (const bool Altitude : {false, true}) {
+        SCOPED_TRACE(Altitude);
+        std::vector<TPoint3D> Points;
+        for (int I = 0; I < 200; ++I)
+            Points.push_back(TPoint3D{(I % 9 == 0 ? 1000000 : 1000) * I + 1, I * 77 + 1, Altitude ? I + 1 : 0});
+        auto* O = TGeoDataObject::Create(Layer);
+        O->SetPoints(Points.data(), int32_t(Points.size()));
+        const TBytes Record = RecordBytes(*O);
+        ASSERT_TRUE(O->StreamFlags() & 0x10);
+        const std::vector<TPoint3D> Stale(Points.size(), TPoint3D{7, 7, 7});
+        int Failures = 0;
+        for (size_t Cut = Record.size() - 1; Cut > Record.size() - 160; --Cut) {
+            auto* Back = TGeoDataObject::Create(Layer);
+            Back->SetPoints(Stale.data(), int32_t(Stale.size()));
+            TOrvexStream S(TBytes(Record.begin(), Record.begin() + std::ptrdiff_t(Cut)));
+            EXPECT_THROW(Back->LoadFromStream(S), EStreamReadError) << Cut;
+            ++Failures;
+            const std::vector<TPoint3D> Got = PointsOf(Back);
+            ASSERT_EQ(Got.size(), Points.size());
+            size_t K = 0;
+            while (K < Got.size() && Got[K] == Points[K]) ++K;
+            EXPECT_GT(K, 0u) << Cut;
+            for (size_t I = K; I < Got.size(); ++I) ASSERT_EQ(Got[I], TPoint3D{}) << Cut << " at " << I;
+            Back->Delete();
+        }
+        EXPECT_GT(Failures, 100);
+    }
 }
 
 // Inputs the fuzzer found faults with: each loads or fails with a message naming the file,
