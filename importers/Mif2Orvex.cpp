@@ -420,7 +420,9 @@ bool TMifImporter::PlainPointLine(TPoint3D& Point) {
             return false;
     }
     int32_t Longitude = 0, Latitude = 0;
-    if (!FastDegreesToUnits(X, Longitude) || !FastDegreesToUnits(Y, Latitude)) return false;
+    if (!PairDegreesToUnits(X, Y, Longitude, Latitude) &&
+        (!FastDegreesToUnits(X, Longitude) || !FastDegreesToUnits(Y, Latitude)))
+        return false;
     Point = MakePoint(Longitude, Latitude);
     Lines.Pos += size_t(P - Begin);
     ++Lines.Number;
@@ -716,6 +718,8 @@ void TMifImporter::MakeObject(TChainKind Kind, const char* DefaultTitle) {
     TGeoDataObject* Obj = TGeoDataObject::Create(Layer, nullptr, 0, Title);
     Obj->SetPoints(Scratch.data(), static_cast<int32_t>(Scratch.size()));
     Obj->AttachPresenter(PresenterFor(Kind));
+    // While the points are still in the cache.
+    if (Obj->Count() > 1) Obj->CalcExtents();
 }
 
 }  // namespace
