@@ -53,6 +53,7 @@ TEST_F(MifImport, RealFilesBecomeLayersWithPresentersFromTheirStyles) {
     EXPECT_EQ(P->PolygonBrush()->BrushColor(), 16777215);
     EXPECT_EQ(P->PolygonBrush()->BrushStyle(), bsSolid);
     EXPECT_EQ(P->PolygonPen()->PenColor(), 0);
+    ExpectFreshExtents(L);
     EXPECT_FALSE(L->Extents().IsEmpty());
     EXPECT_TRUE(Reported(1, "MIF Import of " + Cantons));
     EXPECT_TRUE(Reported(0, "Imported 0 objects out of 44"));
