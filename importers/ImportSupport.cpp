@@ -17,6 +17,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/UiServices.h"
+#include "styling/OrvexPresenter.h"
 #include "view/Orvex3.h"
 
 namespace {
@@ -203,44 +204,16 @@ uint64_t Load8(const char* P, const char* End) {
     return W;
 }
 
-// The number of leading decimal digits in W (at most 8) and their value.
-int DigitRun(uint64_t W, uint64_t& Value) {
-    constexpr uint64_t High = 0xF0F0F0F0F0F0F0F0ull, Low7 = 0x7F7F7F7F7F7F7F7Full;
-    // A byte is a digit when its high nibble is 3, and still is 3 after adding 6. A carry out
-    // of a byte only comes from a non-digit, and nothing after the first one counts.
-    const uint64_t Nibbles = (W & High) | (((W + 0x0606060606060606ull) & High) >> 4);
-    const uint64_t Off = Nibbles ^ 0x3333333333333333ull;
-    const uint64_t NonDigit = (((Off & Low7) + Low7) | Off) & ~Low7;
-    const int N = NonDigit ? std::countr_zero(NonDigit) / 8 : 8;
-    if (N == 0) {
-        Value = 0;
-        return 0;
-    }
-    // The digits moved to the top with zeros in front, then combined pairwise.
-    uint64_t D = (W - 0x3030303030303030ull) << (8 * (8 - N));
-    D = (D * 10 + (D >> 8)) & 0x00FF00FF00FF00FFull;
-    D = (D * 100 + (D >> 16)) & 0x0000FFFF0000FFFFull;
-    D = (D * 10000 + (D >> 32)) & 0xFFFFFFFFull;
-    Value = D;
-    return N;
-}
-
 }  // namespace
 
-bool ScanDecimal(const char*& P, const char* End, double& Value) {
-    static constexpr double Powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
-                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
-    static constexpr uint64_t Scale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-    const char* S = P;
-    const bool Negative = S < End && *S == '-';
-    S += Negative;
+bool ImportDetail::ScanDecimalFrom(const char* S, bool Negative, const char*& P, const char* End, double& Value) {
     uint64_t Digits = 0;
     int Count = 0, Decimals = 0;
     for (int Part = 0; Part < 2; ++Part) {
         for (;;) {
-            uint64_t Run = 0;
-            const int N = DigitRun(Load8(S, End), Run);
-            Digits = Digits * Scale[N] + Run;  // wraps only past 15 digits, which fail below
+            const uint64_t W = Load8(S, End);
+            const int N = DigitCount(W);
+            Digits = Digits * kDecimalScale[N] + DigitValue(W, N);  // wraps only past 15 digits, which fail below
             Count += N;
             Decimals += Part * N;
             S += N;
@@ -250,8 +223,7 @@ bool ScanDecimal(const char*& P, const char* End, double& Value) {
         ++S;
     }
     if (Count == 0 || Count > 15) return false;
-    const double V = static_cast<double>(Digits) / Powers[Decimals];
-    Value = Negative ? -V : V;
+    Value = DecimalValue(Digits, Decimals, Negative);
     P = S;
     return true;
 }
@@ -355,6 +327,16 @@ void TLayerFill::CheckAlive(const std::string& Path) const {
 
 void TLayerFill::Finish() {
     if (!Alive()) return;
-    for (TOrvexObject* O : FLayer->Objects()) O->CalcExtents();
+    for (TOrvexObject* O : FLayer->Objects()) {
+        // A chain's box computed as it was read stands while nothing invalidated it; only what
+        // the presenter makes of the scale is redone (a progress handler may have zoomed).
+        if (O->HasState(osExtentsValid) && O->GetPointCount() > 1 &&
+            (!O->Presenter() || O->Presenter()->KeepsChainBox())) {
+            O->SetCache3D(nullptr);
+            if (TOrvexPresenter* P = O->Presenter()) P->AdjustExtents(*O);
+        } else {
+            O->CalcExtents();
+        }
+    }
     FLayer->CalcExtents();
 }

@@ -3,8 +3,11 @@
 // locale-free number parsing, coordinate conversion that refuses values outside OrvexUnits, the
 // errors that end a run and the frame (hourglass, closing report) around one.
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,10 +85,87 @@ bool SameText(std::string_view A, std::string_view B);
 bool ParseInt32(std::string_view Text, int32_t& Value);
 bool ParseReal(std::string_view Text, long double& Value);
 bool ParseDouble(std::string_view Text, double& Value);
+namespace ImportDetail {
+// Eight bytes from P, which has them, the first in the lowest byte.
+inline uint64_t LoadWord(const char* P) {
+    uint64_t W;
+    std::memcpy(&W, P, 8);
+    if constexpr (std::endian::native == std::endian::big) W = __builtin_bswap64(W);
+    return W;
+}
+
+// The number of leading decimal digits in W (at most 8).
+inline int DigitCount(uint64_t W) {
+    constexpr uint64_t High = 0xF0F0F0F0F0F0F0F0ull, Low7 = 0x7F7F7F7F7F7F7F7Full;
+    // A byte is a digit when its high nibble is 3, and still is 3 after adding 6. A carry out
+    // of a byte only comes from a non-digit, and nothing after the first one counts.
+    const uint64_t Nibbles = (W & High) | (((W + 0x0606060606060606ull) & High) >> 4);
+    const uint64_t Off = Nibbles ^ 0x3333333333333333ull;
+    const uint64_t NonDigit = (((Off & Low7) + Low7) | Off) & ~Low7;
+    return std::countr_zero(NonDigit) / 8;  // no non-digit: 64 / 8
+}
+
+// The value of the first N (0 to 8) bytes of W, which are digits.
+inline uint64_t DigitValue(uint64_t W, int N) {
+    // The digits moved to the top with zeros in front (in two shifts, so that N = 0 clears
+    // the word), then combined pairwise. Borrows from the bytes behind the digits run
+    // upwards, out of the word.
+    const int Half = 4 * (8 - N);
+    uint64_t D = ((W - 0x3030303030303030ull) << Half) << Half;
+    D = (D * 10 + (D >> 8)) & 0x00FF00FF00FF00FFull;
+    D = (D * 100 + (D >> 16)) & 0x0000FFFF0000FFFFull;
+    return (D * 10000 + (D >> 32)) & 0xFFFFFFFFull;
+}
+
+inline constexpr double kDecimalPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+inline constexpr uint64_t kDecimalScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// Digits (at most 15, so exact in a double) over ten to the Decimals: one correctly rounded
+// division. The sign goes on as a bit (-0 stays -0): the signs of real coordinates are too
+// mixed for a branch on them to be predicted.
+inline double DecimalValue(uint64_t Digits, int Decimals, bool Negative) {
+    const double V = static_cast<double>(Digits) / kDecimalPowers[Decimals];
+    return std::bit_cast<double>(std::bit_cast<uint64_t>(V) | uint64_t(Negative) << 63);
+}
+
+// ScanDecimal from S, just behind the sign, the general way.
+bool ScanDecimalFrom(const char* S, bool Negative, const char*& P, const char* End, double& Value);
+}  // namespace ImportDetail
+
 // A plain decimal of up to 15 digits in all ("-77.0880598154", "-.5", "12.") at P, read eight
 // characters at a time and rounded exactly as ParseDouble rounds it; P moves past it. False,
 // with P left, for anything else (which ParseDouble reads the general way).
-bool ScanDecimal(const char*& P, const char* End, double& Value);
+inline bool ScanDecimal(const char*& P, const char* End, double& Value) {
+    using namespace ImportDetail;
+    const char* S = P;
+    const bool Negative = S < End && *S == '-';
+    S += Negative;
+    // With room to read ahead, a whole part of up to 7 digits and a fraction of up to 16 are
+    // counted and converted without branching on their lengths; the words behind a missing
+    // point are read and count for nothing. The whole part and the fraction's first digits
+    // are joined into one word, the rest of the fraction starts at S + 9.
+    if (End - S >= 25) {
+        const uint64_t W = LoadWord(S);
+        const int N = DigitCount(W);
+        if (N < 8) {
+            const int Point = S[N] == '.';
+            const uint64_t W1 = LoadWord(S + N + 1);
+            const int N1 = DigitCount(W1) & -Point;
+            const int N2 = DigitCount(LoadWord(S + N + 9)) & -int(N1 == 8);
+            const int Count = N + N1 + N2;
+            if (Count == 0 || Count > 15) return false;
+            const uint64_t Joined = (W & ((uint64_t(1) << 8 * N) - 1)) | W1 << 8 * N;
+            const int First = std::min(Count, 8);
+            const uint64_t Digits =
+                DigitValue(Joined, First) * kDecimalScale[Count - First] + DigitValue(LoadWord(S + 9), Count - First);
+            Value = DecimalValue(Digits, N1 + N2, Negative);
+            P = S + N + Point + N1 + N2;
+            return true;
+        }
+    }
+    return ScanDecimalFrom(S, Negative, P, End, Value);
+}
 
 // The divisor typed in an import dialog: text that is not a whole number means 1, as it always
 // has; a number must be positive (EImportError naming Path otherwise).
@@ -102,6 +182,63 @@ inline bool FastDegreesToUnits(double Degrees, int32_t& Units) {
     if (std::fabs(std::fabs(Product - Rounded) - 0.5) < 1e-6) return false;
     Units = static_cast<int32_t>(Rounded);
     return true;
+}
+
+// DoubleDegreesToUnits of two values at once, for the readers' inner loops: true, with both
+// results, when both magnitudes lie in [0.5, 397); false (nothing written) otherwise. The
+// product with 5,400,000 is taken exactly in two doubles: the degrees without their low 17
+// mantissa bits times the factor (a 17-bit odd number times 2^6) needs at most 53 bits, and so
+// do those low bits times it. The high product rounded to a whole, what it leaves and the low
+// product sum exactly (below 1, in steps of no less than 2^-47), so that sum alone decides the
+// rounding, half to even. Both coordinates take the same few instructions side by side.
+namespace ImportDetail {
+using TDouble2 = double __attribute__((vector_size(16)));
+using TInt64x2 = int64_t __attribute__((vector_size(16)));
+using TInt32x2 = int32_t __attribute__((vector_size(8)));
+
+inline bool PairToUnits(TDouble2 D, int32_t& UnitsX, int32_t& UnitsY) {
+    // Constants as whole vectors: the compiler then takes them from memory as they are.
+    constexpr TDouble2 Low = {0.5, 0.5}, Limit = {397.0, 397.0}, NegativeHalf = {-0.5, -0.5};
+    constexpr TDouble2 Factor = {double(OrvexUnits::PerDegree), double(OrvexUnits::PerDegree)};
+    constexpr TDouble2 Round = {6755399441055744.0, 6755399441055744.0};  // 1.5 * 2^52: adding it rounds to a whole
+    constexpr TInt64x2 NoSign = {INT64_MAX, INT64_MAX}, HighMask = {~int64_t(0x1FFFF), ~int64_t(0x1FFFF)};
+    constexpr TInt64x2 OneBits = {std::bit_cast<int64_t>(1.0), std::bit_cast<int64_t>(1.0)};
+    const auto Bits = std::bit_cast<TInt64x2>(D);
+    const auto Abs = std::bit_cast<TDouble2>(Bits & NoSign);
+    const TInt64x2 In = (Abs >= Low) & (Abs < Limit);
+    if ((In[0] & In[1]) == 0) return false;
+    const auto High = std::bit_cast<TDouble2>(Bits & HighMask);
+    const TDouble2 HighProduct = High * Factor;
+    const TDouble2 LowProduct = (D - High) * Factor;
+    const TDouble2 Whole = (HighProduct + Round) - Round;
+    const TDouble2 Rest = (HighProduct - Whole) + LowProduct;
+    const TDouble2 Half = Whole * Low;
+    const TInt64x2 Odd = Half != (Half + Round) - Round;
+    const TInt64x2 Up = ((Rest > Low) | ((Rest == Low) & Odd)) & OneBits;
+    const TInt64x2 Down = ((Rest < NegativeHalf) | ((Rest == NegativeHalf) & Odd)) & OneBits;
+    const TDouble2 Rounded = Whole + (std::bit_cast<TDouble2>(Up) - std::bit_cast<TDouble2>(Down));
+    const TInt32x2 Units = __builtin_convertvector(Rounded, TInt32x2);  // below 2^31 in magnitude
+    UnitsX = Units[0];
+    UnitsY = Units[1];
+    return true;
+}
+}  // namespace ImportDetail
+
+inline bool PairDegreesToUnits(double X, double Y, int32_t& UnitsX, int32_t& UnitsY) {
+    return ImportDetail::PairToUnits(ImportDetail::TDouble2{X, Y}, UnitsX, UnitsY);
+}
+
+// The same for two little-endian doubles at P.
+inline bool PairDegreesToUnits(const char* P, int32_t& UnitsX, int32_t& UnitsY) {
+    ImportDetail::TDouble2 D;
+    std::memcpy(&D, P, sizeof D);
+    if constexpr (std::endian::native == std::endian::big) {
+        uint64_t X, Y;
+        std::memcpy(&X, P, 8);
+        std::memcpy(&Y, P + 8, 8);
+        D = ImportDetail::TDouble2{std::bit_cast<double>(__builtin_bswap64(X)), std::bit_cast<double>(__builtin_bswap64(Y))};
+    }
+    return ImportDetail::PairToUnits(D, UnitsX, UnitsY);
 }
 
 // Degrees (or metres) as OrvexUnits; nothing when the result does not fit in 32 bits.
@@ -123,7 +260,8 @@ private:
 };
 
 // Brackets the filling of a layer: objects do not request renders until the end, when every
-// object's extent and the layer's are computed afresh (also when a failure ends the filling).
+// object's extent and the layer's are computed afresh (also when a failure ends the filling);
+// a reader may compute a chain's extent right after its points, and that box is then kept.
 // A layer freed meanwhile (a progress handler may delete it) is not touched.
 class TLayerFill {
 public:

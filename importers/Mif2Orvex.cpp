@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <unordered_map>
@@ -169,7 +170,12 @@ struct TMifImporter {
     int32_t Integer(size_t I) const;
     TPoint3D Coordinate(size_t X, size_t Y) const;
     bool PlainCoordinate(TPoint3D& Point) const;
+    // The next line through PlainPointAt.
     bool PlainPointLine(TPoint3D& Point);
+    // Up to Count plain point lines into the scratch points while the buffer holds plenty
+    // ahead; how many.
+    int32_t PlainPointLines(int32_t Count);
+    TPoint3D Batch[256];
     [[noreturn]] void Fail(const std::string& Message) const;
     void Progress(int MsgType, const std::string& Message);
 
@@ -364,6 +370,8 @@ void TMifImporter::ReadData() {
 // object then ends with what was read).
 bool TMifImporter::ReadPoints(int32_t Count) {
     for (int32_t I = 0; I < Count; ++I) {
+        I += PlainPointLines(Count - I);
+        if (I == Count) break;
         TPoint3D Point;
         if (PlainPointLine(Point)) {
             Scratch.push_back(Point);
@@ -397,34 +405,63 @@ bool TMifImporter::PlainCoordinate(TPoint3D& Point) const {
     return true;
 }
 
-// The next line when it is nothing but two plain numbers in the usual range of degrees, one
+// The line at P when it is nothing but two plain numbers in the usual range of degrees, one
 // or more blanks apart, taken without trimming or cutting it; the same point PlainCoordinate
-// gives. False (and nothing taken) for any other line.
-bool TMifImporter::PlainPointLine(TPoint3D& Point) {
-    Lines.Ensure(64);
-    if (Lines.Pos >= Lines.Text.size()) return false;
-    const char* const Begin = Lines.Text.data() + Lines.Pos;
-    const char* const End = Lines.Text.data() + Lines.Text.size();
-    const char* P = Begin;
+// gives. P moves past the line end. False (P left) for any other line, and for one that may go
+// on behind End unless Last says the file ends there.
+bool PlainPointAt(const char*& P, const char* End, bool Last, TPoint3D& Point) {
+    const char* S = P;
     double X = 0, Y = 0;
-    if (!ScanDecimal(P, End, X) || P == End || *P != ' ') return false;
-    while (P < End && *P == ' ') ++P;
-    if (!ScanDecimal(P, End, Y)) return false;
-    if (P == End && !Lines.AtEnd()) return false;  // the line may go on
-    if (P < End) {
-        if (*P == '\n')
-            ++P;
-        else if (*P == '\r')
-            P += (P + 1 < End && P[1] == '\n') ? 2 : 1;
+    if (!ScanDecimal(S, End, X) || S == End || *S != ' ') return false;
+    while (S < End && *S == ' ') ++S;
+    if (!ScanDecimal(S, End, Y)) return false;
+    if (S == End && !Last) return false;
+    if (S < End) {
+        if (*S == '\n')
+            ++S;
+        else if (*S == '\r')
+            S += (S + 1 < End && S[1] == '\n') ? 2 : 1;
         else
             return false;
     }
     int32_t Longitude = 0, Latitude = 0;
-    if (!FastDegreesToUnits(X, Longitude) || !FastDegreesToUnits(Y, Latitude)) return false;
+    if (!PairDegreesToUnits(X, Y, Longitude, Latitude) &&
+        (!FastDegreesToUnits(X, Longitude) || !FastDegreesToUnits(Y, Latitude)))
+        return false;
     Point = MakePoint(Longitude, Latitude);
+    P = S;
+    return true;
+}
+
+bool TMifImporter::PlainPointLine(TPoint3D& Point) {
+    Lines.Ensure(64);
+    if (Lines.Pos >= Lines.Text.size()) return false;
+    const char* const Begin = Lines.Text.data() + Lines.Pos;
+    const char* P = Begin;
+    if (!PlainPointAt(P, Lines.Text.data() + Lines.Text.size(), Lines.AtEnd(), Point)) return false;
     Lines.Pos += size_t(P - Begin);
     ++Lines.Number;
     return true;
+}
+
+int32_t TMifImporter::PlainPointLines(int32_t Count) {
+    const char* const Begin = Lines.Text.data() + Lines.Pos;
+    const char* const End = Lines.Text.data() + Lines.Text.size();
+    constexpr ptrdiff_t Ahead = 64;
+    const char* P = Begin;
+    int32_t Done = 0;
+    // In batches, so that the inner loop makes no calls.
+    for (;;) {
+        const int32_t Room = std::min(Count - Done, int32_t(std::size(Batch)));
+        int32_t N = 0;
+        while (N < Room && End - P >= Ahead && PlainPointAt(P, End, false, Batch[N])) ++N;
+        Scratch.insert(Scratch.end(), Batch, Batch + N);
+        Done += N;
+        if (N == 0 || N < Room) break;
+    }
+    Lines.Pos += size_t(P - Begin);
+    Lines.Number += Done;
+    return Done;
 }
 
 bool TMifImporter::SkipLines(int32_t Count) {
@@ -716,6 +753,8 @@ void TMifImporter::MakeObject(TChainKind Kind, const char* DefaultTitle) {
     TGeoDataObject* Obj = TGeoDataObject::Create(Layer, nullptr, 0, Title);
     Obj->SetPoints(Scratch.data(), static_cast<int32_t>(Scratch.size()));
     Obj->AttachPresenter(PresenterFor(Kind));
+    // While the points are still in the cache.
+    if (Obj->Count() > 1) Obj->CalcExtents();
 }
 
 }  // namespace

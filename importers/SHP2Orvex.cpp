@@ -57,8 +57,6 @@ struct TShpImporter {
 
     TOrvex3& View;
     TSHPImportOptions& Options;
-    std::vector<TPoint3D> Points;  // one part's points, reused
-
     // The current file.
     std::string Path;
     std::unique_ptr<TFileWindow> Data;
@@ -87,8 +85,8 @@ struct TShpImporter {
     void ReadMultiPoint(std::string_view Content);
     bool TitleStep(std::string& Title);
     TPoint3D PointAt(const char* P) const;
-    void DecodePoints(const char* P, int32_t Count);
-    void MakeObject(TOrvexPresenter* Presenter, const std::string& Title, int32_t Count);
+    void DecodePoints(const char* P, int32_t Count, TPoint3D* Out) const;
+    void MakeObject(TOrvexPresenter* Presenter, const std::string& Title, const char* Coordinates, int32_t Count);
     void Progress(int MsgType, const std::string& Text);
     void FindPresenters();
 
@@ -232,8 +230,8 @@ void TShpImporter::ReadShape(std::string_view Content) {
         case stPoint: {
             if (Content.size() < kPointRecordSize)
                 Fail(Format("a point needs %zu bytes, the record holds %zu", kPointRecordSize, Content.size()));
-            Points.assign(1, PointAt(Content.data() + 4));
-            if (TitleStep(Title)) MakeObject(PointPresenter, Title, 1);
+            PointAt(Content.data() + 4);  // a point that does not convert fails before its title is taken
+            if (TitleStep(Title)) MakeObject(PointPresenter, Title, Content.data() + 4, 1);
             break;
         }
         case stPolyline:
@@ -270,10 +268,7 @@ void TShpImporter::ReadParts(std::string_view Content, TOrvexPresenter* Presente
     for (int32_t Part = 0; Part < NumParts; ++Part) {
         const int32_t End =
             Part + 1 < NumParts ? std::clamp(LE32(Starts + 4 * size_t(Part + 1)), Start, NumPoints) : NumPoints;
-        if (End > Start) {
-            DecodePoints(Coordinates + kPointSize * size_t(Start), End - Start);
-            MakeObject(Presenter, Title, End - Start);
-        }
+        if (End > Start) MakeObject(Presenter, Title, Coordinates + kPointSize * size_t(Start), End - Start);
         Start = End;
     }
 }
@@ -287,10 +282,8 @@ void TShpImporter::ReadMultiPoint(std::string_view Content) {
         Fail(Format("%d points do not fit in the record's %zu bytes", NumPoints, Content.size()));
     std::string Title;
     if (!TitleStep(Title)) return;
-    for (int32_t I = 0; I < NumPoints; ++I) {
-        Points.assign(1, PointAt(Content.data() + kMultiPointRecordSize + kPointSize * size_t(I)));
-        MakeObject(PointPresenter, Title, 1);
-    }
+    for (int32_t I = 0; I < NumPoints; ++I)
+        MakeObject(PointPresenter, Title, Content.data() + kMultiPointRecordSize + kPointSize * size_t(I), 1);
 }
 
 // Takes the shape's attribute record. Shapes and records pair by position: false when the
@@ -305,18 +298,30 @@ bool TShpImporter::TitleStep(std::string& Title) {
     return true;
 }
 
-// Points[0, Count) from the coordinates at P. Degrees in the usual range take the integer
-// conversion inline; every other point goes through PointAt.
-void TShpImporter::DecodePoints(const char* P, int32_t Count) {
-    Points.resize(size_t(Count));
-    TPoint3D* Out = Points.data();
-    for (int32_t I = 0; I < Count; ++I, P += kPointSize) {
-        int32_t Longitude, Latitude;
-        if (PlainDegrees && FastDegreesToUnits(LEDouble(P), Longitude) &&
-            FastDegreesToUnits(LEDouble(P + 8), Latitude))
-            Out[I] = MakePoint(Longitude, Latitude);
-        else
-            Out[I] = PointAt(P);
+// Points from P for as long as both coordinates of each are degrees in the usual range; how
+// many. A loop without calls, so that its constants stay in registers.
+int32_t DecodePlainDegrees(const char* P, int32_t Count, TPoint3D* Out) {
+    int32_t I = 0;
+    for (int32_t Longitude, Latitude; I < Count && PairDegreesToUnits(P, Longitude, Latitude); ++I, P += kPointSize)
+        Out[I] = MakePoint(Longitude, Latitude);
+    return I;
+}
+
+// Out[0, Count) from the coordinates at P: runs of plain degrees the quick way, every other
+// point through PointAt. When that fails, the points not yet decoded are set to zero points
+// before the error leaves, so Out never holds garbage.
+void TShpImporter::DecodePoints(const char* P, int32_t Count, TPoint3D* Out) const {
+    for (int32_t I = 0; I < Count; ++I) {
+        if (PlainDegrees) {
+            I += DecodePlainDegrees(P + kPointSize * size_t(I), Count - I, Out + I);
+            if (I == Count) break;
+        }
+        try {
+            Out[I] = PointAt(P + kPointSize * size_t(I));
+        } catch (...) {
+            std::fill(Out + I, Out + Count, TPoint3D{});
+            throw;
+        }
     }
 }
 
@@ -335,9 +340,18 @@ TPoint3D TShpImporter::PointAt(const char* P) const {
     return MakePoint(*Longitude, *Latitude);
 }
 
-void TShpImporter::MakeObject(TOrvexPresenter* Presenter, const std::string& Title, int32_t Count) {
+// The points are decoded straight into the object's chain, and its extent computed while
+// they are still in the cache. A part that fails to decode takes its object with it.
+void TShpImporter::MakeObject(TOrvexPresenter* Presenter, const std::string& Title, const char* Coordinates,
+                              int32_t Count) {
     TGeoDataObject* Obj = TGeoDataObject::Create(Layer, Presenter, Counter, Title);
-    Obj->SetPoints(Points.data(), Count);
+    try {
+        DecodePoints(Coordinates, Count, Obj->PreparePoints(Count));
+    } catch (...) {
+        Obj->Delete();
+        throw;
+    }
+    if (Count > 1) Obj->CalcExtents();
 }
 
 void SetRunDefaults(TOrvex3& View) {

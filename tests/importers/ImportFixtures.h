@@ -28,6 +28,21 @@ inline std::string ReadBytes(const std::string& Path) {
     return std::string(std::istreambuf_iterator<char>(In), {});
 }
 
+// Every object's box and box state, and the layer's box, are what computing them afresh gives.
+inline void ExpectFreshExtents(TOrvexLayer* L) {
+    constexpr uint16_t BoxState = osExtentsValid | osSubPixel | osCrossesDateLine | osOddCrossings;
+    for (int32_t I = 0; I < L->ObjectCount(); ++I) {
+        TOrvexObject* O = L->GetObject(I);
+        const TExtent Kept = O->Extents();
+        const uint16_t State = O->State() & BoxState;
+        O->CalcExtents();
+        EXPECT_TRUE(Kept == O->Extents() && State == (O->State() & BoxState)) << "object " << I;
+    }
+    const TExtent Kept = L->Extents();
+    L->CalcExtents();
+    EXPECT_TRUE(Kept == L->Extents());
+}
+
 constexpr int32_t kDeg = OrvexUnits::PerDegree;
 constexpr int32_t kMin = OrvexUnits::PerMinute;
 

@@ -1,9 +1,11 @@
 // MIF/MID import: real files, the object and clause readers, rows, and files that lie.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstring>
 
 #include "ImportFixtures.h"
 #include "importers/ImportSupport.h"
@@ -51,6 +53,7 @@ TEST_F(MifImport, RealFilesBecomeLayersWithPresentersFromTheirStyles) {
     EXPECT_EQ(P->PolygonBrush()->BrushColor(), 16777215);
     EXPECT_EQ(P->PolygonBrush()->BrushStyle(), bsSolid);
     EXPECT_EQ(P->PolygonPen()->PenColor(), 0);
+    ExpectFreshExtents(L);
     EXPECT_FALSE(L->Extents().IsEmpty());
     EXPECT_TRUE(Reported(1, "MIF Import of " + Cantons));
     EXPECT_TRUE(Reported(0, "Imported 0 objects out of 44"));
@@ -297,6 +300,18 @@ TEST(MifNumbers, PlainDecimalsParseAsTheGeneralParserDoes) {
         ASSERT_TRUE(ParseDouble(T, Got)) << T;
         EXPECT_EQ(std::signbit(Got), std::signbit(Expected)) << T;
         ASSERT_EQ(Got, Expected) << T;
+        // With room behind the number the scanner reads ahead by whole words; what follows must
+        // neither change the number nor where it ends.
+        for (const char* Behind : {" 1.5\n", "\r\n-7", ",", "x.5", "\0"}) {
+            const std::string Padded = T + std::string(Behind, std::strlen(Behind) + 1) + std::string(32, '9');
+            const char *Short = T.data(), *Long = Padded.data();
+            double A = 1, B = 2;
+            const bool ReadA = ScanDecimal(Short, T.data() + T.size(), A);
+            ASSERT_EQ(ScanDecimal(Long, Padded.data() + Padded.size(), B), ReadA) << T;
+            if (!ReadA) continue;
+            ASSERT_EQ(Long - Padded.data(), Short - T.data()) << T;
+            ASSERT_EQ(std::bit_cast<uint64_t>(B), std::bit_cast<uint64_t>(A)) << T;
+        }
     }
     for (const char* Bad : {"", "-", ".", "-.", "1.2.3", "1-2", "12a", "++1", "1 2", "inf", "nan", "1e999"}) {
         double V = 7;
@@ -347,6 +362,19 @@ TEST(ImportNumbers, FastDegreeConversionAgreesWithTheCheckedOne) {
             EXPECT_FALSE(Fast) << V;
         }
         if (I < Ordinary) Answered += Fast;
+        // Two at once, from doubles and from file bytes, in either place of the pair: the very
+        // answer of the integer conversion, and no answer where it gives none.
+        int32_t Single = 0, X = 0, Y = 0;
+        const bool Exact = DoubleDegreesToUnits(V, Single);
+        ASSERT_EQ(PairDegreesToUnits(V, -100.25, X, Y), Exact) << std::hexfloat << V;
+        if (Exact) {
+            ASSERT_TRUE(X == Single && Y == -541350000) << std::hexfloat << V;
+        }
+        const double Pair[2] = {396.5, V};
+        ASSERT_EQ(PairDegreesToUnits(reinterpret_cast<const char*>(Pair), X, Y), Exact) << std::hexfloat << V;
+        if (Exact) {
+            ASSERT_TRUE(X == 2141100000 && Y == Single) << std::hexfloat << V;
+        }
     }
     EXPECT_GT(double(Answered), 0.99 * double(Ordinary));
 }

@@ -55,8 +55,8 @@ TEST_F(ShpImport, NaturalEarthCountriesAndCities) {
     int France = 0;
     for (const TOrvexObject* O : L->Objects()) France += O->Title() == "France";
     EXPECT_EQ(France, 3);
-    // Extents are fresh: every object's and the layer's.
-    for (const TOrvexObject* O : L->Objects()) EXPECT_TRUE(O->HasState(osExtentsValid));
+    // Extents are fresh (Fiji and Russia cross the date line): every object's and the layer's.
+    ExpectFreshExtents(L);
     EXPECT_FALSE(L->Extents().IsEmpty());
     EXPECT_TRUE(Reported(1, "SHP Import of " + Countries));
     EXPECT_TRUE(Reported(0, "Imported 200 objects"));
@@ -206,8 +206,9 @@ TEST_F(ShpImport, FilesThatLieFailWithTheFileAndPlaceNamed) {
                 TShpBuilder::Int(0));
     TShpBuilder Negative;
     Negative.Records = TShpBuilder::Big(1) + TShpBuilder::Big(-1) + TShpBuilder::Int(1);
-    TShpBuilder Far, NaN;
+    TShpBuilder Far, NaN, FarPart = Good;
     Far.Point(500000, 4000000);
+    FarPart.Parts(3, {0, 2}, {{10, 20}, {11, 21}, {12, 22}, {500000, 4000000}, {13, 23}});
     NaN.Point(std::nan(""), 1);
     const std::string GoodBytes = Good.Bytes();
     struct Row {
@@ -228,6 +229,7 @@ TEST_F(ShpImport, FilesThatLieFailWithTheFileAndPlaceNamed) {
         {"negative content length", Negative.Bytes(), nullptr, "content length of -1 words", 0},
         {"metres read as degrees", Far.Bytes(), nullptr, "does not fit in longitude and latitude", 0},
         {"not a number", NaN.Bytes(), nullptr, "does not fit in longitude and latitude", 0},
+        {"metres in a later part", FarPart.Bytes(), nullptr, "does not fit in longitude and latitude", 2},
     };
     for (const Row& R : Rows) {
         SCOPED_TRACE(R.Name);
@@ -250,6 +252,7 @@ TEST_F(ShpImport, FilesThatLieFailWithTheFileAndPlaceNamed) {
         EXPECT_EQ(View.LayerCount(), Layers + (R.Objects >= 0 ? 1 : 0));
         if (R.Objects >= 0) {
             EXPECT_EQ(Last()->ObjectCount(), R.Objects);
+            ExpectFreshExtents(Last());
         }
     }
 
