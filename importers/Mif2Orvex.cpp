@@ -794,10 +794,11 @@ std::string ReplaceText(std::string_view Text, std::string_view Find, std::strin
 }
 
 TColor MifColorToColor(int32_t Value) {
-    char Hex[16];
-    std::snprintf(Hex, sizeof Hex, "%06X", static_cast<unsigned>(Value));
-    const char Swapped[7] = {Hex[4], Hex[5], Hex[2], Hex[3], Hex[0], Hex[1], '\0'};
-    return static_cast<TColor>(std::strtoul(Swapped, nullptr, 16));
+    // The byte pairs of the six leading hex digits swapped: a value past 24 bits (a negative
+    // one too) keeps its top six digits, as it always has.
+    uint32_t V = static_cast<uint32_t>(Value);
+    while (V > 0xFFFFFF) V >>= 4;
+    return static_cast<TColor>((V & 0xFF) << 16 | (V & 0xFF00) | V >> 16);
 }
 
 TPenStyle MifPenStyle(int32_t Pattern) {

@@ -217,6 +217,9 @@ TEST_F(MifImport, HelpersFollowTheirTables) {
     EXPECT_EQ(ReplaceText("\"x\"", "\"", ""), "x");
     EXPECT_EQ(MifColorToColor(16711680), 255);
     EXPECT_EQ(MifColorToColor(0x123456), 0x563412);
+    EXPECT_EQ(MifColorToColor(0x1234567), 0x563412) << "past 24 bits: the top six hex digits";
+    EXPECT_EQ(MifColorToColor(-1), 0xFFFFFF);
+    EXPECT_EQ(MifColorToColor(0xF0), 0xF00000);
     const std::pair<int32_t, TPenStyle> Pens[] = {{1, psClear},  {2, psSolid},      {3, psDash},         {9, psDash},
                                                   {10, psDot},   {14, psDashDot},   {20, psDashDotDot},  {26, psSolid},
                                                   {71, psInsideFrame}, {78, psSolid}, {-5, psSolid}};
