@@ -63,16 +63,18 @@ int WalkUnwrappedWith(int32_t N, F& Visit, Get PointAt) {
 }
 
 // The bounds of a chain whose steps never cross the date line, where the unwrapped
-// longitudes are the longitudes themselves, in one tight pass; false (bounds unfinished) at
-// the first crossing. The bounds follow WalkUnwrapped's visitor in CalcExtents exactly.
+// longitudes are the longitudes themselves; false (bounds unfinished) when a step crosses.
+// The bounds follow WalkUnwrapped's visitor in CalcExtents exactly.
 bool PlainBounds(const TPoint3D* Points, int32_t N, TChainBounds& Bounds) {
     TChainBounds B = Bounds;
-    int32_t Prev = Points[N - 1].X;
-    for (int32_t I = 0; I < N; ++I) {
-        const int32_t X = Points[I].X, Y = Points[I].Y;
-        if (TChainBounds::Crosses(Prev, X)) return false;
-        Prev = X;
-        B.Add(X, Y);
+    for (int32_t I = 0; I < N; ++I) B.Add(Points[I].X, Points[I].Y);
+    // A step can cross only between points east of 90 degrees and points west of -90.
+    if (B.MaxX >= OrvexUnits::Deg90 && B.MinX <= -OrvexUnits::Deg90) {
+        int32_t Prev = Points[N - 1].X;
+        for (int32_t I = 0; I < N; ++I) {
+            if (TChainBounds::Crosses(Prev, Points[I].X)) return false;
+            Prev = Points[I].X;
+        }
     }
     Bounds = B;
     return true;
