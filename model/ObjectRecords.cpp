@@ -217,8 +217,8 @@ uint8_t* PutCommonChain(uint8_t* Out, const TPoint3D* P, int32_t N) {
         PY = Cur.Y;
         AnyZ |= Cur.Z;
         Repeats += (DX | DY) == 0;
-        // Both forms are assembled and the right one stored, without a branch: about one point
-        // in ten escapes, in no pattern a predictor could learn.
+        // Both forms are assembled and the one that applies stored as one word (the tail of an
+        // escape's latitude after it): no byte-by-byte choice between the two.
         const bool Escape = (uint64_t(DX + 32766) > 65532) | (uint64_t(DY + 32766) > 65532);
         Escapes += Escape;
         const uint64_t Delta = uint64_t(uint16_t(DX)) | uint64_t(uint16_t(DY)) << 16;
@@ -348,9 +348,11 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
     const int32_t OldCount = FChain.Count();
 
     // Most chains are plain deltas without altitude: written in one pass that also checks
-    // they are, taken back when not. Only when appending, so that nothing is overwritten.
+    // they are, taken back when not. Only when appending, so that nothing is overwritten, and
+    // for chains of up to a million points: the pass makes room for ten bytes a point, where
+    // the general writer sizes the bytes exactly.
     const size_t Start = Stream.Position();
-    if (OldCount > 1 && Start == Stream.Size() && !IsWholeMinute(P[0])) {
+    if (OldCount > 1 && OldCount <= (1 << 20) && Start == Stream.Size() && !IsWholeMinute(P[0])) {
         WriteRecordHeader(Stream, rfDelta);
         if (OldCount <= 0xFFFF) {
             Stream.WriteUInt16(static_cast<uint16_t>(OldCount));
