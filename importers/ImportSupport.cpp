@@ -14,6 +14,7 @@
 #include <limits>
 #include <system_error>
 
+#include "model/ExtentRefresh.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/UiServices.h"
@@ -327,16 +328,8 @@ void TLayerFill::CheckAlive(const std::string& Path) const {
 
 void TLayerFill::Finish() {
     if (!Alive()) return;
-    for (TOrvexObject* O : FLayer->Objects()) {
-        // A chain's box computed as it was read stands while nothing invalidated it; only what
-        // the presenter makes of the scale is redone (a progress handler may have zoomed).
-        if (O->HasState(osExtentsValid) && O->GetPointCount() > 1 &&
-            (!O->Presenter() || O->Presenter()->KeepsChainBox())) {
-            O->SetCache3D(nullptr);
-            if (TOrvexPresenter* P = O->Presenter()) P->AdjustExtents(*O);
-        } else {
-            O->CalcExtents();
-        }
-    }
+    // A chain's box computed as it was read stands while nothing invalidated it (a progress
+    // handler may have zoomed, which only the presenter's part follows).
+    for (TOrvexObject* O : FLayer->Objects()) RefreshExtents(*O);
     FLayer->CalcExtents();
 }

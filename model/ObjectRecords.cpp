@@ -253,6 +253,13 @@ int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int3
     const uint8_t* At = In;
     int32_t X = Prev.X, Y = Prev.Y, Z = Prev.Z;
     TChainBounds B = Bounds;
+    // The escape marker's absolute point.
+    auto Escape = [&] {
+        X = StoredLongitude(Get32(At + 2));
+        Y = Get32(At + 6);
+        Z = Altitude ? Get32(At + 10) : 0;
+        At += Longest;
+    };
     int32_t I = From;
     while (I < N) {
         const auto Fit = int64_t(size_t(End - At) / Longest);
@@ -262,10 +269,7 @@ int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int3
             for (; I < Stop; ++I) {
                 const int32_t First = Get16(At);
                 if (First == 32767) {
-                    X = StoredLongitude(Get32(At + 2));
-                    Y = Get32(At + 6);
-                    Z = Altitude ? Get32(At + 10) : 0;
-                    At += Longest;
+                    Escape();
                     // A latitude or altitude out of the run's range ends it.
                     if (!IsSmall(Y) || !IsSmall(Z)) Stop = I + 1;
                 } else {
@@ -283,10 +287,7 @@ int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int3
         // One point with saturating sums.
         const int32_t First = Get16(At);
         if (First == 32767) {
-            X = StoredLongitude(Get32(At + 2));
-            Y = Get32(At + 6);
-            Z = Altitude ? Get32(At + 10) : 0;
-            At += Longest;
+            Escape();
         } else {
             const int32_t DY = Get16(At + 2), DZ = Altitude ? Get16(At + 4) : 0;
             X = SaturateInt32(int64_t(X) + First);

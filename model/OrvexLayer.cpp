@@ -12,6 +12,7 @@
 #include <limits>
 #include <strings.h>
 
+#include "model/ExtentRefresh.h"
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
 #include "platform/FilePaths.h"
@@ -271,15 +272,7 @@ void TOrvexLayer::UpdateVisibility() {
             TOrvexObject* const O = FObjects[I];
             if (I + FetchAhead < N) Prefetch(FObjects[I + FetchAhead]);
             if (S || !O->HasState(osExtentsValid)) {
-                if (O->HasState(osExtentsValid) && O->GetPointCount() > 1 &&
-                    (!O->Presenter() || O->Presenter()->KeepsChainBox())) {
-                    // A new scale leaves a chain's box as it was: only what the presenter
-                    // makes of the scale, and the cache thinned for the old one, change.
-                    O->SetCache3D(nullptr);
-                    if (TOrvexPresenter* P = O->Presenter()) P->AdjustExtents(*O);
-                } else {
-                    O->CalcExtents();
-                }
+                RefreshExtents(*O);
                 O->IncludeState(osRetest);
             }
             if (O->HasState(osHidden)) {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <strings.h>
 
+#include "model/ExtentRefresh.h"
 #include "model/OrvexLayer.h"
 #include "projections/PrjModel.h"
 #include "styling/OrvexAttributes.h"
@@ -361,6 +362,15 @@ void TOrvexObject::CalcExtents() {
     FExtents = TExtent{SaturateInt32(int64_t(P.X) - H), SaturateInt32(int64_t(P.Y) - H), SaturateInt32(2 * H),
                        SaturateInt32(2 * H)};
     FinishExtents(Old);
+}
+
+void RefreshExtents(TOrvexObject& O) {
+    if (O.HasState(osExtentsValid) && O.GetPointCount() > 1 && (!O.Presenter() || O.Presenter()->KeepsChainBox())) {
+        O.SetCache3D(nullptr);
+        if (TOrvexPresenter* P = O.Presenter()) P->AdjustExtents(O);
+    } else {
+        O.CalcExtents();
+    }
 }
 
 void TOrvexObject::SetChainExtents(const TChainBounds& B, int Crossings) {
