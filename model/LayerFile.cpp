@@ -44,6 +44,10 @@ void WriteBlocks(TOrvexStream& S, const std::vector<const TClassInfo*>& Classes,
         for (const auto& G : Groups)
             if (G.first->ClassName == C->ClassName) Count += int64_t(G.second.size());
         if (Count == 0) continue;
+        // The block's count is a 32-bit field: more could not be read back.
+        if (Count > INT32_MAX)
+            throw EOrvexException(Format("SaveToFile: %lld %s records do not fit in one file",
+                                         static_cast<long long>(Count), C->ClassName.c_str()));
         S.WriteInt32(static_cast<int32_t>(Count));
         S.WriteShortString(C->ClassName);
         for (const auto& G : Groups)
