@@ -467,7 +467,9 @@ QRect TDeviceContext::PixelBounds() const {
     const QPaintDevice* Device = FPainter->device();
     const QTransform T = FPainter->deviceTransform();
     QRect R(0, 0, Device ? Device->width() : 0, Device ? Device->height() : 0);
-    R.translate(-int(T.dx()), -int(T.dy()));
+    // Narrowed with a bound: a painter moved beyond any picture must not overflow an int.
+    auto Offset = [](qreal V) { return std::isnan(V) ? 0 : int(std::clamp<qreal>(V, -1e9, 1e9)); };
+    R.translate(-Offset(T.dx()), -Offset(T.dy()));
     if (FPainter->hasClipping()) R &= FPainter->clipBoundingRect().toAlignedRect();
     return R;
 }
@@ -543,6 +545,8 @@ bool TDeviceContext::Direct(TDirect& D) const {
     if (!D.Packed && Format != QImage::Format_BGR888 && Format != QImage::Format_RGB888) return false;
     D.Bgr = Format == QImage::Format_BGR888;
     const QTransform T = FPainter->deviceTransform();
+    // Offsets beyond any picture are left to Qt rather than narrowed to int.
+    if (!(std::abs(T.dx()) <= 1e9 && std::abs(T.dy()) <= 1e9)) return false;
     D.DX = int(T.dx());
     D.DY = int(T.dy());
     D.Bits = Image->bits();
