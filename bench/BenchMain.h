@@ -8,10 +8,13 @@
 #include <cstdlib>
 #include <functional>
 
+#include "platform/Heap.h"
+
 // Runs the benchmarks with an application object alive; Before runs once it exists, After
 // before it goes (views and layers hold Qt objects).
 inline int RunBenchmarks(int argc, char** argv, const std::function<void()>& Before = {},
                          const std::function<void()>& After = {}) {
+    UseLargeHeapPages();
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication App(argc, argv);
     if (Before) Before();

@@ -6,9 +6,11 @@
 
 #include "editor/uMain.h"
 #include "platform/DeviceContext.h"
+#include "platform/Heap.h"
 #include "platform/UiServices.h"
 
 int main(int argc, char** argv) {
+    UseLargeHeapPages();
     QApplication App(argc, argv);
     QStringList Args = App.arguments();
     Args.removeFirst();
