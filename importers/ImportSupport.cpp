@@ -11,6 +11,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 #include <limits>
 #include <system_error>
 
@@ -332,4 +335,45 @@ void TLayerFill::Finish() {
     // handler may have zoomed, which only the presenter's part follows).
     for (TOrvexObject* O : FLayer->Objects()) RefreshExtents(*O);
     FLayer->CalcExtents();
+}
+
+namespace {
+
+// One point at a time; a loop without calls, so that its constants stay in registers.
+int32_t DecodeDegreePairsOneByOne(const char* P, int32_t Count, TPoint3D* Out) {
+    int32_t I = 0;
+    for (int32_t Longitude, Latitude; I < Count && PairDegreesToUnits(P, Longitude, Latitude); ++I, P += 16)
+        Out[I] = MakePoint(Longitude, Latitude);
+    return I;
+}
+
+#if defined(__x86_64__)
+// Two points in one 256-bit conversion; a pair with a coordinate out of range, and an odd last
+// point, go one by one.
+__attribute__((target("avx2"))) int32_t DecodeDegreePairsAvx2(const char* P, int32_t Count, TPoint3D* Out) {
+    using namespace ImportDetail;
+    int32_t I = 0;
+    for (; I + 2 <= Count; I += 2, P += 32) {
+        TDouble4 D;
+        std::memcpy(&D, P, sizeof D);
+        TDouble4 Rounded;
+        TInt64x4 In;
+        RoundedUnits(D, Rounded, In);
+        if (_mm256_movemask_pd(_mm256_castsi256_pd(__m256i(In))) != 0xF) break;
+        const TInt32x4 Units = __builtin_convertvector(Rounded, TInt32x4);  // below 2^31 in magnitude
+        Out[I] = MakePoint(Units[0], Units[1]);
+        Out[I + 1] = MakePoint(Units[2], Units[3]);
+    }
+    return I + DecodeDegreePairsOneByOne(P, Count - I, Out + I);
+}
+#endif
+
+}  // namespace
+
+int32_t DecodeDegreePairs(const char* P, int32_t Count, TPoint3D* Out) {
+#if defined(__x86_64__)
+    static const bool Avx2 = __builtin_cpu_supports("avx2");
+    if (Avx2) return DecodeDegreePairsAvx2(P, Count, Out);
+#endif
+    return DecodeDegreePairsOneByOne(P, Count, Out);
 }

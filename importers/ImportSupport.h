@@ -195,28 +195,42 @@ namespace ImportDetail {
 using TDouble2 = double __attribute__((vector_size(16)));
 using TInt64x2 = int64_t __attribute__((vector_size(16)));
 using TInt32x2 = int32_t __attribute__((vector_size(8)));
+using TDouble4 = double __attribute__((vector_size(32)));
+using TInt64x4 = int64_t __attribute__((vector_size(32)));
+using TInt32x4 = int32_t __attribute__((vector_size(16)));
+
+// The conversion of PairToUnits for any number of lanes: the rounded wholes, and in In the
+// lanes whose magnitude lies in [0.5, 397) (only those results count). By reference and with
+// the built-in bit cast, so that wide vectors need no calling convention of their own.
+template <class TDoubles, class TInts>
+inline void RoundedUnits(const TDoubles& D, TDoubles& Rounded, TInts& In) {
+    // Constants as whole vectors: the compiler then takes them from memory as they are.
+    constexpr TDoubles Low = TDoubles{} + 0.5, Limit = TDoubles{} + 397.0,
+                       NegativeHalf = TDoubles{} + -0.5;
+    constexpr TDoubles Factor = TDoubles{} + double(OrvexUnits::PerDegree);
+    constexpr TDoubles Round = TDoubles{} + 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to a whole
+    constexpr TInts NoSign = TInts{} + INT64_MAX, HighMask = TInts{} + ~int64_t(0x1FFFF);
+    constexpr TInts OneBits = TInts{} + std::bit_cast<int64_t>(1.0);
+    const auto Bits = __builtin_bit_cast(TInts, D);
+    const auto Abs = __builtin_bit_cast(TDoubles, Bits & NoSign);
+    In = (Abs >= Low) & (Abs < Limit);
+    const auto High = __builtin_bit_cast(TDoubles, Bits & HighMask);
+    const TDoubles HighProduct = High * Factor;
+    const TDoubles LowProduct = (D - High) * Factor;
+    const TDoubles Whole = (HighProduct + Round) - Round;
+    const TDoubles Rest = (HighProduct - Whole) + LowProduct;
+    const TDoubles Half = Whole * Low;
+    const TInts Odd = Half != (Half + Round) - Round;
+    const TInts Up = ((Rest > Low) | ((Rest == Low) & Odd)) & OneBits;
+    const TInts Down = ((Rest < NegativeHalf) | ((Rest == NegativeHalf) & Odd)) & OneBits;
+    Rounded = Whole + (__builtin_bit_cast(TDoubles, Up) - __builtin_bit_cast(TDoubles, Down));
+}
 
 inline bool PairToUnits(TDouble2 D, int32_t& UnitsX, int32_t& UnitsY) {
-    // Constants as whole vectors: the compiler then takes them from memory as they are.
-    constexpr TDouble2 Low = {0.5, 0.5}, Limit = {397.0, 397.0}, NegativeHalf = {-0.5, -0.5};
-    constexpr TDouble2 Factor = {double(OrvexUnits::PerDegree), double(OrvexUnits::PerDegree)};
-    constexpr TDouble2 Round = {6755399441055744.0, 6755399441055744.0};  // 1.5 * 2^52: adding it rounds to a whole
-    constexpr TInt64x2 NoSign = {INT64_MAX, INT64_MAX}, HighMask = {~int64_t(0x1FFFF), ~int64_t(0x1FFFF)};
-    constexpr TInt64x2 OneBits = {std::bit_cast<int64_t>(1.0), std::bit_cast<int64_t>(1.0)};
-    const auto Bits = std::bit_cast<TInt64x2>(D);
-    const auto Abs = std::bit_cast<TDouble2>(Bits & NoSign);
-    const TInt64x2 In = (Abs >= Low) & (Abs < Limit);
+    TDouble2 Rounded;
+    TInt64x2 In;
+    RoundedUnits(D, Rounded, In);
     if ((In[0] & In[1]) == 0) return false;
-    const auto High = std::bit_cast<TDouble2>(Bits & HighMask);
-    const TDouble2 HighProduct = High * Factor;
-    const TDouble2 LowProduct = (D - High) * Factor;
-    const TDouble2 Whole = (HighProduct + Round) - Round;
-    const TDouble2 Rest = (HighProduct - Whole) + LowProduct;
-    const TDouble2 Half = Whole * Low;
-    const TInt64x2 Odd = Half != (Half + Round) - Round;
-    const TInt64x2 Up = ((Rest > Low) | ((Rest == Low) & Odd)) & OneBits;
-    const TInt64x2 Down = ((Rest < NegativeHalf) | ((Rest == NegativeHalf) & Odd)) & OneBits;
-    const TDouble2 Rounded = Whole + (std::bit_cast<TDouble2>(Up) - std::bit_cast<TDouble2>(Down));
     const TInt32x2 Units = __builtin_convertvector(Rounded, TInt32x2);  // below 2^31 in magnitude
     UnitsX = Units[0];
     UnitsY = Units[1];
@@ -240,6 +254,11 @@ inline bool PairDegreesToUnits(const char* P, int32_t& UnitsX, int32_t& UnitsY) 
     }
     return ImportDetail::PairToUnits(D, UnitsX, UnitsY);
 }
+
+// Points from the little-endian (longitude, latitude) doubles at P, 16 bytes a point, for as
+// long as both coordinates of each are degrees in PairDegreesToUnits's range: how many were
+// written to Out. Two points at a time where the processor can.
+int32_t DecodeDegreePairs(const char* P, int32_t Count, TPoint3D* Out);
 
 // Degrees (or metres) as OrvexUnits; nothing when the result does not fit in 32 bits.
 std::optional<int32_t> CheckedDegrees(long double Degrees);

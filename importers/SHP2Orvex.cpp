@@ -298,22 +298,13 @@ bool TShpImporter::TitleStep(std::string& Title) {
     return true;
 }
 
-// Points from P for as long as both coordinates of each are degrees in the usual range; how
-// many. A loop without calls, so that its constants stay in registers.
-int32_t DecodePlainDegrees(const char* P, int32_t Count, TPoint3D* Out) {
-    int32_t I = 0;
-    for (int32_t Longitude, Latitude; I < Count && PairDegreesToUnits(P, Longitude, Latitude); ++I, P += kPointSize)
-        Out[I] = MakePoint(Longitude, Latitude);
-    return I;
-}
-
 // Out[0, Count) from the coordinates at P: runs of plain degrees the quick way, every other
 // point through PointAt. When that fails, the points not yet decoded are set to zero points
 // before the error leaves, so Out never holds garbage.
 void TShpImporter::DecodePoints(const char* P, int32_t Count, TPoint3D* Out) const {
     for (int32_t I = 0; I < Count; ++I) {
         if (PlainDegrees) {
-            I += DecodePlainDegrees(P + kPointSize * size_t(I), Count - I, Out + I);
+            I += DecodeDegreePairs(P + kPointSize * size_t(I), Count - I, Out + I);
             if (I == Count) break;
         }
         try {

@@ -386,3 +386,30 @@ TEST_F(ShpImport, RecordsAcrossAndLargerThanTheReadBufferArriveWhole) {
     }
     EXPECT_EQ(Last()->ObjectCount(), Big);
 }
+
+// Points are decoded two at a time where the processor can: every run length, with a value out
+// of range (or at a tie) in any place, gives what decoding one point at a time gives, and stops
+// at the same point.
+TEST(ImportNumbers, DegreePairsDecodeAsOnePointAtATime) {
+    const double Odd[] = {0.25, -0.4999999, 397, -397, 1e300, std::nan(""), INFINITY, 0.0, -0.0,
+                          (12345 + 0.5) / OrvexUnits::PerDegree, -(2 + 0.5) / OrvexUnits::PerDegree,
+                          std::nextafter(396.99999999, 397.0), 179.99999999999997, -180};
+    uint64_t State = 5;
+    auto Next = [&State] {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        return State >> 11;
+    };
+    for (int Trial = 0; Trial < 20000; ++Trial) {
+        const int32_t Count = int32_t(Next() % 12);
+        std::vector<double> Coordinates(2 * size_t(Count));
+        for (double& C : Coordinates) C = (double(Next() % 720000001) / 1e6 - 360) * (Next() % 2 ? 1 : 0.5);
+        if (Count > 0 && Next() % 2) Coordinates[Next() % Coordinates.size()] = Odd[Next() % std::size(Odd)];
+        const char* Bytes = reinterpret_cast<const char*>(Coordinates.data());
+        std::vector<TPoint3D> Expected(static_cast<size_t>(Count)), Got(static_cast<size_t>(Count));
+        int32_t ExpectedCount = 0;
+        for (int32_t X, Y; ExpectedCount < Count && PairDegreesToUnits(Bytes + 16 * ExpectedCount, X, Y);)
+            Expected[size_t(ExpectedCount++)] = MakePoint(X, Y);
+        ASSERT_EQ(DecodeDegreePairs(Bytes, Count, Got.data()), ExpectedCount) << Trial;
+        for (int32_t I = 0; I < ExpectedCount; ++I) ASSERT_EQ(Got[size_t(I)], Expected[size_t(I)]) << Trial << ", " << I;
+    }
+}
