@@ -360,9 +360,17 @@ __attribute__((target("avx2"))) int32_t DecodeDegreePairsAvx2(const char* P, int
         TInt64x4 In;
         RoundedUnits(D, Rounded, In);
         if (_mm256_movemask_pd(_mm256_castsi256_pd(__m256i(In))) != 0xF) break;
-        const TInt32x4 Units = __builtin_convertvector(Rounded, TInt32x4);  // below 2^31 in magnitude
-        Out[I] = MakePoint(Units[0], Units[1]);
-        Out[I + 1] = MakePoint(Units[2], Units[3]);
+        TInt32x4 Units = __builtin_convertvector(Rounded, TInt32x4);  // below 2^31 in magnitude
+        // MakePoint's longitude rule on the longitudes, then the two points with altitude 0.
+        constexpr TInt32x4 Longitudes = {-1, 0, -1, 0};
+        Units += (((Units >= OrvexUnits::Deg180) & -OrvexUnits::Deg360) |
+                  ((Units < -OrvexUnits::Deg180) & OrvexUnits::Deg360)) &
+                 Longitudes;
+        static_assert(sizeof(TPoint3D) == 12);
+        const TInt32x4 First = __builtin_shufflevector(Units, TInt32x4{}, 0, 1, 4, 2);
+        const TInt32x2 Second = __builtin_shufflevector(Units, TInt32x4{}, 3, 4);
+        std::memcpy(reinterpret_cast<char*>(Out + I), &First, sizeof First);
+        std::memcpy(reinterpret_cast<char*>(Out + I) + sizeof First, &Second, sizeof Second);
     }
     return I + DecodeDegreePairsOneByOne(P, Count - I, Out + I);
 }

@@ -47,6 +47,11 @@ struct TChainBounds {
     }
 };
 
+// The box of a chain whose steps never cross the date line (its unwrapped longitudes are its
+// longitudes): TChainBounds::Add over every point from a fresh box. False (Bounds unfinished)
+// when a step crosses.
+bool PlainChainBounds(const TPoint3D* Points, int32_t N, TChainBounds& Bounds);
+
 class TOrvexObject : public TOrvexPersistent {
     ORVEX_CLASS_INFO
 public:

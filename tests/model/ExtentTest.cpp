@@ -170,3 +170,37 @@ TEST_F(FlatViewTest, EditsResetTheLayerExtent) {
 }
 
 }  // namespace
+
+// A chain's box is TChainBounds::Add over its points in order, however it is found: chains of
+// every length whose coordinates crowd a few values (so that points one unit inside an extreme
+// come before and after it), spread wide, or sit at the ends of the int32 range.
+TEST(ChainBounds, LongChainsGetTheBoxOfAddingTheirPointsInOrder) {
+    uint64_t State = 9;
+    auto Next = [&State] {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        return State >> 11;
+    };
+    for (int Trial = 0; Trial < 30000; ++Trial) {
+        const int32_t N = 1 + int32_t(Next() % 70);
+        std::vector<TPoint3D> Points(static_cast<size_t>(N));
+        // Longitudes of one kind never step across the date line.
+        const int KindX = Trial % 5, KindY = int(Next() % 5);
+        auto Value = [&](int Kind) -> int32_t {
+            switch (Kind) {
+                case 0: return int32_t(Next() % 5) - 2;  // -2 .. 2
+                case 1: return int32_t(Next() % 800001) * 1000 - 400000000;
+                case 2: return INT32_MAX - int32_t(Next() % 3);
+                case 3: return INT32_MIN + int32_t(Next() % 3);
+                default: return int32_t(Next() % 7) * 100 - 300;
+            }
+        };
+        for (TPoint3D& P : Points) P = {Value(KindX), Value(KindY), int32_t(Next())};
+        TChainBounds Expected;
+        for (const TPoint3D& P : Points) Expected.Add(P.X, P.Y);
+        TChainBounds Got;
+        ASSERT_TRUE(PlainChainBounds(Points.data(), N, Got)) << Trial;
+        ASSERT_TRUE(Got.MinX == Expected.MinX && Got.MaxX == Expected.MaxX && Got.MinY == Expected.MinY &&
+                    Got.MaxY == Expected.MaxY)
+            << Trial << ": " << Got.MinX << " " << Got.MaxX << " " << Got.MinY << " " << Got.MaxY;
+    }
+}
