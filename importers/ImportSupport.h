@@ -12,6 +12,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "foundation/OXUtils.h"
 #include "foundation/ProgressAborted.h"
@@ -259,6 +262,92 @@ inline bool PairDegreesToUnits(const char* P, int32_t& UnitsX, int32_t& UnitsY) 
 // long as both coordinates of each are degrees in PairDegreesToUnits's range: how many were
 // written to Out. Two points at a time where the processor can.
 int32_t DecodeDegreePairs(const char* P, int32_t Count, TPoint3D* Out);
+
+#if defined(__SSE2__)
+namespace ImportDetail {
+// Bytes 16 - N to 15 of a row set, for N from 0 to 16.
+alignas(32) inline constexpr uint8_t kTailBytes[32] = {0,    0,    0,    0,    0,    0,    0,    0,
+                                                       0,    0,    0,    0,    0,    0,    0,    0,
+                                                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+[[gnu::always_inline]] inline __m128i TailMask(int N) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(kTailBytes + N)); }
+
+// The Count digits of the plain decimal that ends just before End, Decimals of them behind a
+// point when there is one: right-aligned in a row of 16 bytes as values 0 to 9 behind zeros.
+// Reads the 16 bytes in front of End.
+[[gnu::always_inline]] inline __m128i DigitRow(const char* End, int Count, int Decimals, bool HasPoint) {
+    const __m128i Row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(End - 16));
+    // In front of the fraction every byte moves up one place, over the point.
+    const __m128i Fraction = TailMask(HasPoint ? Decimals : 16);
+    const __m128i Joined = _mm_or_si128(_mm_and_si128(Fraction, Row), _mm_andnot_si128(Fraction, _mm_slli_si128(Row, 1)));
+    return _mm_and_si128(_mm_sub_epi8(Joined, _mm_set1_epi8('0')), TailMask(Count));
+}
+
+// Two rows of 16 digit values as two whole numbers: pairs, fours and eights of digits
+// combined by multiply-adds, most significant digit first.
+[[gnu::always_inline]] inline __m128i RowValues(__m128i A, __m128i B) {
+    const __m128i Zero = _mm_setzero_si128();
+    const __m128i Ten = _mm_set1_epi32(0x0001000A), Hundred = _mm_set1_epi32(0x00010064);
+    auto Fours = [&](__m128i R) {
+        const __m128i Pairs = _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(R, Zero), Ten),
+                                              _mm_madd_epi16(_mm_unpackhi_epi8(R, Zero), Ten));
+        return _mm_madd_epi16(Pairs, Hundred);
+    };
+    const __m128i Eights = _mm_madd_epi16(_mm_packs_epi32(Fours(A), Fours(B)), _mm_set1_epi32(0x00012710));
+    return _mm_add_epi64(_mm_mul_epu32(Eights, _mm_set1_epi32(100000000)), _mm_srli_epi64(Eights, 32));
+}
+
+[[gnu::always_inline]] inline uint32_t Mask32(__m128i Low, __m128i High) {
+    return uint32_t(_mm_movemask_epi8(Low)) | uint32_t(_mm_movemask_epi8(High)) << 16;
+}
+}  // namespace ImportDetail
+
+// A point line of two plain decimals at P ("-77.0880598154 83.1256427863\n"): nothing but the
+// numbers of ScanDecimal's form, one or more blanks apart, ending in LF, CR LF or CR within 32
+// bytes. The line's length with its end, and the two numbers exactly as ScanDecimal reads them;
+// 0 for any other line. The 16 bytes in front of P and the 33 from P on must be readable.
+[[gnu::always_inline]] inline int ScanPointLine(const char* P, ImportDetail::TDouble2& XY) {
+    using namespace ImportDetail;
+    const __m128i A = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+    const __m128i B = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P + 16));
+    auto Is = [](__m128i V, char C) { return _mm_cmpeq_epi8(V, _mm_set1_epi8(C)); };
+    auto Allowed = [&Is](__m128i V) {
+        const __m128i D = _mm_sub_epi8(V, _mm_set1_epi8('0'));
+        const __m128i Digit = _mm_cmpeq_epi8(_mm_min_epu8(D, _mm_set1_epi8(9)), D);
+        return _mm_or_si128(_mm_or_si128(Digit, Is(V, '.')), _mm_or_si128(Is(V, ' '), Is(V, '-')));
+    };
+    const uint32_t Ends = Mask32(_mm_or_si128(Is(A, '\n'), Is(A, '\r')), _mm_or_si128(Is(B, '\n'), Is(B, '\r')));
+    if (Ends == 0) return 0;
+    const int Length = std::countr_zero(Ends);
+    const uint32_t Line = (uint32_t(1) << Length) - 1;
+    const uint32_t Blanks = Mask32(Is(A, ' '), Is(B, ' ')) & Line;
+    if (Blanks == 0) return 0;
+    const int XEnd = std::countr_zero(Blanks), YBegin = std::bit_width(Blanks);
+    const uint32_t Points = Mask32(Is(A, '.'), Is(B, '.')) & Line;
+    const uint32_t Minus = Mask32(Is(A, '-'), Is(B, '-')) & Line;
+    const uint32_t XPoint = Points & ((uint32_t(1) << XEnd) - 1), YPoint = Points & ~((uint32_t(1) << YBegin) - 1);
+    // One run of blanks, a minus only in front of a number, at most one point in each, and
+    // every other byte a digit.
+    if ((Mask32(Allowed(A), Allowed(B)) & Line) != Line || ((Blanks + (uint32_t(1) << XEnd)) & Blanks) ||
+        (Minus & ~(uint32_t(1) | uint32_t(1) << YBegin)) || (XPoint & (XPoint - 1)) || (YPoint & (YPoint - 1)))
+        return 0;
+    const int XNegative = int(Minus & 1), YNegative = int(Minus >> YBegin & 1);
+    const int XCount = XEnd - XNegative - (XPoint != 0), YCount = Length - YBegin - YNegative - (YPoint != 0);
+    if (unsigned(XCount - 1) > 14 || unsigned(YCount - 1) > 14) return 0;
+    const int XDecimals = XPoint ? XEnd - 1 - std::countr_zero(XPoint) : 0;
+    const int YDecimals = YPoint ? Length - 1 - std::countr_zero(YPoint) : 0;
+    const __m128i Values = RowValues(DigitRow(P + XEnd, XCount, XDecimals, XPoint != 0),
+                                     DigitRow(P + Length, YCount, YDecimals, YPoint != 0));
+    // Below 2^52 a whole number in the low bits of 2^52 is exact; the division rounds once,
+    // as DecimalValue's does.
+    const __m128i Magic = _mm_set1_epi64x(0x4330000000000000);
+    const __m128d Digits = _mm_sub_pd(_mm_castsi128_pd(_mm_or_si128(Values, Magic)), _mm_castsi128_pd(Magic));
+    const __m128d Value = _mm_div_pd(Digits, _mm_set_pd(kDecimalPowers[YDecimals], kDecimalPowers[XDecimals]));
+    const __m128i Signs = _mm_set_epi64x(int64_t(uint64_t(YNegative) << 63), int64_t(uint64_t(XNegative) << 63));
+    XY = std::bit_cast<TDouble2>(_mm_or_pd(Value, _mm_castsi128_pd(Signs)));
+    return Length + 1 + (P[Length] == '\r' && P[Length + 1] == '\n');
+}
+#endif
 
 // Degrees (or metres) as OrvexUnits; nothing when the result does not fit in 32 bits.
 std::optional<int32_t> CheckedDegrees(long double Degrees);

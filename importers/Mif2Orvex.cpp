@@ -433,6 +433,61 @@ bool PlainPointAt(const char*& P, const char* End, bool Last, TPoint3D& Point) {
     return true;
 }
 
+// PlainPointAt for a line that ScanPointLine takes whole, with 16 bytes readable in front of P
+// and 64 from P on; false (P left) for any other line.
+[[gnu::always_inline]] inline bool QuickPointAt(const char*& P, TPoint3D& Point) {
+#if defined(__SSE2__)
+    ImportDetail::TDouble2 XY;
+    const int Length = ScanPointLine(P, XY);
+    int32_t Longitude = 0, Latitude = 0;
+    if (Length == 0 || (!ImportDetail::PairToUnits(XY, Longitude, Latitude) &&
+                        (!FastDegreesToUnits(XY[0], Longitude) || !FastDegreesToUnits(XY[1], Latitude))))
+        return false;
+    Point = MakePoint(Longitude, Latitude);
+    P += Length;
+    return true;
+#else
+    (void)P;
+    (void)Point;
+    return false;
+#endif
+}
+
+// Up to Room plain point lines from P into Out while the buffer, which starts at Floor, holds
+// 64 bytes ahead; how many.
+[[gnu::always_inline]] inline int32_t PointBatch(const char*& P, const char* Floor, const char* End, int32_t Room,
+                                                 TPoint3D* Out) {
+    int32_t N = 0;
+    for (; N < Room && End - P >= 64; ++N)
+        if (!(P - Floor >= 16 && QuickPointAt(P, Out[N])) && !PlainPointAt(P, End, false, Out[N])) break;
+    return N;
+}
+
+using TPointBatch = int32_t (*)(const char*&, const char*, const char*, int32_t, TPoint3D*);
+
+int32_t BaselinePointBatch(const char*& P, const char* Floor, const char* End, int32_t Room, TPoint3D* Out) {
+    return PointBatch(P, Floor, End, Room, Out);
+}
+
+#if defined(__x86_64__)
+// The same for processors with AVX2 and the bit instructions, which take the scanner's compares
+// and masks in fewer steps. Not FMA: fused products would round the conversions differently.
+__attribute__((target("avx2,bmi,bmi2,lzcnt,popcnt"))) int32_t WidePointBatch(const char*& P, const char* Floor,
+                                                                               const char* End, int32_t Room,
+                                                                               TPoint3D* Out) {
+    return PointBatch(P, Floor, End, Room, Out);
+}
+#endif
+
+TPointBatch ChoosePointBatch() {
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+        __builtin_cpu_supports("lzcnt") && __builtin_cpu_supports("popcnt"))
+        return WidePointBatch;
+#endif
+    return BaselinePointBatch;
+}
+
 bool TMifImporter::PlainPointLine(TPoint3D& Point) {
     Lines.Ensure(64);
     if (Lines.Pos >= Lines.Text.size()) return false;
@@ -445,16 +500,16 @@ bool TMifImporter::PlainPointLine(TPoint3D& Point) {
 }
 
 int32_t TMifImporter::PlainPointLines(int32_t Count) {
-    const char* const Begin = Lines.Text.data() + Lines.Pos;
-    const char* const End = Lines.Text.data() + Lines.Text.size();
-    constexpr ptrdiff_t Ahead = 64;
+    static const TPointBatch Batched = ChoosePointBatch();
+    const char* const Floor = Lines.Text.data();
+    const char* const Begin = Floor + Lines.Pos;
+    const char* const End = Floor + Lines.Text.size();
     const char* P = Begin;
     int32_t Done = 0;
     // In batches, so that the inner loop makes no calls.
     for (;;) {
         const int32_t Room = std::min(Count - Done, int32_t(std::size(Batch)));
-        int32_t N = 0;
-        while (N < Room && End - P >= Ahead && PlainPointAt(P, End, false, Batch[N])) ++N;
+        const int32_t N = Batched(P, Floor, End, Room, Batch);
         Scratch.insert(Scratch.end(), Batch, Batch + N);
         Done += N;
         if (N == 0 || N < Room) break;
