@@ -232,6 +232,15 @@ bool ImportDetail::ScanDecimalFrom(const char* S, bool Negative, const char*& P,
     return true;
 }
 
+#if defined(__SSE2__) && defined(__x86_64__)
+bool HasWideScan() {
+    static const bool Has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("lzcnt") &&
+                            __builtin_cpu_supports("popcnt");
+    return Has;
+}
+#endif
+
 bool ParseDouble(std::string_view Text, double& Value) {
     const char* P = Text.data();
     if (double V = 0; ScanDecimal(P, Text.data() + Text.size(), V) && P == Text.data() + Text.size()) {

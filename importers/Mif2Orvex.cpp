@@ -433,12 +433,10 @@ bool PlainPointAt(const char*& P, const char* End, bool Last, TPoint3D& Point) {
     return true;
 }
 
-// PlainPointAt for a line that ScanPointLine takes whole, with 16 bytes readable in front of P
-// and 64 from P on; false (P left) for any other line.
-[[gnu::always_inline]] inline bool QuickPointAt(const char*& P, TPoint3D& Point) {
-#if defined(__SSE2__)
-    ImportDetail::TDouble2 XY;
-    const int Length = ScanPointLine(P, XY);
+// PlainPointAt's point for a line of Length bytes that ScanPointLine read as XY (none when
+// Length is 0); false (P left) when the numbers need the general conversion.
+[[gnu::always_inline]] inline bool TakePointLine(const char*& P, int Length, ImportDetail::TDouble2 XY,
+                                                 TPoint3D& Point) {
     int32_t Longitude = 0, Latitude = 0;
     if (Length == 0 || (!ImportDetail::PairToUnits(XY, Longitude, Latitude) &&
                         (!FastDegreesToUnits(XY[0], Longitude) || !FastDegreesToUnits(XY[1], Latitude))))
@@ -446,44 +444,47 @@ bool PlainPointAt(const char*& P, const char* End, bool Last, TPoint3D& Point) {
     Point = MakePoint(Longitude, Latitude);
     P += Length;
     return true;
-#else
-    (void)P;
-    (void)Point;
-    return false;
-#endif
 }
 
 // Up to Room plain point lines from P into Out while the buffer, which starts at Floor, holds
-// 64 bytes ahead; how many.
-[[gnu::always_inline]] inline int32_t PointBatch(const char*& P, const char* Floor, const char* End, int32_t Room,
-                                                 TPoint3D* Out) {
-    int32_t N = 0;
-    for (; N < Room && End - P >= 64; ++N)
-        if (!(P - Floor >= 16 && QuickPointAt(P, Out[N])) && !PlainPointAt(P, End, false, Out[N])) break;
-    return N;
-}
-
+// 64 bytes ahead; how many. Lines the scanner does not take whole go the general way, outside
+// the inner loop, which thus keeps its constants in registers.
 using TPointBatch = int32_t (*)(const char*&, const char*, const char*, int32_t, TPoint3D*);
 
 int32_t BaselinePointBatch(const char*& P, const char* Floor, const char* End, int32_t Room, TPoint3D* Out) {
-    return PointBatch(P, Floor, End, Room, Out);
+    for (int32_t N = 0;; ++N) {
+#if defined(__SSE2__)
+        const char* Q = P;  // a local, kept in a register
+        for (ImportDetail::TDouble2 XY; N < Room && End - Q >= 64 && Q - Floor >= 16; ++N) {
+            const int Length = ScanPointLine(Q, XY);
+            if (!TakePointLine(Q, Length, XY, Out[N])) break;
+        }
+        P = Q;
+#else
+        (void)Floor;
+#endif
+        if (N == Room || End - P < 64 || !PlainPointAt(P, End, false, Out[N])) return N;
+    }
 }
 
-#if defined(__x86_64__)
-// The same for processors with AVX2 and the bit instructions, which take the scanner's compares
-// and masks in fewer steps. Not FMA: fused products would round the conversions differently.
-__attribute__((target("avx2,bmi,bmi2,lzcnt,popcnt"))) int32_t WidePointBatch(const char*& P, const char* Floor,
-                                                                               const char* End, int32_t Room,
-                                                                               TPoint3D* Out) {
-    return PointBatch(P, Floor, End, Room, Out);
+#if defined(__SSE2__) && defined(__x86_64__)
+ORVEX_WIDE_SCAN int32_t WidePointBatch(const char*& P, const char* Floor, const char* End, int32_t Room,
+                                       TPoint3D* Out) {
+    for (int32_t N = 0;; ++N) {
+        const char* Q = P;  // a local, kept in a register
+        for (ImportDetail::TDouble2 XY; N < Room && End - Q >= 64 && Q - Floor >= 16; ++N) {
+            const int Length = ScanPointLineWide(Q, XY);
+            if (!TakePointLine(Q, Length, XY, Out[N])) break;
+        }
+        P = Q;
+        if (N == Room || End - P < 64 || !PlainPointAt(P, End, false, Out[N])) return N;
+    }
 }
 #endif
 
 TPointBatch ChoosePointBatch() {
-#if defined(__x86_64__)
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
-        __builtin_cpu_supports("lzcnt") && __builtin_cpu_supports("popcnt"))
-        return WidePointBatch;
+#if defined(__SSE2__) && defined(__x86_64__)
+    if (HasWideScan()) return WidePointBatch;
 #endif
     return BaselinePointBatch;
 }

@@ -323,8 +323,13 @@ TEST(MifNumbers, PlainDecimalsParseAsTheGeneralParserDoes) {
     }
 }
 
+#if defined(__SSE2__) && defined(__x86_64__)
+ORVEX_WIDE_SCAN int WideScan(const char* P, ImportDetail::TDouble2& XY) { return ScanPointLineWide(P, XY); }
+#endif
+
 // A point line scanned whole must give the numbers and the line length the general parser gives,
-// and be taken whenever it is two plain decimals, blanks apart, ending within 32 bytes.
+// and be taken whenever it is two plain decimals, blanks apart, ending within 32 bytes; in the
+// baseline build and in the wide one.
 TEST(MifNumbers, PointLinesScanWholeAsTheGeneralParserReadsThem) {
 #if !defined(__SSE2__)
     GTEST_SKIP() << "no vector scanner on this processor";
@@ -380,27 +385,34 @@ TEST(MifNumbers, PointLinesScanWholeAsTheGeneralParserReadsThem) {
         if (Next() % 8 == 0) Line[Next() % Line.size()] = " -.+e\t,x0\n"[Next() % 10];
         Lines.push_back(Line);
     }
-    for (const std::string& Line : Lines) {
-        const size_t Eol = Line.find_first_of("\r\n");
-        const std::string_view Text = std::string_view(Line).substr(0, Eol);
-        const size_t Blank = Text.find(' '), Y = Text.find_first_not_of(' ', Blank);
-        const std::string_view XText = Text.substr(0, Blank);
-        const std::string_view YText = Y == std::string_view::npos ? std::string_view() : Text.substr(Y);
-        const bool Expected = Eol < 32 && Blank != std::string_view::npos && Plain(XText) && Plain(YText);
-        const size_t Length = Eol == std::string::npos ? 0 : Eol + 1 + (Line[Eol] == '\r' && Eol + 1 < Line.size() && Line[Eol + 1] == '\n');
-        // Anything in front and behind: none of it may count.
-        for (const char* Around : {"9999999999999999", "-. \r\n-. \r\n-. \r\n-"}) {
-            std::string Buffer = std::string(Around) + Line + std::string(Around) + std::string(Around) + Around;
-            const char* P = Buffer.data() + 16;
-            ImportDetail::TDouble2 XY = {7, 7};
-            const int Got = ScanPointLine(P, XY);
-            ASSERT_EQ(Got != 0, Expected) << '"' << Line << '"';
-            if (!Expected) continue;
-            ASSERT_EQ(size_t(Got), Length) << '"' << Line << '"';
-            double X = 0, Y = 0;
-            ASSERT_TRUE(ParseDouble(XText, X) && ParseDouble(YText, Y)) << Line;
-            ASSERT_EQ(std::bit_cast<uint64_t>(XY[0]), std::bit_cast<uint64_t>(X)) << '"' << Line << '"';
-            ASSERT_EQ(std::bit_cast<uint64_t>(XY[1]), std::bit_cast<uint64_t>(Y)) << '"' << Line << '"';
+    std::vector<int (*)(const char*, ImportDetail::TDouble2&)> Scanners = {
+        [](const char* P, ImportDetail::TDouble2& XY) { return ScanPointLine(P, XY); }};
+#if defined(__x86_64__)
+    if (HasWideScan()) Scanners.push_back(WideScan);
+#endif
+    for (const auto Scan : Scanners) {
+        for (const std::string& Line : Lines) {
+            const size_t Eol = Line.find_first_of("\r\n");
+            const std::string_view Text = std::string_view(Line).substr(0, Eol);
+            const size_t Blank = Text.find(' '), YAt = Text.find_first_not_of(' ', Blank);
+            const std::string_view XText = Text.substr(0, Blank);
+            const std::string_view YText = YAt == std::string_view::npos ? std::string_view() : Text.substr(YAt);
+            const bool Expected = Eol < 32 && Blank != std::string_view::npos && Plain(XText) && Plain(YText);
+            const bool CrLf = Expected && Line[Eol] == '\r' && Eol + 1 < Line.size() && Line[Eol + 1] == '\n';
+            // Anything in front and behind: none of it may count.
+            for (const char* Around : {"9999999999999999", "-. \r\n-. \r\n-. \r\n-"}) {
+                std::string Buffer = std::string(Around) + Line + std::string(Around) + std::string(Around) + Around;
+                const char* P = Buffer.data() + 16;
+                ImportDetail::TDouble2 XY = {7, 7};
+                const int Got = Scan(P, XY);
+                ASSERT_EQ(Got != 0, Expected) << '"' << Line << '"';
+                if (!Expected) continue;
+                ASSERT_EQ(size_t(Got), Eol + 1 + CrLf) << '"' << Line << '"';
+                double X = 0, Y = 0;
+                ASSERT_TRUE(ParseDouble(XText, X) && ParseDouble(YText, Y)) << Line;
+                ASSERT_EQ(std::bit_cast<uint64_t>(XY[0]), std::bit_cast<uint64_t>(X)) << '"' << Line << '"';
+                ASSERT_EQ(std::bit_cast<uint64_t>(XY[1]), std::bit_cast<uint64_t>(Y)) << '"' << Line << '"';
+            }
         }
     }
 #endif
