@@ -351,6 +351,8 @@ TEST_F(LayerFileTest, DeltaSumsSaturateAtThe32BitRange) {
         {"longitudes west for 70,000 points", 70000, {int32_t(-Deg180), 5, 0}, -32768, -1, -1, 0},
         {"an escape to a far latitude", 100, {0, 0, 0}, 3, 30000, 50, 2147000000},
         {"an escape to a far southern latitude", 40000, {0, 0, 0}, 3, -30000, 7, -1100000000},
+        {"longitudes a step past 180 degrees", 4, {int32_t(Deg180 - 20000), 0, 0}, 10000, 1, -1, 0},
+        {"longitudes down to -180 degrees exactly", 3, {int32_t(20000 - Deg180), 0, 0}, -10000, 1, -1, 0},
     };
     for (const auto& Row : Rows) {
         SCOPED_TRACE(Row.Name);
@@ -387,6 +389,12 @@ TEST_F(LayerFileTest, DeltaSumsSaturateAtThe32BitRange) {
         O->LoadFromStream(S);
         EXPECT_TRUE(S.AtEnd());
         EXPECT_EQ(PointsOf(O), Expected);
+        // The box gathered while reading is the one CalcExtents gives.
+        if (O->HasState(osExtentsValid)) {
+            const TExtent Read = O->Extents();
+            O->CalcExtents();
+            EXPECT_EQ(Read, O->Extents());
+        }
     }
 }
 
