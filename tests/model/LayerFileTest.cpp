@@ -592,20 +592,37 @@ TEST_F(LayerFileTest, LoadedChainsHaveTheExtentsCalcExtentsGives) {
         O->SetPoints(Chains[C].data(), int32_t(Chains[C].size()));
     }
     std::set<uint8_t> FlagsSeen;
-    TOrvexLayer* Loaded = RoundTrip();
-    ASSERT_EQ(Loaded->ObjectCount(), int32_t(Chains.size()));
-    for (TOrvexObject* O : Loaded->Objects()) {
-        SCOPED_TRACE(O->ID());
-        FlagsSeen.insert(O->StreamFlags() & 0x3C);  // the point encoding
-        const TExtent Read = O->Extents();
-        const uint16_t State = O->State();
-        O->CalcExtents();
-        EXPECT_EQ(Read, O->Extents());
-        EXPECT_EQ(State, O->State());
+    Layer->SaveToFile(PathOf("chains.lyr"));
+    // Into an empty layer (objects finished as they are read) and where the objects are
+    // finished after the load: with a handler called during it, or other objects already there.
+    for (const char* Way : {"fresh", "handler", "appended"}) {
+        SCOPED_TRACE(Way);
+        TOrvexLayer* Loaded = View.AddLayer(Way);
+        const std::string W = Way;
+        int32_t Before = 0;
+        if (W == "handler") View.OnObjectCreate = [](TOrvex3*, TOrvexObject*) {};
+        if (W == "appended") {
+            TGeoDataObject::Create(Loaded)->SetPoints(Chains[0].data(), 2);
+            Before = 1;
+        }
+        TOrvexStream S(FileBytes(PathOf("chains.lyr")));
+        Loaded->LoadFromStream(S);
+        View.OnObjectCreate = nullptr;
+        ASSERT_EQ(Loaded->ObjectCount(), Before + int32_t(Chains.size()));
+        for (TOrvexObject* O : Loaded->Objects()) {
+            SCOPED_TRACE(O->ID());
+            FlagsSeen.insert(O->StreamFlags() & 0x3C);  // the point encoding
+            const TExtent Read = O->Extents();
+            const uint16_t State = O->State();
+            O->CalcExtents();
+            EXPECT_EQ(Read, O->Extents());
+            EXPECT_EQ(State, O->State());
+        }
+        const TExtent Union = Loaded->Extents();
+        EXPECT_FALSE(Union.IsEmpty());
+        Loaded->CalcExtents();
+        EXPECT_EQ(Union, Loaded->Extents());
     }
-    const TExtent Union = Loaded->Extents();
-    Loaded->CalcExtents();
-    EXPECT_EQ(Union, Loaded->Extents());
     for (const uint8_t Flags : {0x00, 0x10, 0x14, 0x18})
         EXPECT_EQ(FlagsSeen.count(Flags), 1u) << int(Flags);
 }
@@ -1141,6 +1158,11 @@ TEST_F(LayerFileTest, LargeSavesMatchTheStreamAndFailHalfWayWithoutHarm) {
     const std::string Target = PathOf("large.lyr");
     Layer->SaveToFile(Target);
     EXPECT_EQ(FileBytes(Target), S.Data());
+    // And reads back through the file, which comes in several pieces.
+    TOrvexLayer* Back = View.AddLayer("Back");
+    Back->SetFilename(Target);
+    ASSERT_EQ(Back->ObjectCount(), Layer->ObjectCount());
+    for (int32_t I : {0, 1500, 2999}) EXPECT_EQ(PointsOf(Back->GetObject(I)), PointsOf(Layer->GetObject(I)));
 
     const TBytes Old{'o', 'l', 'd'};
     struct TCase {
