@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <strings.h>
+#include <type_traits>
 #include <typeinfo>
 #include <utility>
 
@@ -57,6 +58,16 @@ void WriteBlocks(TOrvexStream& S, const std::vector<const TClassInfo*>& Classes,
                     if (Step) Step();
                 }
     }
+}
+
+// Whether an object's AfterLoad is the inherited one, which does nothing: true only for the
+// classes known to keep it.
+bool HasNoAfterLoad(const TOrvexObject& O) {
+    using TAfterLoad = void (TOrvexObject::*)();
+    static_assert(std::is_same_v<decltype(&TGeoDataObject::AfterLoad), TAfterLoad> &&
+                  std::is_same_v<decltype(&TSinglePointObject::AfterLoad), TAfterLoad>);
+    const std::type_info& T = typeid(O);
+    return T == typeid(TGeoDataObject) || T == typeid(TSinglePointObject);
 }
 
 // A file written through a temporary file beside the target, renamed over it only when whole:
@@ -198,6 +209,8 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
         }
     };
 
+    bool Finishing = false;
+    TExtentUnion Loaded;
     try {
         const int16_t Version = Stream.ReadInt16();
         if (Version != LayerFileVersion)
@@ -213,6 +226,12 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
         const TOrvexClassRegistry* Registry = FView ? &FView->ClassRegistry() : nullptr;
         // One render request for the whole file, not one per object.
         const TLayerUpdate Update(*this);
+        // Objects are finished as they are read, while in cache, and the final pass over them
+        // left out, when nothing but this reader can touch them meanwhile: the layer held none
+        // before, no handler is called during the load, and every record after the first
+        // object is an object whose AfterLoad does nothing.
+        Finishing = FObjects.empty() && typeid(*this) == typeid(TOrvexLayer) &&
+                    !(FView && (FView->OnObjectCreate || FView->OnProgress));
         // The blocks end with a count of zero or less, or with the data.
         while (!Stream.AtEnd()) {
             const int32_t N = Stream.ReadInt32();
@@ -251,6 +270,12 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
                     // While its points are still in the cache, unless its reader did so.
                     if (!Obj->HasState(osExtentsValid)) Obj->CalcExtents();
                     if (FView && FView->OnObjectCreate) FView->OnObjectCreate(FView, Obj);
+                    if (Finishing && HasNoAfterLoad(*Obj) && Obj->HasState(osExtentsValid))
+                        Loaded.Add(Obj->Extents());
+                    else
+                        Finishing = false;
+                } else if (!FObjects.empty()) {
+                    Finishing = false;
                 }
                 if (I > 0 && I % ProgressStep == 0 && FView &&
                     FView->Progress(0, Format("%s Loaded %d objects", FName.c_str(), I)))
@@ -268,13 +293,19 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
 
     FIsLoaded = true;
     if (FView) FView->Progress(0, Format("%s Loaded %d objects", FName.c_str(), ObjectCount()));
-    FinishLoading();
+    FinishLoading(Finishing ? &Loaded : nullptr);
 }
 
-void TOrvexLayer::FinishLoading() {
-    for (TOrvexObject* O : FObjects) {
-        if (!O->HasState(osExtentsValid)) O->CalcExtents();
-        O->AfterLoad();
+void TOrvexLayer::FinishLoading(const TExtentUnion* Loaded) {
+    if (!Loaded) {
+        for (TOrvexObject* O : FObjects) {
+            if (!O->HasState(osExtentsValid)) O->CalcExtents();
+            O->AfterLoad();
+        }
     }
-    if (FExtents.IsEmpty()) CalcExtents();
+    if (!FExtents.IsEmpty()) return;
+    if (Loaded && !FObjects.empty())
+        FExtents = Loaded->Extent();
+    else
+        CalcExtents();
 }

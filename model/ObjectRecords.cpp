@@ -1,6 +1,7 @@
 // Layer file records of map objects: the common header and the point encodings.
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <type_traits>
 #include <typeinfo>
@@ -234,6 +235,71 @@ uint8_t* PutCommonChain(uint8_t* Out, const TPoint3D* P, int32_t N) {
     return AnyZ != 0 || Drops || !Deltas ? nullptr : Out;
 }
 
+// A chain's box in 32 bits, for runs whose values keep clear of the 32-bit ends: the same
+// rule as TChainBounds, a bound widened by one unit when it is set.
+struct TRunBounds {
+    int32_t MinX, MinY, MaxX, MaxY;
+
+    static bool Fits(const TChainBounds& B) {
+        auto In = [](int64_t V) { return V >= INT32_MIN && V <= INT32_MAX; };
+        return In(B.MinX) && In(B.MinY) && In(B.MaxX) && In(B.MaxY);
+    }
+    static TRunBounds From(const TChainBounds& B) {
+        return TRunBounds{int32_t(B.MinX), int32_t(B.MinY), int32_t(B.MaxX), int32_t(B.MaxY)};
+    }
+    TChainBounds Wide() const { return TChainBounds{MinX, MinY, MaxX, MaxY}; }
+    void Add(int32_t X, int32_t Y) {
+        MinX = X < MinX ? X - 1 : MinX;
+        MaxX = X > MaxX ? X + 1 : MaxX;
+        MinY = Y < MinY ? Y - 1 : MinY;
+        MaxY = Y > MaxY ? Y + 1 : MaxY;
+    }
+};
+
+// Values of at most 2^30 in magnitude: sums of deltas from them cannot leave 32 bits within a
+// run of 2^15 points, nor their bounds, widened by one.
+constexpr int32_t SmallValue = 1 << 30;
+constexpr int64_t RunLength = 1 << 15;
+inline bool IsSmall(int32_t V) { return V > -SmallValue && V < SmallValue; }
+
+// The points I to Stop - 1 of a run of plain deltas from small values, with no check of the
+// data's end (the caller has made sure the longest point fits each time). Gives the index of
+// the first point not read: before Stop when an escape leads to a value that is not small
+// (that point is left unread, to the general reader). Without Reduce the longitudes are stored
+// as summed, which is right only while they stay in [-180, 180): the caller checks the bounds.
+template <bool Altitude, bool Reduce>
+int32_t GetDeltaRun(const uint8_t*& In, TPoint3D* P, int32_t I, int32_t Stop, int32_t& X, int32_t& Y,
+                    int32_t& Z, TRunBounds& Bounds) {
+    const uint8_t* At = In;
+    int32_t SX = X, SY = Y, SZ = Z;
+    TRunBounds B = Bounds;
+    for (; I < Stop; ++I) {
+        const int32_t First = Get16(At);
+        if (First == 32767) {
+            const int32_t EY = Get32(At + 6), EZ = Altitude ? Get32(At + 10) : 0;
+            if (!IsSmall(EY) || !IsSmall(EZ)) break;
+            SX = StoredLongitude(Get32(At + 2));
+            SY = EY;
+            SZ = EZ;
+            At += Altitude ? 14 : 10;
+        } else {
+            SX += First;
+            SY += Get16(At + 2);
+            if constexpr (Altitude) SZ += Get16(At + 4);
+            At += Altitude ? 6 : 4;
+        }
+        const int32_t Longitude = Reduce ? StoredLongitude(SX) : SX;
+        P[I] = TPoint3D{Longitude, SY, SZ};
+        B.Add(Longitude, SY);
+    }
+    In = At;
+    X = SX;
+    Y = SY;
+    Z = SZ;
+    Bounds = B;
+    return I;
+}
+
 // Plain (not whole-minute) deltas from point From on, for as long as the longest point, an
 // escape, fits before End; gives the index of the first point not read. The box of the points
 // is gathered on the way, while they are in registers. A branch on the escape, though about
@@ -242,52 +308,44 @@ uint8_t* PutCommonChain(uint8_t* Out, const TPoint3D* P, int32_t N) {
 template <bool Altitude>
 int32_t GetPlainDeltas(const uint8_t*& In, const uint8_t* End, TPoint3D* P, int32_t From, int32_t N,
                        TDivided& Prev, TChainBounds& Bounds) {
-    constexpr size_t Absolute = Altitude ? 12 : 8;
-    constexpr size_t Longest = 2 + Absolute;
-    // Sums of deltas cannot leave 32 bits in a run of at most 2^15 points that starts below
-    // 2^30 in magnitude (as every longitude and latitude does): such runs go without the
-    // saturating sums.
-    constexpr int32_t Small = 1 << 30;
-    constexpr int64_t Run = 1 << 15;
-    auto IsSmall = [](int32_t V) { return V > -Small && V < Small; };
+    constexpr size_t Longest = Altitude ? 14 : 10;
     const uint8_t* At = In;
     int32_t X = Prev.X, Y = Prev.Y, Z = Prev.Z;
     TChainBounds B = Bounds;
-    // The escape marker's absolute point.
-    auto Escape = [&] {
-        X = StoredLongitude(Get32(At + 2));
-        Y = Get32(At + 6);
-        Z = Altitude ? Get32(At + 10) : 0;
-        At += Longest;
-    };
     int32_t I = From;
+    // Set when a run stopped before a point it cannot read.
+    bool General = false;
     while (I < N) {
         const auto Fit = int64_t(size_t(End - At) / Longest);
         if (Fit == 0) break;
-        if (IsSmall(X) && IsSmall(Y) && IsSmall(Z)) {
-            int32_t Stop = int32_t(std::min({int64_t(N), I + Fit, I + Run}));
-            for (; I < Stop; ++I) {
-                const int32_t First = Get16(At);
-                if (First == 32767) {
-                    Escape();
-                    // A latitude or altitude out of the run's range ends it.
-                    if (!IsSmall(Y) || !IsSmall(Z)) Stop = I + 1;
-                } else {
-                    X += First;
-                    Y += Get16(At + 2);
-                    if constexpr (Altitude) Z += Get16(At + 4);
-                    At += Altitude ? 6 : 4;
-                }
-                const int32_t Longitude = StoredLongitude(X);
-                P[I] = TPoint3D{Longitude, Y, Z};
-                B.Add(Longitude, Y);
+        if (!General && IsSmall(X) && IsSmall(Y) && IsSmall(Z) && TRunBounds::Fits(B)) {
+            const auto Stop = int32_t(std::min({int64_t(N), I + Fit, I + RunLength}));
+            // Longitudes are stored as summed while the bounds show them all in range (as in
+            // every file this program writes); a run that left it is read again, each reduced.
+            const uint8_t* const RunAt = At;
+            const int32_t RunI = I, RunX = X, RunY = Y, RunZ = Z;
+            TRunBounds R = TRunBounds::From(B);
+            I = GetDeltaRun<Altitude, false>(At, P, I, Stop, X, Y, Z, R);
+            if (R.MinX < -OrvexUnits::Deg180 || R.MaxX >= OrvexUnits::Deg180) {
+                At = RunAt;
+                X = RunX;
+                Y = RunY;
+                Z = RunZ;
+                R = TRunBounds::From(B);
+                I = GetDeltaRun<Altitude, true>(At, P, RunI, Stop, X, Y, Z, R);
             }
+            B = R.Wide();
+            General = I < Stop;
             continue;
         }
+        General = false;
         // One point with saturating sums.
         const int32_t First = Get16(At);
         if (First == 32767) {
-            Escape();
+            X = StoredLongitude(Get32(At + 2));
+            Y = Get32(At + 6);
+            Z = Altitude ? Get32(At + 10) : 0;
+            At += Longest;
         } else {
             const int32_t DY = Get16(At + 2), DZ = Altitude ? Get16(At + 4) : 0;
             X = SaturateInt32(int64_t(X) + First);

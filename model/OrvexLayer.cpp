@@ -296,17 +296,9 @@ void TOrvexLayer::CalcExtents() {
         FExtents = TExtent{};
         return;
     }
-    int64_t Left = std::numeric_limits<int64_t>::max(), Bottom = std::numeric_limits<int64_t>::max();
-    int64_t East = std::numeric_limits<int64_t>::min(), North = std::numeric_limits<int64_t>::min();
-    for (const TOrvexObject* O : FObjects) {
-        const TExtent& E = O->Extents();
-        if (E.Left - int64_t(1) < Left) Left = E.Left - int64_t(1);
-        if (E.Bottom - int64_t(1) < Bottom) Bottom = E.Bottom - int64_t(1);
-        East = std::max<int64_t>(East, int64_t(E.Left) + E.Width);
-        North = std::max<int64_t>(North, int64_t(E.Bottom) + E.Height);
-    }
-    FExtents = TExtent{SaturateInt32(Left), SaturateInt32(Bottom), SaturateInt32(East - Left),
-                       SaturateInt32(North - Bottom)};
+    TExtentUnion Union;
+    for (const TOrvexObject* O : FObjects) Union.Add(O->Extents());
+    FExtents = Union.Extent();
 }
 
 void TOrvexLayer::EndUpdate() {
@@ -443,18 +435,23 @@ void TOrvexLayer::LoadFromFile() {
     if (!File.open(QIODevice::ReadOnly))
         throw EOrvexException(Format("LoadFromFile: Cannot read %s: %s", Path.c_str(),
                                      File.errorString().toLocal8Bit().constData()));
-    // Straight into the stream's buffer: a layer file can be hundreds of megabytes.
-    std::vector<uint8_t> Data(static_cast<size_t>(std::max<qint64>(File.size(), 0)));
-    size_t Done = 0;
-    while (Done < Data.size()) {
+    // Straight into the stream's buffer: a layer file can be hundreds of megabytes. The buffer
+    // grows a piece at a time just ahead of the read, so that its zero-filling is done in cache
+    // rather than in a pass of its own over the whole file.
+    const auto Size = static_cast<size_t>(std::max<qint64>(File.size(), 0));
+    constexpr size_t Piece = size_t(1) << 18;
+    std::vector<uint8_t> Data;
+    Data.reserve(Size);
+    while (Data.size() < Size) {
+        const size_t Done = Data.size();
+        Data.resize(Done + std::min(Piece, Size - Done));
         const qint64 Read = File.read(reinterpret_cast<char*>(Data.data() + Done), qint64(Data.size() - Done));
         if (Read < 0)
             throw EOrvexException(Format("LoadFromFile: Cannot read %s: %s", Path.c_str(),
                                          File.errorString().toLocal8Bit().constData()));
+        Data.resize(Done + static_cast<size_t>(Read));
         if (Read == 0) break;  // the file shrank meanwhile
-        Done += static_cast<size_t>(Read);
     }
-    Data.resize(Done);
     TOrvexStream Stream(std::move(Data));
     LoadFromStream(Stream);
 }

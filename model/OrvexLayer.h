@@ -1,6 +1,7 @@
 #pragma once
 // A named, ordered collection of map objects with the presenters they use.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -14,6 +15,24 @@ class TOrvex3;
 class TOrvexObject;
 class TOrvexPresenter;
 class TOrvexStream;
+
+// The union of objects' extents as the layer's CalcExtents forms it, one object at a time:
+// each minimum stored as value - 1.
+struct TExtentUnion {
+    int64_t Left = INT64_MAX, Bottom = INT64_MAX, East = INT64_MIN, North = INT64_MIN;
+
+    void Add(const TExtent& E) {
+        Left = std::min(Left, E.Left - int64_t(1));
+        Bottom = std::min(Bottom, E.Bottom - int64_t(1));
+        East = std::max(East, int64_t(E.Left) + E.Width);
+        North = std::max(North, int64_t(E.Bottom) + E.Height);
+    }
+    // For at least one object added.
+    TExtent Extent() const {
+        return TExtent{SaturateInt32(Left), SaturateInt32(Bottom), SaturateInt32(East - Left),
+                       SaturateInt32(North - Bottom)};
+    }
+};
 
 class TOrvexLayer : public TPersistent {
     ORVEX_CLASS_INFO
@@ -140,8 +159,9 @@ private:
     // SaveToFile.
     void SaveToStream(TOrvexStream& Stream, const std::function<void()>& Step);
     // After reading, whole or in part: every object's extent and AfterLoad, the layer's
-    // extent when the file named none.
-    void FinishLoading();
+    // extent when the file named none. With Loaded, the objects read are finished already (the
+    // layer held none before) and Loaded is the union of their extents.
+    void FinishLoading(const TExtentUnion* Loaded = nullptr);
 
     TOrvex3* FView;
     TExtent FExtents;

@@ -351,6 +351,8 @@ TEST_F(LayerFileTest, DeltaSumsSaturateAtThe32BitRange) {
         {"longitudes west for 70,000 points", 70000, {int32_t(-Deg180), 5, 0}, -32768, -1, -1, 0},
         {"an escape to a far latitude", 100, {0, 0, 0}, 3, 30000, 50, 2147000000},
         {"an escape to a far southern latitude", 40000, {0, 0, 0}, 3, -30000, 7, -1100000000},
+        {"longitudes a step past 180 degrees", 4, {int32_t(Deg180 - 20000), 0, 0}, 10000, 1, -1, 0},
+        {"longitudes down to -180 degrees exactly", 3, {int32_t(20000 - Deg180), 0, 0}, -10000, 1, -1, 0},
     };
     for (const auto& Row : Rows) {
         SCOPED_TRACE(Row.Name);
@@ -387,6 +389,12 @@ TEST_F(LayerFileTest, DeltaSumsSaturateAtThe32BitRange) {
         O->LoadFromStream(S);
         EXPECT_TRUE(S.AtEnd());
         EXPECT_EQ(PointsOf(O), Expected);
+        // The box gathered while reading is the one CalcExtents gives.
+        if (O->HasState(osExtentsValid)) {
+            const TExtent Read = O->Extents();
+            O->CalcExtents();
+            EXPECT_EQ(Read, O->Extents());
+        }
     }
 }
 
@@ -584,20 +592,37 @@ TEST_F(LayerFileTest, LoadedChainsHaveTheExtentsCalcExtentsGives) {
         O->SetPoints(Chains[C].data(), int32_t(Chains[C].size()));
     }
     std::set<uint8_t> FlagsSeen;
-    TOrvexLayer* Loaded = RoundTrip();
-    ASSERT_EQ(Loaded->ObjectCount(), int32_t(Chains.size()));
-    for (TOrvexObject* O : Loaded->Objects()) {
-        SCOPED_TRACE(O->ID());
-        FlagsSeen.insert(O->StreamFlags() & 0x3C);  // the point encoding
-        const TExtent Read = O->Extents();
-        const uint16_t State = O->State();
-        O->CalcExtents();
-        EXPECT_EQ(Read, O->Extents());
-        EXPECT_EQ(State, O->State());
+    Layer->SaveToFile(PathOf("chains.lyr"));
+    // Into an empty layer (objects finished as they are read) and where the objects are
+    // finished after the load: with a handler called during it, or other objects already there.
+    for (const char* Way : {"fresh", "handler", "appended"}) {
+        SCOPED_TRACE(Way);
+        TOrvexLayer* Loaded = View.AddLayer(Way);
+        const std::string W = Way;
+        int32_t Before = 0;
+        if (W == "handler") View.OnObjectCreate = [](TOrvex3*, TOrvexObject*) {};
+        if (W == "appended") {
+            TGeoDataObject::Create(Loaded)->SetPoints(Chains[0].data(), 2);
+            Before = 1;
+        }
+        TOrvexStream S(FileBytes(PathOf("chains.lyr")));
+        Loaded->LoadFromStream(S);
+        View.OnObjectCreate = nullptr;
+        ASSERT_EQ(Loaded->ObjectCount(), Before + int32_t(Chains.size()));
+        for (TOrvexObject* O : Loaded->Objects()) {
+            SCOPED_TRACE(O->ID());
+            FlagsSeen.insert(O->StreamFlags() & 0x3C);  // the point encoding
+            const TExtent Read = O->Extents();
+            const uint16_t State = O->State();
+            O->CalcExtents();
+            EXPECT_EQ(Read, O->Extents());
+            EXPECT_EQ(State, O->State());
+        }
+        const TExtent Union = Loaded->Extents();
+        EXPECT_FALSE(Union.IsEmpty());
+        Loaded->CalcExtents();
+        EXPECT_EQ(Union, Loaded->Extents());
     }
-    const TExtent Union = Loaded->Extents();
-    Loaded->CalcExtents();
-    EXPECT_EQ(Union, Loaded->Extents());
     for (const uint8_t Flags : {0x00, 0x10, 0x14, 0x18})
         EXPECT_EQ(FlagsSeen.count(Flags), 1u) << int(Flags);
 }
@@ -1133,6 +1158,11 @@ TEST_F(LayerFileTest, LargeSavesMatchTheStreamAndFailHalfWayWithoutHarm) {
     const std::string Target = PathOf("large.lyr");
     Layer->SaveToFile(Target);
     EXPECT_EQ(FileBytes(Target), S.Data());
+    // And reads back through the file, which comes in several pieces.
+    TOrvexLayer* Back = View.AddLayer("Back");
+    Back->SetFilename(Target);
+    ASSERT_EQ(Back->ObjectCount(), Layer->ObjectCount());
+    for (int32_t I : {0, 1500, 2999}) EXPECT_EQ(PointsOf(Back->GetObject(I)), PointsOf(Layer->GetObject(I)));
 
     const TBytes Old{'o', 'l', 'd'};
     struct TCase {
