@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #if defined(__x86_64__)
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 #include <limits>
@@ -234,9 +235,13 @@ bool ImportDetail::ScanDecimalFrom(const char* S, bool Negative, const char*& P,
 
 #if defined(__SSE2__) && defined(__x86_64__)
 bool HasWideScan() {
-    static const bool Has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-                            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("lzcnt") &&
-                            __builtin_cpu_supports("popcnt");
+    // Not every compiler's feature test knows lzcnt: that one is asked of the processor itself.
+    static const bool Has = [] {
+        unsigned A = 0, B = 0, C = 0, D = 0;
+        const bool Lzcnt = __get_cpuid(0x80000001, &A, &B, &C, &D) && (C & bit_LZCNT);
+        return Lzcnt && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+               __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    }();
     return Has;
 }
 #endif
