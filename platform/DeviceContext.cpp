@@ -16,6 +16,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -526,12 +527,22 @@ struct TDeviceContext::TDirect {
             First[2] = I.Byte[2];
             return;
         }
+        if (Count >= LongRun) {
+            // Long runs are copied from a row of the colour, many pixels a move.
+            alignas(16) uchar Pattern[3 * LongRun];
+            for (int K = 0; K < 3 * LongRun; ++K) Pattern[K] = I.Byte[K % 3];
+            uchar* Px = First;
+            for (int Left = Count; Left > 0; Left -= LongRun, Px += 3 * LongRun)
+                std::memcpy(Px, Pattern, size_t(std::min(Left, LongRun)) * 3);
+            return;
+        }
         for (uchar *Px = First, *End = Px + qsizetype(Count) * 3; Px < End; Px += 3) {
             Px[0] = I.Byte[0];
             Px[1] = I.Byte[1];
             Px[2] = I.Byte[2];
         }
     }
+    static constexpr int LongRun = 64;
 };
 
 bool TDeviceContext::Direct(TDirect& D) const {
@@ -654,10 +665,58 @@ void TDeviceContext::Polyline(const TPixelPoint* Points, int Count) {
     FPainter->drawPolyline(Centred(Points, Count), Count);
 }
 
+// The box of Points when they outline it as an upright rectangle, so that the fill is just
+// the box's pixels (right and bottom edge excluded): every edge runs along a side of the box,
+// and those on its right side run one way, once from top to bottom.
+static std::optional<QRect> UprightRectangle(const TPixelPoint* Points, int Count) {
+    int64_t L = Points[0].X, R = L, T = Points[0].Y, B = T;
+    for (int I = 1; I < Count; ++I) {
+        L = std::min<int64_t>(L, Points[I].X), R = std::max<int64_t>(R, Points[I].X);
+        T = std::min<int64_t>(T, Points[I].Y), B = std::max<int64_t>(B, Points[I].Y);
+    }
+    if (R - L < 1 || B - T < 1 || R - L > INT32_MAX || B - T > INT32_MAX) return std::nullopt;
+    int64_t Down = 0, Up = 0;
+    for (int I = 0; I < Count; ++I) {
+        const TPixelPoint& P = Points[I];
+        const TPixelPoint& N = Points[I + 1 < Count ? I + 1 : 0];
+        if (P.Y == N.Y && (P.Y == T || P.Y == B)) continue;
+        if (P.X != N.X || (P.X != L && P.X != R)) return std::nullopt;
+        if (P.X == R) (N.Y > P.Y ? Down : Up) += std::llabs(int64_t(N.Y) - P.Y);
+    }
+    if (!((Down == B - T && Up == 0) || (Up == B - T && Down == 0))) return std::nullopt;
+    return QRect(int(L), int(T), int(R - L), int(B - T));
+}
+
+bool TDeviceContext::FillUprightRectangle(const TPixelPoint* Points, int Count) {
+    if (FBrush->Brush.Style != BS_SOLID || Count < 4 || !PixelExact()) return false;
+    const std::optional<QRect> Box = UprightRectangle(Points, Count);
+    TDirect D;
+    if (!Box || !Direct(D)) return false;
+    const QRect Inside = *Box & D.Bounds;
+    const TDirect::TInk Ink = D.Ink(FBrush->Brush.Color);
+    for (int Y = Inside.top(); Y <= Inside.bottom(); ++Y) D.Run(Inside.left(), Y, Inside.width(), Ink);
+    return true;
+}
+
 void TDeviceContext::Polygon(const TPixelPoint* Points, int Count) {
     if (Count < 2) return;
     SetSmooth(*FPainter, false);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
+    // A flat map's background: Qt fills 24-bit pictures pixel by pixel, and hands large fills
+    // to other threads and waits for them.
+    if (FillUprightRectangle(Points, Count)) {
+        if (FAntialiasing) {
+            if (FPen->Pen.Style != PS_NULL) SmoothLines(Points, Count, true, FState->Pen);
+            else SmoothLines(Points, Count, true, QPen(FState->Brush.color(), 1));
+        } else if (ThinPen()) {
+            ThinLines(Points, Count, true);
+        } else if (FPen->Pen.Style != PS_NULL) {
+            FPainter->setPen(FState->Pen);
+            FPainter->setBrush(Qt::NoBrush);
+            FPainter->drawPolygon(Centred(Points, Count), Count, Qt::OddEvenFill);
+        }
+        return;
+    }
     FPainter->setBrush(FState->Brush);
     if (FAntialiasing) {
         // A smooth fill would leave each shared edge half covered by both neighbours, and

@@ -166,6 +166,9 @@ private:
     void ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom);
     // Fills a whole-pixel rectangle with the brush; nothing outside the bounds is touched.
     void FillBox(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom, const QRect& Bounds);
+    // Fills a polygon that outlines an upright rectangle with a solid brush, in the picture
+    // itself; false, with nothing drawn, for any other polygon or where Qt must draw.
+    bool FillUprightRectangle(const TPixelPoint* Points, int Count);
     void FlushPixels();
     // Sets the pixels in the painter's image itself where it can; false when Qt must.
     bool SetPixels(const std::vector<QPoint>& Points, TColor Color);
