@@ -407,6 +407,16 @@ struct TDeviceContext::TState {
     };
     std::vector<TRun> ShapeRuns;
     void BuildShapeRuns();
+    // The shape in two colours as one stamp per row: the row's bytes from its first pixel,
+    // already masked, and which of them it sets. Empty when a row is too wide for a stamp.
+    struct TStampRow {
+        alignas(16) uint8_t Bytes[32];
+        alignas(16) uint8_t Mask[32];
+        int X, Y;
+    };
+    std::vector<TStampRow> Stamp;
+    uint64_t StampKey = 0;  // the colours and kind of picture it was made for; 0 for none
+    bool BuildStamp(uint64_t Key, const uint8_t* Inside, const uint8_t* Outline, bool Filled, int PixelBytes);
     QTransform Base;  // the painter's transform when the context was made
 };
 
@@ -494,7 +504,7 @@ static QImage* SurfaceImage(QPaintDevice* Device) {
 // so writing to it is safe.
 struct TDeviceContext::TDirect {
     uchar* Bits = nullptr;
-    qsizetype Stride = 0;
+    qsizetype Stride = 0, Height = 0;
     int DX = 0, DY = 0;
     bool Packed = false;  // 32 bits a pixel, else 24
     bool Bgr = false;     // 24 bits in blue, green, red order
@@ -543,6 +553,37 @@ struct TDeviceContext::TDirect {
         }
     }
     static constexpr int LongRun = 64;
+    // The state's shape with its corner at the logical pixel Corner, each row written whole
+    // in one go: symbols are small and many. False, with nothing written, when the shape has
+    // no stamp or a row's stamp would reach past the picture's memory.
+    bool Stamp(TState& S, QPoint Corner, const TInk& Inside, const TInk& Outline, bool Filled) const {
+        const int PixelBytes = Packed ? 4 : 3;
+        uint8_t In[4], Out[4];
+        std::memcpy(In, Packed ? static_cast<const void*>(&Inside.Word) : Inside.Byte, size_t(PixelBytes));
+        std::memcpy(Out, Packed ? static_cast<const void*>(&Outline.Word) : Outline.Byte, size_t(PixelBytes));
+        const uint64_t Key = uint64_t(Inside.Word & 0xFFFFFF) << 32 | uint64_t(Outline.Word & 0xFFFFFF) << 8 |
+                             uint64_t(Bgr) << 3 | uint64_t(Filled) << 2 | uint64_t(Packed) << 1 | 1;
+        if (!S.BuildStamp(Key, In, Out, Filled, PixelBytes)) return false;
+        const qsizetype Size = Stride * Height;
+        for (const TState::TStampRow& R : S.Stamp) {
+            const qsizetype At = qsizetype(R.Y + Corner.y() + DY) * Stride + qsizetype(R.X + Corner.x() + DX) * PixelBytes;
+            if (At < 0 || At + 32 > Size) return false;
+        }
+        for (const TState::TStampRow& R : S.Stamp) {
+            uchar* P = Bits + qsizetype(R.Y + Corner.y() + DY) * Stride + qsizetype(R.X + Corner.x() + DX) * PixelBytes;
+#if defined(__SSE2__)
+            for (int Half = 0; Half < 32; Half += 16) {
+                const __m128i M = _mm_load_si128(reinterpret_cast<const __m128i*>(R.Mask + Half));
+                const __m128i B = _mm_load_si128(reinterpret_cast<const __m128i*>(R.Bytes + Half));
+                const __m128i Old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P + Half));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(P + Half), _mm_or_si128(B, _mm_andnot_si128(M, Old)));
+            }
+#else
+            for (int K = 0; K < 32; ++K) P[K] = uchar(R.Bytes[K] | (P[K] & ~R.Mask[K]));
+#endif
+        }
+        return true;
+    }
 };
 
 bool TDeviceContext::Direct(TDirect& D) const {
@@ -562,6 +603,7 @@ bool TDeviceContext::Direct(TDirect& D) const {
     D.DY = int(T.dy());
     D.Bits = Image->bits();
     D.Stride = Image->bytesPerLine();
+    D.Height = Image->height();
     D.Bounds = QRect(-D.DX, -D.DY, Image->width(), Image->height());
     if (FPainter->hasClipping()) D.Bounds &= FPainter->clipBoundingRect().toAlignedRect();
     return true;
@@ -797,6 +839,34 @@ void TDeviceContext::TState::BuildShapeRuns() {
     while (D < Dots.size()) Outline(Dots[D].y(), NoFill);
 }
 
+bool TDeviceContext::TState::BuildStamp(uint64_t Key, const uint8_t* Inside, const uint8_t* Outline, bool Filled,
+                                        int PixelBytes) {
+    if (StampKey == Key) return !Stamp.empty();
+    StampKey = Key;
+    Stamp.clear();
+    for (size_t I = 0; I < ShapeRuns.size();) {
+        TStampRow Row{};
+        Row.X = ShapeRuns[I].X;
+        Row.Y = ShapeRuns[I].Y;
+        for (; I < ShapeRuns.size() && ShapeRuns[I].Y == Row.Y; ++I) {
+            const TRun& R = ShapeRuns[I];
+            if (!R.Outline && !Filled) continue;
+            const int64_t From = int64_t(R.X - Row.X) * PixelBytes, To = From + int64_t(R.Width) * PixelBytes;
+            if (From < 0 || To > 32) {
+                Stamp.clear();
+                return false;
+            }
+            const uint8_t* Colour = R.Outline ? Outline : Inside;
+            for (int64_t B = From; B < To; ++B) {
+                Row.Bytes[B] = Colour[(B - From) % PixelBytes];
+                Row.Mask[B] = 0xFF;
+            }
+        }
+        Stamp.push_back(Row);
+    }
+    return !Stamp.empty();
+}
+
 void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom) {
     // The pen's centre line runs through the centres of the box's outermost pixels. Each
     // row takes its outermost pixels and each column its topmost and bottommost, so that
@@ -877,6 +947,7 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
             }
             S.BuildShapeRuns();
             S.ShapeReady = true;
+            S.StampKey = 0;
         }
         const QPoint Corner{int(Left), int(Top)};
         const int BrushStyle = FBrush->Brush.Style;
@@ -885,6 +956,7 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
             for (const QRect& R : S.ShapeSpans) D.Prefetch(R.x() + Corner.x(), R.y() + Corner.y());
             const TDirect::TInk Inside = D.Ink(FBrush->Brush.Color), Outline = D.Ink(FPen->Pen.Color);
             const bool Filled = BrushStyle == BS_SOLID;
+            if (D.Stamp(S, Corner, Inside, Outline, Filled)) return;
             for (const TState::TRun& R : S.ShapeRuns)
                 if (R.Outline || Filled) D.Run(R.X + Corner.x(), R.Y + Corner.y(), R.Width, R.Outline ? Outline : Inside);
             return;

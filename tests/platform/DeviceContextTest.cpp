@@ -953,3 +953,34 @@ TEST(DeviceContext, UprightRectanglesFillAsQtFillsEveryPolygon) {
                 }
             }
 }
+
+TEST(DeviceContext, RepeatedSymbolsDrawAsQtDrawsThemUpToThePictureEdges) {
+    // Symbols of one size are stamped row by row in the picture itself; on a 16-bit picture Qt
+    // draws them. Sizes up to and past the widest stamp, colours changing between symbols, and
+    // symbols in the picture's last rows and columns, where a row's stamp would run past its end.
+    auto Drawn = [](QImage::Format Format, int W, int H) {
+        QImage I(37, 29, Format);
+        I.fill(Qt::white);
+        QPainter P(&I);
+        TDeviceContext DC(&P);
+        const HGDIOBJ Blue = CreatePen(PS_SOLID, 1, 0xFF0000), Black = CreatePen(PS_SOLID, 1, 0x000000);
+        const HGDIOBJ Green = CreateBrushIndirect({BS_SOLID, 0x00FF00, 0}), Red = CreateBrushIndirect({BS_SOLID, 0x0000FF, 0});
+        int K = 0;
+        for (int Y : {0, 9, 29 - H})
+            for (int X : {0, 5, 17, 37 - W}) {
+                DC.SelectObject(K % 3 == 2 ? Black : Blue);
+                DC.SelectObject(K % 4 == 3 ? GetStockObject(NULL_BRUSH) : (K % 2 ? Red : Green));
+                DC.Ellipse(X, Y, X + W, Y + H);
+                ++K;
+            }
+        P.end();
+        return I.convertToFormat(QImage::Format_RGB32);
+    };
+    for (int W = 1; W <= 12; ++W)
+        for (int H : {1, 2, 5, 6, 7, 11}) {
+            SCOPED_TRACE(testing::Message() << W << " x " << H);
+            const QImage Want = Drawn(QImage::Format_RGB16, W, H);
+            for (QImage::Format F : {QImage::Format_BGR888, QImage::Format_RGB888, QImage::Format_RGB32})
+                ASSERT_EQ(Drawn(F, W, H), Want) << int(F);
+        }
+}
