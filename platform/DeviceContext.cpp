@@ -367,6 +367,19 @@ TTextStore& TextStore() {
 
 }  // namespace
 
+namespace {
+struct TPendingDraw {
+    enum class TKind : uint8_t { None, Stamp, Glyphs } Kind = TKind::None;
+    uchar* Bits = nullptr;  // the stamp's corner; for glyphs the picture's first byte
+    qsizetype Stride = 0;
+    int PixelBytes = 0;
+    const TDeviceContext::TLaidText* Text = nullptr;
+    const TGlyphMasks* Masks = nullptr;  // the text's font's
+    int64_t X = 0, Y = 0, Width = 0, Height = 0;  // the text's origin, and the picture's size
+    uint32_t Colour = 0;
+};
+}  // namespace
+
 struct TDeviceContext::TState {
     QPen Pen;
     QBrush Brush;
@@ -417,6 +430,11 @@ struct TDeviceContext::TState {
     std::vector<TStampRow> Stamp;
     uint64_t StampKey = 0;  // the colours and kind of picture it was made for; 0 for none
     bool BuildStamp(uint64_t Key, const uint8_t* Inside, const uint8_t* Outline, bool Filled, int PixelBytes);
+    // While scattered, the last symbol or title, held back until the next one's pixels are on
+    // their way from memory. It keeps what it draws with: the stamp above (rebuilt only after
+    // it is drawn) or a stored text with its font's masks.
+    bool Scattered = false;
+    TPendingDraw Pending;
     QTransform Base;  // the painter's transform when the context was made
 };
 
@@ -430,7 +448,7 @@ TDeviceContext::TDeviceContext(QPainter* Painter) : FPainter(Painter), FState(st
     FState->Font = RealizeFont(FFont->Font);
 }
 
-TDeviceContext::~TDeviceContext() = default;
+TDeviceContext::~TDeviceContext() { Settle(); }
 
 int TDeviceContext::LogPixelsY() const {
     const QPaintDevice* D = FPainter->device();
@@ -556,35 +574,61 @@ struct TDeviceContext::TDirect {
     // The state's shape with its corner at the logical pixel Corner, each row written whole
     // in one go: symbols are small and many. False, with nothing written, when the shape has
     // no stamp or a row's stamp would reach past the picture's memory.
-    bool Stamp(TState& S, QPoint Corner, const TInk& Inside, const TInk& Outline, bool Filled) const {
+    uint64_t StampKey(const TInk& Inside, const TInk& Outline, bool Filled) const {
+        return uint64_t(Inside.Word & 0xFFFFFF) << 32 | uint64_t(Outline.Word & 0xFFFFFF) << 8 | uint64_t(Bgr) << 3 |
+               uint64_t(Filled) << 2 | uint64_t(Packed) << 1 | 1;
+    }
+    // The state's shape with its corner at the logical pixel Corner, as a stamp: the
+    // picture's byte under the corner, or null when the shape has no stamp or a row's stamp
+    // would reach past the picture's memory.
+    uchar* Stamp(TState& S, QPoint Corner, const TInk& Inside, const TInk& Outline, bool Filled) const {
         const int PixelBytes = Packed ? 4 : 3;
         uint8_t In[4], Out[4];
         std::memcpy(In, Packed ? static_cast<const void*>(&Inside.Word) : Inside.Byte, size_t(PixelBytes));
         std::memcpy(Out, Packed ? static_cast<const void*>(&Outline.Word) : Outline.Byte, size_t(PixelBytes));
-        const uint64_t Key = uint64_t(Inside.Word & 0xFFFFFF) << 32 | uint64_t(Outline.Word & 0xFFFFFF) << 8 |
-                             uint64_t(Bgr) << 3 | uint64_t(Filled) << 2 | uint64_t(Packed) << 1 | 1;
-        if (!S.BuildStamp(Key, In, Out, Filled, PixelBytes)) return false;
+        if (!S.BuildStamp(StampKey(Inside, Outline, Filled), In, Out, Filled, PixelBytes)) return nullptr;
         const qsizetype Size = Stride * Height;
+        const qsizetype Origin = qsizetype(Corner.y() + DY) * Stride + qsizetype(Corner.x() + DX) * PixelBytes;
         for (const TState::TStampRow& R : S.Stamp) {
-            const qsizetype At = qsizetype(R.Y + Corner.y() + DY) * Stride + qsizetype(R.X + Corner.x() + DX) * PixelBytes;
-            if (At < 0 || At + 32 > Size) return false;
+            const qsizetype At = Origin + qsizetype(R.Y) * Stride + qsizetype(R.X) * PixelBytes;
+            if (Origin < 0 || At < 0 || At + 32 > Size) return nullptr;
         }
-        for (const TState::TStampRow& R : S.Stamp) {
-            uchar* P = Bits + qsizetype(R.Y + Corner.y() + DY) * Stride + qsizetype(R.X + Corner.x() + DX) * PixelBytes;
-#if defined(__SSE2__)
-            for (int Half = 0; Half < 32; Half += 16) {
-                const __m128i M = _mm_load_si128(reinterpret_cast<const __m128i*>(R.Mask + Half));
-                const __m128i B = _mm_load_si128(reinterpret_cast<const __m128i*>(R.Bytes + Half));
-                const __m128i Old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P + Half));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(P + Half), _mm_or_si128(B, _mm_andnot_si128(M, Old)));
-            }
-#else
-            for (int K = 0; K < 32; ++K) P[K] = uchar(R.Bytes[K] | (P[K] & ~R.Mask[K]));
-#endif
-        }
-        return true;
+        return Bits + Origin;
     }
 };
+
+namespace {
+
+template <typename TRows, typename TEach>
+void ForStampRows(const TRows& Rows, uchar* Corner, qsizetype Stride, int PixelBytes, TEach&& Each) {
+    for (const auto& R : Rows) Each(R, Corner + qsizetype(R.Y) * Stride + qsizetype(R.X) * PixelBytes);
+}
+
+template <typename TRows>
+void PrefetchStamp(const TRows& Rows, uchar* Corner, qsizetype Stride, int PixelBytes) {
+    ForStampRows(Rows, Corner, Stride, PixelBytes, [](const auto&, uchar* P) {
+        __builtin_prefetch(P, 1);
+        __builtin_prefetch(P + 31, 1);
+    });
+}
+
+template <typename TRows>
+void ApplyStamp(const TRows& Rows, uchar* Corner, qsizetype Stride, int PixelBytes) {
+    ForStampRows(Rows, Corner, Stride, PixelBytes, [](const auto& R, uchar* P) {
+#if defined(__SSE2__)
+        for (int Half = 0; Half < 32; Half += 16) {
+            const __m128i M = _mm_load_si128(reinterpret_cast<const __m128i*>(R.Mask + Half));
+            const __m128i B = _mm_load_si128(reinterpret_cast<const __m128i*>(R.Bytes + Half));
+            const __m128i Old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P + Half));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(P + Half), _mm_or_si128(B, _mm_andnot_si128(M, Old)));
+        }
+#else
+        for (int K = 0; K < 32; ++K) P[K] = uchar(R.Bytes[K] | (P[K] & ~R.Mask[K]));
+#endif
+    });
+}
+
+}  // namespace
 
 bool TDeviceContext::Direct(TDirect& D) const {
     QImage* Image = SurfaceImage(FPainter->device());
@@ -692,6 +736,7 @@ void TDeviceContext::SmoothLines(const TPixelPoint* Points, int Count, bool Clos
 }
 
 void TDeviceContext::Polyline(const TPixelPoint* Points, int Count) {
+    Settle();
     if (Count < 2 || FPen->Pen.Style == PS_NULL) return;
     if (FAntialiasing) {
         SmoothLines(Points, Count, false, FState->Pen);
@@ -741,6 +786,7 @@ bool TDeviceContext::FillUprightRectangle(const TPixelPoint* Points, int Count) 
 }
 
 void TDeviceContext::Polygon(const TPixelPoint* Points, int Count) {
+    Settle();
     if (Count < 2) return;
     SetSmooth(*FPainter, false);
     ApplyBackground(*FPainter, FBkMode, FBkColor);
@@ -952,21 +998,36 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
         const QPoint Corner{int(Left), int(Top)};
         const int BrushStyle = FBrush->Brush.Style;
         if ((BrushStyle == BS_NULL || BrushStyle == BS_SOLID) && HasDirect) {
-            // Symbols land anywhere in the picture: ask for all their rows before writing any.
-            for (const QRect& R : S.ShapeSpans) D.Prefetch(R.x() + Corner.x(), R.y() + Corner.y());
             const TDirect::TInk Inside = D.Ink(FBrush->Brush.Color), Outline = D.Ink(FPen->Pen.Color);
             const bool Filled = BrushStyle == BS_SOLID;
-            if (D.Stamp(S, Corner, Inside, Outline, Filled)) return;
+            // A symbol held back draws with the stamp: it goes first if the stamp must change.
+            if (S.StampKey != D.StampKey(Inside, Outline, Filled)) Settle();
+            if (uchar* At = D.Stamp(S, Corner, Inside, Outline, Filled)) {
+                const int PixelBytes = D.Packed ? 4 : 3;
+                if (S.Scattered) {
+                    PrefetchStamp(S.Stamp, At, D.Stride, PixelBytes);
+                    Settle();
+                    S.Pending = {TPendingDraw::TKind::Stamp, At, D.Stride, PixelBytes, nullptr, nullptr, 0, 0, 0, 0, 0};
+                    return;
+                }
+                ApplyStamp(S.Stamp, At, D.Stride, PixelBytes);
+                return;
+            }
+            Settle();
+            // Symbols land anywhere in the picture: ask for all their rows before writing any.
+            for (const QRect& R : S.ShapeSpans) D.Prefetch(R.x() + Corner.x(), R.y() + Corner.y());
             for (const TState::TRun& R : S.ShapeRuns)
                 if (R.Outline || Filled) D.Run(R.X + Corner.x(), R.Y + Corner.y(), R.Width, R.Outline ? Outline : Inside);
             return;
         }
+        Settle();
         for (const QRect& R : S.ShapeSpans) Spans.push_back(R.translated(Corner));
         Fill();
         for (const QPoint& P : S.ShapeDots) Ink.push_back(P + Corner);
         FlushPixels();
         return;
     }
+    Settle();
     for (int64_t Y = Y0; Y <= Y1; ++Y) {
         const int64_t L = Near(CX2, RowReach(Y)), R = CX2 - L;
         const int64_t Lo = std::max<int64_t>(std::min(L, R), Bounds.left());
@@ -1001,6 +1062,7 @@ void TDeviceContext::Box(int Left, int Top, int Right, int Bottom, bool Ellipse)
             ThinEllipse(Left, Top, Right, Bottom);
             return;
         }
+        Settle();
         FillBox(Left, Top, Right, Bottom, PixelBounds());
         const TPixelPoint Corners[] = {{Left, Top}, {Right - 1, Top}, {Right - 1, Bottom - 1}, {Left, Bottom - 1}};
         if (W == 1 && H == 1) {
@@ -1012,6 +1074,7 @@ void TDeviceContext::Box(int Left, int Top, int Right, int Bottom, bool Ellipse)
         }
         return;
     }
+    Settle();
     FPainter->setPen(FState->Pen);
     FPainter->setBrush(FState->Brush);
     auto Draw = [&](const auto& R) { Ellipse ? FPainter->drawEllipse(R) : FPainter->drawRect(R); };
@@ -1031,6 +1094,7 @@ void TDeviceContext::Box(int Left, int Top, int Right, int Bottom, bool Ellipse)
 }
 
 void TDeviceContext::SetPixel(int X, int Y, TColor Color) {
+    Settle();
     FPainter->fillRect(QRect(X, Y, 1, 1), ToQColor(Color));
 }
 
@@ -1099,6 +1163,7 @@ TDeviceContext::TLaidText* TDeviceContext::LaidOut(const std::string& Text) {
         return Found(*Last->NextKey, *Last->Next);
     if (auto It = S.LaidInFont->Texts.find(Text); It != S.LaidInFont->Texts.end()) return Found(It->first, It->second);
     if (Store.Count >= MaxLaid) {
+        Settle();
         Store.Fonts.clear();
         Store.Count = 0;
         ++Store.Generation;
@@ -1300,6 +1365,11 @@ int64_t GlyphMask(TGlyphMasks& M, const QRawFont& Font, quint32 Glyph, int FX, i
 
 }  // namespace
 
+namespace {
+void PrefetchGlyphs(const TPendingDraw& Op);
+void BlendGlyphs(const TPendingDraw& Op);
+}  // namespace
+
 bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
     QImage* Image = SurfaceImage(FPainter->device());
     if (!Image || Image->format() != QImage::Format_BGR888 || !FState->LaidInFont) return false;
@@ -1313,6 +1383,8 @@ bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
     TGlyphMasks& Masks = FState->LaidInFont->Masks;
     using TMasks = TLaidText::TMasks;
     if (Text.Masks == TMasks::NotYet) {
+        // The masks of a text held back may be among those that move.
+        Settle();
         Text.Masks = TMasks::Ready;
         for (const QGlyphRun& Run : Text.Runs) {
             if (Run.overline() || Run.underline() || Run.strikeOut()) Text.Masks = TMasks::Unusable;
@@ -1354,7 +1426,38 @@ bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
     const int64_t OX = int64_t(Left) + int64_t(T.dx()), OY = int64_t(Base) + int64_t(T.dy());
     // Left and above the picture Qt's rounding of negative places is its own affair.
     if (!Text.Glyphs.empty() && (OX + Text.InkLeft < 0 || OY + Text.InkTop < 0)) return false;
-    const uint32_t C = static_cast<uint32_t>(ColorToRGB(FTextColor));
+    TPendingDraw Op{TPendingDraw::TKind::Glyphs, Image->bits(), Image->bytesPerLine(), 3, &Text, &Masks,
+                        OX, OY, Image->width(), Image->height(), static_cast<uint32_t>(ColorToRGB(FTextColor))};
+    PrefetchGlyphs(Op);
+    if (FState->Scattered) {
+        Settle();
+        FState->Pending = Op;
+    } else {
+        BlendGlyphs(Op);
+    }
+    return true;
+}
+
+namespace {
+
+void PrefetchGlyphs(const TPendingDraw& Op) {
+    // Titles land all over the picture: ask for all their rows at once rather than waiting
+    // for each in turn.
+    const TDeviceContext::TLaidText& Text = *Op.Text;
+    const int64_t Top = Op.Y + Text.InkTop, Bottom = std::min<int64_t>(Op.Y + Text.InkBottom, Op.Height);
+    const int64_t From = Op.X + Text.InkLeft, To = std::min<int64_t>(Op.X + Text.InkRight, Op.Width);
+    if (From < To)
+        for (int64_t Row = Top; Row < Bottom; ++Row) {
+            const uchar* Line = Op.Bits + qsizetype(Row) * Op.Stride;
+            for (int64_t Byte = From * 3; Byte < To * 3 + 63; Byte += 64)
+                __builtin_prefetch(Line + std::min<int64_t>(Byte, To * 3 - 1), 1);
+        }
+}
+
+void BlendGlyphs(const TPendingDraw& Op) {
+    const TDeviceContext::TLaidText& Text = *Op.Text;
+    const TGlyphMasks& Masks = *Op.Masks;
+    const uint32_t C = Op.Colour;
     // The colour's bytes in the picture's order (blue, green, red), over a block of pixels.
     const uint8_t Colour[3] = {uint8_t(C >> 16), uint8_t(C >> 8), uint8_t(C)};
     // Titles of a layer share a colour: its lanes are kept.
@@ -1365,24 +1468,12 @@ bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
         SourceColour = C;
     }
     const TBlendBlocks Blend = BlendBlocks();
-    const int64_t Width = Image->width(), Height = Image->height();
-    uchar* Bits = Image->bits();
-    const qsizetype Stride = Image->bytesPerLine();
-    {
-        // Titles land all over the picture: ask for all their rows at once rather than
-        // waiting for each in turn.
-        const int64_t Top = OY + Text.InkTop, Bottom = std::min<int64_t>(OY + Text.InkBottom, Height);
-        const int64_t From = OX + Text.InkLeft, To = std::min<int64_t>(OX + Text.InkRight, Width);
-        if (From < To)
-            for (int64_t Row = Top; Row < Bottom; ++Row) {
-                const uchar* Line = Bits + qsizetype(Row) * Stride;
-                for (int64_t Byte = From * 3; Byte < To * 3 + 63; Byte += 64)
-                    __builtin_prefetch(Line + std::min<int64_t>(Byte, To * 3 - 1), 1);
-            }
-    }
-    for (const TLaidText::TPlaced& P : Text.Glyphs) {
+    const int64_t Width = Op.Width, Height = Op.Height;
+    uchar* const Bits = Op.Bits;
+    const qsizetype Stride = Op.Stride;
+    for (const TDeviceContext::TLaidText::TPlaced& P : Text.Glyphs) {
         const TGlyphMask& G = Masks.Masks[P.Mask];
-        const int64_t X0 = OX + P.X, Y0 = OY + P.Y;
+        const int64_t X0 = Op.X + P.X, Y0 = Op.Y + P.Y;
         const int64_t Cols = std::min<int64_t>(G.W, Width - X0), Rows = std::min<int64_t>(G.H, Height - Y0);
         // Whole blocks may run into the padding, which leaves the pixels as they are.
         const int64_t Blocks = std::min<int64_t>(G.Stride, Width - X0) / BlendBlock;
@@ -1399,7 +1490,28 @@ bool TDeviceContext::BlitGlyphs(TLaidText& Text, int Left, int Base) {
                     B = BlendChannel(Colour[K], B, Cover[Row * CoverStride + Col * 3 + K]);
                 }
     }
-    return true;
+}
+
+}  // namespace
+
+void TDeviceContext::Settle() {
+    TPendingDraw& P = FState->Pending;
+    switch (P.Kind) {
+        case TPendingDraw::TKind::None: return;
+        case TPendingDraw::TKind::Stamp: ApplyStamp(FState->Stamp, P.Bits, P.Stride, P.PixelBytes); break;
+        case TPendingDraw::TKind::Glyphs: BlendGlyphs(P); break;
+    }
+    P.Kind = TPendingDraw::TKind::None;
+}
+
+void TDeviceContext::SetScattered(bool Scattered) {
+    if (!Scattered) Settle();
+    FState->Scattered = Scattered;
+}
+
+QPainter* TDeviceContext::Painter() {
+    Settle();
+    return FPainter;
 }
 
 void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
@@ -1428,22 +1540,27 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
     if (!Rotated) {
         // Whole-pixel offsets: the same pixels as drawing in a translated painter.
         const int64_t Left = int64_t(X) + Dx, Base = int64_t(Y) + Baseline;
-        if (Opaque)
+        if (Opaque) {
+            Settle();
             FPainter->fillRect(QRect(SaturateInt32(Left), SaturateInt32(Base - Ascent), W, Ascent + Descent),
                                ToQColor(FBkColor));
+        }
         if (TLaidText* T = LaidOut(Text)) {
             if (!BlitGlyphs(*T, SaturateInt32(Left), SaturateInt32(Base))) {
+                Settle();
                 const QPointF Origin(SaturateInt32(Left), SaturateInt32(Base) - T->Ascent);
                 UsePen();
                 for (const QGlyphRun& Run : T->Runs) FPainter->drawGlyphRun(Origin, Run);
             }
         } else {
+            Settle();
             UseFont();
             UsePen();
             FPainter->drawText(QPoint(SaturateInt32(Left), SaturateInt32(Base)), AsQString(Text));
         }
         return;
     }
+    Settle();
     const QTransform Saved = FPainter->transform();
     FPainter->translate(X, Y);
     FPainter->rotate(-FFont->Font.Escapement / 10.0);
@@ -1455,6 +1572,7 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
 }
 
 void TDeviceContext::DrawText(const std::string& Text, int Left, int Top, int Right, int Bottom, unsigned Format) {
+    Settle();
     if (Text.empty()) return;
     const QRect R(Left, Top, Right - Left, Bottom - Top);
     int Flags = 0;
@@ -1486,6 +1604,7 @@ void TDeviceContext::GetTextExtentPoint(const std::string& Text, int& Width, int
 }
 
 void TDeviceContext::SetClipRect(int Left, int Top, int Right, int Bottom) {
+    Settle();
     if (Right <= Left || Bottom <= Top) {
         RemoveClip();
         return;
@@ -1498,9 +1617,13 @@ void TDeviceContext::SetClipRect(int Left, int Top, int Right, int Bottom) {
     FPainter->setTransform(Current);
 }
 
-void TDeviceContext::RemoveClip() { FPainter->setClipping(false); }
+void TDeviceContext::RemoveClip() {
+    Settle();
+    FPainter->setClipping(false);
+}
 
 void TDeviceContext::SetViewportOrg(int X, int Y) {
+    Settle();
     // Absolute: the origin moves in device pixels from where the painter started.
     FPainter->setTransform(FState->Base * QTransform::fromTranslate(X, Y));
 }

@@ -111,7 +111,14 @@ public:
     TDeviceContext(const TDeviceContext&) = delete;
     TDeviceContext& operator=(const TDeviceContext&) = delete;
 
-    QPainter* Painter() const { return FPainter; }
+    // The painter, for drawing past the context: whatever the context holds back is drawn first.
+    QPainter* Painter();
+    // Scattered drawing: point symbols and titles, which land all over the picture, are drawn
+    // one behind, so that each one's pixels come from memory while the one before is drawn.
+    // Any other drawing, the painter, or leaving the mode draws what is held back first.
+    void SetScattered(bool Scattered);
+    // Draws what scattered drawing holds back.
+    void Settle();
     // Vertical pixels per inch of the device drawn on.
     int LogPixelsY() const;
 

@@ -82,6 +82,21 @@ TDeviceContext* TOrvexCanvas::DC() {
     return FImageDC.get();
 }
 
+const QImage& TOrvexCanvas::Image() const {
+    if (FImageDC) FImageDC->Settle();
+    return FImage;
+}
+
+uint8_t* TOrvexCanvas::Bits() {
+    if (FImageDC) FImageDC->Settle();
+    return FImage.bits();
+}
+
+void TOrvexCanvas::SetScattered(bool Value) {
+    if (FImageDC) FImageDC->SetScattered(Value);
+    if (FRedirectedDC) FRedirectedDC->SetScattered(Value);
+}
+
 void TOrvexCanvas::SetAntialiasing(bool Value) {
     FAntialiasing = Value;
     if (FImageDC) FImageDC->SetAntialiasing(Value);

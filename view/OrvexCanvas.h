@@ -36,8 +36,9 @@ public:
     void SetPixelsPerInch(int32_t V) { FPixelsPerInch = V; }
 
     // The off-screen picture: 24 bits, rows 4-byte aligned, top-down.
-    const QImage& Image() const { return FImage; }
-    uint8_t* Bits() { return FImage.bits(); }
+    // Both first draw what the context holds back.
+    const QImage& Image() const;
+    uint8_t* Bits();
     int32_t Stride() const { return static_cast<int32_t>(FImage.bytesPerLine()); }
 
     // The context all drawing goes to: the off-screen picture, or the painter drawing is
@@ -47,6 +48,8 @@ public:
     void RedirectTo(QPainter* Painter);
     void RedirectToImage();
     bool IsRedirected() const { return FRedirected != nullptr; }
+    // Scattered drawing (see TDeviceContext::SetScattered) in every context the canvas has.
+    void SetScattered(bool Value);
     // Smooth drawing in every context the canvas draws through.
     bool Antialiasing() const { return FAntialiasing; }
     void SetAntialiasing(bool Value);

@@ -295,9 +295,18 @@ void TOrvex3::RenderLayers() {
         BackSidePass = false;
     }
     if (FDrawGrid == dgBehind) DrawGraticule();
-    ForEachLayer([this](TOrvexLayer* L) {
-        if (!L->Animated() && !RenderStopped()) L->Render();
-    });
+    {
+        // With no handler to look at the picture between objects, symbols and titles are
+        // drawn scattered (each while the next one's pixels are fetched).
+        struct TScattered {
+            TOrvexCanvas& Canvas;
+            ~TScattered() { Canvas.SetScattered(false); }
+        } Scattered{*FCanvas};
+        FCanvas->SetScattered(!OnRenderObject && !OnRenderTitle && !OnRenderProgress && !Printing());
+        ForEachLayer([this](TOrvexLayer* L) {
+            if (!L->Animated() && !RenderStopped()) L->Render();
+        });
+    }
     if (RenderStopped()) return;
     if (FDrawGrid == dgInFront) DrawGraticule();
 }

@@ -99,6 +99,7 @@ void TOrvexCanvas::RenderTextureTriangle(const TPoint3D* Vertices, const TTextur
     TTextureTarget Picture;
     if (!FTextureTarget) {
         if (FImage.isNull() || FImage.format() != QImage::Format_BGR888) return;
+        if (FImageDC) FImageDC->Settle();
         // The painter of the picture draws into the same buffer: no detaching copy.
         Picture.Bits = const_cast<uint8_t*>(FImage.constBits());
         Picture.Stride = FImage.bytesPerLine();

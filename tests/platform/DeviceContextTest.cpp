@@ -984,3 +984,63 @@ TEST(DeviceContext, RepeatedSymbolsDrawAsQtDrawsThemUpToThePictureEdges) {
                 ASSERT_EQ(Drawn(F, W, H), Want) << int(F);
         }
 }
+
+TEST(DeviceContext, ScatteredDrawingGivesThePicturePlainDrawingGives) {
+    // Symbols and titles held back a step must land in their order among everything else:
+    // other drawing, the painter used directly, changes of colour, font and text.
+    auto Drawn = [](bool Scattered, bool LeaveScattered) {
+        QImage I(120, 90, QImage::Format_BGR888);
+        I.fill(Qt::white);
+        QPainter P(&I);
+        {
+            TDeviceContext DC(&P);
+            DC.SetScattered(Scattered);
+            DC.SetBkMode(BK_TRANSPARENT);
+            DC.SelectObject(Font(-12));
+            const HGDIOBJ Red = CreateBrushIndirect({BS_SOLID, 0x0000FF, 0}), Green = CreateBrushIndirect({BS_SOLID, 0x00FF00, 0});
+            for (int K = 0; K < 60; ++K) {
+                const int X = (K * 37) % 110, Y = (K * 23) % 80;
+                DC.SelectObject(K % 3 ? Red : Green);
+                DC.Ellipse(X, Y, X + 7, Y + 7);
+                if (K % 5 == 1) {
+                    // Straight after, in another colour or size, overlapping it.
+                    DC.SelectObject(K % 3 ? Green : Red);
+                    DC.Ellipse(X + 3, Y + 2, X + 10 + K % 2, Y + 9);
+                }
+                DC.SetTextColor(K % 2 ? 0x0000FF : 0xFF0000);
+                DC.TextOut(X + 3, Y + 2, "T" + std::to_string(K % 13));
+                if (K % 7 == 3) {
+                    const TPixelPoint Line[] = {{X, Y + 4}, {X + 20, Y + 6}};
+                    DC.Polyline(Line, 2);
+                }
+                if (K % 11 == 5) DC.Painter()->fillRect(QRect(X + 1, Y + 1, 5, 5), Qt::black);
+                if (K % 13 == 6) DC.SelectObject(Font(-15, 0, K % 2 ? 700 : 400));
+                if (K % 17 == 8) DC.Rectangle(X, Y, X + 9, Y + 4);
+            }
+            if (!LeaveScattered) DC.SetScattered(false);
+            if (Scattered && !LeaveScattered) {
+                // Nothing is left behind once the mode is left.
+                const QImage Now = I.copy();
+                DC.Settle();
+                EXPECT_EQ(I, Now);
+            }
+        }  // a context dropped while scattered draws what it holds
+        P.end();
+        return I;
+    };
+    const QImage Want = Drawn(false, false);
+    EXPECT_EQ(Drawn(true, false), Want);
+    EXPECT_EQ(Drawn(true, true), Want);
+
+    // The mode does hold a symbol back until something needs the picture.
+    QImage I(20, 20, QImage::Format_BGR888);
+    I.fill(Qt::white);
+    QPainter P(&I);
+    TDeviceContext DC(&P);
+    DC.SetScattered(true);
+    DC.SelectObject(CreateBrushIndirect({BS_SOLID, 0x0000FF, 0}));
+    DC.Ellipse(2, 2, 9, 9);
+    EXPECT_EQ(I.pixel(5, 5) | 0xFF000000, White);
+    DC.Painter();
+    EXPECT_EQ(I.pixel(5, 5) | 0xFF000000, qRgb(255, 0, 0));
+}

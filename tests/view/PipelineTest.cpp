@@ -5,6 +5,7 @@
 #include <set>
 
 #include "RenderFixtures.h"
+#include "styling/PointPresenter.h"
 
 namespace {
 
@@ -318,6 +319,34 @@ TEST_F(PipelineTest, TitleOffsetsInALengthUnitSaturateInsteadOfFailingTheRender)
     Chain(L, P, {LL(-30, -30), LL(-30, 30), LL(30, 30), LL(30, -30)})->SetTitle("MMMM");
     EXPECT_NO_THROW(View.Render());
     EXPECT_EQ(CountColour(View.Canvas()->Image(), Red), 0) << "the title lies far off the surface";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PipelineTest, SymbolsAndTitlesLookTheSameWhateverHandlersWatch) {
+    // Without handlers symbols and titles are drawn a step behind; a handler that may look at
+    // the picture between objects sees each one drawn. The pictures must agree.
+    FlatMap(360, 180);
+    TOrvexLayer* L = View.AddLayer("places");
+    auto* P = TPointPresenter::Create(L);
+    P->SetTitleAlignment(taRight);
+    P->TitleFont()->SetFontColor(Red);
+    for (int K = 0; K < 400; ++K) {
+        auto* O = TSinglePointObject::Create(L, P, K, "P" + std::to_string(K));
+        O->SetPoint(LL((K * 37) % 340 - 170, (K * 23) % 160 - 80));
+    }
+    const QImage Plain = Picture().copy();
+    int Seen = 0;
+    View.OnRenderObject = [&](TOrvex3*, TOrvexObject*, bool&) { ++Seen; };
+    const QImage Watched = Picture().copy();
+    EXPECT_EQ(Seen, 400);
+    EXPECT_GT(CountColour(Plain, Red), 50);
+    EXPECT_EQ(Plain, Watched);
+    View.OnRenderObject = nullptr;
+    View.OnRenderTitle = [&](TOrvex3*, TOrvexObject*, bool&) {};
+    EXPECT_EQ(Picture(), Plain);
 }
 
 }  // namespace
