@@ -12,12 +12,12 @@
 #include <cstring>
 #include <filesystem>
 #if defined(__x86_64__)
-#include <cpuid.h>
 #include <immintrin.h>
 #endif
 #include <limits>
 #include <system_error>
 
+#include "foundation/Cpu.h"
 #include "model/ExtentRefresh.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -234,16 +234,7 @@ bool ImportDetail::ScanDecimalFrom(const char* S, bool Negative, const char*& P,
 }
 
 #if defined(__SSE2__) && defined(__x86_64__)
-bool HasWideScan() {
-    // Not every compiler's feature test knows lzcnt: that one is asked of the processor itself.
-    static const bool Has = [] {
-        unsigned A = 0, B = 0, C = 0, D = 0;
-        const bool Lzcnt = __get_cpuid(0x80000001, &A, &B, &C, &D) && (C & bit_LZCNT);
-        return Lzcnt && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-               __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
-    }();
-    return Has;
-}
+bool HasWideScan() { return HasAvx2WithBitOps(); }
 #endif
 
 bool ParseDouble(std::string_view Text, double& Value) {
@@ -394,8 +385,7 @@ __attribute__((target("avx2"))) int32_t DecodeDegreePairsAvx2(const char* P, int
 
 int32_t DecodeDegreePairs(const char* P, int32_t Count, TPoint3D* Out) {
 #if defined(__x86_64__)
-    static const bool Avx2 = __builtin_cpu_supports("avx2");
-    if (Avx2) return DecodeDegreePairsAvx2(P, Count, Out);
+    if (HasAvx2()) return DecodeDegreePairsAvx2(P, Count, Out);
 #endif
     return DecodeDegreePairsOneByOne(P, Count, Out);
 }

@@ -10,6 +10,7 @@
 #include <immintrin.h>
 #endif
 
+#include "foundation/Cpu.h"
 #include "model/ExtentRefresh.h"
 #include "model/OrvexLayer.h"
 #include "projections/PrjModel.h"
@@ -132,8 +133,7 @@ __attribute__((target("avx2"))) bool AnyOneInside(const TPoint3D* Points, int32_
 // when the points must be added in order.
 bool WideBounds(const TPoint3D* Points, int32_t N, TChainBounds& B) {
 #if defined(__x86_64__)
-    static const bool Avx2 = __builtin_cpu_supports("avx2");
-    if (!Avx2 || N < 16) return false;
+    if (!HasAvx2() || N < 16) return false;
     const int32_t Whole = N & ~7;
     TLimits L = WideLimits(Points, Whole);
     for (int32_t I = Whole; I < N; ++I) {

@@ -26,6 +26,7 @@
 #include <immintrin.h>
 #endif
 
+#include "foundation/Cpu.h"
 #include "foundation/OXUtils.h"
 
 namespace {
@@ -1285,8 +1286,7 @@ __attribute__((target("avx2"))) void BlendBlocksAvx2(uchar* Px, qsizetype PxStri
 bool WideBlend = true;
 
 TBlendBlocks BlendBlocks() {
-    static const bool Avx2 = __builtin_cpu_supports("avx2");
-    return Avx2 && WideBlend ? BlendBlocksAvx2 : BlendBlocksSse2;
+    return HasAvx2() && WideBlend ? BlendBlocksAvx2 : BlendBlocksSse2;
 }
 #else
 void BlendBlocksPlain(uchar* Px, qsizetype PxStride, const uint8_t* Cover, qsizetype CoverStride, int64_t Rows,
