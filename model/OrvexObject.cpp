@@ -265,6 +265,7 @@ TOrvexObject::TOrvexObject(TOrvexLayer* Layer) : TOrvexPersistent(Layer) {}
 void TOrvexObject::LinkToLayer() {
     if (!FLayer) return;
     FLayer->Objects().push_back(this);
+    FLayer->BreakSettled();
     FLayer->SetIsLoaded(true);
     FLayer->SetExtents(TExtent{});
     TOrvex3* V = View();
@@ -287,7 +288,13 @@ TOrvexObject::~TOrvexObject() {
 }
 
 void TOrvexObject::RemoveFromLayerList() {
+    FSettled = false;
     if (FLayer) FLayer->RemoveObject(this);
+}
+
+void TOrvexObject::Unsettle() {
+    FSettled = false;
+    if (FLayer) FLayer->BreakSettled();
 }
 
 TOrvex3* TOrvexObject::View() const { return FLayer ? FLayer->View() : nullptr; }
@@ -398,7 +405,10 @@ void TOrvexObject::SetLayer(TOrvexLayer* NewLayer) {
     if (OldView && OldView != NewView && Selected()) SetSelected(false);
     if (NewLayer) NewLayer->Objects().reserve(NewLayer->Objects().size() + 1);
     RemoveFromLayerList();
-    if (NewLayer) NewLayer->Objects().push_back(this);
+    if (NewLayer) {
+        NewLayer->Objects().push_back(this);
+        NewLayer->BreakSettled();
+    }
     FLayer = NewLayer;
     // The old layer's picture still shows the object.
     if (OldView && !OldView->IsDestroying()) OldView->RequestRender();
@@ -426,7 +436,7 @@ void TOrvexObject::CopyFrom(const TPersistent* Source) {
     FValue = S->FValue;
     StoreExtents(S->FExtents);
     // Selection goes with the view's selection list, which the copy is not in.
-    FState = static_cast<uint16_t>((S->FState & ~osSelected) | (FState & osSelected));
+    SetState(static_cast<uint16_t>((S->FState & ~osSelected) | (FState & osSelected)));
     if (FLayer) {
         FLayer->SetExtents(TExtent{});
         if (TOrvex3* V = View(); V && !FLayer->Updating()) V->RequestRender();

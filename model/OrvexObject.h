@@ -115,9 +115,12 @@ public:
 
     uint16_t State() const { return FState; }
     bool HasState(uint16_t Bits) const { return (FState & Bits) != 0; }
-    void IncludeState(uint16_t Bits) { FState = static_cast<uint16_t>(FState | Bits); }
-    void ExcludeState(uint16_t Bits) { FState = static_cast<uint16_t>(FState & ~Bits); }
-    void SetState(uint16_t S) { FState = S; }
+    void IncludeState(uint16_t Bits) { SetState(static_cast<uint16_t>(FState | Bits)); }
+    void ExcludeState(uint16_t Bits) { SetState(static_cast<uint16_t>(FState & ~Bits)); }
+    void SetState(uint16_t S) {
+        if (FSettled && S != FState) Unsettle();
+        FState = S;
+    }
 
     TPoint3DList* Cache3D() const { return FCache3D.get(); }
     void SetCache3D(std::unique_ptr<TPoint3DList> Cache) { FCache3D = std::move(Cache); }
@@ -202,6 +205,9 @@ protected:
 
 private:
     friend class TOrvexPresenter;
+    friend class TOrvexLayer;
+    // The state of a settled object changed: its layer's passes look at it again.
+    void Unsettle();
     // Every change of the extent goes through here, so that the cap follows it.
     void StoreExtents(const TExtent& E) {
         if (E == FExtents) return;
@@ -238,6 +244,9 @@ private:
     uint16_t FState = 0;
     uint8_t FClipCode = 0;
     uint8_t FStreamFlags = 0;
+    // Set by the layer's visibility pass on an object whose state its passes leave alone
+    // (see TOrvexLayer::UpdateVisibility).
+    bool FSettled = false;
 };
 
 // An object with a chain of geographic points, drawn as polyline, polygon or points.
