@@ -73,6 +73,10 @@ public:
         FMember = Member;
         return Member;
     }
+    // The position of the member Next returns.
+    size_t Position() const { return FNext; }
+    // Goes on at Position (not before the current one): the members before it are passed over.
+    void Seek(size_t Position) { FNext = std::max(FNext, Position); }
 
 private:
     const std::vector<T*>* FList;

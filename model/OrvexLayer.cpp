@@ -179,9 +179,13 @@ int32_t TOrvexLayer::IndexOfObject(const TOrvexObject* Obj) const {
     return It == FObjects.end() ? -1 : static_cast<int32_t>(It - FObjects.begin());
 }
 
-void TOrvexLayer::RemoveObject(const TOrvexObject* Obj) { RemoveListMember(FObjects, Obj, FObjectWalks); }
+void TOrvexLayer::RemoveObject(const TOrvexObject* Obj) {
+    BreakSettled();
+    RemoveListMember(FObjects, Obj, FObjectWalks);
+}
 
 void TOrvexLayer::MoveObject(int32_t From, int32_t To) {
+    BreakSettled();
     MoveListMember(FObjects, size_t(From), size_t(To), FObjectWalks);
 }
 
@@ -261,31 +265,79 @@ void Prefetch(const TOrvexObject* O) {
     const char* Bytes = reinterpret_cast<const char*>(O);
     for (size_t Line = 0; Line < sizeof(TGeoDataObject); Line += 64) __builtin_prefetch(Bytes + Line);
 }
+
+// Whether the visibility pass leaves the object's state as it is and no pass draws it: a
+// hidden or sub-pixel object with a valid extent and no side in view.
+bool Settled(const TOrvexObject& O) {
+    return O.HasState(osExtentsValid) && O.HasState(osHidden | osSubPixel) &&
+           !(O.HasState(osInView) && O.HasState(osFrontSide | osBackSide));
+}
+
+// Whether one of the values From .. From + Count - 1 is a multiple of M.
+bool PassesMultiple(int64_t From, int64_t Count, int64_t M) {
+    const int64_t First = (From + M - 1) / M * M;
+    return Count > 0 && First < From + Count;
+}
 }  // namespace
+
+void TOrvexLayer::UpdateObjectVisibility(TOrvexObject& O, bool Redraw, bool Scale) {
+    if (Scale || !O.HasState(osExtentsValid)) {
+        RefreshExtents(O);
+        O.IncludeState(osRetest);
+    }
+    if (O.HasState(osHidden)) {
+        O.ExcludeState(osInView | osBackSide | osFrontSide);
+        return;
+    }
+    if (O.HasState(osSubPixel)) return;
+    if (!Redraw && !O.HasState(osRetest)) return;
+    O.ExcludeState(osInView | osBackSide | osFrontSide);
+    if (O.IsVisibleIn(*FView))
+        O.IncludeState(osInView);
+    else
+        O.ExcludeState(osRetest);
+}
 
 void TOrvexLayer::UpdateVisibility() {
     if (!FView) return;
     const bool R = FView->RedrawPending, S = FView->ScaleChanged;
     if (IsVisible()) {
+        // Most objects of a large layer are too small to show at the current scale, and a pass
+        // leaves them as they are: after a full pass has found them, the following ones (until
+        // the scale, the list or one of their states changes) pass over them.
+        const bool Sparse = SettledListHolds() && !S;
+        const uint64_t Breaks = FSettledBreaks;
+        FNextUnsettled.clear();
         const size_t N = FObjects.size();
+        size_t K = 0;
         for (size_t I = 0; I < N; ++I) {
-            TOrvexObject* const O = FObjects[I];
-            if (I + FetchAhead < N) Prefetch(FObjects[I + FetchAhead]);
-            if (S || !O->HasState(osExtentsValid)) {
-                RefreshExtents(*O);
-                O->IncludeState(osRetest);
+            if (Sparse && FSettledValid) {
+                while (K < FUnsettled.size() && FUnsettled[K] < I) ++K;
+                if (K == FUnsettled.size()) break;
+                I = FUnsettled[K];
+                if (K + FetchAhead < FUnsettled.size() && FUnsettled[K + FetchAhead] < N)
+                    Prefetch(FObjects[FUnsettled[K + FetchAhead]]);
+            } else if (I + FetchAhead < N) {
+                Prefetch(FObjects[I + FetchAhead]);
             }
-            if (O->HasState(osHidden)) {
-                O->ExcludeState(osInView | osBackSide | osFrontSide);
+            if (I >= FObjects.size()) break;
+            TOrvexObject& O = *FObjects[I];
+            if (Sparse) {
+                UpdateObjectVisibility(O, R, S);
                 continue;
             }
-            if (O->HasState(osSubPixel)) continue;
-            if (!R && !O->HasState(osRetest)) continue;
-            O->ExcludeState(osInView | osBackSide | osFrontSide);
-            if (O->IsVisibleIn(*FView))
-                O->IncludeState(osInView);
+            // Its own changes in the pass do not count.
+            if (O.FSettled) O.FSettled = false;
+            UpdateObjectVisibility(O, R, S);
+            if (Settled(O))
+                O.FSettled = true;
             else
-                O->ExcludeState(osRetest);
+                FNextUnsettled.push_back(static_cast<uint32_t>(I));
+        }
+        if (!Sparse) {
+            FUnsettled.swap(FNextUnsettled);
+            FUnsettledOf = N;
+            FSettledValid = FSettledBreaks == Breaks && FObjects.size() == N;
         }
     }
     if (FExtents.IsEmpty()) CalcExtents();
@@ -323,9 +375,37 @@ void TOrvexLayer::Render() {
     const auto Period = std::chrono::milliseconds(View->PeriodicUpdateTime);
     auto Deadline = TClock::now() + Period;
     int64_t Visited = 0;
-    while (TOrvexObject* O = Objects.Next()) {
-        // Only a hint: the place may be off by objects that handlers took away.
-        if (size_t(Visited) + RenderFetchAhead < FObjects.size()) Prefetch(FObjects[size_t(Visited) + RenderFetchAhead]);
+    size_t K = 0;
+    while (true) {
+        // Settled objects are not drawn: while the visibility pass's list holds, the walk goes
+        // straight to the next object it did not find settled.
+        const bool Sparse = SettledListHolds();
+        if (Sparse) {
+            const size_t At = Objects.Position();
+            while (K < FUnsettled.size() && FUnsettled[K] < At) ++K;
+            const size_t To = K < FUnsettled.size() ? FUnsettled[K] : FObjects.size();
+            if (To > At) {
+                Objects.Seek(To);
+                // The objects passed over count for the progress reports and the clock.
+                const int64_t Passed = int64_t(To - At);
+                if (View->RenderCheckpoints(uint32_t(std::min<int64_t>(Passed, INT32_MAX))) || Objects.OwnerGone())
+                    return;
+                if (PassesMultiple(Visited, Passed, 255) && View->PeriodicUpdateTime > 0 && TClock::now() > Deadline) {
+                    View->CopySurfaceToWindow();
+                    Deadline = TClock::now() + Period;
+                }
+                Visited += Passed;
+            }
+        }
+        TOrvexObject* O = Objects.Next();
+        if (!O) break;
+        // Only hints: the place may be off by objects that handlers took away.
+        if (Sparse) {
+            if (K + 1 + FetchAhead < FUnsettled.size() && FUnsettled[K + 1 + FetchAhead] < FObjects.size())
+                Prefetch(FObjects[FUnsettled[K + 1 + FetchAhead]]);
+        } else if (size_t(Visited) + RenderFetchAhead < FObjects.size()) {
+            Prefetch(FObjects[size_t(Visited) + RenderFetchAhead]);
+        }
         if (O->HasState(osInView) && O->HasState(Side)) {
             bool Done = false;
             if (View->OnRenderObject) {

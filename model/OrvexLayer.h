@@ -155,6 +155,16 @@ public:
     virtual void Delete();
 
 private:
+    friend class TOrvexObject;
+    // The object list or the state of a settled object changed: the next visibility pass
+    // looks at every object.
+    void BreakSettled() {
+        FSettledValid = false;
+        ++FSettledBreaks;
+    }
+    // The visibility pass's work on one object.
+    void UpdateObjectVisibility(TOrvexObject& O, bool Redraw, bool Scale);
+
     // SaveToStream with Step run after each object written (when set): the progress of
     // SaveToFile.
     void SaveToStream(TOrvexStream& Stream, const std::function<void()>& Step);
@@ -180,6 +190,16 @@ private:
     std::string FDirectory;
     std::vector<TOrvexObject*> FObjects;
     std::vector<TOrvexPresenter*> FPresenters;
+
+    // Positions (ascending) of the objects that the last full visibility pass did not find
+    // settled. While FSettledValid holds, no settled object's state and nothing in the list
+    // has changed since, and the passes look at these objects alone.
+    std::vector<uint32_t> FUnsettled, FNextUnsettled;
+    bool FSettledValid = false;
+    uint64_t FSettledBreaks = 0;
+    // Whether the list holds for the objects as they are now.
+    bool SettledListHolds() const { return FSettledValid && FUnsettledOf == FObjects.size(); }
+    size_t FUnsettledOf = 0;
 
     // Running walks learn from these that the layer is gone.
     TListWalks FObjectWalks;

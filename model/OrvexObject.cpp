@@ -178,6 +178,36 @@ bool PlainChainBounds(const TPoint3D* Points, int32_t N, TChainBounds& Bounds) {
     return true;
 }
 
+// The memory goal of a layer counts 160 bytes an object.
+static_assert(sizeof(void*) != 8 || sizeof(std::string) != 32 || sizeof(TGeoDataObject) <= 160);
+
+TBoundingCap ExtentCap(const TExtent& E) {
+    TBoundingCap Cap;
+    Cap.Reach = 4;
+    // Objects' extents: anything wider or stranger is left to the samples.
+    constexpr int32_t Half = OrvexUnits::Deg180;
+    if (E.Width < 0 || E.Height < 0 || E.Width > Half || E.Height > Half || E.Left < -Half || E.Left > Half ||
+        E.Bottom < -Half || E.Bottom > Half)
+        return Cap;
+    constexpr double K = static_cast<double>(RadiansPerOrvexUnit);
+    const double West = (double(E.Left) - 1) * K, East = (double(E.Left) + E.Width) * K;
+    const double South = double(E.Bottom) * K, North = (double(E.Bottom) + E.Height) * K;
+    const double Lon = (West + East) / 2, Lat = (South + North) / 2;
+    const double CosLat = std::cos(Lat);
+    // From any point along its meridian to the centre's parallel, then along the parallel to
+    // the centre: a path on the sphere, no shorter than the straight line.
+    const double Arc = (North - South) / 2 + (East - West) / 2 * std::fabs(CosLat);
+    const double U[3] = {CosLat * std::sin(Lon), std::sin(Lat), CosLat * std::cos(Lon)};
+    const float C[3] = {static_cast<float>(U[0]), static_cast<float>(U[1]), static_cast<float>(U[2])};
+    double Off = 0;
+    for (int I = 0; I < 3; ++I) Off += (C[I] - U[I]) * (C[I] - U[I]);
+    // The floats' distance from the centre, and room for the last bits of the functions.
+    const double Reach = Arc + std::sqrt(Off) + 1e-9;
+    float R = static_cast<float>(Reach);
+    if (R < Reach) R = std::nextafter(R, 4.0f);
+    return TBoundingCap{C[0], C[1], C[2], R};
+}
+
 namespace {
 
 template <class F>
@@ -235,6 +265,7 @@ TOrvexObject::TOrvexObject(TOrvexLayer* Layer) : TOrvexPersistent(Layer) {}
 void TOrvexObject::LinkToLayer() {
     if (!FLayer) return;
     FLayer->Objects().push_back(this);
+    FLayer->BreakSettled();
     FLayer->SetIsLoaded(true);
     FLayer->SetExtents(TExtent{});
     TOrvex3* V = View();
@@ -257,7 +288,13 @@ TOrvexObject::~TOrvexObject() {
 }
 
 void TOrvexObject::RemoveFromLayerList() {
+    FSettled = false;
     if (FLayer) FLayer->RemoveObject(this);
+}
+
+void TOrvexObject::Unsettle() {
+    FSettled = false;
+    if (FLayer) FLayer->BreakSettled();
 }
 
 TOrvex3* TOrvexObject::View() const { return FLayer ? FLayer->View() : nullptr; }
@@ -368,7 +405,10 @@ void TOrvexObject::SetLayer(TOrvexLayer* NewLayer) {
     if (OldView && OldView != NewView && Selected()) SetSelected(false);
     if (NewLayer) NewLayer->Objects().reserve(NewLayer->Objects().size() + 1);
     RemoveFromLayerList();
-    if (NewLayer) NewLayer->Objects().push_back(this);
+    if (NewLayer) {
+        NewLayer->Objects().push_back(this);
+        NewLayer->BreakSettled();
+    }
     FLayer = NewLayer;
     // The old layer's picture still shows the object.
     if (OldView && !OldView->IsDestroying()) OldView->RequestRender();
@@ -394,9 +434,9 @@ void TOrvexObject::CopyFrom(const TPersistent* Source) {
     FID = S->FID;
     FRowID = S->FRowID;
     FValue = S->FValue;
-    FExtents = S->FExtents;
+    StoreExtents(S->FExtents);
     // Selection goes with the view's selection list, which the copy is not in.
-    FState = static_cast<uint16_t>((S->FState & ~osSelected) | (FState & osSelected));
+    SetState(static_cast<uint16_t>((S->FState & ~osSelected) | (FState & osSelected)));
     if (FLayer) {
         FLayer->SetExtents(TExtent{});
         if (TOrvex3* V = View(); V && !FLayer->Updating()) V->RequestRender();
@@ -458,8 +498,8 @@ void TOrvexObject::CalcExtents() {
     // still fits the extent fields.
     const int64_t H = RoundSaturate(Scale > 0 ? 3.0L / Scale : std::numeric_limits<int32_t>::max()) / 2;
     const TPoint3D P = GetPoint(0);
-    FExtents = TExtent{SaturateInt32(int64_t(P.X) - H), SaturateInt32(int64_t(P.Y) - H), SaturateInt32(2 * H),
-                       SaturateInt32(2 * H)};
+    StoreExtents(TExtent{SaturateInt32(int64_t(P.X) - H), SaturateInt32(int64_t(P.Y) - H), SaturateInt32(2 * H),
+                         SaturateInt32(2 * H)});
     FinishExtents(Old);
 }
 
@@ -490,8 +530,8 @@ void TOrvexObject::SetChainExtents(const TChainBounds& B, int Crossings) {
             Left = WrapLongitude(Left);
         }
     }
-    FExtents =
-        TExtent{SaturateInt32(Left), SaturateInt32(B.MinY), SaturateInt32(Width), SaturateInt32(B.MaxY - B.MinY)};
+    StoreExtents(
+        TExtent{SaturateInt32(Left), SaturateInt32(B.MinY), SaturateInt32(Width), SaturateInt32(B.MaxY - B.MinY)});
     FinishExtents(Old);
 }
 

@@ -52,6 +52,18 @@ struct TChainBounds {
 // when a step crosses.
 bool PlainChainBounds(const TPoint3D* Points, int32_t N, TChainBounds& Bounds);
 
+// A cap of the unit sphere around everything an extent covers: each point of its longitude
+// range (widened by a unit to the west) and latitude range, as a unit vector, lies within
+// Reach (a straight-line distance) of (X, Y, Z). Reach is negative while not yet computed; an
+// extent that no small cap serves gets Reach 4, which bounds nothing.
+struct TBoundingCap {
+    float X = 0, Y = 0, Z = 0;
+    float Reach = -1;
+};
+
+// The cap of an extent, rounded outwards: the bound holds for the exact values.
+TBoundingCap ExtentCap(const TExtent& Extent);
+
 class TOrvexObject : public TOrvexPersistent {
     ORVEX_CLASS_INFO
 public:
@@ -89,7 +101,12 @@ public:
     void SetZoomMax(int32_t Z) { FZoomMax = Z; }
 
     const TExtent& Extents() const { return FExtents; }
-    void SetExtents(const TExtent& E) { FExtents = E; }
+    void SetExtents(const TExtent& E) { StoreExtents(E); }
+    // The cap around the current extent, computed when first asked for after a change.
+    const TBoundingCap& BoundingCap() const {
+        if (FCap.Reach < 0) FCap = ExtentCap(FExtents);
+        return FCap;
+    }
     uint8_t ClipCode() const { return FClipCode; }
     uint8_t& ClipCodeRef() { return FClipCode; }
     void SetClipCode(uint8_t C) { FClipCode = C; }
@@ -98,9 +115,12 @@ public:
 
     uint16_t State() const { return FState; }
     bool HasState(uint16_t Bits) const { return (FState & Bits) != 0; }
-    void IncludeState(uint16_t Bits) { FState = static_cast<uint16_t>(FState | Bits); }
-    void ExcludeState(uint16_t Bits) { FState = static_cast<uint16_t>(FState & ~Bits); }
-    void SetState(uint16_t S) { FState = S; }
+    void IncludeState(uint16_t Bits) { SetState(static_cast<uint16_t>(FState | Bits)); }
+    void ExcludeState(uint16_t Bits) { SetState(static_cast<uint16_t>(FState & ~Bits)); }
+    void SetState(uint16_t S) {
+        if (FSettled && S != FState) Unsettle();
+        FState = S;
+    }
 
     TPoint3DList* Cache3D() const { return FCache3D.get(); }
     void SetCache3D(std::unique_ptr<TPoint3DList> Cache) { FCache3D = std::move(Cache); }
@@ -185,6 +205,15 @@ protected:
 
 private:
     friend class TOrvexPresenter;
+    friend class TOrvexLayer;
+    // The state of a settled object changed: its layer's passes look at it again.
+    void Unsettle();
+    // Every change of the extent goes through here, so that the cap follows it.
+    void StoreExtents(const TExtent& E) {
+        if (E == FExtents) return;
+        FExtents = E;
+        FCap.Reach = -1;
+    }
     void RemoveFromLayerList();
     // The presenter's adjustment, the valid bit and the layer's stale union after an
     // extent is computed (Old is the one before).
@@ -197,22 +226,27 @@ private:
     TOrvexPresenter* PresenterHere(TOrvexPresenter* P);
     bool ServesHere(const TOrvexPresenter* P) const;
 
+    // Ordered without padding: a layer of millions of objects holds them in 160 bytes each.
     TOrvexPresenter* FPresenter = nullptr;
     // Neighbours in the presenter's list of users.
     TOrvexObject* FPrevUser = nullptr;
     TOrvexObject* FNextUser = nullptr;
     std::string FTitle;
+    double FValue = 0;
+    std::unique_ptr<TPoint3DList> FCache3D;
+    TExtent FExtents;
+    mutable TBoundingCap FCap;
     int32_t FID = 0;
     int32_t FRowID = 0;
-    double FValue = 0;
-    TExtent FExtents;
-    int16_t FFeatureID = 0;
-    uint8_t FClipCode = 0;
     int32_t FZoomMin = 0;
     int32_t FZoomMax = 0;
-    std::unique_ptr<TPoint3DList> FCache3D;
-    uint8_t FStreamFlags = 0;
+    int16_t FFeatureID = 0;
     uint16_t FState = 0;
+    uint8_t FClipCode = 0;
+    uint8_t FStreamFlags = 0;
+    // Set by the layer's visibility pass on an object whose state its passes leave alone
+    // (see TOrvexLayer::UpdateVisibility).
+    bool FSettled = false;
 };
 
 // An object with a chain of geographic points, drawn as polyline, polygon or points.

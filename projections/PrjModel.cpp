@@ -184,16 +184,19 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
     return FView->ComputeClipCode(Written, ClipCode);
 }
 
+void TPrjModel::MarkMeridianWrap(const TExtent& Extent, TOrvexObject* Obj) const {
+    if (!Obj) return;
+    if (NormalizeLongitude(int64_t(Extent.Left) - FCentralMeridian) + int64_t(Extent.Width) > OrvexUnits::Deg180)
+        Obj->IncludeState(osWrapsMeridian);
+    else
+        Obj->ExcludeState(osWrapsMeridian);
+}
+
 bool TPrjModel::IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode) {
     if (!FView || !PointBuffer) return false;
     const int64_t Left = Extent.Left, Bottom = Extent.Bottom;
     const int64_t Right = Left + Extent.Width, Top = Bottom + Extent.Height;
-    if (Obj) {
-        if (NormalizeLongitude(Left - FCentralMeridian) + int64_t(Extent.Width) > OrvexUnits::Deg180)
-            Obj->IncludeState(osWrapsMeridian);
-        else
-            Obj->ExcludeState(osWrapsMeridian);
-    }
+    MarkMeridianWrap(Extent, Obj);
     // The side bits sum over both halves of a split extent.
     int32_t Samples = 0, Visible = 0;
     bool Result;

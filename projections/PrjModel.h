@@ -144,6 +144,8 @@ protected:
     // the column of a normalised longitude from CentralMeridian, axis 1 the row of a
     // latitude, negated. It never decreases as Value grows; beyond 2^40 it is clamped.
     virtual int64_t AxisRank(int Axis, int32_t Value) const;
+    // The object's osWrapsMeridian bit for Extent, as IsExtentVisible sets it.
+    void MarkMeridianWrap(const TExtent& Extent, TOrvexObject* Obj) const;
     // After a change of parameters that moves the map: scroll bars and a new render.
     void RefreshView();
     int32_t SurfaceWidth() const;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <typeinfo>
 
 #include "foundation/PointList.h"
 #include "model/OrvexObject.h"
@@ -120,11 +121,58 @@ bool TSphericalPrj::Hidden(double Depth) const {
     return BackSide ? !(Depth > 0) : Depth > 0;
 }
 
+inline bool TSphericalPrj::StoreDoublePixel(int32_t Index, double OffsetX, double OffsetY) const {
+    constexpr double Ordinary = 0x1p40;
+    if (std::fabs(OffsetX) < Ordinary && std::fabs(OffsetY) < Ordinary && PointBuffer && Index >= 0 &&
+        Index < PointBufferSize) {
+        // Adding and taking away 1.5 * 2^52 rounds a double below 2^51 to a whole one, ties
+        // to even, as the wide rounding does.
+        constexpr double Magic = 0x1.8p52;
+        const int64_t X = FXOrigin + static_cast<int64_t>((OffsetX + Magic) - Magic);
+        const int64_t Y = FYOrigin + static_cast<int64_t>((OffsetY + Magic) - Magic);
+        if (X <= PixelLimit && X >= -PixelLimit && Y <= PixelLimit && Y >= -PixelLimit) {
+            PointBuffer[Index] = TPixelPoint{static_cast<int32_t>(X), static_cast<int32_t>(Y)};
+            return true;
+        }
+    }
+    return StorePixel(Index, OffsetX, OffsetY);
+}
+
+int TSphericalPrj::CapSide(const TBoundingCap& Cap) const {
+    const double* F = FForwardMatrix;
+    constexpr double R = EarthRadius;
+    auto Centre = [&](int Row) { return R * (Cap.X * F[Row] + Cap.Y * F[Row + 1] + Cap.Z * F[Row + 2]); };
+    // A sample's vector is its point's rounded to whole units, under a unit off in each axis,
+    // which a row of the matrix turns into less than the scale; two pixels more cover the
+    // rounding to pixels and of these sums.
+    const double Margin = Narrow(FDiscRadius) * (double(Cap.Reach) + 1e-9) + Narrow(FScaleFactor) + 2;
+    const double X = FXOrigin + Centre(0), Y = FYOrigin + Centre(3);
+    if (!(X - Margin >= 0 && X + Margin <= SurfaceWidth() && Y - Margin >= 0 && Y + Margin <= SurfaceHeight()))
+        return 0;
+    const double Depth = Centre(6);
+    return Depth + Margin < 0 ? 1 : Depth - Margin > 0 ? -1 : 0;
+}
+
+bool TSphericalPrj::IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode) {
+    // Only this class's own samples are known to lie within the cap.
+    if (Obj && FView && PointBuffer && Extent == Obj->Extents() && typeid(*this) == typeid(TSphericalPrj)) {
+        if (const int Side = CapSide(Obj->BoundingCap())) {
+            MarkMeridianWrap(Extent, Obj);
+            // Every sample visible, or none: the far side shows in the back-side pass.
+            Obj->IncludeState((Side > 0) != FView->BackSidePass ? osFrontSide : osBackSide);
+            // Every sample on the surface.
+            ClipCode = 0;
+            return true;
+        }
+    }
+    return TPrjModel::IsExtentVisible(Extent, Obj, ClipCode);
+}
+
 bool TSphericalPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     const TVector3D V = PointToVector(Point);
     const double SX = Dot(V, &FForwardMatrix[0]);
     const double SY = Dot(V, &FForwardMatrix[3]);
-    if (!StorePixel(Index, SX, SY)) return false;
+    if (!StoreDoublePixel(Index, SX, SY)) return false;
     return !Hidden(Dot(V, &FForwardMatrix[6]));
 }
 
@@ -248,7 +296,7 @@ int32_t TSphericalPrj::ProjectVectors(TSource& Source, int32_t Count, bool Horiz
                 Resume = LastKept;
                 return N;
             }
-            if (!StorePixel(N, SX, SY)) continue;
+            if (!StoreDoublePixel(N, SX, SY)) continue;
             LastX = SX;
             LastY = SY;
             LastKept = I;

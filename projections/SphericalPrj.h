@@ -4,6 +4,8 @@
 
 #include "projections/PrjModel.h"
 
+struct TBoundingCap;
+
 class TSphericalPrj : public TPrjModel {
     ORVEX_CLASS_INFO
 public:
@@ -14,6 +16,12 @@ public:
     // rebuilds the matrices.
     void SetParameter(int32_t Index, int32_t Value) override;
     void ApplyScaleFactor(long double Value) override;
+    // Where the object's bounding cap puts every sample of its extent on one side of the
+    // horizon and on the surface, decided from the cap alone, with the samples' result.
+    bool IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode) override;
+    // 1 when every point within the cap projects onto the surface on the near side, -1 the
+    // same on the far side, 0 when the cap does not tell.
+    int CapSide(const TBoundingCap& Cap) const;
     using TPrjModel::ProjectChain;
     int32_t ProjectChain(TOrvexObject* Obj, int32_t& Resume) override;
     // Writes the entry for hidden points too; true on the near side, or on the far side
@@ -34,6 +42,9 @@ private:
     // Disc radius and matrices from the scale and the rotations.
     void Rebuild();
     bool Hidden(double Depth) const;
+    // StorePixel for offsets held in doubles, rounded in doubles where that gives the same
+    // whole numbers: the per-point path of a chain.
+    bool StoreDoublePixel(int32_t Index, double OffsetX, double OffsetY) const;
     // Projects the vectors Source yields for positions Resume..Count-1 (Source returns false
     // for a position it drops); the pieces and Resume work as in ProjectChain.
     template <class TVector, class TSource>

@@ -327,6 +327,15 @@ public:
         if ((++FRenderTicks & 31) != 0) return false;
         return RenderCheckpointSlow();
     }
+    // RenderCheckpoint for Count objects passed over at once, without drawing.
+    bool RenderCheckpoints(uint32_t Count) {
+        if (!FRenderRunning) return false;
+        if (FRenderAbort) return true;
+        const uint64_t Before = FRenderTicks, After = Before + Count;
+        FRenderTicks = static_cast<uint32_t>(After);
+        if ((Before >> 5) == (After >> 5)) return false;
+        return RenderCheckpointSlow();
+    }
     bool RenderStopped() const { return (FRenderRunning && FRenderAbort) || (Printing() && PrintAborted()); }
 
     TOrvexNotifyEvent OnRender;

@@ -2,7 +2,9 @@
 // projection see them, and the layer's extent following its objects' edits.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <random>
 
 #include "ModelFixtures.h"
 
@@ -203,4 +205,64 @@ TEST(ChainBounds, LongChainsGetTheBoxOfAddingTheirPointsInOrder) {
                     Got.MaxY == Expected.MaxY)
             << Trial << ": " << Got.MinX << " " << Got.MaxX << " " << Got.MinY << " " << Got.MaxY;
     }
+}
+
+// Every point of an extent's longitude range (from a unit west of it) and latitude range lies
+// within the cap's reach of its centre, for extents a unit to half the world wide, across the
+// date line and past the poles; extents no small cap serves bound nothing.
+TEST(BoundingCap, HoldsEveryPointOfItsExtent) {
+    std::mt19937 Random(3);
+    auto Uniform = [&](int64_t Low, int64_t High) {
+        return std::uniform_int_distribution<int64_t>(Low, High)(Random);
+    };
+    const int32_t Sizes[] = {0, 1, 90, Deg / 100, Deg, 30 * Deg, 180 * Deg};
+    for (int Case = 0; Case < 3000; ++Case) {
+        const TExtent E{static_cast<int32_t>(Uniform(-OrvexUnits::Deg180, OrvexUnits::Deg180)),
+                        static_cast<int32_t>(Uniform(-120 * Deg, 120 * Deg)), Sizes[Uniform(0, 6)],
+                        Sizes[Uniform(0, 6)]};
+        const TBoundingCap Cap = ExtentCap(E);
+        ASSERT_GE(Cap.Reach, 0);
+        const long double Center = std::hypot(std::hypot(Cap.X, Cap.Y), Cap.Z);
+        ASSERT_NEAR(Center, 1, 1e-6) << Case;
+        for (int K = 0; K < 40; ++K) {
+            // The corners first, then points inside.
+            const int64_t Lon = K < 4 ? (K & 1 ? int64_t(E.Left) + E.Width : int64_t(E.Left) - 1)
+                                      : Uniform(int64_t(E.Left) - 1, int64_t(E.Left) + E.Width);
+            const int64_t Lat = K < 4 ? (K & 2 ? int64_t(E.Bottom) + E.Height : E.Bottom)
+                                      : Uniform(E.Bottom, int64_t(E.Bottom) + E.Height);
+            const long double L = Lon * RadiansPerOrvexUnit, B = Lat * RadiansPerOrvexUnit;
+            const long double P[3] = {std::cos(B) * std::sin(L), std::sin(B), std::cos(B) * std::cos(L)};
+            const long double D = std::hypot(std::hypot(P[0] - Cap.X, P[1] - Cap.Y), P[2] - Cap.Z);
+            ASSERT_LE(D, Cap.Reach) << Case << ": " << E.Left << " " << E.Bottom << " " << E.Width << " " << E.Height;
+        }
+    }
+    EXPECT_GE(ExtentCap(TExtent{0, 0, 200 * Deg, Deg}).Reach, 2) << "wider than half the world";
+    EXPECT_GE(ExtentCap(TExtent{0, 0, -Deg, Deg}).Reach, 2) << "a negative width";
+    EXPECT_LT(ExtentCap(TExtent{0, 0, Deg, Deg}).Reach, 0.03);
+}
+
+// An object's cap is that of its current extent after every way the extent changes: computed
+// afresh, moved, copied from another object, set directly.
+TEST_F(FlatViewTest, TheBoundingCapFollowsTheExtent) {
+    auto Same = [](const TBoundingCap& A, const TBoundingCap& B) {
+        return A.X == B.X && A.Y == B.Y && A.Z == B.Z && A.Reach == B.Reach;
+    };
+    auto* O = TGeoDataObject::Create(L);
+    const std::vector<TPoint3D> Points{LL(10, 10), LL(12, 11), LL(11, 14)};
+    O->SetPoints(Points.data(), 3);
+    O->CalcExtents();
+    const TBoundingCap First = O->BoundingCap();
+    EXPECT_TRUE(Same(First, ExtentCap(O->Extents())));
+    O->MoveBy(-170 * Deg, 30 * Deg);
+    O->CalcExtents();
+    EXPECT_FALSE(Same(O->BoundingCap(), First));
+    EXPECT_TRUE(Same(O->BoundingCap(), ExtentCap(O->Extents())));
+
+    auto* Copy = TGeoDataObject::Create(L);
+    Copy->SetExtents(TExtent{0, 0, Deg, Deg});
+    ASSERT_TRUE(Same(Copy->BoundingCap(), ExtentCap(TExtent{0, 0, Deg, Deg})));
+    Copy->CopyFrom(O);
+    EXPECT_TRUE(Same(Copy->BoundingCap(), ExtentCap(O->Extents()))) << "copied with the extent";
+    Copy->SetExtents(TExtent{5 * Deg, 5 * Deg, Deg, Deg});
+    EXPECT_TRUE(Same(Copy->BoundingCap(), ExtentCap(TExtent{5 * Deg, 5 * Deg, Deg, Deg})));
 }

@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "tests/projections/PrjFixtures.h"
 
@@ -198,4 +199,50 @@ TEST_F(SphereTest, TheDiscOutlineHas90PointsOnTheRim) {
     EXPECT_EQ(At(45), (TPixelPoint{0, 75}));
     for (int I = 0; I < 90; ++I)
         EXPECT_NEAR(std::hypot(At(I).X - 75, At(I).Y - 75), 75, 0.75) << I;
+}
+
+// The bounding cap decides an extent test only where the samples would all agree: the result,
+// the clip code and the side bits are those of the samples, in both passes, over extents of
+// every size around the globe (the date line, the poles, the horizon and the surface's edges)
+// seen from random rotations, scales and origins.
+TEST_F(SphereTest, TheBoundingCapDecidesAsTheSamplesDo) {
+    std::mt19937 Random(20261209);
+    auto Uniform = [&](int64_t Low, int64_t High) {
+        return std::uniform_int_distribution<int64_t>(Low, High)(Random);
+    };
+    const int32_t Sizes[] = {1, Deg / 1000, Deg / 20, Deg, 7 * Deg, 40 * Deg, 179 * Deg};
+    auto* Fast = Chain({});
+    auto* Sampled = Chain({});
+    int Decided = 0;
+    constexpr int Cases = 30000;
+    for (int Case = 0; Case < Cases; ++Case) {
+        if (Case % 300 == 0) {
+            Prj->SetParameter(0, static_cast<int32_t>(Uniform(-OrvexUnits::Deg90, OrvexUnits::Deg90)));
+            Prj->SetParameter(1, static_cast<int32_t>(Uniform(-OrvexUnits::Deg180, OrvexUnits::Deg180)));
+            Prj->SetParameter(2, Case % 900 == 0 ? static_cast<int32_t>(Uniform(-OrvexUnits::Deg180, 0)) : 0);
+            const long double Zoom[] = {1, 1, 2.5L, 40};
+            Prj->ApplyScaleFactor(75.0L / EarthRadius * Zoom[Uniform(0, 3)]);
+            Prj->SetXOrigin(static_cast<int32_t>(Uniform(-40, 190)));
+            Prj->SetYOrigin(static_cast<int32_t>(Uniform(-40, 190)));
+        }
+        const int32_t W = Sizes[Uniform(0, 6)], H = Case % 5 == 0 ? W : Sizes[Uniform(0, 6)];
+        const TExtent E{static_cast<int32_t>(Uniform(-OrvexUnits::Deg180, OrvexUnits::Deg180)),
+                        static_cast<int32_t>(Uniform(-95 * Deg, 95 * Deg)), W, H};
+        Fast->SetExtents(E);
+        Sampled->SetExtents(E);
+        Fast->SetState(osWrapsMeridian * (Case & 1));
+        Sampled->SetState(Fast->State());
+        View.BackSidePass = Case % 3 == 0;
+        uint8_t FastCode = 99, SampledCode = 99;
+        const bool FastResult = Prj->IsExtentVisible(E, Fast, FastCode);
+        const bool SampledResult = Prj->TPrjModel::IsExtentVisible(E, Sampled, SampledCode);
+        const bool ByCap = Prj->CapSide(Fast->BoundingCap()) != 0;
+        Decided += ByCap;
+        ASSERT_EQ(FastResult, SampledResult) << Case << (ByCap ? " by the cap" : "");
+        ASSERT_EQ(FastCode, SampledCode) << Case;
+        ASSERT_EQ(Fast->State(), Sampled->State()) << Case;
+    }
+    View.BackSidePass = false;
+    EXPECT_GT(Decided, Cases / 10) << "the cap decides a good share";
+    EXPECT_LT(Decided, Cases) << "some are left to the samples";
 }
