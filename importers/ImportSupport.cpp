@@ -233,10 +233,6 @@ bool ImportDetail::ScanDecimalFrom(const char* S, bool Negative, const char*& P,
     return true;
 }
 
-#if defined(__SSE2__) && defined(__x86_64__)
-bool HasWideScan() { return HasAvx2WithBitOps(); }
-#endif
-
 bool ParseDouble(std::string_view Text, double& Value) {
     const char* P = Text.data();
     if (double V = 0; ScanDecimal(P, Text.data() + Text.size(), V) && P == Text.data() + Text.size()) {

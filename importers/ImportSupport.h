@@ -391,7 +391,7 @@ struct TLineShape {
 }
 
 #if defined(__x86_64__)
-// Code for processors with AVX2 and the bit instructions (HasWideScan), whose wider compares and
+// Code for processors with AVX2 and the bit instructions (HasAvx2WithBitOps), whose wider compares and
 // bit steps take the scanner's work in fewer instructions. Not FMA: fused products would round
 // the degree conversions differently.
 #define ORVEX_WIDE_SCAN __attribute__((target("avx2,bmi,bmi2,lzcnt,popcnt")))
@@ -420,7 +420,7 @@ ORVEX_WIDE_SCAN __attribute__((always_inline)) inline __m128i WideRowValues(__m1
 }
 }  // namespace ImportDetail
 
-// ScanPointLine for ORVEX_WIDE_SCAN code, once HasWideScan said yes.
+// ScanPointLine for ORVEX_WIDE_SCAN code, once HasAvx2WithBitOps said yes.
 ORVEX_WIDE_SCAN __attribute__((always_inline)) inline int ScanPointLineWide(const char* P,
                                                                             ImportDetail::TDouble2& XY) {
     using namespace ImportDetail;
@@ -431,9 +431,6 @@ ORVEX_WIDE_SCAN __attribute__((always_inline)) inline int ScanPointLineWide(cons
                       DigitRow(P + S.Length, S.YCount, S.YDecimals, S.YPoint));
     return LineValues(P, S, Digits, XY);
 }
-
-// Whether this processor runs ORVEX_WIDE_SCAN code.
-bool HasWideScan();
 #endif
 #endif
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "foundation/Cpu.h"
 #include "importers/ImportSupport.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -484,7 +485,7 @@ ORVEX_WIDE_SCAN int32_t WidePointBatch(const char*& P, const char* Floor, const 
 
 TPointBatch ChoosePointBatch() {
 #if defined(__SSE2__) && defined(__x86_64__)
-    if (HasWideScan()) return WidePointBatch;
+    if (HasAvx2WithBitOps()) return WidePointBatch;
 #endif
     return BaselinePointBatch;
 }

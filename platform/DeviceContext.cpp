@@ -572,9 +572,7 @@ struct TDeviceContext::TDirect {
         }
     }
     static constexpr int LongRun = 64;
-    // The state's shape with its corner at the logical pixel Corner, each row written whole
-    // in one go: symbols are small and many. False, with nothing written, when the shape has
-    // no stamp or a row's stamp would reach past the picture's memory.
+    // What a stamp is made for: its two colours and the kind of picture.
     uint64_t StampKey(const TInk& Inside, const TInk& Outline, bool Filled) const {
         return uint64_t(Inside.Word & 0xFFFFFF) << 32 | uint64_t(Outline.Word & 0xFFFFFF) << 8 | uint64_t(Bgr) << 3 |
                uint64_t(Filled) << 2 | uint64_t(Packed) << 1 | 1;
@@ -590,9 +588,10 @@ struct TDeviceContext::TDirect {
         if (!S.BuildStamp(StampKey(Inside, Outline, Filled), In, Out, Filled, PixelBytes)) return nullptr;
         const qsizetype Size = Stride * Height;
         const qsizetype Origin = qsizetype(Corner.y() + DY) * Stride + qsizetype(Corner.x() + DX) * PixelBytes;
+        if (Origin < 0) return nullptr;
         for (const TState::TStampRow& R : S.Stamp) {
             const qsizetype At = Origin + qsizetype(R.Y) * Stride + qsizetype(R.X) * PixelBytes;
-            if (Origin < 0 || At < 0 || At + 32 > Size) return nullptr;
+            if (At < 0 || At + 32 > Size) return nullptr;
         }
         return Bits + Origin;
     }

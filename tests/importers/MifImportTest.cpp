@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "ImportFixtures.h"
+#include "foundation/Cpu.h"
 #include "importers/ImportSupport.h"
 #include "importers/Mif2Orvex.h"
 #include "styling/OrvexAttributes.h"
@@ -388,7 +389,7 @@ TEST(MifNumbers, PointLinesScanWholeAsTheGeneralParserReadsThem) {
     std::vector<int (*)(const char*, ImportDetail::TDouble2&)> Scanners = {
         [](const char* P, ImportDetail::TDouble2& XY) { return ScanPointLine(P, XY); }};
 #if defined(__x86_64__)
-    if (HasWideScan()) Scanners.push_back(WideScan);
+    if (HasAvx2WithBitOps()) Scanners.push_back(WideScan);
 #endif
     for (const auto Scan : Scanners) {
         for (const std::string& Line : Lines) {
