@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Text.h"
+
 class QFontMetrics;
 class QPainter;
 class QPen;
@@ -211,7 +213,3 @@ private:
     std::unique_ptr<TState> FState;
 };
 
-// Text at the Qt boundary: UTF-8 when the bytes are valid UTF-8, else Latin-1; encoded
-// back the same way (Latin-1 when every character fits, else UTF-8).
-QString ToQString(const std::string& Bytes);
-std::string FromQString(const QString& Text);
