@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/OrvexCli.h"
+#include "foundation/NumberText.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/DeviceContext.h"
@@ -49,11 +50,7 @@ std::string JsonString(const std::string& Bytes) {
     return R + "\"";
 }
 
-std::string Degrees(int32_t Units) {
-    char Buf[32];
-    std::snprintf(Buf, sizeof Buf, "%.6Lf", OrvexUnitsToDeg(Units));
-    return Buf;
-}
+std::string Degrees(int32_t Units) { return FixedToText(OrvexUnitsToDeg(Units), 6); }
 
 void PrintJson(const TOrvexLayer& Layer, bool WithPoints, std::ostream& out) {
     const TExtent& E = Layer.Extents();

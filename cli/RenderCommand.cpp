@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <ostream>
@@ -14,6 +13,8 @@
 #include "cli/CliSupport.h"
 #include "cli/ImportCommand.h"
 #include "cli/OrvexCli.h"
+#include "foundation/NumberText.h"
+#include "importers/ImportSupport.h"
 #include "model/OrvexLayer.h"
 #include "platform/UiServices.h"
 #include "projections/PrjModel.h"
@@ -30,14 +31,6 @@ namespace {
 struct TUsageError {
     std::string Message;
 };
-
-bool ParseReal(std::string_view Text, long double& Value) {
-    if (Text.empty()) return false;
-    const std::string S(Text);
-    char* End = nullptr;
-    Value = std::strtold(S.c_str(), &End);
-    return End == S.c_str() + S.size() && std::isfinite(Value);
-}
 
 bool ParseInt(std::string_view Text, int32_t& Value) {
     long double V;
@@ -309,7 +302,6 @@ int RunProject(std::span<char* const> Args, std::ostream& out, std::ostream& err
     try {
         TOrvex3 View;
         SetUpView(View, O);
-        char Line[64];
         for (size_t I = 0; I + 1 < Values.size(); I += 2) {
             if (Inverse) {
                 TPoint3D P;
@@ -318,8 +310,7 @@ int RunProject(std::span<char* const> Args, std::ostream& out, std::ostream& err
                     out << "-\n";
                     continue;
                 }
-                std::snprintf(Line, sizeof Line, "%.6Lf %.6Lf\n", OrvexUnitsToDeg(P.X), OrvexUnitsToDeg(P.Y));
-                out << Line;
+                out << FixedToText(OrvexUnitsToDeg(P.X), 6) << ' ' << FixedToText(OrvexUnitsToDeg(P.Y), 6) << '\n';
             } else {
                 const long double Lon = Values[I], Lat = Values[I + 1];
                 if (std::fabs(Lon) > 360 || std::fabs(Lat) > 90 ||

@@ -177,20 +177,6 @@ TIntText ParseIntegerText(std::string_view Text, int64_t& Value) {
     return TIntText::itOk;
 }
 
-std::string FloatToText(long double Value) {
-    char Buffer[64];
-    const auto [End, Ec] = std::to_chars(Buffer, Buffer + sizeof Buffer, Value, std::chars_format::general, 15);
-    return Ec == std::errc() ? std::string(Buffer, End) : std::string();
-}
-
-std::string FixedToText(long double Value, int Decimals, int Width) {
-    char Buffer[96];
-    const auto [End, Ec] = std::to_chars(Buffer, Buffer + sizeof Buffer, Value, std::chars_format::fixed, Decimals);
-    std::string Text = Ec == std::errc() ? std::string(Buffer, End) : std::string();
-    if (static_cast<int>(Text.size()) < Width) Text.insert(0, static_cast<size_t>(Width) - Text.size(), ' ');
-    return Text;
-}
-
 // ---------------------------------------------------------------------------------------
 // Named colours
 

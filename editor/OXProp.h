@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/NumberText.h"
 #include "model/ClassInfo.h"
 #include "platform/DeviceContext.h"
 
@@ -134,12 +135,8 @@ bool NameToColor(std::string_view Name, TColor& Color);
 // System colours and clNone open on their on-screen equivalent or black.
 bool ChooseColor(TColor& Color);
 
-// Locale-free number texts of the property grid.
+// Integer text of the property grid (its reals: foundation/NumberText.h).
 // Decimal, or hexadecimal after "$" (up to eight digits, read as a 32-bit pattern); blanks
 // around the number are allowed. Result: ok, not a number, or a number out of 64-bit range.
 enum class TIntText : uint8_t { itOk, itNotInteger, itOutOfRange };
 TIntText ParseIntegerText(std::string_view Text, int64_t& Value);
-// General decimal text with up to 15 significant digits, "." as decimal separator.
-std::string FloatToText(long double Value);
-// Fixed-point text with Decimals decimals, right-aligned in at least Width characters.
-std::string FixedToText(long double Value, int Decimals, int Width);

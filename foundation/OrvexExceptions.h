@@ -5,7 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-// printf-style formatting into a std::string; the messages are built with it.
+// printf-style formatting into a std::string; the messages are built with it. Numbers are
+// written as in the "C" locale ('.' before decimals) whatever the user's locale.
 std::string Format(const char* Fmt, ...) __attribute__((format(printf, 1, 2)));
 
 class EOrvexException : public std::runtime_error {

@@ -15,6 +15,7 @@
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
+#include "TestLocale.h"
 #include "platform/FilePaths.h"
 #include "platform/IniFile.h"
 #include "platform/UiServices.h"
@@ -250,5 +251,41 @@ TEST_F(ProfileTest, ANameWithoutAFolderMeansTheProgramsFolder) {
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(V.ProfileName()))) << "opening writes nothing";
     EXPECT_THROW(V.SaveProfile(""), EOrvexException);
 }
+
+// A profile is text for other programs too: in a locale that writes ',' before decimals it is
+// saved as the same bytes, and its numbers (negative, beyond 16 bits) read back the same.
+class ProfileInCommaLocale : public ProfileTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    std::string SaveProfile(const std::string& Name) const {
+        TOrvex3 V;
+        TOrvexLayer* R = V.AddLayer("");
+        R->SetFilename(Path("data/d.lyr"));
+        R->SetZoomUnits(Kilometer);
+        R->SetZoomMin(-12345);
+        R->SetZoomMax(1500000);
+        R->SetMaxFontHeight(9);
+        V.SetAntialiasing(true);
+        V.SaveProfile(Path(Name));
+        return Slurp(Path(Name));
+    }
+};
+
+TEST_P(ProfileInCommaLocale, SavesTheSameTextAndReadsItBack) {
+    const std::string InC = SaveProfile("c.prf");
+    ENTER_TEST_LOCALE(GetParam());
+    EXPECT_EQ(SaveProfile("comma.prf"), InC);
+    TOrvex3 V;
+    V.SetProfileName(Path("comma.prf"));
+    ASSERT_EQ(V.LayerCount(), 1);
+    const TOrvexLayer* R = V.GetLayer(0);
+    EXPECT_TRUE(V.Antialiasing());
+    EXPECT_EQ(R->ZoomUnits(), Kilometer);
+    EXPECT_EQ(R->ZoomMin(), -12345);
+    EXPECT_EQ(R->ZoomMax(), 1500000);
+    EXPECT_EQ(R->MaxFontHeight(), 9);
+    EXPECT_EQ(R->ObjectCount(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, ProfileInCommaLocale, ::testing::ValuesIn(kCommaLocales), LocaleTestName);
 
 }  // namespace
