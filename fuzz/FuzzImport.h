@@ -1,15 +1,15 @@
-// What the importer fuzz targets share: one application and view for the whole run, and the
-// input written to a file, since the importers read files by name.
+// What the fuzz targets share: one application and view for the whole run, a folder of this
+// process's own for the files the readers read by name, and the readers' entries.
 #pragma once
 
 #include <QApplication>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Readers.h"
 #include "platform/UiServices.h"
 #include "view/Orvex3.h"
 
@@ -33,16 +33,12 @@ inline TOrvex3& FuzzView() {
     return *View;
 }
 
-// The input written to a file named by Extension in a folder of this process's own, so that
-// looking for companion files does not walk a crowded temporary folder.
-inline std::string FuzzFile(const char* Extension, const uint8_t* Data, size_t Size) {
+// Looking for companion files does not walk a crowded temporary folder.
+inline const std::string& FuzzFolder() {
     static const std::string Dir = [] {
         std::string D = "/tmp/orvex-fuzz-" + std::to_string(::getpid());
         ::mkdir(D.c_str(), 0700);
-        return D + "/input";
+        return D;
     }();
-    const std::string Path = Dir + Extension;
-    std::ofstream(Path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(Data),
-                                                                  static_cast<std::streamsize>(Size));
-    return Path;
+    return Dir;
 }

@@ -1,16 +1,7 @@
-// The E00 importer on arbitrary bytes, every record kind on, any projection accepted.
+// The E00 importer on arbitrary bytes.
 #include "FuzzImport.h"
-#include "importers/E002Orvex.h"
-#include "importers/ImportSupport.h"
-#include "importers/TfrmE00Import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-    TOrvex3& View = FuzzView();
-    TE00ImportPresetOptions Options;
-    Options.AcceptUnknownProjection = true;
-    try {
-        ImportE00({FuzzFile(".e00", Data, Size)}, View, &Options);
-    } catch (const EOrvexException&) {
-    }
+    FuzzReaders::E00(FuzzView(), FuzzFolder(), Data, Size);
     return 0;
 }
