@@ -92,7 +92,9 @@ TEST_F(FileNamesTest, EveryRouteReachesTheFileItNames) {
         Main->actSaveLayer->trigger();
         EXPECT_EQ(Proposed, QStringList{QString::fromUtf8(Layer)});
         EXPECT_TRUE(fs::is_regular_file(Layer));
-        EXPECT_EQ(TRecentFiles::Files(TRecentFiles::rfLayer).front(), Layer);
+        const std::vector<std::string> Recent = TRecentFiles::Files(TRecentFiles::rfLayer);
+        ASSERT_FALSE(Recent.empty());
+        EXPECT_EQ(Recent.front(), Layer);
 
         // Save Profile, then Load Layer, Load Profile, the recent file and a drop bring it back.
         const std::string Profile = Sub + R.File + ".prf";

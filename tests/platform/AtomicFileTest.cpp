@@ -1,4 +1,5 @@
-// Replacing a file whole: what the replaced file keeps, and what a failure leaves.
+// Replacing a file whole: what the replaced file keeps. (Failures and cancels that must leave
+// the old file are tested with the layer files and profiles that use it.)
 
 #include <gtest/gtest.h>
 
@@ -60,28 +61,6 @@ TEST(AtomicFileTest, TheReplacedFileKeepsItsModeItsLinkAndItsName) {
     const std::string Latin1 = Root + "Z\xFCrich.lyr";
     ASSERT_TRUE(Save(Latin1, "bytes"));
     EXPECT_EQ(Slurp(Latin1), "bytes");
-
-    // A folder that is not there: nothing is written, and the failure says why.
-    TAtomicFile Missing(Root + "no/such/file");
-    EXPECT_TRUE(Missing.Failed());
-    EXPECT_FALSE(Missing.Write("x", 1));
-    EXPECT_FALSE(Missing.Commit());
-    EXPECT_EQ(Missing.Error(), "No such file or directory");
-}
-
-TEST(AtomicFileTest, WithoutACommitTheOldFileStaysAndNoTemporaryIsLeft) {
-    QTemporaryDir Dir;
-    ASSERT_TRUE(Dir.isValid());
-    const std::string Target = Dir.path().toStdString() + "/keep.lyr";
-    std::ofstream(Target) << "old";
-    {
-        TAtomicFile File(Target);
-        ASSERT_TRUE(File.Write("half", 4));
-    }
-    EXPECT_EQ(Slurp(Target), "old");
-    size_t Entries = 0;
-    for ([[maybe_unused]] const auto& E : fs::directory_iterator(Dir.path().toStdString())) ++Entries;
-    EXPECT_EQ(Entries, 1u);
 }
 
 }  // namespace
