@@ -1,9 +1,9 @@
 #include "cli/RenderCommand.h"
 
-#include <QFileInfo>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -151,13 +151,13 @@ bool EndsWith(const std::string& S, std::string_view Suffix) {
 // A profile's layers, as the editor opens them: a layer that cannot be loaded is reported
 // and left out.
 void LoadProfile(TOrvex3& View, const std::string& Path, std::ostream& err) {
-    const QFileInfo Info(QString::fromLocal8Bit(Path.c_str()));
-    if (!Info.isFile()) throw std::runtime_error("cannot read the profile '" + Path + "'");
+    std::error_code Error;
+    if (!std::filesystem::is_regular_file(Path, Error)) throw std::runtime_error("cannot read the profile '" + Path + "'");
     TScriptedUiServices Reports;
     {
         TUiServicesScope Scope(Reports);
         // A bare name would mean the program's folder.
-        View.SetProfileName(Info.absoluteFilePath().toLocal8Bit().toStdString());
+        View.SetProfileName(std::filesystem::absolute(Path, Error).lexically_normal().string());
     }
     for (const TScriptedUiServices::TMessage& M : Reports.Messages)
         err << "orvex render: a layer of " << Path << " was left out: " << M.Text << '\n';
@@ -248,7 +248,7 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
             if (Texture.empty()) throw std::runtime_error("the bundled texture data/earth.bmp is missing");
         }
         if (!Texture.empty()) {
-            if (!QFileInfo::exists(QString::fromLocal8Bit(Texture.c_str())))
+            if (std::error_code Error; !std::filesystem::exists(Texture, Error))
                 throw std::runtime_error("texture '" + Texture + "' not found");
             View.SetTextureFilename(Texture);
             if (!View.Texture().IsLoaded())

@@ -2,11 +2,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <filesystem>
 #include <unistd.h>
 
 #include "editor/EditorErrors.h"
@@ -27,6 +27,7 @@
 #include "model/OrvexObject.h"
 #include "platform/DeviceContext.h"
 #include "platform/FilePaths.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "projections/PrjRegistry.h"
 #include "styling/PointPresenter.h"
@@ -38,9 +39,10 @@ namespace {
 
 const char* const kLayerExt = ".lyr";
 
-// A layer's name as a file name in a chosen folder: folder separators would lead elsewhere.
+// A layer's name as a file name in a chosen folder: the name is text, the file name the file
+// system's bytes, and folder separators would lead elsewhere.
 std::string LayerFileName(const std::string& Name) {
-    std::string File = Name;
+    std::string File = PathFromText(Name);
     for (char& C : File)
         if (C == '/' || C == '\\' || C == '\0') C = '_';
     if (File.empty() || File == "." || File == "..") File = "Layer" + File;
@@ -48,7 +50,8 @@ std::string LayerFileName(const std::string& Name) {
 }
 
 bool WritableFolder(const std::string& Folder) {
-    return !Folder.empty() && QFileInfo(ToQString(Folder)).isDir() && access(Folder.c_str(), W_OK | X_OK) == 0;
+    std::error_code Error;
+    return !Folder.empty() && std::filesystem::is_directory(Folder, Error) && access(Folder.c_str(), W_OK | X_OK) == 0;
 }
 
 std::string WithSlash(std::string Folder) {
@@ -177,7 +180,7 @@ std::string TfrmMain::SaveAllFolder() const {
     if (WritableFolder(ProgramFolder)) return WithSlash(ProgramFolder);
     const std::string Profile = SplitPath(View->ProfileName()).Directory;
     if (WritableFolder(Profile)) return WithSlash(Profile);
-    return WithSlash(FromQString(QDir::homePath()));
+    return WithSlash(PathFromQString(QDir::homePath()));
 }
 
 void TfrmMain::SaveAllLayers() {

@@ -1,9 +1,9 @@
 #include "editor/FileDialog.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
+#include <filesystem>
 
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 
 std::vector<std::string> TFileDialog::NameFilters(const std::string& Filter) {
@@ -43,7 +43,7 @@ bool TFileDialog::Execute() {
         QStringList Filters;
         for (const std::string& F : NameFilters(Filter)) Filters << ToQString(F);
         Dialog.setNameFilters(Filters);
-        if (!InitialDir.empty()) Dialog.setDirectory(ToQString(InitialDir));
+        if (!InitialDir.empty()) Dialog.setDirectory(PathToQString(InitialDir));
         if (FKind == fdSave) {
             Dialog.setAcceptMode(QFileDialog::AcceptSave);
             Dialog.setFileMode(QFileDialog::AnyFile);
@@ -59,15 +59,18 @@ bool TFileDialog::Execute() {
             Dialog.setAcceptMode(QFileDialog::AcceptOpen);
             Dialog.setFileMode(AllowMultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
         }
-        if (!FileName.empty()) Dialog.selectFile(ToQString(FileName));
+        if (!FileName.empty()) Dialog.selectFile(PathToQString(FileName));
         Confirmed = UiServices().ExecDialog(Dialog);
         if (Confirmed)
-            for (const QString& F : Dialog.selectedFiles()) Files.push_back(FromQString(F));
+            for (const QString& F : Dialog.selectedFiles()) Files.push_back(PathFromQString(F));
     }
     if (!Confirmed) return false;
     if (FKind == fdOpen) {
         // Path and file must exist.
-        std::erase_if(Files, [](const std::string& F) { return !QFileInfo(ToQString(F)).isFile(); });
+        std::erase_if(Files, [](const std::string& F) {
+            std::error_code Error;
+            return !std::filesystem::is_regular_file(F, Error);
+        });
         if (!AllowMultiSelect && Files.size() > 1) Files.resize(1);
     } else if (Files.size() > 1) {
         Files.resize(1);

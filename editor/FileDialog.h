@@ -2,7 +2,7 @@
 // The main window's open and save dialogs: the choices (filter, folder, proposed name) are
 // set on the object, Execute shows the toolkit's dialog modally through the UI services and
 // leaves the chosen files behind. OnExecute answers instead of a window, so tests choose
-// files as a user would.
+// files as a user would. Folders and files are the file system's bytes, as the model keeps them.
 
 #include <functional>
 #include <string>

@@ -15,7 +15,7 @@
 #include "editor/uMain.h"
 #include "foundation/OXUtils.h"
 #include "model/OrvexObject.h"
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "view/Orvex3.h"
 
@@ -25,7 +25,7 @@ namespace {
 enum TDropKind { dkLayer, dkProfile, dkE00, dkMIF, dkSHP, dkNone };
 
 TDropKind DropKindOf(const std::string& Path) {
-    const QString Suffix = QFileInfo(ToQString(Path)).suffix().toLower();
+    const QString Suffix = QFileInfo(PathToQString(Path)).suffix().toLower();
     if (Suffix == "lyr") return dkLayer;
     if (Suffix == "prf") return dkProfile;
     if (Suffix == "e00") return dkE00;
@@ -38,12 +38,12 @@ std::vector<std::string> DroppedFiles(const QMimeData* Data) {
     std::vector<std::string> Files;
     if (!Data || !Data->hasUrls()) return Files;
     for (const QUrl& Url : Data->urls())
-        if (Url.isLocalFile()) Files.push_back(FromQString(Url.toLocalFile()));
+        if (Url.isLocalFile()) Files.push_back(PathFromQString(Url.toLocalFile()));
     return Files;
 }
 
 // A path as a menu caption: '&' would be taken for a mnemonic.
-QString MenuText(const std::string& Path) { return ToQString(Path).replace('&', "&&"); }
+QString MenuText(const std::string& Path) { return PathToQString(Path).replace('&', "&&"); }
 
 }  // namespace
 
@@ -104,7 +104,7 @@ void TfrmMain::RebuildRecentMenu() {
 }
 
 void TfrmMain::OpenRecent(bool Profile, const std::string& Path) {
-    if (!QFileInfo(ToQString(Path)).isFile()) {
+    if (!QFileInfo(PathToQString(Path)).isFile()) {
         TRecentFiles::Remove(Profile ? TRecentFiles::rfProfile : TRecentFiles::rfLayer, Path);
         RebuildRecentMenu();
         UiServices().ShowMessage(
@@ -152,7 +152,7 @@ void TfrmMain::OpenFiles(const std::vector<std::string>& Files) {
                 while (End < Files.size() && DropKindOf(Files[End]) == Kind) ++End;
             std::vector<std::string> Run;
             for (size_t J = I; J < End; ++J) {
-                if (Kind != dkNone && QFileInfo(ToQString(Files[J])).isFile())
+                if (Kind != dkNone && QFileInfo(PathToQString(Files[J])).isFile())
                     Run.push_back(Files[J]);
                 else
                     Refused += "\n" + Files[J];

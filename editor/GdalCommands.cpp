@@ -8,6 +8,7 @@
 #include "importers/SHP2Orvex.h"
 #include "model/OrvexLayer.h"
 #include "platform/Hourglass.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 
 void TfrmMain::ImportOtherFormats() {
@@ -42,7 +43,8 @@ void TfrmMain::ExportLayer() {
     }
     SaveDialog.Filter = "GeoPackage (*.gpkg)|*.gpkg|GeoJSON (*.geojson)|*.geojson";
     SaveDialog.InitialDir = FCurrentLayer->Directory().empty() ? ProgramFolder : FCurrentLayer->Directory();
-    SaveDialog.FileName = (FCurrentLayer->Name().empty() ? std::string("layer") : FCurrentLayer->Name()) + ".gpkg";
+    // The name is text; the proposed file is named in the file system's bytes.
+    SaveDialog.FileName = (FCurrentLayer->Name().empty() ? std::string("layer") : PathFromText(FCurrentLayer->Name())) + ".gpkg";
     if (!SaveDialog.Execute()) return;
     std::string Path = SaveDialog.FileName;
     if (!CanExportGDAL(Path)) Path += ".gpkg";

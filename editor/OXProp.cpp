@@ -19,6 +19,7 @@
 #include "importers/ImportSupport.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "styling/OrvexPresenter.h"
 #include "view/Orvex3.h"
@@ -420,6 +421,17 @@ bool TFontNameHandler::Edit(TPersistent* Instance, const TPropInfo& Prop) {
 int32_t TFontNameHandler::GetAttributes(TPersistent*, const TPropInfo&) { return paDialog; }
 
 // ---------------------------------------------------------------------------------------
+// TFileNameHandler
+
+std::string TFileNameHandler::GetValue(TPersistent* Instance, const TPropInfo& Prop) {
+    return TextFromPath(TOrvexPropertyHandler::GetValue(Instance, Prop));
+}
+
+void TFileNameHandler::SetValue(TPersistent* Instance, const TPropInfo& Prop, const std::string& Text) {
+    TOrvexPropertyHandler::SetValue(Instance, Prop, PathFromText(Text));
+}
+
+// ---------------------------------------------------------------------------------------
 // The registry
 
 const std::vector<THandlerRegistration>& PropertyHandlerRegistry() {
@@ -429,11 +441,13 @@ const std::vector<THandlerRegistration>& PropertyHandlerRegistry() {
     auto Set = [] { return std::make_unique<TOrvexSetHandler>(); };
     auto Unit = [] { return std::make_unique<TOrvexUnitHandler>(); };
     auto FontName = [] { return std::make_unique<TFontNameHandler>(); };
+    auto FileName = [] { return std::make_unique<TFileNameHandler>(); };
     static const std::vector<THandlerRegistration> Registry{
         Make("TColor", Color),           Make("TOrvexPresenter", Presenter), Make("TFontStyles", Set),
         Make(".XRotation", Unit),        Make(".YRotation", Unit),           Make(".ZRotation", Unit),
         Make(".CentralMeridian", Unit),  Make(".FirstParallel", Unit),       Make(".SecondParallel", Unit),
-        Make(".FontName", FontName),
+        Make(".FontName", FontName),     Make(".Filename", FileName),        Make(".BMPFilename", FileName),
+        Make(".ImageName", FileName),
     };
     return Registry;
 }

@@ -76,6 +76,14 @@ public:
     int32_t GetAttributes(TPersistent* Instance, const TPropInfo& Prop) override;
 };
 
+// A file name (a layer's, a bitmap's, a picture's): the file system's bytes, shown and typed
+// as text.
+class TFileNameHandler : public TOrvexPropertyHandler {
+public:
+    std::string GetValue(TPersistent* Instance, const TPropInfo& Prop) override;
+    void SetValue(TPersistent* Instance, const TPropInfo& Prop, const std::string& Text) override;
+};
+
 // The handler registry: keys are matched, ignoring case, against the property's type name,
 // "." + the property's name, and the instance's class name + "." + the property's name.
 struct THandlerRegistration {

@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 
 namespace {
 std::string& StorageOverride() {
@@ -19,8 +19,8 @@ const char* KeyOf(TRecentFiles::TKind Kind) { return Kind == TRecentFiles::rfLay
 
 void Store(TRecentFiles::TKind Kind, const std::vector<std::string>& Files) {
     QStringList List;
-    for (const std::string& F : Files) List << ToQString(F);
-    QSettings S(ToQString(TRecentFiles::StorageFile()), QSettings::IniFormat);
+    for (const std::string& F : Files) List << PathToQString(F);
+    QSettings S(PathToQString(TRecentFiles::StorageFile()), QSettings::IniFormat);
     S.setValue(KeyOf(Kind), List);
     S.sync();
 }
@@ -28,17 +28,17 @@ void Store(TRecentFiles::TKind Kind, const std::vector<std::string>& Files) {
 
 std::string TRecentFiles::StorageFile() {
     if (!StorageOverride().empty()) return StorageOverride();
-    return FromQString(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/recent-files.ini");
+    return PathFromQString(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/recent-files.ini");
 }
 
 void TRecentFiles::SetStorageFile(const std::string& Path) { StorageOverride() = Path; }
 
 std::vector<std::string> TRecentFiles::Files(TKind Kind) {
-    const QSettings S(ToQString(StorageFile()), QSettings::IniFormat);
+    const QSettings S(PathToQString(StorageFile()), QSettings::IniFormat);
     std::vector<std::string> Result;
     // A list edited by hand may hold anything: blanks and repeats are left out.
     for (const QString& F : S.value(KeyOf(Kind)).toStringList()) {
-        const std::string Path = FromQString(F);
+        const std::string Path = PathFromQString(F);
         if (!Path.empty() && std::find(Result.begin(), Result.end(), Path) == Result.end()) Result.push_back(Path);
         if (static_cast<int>(Result.size()) == kMaxEntries) break;
     }
@@ -47,7 +47,7 @@ std::vector<std::string> TRecentFiles::Files(TKind Kind) {
 
 void TRecentFiles::Add(TKind Kind, const std::string& Path) {
     if (Path.empty()) return;
-    const std::string Absolute = FromQString(QFileInfo(ToQString(Path)).absoluteFilePath());
+    const std::string Absolute = PathFromQString(QFileInfo(PathToQString(Path)).absoluteFilePath());
     std::vector<std::string> List = Files(Kind);
     List.erase(std::remove(List.begin(), List.end(), Absolute), List.end());
     List.insert(List.begin(), Absolute);

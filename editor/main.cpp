@@ -4,32 +4,27 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "editor/CommandLine.h"
 #include "editor/uMain.h"
-#include "platform/DeviceContext.h"
 #include "platform/Heap.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 
 int main(int argc, char** argv) {
     UseLargeHeapPages();
     QApplication App(argc, argv);
-    QStringList Args = App.arguments();
-    Args.removeFirst();
-    QString Screenshot;
-    if (const qsizetype At = Args.indexOf("--screenshot"); At >= 0 && At + 1 < Args.size()) {
-        Screenshot = Args[At + 1];
-        Args.remove(At, 2);
-    }
+    const TCommandLine Args = ParseCommandLine(argc, argv);
     // A picture taken without anyone watching must not wait on a message box.
     TScriptedUiServices Scripted;
     std::unique_ptr<TUiServicesScope> Silent;
-    if (!Screenshot.isEmpty()) Silent = std::make_unique<TUiServicesScope>(Scripted);
+    if (!Args.Screenshot.empty()) Silent = std::make_unique<TUiServicesScope>(Scripted);
 
-    TfrmMain Main(Args.isEmpty() ? std::string() : FromQString(Args.front()));
+    TfrmMain Main(Args.LayerFile);
     Main.show();
     int Status = 0;
-    if (!Screenshot.isEmpty())
+    if (!Args.Screenshot.empty())
         QTimer::singleShot(700, &Main, [&] {
-            if (!Main.grab().save(Screenshot)) Status = 1;
+            if (!Main.grab().save(PathToQString(Args.Screenshot))) Status = 1;
             Main.close();
         });
     const int Result = App.exec();

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -20,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <filesystem>
 
 #include "editor/EditorErrors.h"
 #include "editor/Inspector.h"
@@ -31,6 +31,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "projections/PrjRegistry.h"
 #include "styling/OrvexPresenter.h"
@@ -119,7 +120,7 @@ TfrmMain::TfrmMain(const std::string& LayerFile, QWidget* Parent)
     : QMainWindow(Parent), OpenDialog(TFileDialog::fdOpen, this), SaveDialog(TFileDialog::fdSave, this) {
     setObjectName("frmMain");
     setWindowTitle(kMainCaption);
-    ProgramFolder = FromQString(QCoreApplication::applicationDirPath()) + "/";
+    ProgramFolder = PathFromQString(QCoreApplication::applicationDirPath()) + "/";
     OpenDialog.AllowMultiSelect = true;
 
     Splitter = new QSplitter(Qt::Horizontal, this);
@@ -498,9 +499,11 @@ void TfrmMain::Start(const std::string& LayerFile) {
     cbProjection->setCurrentIndex(0);
     PresentersGrid->SetRowCount(GlobalPresenterCount());
     if (!LayerFile.empty()) {
-        const QFileInfo File(ToQString(LayerFile));
-        if (File.isFile())
-            RunLoad([&] { LoadLayerFile(LayerFile, FromQString(File.fileName())); });
+        // The layer is named after its file, extension and all, in the name's own bytes: UTF-8
+        // on this system, which the text rule reads as it is.
+        std::error_code Error;
+        if (std::filesystem::is_regular_file(LayerFile, Error))
+            RunLoad([&] { LoadLayerFile(LayerFile, FileNamePart(LayerFile)); });
         else
             // A silent start would look as if the file had been shown.
             UiServices().ShowMessage(kEditorCaption, Format("Cannot open the layer file %s: there is no such file",

@@ -1,7 +1,6 @@
 // The layer file: version, extent, then one block of records per registered class.
 
 #include <QApplication>
-#include <QSaveFile>
 #include <QString>
 #include <algorithm>
 #include <functional>
@@ -16,6 +15,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
+#include "platform/AtomicFile.h"
 #include "platform/FilePaths.h"
 #include "platform/Hourglass.h"
 #include "styling/OrvexPresenter.h"
@@ -70,40 +70,22 @@ bool HasNoAfterLoad(const TOrvexObject& O) {
     return T == typeid(TGeoDataObject) || T == typeid(TSinglePointObject);
 }
 
-// A file written through a temporary file beside the target, renamed over it only when whole:
-// a failure or a cancel on the way leaves the target as it was.
-class TAtomicFile {
+// The layer file through a temporary file beside the target (platform/AtomicFile), with the
+// save's own error.
+class TLayerFileWriter {
 public:
-    explicit TAtomicFile(const std::string& Path) : FPath(Path), FFile(QString::fromLocal8Bit(Path.c_str())) {
-        // Unbuffered: a failure while a buffer is flushed on commit would go unnoticed and
-        // the short file would replace the target.
-        if (!FFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) Fail();
-    }
-    void Write(const uint8_t* Data, size_t Count) {
-        const auto* Bytes = reinterpret_cast<const char*>(Data);
-        const auto Size = static_cast<qint64>(Count);
-        // A short write reports no error; writing the rest brings it out.
-        qint64 Done = 0;
-        while (Done < Size) {
-            const qint64 Written = FFile.write(Bytes + Done, Size - Done);
-            if (Written <= 0) Fail();
-            Done += Written;
-        }
-    }
-    void Commit() {
-        if (!FFile.commit()) Fail();
-    }
+    explicit TLayerFileWriter(const std::string& Path) : FPath(Path), FFile(Path) { Check(!FFile.Failed()); }
+    void Write(const uint8_t* Data, size_t Count) { Check(FFile.Write(Data, Count)); }
+    void Commit() { Check(FFile.Commit()); }
 
 private:
-    [[noreturn]] void Fail() {
-        const QString Reason = FFile.errorString();
-        if (FFile.isOpen()) FFile.cancelWriting();  // the temporary file goes
-        throw EOrvexException(
-            Format("SaveToFile: Cannot write %s: %s", FPath.c_str(), Reason.toLocal8Bit().constData()));
+    void Check(bool Ok) const {
+        if (!Ok)
+            throw EOrvexException(Format("SaveToFile: Cannot write %s: %s", FPath.c_str(), FFile.Error().c_str()));
     }
 
     std::string FPath;
-    QSaveFile FFile;
+    TAtomicFile FFile;
 };
 
 // The records go to the file in pieces of this size as they are assembled: a buffer the size
@@ -140,7 +122,7 @@ void TOrvexLayer::SaveToFile(const std::string& Path) {
     } Finish{FView && FView->OnProgress ? FView : nullptr};
     if (Finish.View && FView->Progress(1, Format("Saving Layer %s", Path.c_str())))
         throw EProgressAborted("Saving cancelled");
-    TAtomicFile File(Path);
+    TLayerFileWriter File(Path);
     S.Data().reserve(SaveChunk + SaveChunk / 4);
     int32_t Saved = 0;
     const std::function<void()> Step = [&] {

@@ -3,14 +3,17 @@
 #include "foundation/ProgressAborted.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "model/ExtentRefresh.h"
 #include "model/OrvexObject.h"
@@ -504,31 +507,41 @@ void TOrvexLayer::ChangeFilename(const std::string& Path) {
 void TOrvexLayer::LoadFromFile() {
     if (FFilename.empty()) return;
     const std::string Path = FDirectory + FFilename;
-    QFile File(QString::fromLocal8Bit(Path.c_str()));
-    if (!QFileInfo(File).isFile())
+    // The name's bytes go to the system as they are: a name that is not UTF-8 still opens.
+    struct stat Info {};
+    if (::stat(Path.c_str(), &Info) != 0 || !S_ISREG(Info.st_mode))
         throw EOrvexException(Format("LoadFromFile: File %s%s not found", FDirectory.c_str(), FFilename.c_str()));
     THourglass Hourglass;
     if (FName.empty()) {
         const size_t Dot = FFilename.find_last_of('.');
         FName = Dot == std::string::npos ? FFilename : FFilename.substr(0, Dot);
     }
-    if (!File.open(QIODevice::ReadOnly))
-        throw EOrvexException(Format("LoadFromFile: Cannot read %s: %s", Path.c_str(),
-                                     File.errorString().toLocal8Bit().constData()));
+    const auto CannotRead = [&Path](int Error) {
+        return EOrvexException(Format("LoadFromFile: Cannot read %s: %s", Path.c_str(), std::strerror(Error)));
+    };
+    const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (Fd < 0) throw CannotRead(errno);
+    struct TClose {
+        int Fd;
+        ~TClose() { ::close(Fd); }
+    } Close{Fd};
+    if (::fstat(Fd, &Info) != 0) throw CannotRead(errno);
     // Straight into the stream's buffer: a layer file can be hundreds of megabytes. The buffer
     // grows a piece at a time just ahead of the read, so that its zero-filling is done in cache
     // rather than in a pass of its own over the whole file.
-    const auto Size = static_cast<size_t>(std::max<qint64>(File.size(), 0));
+    const auto Size = static_cast<size_t>(std::max<off_t>(Info.st_size, 0));
     constexpr size_t Piece = size_t(1) << 18;
     std::vector<uint8_t> Data;
     Data.reserve(Size);
     while (Data.size() < Size) {
         const size_t Done = Data.size();
         Data.resize(Done + std::min(Piece, Size - Done));
-        const qint64 Read = File.read(reinterpret_cast<char*>(Data.data() + Done), qint64(Data.size() - Done));
-        if (Read < 0)
-            throw EOrvexException(Format("LoadFromFile: Cannot read %s: %s", Path.c_str(),
-                                         File.errorString().toLocal8Bit().constData()));
+        const ssize_t Read = ::read(Fd, Data.data() + Done, Data.size() - Done);
+        if (Read < 0 && errno == EINTR) {
+            Data.resize(Done);
+            continue;
+        }
+        if (Read < 0) throw CannotRead(errno);
         Data.resize(Done + static_cast<size_t>(Read));
         if (Read == 0) break;  // the file shrank meanwhile
     }

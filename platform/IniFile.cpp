@@ -1,16 +1,11 @@
 #include "platform/IniFile.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <optional>
 #include <unordered_set>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "foundation/OrvexExceptions.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 
@@ -143,33 +138,9 @@ void TIniFile::Save() const {
         }
     }
 
-    const auto Fail = [this](int Error) {
-        throw EOrvexException(Format("Cannot write the file %s: %s", FFileName.c_str(), std::strerror(Error)));
-    };
-    const size_t Slash = FFileName.rfind('/');
-    std::string Temp = (Slash == std::string::npos ? std::string() : FFileName.substr(0, Slash + 1)) + ".ini-XXXXXX";
-    const int Fd = mkstemp(Temp.data());
-    if (Fd < 0) Fail(errno);
-    // Keep the permissions of the file being replaced; a new file gets the usual ones.
-    struct stat St;
-    (void)fchmod(Fd, ::stat(FFileName.c_str(), &St) == 0 ? (St.st_mode & 07777) : 0644);
-    size_t Done = 0;
-    while (Done < Out.size()) {
-        const ssize_t W = ::write(Fd, Out.data() + Done, Out.size() - Done);
-        if (W < 0) {
-            if (errno == EINTR) continue;
-            const int Error = errno;
-            ::close(Fd);
-            ::unlink(Temp.c_str());
-            Fail(Error);
-        }
-        Done += size_t(W);
-    }
-    if (::close(Fd) != 0 || std::rename(Temp.c_str(), FFileName.c_str()) != 0) {
-        const int Error = errno;
-        ::unlink(Temp.c_str());
-        Fail(Error);
-    }
+    TAtomicFile File(FFileName);
+    if (!File.Write(Out.data(), Out.size()) || !File.Commit())
+        throw EOrvexException(Format("Cannot write the file %s: %s", FFileName.c_str(), File.Error().c_str()));
 }
 
 // Applies Change and saves; when the save fails, the profile in memory is left as it was.

@@ -28,3 +28,7 @@ std::string PathFromQString(const QString& Path) {
     const QByteArray B = QFile::encodeName(Path);
     return std::string(B.constData(), size_t(B.size()));
 }
+
+std::string PathFromText(const std::string& Text) { return PathFromQString(ToQString(Text)); }
+
+std::string TextFromPath(const std::string& Path) { return FromQString(PathToQString(Path)); }

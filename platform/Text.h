@@ -16,3 +16,8 @@ std::string FromQString(const QString& Text);
 // File names: the file system's encoding (QFile::decodeName and encodeName).
 QString PathToQString(const std::string& Path);
 std::string PathFromQString(const QString& Path);
+
+// Between the two, through the characters: a file named after a layer's name, and a file
+// name shown or typed where text is (the inspector).
+std::string PathFromText(const std::string& Text);
+std::string TextFromPath(const std::string& Path);

@@ -13,6 +13,7 @@
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
 #include "platform/FilePaths.h"
+#include "platform/Text.h"
 #include "projections/PrjModel.h"
 #include "styling/OrvexAttributes.h"
 #include "view/Orvex3.h"
@@ -137,7 +138,7 @@ void TPointPresenter::SetImage(QImage* Picture) {
 }
 
 void TPointPresenter::SetImageName(const std::string& Name) {
-    const QString Path = ToQString(NativePath(Name));
+    const QString Path = PathToQString(NativePath(Name));
     if (Name.empty() || !QFileInfo(Path).isFile()) {
         DropImage();
         return;

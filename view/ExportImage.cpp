@@ -4,13 +4,13 @@
 #include <QImage>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <cctype>
 #include <string_view>
 
 #include "foundation/OXUtils.h"
 #include "foundation/OrvexExceptions.h"
 #include "foundation/ProgressAborted.h"
+#include "platform/AtomicFile.h"
 #include "view/OrvexCanvas.h"
 #include "view/Orvex3.h"
 
@@ -70,19 +70,11 @@ bool ExportPicture(TOrvex3& View, const std::string& Path, int32_t Width, int32_
     if (Kind == TPictureFormat::Unknown)
         throw EOrvexException(
             Format("Cannot export to '%s': the file name must end in .png, .jpg, .jpeg or .pdf", Path.c_str()));
-    QSaveFile File(QString::fromLocal8Bit(Path.c_str()));
-    if (!File.open(QIODevice::WriteOnly)) return false;
+    TAtomicFile File(Path);
+    if (File.Failed()) return false;
     QBuffer Buffer;
     Buffer.open(QIODevice::WriteOnly);
-    if (!MakePicture(View, Kind, Width, Height, Buffer)) {
-        File.cancelWriting();
-        return false;
-    }
-    // Qt's commit does not see a failure of its own last flush: flush and check first.
+    if (!MakePicture(View, Kind, Width, Height, Buffer)) return false;
     const QByteArray& Bytes = Buffer.data();
-    if (File.write(Bytes) != Bytes.size() || !File.flush()) {
-        File.cancelWriting();
-        return false;
-    }
-    return File.commit();
+    return File.Write(Bytes.constData(), size_t(Bytes.size())) && File.Commit();
 }

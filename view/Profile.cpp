@@ -2,10 +2,9 @@
 // set, with each layer's display settings in a section of its own (the layer reads and
 // writes that section itself).
 
-#include <QDir>
-#include <QString>
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "foundation/ProgressAborted.h"
 #include "model/OrvexLayer.h"
@@ -21,9 +20,6 @@ const char* const ListSection = "LayerList";
 const char* const AntialiasingKey = "Antialiasing";
 // Keys of the layer list run from 0 up to this at most.
 constexpr int32_t LastListKey = 32767;
-
-QString ToQ(const std::string& S) { return QString::fromLocal8Bit(S.c_str()); }
-std::string FromQ(const QString& S) { return S.toLocal8Bit().toStdString(); }
 
 // The file a profile name stands for: a name without a folder lies in the program's folder.
 std::string ProfilePath(const std::string& FileName) {
@@ -55,15 +51,26 @@ std::string EntryPath(const std::string& Entry, const std::string& ProfileFolder
     return ProfileFolder + Entry;
 }
 
-QString AbsoluteFolder(const std::string& Dir) { return QDir::cleanPath(QDir(ToQ(NativePath(Dir))).absolutePath()); }
+namespace fs = std::filesystem;
+
+// A folder made absolute and normal, without a trailing separator. Paths stay the file
+// system's bytes throughout: a profile keeps the names exactly as the layers hold them.
+fs::path AbsoluteFolder(const std::string& Dir) {
+    std::error_code Error;
+    fs::path P = fs::absolute(Dir.empty() ? fs::path(".") : fs::path(NativePath(Dir)), Error).lexically_normal();
+    if (P.has_relative_path() && !P.has_filename()) P = P.parent_path();
+    return P;
+}
 
 // How a profile in ProfileFolder names the layer's file so that EntryPath finds it again.
 std::string EntryFor(const TOrvexLayer& L, const std::string& ProfileFolder, const std::string& DataDirectory) {
     const TSplitPath File = SplitPath(L.Directory() + L.Filename());
-    const QString Folder = AbsoluteFolder(File.Directory);
-    const QString Base = AbsoluteFolder(ProfileFolder);
+    const fs::path Folder = AbsoluteFolder(File.Directory);
+    const fs::path Base = AbsoluteFolder(ProfileFolder);
     if (Folder == (DataDirectory.empty() ? Base : AbsoluteFolder(DataDirectory))) return File.Name;
-    std::string Relative = FromQ(QDir(Base).relativeFilePath(Folder + '/' + ToQ(File.Name)));
+    const fs::path Target = Folder / File.Name;
+    std::string Relative = Target.lexically_relative(Base).string();
+    if (Relative.empty()) return Target.string();
     // A bare name would be looked up in the data directory instead.
     if (SplitPath(Relative).Directory.empty()) Relative = "./" + Relative;
     return Relative;

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/Text.h"
+
 namespace {
 constexpr const char* UnsuitableBitmap = "Orvex texture must be a 256 color RGB encoded bitmap";
 constexpr uint16_t BitmapType = 19778;  // "BM"
@@ -133,7 +135,7 @@ std::string DefaultTextureFile() {
     std::vector<std::string> Dirs;
     if (const char* Env = std::getenv("ORVEX_DATA_DIR"); Env && *Env) Dirs.emplace_back(Env);
     if (QCoreApplication::instance()) {
-        const std::string App = QCoreApplication::applicationDirPath().toStdString();
+        const std::string App = PathFromQString(QCoreApplication::applicationDirPath());
         for (const char* Up : {"/data", "/../data", "/../../data", "/../share/orvex"}) Dirs.push_back(App + Up);
     }
 #ifdef ORVEX_DATA_DIR

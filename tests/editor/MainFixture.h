@@ -20,6 +20,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "styling/PolygonPresenter.h"
 #include "view/Orvex3.h"
@@ -48,7 +49,7 @@ protected:
         Main->ProgramFolder = Folder();
         Main->show();
     }
-    std::string Folder() const { return FromQString(Dir.path()) + "/"; }
+    std::string Folder() const { return PathFromQString(Dir.path()) + "/"; }
     TOrvex3& View() const { return *Main->View; }
     // Renders the map and paints every widget, so that anything reading a freed item is caught.
     void Paint() const { (void)Main->grab(); }

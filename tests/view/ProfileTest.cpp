@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -40,7 +41,8 @@ protected:
     }
     std::string Folder(const char* Name) const { return Dir.filePath(Name).toStdString(); }
     // A layer file of Objects two-point lines.
-    void MakeLayerFile(const std::string& Name, int Objects) const {
+    void MakeLayerFile(const std::string& Name, int Objects) const { MakeLayerAt(Path(Name), Objects); }
+    static void MakeLayerAt(const std::string& File, int Objects) {
         TOrvex3 V;
         TOrvexLayer* L = V.AddLayer("made");
         auto* P = TPolylinePresenter::Create(L);
@@ -49,7 +51,7 @@ protected:
             O->AddPoint(MakePoint(I * OrvexUnits::PerDegree, 0));
             O->AddPoint(MakePoint(I * OrvexUnits::PerDegree, OrvexUnits::PerDegree));
         }
-        L->SaveToFile(Path(Name));
+        L->SaveToFile(File);
     }
     static std::string Slurp(const std::string& File) {
         std::ifstream In(File, std::ios::binary);
@@ -241,6 +243,43 @@ TEST_F(ProfileTest, AFailedSaveLeavesTheOldProfileWhole) {
     EXPECT_NE(Error.find(Profile), std::string::npos) << Error;
     EXPECT_EQ(Slurp(Profile), Before);
     EXPECT_EQ(QDir(Dir.filePath("work")).entryList(QDir::Files | QDir::Hidden).size(), 2) << "p.prf and c.lyr only";
+}
+
+// Folder and file names outside ASCII stay the file system's bytes from the layers into the
+// profile and back, also in a profile written on Windows. The last name is Latin-1 bytes,
+// which are no UTF-8: only bytes passed on untouched reach it.
+TEST_F(ProfileTest, NamesOutsideAsciiAreWrittenAndReadAsTheirBytes) {
+    const std::string Root = Dir.path().toStdString() + "/";
+    for (const std::string N : {"zoë", "Москва", "東京", "Z\xFCrich"}) {
+        SCOPED_TRACE(N);
+        const std::string Folder = Root + N + "/";
+        std::filesystem::create_directories(Folder + N);
+        std::filesystem::create_directories(Root + "shared");
+        const Strings Files{Folder + N + ".lyr", Folder + N + "/" + N + ".lyr", Root + "shared/" + N + ".lyr"};
+        for (const std::string& F : Files) MakeLayerAt(F, 1);
+        const std::string Profile = Folder + N + ".prf";
+        const auto Loaded = [&] {
+            TOrvex3 V;
+            V.SetProfileName(Profile);
+            Strings R;
+            for (const TOrvexLayer* L : V.Layers())
+                R.push_back(std::filesystem::path(L->Directory() + L->Filename()).lexically_normal().string());
+            return R;
+        };
+        {
+            TOrvex3 V;
+            for (const std::string& F : Files) V.AddLayer("")->SetFilename(F);
+            V.SaveProfile(Profile);
+            Strings Entries;
+            for (int I = 0; I < 3; ++I) Entries.push_back(V.Profile()->ReadString("LayerList", std::to_string(I), ""));
+            EXPECT_EQ(Entries, (Strings{N + ".lyr", N + "/" + N + ".lyr", "../shared/" + N + ".lyr"}));
+        }
+        EXPECT_EQ(Loaded(), Files);
+        std::ofstream(Profile, std::ios::binary)
+            << "[LayerList]\r\n0=" << N << ".lyr\r\n1=" << N << "\\" << N << ".lyr\r\n2=..\\shared\\" << N << ".lyr\r\n";
+        EXPECT_EQ(Loaded(), Files) << "written on Windows";
+        EXPECT_EQ(Messages(), Strings{});
+    }
 }
 
 TEST_F(ProfileTest, ANameWithoutAFolderMeansTheProgramsFolder) {

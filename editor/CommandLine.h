@@ -1,0 +1,15 @@
+#pragma once
+// The editor's command line, read from the program's own argument bytes: a file name there
+// is already the file system's and goes on as it is, never through a QString.
+
+#include <string>
+
+struct TCommandLine {
+    // The first argument left after the options: the layer file to load at start.
+    std::string LayerFile;
+    // The hidden option --screenshot OUT.png: a picture of the window once it is shown.
+    std::string Screenshot;
+};
+
+// Argv as QApplication leaves it, with its own options taken out.
+TCommandLine ParseCommandLine(int Argc, const char* const* Argv);
