@@ -284,9 +284,10 @@ public:
     void Render();
     // Renders a view of Image's size into Image (any size, no window or display needed).
     void RenderToImage(QImage& Image);
-    // Renders onto any paint device (a PDF writer, a printer) at its own size and resolution;
-    // false when the device could not be painted on.
-    bool RenderToDevice(QPaintDevice* Device);
+    // Renders onto any paint device (a PDF writer, a printer) at its own size and resolution.
+    // Raises EOrvexException naming the device (DeviceName, a file name say, when given) when
+    // it cannot be drawn on or the drawing cannot be finished.
+    void RenderToDevice(QPaintDevice* Device, const std::string& DeviceName = {});
     // Runs Draw with the view rescaled, as for printing, to a surface of Width x Height
     // pixels (what the view shows then fills that surface); afterwards the view has its own
     // size, origin and scale back exactly. The window is not resized.

@@ -13,9 +13,11 @@
 #include <limits>
 #include <utility>
 
+#include "foundation/OrvexExceptions.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/Hourglass.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "projections/PrjModel.h"
 #include "view/Orvex3.h"
@@ -208,11 +210,25 @@ void TOrvex3::RenderToImage(QImage& Image) {
     PaintWith(Painter);
 }
 
-bool TOrvex3::RenderToDevice(QPaintDevice* Device) {
-    if (!Device) return false;
-    QPainter Painter(Device);
-    // A device that cannot be painted on (an unwritable file) would have every call warn.
-    if (!Painter.isActive()) return false;
+namespace {
+// How a message names a device the caller did not name.
+std::string DeviceDescription(QPaintDevice* Device) {
+    if (auto* Printer = dynamic_cast<QPrinter*>(Device)) {
+        if (!Printer->outputFileName().isEmpty()) return "'" + PathFromQString(Printer->outputFileName()) + "'";
+        return "the printer '" + FromQString(Printer->printerName()) + "'";
+    }
+    if (Device && Device->devType() == QInternal::Image)
+        return Format("an image of %d x %d pixels", Device->width(), Device->height());
+    return "the paint device";
+}
+}  // namespace
+
+void TOrvex3::RenderToDevice(QPaintDevice* Device, const std::string& DeviceName) {
+    const auto Name = [&] { return DeviceName.empty() ? DeviceDescription(Device) : "'" + DeviceName + "'"; };
+    if (!Device) throw EOrvexException("Cannot draw: no device to draw on");
+    QPainter Painter;
+    // A device that cannot be painted on (a file in a missing folder) must not pass for drawn.
+    if (!Painter.begin(Device)) throw EOrvexException("Cannot draw on " + Name() + ": it cannot be opened for drawing");
     // Draw in surface pixels, scaled to the device: vector output stays vector output.
     Painter.scale(static_cast<qreal>(Device->width()) / FCanvas->Width(),
                   static_cast<qreal>(Device->height()) / FCanvas->Height());
@@ -228,7 +244,7 @@ bool TOrvex3::RenderToDevice(QPaintDevice* Device) {
     }
     FCanvas->RedirectToImage();
     if (Failure) std::rethrow_exception(Failure);
-    return Painter.end();
+    if (!Painter.end()) throw EOrvexException("Cannot draw on " + Name() + ": the drawing could not be finished");
 }
 
 void TOrvex3::WithSurfaceSize(int32_t Width, int32_t Height, const std::function<void()>& Draw) {
