@@ -15,7 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
         FuzzFile(".mid", Nul + 1, Size - MifSize - 1);
     else
         std::remove(Mid.c_str());
-    ResetMifSettings();
     try {
         ImportMIF({Mif}, View);
     } catch (const EOrvexException&) {
