@@ -478,6 +478,9 @@ protected:
     void PaintWith(QPainter& Painter);
     // Draws Count points of a chain (Points may be PointBuffer) for PaintPolyline.
     void PolylinePiece(int32_t Count, uint8_t ClipCode);
+    // PaintPolyline point by point; the projection adds line points for lines within Extent
+    // (anywhere when null) when it needs them.
+    void WalkPolyline(TOrvexObject* Obj, const TExtent* Extent);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
     // Background and layers into the off-screen picture; returns what failed, if anything.
     // Where a render runs: outside any paint, in a paint of the window, or in another paint
@@ -557,6 +560,7 @@ private:
     // for the shared buffer; kept between renders so drawing does not allocate.
     std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest;
     std::vector<TPixelPoint> FBigPolygon;
+    std::vector<TPrjModel::TLinePoint> FLinePoints;
     TOrvexRect FViewExtent;
     std::unique_ptr<TIniFile> FProfile;
     std::unique_ptr<TOrvexCanvas> FCanvas;

@@ -383,7 +383,8 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
     if (BackSidePass) DC->SelectObject(FTransparentPen.Handle());
     TPrjModel* Prj = FProjection.get();
     const uint8_t Clip = Obj->ClipCode();
-    if (!(Obj->HasState(osBackSide) && Obj->HasState(osFrontSide))) {
+    const bool BothSides = Obj->HasState(osBackSide) && Obj->HasState(osFrontSide);
+    if (!BothSides && !Prj->NeedsLinePoints(&Obj->Extents())) {
         if (Prj->Seamless() || !Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings)) {
             // Long chains come in pieces that share their end points.
             int32_t Resume = 0;
@@ -393,39 +394,66 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
             return;
         }
     }
+    WalkPolyline(Obj, BothSides ? nullptr : &Obj->Extents());
+}
+
+// Point by point: split at the seam, and through the projection's line points where its map
+// stretches or tears.
+void TOrvex3::WalkPolyline(TOrvexObject* Obj, const TExtent* Extent) {
+    TPrjModel* Prj = FProjection.get();
+    const uint8_t Clip = Obj->ClipCode();
     const int32_t N = Obj->GetPointCount();
     if (N < 2) return;
+    const bool Refine = Prj->NeedsLinePoints(Extent);
     const TSeam S(Prj->CentralMeridian());
     int32_t Count = 0;
     auto Flush = [&] {
         PolylinePiece(Count, Clip);
         Count = 0;
     };
-    TPoint3D P = Obj->GetPoint(0);
+    // Q at the end of the current piece; a point that is not placed (behind the sphere, say)
+    // ends the piece.
+    auto Place = [&](const TPoint3D& Q) {
+        if (!Prj->PointToXY(Q, Count)) {
+            Flush();
+            return false;
+        }
+        // A full buffer is drawn and the line goes on from its last point.
+        if (++Count >= MaxChainEntries) {
+            const TPixelPoint Last = PointBuffer[Count - 1];
+            Flush();
+            PointBuffer[0] = Last;
+            Count = 1;
+        }
+        return true;
+    };
+    // On from From to Q; true when Q itself was placed.
+    auto Step = [&](const TPoint3D& From, const TPoint3D& Q) {
+        if (!Refine) return Place(Q);
+        Prj->LinePoints(From, Q, FLinePoints);
+        bool Placed = false;
+        for (const TPrjModel::TLinePoint& L : FLinePoints) {
+            if (L.Break) Flush();
+            Placed = Place(L.Point);
+        }
+        return Placed && !FLinePoints.empty() && FLinePoints.back().Point == Q;
+    };
+    TPoint3D P = Obj->GetPoint(0);  // the last point placed
+    TPoint3D From = P;              // where the step to the next point starts
     int PB = S.Band(P.X);
     for (int32_t I = 0; I < N; ++I) {
         const TPoint3D C = Obj->GetPoint(I);
         const int CB = S.Band(C.X);
         if (TSeam::Crosses(PB, CB)) {
             const int32_t LatX = S.LatitudeAt(P, C);
-            if (Prj->PointToXY(TPoint3D{S.Offset(-PB), LatX, P.Z}, Count)) ++Count;
+            Step(From, TPoint3D{S.Offset(-PB), LatX, P.Z});
             Flush();
-            Count = Prj->PointToXY(TPoint3D{S.Offset(PB), LatX, P.Z}, 0) ? 1 : 0;
+            From = TPoint3D{S.Offset(PB), LatX, P.Z};
+            Step(From, From);
         }
         PB = CB;
-        if (Prj->PointToXY(C, Count)) {
-            P = C;
-            ++Count;
-            // A full buffer is drawn and the line goes on from its last point.
-            if (Count >= MaxChainEntries) {
-                const TPixelPoint Last = PointBuffer[Count - 1];
-                Flush();
-                PointBuffer[0] = Last;
-                Count = 1;
-            }
-        } else {
-            Flush();
-        }
+        if (Step(From, C)) P = C;
+        From = C;
     }
     Flush();
 }
