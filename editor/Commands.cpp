@@ -6,7 +6,9 @@
 #include <QPrinter>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <unistd.h>
 
 #include "editor/EditorErrors.h"
@@ -47,6 +49,33 @@ std::string LayerFileName(const std::string& Name) {
         if (C == '/' || C == '\\' || C == '\0') C = '_';
     if (File.empty() || File == "." || File == "..") File = "Layer" + File;
     return File + kLayerExt;
+}
+
+// The file names "Save All Layers" gives the layers in Folder, in the layers' order. A layer
+// keeps the name its own name gives unless an earlier layer has it; the later ones of a name
+// get "Name (2).lyr", "Name (3).lyr", ..., passing over names another layer keeps and files
+// already there, unless the file is that layer's own. So no layer writes over another's
+// file, and a second save writes each layer to the file it got the first time.
+std::vector<std::string> SaveAllFileNames(const std::vector<TOrvexLayer*>& Layers, const std::string& Folder) {
+    std::vector<std::string> Files(Layers.size());
+    std::set<std::string> Taken;
+    for (size_t I = 0; I < Layers.size(); ++I)
+        if (const std::string File = LayerFileName(Layers[I]->Name()); Taken.insert(File).second) Files[I] = File;
+    for (size_t I = 0; I < Layers.size(); ++I) {
+        if (!Files[I].empty()) continue;
+        const std::string Own = Layers[I]->Directory() + Layers[I]->Filename();
+        const std::string Base = LayerFileName(Layers[I]->Name());
+        const std::string Stem = Base.substr(0, Base.size() - std::strlen(kLayerExt));
+        for (int64_t N = 2;; ++N) {
+            const std::string File = Format("%s (%lld)%s", Stem.c_str(), static_cast<long long>(N), kLayerExt);
+            if (Taken.count(File)) continue;
+            if (Folder + File != Own && QFileInfo::exists(PathToQString(Folder + File))) continue;
+            Taken.insert(File);
+            Files[I] = File;
+            break;
+        }
+    }
+    return Files;
 }
 
 bool WritableFolder(const std::string& Folder) {
@@ -185,19 +214,28 @@ std::string TfrmMain::SaveAllFolder() const {
 
 void TfrmMain::SaveAllLayers() {
     const std::string Folder = SaveAllFolder();
-    std::string Failures;
+    const std::vector<TOrvexLayer*> Layers(View->Layers());
+    const std::vector<std::string> Files = SaveAllFileNames(Layers, Folder);
+    std::string Failures, Renamed;
     bool Cancelled = false;
-    for (TOrvexLayer* L : std::vector<TOrvexLayer*>(View->Layers())) try {
-            if (!Cancelled) SaveLayerTo(L, Folder + LayerFileName(L->Name()));
+    for (size_t I = 0; I < Layers.size() && !Cancelled; ++I) {
+        TOrvexLayer* L = Layers[I];
+        try {
+            SaveLayerTo(L, Folder + Files[I]);
+            if (Files[I] != LayerFileName(L->Name())) Renamed += Format("\n%s: %s", L->Name().c_str(), Files[I].c_str());
         } catch (const EProgressAborted&) {
             // The layers after it are not written either.
             Cancelled = true;
         } catch (const std::exception& Error) {
             Failures += Format("\nLayer %s was not saved: %s", L->Name().c_str(), Error.what());
         }
+    }
     std::string Text;
     if (Folder != WithSlash(ProgramFolder))
         Text = Format("The program's folder cannot be written; the layers were saved in %s", Folder.c_str());
+    if (!Renamed.empty())
+        Text += (Text.empty() ? "" : "\n") + std::string("Layers of the same name were saved under names of their own:") +
+                Renamed;
     if (!Failures.empty()) Text += Text.empty() ? Failures.substr(1) : Failures;
     if (!Text.empty()) UiServices().ShowMessage(kEditorCaption, Text, Failures.empty() ? mkInformation : mkWarning);
     RepaintGrids();

@@ -68,7 +68,6 @@ inline bool ReadShp(TOrvex3& View, const std::string& Path) {
 
 // The MIF importer with the .mid beside it, when there is one.
 inline bool ReadMif(TOrvex3& View, const std::string& Path) {
-    ResetMifSettings();
     try {
         ImportMIF({Path}, View);
     } catch (const EOrvexException&) {

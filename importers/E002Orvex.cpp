@@ -385,8 +385,14 @@ void TE00Importer::ReadArcs() {
 
 int32_t TE00Importer::ReadPolygonHeader() {
     const int32_t Entries = IntField(ReadLine(), 1);
+    if (Entries == -1) return Entries;
     // A double-precision header carries its box on a second line.
-    if (Double && Entries != -1) ReadLine();
+    if (Double) ReadLine();
+    // Two entries to a line, and every line longer than one byte: a count the rest of the file
+    // cannot hold is refused before it is looped over (2,147,483,647 is a lie, not a loop).
+    if (Entries < 0) Fail(Format("a polygon states %d arcs", Entries));
+    if ((int64_t(Entries) + 1) / 2 > int64_t(Text.size() - std::min(Pos, Text.size())))
+        Fail(Format("a polygon states %d arcs, more than the rest of the file holds", Entries));
     return Entries;
 }
 
@@ -396,7 +402,7 @@ void TE00Importer::ReadPolygons() {
     if (!Seek("PAL")) return;
     const int32_t Universe = ReadPolygonHeader();
     if (Universe == -1) return;
-    for (int32_t I = 0; I < (Universe + 1) / 2 && !AtEnd(); ++I) ReadLine();
+    for (int64_t I = 0, Lines = (int64_t(Universe) + 1) / 2; I < Lines; ++I) ReadLine();
     int32_t Counter = 1;
     for (;;) {
         int32_t Entries = ReadPolygonHeader();

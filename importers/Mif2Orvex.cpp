@@ -22,9 +22,6 @@
 
 namespace {
 
-char Delimiter = '\t';
-int32_t Version = 0;
-
 constexpr int32_t kPointSize = 6;
 constexpr int32_t kTenthsPerTurn = 3600;
 
@@ -126,14 +123,19 @@ void SplitRow(std::string_view Row, char Delim, std::vector<std::string>& Fields
 
 enum TChainKind { ckPoints, ckPolyline, ckPolygon };
 
-// One file of a run.
+// One file of a run. Everything a file's header or rows set lives here, so that each file
+// starts from the defaults: a file without a Delimiter line is read with the tab, not with
+// what the file before it named, and a file without a MID file gives default titles, not
+// the last row of the file before.
 struct TMifImporter {
-    TMifImporter(TOrvex3& V, std::vector<std::string>& A, std::vector<TPoint3D>& S)
-        : View(V), Attributes(A), Scratch(S) {}
+    TMifImporter(TOrvex3& V, std::vector<TPoint3D>& S) : View(V), Scratch(S) {}
 
     TOrvex3& View;
-    std::vector<std::string>& Attributes;  // the current MID row; kept between files
-    std::vector<TPoint3D>& Scratch;        // the points of the object being read
+    std::vector<TPoint3D>& Scratch;  // the points of the object being read
+    char Delimiter = '\t';
+    // Read and checked; the PLine forms are told apart by their tokens whatever it says.
+    int32_t Version = 0;
+    std::vector<std::string> Attributes;  // the current MID row
 
     std::string Path;
     std::unique_ptr<TFileWindow> File;
@@ -880,21 +882,13 @@ TBrushStyle MifBrushStyle(int32_t Pattern) {
     return bsSolid;
 }
 
-char MifDelimiter() { return Delimiter; }
-int32_t MifVersion() { return Version; }
-void ResetMifSettings() {
-    Delimiter = '\t';
-    Version = 0;
-}
-
 void ImportMIF(const std::vector<std::string>& FileNames, TOrvex3& View) {
     TImportRun Run(View, "MIF Import Finished");
-    std::vector<std::string> Attributes;
     std::vector<TPoint3D> Scratch;
     for (const std::string& Path : FileNames) {
         UiServices().ProcessMessages();
         ImportProgress(View, 1, "MIF Import of " + Path);
-        TMifImporter Importer(View, Attributes, Scratch);
+        TMifImporter Importer(View, Scratch);
         try {
             Importer.Import(Path);
         } catch (const EProgressAborted&) {

@@ -12,7 +12,8 @@
 
 class TOrvex3;
 
-// Imports the files in order. A file whose CoordSys is not longitude/latitude reports MsgType -1
+// Imports the files in order. Each file starts from the defaults (a tab delimiter, version 0,
+// no MID row), whatever the files before it held. A file whose CoordSys is not longitude/latitude reports MsgType -1
 // "Import can only be made on Lat/Long tables!" and ends the run with EImportAborted; other
 // failures end it with EImportError naming the file and line. Layers and objects made before
 // stay in the view, and so do the default attributes the clauses wrote.
@@ -29,9 +30,3 @@ std::string ReplaceText(std::string_view Text, std::string_view Find, std::strin
 TColor MifColorToColor(int32_t Value);
 TPenStyle MifPenStyle(int32_t Pattern);
 TBrushStyle MifBrushStyle(int32_t Pattern);
-
-// The Delimiter and Version header settings live for the whole program: a file without those
-// lines is read with what the last file that had them set (tab and 0 at first).
-char MifDelimiter();
-int32_t MifVersion();
-void ResetMifSettings();

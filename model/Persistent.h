@@ -9,6 +9,11 @@
 class TPersistent {
 public:
     virtual ~TPersistent() = default;
+    // Persistent objects own what they hold (a layer its objects, a presenter its pens and
+    // fonts) and are linked into their owners' lists: a C++ copy would free twice and be in
+    // no list. Copying the state is CopyFrom's work.
+    TPersistent(const TPersistent&) = delete;
+    TPersistent& operator=(const TPersistent&) = delete;
 
     static const TClassInfo& StaticClassInfo();
     virtual const TClassInfo& ClassInfo() const;
@@ -23,8 +28,6 @@ public:
 
 protected:
     TPersistent() = default;
-    TPersistent(const TPersistent&) = default;
-    TPersistent& operator=(const TPersistent&) = default;
 
     [[noreturn]] void AssignError(const TPersistent* Source) const;
 };

@@ -98,6 +98,80 @@ bool TEquidistantPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
     return StoreLL(Index, Lambda, Phi);
 }
 
+namespace {
+// Where the far hemisphere's lines get points of their own: wherever their direction from the
+// centre turns by more than this between two points, or the points lie further apart.
+const long double MaxLineTurn = std::cos(3 * Pi / 180);
+constexpr int64_t MaxLineStep = 5 * OrvexUnits::PerDegree;
+// How far inside the boundary circle a line ends that passes the antipode: far enough that
+// the forward formula still gives the point its own direction.
+constexpr long double EdgeGap = 4 * AzimuthEpsilon;
+
+int64_t LongitudeDifference(int32_t To, int32_t From) { return NormalizeLongitude(int64_t(To) - From); }
+}  // namespace
+
+TEquidistantPrj::TBearing TEquidistantPrj::BearingOf(const TPoint3D& Point) const {
+    const long double Lambda = Lambda0(Point.X), Phi = Point.Y * K;
+    const long double CosPhi = std::cos(Phi);
+    const long double SinHalfPhi = std::sin(Phi / 2), SinHalfLambda = std::sin(Lambda / 2);
+    const long double H = SinHalfPhi * SinHalfPhi + CosPhi * SinHalfLambda * SinHalfLambda;
+    const long double C = 2 * ArcSin(std::sqrt(std::fmin(1.0L, std::fmax(0.0L, H))));
+    const long double SinC = std::sin(C);
+    if (std::fabs(SinC) < AzimuthEpsilon) return TBearing{C, 0, 0, C >= HalfPi};
+    return TBearing{C, std::sin(Phi) / SinC, CosPhi * std::sin(Lambda) / SinC, false};
+}
+
+TPoint3D TEquidistantPrj::EdgeToward(const TBearing& B) const {
+    const long double SinC = std::sin(Pi - EdgeGap), CosC = std::cos(Pi - EdgeGap);
+    const long double Lambda = std::atan2(SinC * B.East, CosC);
+    const long double Phi = std::atan2(SinC * B.North, std::hypot(SinC * B.East, CosC));
+    return TPoint3D{NormalizeLongitude(int64_t(FCentralMeridian) + RoundSaturate(Lambda * UnitsPerRadian)),
+                    RoundSaturate(Phi * UnitsPerRadian), 0};
+}
+
+bool TEquidistantPrj::NeedsLinePoints(const TExtent* Extent) const {
+    if (!Extent || Extent->Width >= OrvexUnits::Deg180) return true;
+    // Within a quarter turn of the central meridian on both sides, a line stays in the near
+    // hemisphere, where the map is tame.
+    const int64_t West = NormalizeLongitude(int64_t(Extent->Left) - FCentralMeridian);
+    const int64_t East = NormalizeLongitude(int64_t(Extent->Left) + Extent->Width - FCentralMeridian);
+    return std::llabs(West) > OrvexUnits::Deg90 || std::llabs(East) > OrvexUnits::Deg90;
+}
+
+void TEquidistantPrj::LinePoints(const TPoint3D& From, const TPoint3D& To, std::vector<TLinePoint>& Points) const {
+    Points.clear();
+    const TBearing BT = BearingOf(To);
+    if (From == To) {
+        if (!BT.Antipode) Points.push_back(TLinePoint{To, false});
+        return;
+    }
+    Follow(From, BearingOf(From), To, BT, Points);
+}
+
+void TEquidistantPrj::Follow(const TPoint3D& A, const TBearing& BA, const TPoint3D& B, const TBearing& BB,
+                             std::vector<TLinePoint>& Points) const {
+    const int64_t DLon = LongitudeDifference(B.X, A.X), DLat = int64_t(B.Y) - A.Y;
+    const bool Turns = BA.Antipode || BB.Antipode || BA.North * BB.North + BA.East * BB.East < MaxLineTurn;
+    const bool Near = BA.Distance <= HalfPi && BB.Distance <= HalfPi;
+    if (Near || (!Turns && std::llabs(DLon) <= MaxLineStep && std::llabs(DLat) <= MaxLineStep)) {
+        Points.push_back(TLinePoint{B, false});
+        return;
+    }
+    if (std::llabs(DLon) < 2 && std::llabs(DLat) < 2) {
+        // Two neighbouring points on either side of the antipode: the line runs out to the
+        // boundary circle and comes back from it on the other side.
+        if (!BA.Antipode) Points.push_back(TLinePoint{EdgeToward(BA), false});
+        if (BB.Antipode) return;
+        Points.push_back(TLinePoint{EdgeToward(BB), true});
+        Points.push_back(TLinePoint{B, false});
+        return;
+    }
+    const TPoint3D M{NormalizeLongitude(int64_t(A.X) + DLon / 2), static_cast<int32_t>(A.Y + DLat / 2), A.Z};
+    const TBearing BM = BearingOf(M);
+    Follow(A, BA, M, BM, Points);
+    Follow(M, BM, B, BB, Points);
+}
+
 void TEquidistantPrj::PaintBackground() {
     if (!FView || !FView->Canvas() || !PointBuffer) return;
     constexpr long double FourDegrees = 0.06981317007977318L;

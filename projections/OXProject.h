@@ -17,10 +17,30 @@ public:
     // The boundary circle, with or without a texture.
     void PaintBackground() override;
     bool PaintTexture() override { return false; }
+    // The whole boundary circle is the one point opposite the centre: around it the map
+    // stretches without bound, and a line through it leaves the map at one side of the
+    // circle and comes back at another. Lines in the far hemisphere get points where their
+    // direction from the centre turns, and break where they pass the antipode.
+    bool NeedsLinePoints(const TExtent* Extent) const override;
+    void LinePoints(const TPoint3D& From, const TPoint3D& To, std::vector<TLinePoint>& Points) const override;
 
 protected:
     // Unbounded towards the antipode: chains are not thinned before the formulas.
     bool StretchBounds(long double&, long double&) const override { return false; }
+
+private:
+    // A point's angular distance from the centre and its direction from it, a unit vector
+    // (none at the centre and at the antipode).
+    struct TBearing {
+        long double Distance, North, East;
+        bool Antipode;
+    };
+    TBearing BearingOf(const TPoint3D& Point) const;
+    // The point just inside the boundary circle in the bearing's direction.
+    TPoint3D EdgeToward(const TBearing& B) const;
+    // Adds the points after A up to B.
+    void Follow(const TPoint3D& A, const TBearing& BA, const TPoint3D& B, const TBearing& BB,
+                std::vector<TLinePoint>& Points) const;
 };
 
 // Standard parallel FirstParallel.

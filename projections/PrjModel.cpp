@@ -149,6 +149,12 @@ bool TPrjModel::LLToXY(int32_t Longitude, int32_t Latitude, int32_t Index) {
 
 bool TPrjModel::PointToXY(const TPoint3D&, int32_t) { return false; }
 
+bool TPrjModel::NeedsLinePoints(const TExtent*) const { return false; }
+
+void TPrjModel::LinePoints(const TPoint3D&, const TPoint3D& To, std::vector<TLinePoint>& Points) const {
+    Points.assign(1, TLinePoint{To, false});
+}
+
 bool TPrjModel::StretchBounds(long double&, long double&) const { return false; }
 
 bool TPrjModel::XYToLL(int32_t, int32_t, int32_t) { return false; }

@@ -103,6 +103,21 @@ public:
         return ProjectChain(Obj, Resume);
     }
 
+    // A point a drawn line passes through; Break: the line ends before it and starts again at it.
+    struct TLinePoint {
+        TPoint3D Point;
+        bool Break;
+    };
+    // Whether lines drawn within Extent (anywhere when null) need LinePoints: where the map
+    // stretches without bound, or tears so that two close points lie on opposite sides of it,
+    // the straight piece between two pixels would cut across the map.
+    virtual bool NeedsLinePoints(const TExtent* Extent) const;
+    // Sets Points to the points by which a drawn line goes on from From to To, the next
+    // point of the line (less than 180 degrees of longitude away, on the same side of the
+    // seam; To itself when it starts a line): To last, unless To lies on a tear and has no
+    // pixel of its own. The base gives To alone.
+    virtual void LinePoints(const TPoint3D& From, const TPoint3D& To, std::vector<TLinePoint>& Points) const;
+
     // Projects (normalised longitude, latitude, height 0) into PointBuffer[Index].
     virtual bool LLToXY(int32_t Longitude, int32_t Latitude, int32_t Index);
     // Projects into PointBuffer[Index]; true when the point is placed and visible. The

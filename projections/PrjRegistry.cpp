@@ -27,7 +27,7 @@ const std::vector<TProjectionInfo>& ProjectionRegistry() {
         Entry<TCartesianPrj>("Cartesian", "cartesian", opCartesian),
         Entry<TMercatorPrj>("Mercator", "mercator", opMercator),
         // The further projections are flat maps of the cartesian kind.
-        Entry<TEquidistantPrj>("Azithmul Equidistant", "equidistant", opCartesian),
+        Entry<TEquidistantPrj>("Azimuthal Equidistant", "equidistant", opCartesian),
         Entry<TCylEqualAreaPrj>("Cylindrical Equal Area", "cylindrical", opCartesian),
         Entry<TBehrmannCylEqualAreaPrj>("Behrmann Cylindrical Equal Area", "behrmann", opCartesian),
         Entry<TPetersPrj>("Peters", "peters", opCartesian),

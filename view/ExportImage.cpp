@@ -29,10 +29,9 @@ bool MakePicture(TOrvex3& View, TPictureFormat Kind, int32_t Width, int32_t Heig
         Writer.setResolution(96);
         Writer.setPageSize(QPageSize(QSizeF(Width * 72.0 / 96.0, Height * 72.0 / 96.0), QPageSize::Point));
         Writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        bool Painted = false;
-        View.WithSurfaceSize(Width, Height, [&] { Painted = View.RenderToDevice(&Writer); });
+        View.WithSurfaceSize(Width, Height, [&] { View.RenderToDevice(&Writer); });
         if (View.RenderAborted()) throw EProgressAborted("Export cancelled");
-        return Painted;
+        return true;
     }
     QImage Image(Width, Height, QImage::Format_RGB888);
     if (Image.isNull())

@@ -284,9 +284,10 @@ public:
     void Render();
     // Renders a view of Image's size into Image (any size, no window or display needed).
     void RenderToImage(QImage& Image);
-    // Renders onto any paint device (a PDF writer, a printer) at its own size and resolution;
-    // false when the device could not be painted on.
-    bool RenderToDevice(QPaintDevice* Device);
+    // Renders onto any paint device (a PDF writer, a printer) at its own size and resolution.
+    // Raises EOrvexException naming the device (DeviceName, a file name say, when given) when
+    // it cannot be drawn on or the drawing cannot be finished.
+    void RenderToDevice(QPaintDevice* Device, const std::string& DeviceName = {});
     // Runs Draw with the view rescaled, as for printing, to a surface of Width x Height
     // pixels (what the view shows then fills that surface); afterwards the view has its own
     // size, origin and scale back exactly. The window is not resized.
@@ -477,6 +478,9 @@ protected:
     void PaintWith(QPainter& Painter);
     // Draws Count points of a chain (Points may be PointBuffer) for PaintPolyline.
     void PolylinePiece(int32_t Count, uint8_t ClipCode);
+    // PaintPolyline point by point; the projection adds line points for lines within Extent
+    // (anywhere when null) when it needs them.
+    void WalkPolyline(TOrvexObject* Obj, const TExtent* Extent);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
     // Background and layers into the off-screen picture; returns what failed, if anything.
     // Where a render runs: outside any paint, in a paint of the window, or in another paint
@@ -556,6 +560,7 @@ private:
     // for the shared buffer; kept between renders so drawing does not allocate.
     std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest;
     std::vector<TPixelPoint> FBigPolygon;
+    std::vector<TPrjModel::TLinePoint> FLinePoints;
     TOrvexRect FViewExtent;
     std::unique_ptr<TIniFile> FProfile;
     std::unique_ptr<TOrvexCanvas> FCanvas;

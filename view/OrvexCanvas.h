@@ -27,6 +27,9 @@ class TOrvexCanvas {
 public:
     explicit TOrvexCanvas(TOrvex3* View);
     virtual ~TOrvexCanvas();
+    // It owns its painter and contexts, and the view points at it.
+    TOrvexCanvas(const TOrvexCanvas&) = delete;
+    TOrvexCanvas& operator=(const TOrvexCanvas&) = delete;
 
     TOrvex3* View() const { return FView; }
     int32_t Width() const { return FWidth; }

@@ -13,9 +13,11 @@
 #include <limits>
 #include <utility>
 
+#include "foundation/OrvexExceptions.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/Hourglass.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "projections/PrjModel.h"
 #include "view/Orvex3.h"
@@ -208,11 +210,25 @@ void TOrvex3::RenderToImage(QImage& Image) {
     PaintWith(Painter);
 }
 
-bool TOrvex3::RenderToDevice(QPaintDevice* Device) {
-    if (!Device) return false;
-    QPainter Painter(Device);
-    // A device that cannot be painted on (an unwritable file) would have every call warn.
-    if (!Painter.isActive()) return false;
+namespace {
+// How a message names a device the caller did not name.
+std::string DeviceDescription(QPaintDevice* Device) {
+    if (auto* Printer = dynamic_cast<QPrinter*>(Device)) {
+        if (!Printer->outputFileName().isEmpty()) return "'" + PathFromQString(Printer->outputFileName()) + "'";
+        return "the printer '" + FromQString(Printer->printerName()) + "'";
+    }
+    if (Device && Device->devType() == QInternal::Image)
+        return Format("an image of %d x %d pixels", Device->width(), Device->height());
+    return "the paint device";
+}
+}  // namespace
+
+void TOrvex3::RenderToDevice(QPaintDevice* Device, const std::string& DeviceName) {
+    const auto Name = [&] { return DeviceName.empty() ? DeviceDescription(Device) : "'" + DeviceName + "'"; };
+    if (!Device) throw EOrvexException("Cannot draw: no device to draw on");
+    QPainter Painter;
+    // A device that cannot be painted on (a file in a missing folder) must not pass for drawn.
+    if (!Painter.begin(Device)) throw EOrvexException("Cannot draw on " + Name() + ": it cannot be opened for drawing");
     // Draw in surface pixels, scaled to the device: vector output stays vector output.
     Painter.scale(static_cast<qreal>(Device->width()) / FCanvas->Width(),
                   static_cast<qreal>(Device->height()) / FCanvas->Height());
@@ -228,7 +244,7 @@ bool TOrvex3::RenderToDevice(QPaintDevice* Device) {
     }
     FCanvas->RedirectToImage();
     if (Failure) std::rethrow_exception(Failure);
-    return Painter.end();
+    if (!Painter.end()) throw EOrvexException("Cannot draw on " + Name() + ": the drawing could not be finished");
 }
 
 void TOrvex3::WithSurfaceSize(int32_t Width, int32_t Height, const std::function<void()>& Draw) {
@@ -367,7 +383,8 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
     if (BackSidePass) DC->SelectObject(FTransparentPen.Handle());
     TPrjModel* Prj = FProjection.get();
     const uint8_t Clip = Obj->ClipCode();
-    if (!(Obj->HasState(osBackSide) && Obj->HasState(osFrontSide))) {
+    const bool BothSides = Obj->HasState(osBackSide) && Obj->HasState(osFrontSide);
+    if (!BothSides && !Prj->NeedsLinePoints(&Obj->Extents())) {
         if (Prj->Seamless() || !Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings)) {
             // Long chains come in pieces that share their end points.
             int32_t Resume = 0;
@@ -377,39 +394,66 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
             return;
         }
     }
+    WalkPolyline(Obj, BothSides ? nullptr : &Obj->Extents());
+}
+
+// Point by point: split at the seam, and through the projection's line points where its map
+// stretches or tears.
+void TOrvex3::WalkPolyline(TOrvexObject* Obj, const TExtent* Extent) {
+    TPrjModel* Prj = FProjection.get();
+    const uint8_t Clip = Obj->ClipCode();
     const int32_t N = Obj->GetPointCount();
     if (N < 2) return;
+    const bool Refine = Prj->NeedsLinePoints(Extent);
     const TSeam S(Prj->CentralMeridian());
     int32_t Count = 0;
     auto Flush = [&] {
         PolylinePiece(Count, Clip);
         Count = 0;
     };
-    TPoint3D P = Obj->GetPoint(0);
+    // Q at the end of the current piece; a point that is not placed (behind the sphere, say)
+    // ends the piece.
+    auto Place = [&](const TPoint3D& Q) {
+        if (!Prj->PointToXY(Q, Count)) {
+            Flush();
+            return false;
+        }
+        // A full buffer is drawn and the line goes on from its last point.
+        if (++Count >= MaxChainEntries) {
+            const TPixelPoint Last = PointBuffer[Count - 1];
+            Flush();
+            PointBuffer[0] = Last;
+            Count = 1;
+        }
+        return true;
+    };
+    // On from From to Q; true when Q itself was placed.
+    auto Step = [&](const TPoint3D& From, const TPoint3D& Q) {
+        if (!Refine) return Place(Q);
+        Prj->LinePoints(From, Q, FLinePoints);
+        bool Placed = false;
+        for (const TPrjModel::TLinePoint& L : FLinePoints) {
+            if (L.Break) Flush();
+            Placed = Place(L.Point);
+        }
+        return Placed && !FLinePoints.empty() && FLinePoints.back().Point == Q;
+    };
+    TPoint3D P = Obj->GetPoint(0);  // the last point placed
+    TPoint3D From = P;              // where the step to the next point starts
     int PB = S.Band(P.X);
     for (int32_t I = 0; I < N; ++I) {
         const TPoint3D C = Obj->GetPoint(I);
         const int CB = S.Band(C.X);
         if (TSeam::Crosses(PB, CB)) {
             const int32_t LatX = S.LatitudeAt(P, C);
-            if (Prj->PointToXY(TPoint3D{S.Offset(-PB), LatX, P.Z}, Count)) ++Count;
+            Step(From, TPoint3D{S.Offset(-PB), LatX, P.Z});
             Flush();
-            Count = Prj->PointToXY(TPoint3D{S.Offset(PB), LatX, P.Z}, 0) ? 1 : 0;
+            From = TPoint3D{S.Offset(PB), LatX, P.Z};
+            Step(From, From);
         }
         PB = CB;
-        if (Prj->PointToXY(C, Count)) {
-            P = C;
-            ++Count;
-            // A full buffer is drawn and the line goes on from its last point.
-            if (Count >= MaxChainEntries) {
-                const TPixelPoint Last = PointBuffer[Count - 1];
-                Flush();
-                PointBuffer[0] = Last;
-                Count = 1;
-            }
-        } else {
-            Flush();
-        }
+        if (Step(From, C)) P = C;
+        From = C;
     }
     Flush();
 }

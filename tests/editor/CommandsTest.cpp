@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <fstream>
+#include <iterator>
 
 #include "MainFixture.h"
 #include "editor/SelLayer.h"
@@ -25,6 +26,10 @@ protected:
     std::string Write(const std::string& Name, const std::string& Bytes) const {
         std::ofstream(Folder() + Name, std::ios::binary) << Bytes;
         return Folder() + Name;
+    }
+    static std::string ReadAll(const std::string& File) {
+        std::ifstream In(File, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(In), {});
     }
     // Loads a layer file into a view of its own and counts its objects.
     static int32_t ObjectsIn(const std::string& File) {
@@ -136,17 +141,33 @@ TEST_F(CommandsTest, SavesAndLoadsProfiles) {
 }
 
 TEST_F(CommandsTest, SaveAllLayersWritesWhereItCanAndReportsFailures) {
+    // Layers of one name used to be written to one file, the last over the others.
     AddSquares("Same", 1, 0);
     AddSquares("Same", 2, 20);
+    AddSquares("Same (2)", 3, 0);  // keeps the name its own name gives
+    AddSquares("Same", 4, 0);
     AddSquares("../Escape", 1, 40);
     AddSquares("Blocked", 1, 60);
     QDir(Dir.path()).mkdir("Blocked.lyr");  // a folder where the file should go
+    Write("Same (3).lyr", "the user's own file");
 
-    Main->actSaveAllLayers->trigger();
-    EXPECT_EQ(ObjectsIn(Folder() + "Same.lyr"), 2) << "the second layer of a name wins";
-    EXPECT_TRUE(QFileInfo::exists(ToQString(Folder() + ".._Escape.lyr"))) << "a name cannot leave the folder";
-    ASSERT_EQ(Messages().size(), 1u);
-    EXPECT_NE(Messages()[0].find("Layer Blocked was not saved"), std::string::npos) << Messages()[0];
+    for (int Run = 1; Run <= 2; ++Run) {
+        SCOPED_TRACE(Run);
+        Ui.Messages.clear();
+        Main->actSaveAllLayers->trigger();
+        EXPECT_EQ(ObjectsIn(Folder() + "Same.lyr"), 1);
+        EXPECT_EQ(ObjectsIn(Folder() + "Same (2).lyr"), 3);
+        EXPECT_EQ(ObjectsIn(Folder() + "Same (4).lyr"), 2) << "past a name taken and a file already there";
+        EXPECT_EQ(ObjectsIn(Folder() + "Same (5).lyr"), 4);
+        EXPECT_FALSE(QFileInfo::exists(ToQString(Folder() + "Same (6).lyr"))) << "a second save reuses the files";
+        EXPECT_EQ(ReadAll(Folder() + "Same (3).lyr"), "the user's own file");
+        EXPECT_TRUE(QFileInfo::exists(ToQString(Folder() + ".._Escape.lyr"))) << "a name cannot leave the folder";
+        ASSERT_EQ(Messages().size(), 1u);
+        EXPECT_NE(Messages()[0].find("saved under names of their own:\nSame: Same (4).lyr\nSame: Same (5).lyr\n"),
+                  std::string::npos)
+            << Messages()[0];
+        EXPECT_NE(Messages()[0].find("Layer Blocked was not saved"), std::string::npos) << Messages()[0];
+    }
 
     // A program folder that cannot be written: the home folder, and the message says so.
     QTemporaryDir Home;

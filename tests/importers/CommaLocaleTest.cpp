@@ -78,7 +78,6 @@ TEST_P(ImportInCommaLocale, ReadsNumbersAsInTheCLocale) {
     std::string Title;
     auto Run = [&](const auto& Row) {
         TOrvex3 V;
-        ResetMifSettings();
         Row.Import(V);
         TOrvexLayer* L = V.GetLayer(V.LayerCount() - 1);
         EXPECT_GT(L->ObjectCount(), 0);
@@ -103,7 +102,6 @@ TEST_P(ImportInCommaLocale, ReadsNumbersAsInTheCLocale) {
 // GDAL writes the coordinates of an export for other programs: '.' whatever the locale.
 TEST_P(ImportInCommaLocale, ExportsWriteThePoint) {
     if (!GdalAvailable()) GTEST_SKIP() << "built without GDAL";
-    ResetMifSettings();
     ImportMIF({Write("decimals.mif", kMif)}, View);
     ExportGDAL(*Last(), File("c.geojson"));
     const std::string InC = ReadBytes(File("c.geojson"));

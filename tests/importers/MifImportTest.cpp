@@ -20,10 +20,6 @@ namespace {
 
 class MifImport : public ImportTest {
 protected:
-    void SetUp() override {
-        ImportTest::SetUp();
-        ResetMifSettings();
-    }
     // Writes name.mif (and name.mid unless Mid is null) and imports it.
     void Import(const std::string& Name, const std::string& Mif, const char* Mid = nullptr) {
         if (Mid) Write(Name + ".mid", Mid);
@@ -125,18 +121,22 @@ TEST_F(MifImport, ObjectsTakeTheirRowsInOrder) {
     };
     for (const Row& R : Rows) {
         SCOPED_TRACE(R.Name);
-        ResetMifSettings();
         Import("rows", R.Mif, R.Mid);
         EXPECT_EQ(Titles(), R.Titles);
     }
-    // The attribute list lives for the run: a second file without a MID takes the last row.
+    // Each file starts from the defaults. A second file without a MID used to take the last
+    // row of the first, and a file without a Delimiter line the delimiter of the one before.
     Write("first.mid", "one\ntwo\n");
     ImportMIF({Write("first.mif", "Data\nPoint 1 1\nPoint 2 2\n"), Write("second.mif", "Data\nPoint 3 3\n")}, View);
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"two"}));
-    // And the delimiter lives for the program.
-    Import("comma", H + "Point 1 1\n", "a,b\n");
-    Import("later", "Data\nPoint 1 1\n", "c,d\n");
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"c"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"New Point"})) << "no row from the file before";
+    Write("comma.mid", "a,b\n");
+    Write("later.mid", "c,d\n");
+    const std::string Comma = Write("comma.mif", H + "Point 1 1\n"), Later = Write("later.mif", "Data\nPoint 1 1\n");
+    ImportMIF({Comma, Later}, View);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"c,d"})) << "the tab, in the same run";
+    ImportMIF({Comma}, View);
+    ImportMIF({Later}, View);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"c,d"})) << "the tab, in a later run";
 }
 
 TEST_F(MifImport, ObjectReadersKeepTheirFirstSectionAndNeverInventPoints) {

@@ -332,7 +332,7 @@ TEST(ProjectionRegistry, ListsTheTenProjectionsAsTheEditorShowsThem) {
         Names.push_back(P.Name);
         Classes.push_back(P.ClassName);
     }
-    EXPECT_EQ(Names, (std::vector<std::string>{"Spherical", "Cartesian", "Mercator", "Azithmul Equidistant",
+    EXPECT_EQ(Names, (std::vector<std::string>{"Spherical", "Cartesian", "Mercator", "Azimuthal Equidistant",
                                                "Cylindrical Equal Area", "Behrmann Cylindrical Equal Area", "Peters",
                                                "Albers Equal Area Conic", "Sinusoidal", "Bonne"}));
     EXPECT_EQ(Classes[9], "TBonnePrj");

@@ -7,6 +7,8 @@
 #include <functional>
 
 #include "RenderFixtures.h"
+#include "foundation/OrvexExceptions.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "projections/SphericalPrj.h"
 
@@ -192,6 +194,39 @@ TEST_F(PrintTest, RenderToDeviceWritesAPdf) {
     EXPECT_GT(PdfSize(Pdf), 1000);
     EXPECT_EQ(View.Backgrounds, 1);
     EXPECT_EQ(Sphere->Discs, 1);
+}
+
+// A device that cannot be opened used to pass for drawn: the caller then reported a file
+// that was never written.
+TEST_F(PrintTest, RenderToDeviceRaisesForADeviceItCannotDrawOn) {
+    const std::string Missing = PathFromQString(Dir.filePath("missing/map.pdf"));
+    QPdfWriter Writer(Dir.filePath("missing/map.pdf"));
+    QPrinter Printer(QPrinter::HighResolution);
+    Printer.setOutputFormat(QPrinter::PdfFormat);
+    Printer.setOutputFileName(Dir.filePath("missing/print.pdf"));
+    QImage Null;
+    const struct {
+        const char* Name;
+        QPaintDevice* Device;
+        std::string Given;
+        std::string Named;
+    } Rows[] = {
+        {"a PDF writer into a missing folder", &Writer, Missing, "'" + Missing + "'"},
+        {"a printer into a missing folder", &Printer, "", "'" + PathFromQString(Dir.filePath("missing/print.pdf")) + "'"},
+        {"an image without pixels", &Null, "", "an image of 0 x 0 pixels"},
+    };
+    for (const auto& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        try {
+            View.RenderToDevice(Row.Device, Row.Given);
+            ADD_FAILURE() << "no error";
+        } catch (const EOrvexException& E) {
+            EXPECT_NE(std::string(E.what()).find(Row.Named), std::string::npos) << E.what();
+        }
+        EXPECT_FALSE(View.Canvas()->IsRedirected());
+    }
+    EXPECT_FALSE(QFile::exists(Dir.filePath("missing")));
+    EXPECT_THROW(View.RenderToDevice(nullptr), EOrvexException);
 }
 
 TEST_F(PrintTest, RenderToDeviceScalesTheSurfaceToTheDevice) {
