@@ -391,9 +391,10 @@ void TE00Importer::TakePair(std::string_view Line, size_t Column, std::vector<TP
 void TE00Importer::ConvertRaw(std::vector<TPoint3D>& Points) {
     const size_t First = Points.size(), Count = RawX.size();
     Points.resize(First + Count);
-    ConvertPoints(*Conversion, RawX.data(), RawY.data(), Count, Points.data() + First, Path);
+    const std::string Why = ConvertPoints(*Conversion, RawX.data(), RawY.data(), Count, Points.data() + First);
     RawX.clear();
     RawY.clear();
+    if (!Why.empty()) Fail("of the section ending here, " + Why);
 }
 
 bool TE00Importer::ReadProjection() {

@@ -300,8 +300,8 @@ std::string Number(double V) {
 }
 }  // namespace
 
-void ConvertPoints(const TCoordinateConversion& Conversion, double* X, double* Y, size_t Count, TPoint3D* Out,
-                   const std::string& Where) {
+std::string ConvertPoints(const TCoordinateConversion& Conversion, double* X, double* Y, size_t Count,
+                          TPoint3D* Out) {
     const size_t Converted = Conversion.Transform(X, Y, Count);
     for (size_t I = 0; I < Converted; ++I) {
         int32_t Longitude = 0, Latitude = 0;
@@ -312,16 +312,15 @@ void ConvertPoints(const TCoordinateConversion& Conversion, double* X, double* Y
         const auto L = CheckedDegrees(X[I]), B = CheckedDegrees(Y[I]);
         if (!L || !B || !(std::fabs(Y[I]) <= 90)) {
             std::fill(Out + I, Out + Count, TPoint3D{});
-            throw EImportError(Format("%s: point %zu converts to (%s, %s), which is no longitude and latitude",
-                                      Where.c_str(), I + 1, Number(X[I]).c_str(), Number(Y[I]).c_str()));
+            return Format("point %zu converts to (%s, %s), which is no longitude and latitude", I + 1,
+                          Number(X[I]).c_str(), Number(Y[I]).c_str());
         }
         Out[I] = MakePoint(*L, *B);
     }
-    if (Converted < Count) {
-        std::fill(Out + Converted, Out + Count, TPoint3D{});
-        throw EImportError(Format("%s: point %zu cannot be converted from %s to longitude/latitude", Where.c_str(),
-                                  Converted + 1, Conversion.Description().c_str()));
-    }
+    if (Converted == Count) return {};
+    std::fill(Out + Converted, Out + Count, TPoint3D{});
+    return Format("point %zu cannot be converted from %s to longitude/latitude", Converted + 1,
+                  Conversion.Description().c_str());
 }
 
 void ImportProgress(TOrvex3& View, int MsgType, const std::string& Text) {

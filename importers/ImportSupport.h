@@ -446,10 +446,9 @@ inline constexpr std::string_view kConvertedFrom = "coordinates converted from "
 std::string ConvertedFromText(const std::string& Description);
 
 // The Count points of X and Y (overwritten) through Conversion to longitude and latitude, then
-// by the degrees rule and MakePoint into Out. A point that has no longitude and latitude sets
-// Out's rest to zero points and raises EImportError: Where, which point, and why.
-void ConvertPoints(const TCoordinateConversion& Conversion, double* X, double* Y, size_t Count, TPoint3D* Out,
-                   const std::string& Where);
+// by the degrees rule and MakePoint into Out. "" when all went; else which point has no
+// longitude and latitude, and why (Out's rest is then zero points).
+std::string ConvertPoints(const TCoordinateConversion& Conversion, double* X, double* Y, size_t Count, TPoint3D* Out);
 
 // One import run: the hourglass from construction, and at the end (also when an error leaves the
 // run) the hourglass back and the closing report MsgType 2 with FinishText.

@@ -179,7 +179,6 @@ struct TMifImporter {
     // Coordinate(X, Y) into the scratch points, or its raw values for the conversion.
     void AddCoordinate(size_t X, size_t Y);
     void ConvertGathered();
-    std::string Where() const;
     bool PlainCoordinate(TPoint3D& Point) const;
     // The next line through PlainPointAt.
     bool PlainPointLine(TPoint3D& Point);
@@ -213,11 +212,10 @@ struct TMifImporter {
     std::string StyleKey(TChainKind Kind) const;
 };
 
-std::string TMifImporter::Where() const {
-    return Format("%s, line %lld", Path.c_str(), static_cast<long long>(Lines.Number));
+void TMifImporter::Fail(const std::string& Message) const {
+    throw EImportError(
+        Format("%s, line %lld: %s", Path.c_str(), static_cast<long long>(Lines.Number), Message.c_str()));
 }
-
-void TMifImporter::Fail(const std::string& Message) const { throw EImportError(Where() + ": " + Message); }
 
 void TMifImporter::Progress(int MsgType, const std::string& Message) {
     ImportProgress(View, MsgType, Message);
@@ -279,15 +277,10 @@ void TMifImporter::AddCoordinate(size_t X, size_t Y) {
 void TMifImporter::ConvertGathered() {
     const size_t First = Scratch.size(), Count = RawX.size();
     Scratch.resize(First + Count);
-    try {
-        ConvertPoints(*Conversion, RawX.data(), RawY.data(), Count, Scratch.data() + First, Where());
-    } catch (...) {
-        RawX.clear();
-        RawY.clear();
-        throw;
-    }
+    const std::string Why = ConvertPoints(*Conversion, RawX.data(), RawY.data(), Count, Scratch.data() + First);
     RawX.clear();
     RawY.clear();
+    if (!Why.empty()) Fail("of the object ending here, " + Why);
 }
 
 void TMifImporter::Import(const std::string& FilePath) {
@@ -699,7 +692,8 @@ bool TMifImporter::ReadText() {
         double X[2] = {double(Real(0)), double(Real(0))}, Y[2] = {double(Real(1)), double(Real(3))};
         Real(2);
         TPoint3D Corners[2];
-        ConvertPoints(*Conversion, X, Y, 2, Corners, Where());
+        if (const std::string Why = ConvertPoints(*Conversion, X, Y, 2, Corners); !Why.empty())
+            Fail("of the text's corners, " + Why);
         Corner = Corners[0];
         Y1 = Y[0];
         Y2 = Y[1];

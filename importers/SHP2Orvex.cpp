@@ -74,6 +74,15 @@ struct TShpImporter {
     std::unique_ptr<TCoordinateConversion> Conversion;
     std::vector<double> Xs, Ys;
     std::vector<TPoint3D> Points;  // of a multipoint
+    // Point records of a converted file wait here, with their titles and IDs, to be converted
+    // together and made in order before any other shape.
+    struct TWaitingPoint {
+        std::string Title;
+        int32_t ID;
+    };
+    std::vector<TWaitingPoint> Waiting;
+    std::vector<double> WaitingX, WaitingY;
+    int64_t FirstWaiting = 0;  // the record of Waiting[0]
     int32_t Counter = 0;  // attribute records read
     int64_t Record = 0;   // shape records read
     size_t Offset = 0;    // of the current record
@@ -90,6 +99,8 @@ struct TShpImporter {
     TTextEncoding TableEncoding(const std::string& Chosen);
     void ReadRecords(int64_t StatedLength);
     void ReadShape(std::string_view Content);
+    void WaitPoint(const char* P);
+    void MakeWaitingPoints();
     void ReadParts(std::string_view Content, TOrvexPresenter* Presenter);
     void ReadMultiPoint(std::string_view Content);
     bool TitleStep(std::string& Title);
@@ -97,7 +108,8 @@ struct TShpImporter {
     void DecodePoints(const char* P, int32_t Count, TPoint3D* Out);
     void ConvertPart(const char* P, int32_t Count, TPoint3D* Out);
     void MakeObject(TOrvexPresenter* Presenter, const std::string& Title, const char* Coordinates, int32_t Count);
-    void MakeObject(TOrvexPresenter* Presenter, const std::string& Title, const TPoint3D* Points, int32_t Count);
+    void MakeObject(TOrvexPresenter* Presenter, const std::string& Title, const TPoint3D* Points, int32_t Count,
+                    int32_t ID);
     void Progress(int MsgType, const std::string& Text);
     void FindPresenters();
 
@@ -190,6 +202,9 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
     Divisor = 1;
     PlainDegrees = true;
     Conversion.reset();
+    Waiting.clear();
+    WaitingX.clear();
+    WaitingY.clear();
     TitleColumn = 0;
     Counter = Record = 0;
     Offset = 0;
@@ -243,7 +258,9 @@ void TShpImporter::ReadRecords(int64_t StatedLength) {
     const size_t Bound = static_cast<size_t>(StatedLength);
     size_t Pos = kHeaderSize;
     while (Pos < Bound && Pos < Data->Size()) {
-        if (Layer->ObjectCount() % 100 == 0) Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
+        // Waiting points count as made: the reports come as they would without the wait.
+        if (const int32_t Made = Layer->ObjectCount() + int32_t(Waiting.size()); Made % 100 == 0)
+            Progress(0, Format("Imported %d objects", Made));
         ++Record;
         Offset = Pos;
         if (Bound - Pos < kRecordHeaderSize)
@@ -266,10 +283,12 @@ void TShpImporter::ReadRecords(int64_t StatedLength) {
         ReadShape(Content.substr(0, Length));
         Pos += kRecordHeaderSize + Length;
     }
+    MakeWaitingPoints();
 }
 
 void TShpImporter::ReadShape(std::string_view Content) {
     const int32_t Type = LE32(Content.data());
+    if (Type != stPoint) MakeWaitingPoints();
     std::string Title;
     switch (Type) {
         case stNull:
@@ -278,10 +297,14 @@ void TShpImporter::ReadShape(std::string_view Content) {
         case stPoint: {
             if (Content.size() < kPointRecordSize)
                 Fail(Format("a point needs %zu bytes, the record holds %zu", kPointRecordSize, Content.size()));
+            if (Conversion) {
+                WaitPoint(Content.data() + 4);
+                break;
+            }
             // A point that does not convert fails before its title is taken.
             TPoint3D Point;
             DecodePoints(Content.data() + 4, 1, &Point);
-            if (TitleStep(Title)) MakeObject(PointPresenter, Title, &Point, 1);
+            if (TitleStep(Title)) MakeObject(PointPresenter, Title, &Point, 1, Counter);
             break;
         }
         case stPolyline:
@@ -294,6 +317,35 @@ void TShpImporter::ReadShape(std::string_view Content) {
         default:
             ReportAndFail(Format("Invalid record type %d in SHP file", Type));
     }
+}
+
+// A converted point record: its title now, its point with those of the records around it, so
+// that a file of points is not converted a point per call.
+void TShpImporter::WaitPoint(const char* P) {
+    constexpr size_t kBatch = 4096;
+    std::string Title;
+    if (!TitleStep(Title)) return;
+    if (Waiting.empty()) FirstWaiting = Record;
+    Waiting.push_back({std::move(Title), Counter});
+    WaitingX.push_back(static_cast<double>(LEDouble(P) / Divisor));
+    WaitingY.push_back(static_cast<double>(LEDouble(P + 8) / Divisor));
+    if (Waiting.size() == kBatch) MakeWaitingPoints();
+}
+
+void TShpImporter::MakeWaitingPoints() {
+    if (Waiting.empty()) return;
+    const size_t N = Waiting.size();
+    Points.resize(N);
+    const std::string Why = ConvertPoints(*Conversion, WaitingX.data(), WaitingY.data(), N, Points.data());
+    const int64_t First = FirstWaiting;
+    WaitingX.clear();
+    WaitingY.clear();
+    if (!Why.empty()) {
+        Waiting.clear();
+        Fail(Format("of the point records from %lld on, %s", static_cast<long long>(First), Why.c_str()));
+    }
+    for (size_t I = 0; I < N; ++I) MakeObject(PointPresenter, Waiting[I].Title, &Points[I], 1, Waiting[I].ID);
+    Waiting.clear();
 }
 
 void TShpImporter::ReadParts(std::string_view Content, TOrvexPresenter* Presenter) {
@@ -335,7 +387,7 @@ void TShpImporter::ReadMultiPoint(std::string_view Content) {
     // Decoded together (converted in one go), then made one object each.
     Points.resize(size_t(NumPoints));
     DecodePoints(Content.data() + kMultiPointRecordSize, NumPoints, Points.data());
-    for (int32_t I = 0; I < NumPoints; ++I) MakeObject(PointPresenter, Title, &Points[size_t(I)], 1);
+    for (int32_t I = 0; I < NumPoints; ++I) MakeObject(PointPresenter, Title, &Points[size_t(I)], 1, Counter);
 }
 
 // Takes the shape's attribute record. Shapes and records pair by position: false when the
@@ -385,8 +437,7 @@ void TShpImporter::ConvertPart(const char* P, int32_t Count, TPoint3D* Out) {
             Xs[I] = static_cast<double>(Xs[I] / Divisor);
             Ys[I] = static_cast<double>(Ys[I] / Divisor);
         }
-    ConvertPoints(*Conversion, Xs.data(), Ys.data(), N, Out,
-                  Format("%s, record %lld at offset %zu", Path.c_str(), static_cast<long long>(Record), Offset));
+    if (const std::string Why = ConvertPoints(*Conversion, Xs.data(), Ys.data(), N, Out); !Why.empty()) Fail(Why);
 }
 
 TPoint3D TShpImporter::PointAt(const char* P) const {
@@ -419,8 +470,8 @@ void TShpImporter::MakeObject(TOrvexPresenter* Presenter, const std::string& Tit
 }
 
 void TShpImporter::MakeObject(TOrvexPresenter* Presenter, const std::string& Title, const TPoint3D* Points,
-                              int32_t Count) {
-    TGeoDataObject::Create(Layer, Presenter, Counter, Title)->SetPoints(Points, Count);
+                              int32_t Count, int32_t ID) {
+    TGeoDataObject::Create(Layer, Presenter, ID, Title)->SetPoints(Points, Count);
 }
 
 void SetRunDefaults(TOrvex3& View) {

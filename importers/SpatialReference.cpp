@@ -36,6 +36,7 @@ size_t TCoordinateConversion::Transform(double*, double*, size_t Count) const { 
 #include <ogr_spatialref.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 
@@ -78,7 +79,10 @@ std::string Quoted(std::string_view Text) {
         if (Blank && (R.empty() || R.back() == ' ')) continue;
         R += Blank ? ' ' : C;
         if (R.size() > kLongest) {
-            R.resize(kLongest);
+            // Not inside a UTF-8 sequence: the message stays valid text.
+            size_t Cut = kLongest;
+            while (Cut > 0 && (static_cast<unsigned char>(R[Cut]) & 0xC0) == 0x80) --Cut;
+            R.resize(Cut);
             R += "...";
             break;
         }

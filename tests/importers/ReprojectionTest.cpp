@@ -104,6 +104,35 @@ TEST_F(Reprojection, ProjectedShapefilesMatchOgr2Ogr) {
     }
 }
 
+// Point records are converted many at a time: the objects still come in file order, with the
+// titles and IDs of their own records, past the end of a batch and around other shapes.
+TEST_F(Reprojection, ConvertedPointRecordsKeepTheirOrderTitlesAndIds) {
+    constexpr int kPoints = 5000;
+    TShpBuilder B;
+    std::vector<std::vector<std::string>> Rows;
+    for (int I = 0; I < kPoints; ++I) {
+        B.Point(400000 + 10.0 * I, 5000000 - 7.0 * I);
+        Rows.push_back({I == 3 ? "*deleted" : "p" + std::to_string(I)});
+        if (I == 1) {
+            B.Parts(3, {0}, {{400000, 5000000}, {410000, 5010000}});
+            Rows.push_back({"line"});
+        }
+    }
+    Write("many.dbf", MakeDbf({{"T", 8}}, Rows));
+    Write("many.prj", Utm(177, "WGS_1984_UTM_Zone_60N"));
+    const std::string Path = Write("many.shp", B.Bytes());
+    ImportSHP({Path}, View, &Shp);
+    ASSERT_EQ(Last()->ObjectCount(), kPoints);  // one deleted, one line
+    const std::vector<std::string> Expected{"p0", "p1", "line", "p2", "p4"};
+    for (size_t I = 0; I < Expected.size(); ++I) EXPECT_EQ(Object(int32_t(I))->Title(), Expected[I]) << I;
+    EXPECT_EQ(Object(3)->ID(), 4);
+    EXPECT_EQ(Object(4)->ID(), 6) << "after the deleted record";
+    EXPECT_EQ(Object(kPoints - 1)->Title(), "p" + std::to_string(kPoints - 1));
+    EXPECT_EQ(Object(kPoints - 1)->ID(), kPoints + 1);
+    EXPECT_TRUE(Reported(0, "Imported 4900 objects"));
+    ExpectOgr2OgrVertices(Ogr2OgrVertices(Path), false);
+}
+
 // Longitudes past 180 degrees after the conversion follow the rule of degrees read from a file,
 // and so do the date-line and pole flags of the chains.
 TEST_F(Reprojection, ChainsAcrossTheDateLineAndRoundThePoleAreStoredAsDegreesWouldBe) {
@@ -202,42 +231,37 @@ TEST_F(Reprojection, KeptAndGeographicCoordinatesAreReadAsDegrees) {
     for (const auto& [Type, Text] : Reports) EXPECT_EQ(Text.find("converted"), std::string::npos) << Text;
 }
 
+// The conversion line overlapping the buttons, a keep box that does nothing, or one left
+// ticked from the file before.
 TEST_F(Reprojection, ShapefileDialogSaysWhatItConvertsFromAndCanKeep) {
-    const std::string Path = TestData("rgdal/kiritimati_primary_roads.shp");
-    for (const bool Keep : {false, true}) {
-        SCOPED_TRACE(Keep);
-        Ui.OnDialog = [&](QDialog& D) {
-            auto* F = dynamic_cast<TfrmSHPImport*>(&D);
-            ASSERT_NE(F, nullptr);
-            F->show();
-            EXPECT_TRUE(F->lblCoordinates->isVisible());
+    const std::string Near = WriteShp("near", 1, {{100, 50}}, Utm(177, "WGS_1984_UTM_Zone_60N"));
+    int Shown = 0;
+    Ui.OnDialog = [&](QDialog& D) {
+        auto* F = dynamic_cast<TfrmSHPImport*>(&D);
+        ASSERT_NE(F, nullptr);
+        ++Shown;
+        F->show();
+        if (Shown == 3) {
+            // Degrees after converted files: the dialog is back to its first size, without the line.
+            EXPECT_EQ(F->size(), QSize(253, 256));
+            EXPECT_FALSE(F->lblCoordinates->isVisible());
+            EXPECT_FALSE(F->cbxKeepCoordinates->isVisible());
+        } else {
             EXPECT_EQ(F->lblCoordinates->text(),
-                      "Coordinates: converted from WGS 84 / UTM zone 4N to longitude/latitude");
-            EXPECT_FALSE(F->cbxKeepCoordinates->isChecked());
-            // Nothing overlaps: the buttons moved below the new line.
+                      "Coordinates: converted from WGS 84 / UTM zone 60N to longitude/latitude");
+            EXPECT_TRUE(F->lblCoordinates->isVisible());
+            EXPECT_FALSE(F->cbxKeepCoordinates->isChecked()) << "file " << Shown;
             EXPECT_GT(F->btnImport->y(), F->cbxKeepCoordinates->geometry().bottom());
             EXPECT_LE(F->btnImport->geometry().bottom(), F->height());
-            if (Keep) QTest::mouseClick(F->cbxKeepCoordinates, Qt::LeftButton);
-            F->lbxColumnsClick();
-            QTest::mouseClick(F->btnImport, Qt::LeftButton);
-        };
-        if (Keep) {
-            // Kept, the metres do not fit as degrees: the file fails as it did before.
-            EXPECT_THROW(ImportSHP({Path}, View), EImportError);
-        } else {
-            ImportSHP({Path}, View);
-            EXPECT_LT(Object(0)->GetPoint(0).X, -157 * kDeg);
         }
-    }
-    // Degrees: the dialog has its first size and no conversion line.
-    Ui.OnDialog = [](QDialog& D) {
-        auto& F = dynamic_cast<TfrmSHPImport&>(D);
-        F.show();
-        EXPECT_EQ(F.size(), QSize(253, 256));
-        EXPECT_FALSE(F.lblCoordinates->isVisible());
-        EXPECT_FALSE(F.cbxKeepCoordinates->isVisible());
+        if (Shown == 1) QTest::mouseClick(F->cbxKeepCoordinates, Qt::LeftButton);
+        F->lbxColumnsClick();
+        QTest::mouseClick(F->btnImport, Qt::LeftButton);
     };
-    ImportSHP({TestData("sf/nc.shp")}, View);
+    ImportSHP({Near, Near, TestData("gdal-autotest/shp/prjwithutf8bom.shp")}, View);
+    ASSERT_EQ(View.LayerCount(), 3);
+    EXPECT_EQ(View.GetLayer(0)->GetObject(0)->GetPoint(0), MakePoint(100 * kDeg, 50 * kDeg)) << "kept";
+    EXPECT_NE(View.GetLayer(1)->GetObject(0)->GetPoint(0), MakePoint(100 * kDeg, 50 * kDeg)) << "converted";
 }
 
 // Only the first ring of a region and the first section of a polyline are kept, so each of
@@ -275,6 +299,8 @@ TEST_F(Reprojection, MifTextHeightAndCornerAreConverted) {
     EXPECT_EQ(View.TitleFont()->FontUnit(), Meter);
 }
 
+// A projection GDAL reads as longitude/latitude (type 34) taken as degrees; NonEarth or kept
+// tables let through.
 TEST_F(Reprojection, MifTablesThatCannotBeConvertedAreRefusedAsBefore) {
     struct Row {
         const char* File;
@@ -371,6 +397,7 @@ TEST_F(Reprojection, E00ProjectionsWithoutAConversionAskAsBefore) {
     }
 }
 
+// The files' systems unnamed or repeated, or the keep box ignored.
 TEST_F(Reprojection, E00DialogSaysWhatItConvertsFromAndCanKeep) {
     const std::string Poly = TestData("gdal-autotest/avc/testpoly.e00");
     for (const bool Keep : {false, true}) {
