@@ -29,7 +29,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: orvex import [--title-column NAME|INDEX] [--divisor N] [--encoding NAME] [--no-arcs] [--no-text]\n"
-    "                    [--accept-unknown-projection] -o OUT INPUT...\n";
+    "                    [--accept-unknown-projection] [--keep-coordinates] -o OUT INPUT...\n";
 
 struct TUsageError {
     std::string Message;
@@ -45,17 +45,22 @@ std::string NotImportable(const std::string& Path) {
 struct TChoices {
     TSHPImportPresetOptions Shp;
     TE00ImportPresetOptions E00;
+    bool KeepCoordinates = false;
 };
 
 // Imports Path into View and returns the new layer. Progress texts go to Log when there is one;
 // a failure (also one only reported, such as a refused projection) raises with its message.
-TOrvexLayer* ImportInto(TOrvex3& View, const std::string& Path, TChoices& Choices, std::ostream* Log) {
+// Converted, when given, receives "coordinates converted from ..." if the importer said so.
+TOrvexLayer* ImportInto(TOrvex3& View, const std::string& Path, TChoices& Choices, std::ostream* Log,
+                        std::string* Converted = nullptr) {
     std::vector<std::string> Failures;
     View.OnProgress = [&](TOrvex3*, int MsgType, const std::string& Text, bool&) {
         if (MsgType == -1)
             Failures.push_back(Text);
         else if (Log && !Text.empty())
             *Log << Text << '\n';
+        if (const size_t At = Text.find(kConvertedFrom); Converted && MsgType == 0 && At != std::string::npos)
+            *Converted = Text.substr(At);
     };
     struct TDetach {
         TOrvex3& View;
@@ -74,7 +79,7 @@ TOrvexLayer* ImportInto(TOrvex3& View, const std::string& Path, TChoices& Choice
         if (HasExtension(Path, ".shp"))
             ImportSHP({Path}, View, &Choices.Shp);
         else if (HasExtension(Path, ".mif"))
-            ImportMIF({Path}, View);
+            ImportMIF({Path}, View, Choices.KeepCoordinates);
         else if (HasExtension(Path, ".e00"))
             ImportE00({Path}, View, &Choices.E00);
         else if (GdalReadsExtension(Path))
@@ -127,6 +132,9 @@ TImportArgs ParseArgs(std::span<char* const> Args) {
             R.Choices.E00.Text = false;
         } else if (A == "--accept-unknown-projection") {
             R.Choices.E00.AcceptUnknownProjection = true;
+        } else if (A == "--keep-coordinates") {
+            R.Choices.KeepCoordinates = R.Choices.Shp.KeepOriginalCoordinates = R.Choices.E00.KeepOriginalCoordinates =
+                true;
         } else if (A.starts_with('-') && A.size() > 1) {
             throw TUsageError{"unknown option '" + std::string(A) + "'"};
         } else {
@@ -195,10 +203,12 @@ int RunImport(std::span<char* const> Args, std::ostream& out, std::ostream& err)
     for (size_t I = 0; I < A.Inputs.size(); ++I) {
         try {
             TOrvex3 View;
-            TOrvexLayer* Layer = ImportInto(View, A.Inputs[I], A.Choices, &err);
+            std::string Converted;
+            TOrvexLayer* Layer = ImportInto(View, A.Inputs[I], A.Choices, &err, &Converted);
             // Written beside the target and renamed over it: a failed save leaves nothing half-written.
             Layer->SaveToFile(Outputs[I]);
-            err << "Saved " << Layer->ObjectCount() << " objects to " << Outputs[I] << '\n';
+            err << "Saved " << Layer->ObjectCount() << " objects to " << Outputs[I]
+                << (Converted.empty() ? "" : " (" + Converted + ")") << '\n';
         } catch (const std::exception& E) {
             err << "orvex import: " << E.what() << '\n';
             return ExitFailure;

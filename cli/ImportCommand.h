@@ -12,7 +12,7 @@ class TOrvexLayer;
 namespace orvex::cli {
 
 // import [--title-column NAME|INDEX] [--divisor N] [--encoding NAME] [--no-arcs] [--no-text]
-//        [--accept-unknown-projection] -o OUT INPUT...
+//        [--accept-unknown-projection] [--keep-coordinates] -o OUT INPUT...
 int RunImport(std::span<char* const> args, std::ostream& out, std::ostream& err);
 
 // Whether Path names a file the importers read (.shp, .mif, .e00, any letter case), or one

@@ -27,8 +27,10 @@ constexpr std::array kCommands{
             RunProject},
     Command{"import",
             "[--title-column NAME|INDEX] [--divisor N] [--encoding NAME] [--no-arcs] [--no-text]\n"
-            "         [--accept-unknown-projection]\n"
-            "         -o OUT INPUT.shp|INPUT.mif|INPUT.e00|INPUT.gpkg|INPUT.geojson...",
+            "         [--accept-unknown-projection] [--keep-coordinates]\n"
+            "         -o OUT INPUT.shp|INPUT.mif|INPUT.e00|INPUT.gpkg|INPUT.geojson...\n"
+            "      projected shapefiles, MIF and E00 files are converted to longitude/latitude unless\n"
+            "      --keep-coordinates",
             "import shapefiles, MIF/MID or E00 files (and, with GDAL, GeoPackage, GeoJSON, KML...): OUT.lyr for one\n"
             "      input, else OUT/NAME.lyr each",
             RunImport},

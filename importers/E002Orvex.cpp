@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "importers/ImportSupport.h"
+#include "importers/SpatialReference.h"
 #include "importers/TfrmE00Import.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -125,6 +126,92 @@ constexpr size_t kSingleReal = 14;
 constexpr size_t kDoubleReal = 21;
 constexpr size_t kParameterSlots = 9;
 
+// The line at Pos, without its LF or CR LF; Pos moves past it. Past the end, an empty line.
+std::string_view NextLine(std::string_view Text, size_t& Pos) {
+    if (Pos >= Text.size()) return {};
+    const size_t End = std::min(Text.find('\n', Pos), Text.size());
+    std::string_view Line = Text.substr(Pos, End - Pos);
+    if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
+    Pos = End + 1;
+    return Line;
+}
+
+// "NAME  2" opens a section in single precision, "NAME  3" in double.
+bool IsSectionLine(std::string_view Line, std::string_view Section) {
+    return Line.size() == Section.size() + 3 && Line.substr(0, Section.size()) == Section &&
+           Line.substr(Section.size(), 2) == "  " && (Line.back() == '2' || Line.back() == '3');
+}
+
+// What a PRJ block says, read from the line after "PRJ  2" to the one that begins with "EOP".
+struct TPrjBlock {
+    TProjection Projection = TProjection::Unrecognised;
+    // The first projection named (in capitals) while none was recognised: the question about
+    // it is asked unless the coordinates are converted.
+    std::string Unrecognised;
+    bool Metres = false;
+    std::optional<TSpheroid> Spheroid;
+    std::vector<std::string> Parameters;  // the lines after "Parameters"
+    std::string Text;                     // every line but the "~" marks, for the conversion
+    bool Shifted = false;                 // an Xshift or Yshift other than 0
+};
+
+// Next() gives the next line (an empty one past the end), AtEnd() whether none is left.
+template <class TNext, class TAtEnd>
+TPrjBlock ParsePrjBlock(TNext Next, TAtEnd AtEnd) {
+    TPrjBlock B;
+    bool Storing = false;
+    std::string_view Current = "PRJ  2";
+    while (!Current.starts_with("EOP") && !AtEnd()) {
+        Current = Next();
+        if (Current.starts_with("~")) Current = Next();
+        if (!Current.starts_with("EOP")) B.Text.append(Current).push_back('\n');
+        const std::string_view Key = TrimText(Current.substr(0, std::min<size_t>(Current.size(), 14)));
+        const std::string_view Value = Current.size() > 14 ? TrimText(Current.substr(14)) : std::string_view();
+        if (SameText(Key, "Projection")) {
+            std::string Upper(Value);
+            for (char& C : Upper) C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+            if (Upper == "GEOGRAPHIC")
+                B.Projection = TProjection::Geographic;
+            else if (Upper == "POLAR")
+                B.Projection = TProjection::Polar;
+            else if (Upper == "LAMBERT")
+                B.Projection = TProjection::Lambert;
+            if (B.Projection == TProjection::Unrecognised && B.Unrecognised.empty()) B.Unrecognised = Upper;
+        } else if (SameText(Key, "Units") && SameText(Value, "METERS")) {
+            B.Metres = true;
+        } else if (SameText(Key, "Spheroid")) {
+            if (SameText(Value, "CLARKE1866")) B.Spheroid = Clarke1866;
+            if (SameText(Value, "WGS84")) B.Spheroid = WGS84;
+        } else if (SameText(Key, "Xshift") || SameText(Key, "Yshift")) {
+            long double Shift = 0;
+            B.Shifted = B.Shifted || !ParseReal(Value, Shift) || Shift != 0;
+        }
+        if (Storing && B.Parameters.size() < kParameterSlots) B.Parameters.emplace_back(Current);
+        if (SameText(Key, "Parameters")) {
+            Storing = true;
+            B.Parameters.clear();
+        }
+    }
+    return B;
+}
+
+// The conversion of a projection the importer does not invert itself; null, with Why, when
+// there is none.
+std::unique_ptr<TCoordinateConversion> PrjConversion(const TPrjBlock& Block, std::string& Why) {
+    // The shifts move the grid after projecting, which the conversion would not undo.
+    if (Block.Shifted) {
+        Why = "the projection " + Block.Unrecognised + " has an Xshift or Yshift, which cannot be converted";
+        return nullptr;
+    }
+    auto Conversion = TCoordinateConversion::FromEsri(Block.Text, Why);
+    if (Conversion && !Conversion->IsProjected()) {
+        Why = "the projection " + Block.Unrecognised + " cannot be understood: it is read as " +
+              (Conversion->IsGeographic() ? "longitude/latitude" : Conversion->Description());
+        Conversion.reset();
+    }
+    return Conversion;
+}
+
 struct TArc {
     int32_t Number;
     int32_t Title;
@@ -162,6 +249,13 @@ struct TE00Importer {
     TSpheroid Spheroid = WGS84;
     std::optional<TPolarStereographic> Polar;
     std::optional<TLambertConformalConic> Lambert;
+    // For the projections the importer does not invert: the coordinates of a section gather
+    // here as read and are converted together at its end.
+    bool KeepCoordinates = false;
+    std::unique_ptr<TCoordinateConversion> Conversion;
+    std::vector<double> RawX, RawY;
+    std::vector<TPoint3D> Gathered;
+    std::vector<std::string> GatheredTitles;
 
     std::vector<TArc> Arcs;
     std::unordered_map<int32_t, size_t> ArcByNumber;
@@ -185,6 +279,9 @@ struct TE00Importer {
     int32_t IntField(std::string_view Line, size_t Column) const;
     long double RealField(std::string_view Line, size_t Column) const;
     TPoint3D Pair(std::string_view Line, size_t Column) const;
+    // Pair(Line, Column) onto Points, or its raw values for the conversion.
+    void TakePair(std::string_view Line, size_t Column, std::vector<TPoint3D>& Points);
+    void ConvertRaw(std::vector<TPoint3D>& Points);
     int32_t ToUnits(long double Value) const;
 
     bool ReadProjection();
@@ -211,20 +308,14 @@ void TE00Importer::Fail(const std::string& Message) const {
 // Past the end an empty line is handed out; the count goes on so that messages stay true.
 std::string_view TE00Importer::ReadLine() {
     ++LineNo;
-    if (AtEnd()) return {};
-    const size_t End = std::min(Text.find('\n', Pos), Text.size());
-    std::string_view Line(Text.data() + Pos, End - Pos);
-    if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
-    Pos = End + 1;
-    return Line;
+    return NextLine(Text, Pos);
 }
 
 // Finds "NAME  2" (single precision) or "NAME  3" (double) from the current line on.
 bool TE00Importer::Seek(std::string_view Section) {
     while (!AtEnd()) {
         const std::string_view Line = ReadLine();
-        if (Line.size() == Section.size() + 3 && Line.substr(0, Section.size()) == Section &&
-            Line.substr(Section.size(), 2) == "  " && (Line.back() == '2' || Line.back() == '3')) {
+        if (IsSectionLine(Line, Section)) {
             Double = Line.back() == '3';
             return true;
         }
@@ -286,48 +377,52 @@ TPoint3D TE00Importer::Pair(std::string_view Line, size_t Column) const {
                        RoundChecked(Latitude * kUnitsPerRadian));
 }
 
+void TE00Importer::TakePair(std::string_view Line, size_t Column, std::vector<TPoint3D>& Points) {
+    if (!Conversion) {
+        Points.push_back(Pair(Line, Column));
+        return;
+    }
+    const long double X = RealField(Line, Column), Y = RealField(Line, Column + RealWidth());
+    RawX.push_back(static_cast<double>(X));
+    RawY.push_back(static_cast<double>(Y));
+}
+
+// The raw values gathered, converted in one call, after Points' own.
+void TE00Importer::ConvertRaw(std::vector<TPoint3D>& Points) {
+    const size_t First = Points.size(), Count = RawX.size();
+    Points.resize(First + Count);
+    const std::string Why = ConvertPoints(*Conversion, RawX.data(), RawY.data(), Count, Points.data() + First);
+    RawX.clear();
+    RawY.clear();
+    if (!Why.empty()) Fail("of the section ending here, " + Why);
+}
+
 bool TE00Importer::ReadProjection() {
     Projection = TProjection::Unrecognised;
     Metres = false;
     Spheroid = View.Spheroid();
     Polar.reset();
     Lambert.reset();
+    Conversion.reset();
     Rewind();
     if (!Seek("PRJ")) return true;
-    bool Accepted = true;
-    std::vector<std::string> Parameters;
-    bool Storing = false;
-    std::string_view Current = "PRJ  2";
-    while (Accepted && !Current.starts_with("EOP") && !AtEnd()) {
-        Current = ReadLine();
-        if (Current.starts_with("~")) Current = ReadLine();
-        const std::string_view Key = Field(Current, 1, 14);
-        const std::string_view Value = Current.size() > 14 ? TrimText(Current.substr(14)) : std::string_view();
-        if (SameText(Key, "Projection")) {
-            std::string Upper(Value);
-            for (char& C : Upper) C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
-            if (Upper == "GEOGRAPHIC")
-                Projection = TProjection::Geographic;
-            else if (Upper == "POLAR")
-                Projection = TProjection::Polar;
-            else if (Upper == "LAMBERT")
-                Projection = TProjection::Lambert;
-            if (Projection == TProjection::Unrecognised)
-                Accepted = Options.AcceptProjection("Projection is " + Upper + " Load anyway?");
-        } else if (SameText(Key, "Units") && SameText(Value, "METERS")) {
-            Metres = true;
-        } else if (SameText(Key, "Spheroid")) {
-            if (SameText(Value, "CLARKE1866")) Spheroid = Clarke1866;
-            if (SameText(Value, "WGS84")) Spheroid = WGS84;
-        }
-        if (Storing && Parameters.size() < kParameterSlots) Parameters.emplace_back(Current);
-        if (SameText(Key, "Parameters")) {
-            Storing = true;
-            Parameters.clear();
+    const TPrjBlock Block = ParsePrjBlock([this] { return ReadLine(); }, [this] { return AtEnd(); });
+    Projection = Block.Projection;
+    Metres = Block.Metres;
+    if (Block.Spheroid) Spheroid = *Block.Spheroid;
+    if (!Block.Unrecognised.empty()) {
+        std::string Why;
+        if (Projection == TProjection::Unrecognised && !KeepCoordinates && CoordinateConversionAvailable())
+            Conversion = PrjConversion(Block, Why);
+        if (Conversion) {
+            Progress(0, Name + ": " + ConvertedFromText(Conversion->Description()));
+        } else {
+            if (!Why.empty()) UiServices().ShowMessage("Import ArcInfo E00 File", Path + ": " + Why, mkWarning);
+            if (!Options.AcceptProjection("Projection is " + Block.Unrecognised + " Load anyway?")) return false;
         }
     }
-    if (!Accepted) return false;
 
+    const std::vector<std::string>& Parameters = Block.Parameters;
     const TSpheroidParams& S = SpheroidParams(Spheroid);
     if (Projection == TProjection::Polar) {
         int32_t CentralMeridian = 0;
@@ -344,6 +439,8 @@ bool TE00Importer::ReadProjection() {
 }
 
 void TE00Importer::ReadArcs() {
+    RawX.clear();
+    RawY.clear();
     Arcs.clear();
     ArcByNumber.clear();
     ArcPoints.clear();
@@ -365,18 +462,20 @@ void TE00Importer::ReadArcs() {
             // hold is refused before anything is read or allocated for it.
             if (Count < 0 || (size_t(Count) + PerLine - 1) / PerLine > Text.size() - std::min(Pos, Text.size()))
                 Fail(Format("arc %d states %d points, more than the rest of the file holds", Number, Count));
-            const size_t First = ArcPoints.size();
+            // With a conversion the points wait in the raw values until the section ends.
+            const size_t First = ArcPoints.size() + RawX.size();
             for (int32_t I = 0; I < Count;) {
                 const std::string_view Line = ReadLine();
-                ArcPoints.push_back(Pair(Line, 1));
+                TakePair(Line, 1, ArcPoints);
                 if (++I < Count && !Double) {
-                    ArcPoints.push_back(Pair(Line, 1 + 2 * kSingleReal));
+                    TakePair(Line, 1 + 2 * kSingleReal, ArcPoints);
                     ++I;
                 }
             }
             Arcs.push_back(TArc{Number, Title, First, Count, false});
             ArcByNumber.emplace(Number, Arcs.size() - 1);
         }
+        if (Conversion) ConvertRaw(ArcPoints);
         ReadPolygons();
     }
     Progress(0, Name + ": Cleaning Up");
@@ -480,16 +579,29 @@ void TE00Importer::ReadTexts() {
     Rewind();
     if (!Seek("TX7")) return;
     ReadLine();
+    RawX.clear();
+    RawY.clear();
+    Gathered.clear();
+    GatheredTitles.clear();
     while (!AtEnd()) {
         const std::string_view Header = ReadLine();
         if (IntField(Header, 1) == -1) break;
         const int32_t Count = IntField(Header, 21);
         for (int I = 0; I < 8; ++I) ReadLine();
-        const TPoint3D P = Pair(ReadLine(), 1);
+        TakePair(ReadLine(), 1, Gathered);
         for (int32_t I = 1; I < Count && !AtEnd(); ++I) ReadLine();
         const std::string Title(TrimText(ReadLine()));
-        if (!Title.empty()) MakePoint(P, Title);
+        if (!Conversion) {
+            if (!Title.empty()) MakePoint(Gathered.back(), Title);
+            Gathered.clear();
+        } else {
+            GatheredTitles.push_back(Title);
+        }
     }
+    if (!Conversion) return;
+    ConvertRaw(Gathered);
+    for (size_t I = 0; I < Gathered.size(); ++I)
+        if (!GatheredTitles[I].empty()) MakePoint(Gathered[I], GatheredTitles[I]);
 }
 
 // Labels in the LAB section wherever it stands (ArcInfo writes it before PAL). A label inside an
@@ -506,15 +618,28 @@ void TE00Importer::ReadLabels() {
             if (TOrvexObject* O = Layer->GetObject(I); O && O->ContainsPoint(P)) return true;
         return false;
     };
+    RawX.clear();
+    RawY.clear();
+    Gathered.clear();
+    GatheredTitles.clear();
     for (int32_t Count = 0;;) {
         const std::string_view Line = ReadLine();
         for (int I = 0; I < BoxLines; ++I) ReadLine();
         if (IntField(Line, 1) == -1) break;
-        const std::string Title(Field(Line, 11, 10));
-        const TPoint3D P = Pair(Line, 21);
-        if (!Inside(P)) MakePoint(P, Title);
+        std::string Title(Field(Line, 11, 10));
+        TakePair(Line, 21, Gathered);
+        if (!Conversion) {
+            if (!Inside(Gathered.back())) MakePoint(Gathered.back(), Title);
+            Gathered.clear();
+        } else {
+            GatheredTitles.push_back(std::move(Title));
+        }
         if (++Count % 50 == 0) Progress(0, Format("%s: Processing Label %d", Name.c_str(), Count));
     }
+    if (!Conversion) return;
+    ConvertRaw(Gathered);
+    for (size_t I = 0; I < Gathered.size(); ++I)
+        if (!Inside(Gathered[I])) MakePoint(Gathered[I], GatheredTitles[I]);
 }
 
 void TE00Importer::ImportFile(const std::string& FilePath) {
@@ -545,6 +670,28 @@ void TE00Importer::ImportFile(const std::string& FilePath) {
 
 }  // namespace
 
+std::string E00ConversionSource(const std::string& Path) {
+    if (!CoordinateConversionAvailable()) return {};
+    std::string Text;
+    try {
+        Text = ReadWholeFile(Path);
+    } catch (const std::exception&) {
+        return {};  // the import itself will say why
+    }
+    size_t Pos = 0;
+    auto Next = [&] { return NextLine(Text, Pos); };
+    auto AtEnd = [&] { return Pos >= Text.size(); };
+    while (!AtEnd()) {
+        if (!IsSectionLine(Next(), "PRJ")) continue;
+        const TPrjBlock Block = ParsePrjBlock(Next, AtEnd);
+        if (Block.Projection != TProjection::Unrecognised || Block.Unrecognised.empty()) return {};
+        std::string Why;
+        const auto Conversion = PrjConversion(Block, Why);
+        return Conversion ? Conversion->Description() : std::string();
+    }
+    return {};
+}
+
 void ImportE00(const std::vector<std::string>& FileNames, TOrvex3& View, TE00ImportOptions* Options) {
     TImportRun Run(View, "E00 Import Finished");
     std::unique_ptr<TE00ImportDialogOptions> Dialog;
@@ -553,7 +700,9 @@ void ImportE00(const std::vector<std::string>& FileNames, TOrvex3& View, TE00Imp
         Options = Dialog.get();
     }
     TE00Importer Importer(View, *Options);
+    Options->PrepareFor(FileNames);
     if (!Options->ChooseRecords(Importer.WithArcs, Importer.WithText)) return;
+    Importer.KeepCoordinates = Options->KeepCoordinates();
     for (const std::string& Path : FileNames) {
         UiServices().ProcessMessages();
         try {

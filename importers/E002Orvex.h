@@ -2,7 +2,8 @@
 // Imports ArcInfo export files (.e00, uncompressed, single or double precision): one layer per
 // file with its arcs, the polygons chained from them, label points and text annotations.
 // Geographic coordinates are taken as degrees; polar stereographic and Lambert conformal conic
-// coordinates are inverted; other projections are read as degrees when the user agrees.
+// coordinates are inverted; other projections (UTM, Albers, ...) are converted to longitude/
+// latitude, and those that cannot be are read as degrees when the user agrees.
 
 #include <string>
 #include <vector>
@@ -17,6 +18,10 @@ class TE00ImportOptions;
 // refused projection reports MsgType -1 and the run goes on with the next file; other failures
 // end the run with EImportError after the clean-up.
 void ImportE00(const std::vector<std::string>& FileNames, TOrvex3& View, TE00ImportOptions* Options = nullptr);
+
+// What the coordinates of the file would be converted from ("NAD27 / UTM zone 13N"); "" when
+// they are not converted or the file cannot be read. For the dialog, before the import.
+std::string E00ConversionSource(const std::string& Path);
 
 // Inverse of the ellipsoidal polar stereographic projection with the scale factor at the pole.
 // Lengths (semi-major axis, x, y) share one unit; angles are radians.

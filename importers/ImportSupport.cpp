@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "foundation/Cpu.h"
+#include "importers/SpatialReference.h"
 #include "model/ExtentRefresh.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -284,6 +285,42 @@ std::optional<int32_t> CheckedUnits(TOrvexUnits Unit, long double Value) {
     const long double Units = Value * UnitFactor(Unit);
     if (Unit == Pixel || !FitsInt32(Units)) return std::nullopt;
     return UnitsToOrvexUnits(Unit, Value);
+}
+
+std::string ConvertedFromText(const std::string& Description) {
+    return std::string(kConvertedFrom) + Description + " to longitude/latitude";
+}
+
+namespace {
+// A number for a message, the same in every locale.
+std::string Number(double V) {
+    char Buffer[32];
+    const auto [End, Ec] = std::to_chars(Buffer, Buffer + sizeof Buffer, V, std::chars_format::general, 10);
+    return Ec == std::errc() ? std::string(Buffer, End) : std::string("?");
+}
+}  // namespace
+
+std::string ConvertPoints(const TCoordinateConversion& Conversion, double* X, double* Y, size_t Count,
+                          TPoint3D* Out) {
+    const size_t Converted = Conversion.Transform(X, Y, Count);
+    for (size_t I = 0; I < Converted; ++I) {
+        int32_t Longitude = 0, Latitude = 0;
+        if (std::fabs(Y[I]) <= 90 && FastDegreesToUnits(X[I], Longitude) && FastDegreesToUnits(Y[I], Latitude)) {
+            Out[I] = MakePoint(Longitude, Latitude);
+            continue;
+        }
+        const auto L = CheckedDegrees(X[I]), B = CheckedDegrees(Y[I]);
+        if (!L || !B || !(std::fabs(Y[I]) <= 90)) {
+            std::fill(Out + I, Out + Count, TPoint3D{});
+            return Format("point %zu converts to (%s, %s), which is no longitude and latitude", I + 1,
+                          Number(X[I]).c_str(), Number(Y[I]).c_str());
+        }
+        Out[I] = MakePoint(*L, *B);
+    }
+    if (Converted == Count) return {};
+    std::fill(Out + Converted, Out + Count, TPoint3D{});
+    return Format("point %zu cannot be converted from %s to longitude/latitude", Converted + 1,
+                  Conversion.Description().c_str());
 }
 
 void ImportProgress(TOrvex3& View, int MsgType, const std::string& Text) {

@@ -21,6 +21,7 @@
 #include "foundation/OXUtils.h"
 #include "foundation/ProgressAborted.h"
 
+class TCoordinateConversion;
 class TOrvex3;
 class TOrvexLayer;
 
@@ -437,6 +438,17 @@ ORVEX_WIDE_SCAN __attribute__((always_inline)) inline int ScanPointLineWide(cons
 // Degrees (or metres) as OrvexUnits; nothing when the result does not fit in 32 bits.
 std::optional<int32_t> CheckedDegrees(long double Degrees);
 std::optional<int32_t> CheckedUnits(TOrvexUnits Unit, long double Value);
+
+// How the importers say that a file's coordinates are converted (after the file's name), and
+// what the command line looks for in their reports: "coordinates converted from NAD27 / UTM
+// zone 13N to longitude/latitude".
+inline constexpr std::string_view kConvertedFrom = "coordinates converted from ";
+std::string ConvertedFromText(const std::string& Description);
+
+// The Count points of X and Y (overwritten) through Conversion to longitude and latitude, then
+// by the degrees rule and MakePoint into Out. "" when all went; else which point has no
+// longitude and latitude, and why (Out's rest is then zero points).
+std::string ConvertPoints(const TCoordinateConversion& Conversion, double* X, double* Y, size_t Count, TPoint3D* Out);
 
 // One import run: the hourglass from construction, and at the end (also when an error leaves the
 // run) the hourglass back and the closing report MsgType 2 with FinishText.

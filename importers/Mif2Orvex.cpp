@@ -12,6 +12,7 @@
 
 #include "foundation/Cpu.h"
 #include "importers/ImportSupport.h"
+#include "importers/SpatialReference.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/UiServices.h"
@@ -128,14 +129,19 @@ enum TChainKind { ckPoints, ckPolyline, ckPolygon };
 // what the file before it named, and a file without a MID file gives default titles, not
 // the last row of the file before.
 struct TMifImporter {
-    TMifImporter(TOrvex3& V, std::vector<TPoint3D>& S) : View(V), Scratch(S) {}
+    TMifImporter(TOrvex3& V, std::vector<TPoint3D>& S, bool K) : View(V), Scratch(S), KeepCoordinates(K) {}
 
     TOrvex3& View;
     std::vector<TPoint3D>& Scratch;  // the points of the object being read
+    const bool KeepCoordinates;
     char Delimiter = '\t';
     // Read and checked; the PLine forms are told apart by their tokens whatever it says.
     int32_t Version = 0;
     std::vector<std::string> Attributes;  // the current MID row
+    // What the file's CoordSys converts from; none for longitude/latitude. The object's
+    // coordinates then gather here as read and are converted together when it is made.
+    std::unique_ptr<TCoordinateConversion> Conversion;
+    std::vector<double> RawX, RawY;
 
     std::string Path;
     std::unique_ptr<TFileWindow> File;
@@ -172,6 +178,9 @@ struct TMifImporter {
     long double Real(size_t I) const;
     int32_t Integer(size_t I) const;
     TPoint3D Coordinate(size_t X, size_t Y) const;
+    // Coordinate(X, Y) into the scratch points, or its raw values for the conversion.
+    void AddCoordinate(size_t X, size_t Y);
+    void ConvertGathered();
     bool PlainCoordinate(TPoint3D& Point) const;
     // The next line through PlainPointAt.
     bool PlainPointLine(TPoint3D& Point);
@@ -184,6 +193,7 @@ struct TMifImporter {
 
     void ReadHeader();
     bool IsLatLong() const;
+    void UseCoordSys();
     void ReadData();
     void NextRow();
     bool ObjectDone();
@@ -255,6 +265,26 @@ TPoint3D TMifImporter::Coordinate(size_t X, size_t Y) const {
     return MakePoint(*L, *B);
 }
 
+void TMifImporter::AddCoordinate(size_t X, size_t Y) {
+    if (!Conversion) {
+        Scratch.push_back(Coordinate(X, Y));
+        return;
+    }
+    const long double Easting = Real(X), Northing = Real(Y);
+    RawX.push_back(static_cast<double>(Easting));
+    RawY.push_back(static_cast<double>(Northing));
+}
+
+// The gathered coordinates of the object, converted in one call, after its scratch points.
+void TMifImporter::ConvertGathered() {
+    const size_t First = Scratch.size(), Count = RawX.size();
+    Scratch.resize(First + Count);
+    const std::string Why = ConvertPoints(*Conversion, RawX.data(), RawY.data(), Count, Scratch.data() + First);
+    RawX.clear();
+    RawY.clear();
+    if (!Why.empty()) Fail("of the object ending here, " + Why);
+}
+
 void TMifImporter::Import(const std::string& FilePath) {
     Path = FilePath;
     Layer = View.AddLayer(FileBaseName(Path));
@@ -282,6 +312,29 @@ bool TMifImporter::IsLatLong() const {
     return ParseInt32(Type, Value) && Value == 1;
 }
 
+// A map projection is converted; a table that cannot be (NonEarth, Layout, a projection that
+// cannot be understood, or all of them when the coordinates are to be kept) is refused.
+void TMifImporter::UseCoordSys() {
+    const bool Earth = Tokens.size() >= 3 && SameText(Tokens[1], "Earth") && SameText(Tokens[2], "Projection");
+    if (Earth && !KeepCoordinates && CoordinateConversionAvailable()) {
+        std::string Error;
+        Conversion = TCoordinateConversion::FromMapInfo(Line, Error);
+        // A projection type GDAL does not know comes back as longitude/latitude.
+        if (Conversion && !Conversion->IsProjected()) {
+            Error = "the coordinate system '" + std::string(Line) +
+                    "' cannot be understood: its projection is read as longitude/latitude";
+            Conversion.reset();
+        }
+        if (Conversion) {
+            Progress(0, FileNamePart(Path) + ": " + ConvertedFromText(Conversion->Description()));
+            return;
+        }
+        UiServices().ShowMessage("Import MapInfo File", Path + ": " + Error, mkWarning);
+    }
+    View.Progress(-1, "Import can only be made on Lat/Long tables!");
+    throw EImportAborted(Path + ": Import can only be made on Lat/Long tables!");
+}
+
 void TMifImporter::ReadHeader() {
     while (NextLine()) {
         if (Is("Version")) {
@@ -294,10 +347,8 @@ void TMifImporter::ReadHeader() {
         } else if (Is("Data")) {
             return;
         } else if (Is("CoordSys")) {
-            if (!IsLatLong()) {
-                View.Progress(-1, "Import can only be made on Lat/Long tables!");
-                throw EImportAborted(Path + ": Import can only be made on Lat/Long tables!");
-            }
+            Conversion.reset();
+            if (!IsLatLong()) UseCoordSys();
         } else if (Is("Columns")) {
             // The column lines are names, even names like Version or Data.
             if (!SkipLines(Integer(1))) return;
@@ -307,6 +358,8 @@ void TMifImporter::ReadHeader() {
 
 void TMifImporter::NextRow() {
     Scratch.clear();
+    RawX.clear();
+    RawY.clear();
     if (RowIndex == std::numeric_limits<int32_t>::max()) Fail("the file has more objects than rows can number");
     ++RowIndex;
     if (static_cast<size_t>(RowIndex) < Rows.size()) SplitRow(Rows[size_t(RowIndex)], Delimiter, Attributes);
@@ -372,6 +425,13 @@ void TMifImporter::ReadData() {
 // Up to Count point lines into the scratch points; false when the lines run out first (the
 // object then ends with what was read).
 bool TMifImporter::ReadPoints(int32_t Count) {
+    if (Conversion) {
+        for (int32_t I = 0; I < Count; ++I) {
+            if (!NextLine()) return false;
+            AddCoordinate(0, 1);
+        }
+        return true;
+    }
     for (int32_t I = 0; I < Count; ++I) {
         I += PlainPointLines(Count - I);
         if (I == Count) break;
@@ -530,14 +590,16 @@ bool TMifImporter::SkipLines(int32_t Count) {
 }
 
 bool TMifImporter::ReadPoint() {
-    Scratch.assign(1, Coordinate(1, 2));
+    Scratch.clear();
+    AddCoordinate(1, 2);
     MakeObject(ckPoints, "New Point");
     return NextLine();
 }
 
 bool TMifImporter::ReadLine() {
-    const TPoint3D From = Coordinate(1, 2), To = Coordinate(3, 4);
-    Scratch.assign({From, To});
+    Scratch.clear();
+    AddCoordinate(1, 2);
+    AddCoordinate(3, 4);
     bool Have = NextLine();
     if (Have && Is("Pen")) Have = ApplyPen();
     MakeObject(ckPolyline, "New Polyline");
@@ -625,10 +687,24 @@ bool TMifImporter::ReadText() {
     Title = ReplaceText(ReplaceText(TrimText(Title), "\"", ""), "\\n", " ");
 
     if (!NextLine()) return false;
-    const TPoint3D Corner = Coordinate(0, 1);
-    const long double Y1 = Real(1);
-    Real(2);
-    const long double Y2 = Real(3);
+    TPoint3D Corner;
+    long double Y1 = 0, Y2 = 0;
+    if (Conversion) {
+        // Both corners on the first one's easting: the height comes out in degrees of latitude.
+        double X[2] = {double(Real(0)), double(Real(0))}, Y[2] = {double(Real(1)), double(Real(3))};
+        Real(2);
+        TPoint3D Corners[2];
+        if (const std::string Why = ConvertPoints(*Conversion, X, Y, 2, Corners); !Why.empty())
+            Fail("of the text's corners, " + Why);
+        Corner = Corners[0];
+        Y1 = Y[0];
+        Y2 = Y[1];
+    } else {
+        Corner = Coordinate(0, 1);
+        Y1 = Real(1);
+        Real(2);
+        Y2 = Real(3);
+    }
     bool Have = NextLine();
     if (Have && Is("Font")) Have = ApplyFont();
 
@@ -805,6 +881,7 @@ void TMifImporter::MakeObject(TChainKind Kind, const char* DefaultTitle) {
         std::vector<TPoint3D>& Points;
         ~TClear() { Points.clear(); }  // the parts of a collection follow without a new row
     } Clear{Scratch};
+    if (!RawX.empty()) ConvertGathered();
     // An object without points would be saved and read back as a point at 0, 0.
     if (Scratch.empty()) return;
     if (Scratch.size() > size_t(std::numeric_limits<int32_t>::max())) Fail("the object has too many points");
@@ -882,13 +959,13 @@ TBrushStyle MifBrushStyle(int32_t Pattern) {
     return bsSolid;
 }
 
-void ImportMIF(const std::vector<std::string>& FileNames, TOrvex3& View) {
+void ImportMIF(const std::vector<std::string>& FileNames, TOrvex3& View, bool KeepCoordinates) {
     TImportRun Run(View, "MIF Import Finished");
     std::vector<TPoint3D> Scratch;
     for (const std::string& Path : FileNames) {
         UiServices().ProcessMessages();
         ImportProgress(View, 1, "MIF Import of " + Path);
-        TMifImporter Importer(View, Scratch);
+        TMifImporter Importer(View, Scratch, KeepCoordinates);
         try {
             Importer.Import(Path);
         } catch (const EProgressAborted&) {

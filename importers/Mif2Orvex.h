@@ -13,11 +13,13 @@
 class TOrvex3;
 
 // Imports the files in order. Each file starts from the defaults (a tab delimiter, version 0,
-// no MID row), whatever the files before it held. A file whose CoordSys is not longitude/latitude reports MsgType -1
-// "Import can only be made on Lat/Long tables!" and ends the run with EImportAborted; other
-// failures end it with EImportError naming the file and line. Layers and objects made before
-// stay in the view, and so do the default attributes the clauses wrote.
-void ImportMIF(const std::vector<std::string>& FileNames, TOrvex3& View);
+// no MID row), whatever the files before it held. The coordinates of a file whose CoordSys names a map projection
+// are converted to longitude/latitude (said in a progress report), unless KeepCoordinates. A
+// file whose CoordSys is neither longitude/latitude nor converted reports MsgType -1 "Import
+// can only be made on Lat/Long tables!" and ends the run with EImportAborted; other failures
+// end it with EImportError naming the file and line. Layers and objects made before stay in
+// the view, and so do the default attributes the clauses wrote.
+void ImportMIF(const std::vector<std::string>& FileNames, TOrvex3& View, bool KeepCoordinates = false);
 
 // Cuts Text at every Delimiter (List is cleared first). Pieces before a delimiter are added when
 // not empty or when KeepEmpty is set; the rest after the last delimiter only when not empty.

@@ -10,6 +10,7 @@
 
 #include "importers/ImportSupport.h"
 #include "importers/ReadDBF.h"
+#include "importers/SpatialReference.h"
 #include "importers/TextEncoding.h"
 #include "importers/TfrmSHPImport.h"
 #include "model/OrvexLayer.h"
@@ -29,6 +30,8 @@ constexpr size_t kPointRecordSize = 4 + 16;
 constexpr size_t kPartsRecordSize = 4 + 32 + 4 + 4;
 constexpr size_t kMultiPointRecordSize = 4 + 32 + 4;
 constexpr size_t kPointSize = 16;
+// The longest .prj file that is read: real ones hold a few hundred bytes.
+constexpr size_t kLongestPrj = 64 << 10;
 
 enum TShapeType : int32_t { stNull = 0, stPoint = 1, stPolyline = 3, stPolygon = 5, stMultiPoint = 8 };
 
@@ -65,7 +68,21 @@ struct TShpImporter {
     TTextEncoding Encoding;  // of the table's text
     int32_t TitleColumn = 0;
     long double Divisor = 1;
-    bool PlainDegrees = true;  // Divisor is 1
+    bool PlainDegrees = true;  // Divisor is 1 and nothing to convert
+    // What the file's coordinates are converted from; none for degrees. The two arrays hold a
+    // part's coordinates on the way and keep their size from part to part.
+    std::unique_ptr<TCoordinateConversion> Conversion;
+    std::vector<double> Xs, Ys;
+    std::vector<TPoint3D> Points;  // of a multipoint
+    // Point records of a converted file wait here, with their titles and IDs, to be converted
+    // together and made in order before any other shape.
+    struct TWaitingPoint {
+        std::string Title;
+        int32_t ID;
+    };
+    std::vector<TWaitingPoint> Waiting;
+    std::vector<double> WaitingX, WaitingY;
+    int64_t FirstWaiting = 0;  // the record of Waiting[0]
     int32_t Counter = 0;  // attribute records read
     int64_t Record = 0;   // shape records read
     size_t Offset = 0;    // of the current record
@@ -78,15 +95,21 @@ struct TShpImporter {
 
     bool ImportFile(const std::string& FilePath);
     void OpenTable();
+    std::unique_ptr<TCoordinateConversion> ReadProjection(std::string& Unreadable) const;
     TTextEncoding TableEncoding(const std::string& Chosen);
     void ReadRecords(int64_t StatedLength);
     void ReadShape(std::string_view Content);
+    void WaitPoint(const char* P);
+    void MakeWaitingPoints();
     void ReadParts(std::string_view Content, TOrvexPresenter* Presenter);
     void ReadMultiPoint(std::string_view Content);
     bool TitleStep(std::string& Title);
     TPoint3D PointAt(const char* P) const;
-    void DecodePoints(const char* P, int32_t Count, TPoint3D* Out) const;
+    void DecodePoints(const char* P, int32_t Count, TPoint3D* Out);
+    void ConvertPart(const char* P, int32_t Count, TPoint3D* Out);
     void MakeObject(TOrvexPresenter* Presenter, const std::string& Title, const char* Coordinates, int32_t Count);
+    void MakeObject(TOrvexPresenter* Presenter, const std::string& Title, const TPoint3D* Points, int32_t Count,
+                    int32_t ID);
     void Progress(int MsgType, const std::string& Text);
     void FindPresenters();
 
@@ -132,6 +155,31 @@ void TShpImporter::OpenTable() {
     Table = std::make_unique<TDBF>(TableData, TablePath);
 }
 
+// The coordinate system the .prj file beside the shapefile describes, when its coordinates are
+// not degrees already. One that cannot be understood leaves the file as it always was read, and
+// Unreadable says why.
+std::unique_ptr<TCoordinateConversion> TShpImporter::ReadProjection(std::string& Unreadable) const {
+    Unreadable.clear();
+    if (!CoordinateConversionAvailable()) return nullptr;
+    const std::string PrjPath = FindCompanionFile(Path, ".prj");
+    if (PrjPath.empty()) return nullptr;
+    TFileWindow File(PrjPath);
+    if (File.Size() > kLongestPrj) {
+        Unreadable = Format("%s: %zu bytes are more than a coordinate system takes", PrjPath.c_str(), File.Size());
+        return nullptr;
+    }
+    const std::string_view Text = File.From(0, File.Size());
+    if (TrimText(Text).empty()) return nullptr;
+    std::string Error;
+    auto Conversion = TCoordinateConversion::FromEsri(Text, Error);
+    if (!Conversion) {
+        Unreadable = PrjPath + ": " + Error;
+        return nullptr;
+    }
+    if (Conversion->IsGeographic()) return nullptr;
+    return Conversion;
+}
+
 // The user's choice first, then the .cpg file beside the shapefile, then the table's header.
 TTextEncoding TShpImporter::TableEncoding(const std::string& Chosen) {
     if (!Chosen.empty()) {
@@ -153,6 +201,10 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
     Encoding = {};
     Divisor = 1;
     PlainDegrees = true;
+    Conversion.reset();
+    Waiting.clear();
+    WaitingX.clear();
+    WaitingY.clear();
     TitleColumn = 0;
     Counter = Record = 0;
     Offset = 0;
@@ -167,6 +219,9 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
         Fail(Format("the header states a file length of %lld bytes, less than the header itself",
                     static_cast<long long>(StatedLength)));
 
+    std::string Unreadable;
+    Conversion = ReadProjection(Unreadable);
+    Options.OfferConversion(Conversion ? Conversion->Description() : std::string());
     if (Table) {
         Encoding = TableEncoding({});
         std::vector<std::string> Columns;
@@ -174,14 +229,22 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
         std::string DivisorText;
         if (!Options.Choose(FileNamePart(Path), Columns, TitleColumn, DivisorText)) return false;
         Divisor = ParseDivisor(Path, DivisorText);
-        PlainDegrees = Divisor == 1;
         if (const std::string Chosen = Options.EncodingName(); !Chosen.empty()) Encoding = TableEncoding(Chosen);
     }
+    if (Options.KeepCoordinates()) {
+        Conversion.reset();
+        Unreadable.clear();
+    }
+    if (!Unreadable.empty())
+        UiServices().ShowMessage("Import ESRI ShapeFile", Unreadable + "; the coordinates are read as they are.",
+                                 mkWarning);
+    PlainDegrees = Divisor == 1 && !Conversion;
 
     Layer = View.AddLayer(FileBaseName(Path));
     Layer->SetMaxFontHeight(9);
     Fill = std::make_unique<TLayerFill>(View, Layer);
     FindPresenters();
+    if (Conversion) Progress(0, FileNamePart(Path) + ": " + ConvertedFromText(Conversion->Description()));
     ReadRecords(StatedLength);
     Data.reset();
     Fill.reset();
@@ -195,7 +258,9 @@ void TShpImporter::ReadRecords(int64_t StatedLength) {
     const size_t Bound = static_cast<size_t>(StatedLength);
     size_t Pos = kHeaderSize;
     while (Pos < Bound && Pos < Data->Size()) {
-        if (Layer->ObjectCount() % 100 == 0) Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
+        // Waiting points count as made: the reports come as they would without the wait.
+        if (const int32_t Made = Layer->ObjectCount() + int32_t(Waiting.size()); Made % 100 == 0)
+            Progress(0, Format("Imported %d objects", Made));
         ++Record;
         Offset = Pos;
         if (Bound - Pos < kRecordHeaderSize)
@@ -218,10 +283,12 @@ void TShpImporter::ReadRecords(int64_t StatedLength) {
         ReadShape(Content.substr(0, Length));
         Pos += kRecordHeaderSize + Length;
     }
+    MakeWaitingPoints();
 }
 
 void TShpImporter::ReadShape(std::string_view Content) {
     const int32_t Type = LE32(Content.data());
+    if (Type != stPoint) MakeWaitingPoints();
     std::string Title;
     switch (Type) {
         case stNull:
@@ -230,8 +297,14 @@ void TShpImporter::ReadShape(std::string_view Content) {
         case stPoint: {
             if (Content.size() < kPointRecordSize)
                 Fail(Format("a point needs %zu bytes, the record holds %zu", kPointRecordSize, Content.size()));
-            PointAt(Content.data() + 4);  // a point that does not convert fails before its title is taken
-            if (TitleStep(Title)) MakeObject(PointPresenter, Title, Content.data() + 4, 1);
+            if (Conversion) {
+                WaitPoint(Content.data() + 4);
+                break;
+            }
+            // A point that does not convert fails before its title is taken.
+            TPoint3D Point;
+            DecodePoints(Content.data() + 4, 1, &Point);
+            if (TitleStep(Title)) MakeObject(PointPresenter, Title, &Point, 1, Counter);
             break;
         }
         case stPolyline:
@@ -244,6 +317,35 @@ void TShpImporter::ReadShape(std::string_view Content) {
         default:
             ReportAndFail(Format("Invalid record type %d in SHP file", Type));
     }
+}
+
+// A converted point record: its title now, its point with those of the records around it, so
+// that a file of points is not converted a point per call.
+void TShpImporter::WaitPoint(const char* P) {
+    constexpr size_t kBatch = 4096;
+    std::string Title;
+    if (!TitleStep(Title)) return;
+    if (Waiting.empty()) FirstWaiting = Record;
+    Waiting.push_back({std::move(Title), Counter});
+    WaitingX.push_back(static_cast<double>(LEDouble(P) / Divisor));
+    WaitingY.push_back(static_cast<double>(LEDouble(P + 8) / Divisor));
+    if (Waiting.size() == kBatch) MakeWaitingPoints();
+}
+
+void TShpImporter::MakeWaitingPoints() {
+    if (Waiting.empty()) return;
+    const size_t N = Waiting.size();
+    Points.resize(N);
+    const std::string Why = ConvertPoints(*Conversion, WaitingX.data(), WaitingY.data(), N, Points.data());
+    const int64_t First = FirstWaiting;
+    WaitingX.clear();
+    WaitingY.clear();
+    if (!Why.empty()) {
+        Waiting.clear();
+        Fail(Format("of the point records from %lld on, %s", static_cast<long long>(First), Why.c_str()));
+    }
+    for (size_t I = 0; I < N; ++I) MakeObject(PointPresenter, Waiting[I].Title, &Points[I], 1, Waiting[I].ID);
+    Waiting.clear();
 }
 
 void TShpImporter::ReadParts(std::string_view Content, TOrvexPresenter* Presenter) {
@@ -282,8 +384,10 @@ void TShpImporter::ReadMultiPoint(std::string_view Content) {
         Fail(Format("%d points do not fit in the record's %zu bytes", NumPoints, Content.size()));
     std::string Title;
     if (!TitleStep(Title)) return;
-    for (int32_t I = 0; I < NumPoints; ++I)
-        MakeObject(PointPresenter, Title, Content.data() + kMultiPointRecordSize + kPointSize * size_t(I), 1);
+    // Decoded together (converted in one go), then made one object each.
+    Points.resize(size_t(NumPoints));
+    DecodePoints(Content.data() + kMultiPointRecordSize, NumPoints, Points.data());
+    for (int32_t I = 0; I < NumPoints; ++I) MakeObject(PointPresenter, Title, &Points[size_t(I)], 1, Counter);
 }
 
 // Takes the shape's attribute record. Shapes and records pair by position: false when the
@@ -301,7 +405,8 @@ bool TShpImporter::TitleStep(std::string& Title) {
 // Out[0, Count) from the coordinates at P: runs of plain degrees the quick way, every other
 // point through PointAt. When that fails, the points not yet decoded are set to zero points
 // before the error leaves, so Out never holds garbage.
-void TShpImporter::DecodePoints(const char* P, int32_t Count, TPoint3D* Out) const {
+void TShpImporter::DecodePoints(const char* P, int32_t Count, TPoint3D* Out) {
+    if (Conversion) return ConvertPart(P, Count, Out);
     for (int32_t I = 0; I < Count; ++I) {
         if (PlainDegrees) {
             I += DecodeDegreePairs(P + kPointSize * size_t(I), Count - I, Out + I);
@@ -314,6 +419,25 @@ void TShpImporter::DecodePoints(const char* P, int32_t Count, TPoint3D* Out) con
             throw;
         }
     }
+}
+
+// The part's coordinates divided and converted together, in one call.
+void TShpImporter::ConvertPart(const char* P, int32_t Count, TPoint3D* Out) {
+    const auto N = size_t(Count);
+    if (Xs.size() < N) {
+        Xs.resize(N);
+        Ys.resize(N);
+    }
+    for (size_t I = 0; I < N; ++I) {
+        Xs[I] = LEDouble(P + kPointSize * I);
+        Ys[I] = LEDouble(P + kPointSize * I + 8);
+    }
+    if (Divisor != 1)
+        for (size_t I = 0; I < N; ++I) {
+            Xs[I] = static_cast<double>(Xs[I] / Divisor);
+            Ys[I] = static_cast<double>(Ys[I] / Divisor);
+        }
+    if (const std::string Why = ConvertPoints(*Conversion, Xs.data(), Ys.data(), N, Out); !Why.empty()) Fail(Why);
 }
 
 TPoint3D TShpImporter::PointAt(const char* P) const {
@@ -343,6 +467,11 @@ void TShpImporter::MakeObject(TOrvexPresenter* Presenter, const std::string& Tit
         throw;
     }
     if (Count > 1) Obj->CalcExtents();
+}
+
+void TShpImporter::MakeObject(TOrvexPresenter* Presenter, const std::string& Title, const TPoint3D* Points,
+                              int32_t Count, int32_t ID) {
+    TGeoDataObject::Create(Layer, Presenter, ID, Title)->SetPoints(Points, Count);
 }
 
 void SetRunDefaults(TOrvex3& View) {

@@ -2,16 +2,27 @@
 
 #include <QCheckBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
+#include "importers/E002Orvex.h"
 #include "platform/UiServices.h"
+
+namespace {
+
+// The designed client area, and what the conversion line and its check box add below the
+// record kinds.
+constexpr int kWidth = 224, kHeight = 106, kConversionHeight = 70;
+
+}  // namespace
 
 TfrmE00Import::TfrmE00Import(QWidget* Parent)
     : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName("frmE00Import");
     setWindowTitle("Import ArcInfo E00 File");
-    setFixedSize(224, 106);
+    setFixedSize(kWidth, kHeight);
 
     cbxArcs = new QCheckBox("Import Arc Records", this);
     cbxArcs->setObjectName("cbxArcs");
@@ -29,6 +40,15 @@ TfrmE00Import::TfrmE00Import(QWidget* Parent)
     btnCancel->setObjectName("btnCancel");
     btnCancel->setGeometry(136, 72, 73, 25);
 
+    lblCoordinates = new QLabel(this);
+    lblCoordinates->setObjectName("lblCoordinates");
+    lblCoordinates->setGeometry(16, 57, 200, 44);
+    lblCoordinates->setWordWrap(true);
+    cbxKeepCoordinates = new QCheckBox("Keep the files' coordinates", this);
+    cbxKeepCoordinates->setObjectName("cbxKeepCoordinates");
+    cbxKeepCoordinates->setGeometry(16, 105, 200, 17);
+    SetConversion({});
+
     connect(btnImport, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -36,15 +56,43 @@ TfrmE00Import::TfrmE00Import(QWidget* Parent)
         move(Screen->availableGeometry().center() - rect().center());
 }
 
+void TfrmE00Import::SetConversion(const std::string& Sources) {
+    const bool Shown = !Sources.empty();
+    lblCoordinates->setText(
+        Shown ? QString::fromStdString("Coordinates: converted from " + Sources + " to longitude/latitude") : QString());
+    lblCoordinates->setVisible(Shown);
+    cbxKeepCoordinates->setChecked(false);
+    cbxKeepCoordinates->setVisible(Shown);
+    const int Extra = Shown ? kConversionHeight : 0;
+    setFixedSize(kWidth, kHeight + Extra);
+    btnImport->move(8, 72 + Extra);
+    btnCancel->move(136, 72 + Extra);
+}
+
 TE00ImportDialogOptions::TE00ImportDialogOptions() : FDialog(std::make_unique<TfrmE00Import>()) {}
 
 TE00ImportDialogOptions::~TE00ImportDialogOptions() = default;
+
+void TE00ImportDialogOptions::PrepareFor(const std::vector<std::string>& FileNames) {
+    // Each system once, in the order of the files.
+    std::vector<std::string> Sources;
+    for (const std::string& Path : FileNames)
+        if (std::string Source = E00ConversionSource(Path);
+            !Source.empty() && std::find(Sources.begin(), Sources.end(), Source) == Sources.end())
+            Sources.push_back(std::move(Source));
+    std::string Joined;
+    for (const std::string& Source : Sources) Joined += (Joined.empty() ? "" : ", ") + Source;
+    FDialog->SetConversion(Joined);
+    FOffered = !Joined.empty();
+    FKeep = false;
+}
 
 bool TE00ImportDialogOptions::ChooseRecords(bool& ImportArcs, bool& ImportText) {
     if (!UiServices().ExecDialog(*FDialog)) return false;
     FDialog->hide();
     ImportArcs = FDialog->cbxArcs->isChecked();
     ImportText = FDialog->cbxText->isChecked();
+    FKeep = FOffered && FDialog->cbxKeepCoordinates->isChecked();
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "importers/TfrmSHPImport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -16,6 +17,9 @@
 
 namespace {
 
+// The designed client area, and what the conversion line and its check box add below the divisor.
+constexpr int kWidth = 253, kHeight = 256, kConversionHeight = 52;
+
 // Table text is bytes: UTF-8 when valid, else Latin-1.
 QString ToQt(const std::string& Text) {
     QString Utf8 = QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
@@ -29,7 +33,7 @@ TfrmSHPImport::TfrmSHPImport(QWidget* Parent)
     : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName("frmSHPImport");
     setWindowTitle("Import ESRI ShapeFile");
-    setFixedSize(253, 256);
+    setFixedSize(kWidth, kHeight);
 
     Label1 = new QLabel("Select Column for Object title", this);
     Label1->setObjectName("Label1");
@@ -61,6 +65,14 @@ TfrmSHPImport::TfrmSHPImport(QWidget* Parent)
     cbxEncoding->addItem("Automatic", QString());
     for (const char* const* Name = TTextEncoding::CommonNames(); *Name; ++Name)
         cbxEncoding->addItem(*Name, QString(*Name));
+    lblCoordinates = new QLabel(this);
+    lblCoordinates->setObjectName("lblCoordinates");
+    lblCoordinates->setGeometry(8, 218, 237, 30);
+    lblCoordinates->setWordWrap(true);
+    cbxKeepCoordinates = new QCheckBox("Keep the file's coordinates", this);
+    cbxKeepCoordinates->setObjectName("cbxKeepCoordinates");
+    cbxKeepCoordinates->setGeometry(8, 250, 237, 17);
+    SetConversion({});
 
     connect(lbxColumns, &QListWidget::itemClicked, this, [this] { lbxColumnsClick(); });
     connect(lbxColumns, &QListWidget::currentRowChanged, this, [this](int Row) {
@@ -94,6 +106,20 @@ std::string TfrmSHPImport::EncodingName() const { return cbxEncoding->currentDat
 
 void TfrmSHPImport::lbxColumnsClick() { btnImport->setEnabled(true); }
 
+void TfrmSHPImport::SetConversion(const std::string& Description) {
+    const bool Shown = !Description.empty();
+    lblCoordinates->setText(Shown ? ToQt("Coordinates: converted from " + Description + " to longitude/latitude")
+                                  : QString());
+    lblCoordinates->setVisible(Shown);
+    cbxKeepCoordinates->setChecked(false);
+    cbxKeepCoordinates->setVisible(Shown);
+    const int Extra = Shown ? kConversionHeight : 0;
+    setFixedSize(kWidth, kHeight + Extra);
+    btnImport->move(8, 224 + Extra);
+    btnCancel->move(167, 224 + Extra);
+    cbxEncoding->move(86, 226 + Extra);
+}
+
 TSHPImportDialogOptions::TSHPImportDialogOptions() : FDialog(std::make_unique<TfrmSHPImport>()) {}
 
 TSHPImportDialogOptions::~TSHPImportDialogOptions() = default;
@@ -111,7 +137,15 @@ bool TSHPImportDialogOptions::Choose(const std::string& FileName, const std::vec
     // Accepted without a click (only scripted answers can do that): the first column.
     TitleColumn = std::max<int32_t>(D.SelectedColumn(), 0);
     DivisorText = D.edtDivisor->text().toStdString();
+    FKeep = FOffered && D.cbxKeepCoordinates->isChecked();
     return true;
+}
+
+void TSHPImportDialogOptions::OfferConversion(const std::string& Description) {
+    FDialog->SetConversion(Description);
+    FOffered = !Description.empty();
+    // A file without a table is not asked: its coordinates are converted.
+    FKeep = false;
 }
 
 std::string TSHPImportDialogOptions::EncodingName() const { return FDialog->EncodingName(); }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -39,6 +40,13 @@ public:
     QComboBox* cbxEncoding;
     // The chosen name; "" for automatic.
     std::string EncodingName() const;
+
+    // "Coordinates: converted from <Description> to longitude/latitude" and the check box that
+    // keeps them instead, below the divisor; the dialog grows to hold them. "" hides both and
+    // gives the dialog its first size back.
+    void SetConversion(const std::string& Description);
+    QLabel* lblCoordinates;
+    QCheckBox* cbxKeepCoordinates;
 };
 
 class TSHPImportOptions {
@@ -51,6 +59,12 @@ public:
     // The character set of the attribute table, asked after Choose; "" reads it from the .cpg
     // file beside the shapefile, else from the table's header.
     virtual std::string EncodingName() const { return {}; }
+    // Told before Choose what the file's coordinates would be converted from ("" when they are
+    // taken as they are), so that the dialog can say so.
+    virtual void OfferConversion(const std::string& Description) { (void)Description; }
+    // Asked after Choose, also for a file without a table: true keeps the coordinates as the
+    // file has them, as if it described no coordinate system.
+    virtual bool KeepCoordinates() const { return false; }
 };
 
 // Shows one TfrmSHPImport for the whole run through UiServices().ExecDialog.
@@ -61,10 +75,14 @@ public:
     bool Choose(const std::string& FileName, const std::vector<std::string>& Columns, int32_t& TitleColumn,
                 std::string& DivisorText) override;
     std::string EncodingName() const override;
+    void OfferConversion(const std::string& Description) override;
+    bool KeepCoordinates() const override { return FKeep; }
     TfrmSHPImport& Dialog() { return *FDialog; }
 
 private:
     std::unique_ptr<TfrmSHPImport> FDialog;
+    bool FOffered = false;
+    bool FKeep = false;
 };
 
 // Fixed answers: the column by name (any letter case) or, when Column is a whole number, by its
@@ -74,7 +92,9 @@ public:
     std::string Column;
     std::string Divisor = "1";
     std::string Encoding;
+    bool KeepOriginalCoordinates = false;
     std::string EncodingName() const override { return Encoding; }
+    bool KeepCoordinates() const override { return KeepOriginalCoordinates; }
     bool Choose(const std::string& FileName, const std::vector<std::string>& Columns, int32_t& TitleColumn,
                 std::string& DivisorText) override;
 };

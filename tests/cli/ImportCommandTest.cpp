@@ -91,9 +91,11 @@ TEST_F(ImportCommand, FailuresLeaveNothingAtOutAndUsageErrorsSayWhy) {
     };
     const std::string Out = File("new.lyr");
     const Row Rows[] = {
-        {{"-o", Out, Data("gdal-autotest/avc/test.e00")}, 1, "file is not in Geographic projection"},
+        {{"-o", Out, "--keep-coordinates", Data("gdal-autotest/avc/test.e00")}, 1, "file is not in Geographic projection"},
         {{"-o", Out, File("bad.shp")}, 1, "Invalid SHP file"},
-        {{"-o", Out, Data("gdal-autotest/mitab/multilinemid.mif")}, 1, "Import can only be made on Lat/Long tables!"},
+        {{"-o", Out, "--keep-coordinates", Data("gdal-autotest/mitab/multilinemid.mif")}, 1,
+         "Import can only be made on Lat/Long tables!"},
+        {{"-o", Out, Data("gdal-autotest/mitab/small.mif")}, 1, "Import can only be made on Lat/Long tables!"},
         {{"-o", Out, "--title-column", "nope", Data("sf/nc.shp")}, 1, "no column 'nope'"},
         {{"-o", File("old.lyr"), File("bad.shp")}, 1, "Invalid SHP file"},
         {{"-o", Out, "--divisor", "0", Data("sf/nc.shp")}, 2, "--divisor expects a positive whole number"},

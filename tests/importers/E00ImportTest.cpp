@@ -141,11 +141,12 @@ TEST_F(E00Import, CoverageInBothPrecisions) {
     EXPECT_EQ(Titles(), (std::vector<std::string>{"7", "9", "10"}));
 }
 
-TEST_F(E00Import, RealUtmCoveragesAfterTheWarning) {
-    // UTM in metres: read as degrees only when the user agrees.
+TEST_F(E00Import, RealUtmCoveragesKeptAfterTheWarning) {
+    // UTM in metres, kept as it is (not converted): read as degrees only when the user agrees.
     const std::string Poly = TestData("gdal-autotest/avc/testpoly.e00");
     const std::string Lines = TestData("gdal-autotest/avc/test.e00");
     Ui.Answers = {true, true, false};  // the dialog, then the two warnings
+    Ui.OnDialog = [](QDialog& D) { dynamic_cast<TfrmE00Import&>(D).cbxKeepCoordinates->setChecked(true); };
     ImportE00({Poly, Lines}, View);  // the dialog options: the warning goes through the UI services
     ASSERT_EQ(Ui.Messages.size(), 2u);
     EXPECT_TRUE(Ui.Messages[0].Warning);
@@ -165,6 +166,7 @@ TEST_F(E00Import, RealUtmCoveragesAfterTheWarning) {
     EXPECT_TRUE(Reported(-1, Lines + ": file is not in Geographic projection"));
 
     Options.AcceptUnknownProjection = true;
+    Options.KeepOriginalCoordinates = true;
     Import({Lines});
     EXPECT_EQ(Last()->ObjectCount(), 7) << "seven arcs; the labels fall in arc extents";
     EXPECT_EQ(Object(0)->Title(), "0") << "columns 21-30 of the arc header";

@@ -4,10 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +51,54 @@ inline void ExpectFreshExtents(TOrvexLayer* L) {
 
 constexpr int32_t kDeg = OrvexUnits::PerDegree;
 constexpr int32_t kMin = OrvexUnits::PerMinute;
+
+// What ogr2ogr -t_srs EPSG:4326 makes of Path (of its layer Layer when named): every vertex in
+// file order, by the degrees rule. Empty when ogr2ogr could not run.
+inline std::vector<TPoint3D> Ogr2OgrVertices(const std::string& Path, const std::string& Layer = {}) {
+    // The shapefiles written by the tests have no index: GDAL makes one.
+    QStringList Args{"--config", "SHAPE_RESTORE_SHX", "YES", "-f", "GeoJSON", "-t_srs", "EPSG:4326",
+                     "-lco", "COORDINATE_PRECISION=15", "/vsistdout/", QString::fromStdString(Path)};
+    if (!Layer.empty()) Args << QString::fromStdString(Layer);
+    QProcess P;
+    P.start("ogr2ogr", Args);
+    if (!P.waitForFinished(60000) || P.exitStatus() != QProcess::NormalExit || P.exitCode() != 0) return {};
+    std::vector<TPoint3D> R;
+    std::function<void(const QJsonArray&)> Walk = [&](const QJsonArray& A) {
+        if (A.size() >= 2 && A[0].isDouble()) {
+            R.push_back(MakePoint(DegToOrvexUnits(A[0].toDouble()), DegToOrvexUnits(A[1].toDouble())));
+            return;
+        }
+        for (const QJsonValue& V : A) Walk(V.toArray());
+    };
+    for (const QJsonValue& F : QJsonDocument::fromJson(P.readAllStandardOutput()).object()["features"].toArray())
+        Walk(F.toObject()["geometry"].toObject()["coordinates"].toArray());
+    return R;
+}
+
+inline std::vector<TPoint3D> LayerVertices(const TOrvexLayer* L) {
+    std::vector<TPoint3D> R;
+    for (const TOrvexObject* O : L->Objects())
+        for (int32_t I = 0; I < O->GetPointCount(); ++I) R.push_back(O->GetPoint(I));
+    return R;
+}
+
+// The vertices of Ours more than one unit away from every vertex of Theirs, in either
+// coordinate; longitudes are compared across the date line the short way.
+inline std::vector<TPoint3D> Unmatched(const std::vector<TPoint3D>& Ours, std::vector<TPoint3D> Theirs) {
+    auto ByLatitude = [](const TPoint3D& A, const TPoint3D& B) { return A.Y < B.Y; };
+    std::sort(Theirs.begin(), Theirs.end(), ByLatitude);
+    std::vector<TPoint3D> R;
+    for (const TPoint3D& P : Ours) {
+        bool Found = false;
+        for (auto It = std::lower_bound(Theirs.begin(), Theirs.end(), TPoint3D{0, P.Y - 1, 0}, ByLatitude);
+             !Found && It != Theirs.end() && It->Y <= P.Y + 1; ++It) {
+            const int64_t Apart = std::abs(int64_t(It->X) - P.X);
+            Found = std::min<int64_t>(Apart, int64_t(OrvexUnits::Deg360) - Apart) <= 1;
+        }
+        if (!Found) R.push_back(P);
+    }
+    return R;
+}
 
 class ImportTest : public ::testing::Test {
 protected:
