@@ -146,7 +146,7 @@ int RunInfo(std::span<char* const> args, std::ostream& out, std::ostream& err) {
     TOrvex3 View;
     TOrvexLayer* Layer = nullptr;
     try {
-        Layer = LoadInput(View, Path);
+        Layer = LoadOneLayer(View, Path);
     } catch (const std::exception& Ex) {
         return Failure(err, "info", Ex.what());
     }
