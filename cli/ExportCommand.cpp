@@ -27,7 +27,7 @@ int RunExport(std::span<char* const> Args, std::ostream& out, std::ostream& err)
     if (!CanExportGDAL(Paths[1]))
         return UsageError(err, "export", "cannot export to '" + Paths[1] + "': the name must end in .gpkg or .geojson");
 
-    const std::unique_ptr<QApplication> App = EnsureApplication();
+    const std::unique_ptr<QApplication> App = EnsureApplication(TAppUse::Data);
     TOrvex3 View;
     try {
         const TOrvexLayer* Layer = LoadOneLayer(View, Paths[0]);

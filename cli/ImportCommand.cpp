@@ -273,7 +273,7 @@ int RunImport(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         }
     }
 
-    const std::unique_ptr<QApplication> App = EnsureApplication();
+    const std::unique_ptr<QApplication> App = EnsureApplication(TAppUse::Data);
     // A file that fails ends only its own import: the others go on, and the run fails at the end.
     std::vector<std::string> Failed;
     for (const TJob& J : Work) {

@@ -142,7 +142,7 @@ int RunInfo(std::span<char* const> args, std::ostream& out, std::ostream& err) {
     }
     if (!Path) return UsageError(err, "info", "missing LAYERFILE");
 
-    const std::unique_ptr<QApplication> App = EnsureApplication();
+    const std::unique_ptr<QApplication> App = EnsureApplication(TAppUse::Data);
     TOrvex3 View;
     TOrvexLayer* Layer = nullptr;
     try {
