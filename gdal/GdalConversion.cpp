@@ -69,8 +69,9 @@ int64_t Convert(const TGdalConversion* Conversion, int64_t Count, double* X, dou
     // GDAL counts points in int: large arrays go in slices.
     constexpr int64_t kSlice = 1 << 20;
     if (Count <= 0) return 0;
-    std::vector<double> KeptX, KeptY;
-    std::vector<int> Success;
+    // Reused from call to call: an import converts feature by feature.
+    thread_local std::vector<double> KeptX, KeptY;
+    thread_local std::vector<int> Success;
     const TQuietErrors Quiet;
     for (int64_t Start = 0; Start < Count; Start += kSlice) {
         const int N = static_cast<int>(std::min(kSlice, Count - Start));
