@@ -9,13 +9,38 @@
 
 namespace orvex::cli {
 
-std::unique_ptr<QApplication> EnsureApplication() {
+namespace {
+
+QtMessageHandler QtHandler = nullptr;
+
+// Qt asks for the runtime folder while it starts only to see whether it runs inside a sandbox,
+// and warns when the session has none (a plain shell, a service, a container). Nothing of the
+// tool's uses that folder.
+void DropRuntimeFolderWarning(QtMsgType Type, const QMessageLogContext& Context, const QString& Text) {
+    if (Type == QtWarningMsg && Text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+    QtHandler(Type, Context, Text);
+}
+
+}  // namespace
+
+std::unique_ptr<QApplication> EnsureApplication(TAppUse Use) {
     if (QCoreApplication::instance()) return nullptr;
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static int Argc = 1;
     static char Name[] = "orvex";
-    static char* Argv[] = {Name, nullptr};
-    return std::make_unique<QApplication>(Argc, Argv);
+    static char* Argv[] = {Name, nullptr, nullptr, nullptr};
+    if (Use == TAppUse::Data) {
+        // No screen, no fonts: Qt's minimal platform, which reads no font configuration.
+        static char Option[] = "-platform", Minimal[] = "minimal";
+        Argv[1] = Option;
+        Argv[2] = Minimal;
+        Argc = 3;
+    } else if (!std::getenv("QT_QPA_PLATFORM")) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    QtHandler = qInstallMessageHandler(DropRuntimeFolderWarning);
+    auto App = std::make_unique<QApplication>(Argc, Argv);
+    qInstallMessageHandler(QtHandler);
+    return App;
 }
 
 std::string Utf8Text(const std::string& Bytes) { return ToQString(Bytes).toUtf8().toStdString(); }

@@ -11,9 +11,16 @@ namespace orvex::cli {
 
 struct Command;
 
-// The view is a widget: without an application of our own (the tool's main makes none),
-// one is started on the offscreen platform unless the caller chose another.
-std::unique_ptr<QApplication> EnsureApplication();
+// What a command does with the view it makes.
+enum class TAppUse {
+    Data,     // reads and writes layers, or projects points: nothing is drawn
+    Drawing,  // renders pictures, with fonts
+};
+
+// The view is a widget: without an application of our own (the tool's main makes none), one is
+// started, quietly. Drawing gets the offscreen platform unless the caller chose another; data
+// alone gets the minimal platform whatever was chosen, since it shows nothing either way.
+std::unique_ptr<QApplication> EnsureApplication(TAppUse Use);
 
 // Text from files is bytes (UTF-8 when valid, else Latin-1); the terminal gets UTF-8.
 std::string Utf8Text(const std::string& Bytes);

@@ -23,14 +23,14 @@ int RunExport(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         Paths.push_back(Arg);
     }
     if (Paths.size() != 2) return UsageError(err, "export", "expected LAYERFILE and OUT.gpkg or OUT.geojson");
-    if (!GdalAvailable()) return Failure(err, "export", kNoGdalText);
+    if (!GdalAvailable()) return Failure(err, "export", GdalUnavailableText());
     if (!CanExportGDAL(Paths[1]))
         return UsageError(err, "export", "cannot export to '" + Paths[1] + "': the name must end in .gpkg or .geojson");
 
-    const std::unique_ptr<QApplication> App = EnsureApplication();
+    const std::unique_ptr<QApplication> App = EnsureApplication(TAppUse::Data);
     TOrvex3 View;
     try {
-        const TOrvexLayer* Layer = LoadInput(View, Paths[0]);
+        const TOrvexLayer* Layer = LoadOneLayer(View, Paths[0]);
         const int64_t Written = ExportGDAL(*Layer, Paths[1]);
         err << "Exported " << Written << " objects to " << Paths[1] << '\n';
     } catch (const std::exception& E) {

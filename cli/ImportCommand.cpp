@@ -1,5 +1,6 @@
 #include "cli/ImportCommand.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -29,7 +30,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: orvex import [--title-column NAME|INDEX] [--divisor N] [--encoding NAME] [--no-arcs] [--no-text]\n"
-    "                    [--accept-unknown-projection] [--keep-coordinates] -o OUT INPUT...\n";
+    "                    [--accept-unknown-projection] [--keep-coordinates] [--layer NAME] -o OUT INPUT...\n";
 
 struct TUsageError {
     std::string Message;
@@ -38,7 +39,20 @@ struct TUsageError {
 std::string NotImportable(const std::string& Path) {
     return "cannot import '" + Path + "': the input must be a .shp, .mif or .e00 file" +
            (GdalAvailable() ? " or a vector format GDAL reads (.gpkg, .geojson, .kml, .fgb...)"
-                            : " (" + std::string(kNoGdalText) + " for other formats)");
+                            : " (" + GdalUnavailableText() + " for other formats)");
+}
+
+// Read by one of the designed importers, which make one layer of a file.
+bool DesignedFormat(const std::string& Path) {
+    return HasExtension(Path, ".shp") || HasExtension(Path, ".mif") || HasExtension(Path, ".e00");
+}
+
+// "'two.gpkg' holds 2 layers (cities, countries)".
+std::string LayerList(const std::string& Path, const std::vector<std::string>& Names) {
+    std::string R = "'" + Path + "' holds " + std::to_string(Names.size());
+    R += Names.size() == 1 ? " layer (" : " layers (";
+    for (size_t I = 0; I < Names.size(); ++I) R += (I ? ", " : "") + Names[I];
+    return R + ")";
 }
 
 // What a user would pick in the import dialogs.
@@ -48,11 +62,12 @@ struct TChoices {
     bool KeepCoordinates = false;
 };
 
-// Imports Path into View and returns the new layer. Progress texts go to Log when there is one;
-// a failure (also one only reported, such as a refused projection) raises with its message.
-// Converted, when given, receives "coordinates converted from ..." if the importer said so.
-TOrvexLayer* ImportInto(TOrvex3& View, const std::string& Path, TChoices& Choices, std::ostream* Log,
-                        std::string* Converted = nullptr) {
+// Imports Path (only its layer LayerName when that is not empty) into View and returns the new
+// layers. Progress texts go to Log when there is one; a failure (also one only reported, such as
+// a refused projection) raises with its message. Converted, when given, receives "coordinates
+// converted from ..." if the importer said so.
+std::vector<TOrvexLayer*> ImportInto(TOrvex3& View, const std::string& Path, const std::string& LayerName,
+                                     TChoices& Choices, std::ostream* Log, std::string* Converted = nullptr) {
     std::vector<std::string> Failures;
     View.OnProgress = [&](TOrvex3*, int MsgType, const std::string& Text, bool&) {
         if (MsgType == -1)
@@ -83,7 +98,7 @@ TOrvexLayer* ImportInto(TOrvex3& View, const std::string& Path, TChoices& Choice
         else if (HasExtension(Path, ".e00"))
             ImportE00({Path}, View, &Choices.E00);
         else if (GdalReadsExtension(Path))
-            ImportGDAL({Path}, View, &Choices.Shp);
+            ImportGDAL({Path}, View, &Choices.Shp, LayerName);
         else
             throw std::runtime_error(NotImportable(Path));
     } catch (...) {
@@ -93,12 +108,15 @@ TOrvexLayer* ImportInto(TOrvex3& View, const std::string& Path, TChoices& Choice
     PrintMessages();
     if (!Failures.empty()) throw std::runtime_error(Failures.back());
     if (View.LayerCount() == LayersBefore) throw std::runtime_error(Path + ": the import made no layer");
-    return View.GetLayer(View.LayerCount() - 1);
+    std::vector<TOrvexLayer*> Made;
+    for (int32_t I = LayersBefore; I < View.LayerCount(); ++I) Made.push_back(View.GetLayer(I));
+    return Made;
 }
 
 struct TImportArgs {
     TChoices Choices;
     std::string Output;
+    std::string Layer;
     std::vector<std::string> Inputs;
 };
 
@@ -130,6 +148,9 @@ TImportArgs ParseArgs(std::span<char* const> Args) {
             R.Choices.E00.Arcs = false;
         } else if (A == "--no-text") {
             R.Choices.E00.Text = false;
+        } else if (A == "--layer") {
+            R.Layer = Value();
+            if (R.Layer.empty()) throw TUsageError{"--layer needs a layer name"};
         } else if (A == "--accept-unknown-projection") {
             R.Choices.E00.AcceptUnknownProjection = true;
         } else if (A == "--keep-coordinates") {
@@ -148,16 +169,66 @@ TImportArgs ParseArgs(std::span<char* const> Args) {
     return R;
 }
 
-// OUT itself for one input and an OUT ending in .lyr; otherwise OUT/NAME.lyr for each input.
-std::vector<std::string> Targets(const TImportArgs& A) {
-    if (A.Inputs.size() == 1 && HasExtension(A.Output, ".lyr")) return {A.Output};
-    std::vector<std::string> R;
-    std::map<std::string, std::string> Seen;
+// One layer file to write: the input's layer Layer (the whole input when empty) into Target.
+struct TJob {
+    std::string Input;
+    std::string Layer;
+    bool OfSeveral = false;  // the input holds other layers too: the file's name says which
+    std::string Target;
+};
+
+// "two-cities.lyr" for the layer "cities" of "two.gpkg"; a '/' in the layer's name would make a
+// folder.
+std::string LayerFileName(const std::string& Input, const std::string& Layer) {
+    std::string Name = FileBaseName(Input) + (Layer.empty() ? "" : "-" + Layer);
+    std::replace(Name.begin(), Name.end(), '/', '_');
+    return Name + ".lyr";
+}
+
+// The layers of a file GDAL reads; none when it cannot list them, and then its import says why.
+std::vector<std::string> SourceLayers(const std::string& Input) {
+    try {
+        return GdalLayerNames(Input);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+// OUT itself for one input of one layer and an OUT ending in .lyr; otherwise OUT/NAME.lyr for
+// each input, and OUT/NAME-LAYER.lyr for each layer of an input of several.
+std::vector<TJob> Jobs(const TImportArgs& A) {
+    const bool OneFile = A.Inputs.size() == 1 && HasExtension(A.Output, ".lyr");
+    std::vector<TJob> R;
     for (const std::string& In : A.Inputs) {
-        const std::string Target = A.Output + "/" + FileBaseName(In) + ".lyr";
-        if (auto [It, New] = Seen.emplace(Target, In); !New)
-            throw TUsageError{"'" + It->second + "' and '" + In + "' would both be saved as " + Target};
-        R.push_back(Target);
+        if (DesignedFormat(In)) {
+            if (!A.Layer.empty())
+                throw TUsageError{"--layer picks a layer of a file of several; '" + In + "' is one layer"};
+            R.push_back({In, "", false, ""});
+            continue;
+        }
+        const std::vector<std::string> Names = SourceLayers(In);
+        if (!A.Layer.empty()) {
+            if (!Names.empty() && std::find(Names.begin(), Names.end(), A.Layer) == Names.end())
+                throw TUsageError{"no layer '" + A.Layer + "' in " + LayerList(In, Names)};
+            R.push_back({In, A.Layer, Names.size() > 1, ""});
+        } else if (Names.size() > 1) {
+            if (OneFile)
+                throw TUsageError{LayerList(In, Names) + ": give -o FOLDER for one layer file each, or --layer NAME"};
+            for (const std::string& Name : Names) R.push_back({In, Name, true, ""});
+        } else {
+            R.push_back({In, "", false, ""});
+        }
+    }
+    std::map<std::string, std::string> Seen;
+    for (TJob& J : R) {
+        if (OneFile) {
+            J.Target = A.Output;
+            continue;
+        }
+        J.Target = A.Output + "/" + LayerFileName(J.Input, J.OfSeveral ? J.Layer : "");
+        const std::string What = J.Layer.empty() ? J.Input : J.Input + ": " + J.Layer;
+        if (auto [It, New] = Seen.emplace(J.Target, What); !New)
+            throw TUsageError{"'" + It->second + "' and '" + What + "' would both be saved as " + J.Target};
     }
     return R;
 }
@@ -169,28 +240,38 @@ bool IsImportable(const std::string& Path) {
            GdalReadsExtension(Path);
 }
 
-TOrvexLayer* LoadInput(TOrvex3& View, const std::string& Path) {
+std::vector<TOrvexLayer*> LoadInput(TOrvex3& View, const std::string& Path) {
     if (IsImportable(Path)) {
         TChoices Defaults;
-        return ImportInto(View, Path, Defaults, nullptr);
+        return ImportInto(View, Path, "", Defaults, nullptr);
     }
     TOrvexLayer* Layer = View.AddLayer("");
     Layer->ChangeFilename(Path);
-    return Layer;
+    return {Layer};
+}
+
+TOrvexLayer* LoadOneLayer(TOrvex3& View, const std::string& Path) {
+    if (!DesignedFormat(Path) && GdalReadsExtension(Path))
+        if (const std::vector<std::string> Names = GdalLayerNames(Path); Names.size() > 1)
+            throw std::runtime_error(LayerList(Path, Names) + ": import them first with 'orvex import -o FOLDER'");
+    const std::vector<TOrvexLayer*> Layers = LoadInput(View, Path);
+    if (Layers.size() != 1)
+        throw std::runtime_error(Path + ": the import made " + std::to_string(Layers.size()) + " layers");
+    return Layers[0];
 }
 
 int RunImport(std::span<char* const> Args, std::ostream& out, std::ostream& err) {
     (void)out;
     TImportArgs A;
-    std::vector<std::string> Outputs;
+    std::vector<TJob> Work;
     try {
         A = ParseArgs(Args);
-        Outputs = Targets(A);
+        Work = Jobs(A);
     } catch (const TUsageError& E) {
         err << "orvex import: " << E.Message << '\n' << kUsage;
         return ExitUsage;
     }
-    if (Outputs.size() != 1 || Outputs[0] != A.Output) {
+    if (Work.size() != 1 || Work[0].Target != A.Output) {
         std::error_code Ec;
         std::filesystem::create_directories(A.Output, Ec);
         if (Ec) {
@@ -199,22 +280,30 @@ int RunImport(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         }
     }
 
-    const std::unique_ptr<QApplication> App = EnsureApplication();
-    for (size_t I = 0; I < A.Inputs.size(); ++I) {
+    const std::unique_ptr<QApplication> App = EnsureApplication(TAppUse::Data);
+    // A file that fails ends only its own import: the others go on, and the run fails at the end.
+    std::vector<std::string> Failed;
+    for (const TJob& J : Work) {
         try {
             TOrvex3 View;
             std::string Converted;
-            TOrvexLayer* Layer = ImportInto(View, A.Inputs[I], A.Choices, &err, &Converted);
+            const std::vector<TOrvexLayer*> Layers = ImportInto(View, J.Input, J.Layer, A.Choices, &err, &Converted);
+            if (Layers.size() != 1)
+                throw std::runtime_error(J.Input + ": the import made " + std::to_string(Layers.size()) + " layers");
             // Written beside the target and renamed over it: a failed save leaves nothing half-written.
-            Layer->SaveToFile(Outputs[I]);
-            err << "Saved " << Layer->ObjectCount() << " objects to " << Outputs[I]
+            Layers[0]->SaveToFile(J.Target);
+            err << "Saved " << Layers[0]->ObjectCount() << " objects to " << J.Target
                 << (Converted.empty() ? "" : " (" + Converted + ")") << '\n';
         } catch (const std::exception& E) {
             err << "orvex import: " << E.what() << '\n';
-            return ExitFailure;
+            if (Failed.empty() || Failed.back() != J.Input) Failed.push_back(J.Input);
         }
     }
-    return ExitOk;
+    if (Failed.empty()) return ExitOk;
+    err << "orvex import: not imported:";
+    for (const std::string& F : Failed) err << ' ' << F;
+    err << '\n';
+    return ExitFailure;
 }
 
 }  // namespace orvex::cli

@@ -139,11 +139,11 @@ int RunInfo(std::span<char* const> args, std::ostream& out, std::ostream& err) {
     }
     if (!Path) return UsageError(err, "info", "missing LAYERFILE");
 
-    const std::unique_ptr<QApplication> App = EnsureApplication();
+    const std::unique_ptr<QApplication> App = EnsureApplication(TAppUse::Data);
     TOrvex3 View;
     TOrvexLayer* Layer = nullptr;
     try {
-        Layer = LoadInput(View, Path);
+        Layer = LoadOneLayer(View, Path);
     } catch (const std::exception& Ex) {
         return Failure(err, "info", Ex.what());
     }

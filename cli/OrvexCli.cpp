@@ -27,12 +27,13 @@ constexpr std::array kCommands{
             RunProject},
     Command{"import",
             "[--title-column NAME|INDEX] [--divisor N] [--encoding NAME] [--no-arcs] [--no-text]\n"
-            "         [--accept-unknown-projection] [--keep-coordinates]\n"
+            "         [--accept-unknown-projection] [--keep-coordinates] [--layer NAME]\n"
             "         -o OUT INPUT.shp|INPUT.mif|INPUT.e00|INPUT.gpkg|INPUT.geojson...\n"
             "      projected shapefiles, MIF and E00 files are converted to longitude/latitude unless\n"
             "      --keep-coordinates",
             "import shapefiles, MIF/MID or E00 files (and, with GDAL, GeoPackage, GeoJSON, KML...): OUT.lyr for one\n"
-            "      input, else OUT/NAME.lyr each",
+            "      input of one layer, else OUT/NAME.lyr each and OUT/NAME-LAYER.lyr for each layer of a file of\n"
+            "      several; --layer NAME takes only that layer",
             RunImport},
     Command{"export", "LAYERFILE OUT.gpkg|OUT.geojson",
             "write a layer's objects, with their IDs and titles, to GeoPackage or GeoJSON (needs GDAL)", RunExport},

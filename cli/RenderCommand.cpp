@@ -228,7 +228,7 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         return UsageError(err, "render", E.Message);
     }
 
-    const std::unique_ptr<QApplication> App = EnsureApplication();
+    const std::unique_ptr<QApplication> App = EnsureApplication(TAppUse::Drawing);
     try {
         TOrvex3 View;
         SetUpView(View, O);
@@ -298,7 +298,7 @@ int RunProject(std::span<char* const> Args, std::ostream& out, std::ostream& err
         return UsageError(err, "project", E.Message);
     }
 
-    const std::unique_ptr<QApplication> App = EnsureApplication();
+    const std::unique_ptr<QApplication> App = EnsureApplication(TAppUse::Data);
     try {
         TOrvex3 View;
         SetUpView(View, O);

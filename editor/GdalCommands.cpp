@@ -12,7 +12,7 @@
 #include "platform/UiServices.h"
 
 void TfrmMain::ImportOtherFormats() {
-    if (!GdalAvailable()) throw EOrvexException(kNoGdalText);
+    if (!GdalAvailable()) throw EOrvexException(GdalUnavailableText());
     OpenDialog.Filter = "Vector data (GDAL)|" + GdalImportPatterns() + "|All files|*";
     OpenDialog.InitialDir = ProgramFolder;
     OpenDialog.AllowMultiSelect = true;
@@ -36,7 +36,7 @@ void TfrmMain::ImportOtherFormats() {
 }
 
 void TfrmMain::ExportLayer() {
-    if (!GdalAvailable()) throw EOrvexException(kNoGdalText);
+    if (!GdalAvailable()) throw EOrvexException(GdalUnavailableText());
     if (!FCurrentLayer) {
         UiServices().ShowMessage(kEditorCaption, "Choose the layer to export on the Layers page first.");
         return;

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <filesystem>
 
+#include "../common/GeoPackageMaker.h"
 #include "../importers/ImportFixtures.h"
 #include "CliRunner.h"
 #include "importers/GdalIO.h"
@@ -66,10 +67,10 @@ TEST_F(CliFormats, GeoJsonInGeoPackageOut) {
     if (!GdalAvailable()) {
         const CliResult Import = RunCli({"import", "-o", File("places.lyr"), Json});
         EXPECT_EQ(Import.Status, 2);
-        EXPECT_NE(Import.Err.find(kNoGdalText), std::string::npos) << Import.Err;
+        EXPECT_NE(Import.Err.find(GdalUnavailableText()), std::string::npos) << Import.Err;
         const CliResult Export = RunCli({"export", File("places.lyr"), File("out.gpkg")});
         EXPECT_EQ(Export.Status, 1);
-        EXPECT_NE(Export.Err.find(kNoGdalText), std::string::npos) << Export.Err;
+        EXPECT_NE(Export.Err.find(GdalUnavailableText()), std::string::npos) << Export.Err;
         return;
     }
     const CliResult Import = RunCli({"import", "--title-column", "name", "-o", File("places.lyr"), Json});
@@ -108,6 +109,64 @@ TEST_F(CliFormats, GeoJsonInGeoPackageOut) {
         EXPECT_NE(C.Err.find(R.Error), std::string::npos) << C.Err;
     }
     EXPECT_FALSE(std::filesystem::exists(File("new.geojson")));
+}
+
+TEST_F(CliFormats, AFileOfSeveralLayersIsNeverCutShortSilently) {
+#ifdef ORVEX_HAVE_GDAL
+    const std::string Two = File("two.gpkg");
+    ASSERT_TRUE(MakeCitiesAndCountries(Two));
+    // Objects per layer file written, by file name.
+    using TFiles = std::vector<std::pair<std::string, int32_t>>;
+    struct TRow {
+        const char* Name;
+        std::vector<std::string> Args;
+        int Status;
+        const char* Error;  // on standard error; "" for none expected
+        bool ListsLayers;   // the error names the file's layers
+        TFiles Written;
+    };
+    const std::string Layers = "'" + Two + "' holds 2 layers (cities, countries)";
+    const std::string Shapefile = std::string(ORVEX_SOURCE_DIR) + "/tests/data/sf/nc.shp";
+    const TRow Rows[] = {
+        {"one file for two layers", {"-o", File("one.lyr"), Two}, 2, "-o FOLDER", true, {}},
+        {"a folder: one file each", {"-o", File("all"), Two}, 0, "", false,
+         {{"all/two-cities.lyr", 2}, {"all/two-countries.lyr", 1}}},
+        {"one layer picked", {"--layer", "countries", "-o", File("countries.lyr"), Two}, 0, "", false,
+         {{"countries.lyr", 1}}},
+        {"picked into a folder", {"--layer", "cities", "-o", File("picked"), Two}, 0, "", false,
+         {{"picked/two-cities.lyr", 2}}},
+        {"unknown layer", {"--layer", "rivers", "-o", File("rivers.lyr"), Two}, 2, "no layer 'rivers' in", true, {}},
+        {"a shapefile has no layers to pick", {"--layer", "cities", "-o", File("nc.lyr"), Shapefile}, 2, "is one layer",
+         false, {}},
+    };
+    for (const TRow& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        std::vector<std::string> Args{"import", "--title-column", "label"};
+        Args.insert(Args.end(), R.Args.begin(), R.Args.end());
+        const CliResult C = RunCli(Args);
+        EXPECT_EQ(C.Status, R.Status) << C.Err;
+        if (*R.Error) {
+            EXPECT_NE(C.Err.find(R.Error), std::string::npos) << C.Err;
+        }
+        if (R.ListsLayers) {
+            EXPECT_NE(C.Err.find(Layers), std::string::npos) << C.Err;
+        }
+        for (const auto& [Name, Objects] : R.Written) {
+            const CliResult Info = RunCli({"info", File(Name)});
+            ASSERT_EQ(Info.Status, 0) << Name << "\n" << Info.Err;
+            EXPECT_NE(Info.Out.find("Objects: " + std::to_string(Objects) + " "), std::string::npos) << Info.Out;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(File("one.lyr")));
+    EXPECT_FALSE(std::filesystem::exists(File("rivers.lyr")));
+    // Commands that read one layer say so rather than pick one.
+    for (const std::vector<std::string>& Args :
+         {std::vector<std::string>{"info", Two}, {"export", Two, File("out.geojson")}}) {
+        const CliResult C = RunCli(Args);
+        EXPECT_EQ(C.Status, 1) << Args[0];
+        EXPECT_NE(C.Err.find(Layers), std::string::npos) << C.Err;
+    }
+#endif
 }
 
 }  // namespace

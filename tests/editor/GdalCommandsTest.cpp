@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <fstream>
 
+#include "../common/GeoPackageMaker.h"
 #include "MainFixture.h"
 #include "importers/GdalIO.h"
 #include "importers/TfrmSHPImport.h"
@@ -21,7 +22,7 @@ TEST_F(GdalCommandsTest, ImportsGeoJsonAndExportsTheLayerToGeoPackage) {
     if (!GdalAvailable()) {
         Main->actImportOther->trigger();
         ASSERT_EQ(Messages().size(), 1u);
-        EXPECT_EQ(Messages()[0], kNoGdalText);
+        EXPECT_EQ(Messages()[0], GdalUnavailableText());
         return;
     }
     bool Shown = false;
@@ -63,6 +64,38 @@ TEST_F(GdalCommandsTest, ImportsGeoJsonAndExportsTheLayerToGeoPackage) {
         EXPECT_EQ(Back->GetObject(I)->ID(), Rivers->GetObject(I)->ID());
         EXPECT_EQ(Back->GetObject(I)->GetPoint(0), Rivers->GetObject(I)->GetPoint(0));
     }
+}
+
+TEST_F(GdalCommandsTest, AFileOfSeveralLayersGivesALayerEach) {
+#ifdef ORVEX_HAVE_GDAL
+    const std::string Path = Folder() + "two.gpkg";
+    ASSERT_TRUE(MakeCitiesAndCountries(Path));
+    Answer(Main->OpenDialog, {Path});
+    std::vector<std::string> Asked;
+    Ui.OnDialog = [&](QDialog& D) {
+        auto* F = dynamic_cast<TfrmSHPImport*>(&D);
+        ASSERT_NE(F, nullptr);
+        Asked.push_back(F->windowTitle().toStdString());
+        QTest::mouseClick(F->lbxColumns->viewport(), Qt::LeftButton, {},
+                          F->lbxColumns->visualItemRect(F->lbxColumns->item(0)).center());
+        QTest::mouseClick(F->btnImport, Qt::LeftButton);
+    };
+    Main->actImportOther->trigger();
+    EXPECT_TRUE(Messages().empty()) << Messages().front();
+    EXPECT_EQ(Asked, (std::vector<std::string>{"Import two.gpkg: cities", "Import two.gpkg: countries"}))
+        << "a title column is asked for each layer";
+    ASSERT_EQ(View().LayerCount(), 2);
+    EXPECT_EQ(View().GetLayer(0)->Name(), "two cities");
+    EXPECT_EQ(View().GetLayer(1)->Name(), "two countries");
+    ASSERT_EQ(View().GetLayer(0)->ObjectCount(), 2);
+    EXPECT_EQ(View().GetLayer(0)->GetObject(1)->Title(), "Oslo");
+    ASSERT_EQ(View().GetLayer(1)->ObjectCount(), 1);
+    EXPECT_EQ(View().GetLayer(1)->GetObject(0)->Title(), "Square");
+    // Both are on the Layers page (below its title row), the last one current.
+    EXPECT_EQ(Main->LayersGrid->RowCount(), 3);
+    EXPECT_EQ(Main->CurrentLayer(), View().GetLayer(1));
+    Paint();
+#endif
 }
 
 }  // namespace

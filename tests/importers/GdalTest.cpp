@@ -5,17 +5,13 @@
 #include <QProcess>
 #include <filesystem>
 
+#include "../common/GeoPackageMaker.h"
 #include "ImportFixtures.h"
 #include "foundation/ProgressAborted.h"
 #include "importers/GdalIO.h"
+#include "importers/GdalLoader.h"
 #include "importers/ImportSupport.h"
 #include "importers/TfrmSHPImport.h"
-
-#ifdef ORVEX_HAVE_GDAL
-#include <gdal.h>
-#include <ogr_api.h>
-#include <ogr_srs_api.h>
-#endif
 
 namespace {
 
@@ -90,40 +86,19 @@ TEST_F(GdalIO, GeoJsonShapesBecomeObjectsWithPresentersIdsAndTitles) {
 
 #ifdef ORVEX_HAVE_GDAL
 // A GeoPackage of two layers: "mercator" in EPSG:3857 and "plain" in EPSG:4326.
-void MakeGeoPackage(const std::string& Path) {
-    GDALAllRegister();
-    GDALDatasetH Data = GDALCreate(GDALGetDriverByName("GPKG"), Path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
-    ASSERT_NE(Data, nullptr);
-    for (const int Epsg : {3857, 4326}) {
-        OGRSpatialReferenceH Srs = OSRNewSpatialReference(nullptr);
-        OSRImportFromEPSG(Srs, Epsg);
-        OGRLayerH Layer = GDALDatasetCreateLayer(Data, Epsg == 3857 ? "mercator" : "plain", Srs, wkbUnknown, nullptr);
-        OSRRelease(Srs);
-        ASSERT_NE(Layer, nullptr);
-        OGRFieldDefnH Field = OGR_Fld_Create("label", OFTString);
-        OGR_L_CreateField(Layer, Field, TRUE);
-        OGR_Fld_Destroy(Field);
-        const char* const Wkt[] = {Epsg == 3857 ? "POINT (20037508.342789244 0)" : "POINT (-10 -20)",
-                                   Epsg == 3857 ? "LINESTRING (0 0,1113194.9079327357 0)" : "MULTIPOLYGON (((0 0,1 0,1 1,0 0)))"};
-        for (int I = 0; I < 2; ++I) {
-            OGRFeatureH F = OGR_F_Create(OGR_L_GetLayerDefn(Layer));
-            OGR_F_SetFieldString(F, 0, (std::string(Epsg == 3857 ? "m" : "p") + std::to_string(I)).c_str());
-            OGRGeometryH G = nullptr;
-            char* Text = const_cast<char*>(Wkt[I]);
-            OGR_G_CreateFromWkt(&Text, nullptr, &G);
-            OGR_F_SetGeometryDirectly(F, G);
-            EXPECT_EQ(OGR_L_CreateFeature(Layer, F), OGRERR_NONE);
-            OGR_F_Destroy(F);
-        }
-    }
-    GDALClose(Data);
+void MakeMercatorAndPlain(const std::string& Path) {
+    ASSERT_TRUE(MakeGeoPackage(Path, {{"mercator", 3857,
+                                       {{"m0", "POINT (20037508.342789244 0)"},
+                                        {"m1", "LINESTRING (0 0,1113194.9079327357 0)"}}},
+                                      {"plain", 4326,
+                                       {{"p0", "POINT (-10 -20)"}, {"p1", "MULTIPOLYGON (((0 0,1 0,1 1,0 0)))"}}}}));
 }
 #endif
 
 TEST_F(GdalIO, GeoPackageLayersAreReprojectedToLongitudeAndLatitude) {
 #ifdef ORVEX_HAVE_GDAL
     const std::string Path = File("two.gpkg");
-    MakeGeoPackage(Path);
+    MakeMercatorAndPlain(Path);
     Options.Column = "label";
     Import(Path);
     ASSERT_EQ(View.LayerCount(), 2);
@@ -140,6 +115,18 @@ TEST_F(GdalIO, GeoPackageLayersAreReprojectedToLongitudeAndLatitude) {
     EXPECT_EQ(Plain->GetObject(0)->GetPoint(0), Deg(-10, -20)) << "longitude first, whatever EPSG's axis order";
     EXPECT_EQ(Plain->GetObject(1)->Presenter(), Global(-3));
     EXPECT_EQ(Plain->GetObject(1)->ID(), 2);
+
+    // One layer picked by name, keeping the name it has among the others; a name the file
+    // lacks fails and adds nothing.
+    EXPECT_EQ(GdalLayerNames(Path), (std::vector<std::string>{"mercator", "plain"}));
+    ImportGDAL({Path}, View, &Options, "plain");
+    ASSERT_EQ(View.LayerCount(), 3);
+    EXPECT_EQ(Last()->Name(), "two plain");
+    EXPECT_EQ(Points(Last()->GetObject(0)), Points(Plain->GetObject(0)));
+    EXPECT_THROW(ImportGDAL({Path}, View, &Options, "roads"), EImportError);
+    EXPECT_EQ(View.LayerCount(), 3);
+    EXPECT_EQ(Reports.back().first, 2);
+    EXPECT_TRUE(Reported(-1, Path + ": the file has no layer 'roads'"));
 #endif
 }
 
@@ -171,7 +158,9 @@ TEST_F(GdalIO, BadInputFailsClearlyAndKeepsEarlierObjects) {
 
 TEST_F(GdalIO, AbortFromProgressLeavesNoHalfLayer) {
     std::vector<std::pair<std::string, std::string>> Many;
-    for (int I = 0; I < 250; ++I) Many.push_back({R"({"type":"Point","coordinates":[1,2]})", "p" + std::to_string(I)});
+    // Names appended, not prefixed: GCC's -Wrestrict misreads "p" + std::to_string(I) at -O3.
+    for (int I = 0; I < 250; ++I) Many.push_back({R"({"type":"Point","coordinates":[1,2]})", "p"});
+    for (int I = 0; I < 250; ++I) Many[size_t(I)].second += std::to_string(I);
     const std::string First = Write("first.geojson", GeoJson({{R"({"type":"Point","coordinates":[1,2]})", "a"}}));
     const std::string Second = Write("many.geojson", GeoJson(Many));
     int Calls = 0;
@@ -228,6 +217,72 @@ TEST_F(GdalIO, ExportedLayerReadsBackTheSame) {
     for (const auto& Entry : std::filesystem::directory_iterator(Dir.path().toStdString()))
         EXPECT_EQ(Entry.path().filename().string().find("partial"), std::string::npos) << Entry.path();
 #endif
+}
+
+TEST_F(GdalIO, StoredLatin1TextIsExportedAsUtf8) {
+    // Stored text is UTF-8 when valid, else Latin-1: both kinds must reach the file as UTF-8.
+    TOrvexLayer* L = View.AddLayer("Gew\xE4sser");
+    TGeoDataObject::Create(L, Global(-1), 1, "Z\xFCrich")->SetPoints(std::vector{Deg(8.5, 47.4)}.data(), 1);
+    TGeoDataObject::Create(L, Global(-1), 2, "Москва")->SetPoints(std::vector{Deg(37.6, 55.75)}.data(), 1);
+    for (const char* Name : {"titles.geojson", "titles.gpkg"}) {
+        SCOPED_TRACE(Name);
+        ASSERT_EQ(ExportGDAL(*L, File(Name)), 2);
+        if (HasExtension(Name, ".geojson")) {
+            const std::string Text = ReadBytes(File(Name));
+            EXPECT_TRUE(QString::fromUtf8(Text.data(), qsizetype(Text.size())).toUtf8().toStdString() == Text)
+                << "not valid UTF-8: " << Text;
+            EXPECT_NE(Text.find("\"name\": \"Gewässer\""), std::string::npos) << Text;
+        }
+        Options.Column = "Title";
+        Import(File(Name));
+        EXPECT_EQ(Titles(), (std::vector<std::string>{"Zürich", "Москва"}));
+    }
+}
+
+TEST_F(GdalIO, ConversionsFromEsriAndMapInfoText) {
+    const TGdalInterface* G = GdalModule();
+    ASSERT_NE(G, nullptr) << GdalModuleError();
+    const std::string Utm32 =
+        R"(PROJCS["WGS_1984_UTM_Zone_32N",GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,)"
+        R"(298.257223563]],PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]],PROJECTION["Transverse_Mercator"],)"
+        R"(PARAMETER["False_Easting",500000.0],PARAMETER["False_Northing",0.0],PARAMETER["Central_Meridian",9.0],)"
+        R"(PARAMETER["Scale_Factor",0.9996],PARAMETER["Latitude_Of_Origin",0.0],UNIT["Meter",1.0]])";
+    struct TRow {
+        const char* Name;
+        TGdalConversion* Conversion;
+        const char* Words;  // in the description
+    };
+    const TRow Rows[] = {
+        {"ESRI well-known text", G->ConversionFromEsri(Utm32.c_str()), "UTM"},
+        {"MapInfo CoordSys",
+         G->ConversionFromMapInfo("CoordSys Earth Projection 8, 104, \"m\", 9, 0, 0.9996, 500000, 0"),
+         "+proj=utm +zone=32"},
+    };
+    for (const TRow& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        ASSERT_NE(R.Conversion, nullptr) << G->LastError();
+        EXPECT_NE(std::string(G->DescribeConversion(R.Conversion)).find(R.Words), std::string::npos)
+            << G->DescribeConversion(R.Conversion);
+        // The central meridian on the equator, and a point 100 km north of it; longitude first.
+        double X[] = {500000, 500000}, Y[] = {0, 100000};
+        EXPECT_EQ(G->Convert(R.Conversion, 2, X, Y), 2) << G->LastError();
+        EXPECT_NEAR(X[0], 9, 1e-9);
+        EXPECT_NEAR(Y[0], 0, 1e-9);
+        EXPECT_NEAR(X[1], 9, 1e-9);
+        EXPECT_NEAR(Y[1], 0.90473, 1e-5);
+        // A point no conversion reaches stops the run there and stays as it was.
+        double Far[] = {1, HUGE_VAL, 3}, Near[] = {0, 0, 0};
+        EXPECT_EQ(G->Convert(R.Conversion, 3, Far, Near), 1);
+        EXPECT_EQ(Far[1], HUGE_VAL);
+        EXPECT_EQ(Far[2], 3);
+        EXPECT_NE(std::string(G->LastError()).find("cannot be converted"), std::string::npos) << G->LastError();
+        G->FreeConversion(R.Conversion);
+    }
+    for (const char* Junk : {"", "PROJCS[", "not a coordinate system"}) {
+        EXPECT_EQ(G->ConversionFromEsri(Junk), nullptr) << Junk;
+        EXPECT_NE(std::string(G->LastError()), "");
+        EXPECT_EQ(G->ConversionFromMapInfo(Junk), nullptr) << Junk;
+    }
 }
 
 TEST_F(GdalIO, FailedExportKeepsWhatWasThere) {

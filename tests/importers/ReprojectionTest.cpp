@@ -41,7 +41,6 @@ protected:
     void SetUp() override {
         ImportTest::SetUp();
         if (!CoordinateConversionAvailable()) GTEST_SKIP() << "built without GDAL";
-        ResetMifSettings();
     }
     // name.shp of one record of Type (1 point, 3 polyline, 5 polygon, 8 multipoint) beside name.prj.
     std::string WriteShp(const std::string& Name, int32_t Type, const std::vector<std::pair<double, double>>& Points,
