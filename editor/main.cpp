@@ -1,9 +1,10 @@
-// The editor program: the main window, with the layer file named as the first argument
-// loaded at start. The hidden option --screenshot OUT.png saves a picture of the window
-// once it is shown, then quits.
+// The editor program: the main window, with the layer file or profile named as the first
+// argument (or, without one, the bundled world map) loaded at start. The hidden option
+// --screenshot OUT.png saves a picture of the window once it is shown, then quits.
 #include <QApplication>
 #include <QTimer>
 
+#include "editor/CommandLine.h"
 #include "editor/uMain.h"
 #include "platform/DeviceContext.h"
 #include "platform/Heap.h"
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<TUiServicesScope> Silent;
     if (!Screenshot.isEmpty()) Silent = std::make_unique<TUiServicesScope>(Scripted);
 
-    TfrmMain Main(Args.isEmpty() ? std::string() : FromQString(Args.front()));
+    TfrmMain Main(EditorStartFile(Args));
     Main.show();
     int Status = 0;
     if (!Screenshot.isEmpty())

@@ -499,7 +499,10 @@ void TfrmMain::Start(const std::string& LayerFile) {
     PresentersGrid->SetRowCount(GlobalPresenterCount());
     if (!LayerFile.empty()) {
         const QFileInfo File(ToQString(LayerFile));
-        if (File.isFile())
+        if (File.isFile() && File.suffix().compare("prf", Qt::CaseInsensitive) == 0)
+            // A double click on a profile in the file manager starts the editor on it.
+            OpenProfileFile(LayerFile);
+        else if (File.isFile())
             RunLoad([&] { LoadLayerFile(LayerFile, FromQString(File.fileName())); });
         else
             // A silent start would look as if the file had been shown.
