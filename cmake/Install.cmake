@@ -1,4 +1,5 @@
-# Installation: where the programs find the bundled data.
+# Installation: the two programs, the bundled data, the desktop integration (entry, icon,
+# MIME types), man pages and bash completion.
 include(GNUInstallDirs)
 
 set(ORVEX_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/orvex)
@@ -10,3 +11,20 @@ set_property(SOURCE platform/FilePaths.cpp APPEND PROPERTY COMPILE_DEFINITIONS
   ORVEX_DATA_FROM_PROGRAM="${ORVEX_DATA_FROM_PROGRAM}"
   ORVEX_BUILD_DIR="${CMAKE_BINARY_DIR}"
   ORVEX_SOURCE_DATA_DIR="${CMAKE_SOURCE_DIR}/data")
+
+# No COMPONENT names: every install rule, a plug-in's too, goes into the one package.
+install(TARGETS orvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET orvex-editor)
+  install(TARGETS orvex-editor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+install(FILES data/world.lyr data/cities.lyr data/earth.bmp DESTINATION ${ORVEX_INSTALL_DATADIR})
+
+install(FILES desktop/orvex.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES desktop/orvex.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES desktop/orvex.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(FILES man/orvex.1 man/orvex-editor.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES completion/orvex DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+# The sources and licences of the bundled data (the earth picture is GPL-2+).
+set(ORVEX_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/orvex)
+install(FILES README.md DESTINATION ${ORVEX_INSTALL_DOCDIR})
+install(FILES data/README.md DESTINATION ${ORVEX_INSTALL_DOCDIR} RENAME bundled-data.md)
