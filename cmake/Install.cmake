@@ -1,5 +1,5 @@
 # Installation: the two programs, the bundled data, the desktop integration (entry, icon,
-# MIME types), man pages and bash completion.
+# MIME types), man pages and bash completion; then the Debian package built by cpack.
 include(GNUInstallDirs)
 
 set(ORVEX_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/orvex)
@@ -28,3 +28,27 @@ install(FILES completion/orvex DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-complet
 set(ORVEX_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/orvex)
 install(FILES README.md DESTINATION ${ORVEX_INSTALL_DOCDIR})
 install(FILES data/README.md DESTINATION ${ORVEX_INSTALL_DOCDIR} RENAME bundled-data.md)
+
+# cpack -G DEB: orvex_<version>_<arch>.deb. Its dependencies are the Debian packages of the
+# libraries the programs link (dpkg-shlibdeps), plus the fonts maps are drawn with: without
+# one, titles vanish from every picture the tool renders.
+set(CPACK_PACKAGE_NAME orvex)
+set(CPACK_PACKAGE_VENDOR "Orvex")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop editor and command-line tool for vector map data")
+# cpack puts the summary in front of this.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Orvex shows layers of vector map data on a rotating globe or on flat
+projections, edits layers, objects and styles, and saves layer files and
+profiles. It imports shapefiles, MapInfo MIF/MID and ArcInfo E00 files.
+The orvex command-line tool imports, summarises and renders the same data
+to PNG, JPEG or PDF without a window. A world map, its cities and a
+picture of the earth are included.")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvex maintainers <maintainers@users.noreply.c-seed-b4edb0e1.example>")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, fonts-dejavu-core")
+# Qt runs on Wayland natively with it, else through XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+include(CPack)
