@@ -79,6 +79,14 @@ TEST_F(MainWindowTest, StartsWithTheLayerFileNamedOnTheCommandLine) {
 TEST(EditorStartFile, TakesTheFirstArgumentOrTheBundledWorld) {
     EXPECT_EQ(EditorStartFile({QString::fromUtf8("/maps/zo\xC3\xAB/Z\xC3\xBCrich.lyr"), "second.lyr"}),
               "/maps/zo\xC3\xAB/Z\xC3\xBCrich.lyr");
+    // A bare profile name would mean the program's folder to the view.
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    const QString Before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Dir.path()));
+    const std::string Typed = EditorStartFile({"maps.prf"});
+    QDir::setCurrent(Before);
+    EXPECT_EQ(Typed, PathFromQString(Dir.path()) + "/maps.prf");
     const std::string World = EditorStartFile({});
     ASSERT_FALSE(World.empty()) << "a program in its build tree finds the sources' data";
     EXPECT_TRUE(std::filesystem::equivalent(World, SourceFile("data/world.lyr"))) << World;
