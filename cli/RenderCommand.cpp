@@ -245,7 +245,7 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         if (Antialias) View.SetAntialiasing(true);
         if (Texture == "default") {
             Texture = DefaultTextureFile();
-            if (Texture.empty()) throw std::runtime_error("the bundled texture data/earth.bmp is missing");
+            if (Texture.empty()) throw std::runtime_error("the bundled earth picture (earth.bmp) is missing");
         }
         if (!Texture.empty()) {
             if (std::error_code Error; !std::filesystem::exists(Texture, Error))

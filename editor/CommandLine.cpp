@@ -1,7 +1,11 @@
 #include "editor/CommandLine.h"
 
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 #include <vector>
+
+#include "platform/FilePaths.h"
 
 TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
     std::vector<std::string> Args;
@@ -13,6 +17,19 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
             Args.erase(Args.begin() + std::ptrdiff_t(I), Args.begin() + std::ptrdiff_t(I) + 2);
             break;
         }
-    if (!Args.empty()) Result.LayerFile = Args.front();
+    if (!Args.empty()) {
+        Result.HasFile = true;
+        Result.LayerFile = Args.front();
+    }
     return Result;
+}
+
+std::string EditorStartFile(const TCommandLine& Args) {
+    if (!Args.HasFile) return BundledDataFile("world.lyr");
+    if (Args.LayerFile.empty()) return std::string();
+    // Made absolute here: a profile named without a folder would otherwise be looked for in
+    // the program's own folder, not where the user typed its name.
+    std::error_code Error;
+    const std::filesystem::path Absolute = std::filesystem::absolute(Args.LayerFile, Error);
+    return Error ? Args.LayerFile : Absolute.lexically_normal().string();
 }

@@ -5,7 +5,9 @@
 #include <string>
 
 struct TCommandLine {
-    // The first argument left after the options: the layer file to load at start.
+    // Whether a file was named at all.
+    bool HasFile = false;
+    // The first argument left after the options: the layer file or profile to open at start.
     std::string LayerFile;
     // The hidden option --screenshot OUT.png: a picture of the window once it is shown.
     std::string Screenshot;
@@ -13,3 +15,7 @@ struct TCommandLine {
 
 // Argv as QApplication leaves it, with its own options taken out.
 TCommandLine ParseCommandLine(int Argc, const char* const* Argv);
+
+// The file the editor opens at start: the named one, made absolute; else, started without one
+// (as from the desktop's menu), the bundled world map when it is there.
+std::string EditorStartFile(const TCommandLine& Args);

@@ -1,6 +1,6 @@
-// The editor program: the main window, with the layer file named as the first argument
-// loaded at start. The hidden option --screenshot OUT.png saves a picture of the window
-// once it is shown, then quits.
+// The editor program: the main window, with the layer file or profile named as the first
+// argument (or, without one, the bundled world map) loaded at start. The hidden option
+// --screenshot OUT.png saves a picture of the window once it is shown, then quits.
 #include <QApplication>
 #include <QTimer>
 
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<TUiServicesScope> Silent;
     if (!Args.Screenshot.empty()) Silent = std::make_unique<TUiServicesScope>(Scripted);
 
-    TfrmMain Main(Args.LayerFile);
+    TfrmMain Main(EditorStartFile(Args));
     Main.show();
     int Status = 0;
     if (!Args.Screenshot.empty())

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
 
 #include "editor/EditorErrors.h"
@@ -502,7 +503,13 @@ void TfrmMain::Start(const std::string& LayerFile) {
         // The layer is named after its file, extension and all, in the name's own bytes: UTF-8
         // on this system, which the text rule reads as it is.
         std::error_code Error;
-        if (std::filesystem::is_regular_file(LayerFile, Error))
+        const std::filesystem::path File(LayerFile);
+        std::string Extension = File.extension().string();
+        for (char& C : Extension) C = char(std::tolower(static_cast<unsigned char>(C)));
+        if (std::filesystem::is_regular_file(File, Error) && Extension == ".prf")
+            // A double click on a profile in the file manager starts the editor on it.
+            OpenProfileFile(LayerFile);
+        else if (std::filesystem::is_regular_file(File, Error))
             RunLoad([&] { LoadLayerFile(LayerFile, FileNamePart(LayerFile)); });
         else
             // A silent start would look as if the file had been shown.

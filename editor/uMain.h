@@ -40,7 +40,8 @@ public:
     enum TPage { pgLayers, pgObjects, pgPresenters, pgInspector };
     enum TImportKind { ikE00, ikMIF, ikSHP };
 
-    // LayerFile (may be empty) is the program's first argument: a layer file loaded at start.
+    // LayerFile (may be empty) is the program's first argument: a layer file loaded at start,
+    // or a profile (.prf) opened.
     explicit TfrmMain(const std::string& LayerFile = {}, QWidget* Parent = nullptr);
     ~TfrmMain() override;
 

@@ -17,3 +17,10 @@ TSplitPath SplitPath(const std::string& Path);
 std::string NativePath(const std::string& Path);
 // The folder of the running program, ending with '/'; empty when it cannot be found.
 std::string ProgramDirectory();
+// The folder of the bundled data (world map, cities, earth picture), ending with '/': the
+// folder $ORVEX_DATA_DIR names; else share/orvex beside the program's install prefix; else,
+// for a program run from its build tree, the source tree's data folder. Empty when none of
+// them exists. File names stay the file system's bytes.
+std::string BundledDataDirectory();
+// The bundled file Name, or empty when it is missing.
+std::string BundledDataFile(const std::string& Name);

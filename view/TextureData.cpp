@@ -1,12 +1,12 @@
 #include "view/TextureData.h"
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/FilePaths.h"
 #include "platform/Text.h"
 
 namespace {
@@ -131,20 +131,4 @@ TColor TTextureData::IndexToColor(int32_t Index) const {
     return static_cast<TColor>(E[2] | E[1] << 8 | E[0] << 16);
 }
 
-std::string DefaultTextureFile() {
-    std::vector<std::string> Dirs;
-    if (const char* Env = std::getenv("ORVEX_DATA_DIR"); Env && *Env) Dirs.emplace_back(Env);
-    if (QCoreApplication::instance()) {
-        const std::string App = PathFromQString(QCoreApplication::applicationDirPath());
-        for (const char* Up : {"/data", "/../data", "/../../data", "/../share/orvex"}) Dirs.push_back(App + Up);
-    }
-#ifdef ORVEX_DATA_DIR
-    Dirs.emplace_back(ORVEX_DATA_DIR);
-#endif
-    for (const std::string& Dir : Dirs) {
-        std::error_code Error;
-        const std::filesystem::path File = std::filesystem::path(Dir) / "earth.bmp";
-        if (std::filesystem::is_regular_file(File, Error)) return File.lexically_normal().string();
-    }
-    return {};
-}
+std::string DefaultTextureFile() { return BundledDataFile("earth.bmp"); }

@@ -88,5 +88,5 @@ private:
     ptrdiff_t FRowStep = 0;
 };
 
-// The bundled world texture (data/earth.bmp), or empty when it cannot be found.
+// The bundled world texture (earth.bmp among the bundled data), or empty when it is missing.
 std::string DefaultTextureFile();

@@ -3,14 +3,17 @@
 // and every delete command letting go of the item everywhere before it is freed.
 #include <QFile>
 #include <QAction>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
 
 #include "MainFixture.h"
+#include "editor/CommandLine.h"
 #include "model/BitmapObject.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PointPresenter.h"
@@ -21,16 +24,22 @@ namespace {
 TEST_F(MainWindowTest, StartsWithTheLayerFileNamedOnTheCommandLine) {
     const std::string Garbage = Folder() + "garbage.lyr";
     std::ofstream(Garbage) << "not a layer file at all";
+    // What a double click on a profile in the file manager passes; the folder is not ASCII.
+    ASSERT_TRUE(QDir().mkpath(PathToQString(Folder() + "zo\xC3\xAB")));
+    const std::string Profile = Folder() + "zo\xC3\xAB/Z\xC3\xBCrich.PRF";
+    std::ofstream(Profile) << "[Global Settings]\nDataDirectory=" << SourceFile("data/") << "\n[LayerList]\n0=world.lyr\n";
     const struct {
         const char* Name;
         std::string Arg;
         int32_t Layers;
         const char* Message;  // a part of the one message expected, or null for none
+        const char* LayerName;
     } Cases[] = {
-        {"no argument", "", 0, nullptr},
-        {"the bundled world", SourceFile("data/world.lyr"), 1, nullptr},
-        {"a missing file", Folder() + "nowhere.lyr", 0, "nowhere.lyr"},
-        {"a file that is no layer file", Garbage, 0, ""},
+        {"no argument", "", 0, nullptr, nullptr},
+        {"the bundled world", SourceFile("data/world.lyr"), 1, nullptr, "world.lyr"},
+        {"a missing file", Folder() + "nowhere.lyr", 0, "nowhere.lyr", nullptr},
+        {"a file that is no layer file", Garbage, 0, "", nullptr},
+        {"a profile, opened as one and not read as a layer file", Profile, 1, nullptr, "world"},
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -54,15 +63,38 @@ TEST_F(MainWindowTest, StartsWithTheLayerFileNamedOnTheCommandLine) {
             continue;
         }
         TOrvexLayer* World = View().GetLayer(0);
-        EXPECT_EQ(World->Name(), "world.lyr") << "named with its extension";
+        EXPECT_EQ(World->Name(), C.LayerName) << "named with its extension when given alone";
         EXPECT_EQ(Main->CurrentLayer(), World);
         EXPECT_EQ(Main->CurrentObject(), World->GetObject(0));
-        EXPECT_EQ(Main->LayersGrid->CellText(0, 0), "world.lyr");
+        EXPECT_EQ(Main->LayersGrid->CellText(0, 0), C.LayerName);
         EXPECT_EQ(Main->LayersGrid->CellText(1, 0), QString::number(World->ObjectCount()));
         EXPECT_EQ(Main->ObjectsGrid->RowCount(), World->ObjectCount());
         EXPECT_EQ(Main->ObjectsGrid->CellText(0, 0), ToQString(World->GetObject(0)->Title()));
         Paint();
     }
+}
+
+// The program's start: a file name passes as the file system's bytes (the text rule would
+// turn "zoë" into Latin-1 and name no file), and no argument opens the bundled world.
+TEST(EditorStartFile, TakesTheFirstArgumentOrTheBundledWorld) {
+    auto Start = [](std::vector<const char*> Argv) {
+        Argv.insert(Argv.begin(), "orvex-editor");
+        return EditorStartFile(ParseCommandLine(int(Argv.size()), Argv.data()));
+    };
+    EXPECT_EQ(Start({"/maps/zo\xC3\xAB/Z\xC3\xBCrich.lyr", "second.lyr"}), "/maps/zo\xC3\xAB/Z\xC3\xBCrich.lyr");
+    EXPECT_EQ(Start({"/maps/Z\xFCrich.lyr"}), "/maps/Z\xFCrich.lyr") << "bytes that are not UTF-8 pass too";
+    EXPECT_EQ(Start({"--screenshot", "out.png", "/maps/a.lyr"}), "/maps/a.lyr");
+    // A bare profile name would mean the program's folder to the view.
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    const QString Before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Dir.path()));
+    const std::string Typed = Start({"maps.prf"});
+    QDir::setCurrent(Before);
+    EXPECT_EQ(Typed, PathFromQString(Dir.path()) + "/maps.prf");
+    const std::string World = Start({});
+    ASSERT_FALSE(World.empty()) << "a program in its build tree finds the sources' data";
+    EXPECT_TRUE(std::filesystem::equivalent(World, SourceFile("data/world.lyr"))) << World;
 }
 
 TEST_F(MainWindowTest, GridsMapSelectionAndInspectorFollowOneAnother) {
