@@ -11,7 +11,7 @@
 #include <cstdint>
 
 // Raised with every change that an older caller or module would misread.
-#define ORVEX_GDAL_INTERFACE_VERSION 1u
+#define ORVEX_GDAL_INTERFACE_VERSION 2u
 // The one symbol the module exports, a TGdalEntry.
 #define ORVEX_GDAL_ENTRY "OrvexGdalInterface"
 
@@ -37,6 +37,13 @@ struct TGdalFeature {
     const char* const* Fields;  // the values of the fields asked for, as text; null where unset
     const TGdalPart* Parts;
     int32_t PartCount;
+};
+
+// What a conversion converts from.
+enum TGdalConversionKind : int32_t {
+    gkDegrees = 0,     // degrees from Greenwich already, on any datum: Convert leaves them as they are
+    gkProjected = 1,   // eastings and northings of a map projection
+    gkGeographic = 2,  // longitudes and latitudes in other units or from another meridian
 };
 
 // The geometry an exported feature is written as.
@@ -82,7 +89,9 @@ struct TGdalInterface {
     void (*AbandonExport)(TGdalExport* Export);
 
     // Conversions to longitude and latitude on WGS 84, longitude first: from the text of an
-    // ESRI .prj file or any well-known text, or from a MapInfo "CoordSys ..." clause.
+    // ESRI .prj file, an E00 PRJ block or any well-known text, or from a MapInfo "CoordSys ..."
+    // clause. On failure LastError() is what follows the system's own text in a message
+    // ("cannot be understood: ...").
     TGdalConversion* (*ConversionFromEsri)(const char* Text);
     TGdalConversion* (*ConversionFromMapInfo)(const char* CoordSys);
     // The source's coordinate system in words ("NAD83 / UTM zone 17N"); valid while Conversion is.
@@ -91,6 +100,8 @@ struct TGdalInterface {
     // Count when all did; points from the first failure on are left as they were.
     int64_t (*Convert)(const TGdalConversion* Conversion, int64_t Count, double* X, double* Y);
     void (*FreeConversion)(TGdalConversion* Conversion);
+    // TGdalConversionKind.
+    int32_t (*ConversionKind)(const TGdalConversion* Conversion);
 };
 
 // The module's entry: its interface when it speaks Version, else null.

@@ -100,6 +100,7 @@ extern "C" __attribute__((visibility("default"))) const TGdalInterface* OrvexGda
         DescribeConversion,
         Convert,
         FreeConversion,
+        ConversionKind,
     };
     return Version == ORVEX_GDAL_INTERFACE_VERSION ? &Table : nullptr;
 }

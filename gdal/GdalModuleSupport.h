@@ -93,6 +93,7 @@ TGdalConversion* ConversionFromMapInfo(const char* CoordSys);
 const char* DescribeConversion(const TGdalConversion* Conversion);
 int64_t Convert(const TGdalConversion* Conversion, int64_t Count, double* X, double* Y);
 void FreeConversion(TGdalConversion* Conversion);
+int32_t ConversionKind(const TGdalConversion* Conversion);
 
 using TConversion = std::unique_ptr<TGdalConversion, TFree<FreeConversion>>;
 

@@ -1,7 +1,8 @@
 #pragma once
 // Coordinates in the system a file describes (a shapefile's .prj, a MIF CoordSys clause, an E00
 // PRJ block) turned into longitude and latitude on WGS 84 while importing. Every call into GDAL
-// for it is behind this interface; a build without GDAL has it too, and then converts nothing.
+// for it goes to the GDAL module, loaded on first use; a build without GDAL has this interface
+// too, and then converts nothing.
 
 #include <cstddef>
 #include <memory>
@@ -39,6 +40,8 @@ public:
 
 private:
     TCoordinateConversion();
+    // The GDAL module's conversion of Text (a MapInfo clause when MapInfo, else ESRI text).
+    static std::unique_ptr<TCoordinateConversion> FromModule(std::string_view Text, std::string& Error, bool MapInfo);
     struct TImpl;
     std::unique_ptr<TImpl> FImpl;
 };

@@ -253,16 +253,17 @@ TEST_F(GdalIO, ConversionsFromEsriAndMapInfoText) {
         const char* Words;  // in the description
     };
     const TRow Rows[] = {
-        {"ESRI well-known text", G->ConversionFromEsri(Utm32.c_str()), "UTM"},
+        {"ESRI well-known text", G->ConversionFromEsri(Utm32.c_str()), "UTM zone 32N"},
         {"MapInfo CoordSys",
          G->ConversionFromMapInfo("CoordSys Earth Projection 8, 104, \"m\", 9, 0, 0.9996, 500000, 0"),
-         "+proj=utm +zone=32"},
+         "UTM zone 32N"},
     };
     for (const TRow& R : Rows) {
         SCOPED_TRACE(R.Name);
         ASSERT_NE(R.Conversion, nullptr) << G->LastError();
         EXPECT_NE(std::string(G->DescribeConversion(R.Conversion)).find(R.Words), std::string::npos)
             << G->DescribeConversion(R.Conversion);
+        EXPECT_EQ(G->ConversionKind(R.Conversion), gkProjected);
         // The central meridian on the equator, and a point 100 km north of it; longitude first.
         double X[] = {500000, 500000}, Y[] = {0, 100000};
         EXPECT_EQ(G->Convert(R.Conversion, 2, X, Y), 2) << G->LastError();
