@@ -82,8 +82,8 @@ TEST_F(ImportCommand, SeveralInputsGoIntoAFolderOneLayerEach) {
 }
 
 TEST_F(ImportCommand, ARefusedFileEndsOnlyItsOwnImport) {
-    // A geographic coverage of one arc, between a real one in an unknown projection and a
-    // file that is not E00 at all.
+    // A geographic coverage of one arc, between a real UTM one whose coordinates are kept (so
+    // its projection is refused, as without a conversion) and a file that is not E00 at all.
     const std::string Good = File("good.e00");
     std::ofstream(Good) << "EXP  0 /test/good.e00\nARC  2\n"
                            "         1         1         1         0         0         0         2\n"
@@ -92,7 +92,7 @@ TEST_F(ImportCommand, ARefusedFileEndsOnlyItsOwnImport) {
                            "PRJ  2\nProjection    GEOGRAPHIC\n~\nUnits         DD\n~\nEOP\nEOS\n";
     std::ofstream(File("junk.e00")) << "not E00";
     const std::string Refused = Data("gdal-autotest/avc/test.e00");
-    const CliResult R = RunCli({"import", "-o", File("out"), Refused, Good, File("junk.e00")});
+    const CliResult R = RunCli({"import", "--keep-coordinates", "-o", File("out"), Refused, Good, File("junk.e00")});
     EXPECT_EQ(R.Status, 1) << R.Err;
     EXPECT_NE(R.Err.find("file is not in Geographic projection"), std::string::npos) << R.Err;
     EXPECT_NE(R.Err.find("Saved 1 objects to " + File("out") + "/good.lyr"), std::string::npos) << R.Err;
