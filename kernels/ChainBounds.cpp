@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+
+#include "kernels/Dispatch.h"
 #if defined(ORVEX_X86_KERNELS)
 #include <immintrin.h>
 #endif
@@ -119,8 +121,7 @@ constexpr TKernelVersion<Kernels::TChainBoundsFn> kVersions[] = {
 }  // namespace
 
 TChainBounds ChainBounds(const TPoint3D* Points, int32_t N) {
-    static Kernels::TChainBoundsFn* const Run = ChooseVersion(kVersions);
-    return Run(Points, N);
+    return TKernelEntry<Kernels::TChainBoundsFn, kVersions>::Call(Points, N);
 }
 
 std::vector<TKernelVersion<Kernels::TChainBoundsFn>> Kernels::ChainBoundsVersions() { return RunnableVersions(kVersions); }

@@ -1,5 +1,6 @@
 #include "kernels/DegreePairs.h"
 
+#include "kernels/Dispatch.h"
 #include "kernels/VectorDegrees.h"
 #if defined(ORVEX_X86_KERNELS)
 #include <immintrin.h>
@@ -68,8 +69,7 @@ constexpr TKernelVersion<Kernels::TDecodeDegreePairsFn> kVersions[] = {
 }  // namespace
 
 int32_t DecodeDegreePairs(const char* P, int32_t Count, TPoint3D* Out) {
-    static Kernels::TDecodeDegreePairsFn* const Run = ChooseVersion(kVersions);
-    return Run(P, Count, Out);
+    return TKernelEntry<Kernels::TDecodeDegreePairsFn, kVersions>::Call(P, Count, Out);
 }
 
 std::vector<TKernelVersion<Kernels::TDecodeDegreePairsFn>> Kernels::DecodeDegreePairsVersions() {

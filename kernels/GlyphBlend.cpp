@@ -1,5 +1,6 @@
 #include "kernels/GlyphBlend.h"
 
+#include "kernels/Dispatch.h"
 #if defined(ORVEX_X86_KERNELS)
 #include <immintrin.h>
 #endif
@@ -101,16 +102,9 @@ constexpr TKernelVersion<Kernels::TBlendBlocksFn> kVersions[] = {
 
 }  // namespace
 
-void BlendGlyphRows(uint8_t* Px, ptrdiff_t PxStride, const uint8_t* Cover, ptrdiff_t CoverStride, int64_t Rows,
-                    int64_t Blocks, int64_t Cols, const TBlendSource& Source) {
-    static Kernels::TBlendBlocksFn* const Blend = ChooseVersion(kVersions);
-    if (Blocks > 0) Blend(Px, PxStride, Cover, CoverStride, Rows, Blocks, Source);
-    for (int64_t Row = 0; Row < Rows; ++Row)
-        for (int64_t Col = Blocks * BlendBlock; Col < Cols; ++Col)
-            for (int K = 0; K < 3; ++K) {
-                uint8_t& B = Px[Row * PxStride + Col * 3 + K];
-                B = BlendChannel(Source.Lanes[K], B, Cover[Row * CoverStride + Col * 3 + K]);
-            }
+void BlendGlyphBlocks(uint8_t* Px, ptrdiff_t PxStride, const uint8_t* Cover, ptrdiff_t CoverStride, int64_t Rows,
+                      int64_t Blocks, const TBlendSource& Source) {
+    TKernelEntry<Kernels::TBlendBlocksFn, kVersions>::Call(Px, PxStride, Cover, CoverStride, Rows, Blocks, Source);
 }
 
 std::vector<TKernelVersion<Kernels::TBlendBlocksFn>> Kernels::BlendBlocksVersions() { return RunnableVersions(kVersions); }

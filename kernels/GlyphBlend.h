@@ -24,14 +24,26 @@ struct TBlendSource {
     alignas(32) uint16_t Lanes[3 * BlendBlock];
 };
 
-// Blends Cols pixels of Rows rows of a glyph's coverage (three bytes a pixel, CoverStride bytes a
-// row) into the picture at Px: the first Blocks blocks whole, where the coverage's padding (no
-// coverage) leaves the pixels as they are, and then the pixels left one by one.
-void BlendGlyphRows(uint8_t* Px, ptrdiff_t PxStride, const uint8_t* Cover, ptrdiff_t CoverStride, int64_t Rows,
-                    int64_t Blocks, int64_t Cols, const TBlendSource& Source);
+// Blends Blocks whole blocks of Rows rows of a glyph's coverage (three bytes a pixel,
+// CoverStride bytes a row) into the picture at Px; the coverage's padding (no coverage) leaves
+// the pixels as they are.
+void BlendGlyphBlocks(uint8_t* Px, ptrdiff_t PxStride, const uint8_t* Cover, ptrdiff_t CoverStride, int64_t Rows,
+                      int64_t Blocks, const TBlendSource& Source);
+
+// Blends Cols pixels of each row: the first Blocks blocks whole, then the pixels left one by one
+// (a glyph cut by the picture's right edge).
+inline void BlendGlyphRows(uint8_t* Px, ptrdiff_t PxStride, const uint8_t* Cover, ptrdiff_t CoverStride, int64_t Rows,
+                           int64_t Blocks, int64_t Cols, const TBlendSource& Source) {
+    if (Blocks > 0) BlendGlyphBlocks(Px, PxStride, Cover, CoverStride, Rows, Blocks, Source);
+    for (int64_t Row = 0; Row < Rows; ++Row)
+        for (int64_t Col = Blocks * BlendBlock; Col < Cols; ++Col)
+            for (int K = 0; K < 3; ++K) {
+                uint8_t& B = Px[Row * PxStride + Col * 3 + K];
+                B = BlendChannel(Source.Lanes[K], B, Cover[Row * CoverStride + Col * 3 + K]);
+            }
+}
 
 namespace Kernels {
-// The whole blocks of BlendGlyphRows.
 using TBlendBlocksFn = void(uint8_t* Px, ptrdiff_t PxStride, const uint8_t* Cover, ptrdiff_t CoverStride,
                             int64_t Rows, int64_t Blocks, const TBlendSource& Source);
 std::vector<TKernelVersion<TBlendBlocksFn>> BlendBlocksVersions();

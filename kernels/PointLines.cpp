@@ -4,6 +4,7 @@
 
 #include "kernels/Decimals.h"
 #include "kernels/DegreePairs.h"
+#include "kernels/Dispatch.h"
 #include "kernels/VectorDegrees.h"
 #if defined(ORVEX_X86_KERNELS)
 #include <immintrin.h>
@@ -310,13 +311,11 @@ constexpr TKernelVersion<TPointAtFn> kSingles[] = {
 }  // namespace
 
 bool ScanPointLine(const char*& P, const char* End, bool Last, TPoint3D& Point) {
-    static TPointAtFn* const Run = ChooseVersion(kSingles);
-    return Run(P, End, Last, Point);
+    return TKernelEntry<TPointAtFn, kSingles>::Call(P, End, Last, Point);
 }
 
 int32_t ScanPointLines(const char*& P, const char* Floor, const char* End, int32_t Room, TPoint3D* Out) {
-    static Kernels::TPointLinesFn* const Run = ChooseVersion(kBatches);
-    return Run(P, Floor, End, Room, Out);
+    return TKernelEntry<Kernels::TPointLinesFn, kBatches>::Call(P, Floor, End, Room, Out);
 }
 
 std::vector<TKernelVersion<Kernels::TPointLinesFn>> Kernels::PointLinesVersions() { return RunnableVersions(kBatches); }

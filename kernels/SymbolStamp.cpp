@@ -1,5 +1,6 @@
 #include "kernels/SymbolStamp.h"
 
+#include "kernels/Dispatch.h"
 #include "kernels/Prefetch.h"
 #if defined(ORVEX_X86_KERNELS)
 #include <immintrin.h>
@@ -42,8 +43,7 @@ constexpr TKernelVersion<Kernels::TStampSymbolFn> kVersions[] = {
 }  // namespace
 
 void StampSymbol(const TStampRow* Rows, size_t Count, uint8_t* Corner, ptrdiff_t Stride, int PixelBytes) {
-    static Kernels::TStampSymbolFn* const Run = ChooseVersion(kVersions);
-    Run(Rows, Count, Corner, Stride, PixelBytes);
+    TKernelEntry<Kernels::TStampSymbolFn, kVersions>::Call(Rows, Count, Corner, Stride, PixelBytes);
 }
 
 void PrefetchSymbol(const TStampRow* Rows, size_t Count, uint8_t* Corner, ptrdiff_t Stride, int PixelBytes) {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "kernels/DegreePairs.h"
+#include "kernels/Dispatch.h"
 
 #if defined(ORVEX_VECTOR_KERNELS)
 namespace VectorDegrees {

@@ -127,28 +127,6 @@ QBrush RealizeBrush(const TLogBrush& L) {
 
 }  // namespace
 
-QColor ToQColor(TColor Color) {
-    const uint32_t C = static_cast<uint32_t>(ColorToRGB(Color));
-    return QColor(int(C & 0xFF), int((C >> 8) & 0xFF), int((C >> 16) & 0xFF));
-}
-
-void ApplyBackground(QPainter& P, int BkMode, TColor BkColor) {
-    if (BkMode == BK_OPAQUE) {
-        P.setBackgroundMode(Qt::OpaqueMode);
-        P.setBackground(ToQColor(BkColor));
-    } else {
-        P.setBackgroundMode(Qt::TransparentMode);
-    }
-}
-
-void SetSmooth(QPainter& Painter, bool Smooth) {
-    if (Painter.testRenderHint(QPainter::Antialiasing) != Smooth) Painter.setRenderHint(QPainter::Antialiasing, Smooth);
-}
-
-QImage* SurfaceImage(QPaintDevice* Device) {
-    return Device && Device->devType() == QInternal::Image ? static_cast<QImage*>(Device) : nullptr;
-}
-
 TColor ColorToRGB(TColor Color) {
     const uint32_t C = static_cast<uint32_t>(Color);
     if (C >= 0x80000000u && C < 0x80000000u + SystemColors.size()) return SystemColors[C - 0x80000000u];

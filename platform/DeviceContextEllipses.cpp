@@ -42,7 +42,6 @@ int64_t TDeviceContext::TState::Near(bool Whole, int64_t C2, const TReach& R) {
 }
 
 void TDeviceContext::TState::KeepReaches(int64_t A2, int64_t B2) {
-    if (ReachA2 == A2 && ReachB2 == B2) return;
     ReachWhole = true;
     auto Keep = [this](long double R) {
         const int64_t W = FloorInt64(R);
@@ -145,23 +144,6 @@ bool TDeviceContext::TState::BuildStamp(uint64_t Key, const uint8_t* Inside, con
     return !Stamp.empty();
 }
 
-uchar* TDeviceContext::TDirect::Stamp(TState& S, QPoint Corner, const TInk& Inside, const TInk& Outline,
-                                      bool Filled) const {
-    const int PixelBytes = Packed ? 4 : 3;
-    uint8_t In[4], Out[4];
-    std::memcpy(In, Packed ? static_cast<const void*>(&Inside.Word) : Inside.Byte, size_t(PixelBytes));
-    std::memcpy(Out, Packed ? static_cast<const void*>(&Outline.Word) : Outline.Byte, size_t(PixelBytes));
-    if (!S.BuildStamp(StampKey(Inside, Outline, Filled), In, Out, Filled, PixelBytes)) return nullptr;
-    const qsizetype Size = Stride * Height;
-    const qsizetype Origin = qsizetype(Corner.y() + DY) * Stride + qsizetype(Corner.x() + DX) * PixelBytes;
-    if (Origin < 0) return nullptr;
-    for (const TStampRow& R : S.Stamp) {
-        const qsizetype At = Origin + qsizetype(R.Y) * Stride + qsizetype(R.X) * PixelBytes;
-        if (At < 0 || At + 32 > Size) return nullptr;
-    }
-    return Bits + Origin;
-}
-
 void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom) {
     // The pen's centre line runs through the centres of the box's outermost pixels. Each
     // row takes its outermost pixels and each column its topmost and bottommost, so that
@@ -173,7 +155,7 @@ void TDeviceContext::ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64
                FState.get()};
     constexpr int64_t MostCachedSide = 4096;
     E.Cached = E.A2 < MostCachedSide && E.B2 < MostCachedSide;
-    if (E.Cached) FState->KeepReaches(E.A2, E.B2);
+    if (E.Cached && (FState->ReachA2 != E.A2 || FState->ReachB2 != E.B2)) FState->KeepReaches(E.A2, E.B2);
     // Near the surface and with no reach within a hair of a whole number, the real sum below
     // rounds to nothing that moves its floor, so whole numbers give the same pixels.
     constexpr int64_t Small = int64_t(1) << 20;

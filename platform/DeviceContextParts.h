@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGlyphRun>
 #include <QImage>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
 #include <QPoint>
@@ -25,15 +26,32 @@
 struct TGlyphMasks;
 struct TFontTexts;
 
-QColor ToQColor(TColor Color);
+inline QColor ToQColor(TColor Color) {
+    const uint32_t C = static_cast<uint32_t>(ColorToRGB(Color));
+    return QColor(int(C & 0xFF), int((C >> 8) & 0xFF), int((C >> 16) & 0xFF));
+}
+
 // As in GDI, the gaps of hatches and styled pens show the background colour only in
 // opaque mode.
-void ApplyBackground(QPainter& P, int BkMode, TColor BkColor);
+inline void ApplyBackground(QPainter& P, int BkMode, TColor BkColor) {
+    if (BkMode == BK_OPAQUE) {
+        P.setBackgroundMode(Qt::OpaqueMode);
+        P.setBackground(ToQColor(BkColor));
+    } else {
+        P.setBackgroundMode(Qt::TransparentMode);
+    }
+}
+
 // Only a change of the hint reaches the painter, which otherwise redoes its state each time.
-void SetSmooth(QPainter& Painter, bool Smooth);
+inline void SetSmooth(QPainter& Painter, bool Smooth) {
+    if (Painter.testRenderHint(QPainter::Antialiasing) != Smooth) Painter.setRenderHint(QPainter::Antialiasing, Smooth);
+}
+
 // The painting's image, if it paints on one: without the cost of a dynamic cast at each
 // symbol and title.
-QImage* SurfaceImage(QPaintDevice* Device);
+inline QImage* SurfaceImage(QPaintDevice* Device) {
+    return Device && Device->devType() == QInternal::Image ? static_cast<QImage*>(Device) : nullptr;
+}
 
 // Our whole-numbered points are pixel centres; Qt's name pixel corners and fill a pixel
 // when its centre lies inside, a centre on an edge going to the right and lower side. Just
@@ -106,7 +124,7 @@ struct TDeviceContext::TState {
     int64_t ReachA2 = -1, ReachB2 = -1;
     bool ReachWhole = false;  // no reach lies so near a whole number that rounding could matter
     std::vector<TReach> RowReach, ColumnReach;
-    // Keeps the reaches of an ellipse with doubled half-axes A2 and B2.
+    // Keeps the reaches of an ellipse with doubled half-axes A2 and B2 (another than the last).
     void KeepReaches(int64_t A2, int64_t B2);
     // The pixel where a reach from twice a centre C2 ends; in whole numbers when Whole.
     static int64_t Near(bool Whole, int64_t C2, const TReach& R);
@@ -198,5 +216,19 @@ struct TDeviceContext::TDirect {
     // The state's shape with its corner at the logical pixel Corner, as a stamp: the
     // picture's byte under the corner, or null when the shape has no stamp or a row's stamp
     // would reach past the picture's memory.
-    uchar* Stamp(TState& S, QPoint Corner, const TInk& Inside, const TInk& Outline, bool Filled) const;
+    uchar* Stamp(TState& S, QPoint Corner, const TInk& Inside, const TInk& Outline, bool Filled) const {
+        const int PixelBytes = Packed ? 4 : 3;
+        uint8_t In[4], Out[4];
+        std::memcpy(In, Packed ? static_cast<const void*>(&Inside.Word) : Inside.Byte, size_t(PixelBytes));
+        std::memcpy(Out, Packed ? static_cast<const void*>(&Outline.Word) : Outline.Byte, size_t(PixelBytes));
+        if (!S.BuildStamp(StampKey(Inside, Outline, Filled), In, Out, Filled, PixelBytes)) return nullptr;
+        const qsizetype Size = Stride * Height;
+        const qsizetype Origin = qsizetype(Corner.y() + DY) * Stride + qsizetype(Corner.x() + DX) * PixelBytes;
+        if (Origin < 0) return nullptr;
+        for (const TStampRow& R : S.Stamp) {
+            const qsizetype At = Origin + qsizetype(R.Y) * Stride + qsizetype(R.X) * PixelBytes;
+            if (At < 0 || At + 32 > Size) return nullptr;
+        }
+        return Bits + Origin;
+    }
 };

@@ -6,6 +6,7 @@
 #include "KernelTests.h"
 #include "kernels/ChainBounds.h"
 #include "kernels/DegreePairs.h"
+#include "kernels/Dispatch.h"
 #include "kernels/GlyphBlend.h"
 #include "kernels/PointLines.h"
 #include "kernels/SymbolStamp.h"
