@@ -1,8 +1,14 @@
 #include "foundation/Cpu.h"
 
+#include <cstdlib>
+#include <string_view>
+
 #if defined(__x86_64__)
 #include <cpuid.h>
 #endif
+
+#if !defined(ORVEX_PORTABLE)
+namespace {
 
 bool HasAvx2() {
 #if defined(__x86_64__)
@@ -25,5 +31,34 @@ bool HasAvx2WithBitOps() {
     return Has;
 #else
     return false;
+#endif
+}
+
+}  // namespace
+#endif
+
+bool CanRunKernel(TKernelNeeds Needs) {
+#if defined(ORVEX_PORTABLE)
+    return Needs == TKernelNeeds::Nothing;
+#else
+    switch (Needs) {
+        case TKernelNeeds::Nothing: return true;
+        case TKernelNeeds::Vectors: return true;
+        case TKernelNeeds::Avx2: return HasAvx2();
+        case TKernelNeeds::Avx2WithBitOps: return HasAvx2WithBitOps();
+    }
+    return false;
+#endif
+}
+
+bool PlainKernelsOnly() {
+#if defined(ORVEX_PORTABLE)
+    return true;
+#else
+    static const bool Plain = [] {
+        const char* Value = std::getenv("ORVEX_KERNELS");
+        return Value && std::string_view(Value) == "plain";
+    }();
+    return Plain;
 #endif
 }

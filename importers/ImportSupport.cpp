@@ -11,13 +11,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 #include <limits>
 #include <system_error>
 
-#include "foundation/Cpu.h"
 #include "importers/SpatialReference.h"
 #include "model/ExtentRefresh.h"
 #include "model/OrvexLayer.h"
@@ -194,46 +190,6 @@ bool ParseInt32(std::string_view Text, int32_t& Value) {
     return true;
 }
 
-namespace {
-
-// Eight bytes from P, the first in the lowest byte; zeros past End.
-uint64_t Load8(const char* P, const char* End) {
-    uint64_t W = 0;
-    if (End - P >= 8) {
-        std::memcpy(&W, P, 8);
-    } else if (End > P) {
-        unsigned char Bytes[8] = {};
-        std::memcpy(Bytes, P, size_t(End - P));
-        for (int I = 7; I >= 0; --I) W = W << 8 | Bytes[I];
-    }
-    if constexpr (std::endian::native == std::endian::big) W = __builtin_bswap64(W);
-    return W;
-}
-
-}  // namespace
-
-bool ImportDetail::ScanDecimalFrom(const char* S, bool Negative, const char*& P, const char* End, double& Value) {
-    uint64_t Digits = 0;
-    int Count = 0, Decimals = 0;
-    for (int Part = 0; Part < 2; ++Part) {
-        for (;;) {
-            const uint64_t W = Load8(S, End);
-            const int N = DigitCount(W);
-            Digits = Digits * kDecimalScale[N] + DigitValue(W, N);  // wraps only past 15 digits, which fail below
-            Count += N;
-            Decimals += Part * N;
-            S += N;
-            if (N < 8 || Count > 15) break;
-        }
-        if (Part == 1 || Count > 15 || S == End || *S != '.') break;
-        ++S;
-    }
-    if (Count == 0 || Count > 15) return false;
-    Value = DecimalValue(Digits, Decimals, Negative);
-    P = S;
-    return true;
-}
-
 bool ParseDouble(std::string_view Text, double& Value) {
     const char* P = Text.data();
     if (double V = 0; ScanDecimal(P, Text.data() + Text.size(), V) && P == Text.data() + Text.size()) {
@@ -373,52 +329,4 @@ void TLayerFill::Finish() {
     // handler may have zoomed, which only the presenter's part follows).
     for (TOrvexObject* O : FLayer->Objects()) RefreshExtents(*O);
     FLayer->CalcExtents();
-}
-
-namespace {
-
-// One point at a time; a loop without calls, so that its constants stay in registers.
-int32_t DecodeDegreePairsOneByOne(const char* P, int32_t Count, TPoint3D* Out) {
-    int32_t I = 0;
-    for (int32_t Longitude, Latitude; I < Count && PairDegreesToUnits(P, Longitude, Latitude); ++I, P += 16)
-        Out[I] = MakePoint(Longitude, Latitude);
-    return I;
-}
-
-#if defined(__x86_64__)
-// Two points in one 256-bit conversion; a pair with a coordinate out of range, and an odd last
-// point, go one by one.
-__attribute__((target("avx2"))) int32_t DecodeDegreePairsAvx2(const char* P, int32_t Count, TPoint3D* Out) {
-    using namespace ImportDetail;
-    int32_t I = 0;
-    for (; I + 2 <= Count; I += 2, P += 32) {
-        TDouble4 D;
-        std::memcpy(&D, P, sizeof D);
-        TDouble4 Rounded;
-        TInt64x4 In;
-        RoundedUnits(D, Rounded, In);
-        if (_mm256_movemask_pd(_mm256_castsi256_pd(__m256i(In))) != 0xF) break;
-        TInt32x4 Units = __builtin_convertvector(Rounded, TInt32x4);  // below 2^31 in magnitude
-        // MakePoint's longitude rule on the longitudes, then the two points with altitude 0.
-        constexpr TInt32x4 Longitudes = {-1, 0, -1, 0};
-        Units += (((Units >= OrvexUnits::Deg180) & -OrvexUnits::Deg360) |
-                  ((Units < -OrvexUnits::Deg180) & OrvexUnits::Deg360)) &
-                 Longitudes;
-        static_assert(sizeof(TPoint3D) == 12);
-        const TInt32x4 First = __builtin_shufflevector(Units, TInt32x4{}, 0, 1, 4, 2);
-        const TInt32x2 Second = __builtin_shufflevector(Units, TInt32x4{}, 3, 4);
-        std::memcpy(reinterpret_cast<char*>(Out + I), &First, sizeof First);
-        std::memcpy(reinterpret_cast<char*>(Out + I) + sizeof First, &Second, sizeof Second);
-    }
-    return I + DecodeDegreePairsOneByOne(P, Count - I, Out + I);
-}
-#endif
-
-}  // namespace
-
-int32_t DecodeDegreePairs(const char* P, int32_t Count, TPoint3D* Out) {
-#if defined(__x86_64__)
-    if (HasAvx2()) return DecodeDegreePairsAvx2(P, Count, Out);
-#endif
-    return DecodeDegreePairsOneByOne(P, Count, Out);
 }

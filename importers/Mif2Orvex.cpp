@@ -10,9 +10,9 @@
 #include <memory>
 #include <unordered_map>
 
-#include "foundation/Cpu.h"
 #include "importers/ImportSupport.h"
 #include "importers/SpatialReference.h"
+#include "kernels/PointLines.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/UiServices.h"
@@ -182,7 +182,7 @@ struct TMifImporter {
     void AddCoordinate(size_t X, size_t Y);
     void ConvertGathered();
     bool PlainCoordinate(TPoint3D& Point) const;
-    // The next line through PlainPointAt.
+    // The next line through ScanPointLine.
     bool PlainPointLine(TPoint3D& Point);
     // Up to Count plain point lines into the scratch points while the buffer holds plenty
     // ahead; how many.
@@ -468,103 +468,18 @@ bool TMifImporter::PlainCoordinate(TPoint3D& Point) const {
     return true;
 }
 
-// The line at P when it is nothing but two plain numbers in the usual range of degrees, one
-// or more blanks apart, taken without trimming or cutting it; the same point PlainCoordinate
-// gives. P moves past the line end. False (P left) for any other line, and for one that may go
-// on behind End unless Last says the file ends there.
-bool PlainPointAt(const char*& P, const char* End, bool Last, TPoint3D& Point) {
-    const char* S = P;
-    double X = 0, Y = 0;
-    if (!ScanDecimal(S, End, X) || S == End || *S != ' ') return false;
-    while (S < End && *S == ' ') ++S;
-    if (!ScanDecimal(S, End, Y)) return false;
-    if (S == End && !Last) return false;
-    if (S < End) {
-        if (*S == '\n')
-            ++S;
-        else if (*S == '\r')
-            S += (S + 1 < End && S[1] == '\n') ? 2 : 1;
-        else
-            return false;
-    }
-    int32_t Longitude = 0, Latitude = 0;
-    if (!PairDegreesToUnits(X, Y, Longitude, Latitude) &&
-        (!FastDegreesToUnits(X, Longitude) || !FastDegreesToUnits(Y, Latitude)))
-        return false;
-    Point = MakePoint(Longitude, Latitude);
-    P = S;
-    return true;
-}
-
-// PlainPointAt's point for a line of Length bytes that ScanPointLine read as XY (none when
-// Length is 0); false (P left) when the numbers need the general conversion.
-[[gnu::always_inline]] inline bool TakePointLine(const char*& P, int Length, ImportDetail::TDouble2 XY,
-                                                 TPoint3D& Point) {
-    int32_t Longitude = 0, Latitude = 0;
-    if (Length == 0 || (!ImportDetail::PairToUnits(XY, Longitude, Latitude) &&
-                        (!FastDegreesToUnits(XY[0], Longitude) || !FastDegreesToUnits(XY[1], Latitude))))
-        return false;
-    Point = MakePoint(Longitude, Latitude);
-    P += Length;
-    return true;
-}
-
-// Up to Room plain point lines from P into Out while the buffer, which starts at Floor, holds
-// 64 bytes ahead; how many. Lines the scanner does not take whole go the general way, outside
-// the inner loop, which thus keeps its constants in registers.
-using TPointBatch = int32_t (*)(const char*&, const char*, const char*, int32_t, TPoint3D*);
-
-int32_t BaselinePointBatch(const char*& P, const char* Floor, const char* End, int32_t Room, TPoint3D* Out) {
-    for (int32_t N = 0;; ++N) {
-#if defined(__SSE2__)
-        const char* Q = P;  // a local, kept in a register
-        for (ImportDetail::TDouble2 XY; N < Room && End - Q >= 64 && Q - Floor >= 16; ++N) {
-            const int Length = ScanPointLine(Q, XY);
-            if (!TakePointLine(Q, Length, XY, Out[N])) break;
-        }
-        P = Q;
-#else
-        (void)Floor;
-#endif
-        if (N == Room || End - P < 64 || !PlainPointAt(P, End, false, Out[N])) return N;
-    }
-}
-
-#if defined(__SSE2__) && defined(__x86_64__)
-ORVEX_WIDE_SCAN int32_t WidePointBatch(const char*& P, const char* Floor, const char* End, int32_t Room,
-                                       TPoint3D* Out) {
-    for (int32_t N = 0;; ++N) {
-        const char* Q = P;  // a local, kept in a register
-        for (ImportDetail::TDouble2 XY; N < Room && End - Q >= 64 && Q - Floor >= 16; ++N) {
-            const int Length = ScanPointLineWide(Q, XY);
-            if (!TakePointLine(Q, Length, XY, Out[N])) break;
-        }
-        P = Q;
-        if (N == Room || End - P < 64 || !PlainPointAt(P, End, false, Out[N])) return N;
-    }
-}
-#endif
-
-TPointBatch ChoosePointBatch() {
-#if defined(__SSE2__) && defined(__x86_64__)
-    if (HasAvx2WithBitOps()) return WidePointBatch;
-#endif
-    return BaselinePointBatch;
-}
-
 bool TMifImporter::PlainPointLine(TPoint3D& Point) {
     Lines.Ensure(64);
     if (Lines.Pos >= Lines.Text.size()) return false;
     const char* const Begin = Lines.Text.data() + Lines.Pos;
     const char* P = Begin;
-    if (!PlainPointAt(P, Lines.Text.data() + Lines.Text.size(), Lines.AtEnd(), Point)) return false;
+    if (!ScanPointLine(P, Lines.Text.data() + Lines.Text.size(), Lines.AtEnd(), Point)) return false;
     Lines.Pos += size_t(P - Begin);
     ++Lines.Number;
     return true;
 }
 
 int32_t TMifImporter::PlainPointLines(int32_t Count) {
-    static const TPointBatch Batched = ChoosePointBatch();
     const char* const Floor = Lines.Text.data();
     const char* const Begin = Floor + Lines.Pos;
     const char* const End = Floor + Lines.Text.size();
@@ -573,7 +488,7 @@ int32_t TMifImporter::PlainPointLines(int32_t Count) {
     // In batches, so that the inner loop makes no calls.
     for (;;) {
         const int32_t Room = std::min(Count - Done, int32_t(std::size(Batch)));
-        const int32_t N = Batched(P, Floor, End, Room, Batch);
+        const int32_t N = ScanPointLines(P, Floor, End, Room, Batch);
         Scratch.insert(Scratch.end(), Batch, Batch + N);
         Done += N;
         if (N == 0 || N < Room) break;

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "kernels/Prefetch.h"
 #include "model/ExtentRefresh.h"
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
@@ -264,10 +265,7 @@ constexpr size_t FetchAhead = 16;
 // The render pass passes over objects out of view in a few cycles each: it looks farther.
 constexpr size_t RenderFetchAhead = 64;
 
-void Prefetch(const TOrvexObject* O) {
-    const char* Bytes = reinterpret_cast<const char*>(O);
-    for (size_t Line = 0; Line < sizeof(TGeoDataObject); Line += 64) __builtin_prefetch(Bytes + Line);
-}
+void Prefetch(const TOrvexObject* O) { PrefetchBytes(O, sizeof(TGeoDataObject)); }
 
 // Whether the visibility pass leaves the object's state as it is and no pass draws it: a
 // hidden or sub-pixel object with a valid extent and no side in view.

@@ -6,11 +6,7 @@
 #include <functional>
 #include <limits>
 #include <strings.h>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
-#include "foundation/Cpu.h"
 #include "model/ExtentRefresh.h"
 #include "model/OrvexLayer.h"
 #include "projections/PrjModel.h"
@@ -67,105 +63,10 @@ int WalkUnwrappedWith(int32_t N, F& Visit, Get PointAt) {
     return Crossings;
 }
 
-#if defined(__x86_64__)
-struct TLimits {
-    int32_t MinX = INT32_MAX, MaxX = INT32_MIN, MinY = INT32_MAX, MaxY = INT32_MIN;
-};
-
-// Eight points are 24 ints, three 256-bit words; every lane of a word always holds the same
-// coordinate (x, y, z, x, y, z, ... from the first word on).
-// The least and greatest coordinates of Points[0, N), N a positive multiple of 8.
-__attribute__((target("avx2"))) TLimits WideLimits(const TPoint3D* Points, int32_t N) {
-    const auto* P = reinterpret_cast<const __m256i*>(Points);
-    __m256i Lo[3], Hi[3];
-    for (int W = 0; W < 3; ++W) Lo[W] = Hi[W] = _mm256_loadu_si256(P + W);
-    for (int32_t I = 8; I < N; I += 8) {
-        P += 3;
-        for (int W = 0; W < 3; ++W) {
-            const __m256i V = _mm256_loadu_si256(P + W);
-            Lo[W] = _mm256_min_epi32(Lo[W], V);
-            Hi[W] = _mm256_max_epi32(Hi[W], V);
-        }
-    }
-    int32_t Least[24], Greatest[24];
-    for (int W = 0; W < 3; ++W) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Least + 8 * W), Lo[W]);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Greatest + 8 * W), Hi[W]);
-    }
-    TLimits L;
-    for (int K = 0; K < 24; K += 3) {
-        L.MinX = std::min(L.MinX, Least[K]);
-        L.MaxX = std::max(L.MaxX, Greatest[K]);
-        L.MinY = std::min(L.MinY, Least[K + 1]);
-        L.MaxY = std::max(L.MaxY, Greatest[K + 1]);
-    }
-    return L;
-}
-
-// Whether a point of Points[0, N) (N a positive multiple of 8) lies one unit inside a limit.
-__attribute__((target("avx2"))) bool AnyOneInside(const TPoint3D* Points, int32_t N, const TLimits& L) {
-    // The y lanes of each word take the latitude's value, the z lanes count for nothing.
-    const __m256i LowX = _mm256_set1_epi32(L.MinX + 1), LowY = _mm256_set1_epi32(L.MinY + 1);
-    const __m256i HighX = _mm256_set1_epi32(L.MaxX - 1), HighY = _mm256_set1_epi32(L.MaxY - 1);
-    const __m256i LowV[3] = {_mm256_blend_epi32(LowX, LowY, 0x92), _mm256_blend_epi32(LowX, LowY, 0x24),
-                             _mm256_blend_epi32(LowX, LowY, 0x49)};
-    const __m256i HighV[3] = {_mm256_blend_epi32(HighX, HighY, 0x92), _mm256_blend_epi32(HighX, HighY, 0x24),
-                              _mm256_blend_epi32(HighX, HighY, 0x49)};
-    const __m256i UsedV[3] = {_mm256_setr_epi32(-1, -1, 0, -1, -1, 0, -1, -1),
-                              _mm256_setr_epi32(0, -1, -1, 0, -1, -1, 0, -1),
-                              _mm256_setr_epi32(-1, 0, -1, -1, 0, -1, -1, 0)};
-    const auto* P = reinterpret_cast<const __m256i*>(Points);
-    __m256i Found = _mm256_setzero_si256();
-    for (int32_t I = 0; I < N; I += 8, P += 3)
-        for (int W = 0; W < 3; ++W) {
-            const __m256i V = _mm256_loadu_si256(P + W);
-            const __m256i Hit = _mm256_or_si256(_mm256_cmpeq_epi32(V, LowV[W]), _mm256_cmpeq_epi32(V, HighV[W]));
-            Found = _mm256_or_si256(Found, _mm256_and_si256(Hit, UsedV[W]));
-        }
-    return !_mm256_testz_si256(Found, Found);
-}
-#endif
-
-// TChainBounds::Add over all the points, from a fresh box, for long chains: Add widens a bound
-// by one unit only when a point passes it, so a bound ends one unit beyond the extreme value
-// unless a point one unit inside that value set it first, and the order matters only then.
-// Where no point lies one unit inside an extreme, the bounds are the extremes widened; false
-// when the points must be added in order.
-bool WideBounds(const TPoint3D* Points, int32_t N, TChainBounds& B) {
-#if defined(__x86_64__)
-    if (!HasAvx2() || N < 16) return false;
-    const int32_t Whole = N & ~7;
-    TLimits L = WideLimits(Points, Whole);
-    for (int32_t I = Whole; I < N; ++I) {
-        L.MinX = std::min(L.MinX, Points[I].X);
-        L.MaxX = std::max(L.MaxX, Points[I].X);
-        L.MinY = std::min(L.MinY, Points[I].Y);
-        L.MaxY = std::max(L.MaxY, Points[I].Y);
-    }
-    // A fresh box's own bounds are one unit inside the int32 range's ends.
-    if (L.MinX == INT32_MAX || L.MinY == INT32_MAX || L.MaxX <= INT32_MIN + 1 || L.MaxY <= INT32_MIN + 1) return false;
-    if (AnyOneInside(Points, Whole, L)) return false;
-    for (int32_t I = Whole; I < N; ++I) {
-        const int32_t X = Points[I].X, Y = Points[I].Y;
-        if (X == L.MinX + 1 || X == L.MaxX - 1 || Y == L.MinY + 1 || Y == L.MaxY - 1) return false;
-    }
-    B.MinX = int64_t(L.MinX) - 1;
-    B.MaxX = int64_t(L.MaxX) + 1;
-    B.MinY = int64_t(L.MinY) - 1;
-    B.MaxY = int64_t(L.MaxY) + 1;
-    return true;
-#else
-    (void)Points, (void)N, (void)B;
-    return false;
-#endif
-}
-
 }  // namespace
 
 bool PlainChainBounds(const TPoint3D* Points, int32_t N, TChainBounds& Bounds) {
-    TChainBounds B;
-    if (!WideBounds(Points, N, B))
-        for (int32_t I = 0; I < N; ++I) B.Add(Points[I].X, Points[I].Y);
+    const TChainBounds B = ChainBounds(Points, N);
     // A step can cross only between points east of 90 degrees and points west of -90.
     if (B.MaxX >= OrvexUnits::Deg90 && B.MinX <= -OrvexUnits::Deg90) {
         int32_t Prev = Points[N - 1].X;

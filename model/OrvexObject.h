@@ -8,6 +8,7 @@
 
 #include "foundation/OXUtils.h"
 #include "foundation/PointList.h"
+#include "kernels/ChainBounds.h"
 #include "model/OrvexPersistent.h"
 
 class TOrvex3;
@@ -26,25 +27,6 @@ enum TOrvexObjectState : uint16_t {
     osWrapsMeridian = 0x0100,
     osCrossesDateLine = 0x0200,
     osOddCrossings = 0x0400,
-};
-
-// A chain's box as CalcExtents builds it, point by point in chain order: each bound is widened
-// by one unit when it is set. Readers that decode a chain gather it on the way.
-struct TChainBounds {
-    int64_t MinX = 2147483647, MinY = 2147483647, MaxX = -2147483647, MaxY = -2147483647;
-
-    void Add(int32_t X, int32_t Y) {
-        MinX = X < MinX ? int64_t(X) - 1 : MinX;
-        MaxX = X > MaxX ? int64_t(X) + 1 : MaxX;
-        MinY = Y < MinY ? int64_t(Y) - 1 : MinY;
-        MaxY = Y > MaxY ? int64_t(Y) + 1 : MaxY;
-    }
-    // Whether the date-line detector counts the step from longitude Prev to X as a crossing:
-    // its quadrants are below 0 up to -90 degrees and above 0 from 90 on.
-    static bool Crosses(int32_t Prev, int32_t X) {
-        constexpr int32_t East = OrvexUnits::Deg90, West = -OrvexUnits::Deg90;
-        return (Prev >= East && X <= West) || (Prev <= West && X >= East);
-    }
 };
 
 // The box of a chain whose steps never cross the date line (its unwrapped longitudes are its

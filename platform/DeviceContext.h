@@ -99,10 +99,6 @@ HGDIOBJ GetStockObject(int Index);
 // Releases the caller's reference; a selected object stays usable until replaced.
 void DeleteObject(HGDIOBJ& Object);
 
-// Stored glyphs are blended with the widest vector instructions the processor has; false
-// keeps to the 128-bit ones. The pixels are the same either way (tests compare them).
-void SetWideGlyphBlend(bool Wide);
-
 class TDeviceContext {
 public:
     struct TLaidText;  // glyphs of a text shaped in one font
@@ -185,6 +181,14 @@ private:
     bool FillSpans(const std::vector<QRect>& Spans, TColor Color);
     struct TDirect;
     bool Direct(TDirect& D) const;
+    // Thin ellipses, in their steps: the whole-number shape of one size from its corner (drawn
+    // straight into the picture when D is given), or the general way within the bounds.
+    struct TEllipse;
+    void EllipseShape(QPoint Corner, const TDirect* D);
+    void DirectShape(QPoint Corner, const TDirect& D);
+    void ClippedEllipse(const TEllipse& E, const QRect& Bounds);
+    // Fills the state's spans with the brush.
+    void FillEllipseSpans();
     // The selected font's metrics, and the width of Text in it (the last text is remembered).
     const QFontMetrics& Metrics();
     int Measure(const std::string& Text);

@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "ImportFixtures.h"
-#include "foundation/Cpu.h"
 #include "importers/ImportSupport.h"
 #include "importers/Mif2Orvex.h"
 #include "styling/OrvexAttributes.h"
@@ -324,101 +323,6 @@ TEST(MifNumbers, PlainDecimalsParseAsTheGeneralParserDoes) {
         EXPECT_FALSE(ParseDouble(Bad, V)) << Bad;
         EXPECT_EQ(V, 7) << Bad;
     }
-}
-
-#if defined(__SSE2__) && defined(__x86_64__)
-ORVEX_WIDE_SCAN int WideScan(const char* P, ImportDetail::TDouble2& XY) { return ScanPointLineWide(P, XY); }
-#endif
-
-// A point line scanned whole must give the numbers and the line length the general parser gives,
-// and be taken whenever it is two plain decimals, blanks apart, ending within 32 bytes; in the
-// baseline build and in the wide one.
-TEST(MifNumbers, PointLinesScanWholeAsTheGeneralParserReadsThem) {
-#if !defined(__SSE2__)
-    GTEST_SKIP() << "no vector scanner on this processor";
-#else
-    // Sign, then digits with at most one point, 1 to 15 digits: what ScanDecimal takes.
-    auto Plain = [](std::string_view T) {
-        if (!T.empty() && T[0] == '-') T.remove_prefix(1);
-        int Digits = 0, Points = 0;
-        for (const char C : T) {
-            Digits += C >= '0' && C <= '9';
-            Points += C == '.';
-        }
-        return Digits >= 1 && Digits <= 15 && Digits + Points == int(T.size()) && Points <= 1;
-    };
-    std::vector<std::string> Lines = {
-        "0 0\n", "-0 -0\n", "-.5 .5\n", "12. -3.\n", "1  2\n", "1 2\r\n", "1 2\r", "1 2\r\r", "1 2\n\n",
-        "-77.0880598154 83.1256427863\n", "-77 83.1294728008\r\n", "123456789012345 1\n", "1 -12345678901234.5\n",
-        "1234567890123456 1\n", "1 .1234567890123456\n", "1 2x\n", "1x 2\n", "1 2 \n", " 1 2\n", "1\t2\n", "1,2\n",
-        "+1 2\n", "1 +2\n", "1e5 2\n", "1.2.3 4\n", "1 2..\n", "1-2 3\n", "1 2-\n", "- 1\n", ". 1\n", "1 -\n",
-        "1 --2\n", "-- 1 2\n", "1\n", "\n", std::string("12\0 3\n", 6), std::string("1 2\0\n", 5), "1 2/\n", std::string(31, '1') + "\n",
-        "-179.999999999999 -89.9999999999\n", "-179.999999999999 -89.99999999999\n", "1" + std::string(28, ' ') + "2\r\n",
-        "1" + std::string(29, ' ') + "2\n", "1" + std::string(30, ' ') + "2\n", std::string(40, ' ')};
-    // Every length of whole part and fraction, with and without a point, in either place.
-    for (int Whole = 0; Whole <= 16; ++Whole)
-        for (int Fraction = 0; Fraction <= 16; ++Fraction)
-            for (const char* Point : {".", ""}) {
-                if (*Point == 0 && Fraction > 0) continue;
-                std::string N = std::string("9876543210987654").substr(0, size_t(Whole)) + Point +
-                                std::string("1234567890123456").substr(0, size_t(Fraction));
-                Lines.push_back(N + " -1\n");
-                Lines.push_back("-" + N + " 2\r\n");
-                Lines.push_back("3 " + N + "\n");
-                Lines.push_back(".5 -" + N + "\r");
-            }
-    uint64_t State = 7;
-    auto Next = [&State] {
-        State = State * 6364136223846793005ull + 1442695040888963407ull;
-        return State >> 33;
-    };
-    for (int I = 0; I < 200000; ++I) {
-        std::string Line;
-        for (int Number = 0; Number < 2; ++Number) {
-            if (Number) Line += std::string(1 + Next() % 3 / 2, ' ');
-            if (Next() % 2) Line += '-';
-            const int Whole = int(Next() % 5), Fraction = int(Next() % 13);
-            for (int D = 0; D < Whole; ++D) Line += char('0' + Next() % 10);
-            if (Fraction || Next() % 4 == 0) Line += '.';
-            for (int D = 0; D < Fraction; ++D) Line += char('0' + Next() % 10);
-        }
-        static const char* const Ends[] = {"\n", "\r\n", "\r"};
-        Line += Ends[Next() % 3];
-        // Now and then one byte becomes something else.
-        if (Next() % 8 == 0) Line[Next() % Line.size()] = " -.+e\t,x0\n"[Next() % 10];
-        Lines.push_back(Line);
-    }
-    std::vector<int (*)(const char*, ImportDetail::TDouble2&)> Scanners = {
-        [](const char* P, ImportDetail::TDouble2& XY) { return ScanPointLine(P, XY); }};
-#if defined(__x86_64__)
-    if (HasAvx2WithBitOps()) Scanners.push_back(WideScan);
-#endif
-    for (const auto Scan : Scanners) {
-        for (const std::string& Line : Lines) {
-            const size_t Eol = Line.find_first_of("\r\n");
-            const std::string_view Text = std::string_view(Line).substr(0, Eol);
-            const size_t Blank = Text.find(' '), YAt = Text.find_first_not_of(' ', Blank);
-            const std::string_view XText = Text.substr(0, Blank);
-            const std::string_view YText = YAt == std::string_view::npos ? std::string_view() : Text.substr(YAt);
-            const bool Expected = Eol < 32 && Blank != std::string_view::npos && Plain(XText) && Plain(YText);
-            const bool CrLf = Expected && Line[Eol] == '\r' && Eol + 1 < Line.size() && Line[Eol + 1] == '\n';
-            // Anything in front and behind: none of it may count.
-            for (const char* Around : {"9999999999999999", "-. \r\n-. \r\n-. \r\n-"}) {
-                std::string Buffer = std::string(Around) + Line + std::string(Around) + std::string(Around) + Around;
-                const char* P = Buffer.data() + 16;
-                ImportDetail::TDouble2 XY = {7, 7};
-                const int Got = Scan(P, XY);
-                ASSERT_EQ(Got != 0, Expected) << '"' << Line << '"';
-                if (!Expected) continue;
-                ASSERT_EQ(size_t(Got), Eol + 1 + CrLf) << '"' << Line << '"';
-                double X = 0, Y = 0;
-                ASSERT_TRUE(ParseDouble(XText, X) && ParseDouble(YText, Y)) << Line;
-                ASSERT_EQ(std::bit_cast<uint64_t>(XY[0]), std::bit_cast<uint64_t>(X)) << '"' << Line << '"';
-                ASSERT_EQ(std::bit_cast<uint64_t>(XY[1]), std::bit_cast<uint64_t>(Y)) << '"' << Line << '"';
-            }
-        }
-    }
-#endif
 }
 
 // The readers' shortcut from degrees to units must give CheckedDegrees's result whenever it

@@ -436,8 +436,6 @@ TEST(DeviceContext, StoredTextDrawsTheSamePixelsAsText) {
             for (unsigned Align : {TA_LEFT | TA_BASELINE, TA_CENTER | TA_TOP, TA_RIGHT | TA_BOTTOM})
                 for (int BkMode : {BK_TRANSPARENT, BK_OPAQUE})
                     for (const char* Text : Texts) {
-                        // Both widths of the blend, where the processor has the wider one.
-                        SetWideGlyphBlend(Case / 4 % 2 == 0);
                         const TColor Colour = Colours[Case++ % std::size(Colours)];
                         const HGDIOBJ F = Font(Height, 0, Weight), Other = Font(-11);
                         QPicture Recorded;
@@ -471,7 +469,6 @@ TEST(DeviceContext, StoredTextDrawsTheSamePixelsAsText) {
                                                               << " align " << Align << " mode " << BkMode
                                                               << " colour " << Colour;
                     }
-    SetWideGlyphBlend(true);
 }
 
 TEST(DeviceContext, FontSizeWeightAndExtent) {
