@@ -3,6 +3,7 @@
 // hold the map as vector drawing. The editor's "Export Image..." and the command-line
 // tool's render both write through here.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,11 @@ constexpr int32_t MaxPictureSide = 16384;
 // Why a picture of Width x Height pixels cannot be made, or empty when it can.
 std::string PictureSizeProblem(int64_t Width, int64_t Height);
 
+// How long the two steps of an export took.
+struct TExportTimes {
+    std::chrono::nanoseconds Draw{}, Write{};
+};
+
 // Writes what View shows as a Width x Height picture to Path, in the format its extension
 // names. At another size than the view's the view is rescaled as for printing, so the
 // picture shows the same part of the map, and then given back as it was. The file is made
@@ -26,4 +32,6 @@ std::string PictureSizeProblem(int64_t Width, int64_t Height);
 // earlier file at Path being left as it was. Raises EOrvexException for a size or format
 // that cannot be written and when memory for the picture runs out, EProgressAborted when the
 // drawing was cancelled (the file is then left as it was).
-bool ExportPicture(TOrvex3& View, const std::string& Path, int32_t Width, int32_t Height);
+// Times, when given, gets the time of the drawing and of the encoding and writing added.
+bool ExportPicture(TOrvex3& View, const std::string& Path, int32_t Width, int32_t Height,
+                   TExportTimes* Times = nullptr);

@@ -1,0 +1,120 @@
+#include "platform/PngWriter.h"
+
+#include <QImage>
+#include <algorithm>
+#include <cstring>
+#include <libdeflate.h>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+
+namespace {
+
+// libdeflate's level 2 is faster than its level 1 on maps (fewer, longer matches) and close in
+// size to zlib's default.
+constexpr int kCompressionLevel = 2;
+// Rows go unfiltered: flat colours repeat the row above within the compressor's window, so a
+// filter buys little size on maps and costs a pass over every byte.
+constexpr uint8_t kFilterNone = 0;
+// Long pictures are split into IDAT chunks of this size, as most encoders do.
+constexpr size_t kChunkBytes = size_t(1) << 20;
+
+constexpr uint8_t kColourRgb = 2, kColourRgba = 6;
+
+// PNG's numbers are big-endian.
+void StoreUint32(uint8_t* To, uint32_t V) {
+    To[0] = uint8_t(V >> 24);
+    To[1] = uint8_t(V >> 16);
+    To[2] = uint8_t(V >> 8);
+    To[3] = uint8_t(V);
+}
+
+void PutUint32(std::vector<uint8_t>& Out, uint32_t V) {
+    uint8_t Bytes[4];
+    StoreUint32(Bytes, V);
+    Out.insert(Out.end(), Bytes, Bytes + 4);
+}
+
+// A chunk: length, type, data, and the CRC of type and data.
+void PutChunk(std::vector<uint8_t>& Out, std::string_view Type, const uint8_t* Data, size_t Size) {
+    PutUint32(Out, uint32_t(Size));
+    const size_t TypeAt = Out.size();
+    Out.insert(Out.end(), Type.begin(), Type.end());
+    if (Size) Out.insert(Out.end(), Data, Data + Size);
+    PutUint32(Out, libdeflate_crc32(0, Out.data() + TypeAt, Out.size() - TypeAt));
+}
+
+// Each row as the file holds it: a filter byte, then the pixels in R, G, B (, A) order.
+std::vector<uint8_t> FileRows(const QImage& Image, size_t RowBytes) {
+    const size_t Width = size_t(Image.width()), Height = size_t(Image.height());
+    std::vector<uint8_t> Rows((RowBytes + 1) * Height);
+    const bool Swap = Image.format() == QImage::Format_BGR888;
+    for (size_t Y = 0; Y < Height; ++Y) {
+        uint8_t* To = Rows.data() + Y * (RowBytes + 1);
+        const uint8_t* From = Image.constScanLine(int(Y));
+        *To++ = kFilterNone;
+        if (!Swap) {
+            std::memcpy(To, From, RowBytes);
+            continue;
+        }
+        for (size_t X = 0; X < Width; ++X, To += 3, From += 3) {
+            To[0] = From[2];
+            To[1] = From[1];
+            To[2] = From[0];
+        }
+    }
+    return Rows;
+}
+
+struct TFreeCompressor {
+    void operator()(libdeflate_compressor* C) const { libdeflate_free_compressor(C); }
+};
+
+}  // namespace
+
+std::vector<uint8_t> EncodePng(const QImage& Source) {
+    if (Source.isNull()) throw std::invalid_argument("a PNG file needs a picture of at least 1 x 1 pixels");
+    // The canvas's BGR and plain RGB go as they are; anything else is made RGB(A) first.
+    const bool Alpha = Source.hasAlphaChannel();
+    QImage Converted;
+    const QImage* Image = &Source;
+    if (Alpha ? Source.format() != QImage::Format_RGBA8888
+              : Source.format() != QImage::Format_RGB888 && Source.format() != QImage::Format_BGR888) {
+        Converted = Source.convertToFormat(Alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+        if (Converted.isNull()) throw std::bad_alloc();
+        Image = &Converted;
+    }
+    const uint32_t Width = uint32_t(Image->width()), Height = uint32_t(Image->height());
+    const std::vector<uint8_t> Rows = FileRows(*Image, size_t(Width) * (Alpha ? 4 : 3));
+
+    const std::unique_ptr<libdeflate_compressor, TFreeCompressor> Compressor(
+        libdeflate_alloc_compressor(kCompressionLevel));
+    if (!Compressor) throw std::bad_alloc();
+    std::vector<uint8_t> Deflated(libdeflate_zlib_compress_bound(Compressor.get(), Rows.size()));
+    // Within the bound the compression cannot run out of room.
+    const size_t DeflatedSize =
+        libdeflate_zlib_compress(Compressor.get(), Rows.data(), Rows.size(), Deflated.data(), Deflated.size());
+    if (DeflatedSize == 0) throw std::runtime_error("the picture could not be compressed");
+    Deflated.resize(DeflatedSize);
+
+    static constexpr uint8_t Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> Out(Signature, Signature + 8);
+    Out.reserve(Deflated.size() + Deflated.size() / kChunkBytes * 12 + 128);
+
+    // 8 bits a sample; deflate, adaptive filtering, no interlace.
+    uint8_t Header[13] = {0, 0, 0, 0, 0, 0, 0, 0, 8, Alpha ? kColourRgba : kColourRgb, 0, 0, 0};
+    StoreUint32(Header, Width);
+    StoreUint32(Header + 4, Height);
+    PutChunk(Out, "IHDR", Header, sizeof Header);
+    if (Image->dotsPerMeterX() > 0 && Image->dotsPerMeterY() > 0) {
+        uint8_t Resolution[9] = {0, 0, 0, 0, 0, 0, 0, 0, 1};  // in dots per metre
+        StoreUint32(Resolution, uint32_t(Image->dotsPerMeterX()));
+        StoreUint32(Resolution + 4, uint32_t(Image->dotsPerMeterY()));
+        PutChunk(Out, "pHYs", Resolution, sizeof Resolution);
+    }
+    for (size_t At = 0; At < Deflated.size(); At += kChunkBytes)
+        PutChunk(Out, "IDAT", Deflated.data() + At, std::min(kChunkBytes, Deflated.size() - At));
+    PutChunk(Out, "IEND", nullptr, 0);
+    return Out;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// PNG files made fast: a map picture of 1920 x 1080 in about a tenth of the time of the usual
+// encoders' default effort, at much the same size. Every decoder reads them (8-bit truecolour,
+// one zlib stream, standard chunks).
+
+#include <cstdint>
+#include <vector>
+
+class QImage;
+
+// The bytes of a PNG file holding Image: RGB, or RGBA when the image has an alpha channel,
+// with the image's resolution. Throws std::invalid_argument for a null image and std::bad_alloc
+// when memory runs out.
+std::vector<uint8_t> EncodePng(const QImage& Image);
