@@ -18,9 +18,12 @@ constexpr std::array kCommands{
     Command{"render",
             "[--size WxH] [--projection {projections}] [--center LON,LAT] [--altitude N]\n"
             "         [--rotation X,Y,Z] [--grid none|behind|front] [--transparent] [--color #RRGGBB]\n"
-            "         [--orvex-color #RRGGBB] [--texture FILE.bmp|default] [--antialias] [--timing]\n"
+            "         [--orvex-color #RRGGBB] [--texture FILE.bmp|default] [--antialias]\n"
+            "         [--timing] [--frames N --motion pan|zoom|rotate]\n"
             "         -o OUTPUT.png|OUTPUT.jpg|OUTPUT.pdf [PROFILE.prf] [LAYERFILE...]\n"
-            "      --texture default is the bundled earth picture; --antialias draws lines and edges smoothly",
+            "      --texture default is the bundled earth picture; --antialias draws lines and edges smoothly;\n"
+            "      --timing prints the load, draw and write times, --frames N draws N more frames after\n"
+            "      the first, each after one pan, zoom or rotation, and prints their median and maximum",
             "render layer files, or the layers a profile lists, to PNG, JPEG or PDF", RunRender},
     Command{"project", "--projection {projections} [--size WxH] [--altitude N] [--rotation X,Y,Z] [--inverse] X Y ...",
             "print the pixel of each longitude/latitude pair in degrees (or, with --inverse, the reverse)",

@@ -1,5 +1,6 @@
 #include "cli/RenderCommand.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -168,11 +169,12 @@ bool IsNumber(std::string_view Text) {
     return ParseReal(Text, V);
 }
 
-}  // namespace
+// The change made before each further frame of --frames.
+enum class TMotion { Pan, Zoom, Rotate };
 
-int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err) {
-    (void)out;
-    TViewOptions O;
+// Everything `orvex render` was asked for.
+struct TRenderOptions {
+    TViewOptions View;
     std::string Output;
     std::vector<std::string> Inputs;
     std::optional<std::string> Profile;
@@ -180,50 +182,168 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
     bool Transparent = false, Timing = false, Antialias = false;
     std::string Texture;
     std::optional<TColor> Color, OrvexColor;
-    try {
-        for (size_t I = 0; I < Args.size(); ++I) {
-            const std::string_view A = Args[I];
-            auto Value = [&]() -> std::string_view {
-                if (I + 1 >= Args.size()) throw TUsageError{std::string(A) + " needs a value"};
-                return Args[++I];
-            };
-            if (TakeViewOption(Args, I, O)) continue;
-            if (A == "-o" || A == "--output") {
-                Output = Value();
-            } else if (A == "--grid") {
-                const std::string_view G = Value();
-                if (G == "none")
-                    Grid = dgNone;
-                else if (G == "behind")
-                    Grid = dgBehind;
-                else if (G == "front")
-                    Grid = dgInFront;
-                else
-                    throw TUsageError{"--grid expects none, behind or front, got '" + std::string(G) + "'"};
-            } else if (A == "--transparent") {
-                Transparent = true;
-            } else if (A == "--color") {
-                Color = ParseColor(A, Value());
-            } else if (A == "--orvex-color") {
-                OrvexColor = ParseColor(A, Value());
-            } else if (A == "--antialias") {
-                Antialias = true;
-            } else if (A == "--timing") {
-                Timing = true;
-            } else if (A == "--texture") {
-                Texture = Value();
-            } else if (A.starts_with('-') && A.size() > 1) {
-                throw TUsageError{"unknown option '" + std::string(A) + "'"};
-            } else if (EndsWith(std::string(A), ".prf")) {
-                if (Profile) throw TUsageError{"only one profile (.prf) can be rendered at a time"};
-                Profile = A;
-            } else {
-                Inputs.emplace_back(A);
-            }
+    int32_t Frames = 0;
+    std::optional<TMotion> Motion;
+};
+
+// Frames beyond this are not a measurement but a hang.
+constexpr int32_t kMostFrames = 100000;
+
+int32_t ParseFrames(std::string_view Text) {
+    int32_t N;
+    if (!ParseInt(Text, N) || N < 1 || N > kMostFrames)
+        throw TUsageError{"--frames expects a whole number from 1 to " + std::to_string(kMostFrames) + ", got '" +
+                          std::string(Text) + "'"};
+    return N;
+}
+
+TMotion ParseMotion(std::string_view Text) {
+    if (Text == "pan") return TMotion::Pan;
+    if (Text == "zoom") return TMotion::Zoom;
+    if (Text == "rotate") return TMotion::Rotate;
+    throw TUsageError{"--motion expects pan, zoom or rotate, got '" + std::string(Text) + "'"};
+}
+
+TDrawGrid ParseGrid(std::string_view Text) {
+    if (Text == "none") return dgNone;
+    if (Text == "behind") return dgBehind;
+    if (Text == "front") return dgInFront;
+    throw TUsageError{"--grid expects none, behind or front, got '" + std::string(Text) + "'"};
+}
+
+// Takes the option at Args[I] (and its value) when it is one of render's own.
+bool TakeRenderOption(std::span<char* const> Args, size_t& I, TRenderOptions& O) {
+    const std::string_view A = Args[I];
+    auto Value = [&]() -> std::string_view {
+        if (I + 1 >= Args.size()) throw TUsageError{std::string(A) + " needs a value"};
+        return Args[++I];
+    };
+    if (A == "-o" || A == "--output")
+        O.Output = Value();
+    else if (A == "--grid")
+        O.Grid = ParseGrid(Value());
+    else if (A == "--transparent")
+        O.Transparent = true;
+    else if (A == "--color")
+        O.Color = ParseColor(A, Value());
+    else if (A == "--orvex-color")
+        O.OrvexColor = ParseColor(A, Value());
+    else if (A == "--antialias")
+        O.Antialias = true;
+    else if (A == "--timing")
+        O.Timing = true;
+    else if (A == "--frames")
+        O.Frames = ParseFrames(Value());
+    else if (A == "--motion")
+        O.Motion = ParseMotion(Value());
+    else if (A == "--texture")
+        O.Texture = Value();
+    else
+        return false;
+    return true;
+}
+
+TRenderOptions ParseRenderArgs(std::span<char* const> Args) {
+    TRenderOptions O;
+    for (size_t I = 0; I < Args.size(); ++I) {
+        const std::string_view A = Args[I];
+        if (TakeViewOption(Args, I, O.View) || TakeRenderOption(Args, I, O)) continue;
+        if (A.starts_with('-') && A.size() > 1) throw TUsageError{"unknown option '" + std::string(A) + "'"};
+        if (EndsWith(std::string(A), ".prf")) {
+            if (O.Profile) throw TUsageError{"only one profile (.prf) can be rendered at a time"};
+            O.Profile = A;
+        } else {
+            O.Inputs.emplace_back(A);
         }
-        if (Output.empty()) throw TUsageError{"missing -o OUTPUT.png|OUTPUT.jpg|OUTPUT.pdf"};
-        if (PictureFormatOf(Output) == TPictureFormat::Unknown)
-            throw TUsageError{"the output must end in .png, .jpg, .jpeg or .pdf: '" + Output + "'"};
+    }
+    if (O.Output.empty()) throw TUsageError{"missing -o OUTPUT.png|OUTPUT.jpg|OUTPUT.pdf"};
+    if (PictureFormatOf(O.Output) == TPictureFormat::Unknown)
+        throw TUsageError{"the output must end in .png, .jpg, .jpeg or .pdf: '" + O.Output + "'"};
+    if (O.Frames > 0 && !O.Motion) throw TUsageError{"--frames needs --motion pan|zoom|rotate"};
+    if (O.Motion && O.Frames == 0) throw TUsageError{"--motion needs --frames N"};
+    return O;
+}
+
+// The inputs, in the order the editor would take them: opening a profile clears the view, so
+// it comes first and the other inputs join it. Then the texture, which is read from its file.
+void LoadRenderInputs(TOrvex3& View, TRenderOptions& O, std::ostream& err) {
+    if (O.Profile) LoadProfile(View, *O.Profile, err);
+    for (const std::string& Input : O.Inputs) LoadInput(View, Input);
+    if (O.Texture == "default") {
+        O.Texture = DefaultTextureFile();
+        if (O.Texture.empty()) throw std::runtime_error("the bundled earth picture (earth.bmp) is missing");
+    }
+    if (O.Texture.empty()) return;
+    if (std::error_code Error; !std::filesystem::exists(O.Texture, Error))
+        throw std::runtime_error("texture '" + O.Texture + "' not found");
+    View.SetTextureFilename(O.Texture);
+    if (!View.Texture().IsLoaded())
+        throw std::runtime_error("texture '" + O.Texture + "' is not an uncompressed 256-colour bitmap");
+}
+
+// The look asked for, over what a profile may have set.
+void ApplyLook(TOrvex3& View, const TRenderOptions& O) {
+    if (O.View.Center) View.CenterOn(Degrees(O.View.Center->at(0)), Degrees(O.View.Center->at(1)));
+    View.SetDrawGrid(O.Grid);
+    View.SetTransparentOrvex(O.Transparent);
+    if (O.Color) View.SetColor(*O.Color);
+    if (O.OrvexColor) View.SetOrvexColor(*O.OrvexColor);
+    // A profile may have switched it on already.
+    if (O.Antialias) View.SetAntialiasing(true);
+    if (!O.Texture.empty()) View.SetTextureBackground(true);
+}
+
+// One change of the view, as a user makes it between two frames: a pan by a tenth of the view
+// (the arrow keys'), one wheel notch about the centre, in and out by turns, or a turn of a
+// quarter degree east (on flat maps the view's rotation moves the map along the equator).
+void Move(TOrvex3& View, TMotion Motion, int32_t Frame) {
+    constexpr int32_t kWheelNotch = 120;
+    switch (Motion) {
+        case TMotion::Pan: View.KeyPan(1, 0); break;
+        case TMotion::Zoom:
+            View.WheelZoom(View.Canvas()->Width() / 2, View.Canvas()->Height() / 2,
+                           Frame % 2 == 0 ? kWheelNotch : -kWheelNotch);
+            break;
+        case TMotion::Rotate:
+            View.SetYRotation(NormalizeLongitude(int64_t(View.YRotation()) + OrvexUnits::PerDegree / 4));
+            break;
+    }
+}
+
+using TDuration = std::chrono::steady_clock::duration;
+
+// Count frames drawn on the view's surface after the first, each after one Motion.
+std::vector<TDuration> DrawFrames(TOrvex3& View, TMotion Motion, int32_t Count) {
+    std::vector<TDuration> Times;
+    Times.reserve(size_t(Count));
+    for (int32_t Frame = 0; Frame < Count; ++Frame) {
+        Move(View, Motion, Frame);
+        const auto Start = std::chrono::steady_clock::now();
+        View.Render();
+        Times.push_back(std::chrono::steady_clock::now() - Start);
+    }
+    return Times;
+}
+
+// Whole milliseconds, rounded.
+std::string Ms(TDuration D) {
+    return std::to_string(std::chrono::round<std::chrono::milliseconds>(D).count()) + " ms";
+}
+
+std::string FramesLine(std::vector<TDuration> Times) {
+    std::sort(Times.begin(), Times.end());
+    const size_t Mid = Times.size() / 2;
+    const TDuration Median = Times.size() % 2 ? Times[Mid] : (Times[Mid - 1] + Times[Mid]) / 2;
+    return "frames: median " + Ms(Median) + ", max " + Ms(Times.back());
+}
+
+}  // namespace
+
+int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err) {
+    (void)out;
+    TRenderOptions O;
+    try {
+        O = ParseRenderArgs(Args);
     } catch (const TUsageError& E) {
         return UsageError(err, "render", E.Message);
     }
@@ -231,36 +351,16 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
     const std::unique_ptr<QApplication> App = EnsureApplication(TAppUse::Drawing);
     try {
         TOrvex3 View;
-        SetUpView(View, O);
-        // Opening a profile clears the view: it comes first and the other inputs join it.
-        if (Profile) LoadProfile(View, *Profile, err);
-        for (const std::string& Input : Inputs) LoadInput(View, Input);
-        if (O.Center)
-            View.CenterOn(Degrees(O.Center->at(0)), Degrees(O.Center->at(1)));
-        View.SetDrawGrid(Grid);
-        View.SetTransparentOrvex(Transparent);
-        if (Color) View.SetColor(*Color);
-        if (OrvexColor) View.SetOrvexColor(*OrvexColor);
-        // A profile may have switched it on already.
-        if (Antialias) View.SetAntialiasing(true);
-        if (Texture == "default") {
-            Texture = DefaultTextureFile();
-            if (Texture.empty()) throw std::runtime_error("the bundled earth picture (earth.bmp) is missing");
-        }
-        if (!Texture.empty()) {
-            if (std::error_code Error; !std::filesystem::exists(Texture, Error))
-                throw std::runtime_error("texture '" + Texture + "' not found");
-            View.SetTextureFilename(Texture);
-            if (!View.Texture().IsLoaded())
-                throw std::runtime_error("texture '" + Texture + "' is not an uncompressed 256-colour bitmap");
-            View.SetTextureBackground(true);
-        }
-
-        const auto Start = std::chrono::steady_clock::now();
-        if (!ExportPicture(View, Output, O.Width, O.Height)) return Failure(err, "render", "cannot write '" + Output + "'");
-        const auto Ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start).count();
-        if (Timing) err << "render: " << Ms << " ms\n";
+        SetUpView(View, O.View);
+        const auto LoadStart = std::chrono::steady_clock::now();
+        LoadRenderInputs(View, O, err);
+        const TDuration Load = std::chrono::steady_clock::now() - LoadStart;
+        ApplyLook(View, O);
+        TExportTimes Export;
+        if (!ExportPicture(View, O.Output, O.View.Width, O.View.Height, &Export))
+            return Failure(err, "render", "cannot write '" + O.Output + "'");
+        if (O.Timing) err << "load: " << Ms(Load) << "\ndraw: " << Ms(Export.Draw) << "\nwrite: " << Ms(Export.Write) << '\n';
+        if (O.Frames > 0) err << FramesLine(DrawFrames(View, *O.Motion, O.Frames)) << '\n';
     } catch (const TUsageError& E) {
         return UsageError(err, "render", E.Message);
     } catch (const std::exception& E) {
