@@ -2,62 +2,15 @@
 // small layer file (the bundled cities), and `ogrinfo --version` as the yardstick, each started
 // and waited for once per iteration. Run with --benchmark_enable_random_interleaving=true (as
 // scripts/bench does) so that the three share the machine's ups and downs.
-#include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <string>
-#include <vector>
-
-extern char** environ;
+#include "bench/Processes.h"
 
 namespace {
 
-// Runs Args to its end with its output thrown away and adds the processor time it took to Cpu;
-// false when it could not start or failed.
-bool RunOnce(const std::vector<std::string>& Args, double& Cpu) {
-    std::vector<char*> Argv;
-    for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
-    Argv.push_back(nullptr);
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t Child = 0;
-    const int Spawned = posix_spawnp(&Child, Argv[0], &Actions, nullptr, Argv.data(), environ);
-    posix_spawn_file_actions_destroy(&Actions);
-    if (Spawned != 0) return false;
-    int Status = 0;
-    struct rusage Usage {};
-    while (wait4(Child, &Status, 0, &Usage) < 0) {
-    }
-    auto Seconds = [](const timeval& T) { return double(T.tv_sec) + double(T.tv_usec) / 1e6; };
-    Cpu += Seconds(Usage.ru_utime) + Seconds(Usage.ru_stime);
-    return WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
-}
-
-// The wall-clock time per run is the benchmark's; the processor time of the process, which the
-// benchmark's own does not hold, is the counter cpu_ms.
-void Start(benchmark::State& State, const std::vector<std::string>& Args) {
-    double Cpu = 0;
-    if (!RunOnce(Args, Cpu)) {
-        State.SkipWithError((Args[0] + " did not run").c_str());
-        return;
-    }
-    Cpu = 0;
-    for (auto _ : State)
-        if (!RunOnce(Args, Cpu)) State.SkipWithError((Args[0] + " failed").c_str());
-    State.counters["cpu_ms"] = State.iterations() ? 1000 * Cpu / double(State.iterations()) : 0;
-}
-
-void BM_StartVersion(benchmark::State& State) { Start(State, {ORVEX_PROGRAM, "--version"}); }
+void BM_StartVersion(benchmark::State& State) { TimeProcess(State, {ORVEX_PROGRAM, "--version"}); }
 void BM_StartInfo(benchmark::State& State) {
-    Start(State, {ORVEX_PROGRAM, "info", ORVEX_SOURCE_DIR "/data/cities.lyr"});
+    TimeProcess(State, {ORVEX_PROGRAM, "info", ORVEX_SOURCE_DIR "/data/cities.lyr"});
 }
-void BM_StartOgrinfo(benchmark::State& State) { Start(State, {"ogrinfo", "--version"}); }
+void BM_StartOgrinfo(benchmark::State& State) { TimeProcess(State, {"ogrinfo", "--version"}); }
 
 BENCHMARK(BM_StartVersion)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK(BM_StartInfo)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);

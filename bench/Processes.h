@@ -1,0 +1,53 @@
+#pragma once
+// Commands timed as whole processes: started, waited for, and their processor time taken from
+// the system's accounting of the finished child.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+// Runs Args to its end with its output thrown away and adds the processor time it took to Cpu;
+// false when it could not start or failed.
+inline bool RunOnce(const std::vector<std::string>& Args, double& Cpu) {
+    std::vector<char*> Argv;
+    for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t Child = 0;
+    const int Spawned = posix_spawnp(&Child, Argv[0], &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    if (Spawned != 0) return false;
+    int Status = 0;
+    struct rusage Usage {};
+    while (wait4(Child, &Status, 0, &Usage) < 0) {
+    }
+    auto Seconds = [](const timeval& T) { return double(T.tv_sec) + double(T.tv_usec) / 1e6; };
+    Cpu += Seconds(Usage.ru_utime) + Seconds(Usage.ru_stime);
+    return WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+}
+
+// One run of Args per iteration after one that is not counted. The wall-clock time per run is
+// the benchmark's; the processor time of the process, which the benchmark's own does not hold,
+// is the counter cpu_ms.
+inline void TimeProcess(benchmark::State& State, const std::vector<std::string>& Args) {
+    double Cpu = 0;
+    if (!RunOnce(Args, Cpu)) {
+        State.SkipWithError((Args[0] + " did not run").c_str());
+        return;
+    }
+    Cpu = 0;
+    for (auto _ : State)
+        if (!RunOnce(Args, Cpu)) State.SkipWithError((Args[0] + " failed").c_str());
+    State.counters["cpu_ms"] = State.iterations() ? 1000 * Cpu / double(State.iterations()) : 0;
+}
