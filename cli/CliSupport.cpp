@@ -1,5 +1,6 @@
 #include "cli/CliSupport.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <ostream>
 
@@ -12,6 +13,7 @@ namespace orvex::cli {
 namespace {
 
 QtMessageHandler QtHandler = nullptr;
+bool EndProcess = false;
 
 // Qt asks for the runtime folder while it starts only to see whether it runs inside a sandbox,
 // and warns when the session has none (a plain shell, a service, a container). Nothing of the
@@ -41,6 +43,18 @@ std::unique_ptr<QApplication> EnsureApplication(TAppUse Use) {
     auto App = std::make_unique<QApplication>(Argc, Argv);
     qInstallMessageHandler(QtHandler);
     return App;
+}
+
+void EndProcessAfterCommand() { EndProcess = true; }
+
+int EndCommand(int Status, std::ostream& Out, std::ostream& Err) {
+    if (!EndProcess) return Status;
+    Out.flush();
+    Err.flush();
+    std::fflush(nullptr);
+    // Whatever the command wrote is closed and renamed into place already; nothing else of the
+    // process outlives it.
+    std::_Exit(Status);
 }
 
 std::string Utf8Text(const std::string& Bytes) { return ToQString(Bytes).toUtf8().toStdString(); }

@@ -22,6 +22,15 @@ enum class TAppUse {
 // alone gets the minimal platform whatever was chosen, since it shows nothing either way.
 std::unique_ptr<QApplication> EnsureApplication(TAppUse Use);
 
+// Asked for by the program's main: a command that ends with EndCommand then ends the process
+// itself, leaving its memory to the system instead of taking a view of millions of objects
+// apart one by one. Tests that run commands in-process never ask.
+void EndProcessAfterCommand();
+
+// Status, or, when the process is to end after the command, the end of the process with that
+// status once Out and Err are flushed. Called where the command's views are still alive.
+int EndCommand(int Status, std::ostream& Out, std::ostream& Err);
+
 // Text from files is bytes (UTF-8 when valid, else Latin-1); the terminal gets UTF-8.
 std::string Utf8Text(const std::string& Bytes);
 

@@ -340,7 +340,6 @@ std::string FramesLine(std::vector<TDuration> Times) {
 }  // namespace
 
 int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err) {
-    (void)out;
     TRenderOptions O;
     try {
         O = ParseRenderArgs(Args);
@@ -359,14 +358,15 @@ int RunRender(std::span<char* const> Args, std::ostream& out, std::ostream& err)
         TExportTimes Export;
         if (!ExportPicture(View, O.Output, O.View.Width, O.View.Height, &Export))
             return Failure(err, "render", "cannot write '" + O.Output + "'");
-        if (O.Timing) err << "load: " << Ms(Load) << "\ndraw: " << Ms(Export.Draw) << "\nwrite: " << Ms(Export.Write) << '\n';
+        if (O.Timing)
+            err << "load: " << Ms(Load) << "\ndraw: " << Ms(Export.Draw) << "\nwrite: " << Ms(Export.Write) << '\n';
         if (O.Frames > 0) err << FramesLine(DrawFrames(View, *O.Motion, O.Frames)) << '\n';
+        return EndCommand(ExitOk, out, err);
     } catch (const TUsageError& E) {
         return UsageError(err, "render", E.Message);
     } catch (const std::exception& E) {
         return Failure(err, "render", E.what());
     }
-    return ExitOk;
 }
 
 int RunProject(std::span<char* const> Args, std::ostream& out, std::ostream& err) {

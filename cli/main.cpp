@@ -1,3 +1,4 @@
+#include "cli/CliSupport.h"
 #include "cli/OrvexCli.h"
 
 #include <iostream>
@@ -10,5 +11,6 @@ int main(int argc, char** argv) {
     // No window ever opens: questions get their default answer (OK), as tests get theirs.
     TScriptedUiServices Scripted;
     TUiServicesScope Services(Scripted);
+    orvex::cli::EndProcessAfterCommand();
     return RunOrvexCli(argc, argv, std::cout, std::cerr);
 }

@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -87,6 +89,19 @@ TEST_F(ProgramStart, CommandsStartQuietlyAndLoadGdalOnlyWhenTheyNeedIt) {
         EXPECT_FALSE(Has(Result.Loaded, "libqxcb")) << "a display platform";
         EXPECT_FALSE(Has(Result.Loaded, "libqoffscreen")) << "a drawing platform";
     }
+}
+
+// The process ends as soon as render is done, without taking its view apart: what it printed
+// and the picture must all be there, and nothing else.
+TEST_F(ProgramStart, RenderEndsWithEveryLinePrintedAndOnlyThePictureWritten) {
+    const std::string Png = File("zoë.png");
+    const TRun R = Run(ORVEX_PROGRAM, {"render", "--timing", "--frames", "2", "--motion", "zoom", "--size", "300x200",
+                                       "-o", PathToQString(Png), ORVEX_SOURCE_DIR "/data/world.lyr"});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(std::count(R.Err.begin(), R.Err.end(), '\n'), 4) << R.Err;
+    EXPECT_TRUE(Has(R.Err, "\nframes: median ")) << R.Err;
+    EXPECT_EQ(QImage(PathToQString(Png)).size(), QSize(300, 200));
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zoë.png"}) << "no temporary file";
 }
 
 TEST_F(ProgramStart, TheGdalModuleIsFoundBesideTheProgramOrInItsLibFolder) {
