@@ -1,6 +1,6 @@
 #pragma once
-// PNG files made fast: a map picture of 1920 x 1080 in about a tenth of the time of the usual
-// encoders' default effort, at much the same size. Every decoder reads them (8-bit truecolour,
+// PNG files made fast: a map picture of 1920 x 1080 in about a quarter of the time of the usual
+// encoders' default effort, a tenth to a fifth larger. Every decoder reads them (8-bit truecolour,
 // one zlib stream, standard chunks).
 
 #include <cstdint>
