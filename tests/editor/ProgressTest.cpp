@@ -25,7 +25,7 @@ protected:
     void CancelWhen(std::function<bool()> When, bool WithEsc) {
         Cancels = 0;
         Ui.OnProcessMessages = [this, When, WithEsc] {
-            TProgressPanel& P = *Main->Progress;
+            TProgressPanel& P = *Progress();
             if (!P.Active() || P.CancelRequested() || !When()) return;
             EXPECT_TRUE(P.isVisible());
             EXPECT_FALSE(Main->menuBar()->isEnabled()) << "nothing may change under the work";
@@ -123,7 +123,7 @@ TEST_F(ProgressTest, CancelLeavesNoHalfLayerAndTheOldFileIntact) {
         EXPECT_EQ(View().LayerCount(), Row.LayersLeft);
         for (const TOrvexLayer* L : View().Layers()) EXPECT_NE(L->Name(), "naturalearth_lowres");
         EXPECT_TRUE(Messages().empty()) << "cancelling is no failure";
-        EXPECT_FALSE(Main->Progress->isVisible());
+        EXPECT_FALSE(Progress()->isVisible());
         EXPECT_TRUE(Main->menuBar()->isEnabled());
         EXPECT_TRUE(Main->centralWidget()->isEnabled());
     }
@@ -132,22 +132,22 @@ TEST_F(ProgressTest, CancelLeavesNoHalfLayerAndTheOldFileIntact) {
 TEST_F(ProgressTest, WorkThatIsNotCancelledRunsToTheEnd) {
     int Reports = 0;
     Ui.OnProcessMessages = [&] {
-        if (!Main->Progress->Active()) return;
+        if (!Progress()->Active()) return;
         ++Reports;
-        EXPECT_TRUE(Main->Progress->Bar->isVisible());
-        EXPECT_TRUE(Main->Progress->btnCancel->isEnabled());
+        EXPECT_TRUE(Progress()->Bar->isVisible());
+        EXPECT_TRUE(Progress()->btnCancel->isEnabled());
     };
     Answer(Main->OpenDialog, {SourceFile("tests/data/naturalearth/naturalearth_cities.shp")});
     Main->Import(TfrmMain::ikSHP);
     EXPECT_GT(Reports, 2);
     ASSERT_EQ(View().LayerCount(), 1);
     EXPECT_GT(View().GetLayer(0)->ObjectCount(), 200);
-    EXPECT_FALSE(Main->Progress->isVisible());
+    EXPECT_FALSE(Progress()->isVisible());
     // Esc outside any work cancels nothing to come.
     QApplication::setActiveWindow(Main.get());
     QTest::keyClick(Main.get(), Qt::Key_Escape);
-    Main->Progress->Cancel();
-    EXPECT_FALSE(Main->Progress->CancelRequested());
+    Progress()->Cancel();
+    EXPECT_FALSE(Progress()->CancelRequested());
 }
 
 TEST_F(ProgressTest, LongRendersAndPrintsShowTheBarAndCancel) {
@@ -173,7 +173,7 @@ TEST_F(ProgressTest, LongRendersAndPrintsShowTheBarAndCancel) {
         int Steps = 0;
         Cancels = 0;
         Ui.OnProcessMessages = [&] {
-            TProgressPanel& P = *Main->Progress;
+            TProgressPanel& P = *Progress();
             if (!P.Rendering()) return;
             ++Steps;
             EXPECT_TRUE(P.isVisible());
@@ -188,21 +188,21 @@ TEST_F(ProgressTest, LongRendersAndPrintsShowTheBarAndCancel) {
             EXPECT_TRUE(P.CancelRequested());
         };
         if (Row.Print) {
-            Main->actPrint->trigger();
+            Act("actPrint")->trigger();
             EXPECT_EQ(QFileInfo::exists(Pdf), Row.Cancel == None) << "a cancelled print writes no file";
         } else {
             // A paint of the window hands the long render over to the event loop.
             View().RequestRender();
             View().repaint();
-            EXPECT_TRUE(QTest::qWaitFor([&] { return Steps > 0 && !Main->Progress->Rendering(); }));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return Steps > 0 && !Progress()->Rendering(); }));
         }
         Ui.OnProcessMessages = nullptr;
         EXPECT_GT(Steps, 0);
         EXPECT_EQ(Cancels, Row.Cancel == None ? 0 : 1);
         EXPECT_EQ(View().RenderAborted(), Row.Cancel != None);
         EXPECT_TRUE(Messages().empty()) << "cancelling is no failure";
-        EXPECT_FALSE(Main->Progress->isVisible());
-        EXPECT_FALSE(Main->Progress->CancelRequested());
+        EXPECT_FALSE(Progress()->isVisible());
+        EXPECT_FALSE(Progress()->CancelRequested());
     }
 }
 
@@ -212,11 +212,11 @@ TEST_F(ProgressTest, WhatComesDuringARenderCannotFreeWhatIsDrawn) {
     const TViewRec Before = View().GetViewRec();
     bool Tried = false;
     Ui.OnProcessMessages = [&] {
-        if (!Main->Progress->Rendering() || Tried) return;
+        if (!Progress()->Rendering() || Tried) return;
         Tried = true;
-        QMetaObject::invokeMethod(Main.get(), [this] { Main->actDeleteLayer->trigger(); }, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(Main.get(), [this] { Main->actNew->trigger(); }, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(Main.get(), [this] { Main->btnZoomIn->click(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(Main.get(), [this] { Act("actDeleteLayer")->trigger(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(Main.get(), [this] { Act("actNew")->trigger(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(Main.get(), [this] { Child<QToolButton>("btnZoomIn")->click(); }, Qt::QueuedConnection);
         EXPECT_FALSE(Main->close()) << "the window stays while the map is drawn";
         QTest::mouseClick(&View(), Qt::RightButton, {}, QPoint(60, 60));
         QTest::keyClick(&View(), Qt::Key_Left);
@@ -234,7 +234,7 @@ TEST_F(ProgressTest, WhatComesDuringARenderCannotFreeWhatIsDrawn) {
     EXPECT_EQ(View().GetViewRec().XRotation, Before.XRotation);
     EXPECT_TRUE(Messages().empty());
     // Afterwards the commands work again.
-    Main->actDeleteLayer->trigger();
+    Act("actDeleteLayer")->trigger();
     EXPECT_EQ(View().LayerCount(), 0);
 }
 
