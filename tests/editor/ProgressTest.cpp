@@ -3,6 +3,7 @@
 // cancelled save or print leaves the old file as it was, and the window is usable again
 // afterwards.
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenuBar>
@@ -236,6 +237,79 @@ TEST_F(ProgressTest, WhatComesDuringARenderCannotFreeWhatIsDrawn) {
     // Afterwards the commands work again.
     Act("actDeleteLayer")->trigger();
     EXPECT_EQ(View().LayerCount(), 0);
+}
+
+
+// One path for every command: started while a render holds commands, from its action (what its
+// menu item, context-menu item or button triggers) or from its keys, none runs, then or later;
+// otherwise each runs once, from its action as from its keys.
+TEST_F(ProgressTest, EveryCommandIsHeldDuringARenderAndRunsOnceOtherwise) {
+    std::vector<std::string> Ran;
+    auto Watch = [&] { Main->Commands().OnRun = [&](const std::string& Name) { Ran.push_back(Name); }; };
+    auto Keys = [&](const std::string& Name) {
+        QApplication::setActiveWindow(Main.get());
+        for (const QKeySequence& Key : Act(Name)->shortcuts()) QTest::keySequence(Main.get(), Key);
+    };
+    const std::vector<std::string> Names = Main->Commands().Names();
+    ASSERT_GT(Names.size(), 40u);
+
+    // Held: everything at once, from inside a long render.
+    Main->SetCurrentLayer(ManySquares("Big", 3000));
+    View().RenderProgressDelay = 0;
+    const std::string Projection = View().ProjectionModel()->ClassName();
+    Watch();
+    bool Tried = false;
+    Ui.OnProcessMessages = [&] {
+        if (!Progress()->Rendering() || Tried) return;
+        Tried = true;
+        for (const std::string& Name : Names) {
+            Act(Name)->trigger();
+            Keys(Name);
+        }
+        emit Child<QComboBox>("cbProjection")->activated(3);
+        QCoreApplication::processEvents();
+    };
+    View().RequestRender();
+    View().Render();
+    Ui.OnProcessMessages = nullptr;
+    ASSERT_TRUE(Tried);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Ran, std::vector<std::string>{});
+    EXPECT_EQ(View().LayerCount(), 1);
+    EXPECT_EQ(View().ProjectionModel()->ClassName(), Projection);
+    EXPECT_TRUE(Messages().empty());
+
+    // Otherwise: each in a window where it can run, with every dialog it opens cancelled.
+    for (const std::string& Name : Names) {
+        for (const bool FromKeys : {false, true}) {
+            SCOPED_TRACE(Name + (FromKeys ? " from its keys" : " from its action"));
+            if (FromKeys && Act(Name)->shortcuts().isEmpty()) continue;
+            Open();
+            Ui.DefaultAnswer = false;
+            Answer(Main->OpenDialog, {});
+            Answer(Main->SaveDialog, {});
+            AddSquares("A", 1, -60);
+            TOrvexLayer* B = AddSquares("B", 2, 0);
+            AddSquares("C", 1, 60);
+            // A history to undo and to redo.
+            Act("actNewLayer")->trigger();
+            Act("actNewLayer")->trigger();
+            Act("actUndo")->trigger();
+            Main->SetCurrentLayer(B);
+            Main->SetCurrentObject(B->GetObject(0));
+            PresentersGrid()->SetCursorRow(Main->PresenterRow(Main->CurrentPresenter()));
+            Inspector()->InspectRoot(B->GetObject(0));
+            ASSERT_TRUE(Main->Commands().IsEnabled(Name));
+            Watch();
+            Ran.clear();
+            if (FromKeys)
+                Keys(Name);
+            else
+                Act(Name)->trigger();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(Ran, std::vector<std::string>{Name});
+        }
+    }
 }
 
 }  // namespace
