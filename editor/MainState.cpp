@@ -72,11 +72,16 @@ void TfrmMain::Settle() {
         FCurrentLayer.Reset();
         SetCurrentLayer(nullptr);
     }
-    if (Object) {
-        SetCurrentObject(nullptr);
-        if (FCurrentLayer) ObjectsGrid->SetRowCount(std::max(1, FCurrentLayer->ObjectCount()));
-    }
+    if (Object) SetCurrentObject(nullptr);
     if (Presenter) SetCurrentPresenter(nullptr);
+    // A layer that loads on demand drops its objects and presenters, or brings them back,
+    // without a word to the grids.
+    if (FCurrentLayer) {
+        const int Objects = FCurrentLayer->ObjectCount(), Rows = ObjectsGrid->RowCount();
+        if (Rows != Objects && !(Objects == 0 && Rows <= 1)) ObjectsGrid->SetRowCount(std::max(1, Objects));
+        const int Presenters = GlobalPresenterCount() + FCurrentLayer->PresenterCount();
+        if (PresentersGrid->RowCount() > Presenters) PresentersGrid->SetRowCount(Presenters);
+    }
     if (Layer || Object || Presenter) RepaintGrids();
     Inspector->DropFreed();
 }

@@ -14,6 +14,7 @@
 
 #include "MainFixture.h"
 #include "editor/CommandLine.h"
+#include "editor/FindDialog.h"
 #include "model/BitmapObject.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PointPresenter.h"
@@ -376,6 +377,143 @@ TEST_F(MainWindowTest, ItemsFreedWhileTheMapDrawsAreLetGo) {
     EXPECT_EQ(L->PresenterCount(), 0);
     EXPECT_EQ(Main->CurrentPresenter(), nullptr);
     EXPECT_EQ(Inspector()->Inspected(), nullptr);
+}
+
+
+// Each kind of item freed by each route while everything that can refer to it does: the
+// window's current items, the inspector's path, the grids' cursors, the map's selection, the
+// undo history and a find dialog's list. Afterwards nothing reads it (ASan judges, as every
+// page is painted and every match chosen) and each view shows what is left.
+TEST_F(MainWindowTest, ItemsFreedByAnyRouteLeaveNothingDangling) {
+    enum TKind { kLayer, kObject, kPresenter };
+    enum TRoute { Menu, UndoOfCreation, NewMap, OnDemand };
+    const struct {
+        const char* Name;
+        TKind Kind;
+        TRoute Route;
+    } Rows[] = {
+        {"layer, its menu", kLayer, Menu},
+        {"layer, undoing its creation", kLayer, UndoOfCreation},
+        {"layer, a new map", kLayer, NewMap},
+        {"object, its menu", kObject, Menu},
+        {"object, undoing its creation", kObject, UndoOfCreation},
+        {"object, a new map", kObject, NewMap},
+        {"object, its layer out of its zoom range", kObject, OnDemand},
+        {"presenter, its menu", kPresenter, Menu},
+        {"presenter, undoing its creation", kPresenter, UndoOfCreation},
+        {"presenter, a new map", kPresenter, NewMap},
+        {"presenter, its layer out of its zoom range", kPresenter, OnDemand},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        Open();
+        AddSquares("K", 1, -60);
+        TOrvexLayer* L = AddSquares("L", 2, 0);
+        Main->SetCurrentLayer(L);
+        if (R.Route == OnDemand) {
+            L->SaveToFile(Folder() + "L.lyr");
+            L->SetLoadOnDemand(true);
+        }
+        TPersistent* Item = nullptr;
+        switch (R.Kind) {
+            case kLayer:
+                if (R.Route == UndoOfCreation) Act("actNewLayer")->trigger();
+                Item = R.Route == UndoOfCreation ? Main->CurrentLayer() : L;
+                break;
+            case kObject:
+                if (R.Route == UndoOfCreation) Act("actNewGeoData")->trigger();
+                Item = R.Route == UndoOfCreation ? Main->CurrentObject() : L->GetObject(1);
+                break;
+            case kPresenter:
+                if (R.Route == UndoOfCreation) Act("actNewPolygonPresenter")->trigger();
+                Item = R.Route == UndoOfCreation ? Main->CurrentPresenter() : L->GetPresenter(0);
+                break;
+        }
+        ASSERT_NE(Item, nullptr);
+        const TPersistentRef<TPersistent> Freed = Item;
+
+        // Everything refers to it, or to what it owns.
+        auto* Layer = dynamic_cast<TOrvexLayer*>(Item);
+        auto* Obj = dynamic_cast<TOrvexObject*>(Item);
+        auto* P = dynamic_cast<TOrvexPresenter*>(Item);
+        if (Layer) {
+            Main->SetCurrentLayer(Layer);
+            Obj = Layer->ObjectCount() > 0 ? Layer->GetObject(0) : nullptr;
+        }
+        if (Obj) {
+            View().SelectObject(Obj);
+            Main->SetCurrentObject(Obj);
+            ObjectsGrid()->SetCursorRow(Obj->Index());
+        }
+        if (P) {
+            Main->SetCurrentPresenter(P);
+            PresentersGrid()->SetCursorRow(Main->PresenterRow(P));
+        }
+        TInspector& Insp = *Inspector();
+        Insp.InspectRoot(Item);
+        if (Obj && Obj->Presenter()) Insp.InspectChild(Obj->Presenter());
+        if (Obj && Obj->Presenter()) Insp.InspectChild(Obj->Presenter()->TitleFont());
+        if (P) Insp.InspectChild(P->TitleFont());
+        std::vector<TPersistentRef<TPersistent>> Path;
+        for (int I = 0; I <= Insp.HistoryPosition(); ++I) Path.emplace_back(Insp.HistoryEntry(I));
+        TfrmFind Find(View(), Main.get());
+        Find.edText->setText("l");
+        Find.Search();
+        ASSERT_EQ(Find.MatchCount(), 2);
+        Paint();
+
+        switch (R.Route) {
+            case Menu:
+                Act(R.Kind == kLayer ? "actDeleteLayer" : R.Kind == kObject ? "actDeleteObject" : "actDeletePresenter")
+                    ->trigger();
+                break;
+            case UndoOfCreation: Act("actUndo")->trigger(); break;
+            case NewMap: Act("actNew")->trigger(); break;
+            case OnDemand:
+                L->SetZoomMax(1);  // shown only from one nautical mile above the ground
+                Paint();
+                break;
+        }
+        ASSERT_TRUE(Freed.Expired());
+
+        // The inspector shows the nearest entry of its path before the first freed one.
+        TPersistent* Shown = nullptr;
+        for (const auto& Entry : Path) {
+            if (Entry.Expired()) break;
+            Shown = Entry;
+        }
+        EXPECT_EQ(Insp.Inspected(), Shown);
+        // The grids list what is left.
+        // (A delete leaves no empty row at the end of the layers grid, a load does.)
+        ASSERT_GE(LayersGrid()->RowCount(), View().LayerCount());
+        for (int I = 0; I < LayersGrid()->RowCount(); ++I)
+            EXPECT_EQ(LayersGrid()->CellText(0, I), I < View().LayerCount() ? ToQString(View().GetLayer(I)->Name()) : "");
+        if (TOrvexLayer* Current = Main->CurrentLayer()) {
+            EXPECT_EQ(std::max(1, ObjectsGrid()->RowCount()), std::max(1, Current->ObjectCount()));
+            if (Main->CurrentObject()) {
+                EXPECT_EQ(Main->CurrentObject()->Layer(), Current);
+            }
+        } else {
+            EXPECT_EQ(Main->CurrentObject(), nullptr);
+        }
+        Find.OnChoose = [&](TOrvexObject* Chosen) {
+            EXPECT_NE(Chosen, nullptr) << "freed matches are never handed on";
+            View().SelectObject(Chosen);
+        };
+        for (int Row = 0; Row < Find.MatchCount(); ++Row) Find.Choose(Row);
+        for (int Page = TfrmMain::pgLayers; Page <= TfrmMain::pgInspector; ++Page) {
+            Child<QTabWidget>("PageControl")->setCurrentIndex(Page);
+            Paint();
+        }
+        // The history still works on what is left.
+        if (R.Route == Menu) {
+            Act("actUndo")->trigger();
+            Paint();
+            Act("actRedo")->trigger();
+            Paint();
+            EXPECT_TRUE(Messages().empty());
+        }
+    }
 }
 
 }  // namespace
