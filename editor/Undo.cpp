@@ -456,6 +456,18 @@ TUnitState CaptureUnit(TUnitKind Kind, TPersistent& Item, bool WithContents, con
     return S;
 }
 
+// Records what Change did even when it fails: a setter may fail after changing something,
+// and what it changed is undoable too.
+void ChangeThenRecord(const std::function<void()>& Change, const std::function<void()>& Record) {
+    try {
+        Change();
+    } catch (...) {
+        Record();
+        throw;
+    }
+    Record();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -567,14 +579,7 @@ void TEditorUndo::RecordEdit(const std::string& Text, const std::string& Key, co
         else
             delete Entry;
     };
-    try {
-        Change();
-    } catch (...) {
-        // A setter may fail after changing something; what it changed is undoable too.
-        RecordAfter();
-        throw;
-    }
-    RecordAfter();
+    ChangeThenRecord(Change, RecordAfter);
 }
 
 void TEditorUndo::RecordContents(const std::string& Text, std::vector<TOrvexLayer*> Layers,
@@ -593,13 +598,7 @@ void TEditorUndo::RecordContents(const std::string& Text, std::vector<TOrvexLaye
         Push(new TContentsEntry(*this, Text, ExtentsBefore, CaptureExtents(View()), Refs, std::move(Before),
                                 std::move(After)));
     };
-    try {
-        Change();
-    } catch (...) {
-        RecordAfter();
-        throw;
-    }
-    RecordAfter();
+    ChangeThenRecord(Change, RecordAfter);
 }
 
 void TEditorUndo::RecordNewLayer(TOrvexLayer& Layer) {
