@@ -10,8 +10,9 @@ extern const char* const kEditorCaption;
 
 void ShowEditorException(const std::exception& Error);
 
-// While the map is drawn with the window kept painting, the commands of menus, buttons and
-// queued calls are refused: they could free what is being drawn. Holds nest.
+// While the map is drawn with the window kept painting, the commands of menus, buttons, keys
+// and queued calls are refused (the command path asks): they could free what is being drawn.
+// Holds nest.
 void HoldCommands(bool Hold);
 bool CommandsHeld();
 
@@ -23,10 +24,4 @@ void RunGuarded(F&& Action) {
     } catch (const std::exception& Error) {
         ShowEditorException(Error);
     }
-}
-
-// A command of the user: refused while commands are held, else run guarded.
-template <class F>
-void RunCommand(F&& Action) {
-    if (!CommandsHeld()) RunGuarded(Action);
 }

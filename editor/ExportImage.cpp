@@ -107,7 +107,7 @@ void TfrmMain::ExportImage() {
     std::string File = SaveDialog.FileName;
     // A name typed without an extension is a PNG image.
     if (SplitPath(File).Name.find('.') == std::string::npos) File += ".png";
-    TfrmExportImage Size(View->Canvas()->Width(), View->Canvas()->Height(), this);
+    TfrmExportImage Size(FView->Canvas()->Width(), FView->Canvas()->Height(), this);
     if (!UiServices().ExecDialog(Size)) return;
     // A dialog answered without its OK button is checked here.
     if (const std::string Problem = Size.SizeProblem(); !Problem.empty()) {
@@ -117,7 +117,7 @@ void TfrmMain::ExportImage() {
     bool Written;
     try {
         THourglass Hourglass;
-        Written = ExportPicture(*View, File, Size.PictureWidth(), Size.PictureHeight());
+        Written = ExportPicture(*FView, File, Size.PictureWidth(), Size.PictureHeight());
     } catch (const EProgressAborted&) {
         // Cancelled by the user while the picture was drawn: no file, and nothing to report.
         return;

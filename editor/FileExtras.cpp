@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "editor/CommandRegistry.h"
 #include "editor/EditorErrors.h"
 #include "editor/FindDialog.h"
 #include "editor/RecentFiles.h"
@@ -49,27 +50,9 @@ QString MenuText(const std::string& Path) { return PathToQString(Path).replace('
 
 void TfrmMain::BuildFileExtras() {
     setAcceptDrops(true);
-
-    mnuRecent = new QMenu("Recent &Files", this);
-    mnuRecent->setObjectName("mnuRecent");
-    // Before the separator above "Exit".
-    const QList<QAction*> Items = mnuFile->actions();
-    const qsizetype ExitAt = Items.indexOf(actExit);
-    QAction* Before = ExitAt > 0 ? Items[ExitAt - 1] : actExit;
-    mnuFile->insertMenu(Before, mnuRecent);
-    mnuFile->insertSeparator(Before);
     // Another running editor may have added files since.
     connect(mnuRecent, &QMenu::aboutToShow, this, [this] { RebuildRecentMenu(); });
     RebuildRecentMenu();
-
-    actFind = new QAction("&Find...", this);
-    actFind->setObjectName("actFind");
-    actFind->setShortcut(QKeySequence::Find);
-    actFind->setStatusTip("Find objects by their title");
-    connect(actFind, &QAction::triggered, this, [this] { RunCommand([this] { FindObjects(); }); });
-    mnuView->insertAction(mnuView->actions().value(0), actFind);
-    mnuView->insertSeparator(mnuView->actions().value(1));
-    addAction(actFind);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -96,7 +79,9 @@ void TfrmMain::RebuildRecentMenu() {
             // The menu is rebuilt while its action runs: the handler keeps its own copy.
             connect(A, &QAction::triggered, this, [this, Profile, File] {
                 // Out of the menu's own handling first: opening rebuilds this menu.
-                QTimer::singleShot(0, this, [this, Profile, File] { RunCommand([&] { OpenRecent(Profile, File); }); });
+                QTimer::singleShot(0, this, [this, Profile, File] {
+                    FCommands->Perform("OpenRecent", [&] { OpenRecent(Profile, File); });
+                });
             });
         }
     }
@@ -138,7 +123,7 @@ void TfrmMain::dropEvent(QDropEvent* Event) {
     }
     Event->acceptProposedAction();
     // The drag source waits until the drop returns; the imports may show dialogs.
-    QTimer::singleShot(0, this, [this, Files] { RunCommand([&] { OpenFiles(Files); }); });
+    QTimer::singleShot(0, this, [this, Files] { FCommands->Perform("Drop", [&] { OpenFiles(Files); }); });
 }
 
 void TfrmMain::OpenFiles(const std::vector<std::string>& Files) {
@@ -181,8 +166,8 @@ void TfrmMain::OpenFiles(const std::vector<std::string>& Files) {
 // Find
 
 void TfrmMain::FindObjects() {
-    TfrmFind Dialog(*View, this);
-    Dialog.OnChoose = [this](TOrvexObject* Obj) { RunCommand([&] { ShowFoundObject(Obj); }); };
+    TfrmFind Dialog(*FView, this);
+    Dialog.OnChoose = [this](TOrvexObject* Obj) { FCommands->Perform("ShowFound", [&] { ShowFoundObject(Obj); }); };
     UiServices().ExecDialog(Dialog);
 }
 
@@ -190,8 +175,8 @@ void TfrmMain::ShowFoundObject(TOrvexObject* Obj) {
     if (!Obj) return;
     // The view's own selection, so that its list and the objects' flags agree and the
     // grids and the inspector follow as after a click on the map.
-    View->SelectObject(Obj);
-    View->CenterOnObject(Obj);
+    FView->SelectObject(Obj);
+    FView->CenterOnObject(Obj);
     RestoreCaption();
     PageChanged();
 }

@@ -82,7 +82,7 @@ void TfrmFind::Search() {
                 // Qt compares case-insensitively by Unicode case folding.
                 if (!Title.contains(Text, Qt::CaseInsensitive)) continue;
                 if (++FMatchCount > kMaxListed) continue;
-                FMatches.push_back(TMatch{L, static_cast<int32_t>(O), Objects[O]});
+                FMatches.emplace_back(Objects[O]);
                 Items << new QTreeWidgetItem(QStringList{LayerName, Title});
             }
         }
@@ -100,17 +100,14 @@ void TfrmFind::Search() {
 
 TOrvexObject* TfrmFind::MatchAt(int Row) const {
     if (Row < 0 || Row >= static_cast<int>(FMatches.size())) return nullptr;
-    const TMatch& M = FMatches[static_cast<size_t>(Row)];
-    if (M.Layer >= FView.LayerCount()) return nullptr;
-    TOrvexObject* O = FView.GetLayer(M.Layer)->GetObject(M.Object);
-    // Only the very object that matched; a list changed since is searched again.
-    return O == M.Found ? O : nullptr;
+    return FMatches[static_cast<size_t>(Row)];
 }
 
 void TfrmFind::Choose(int Row) {
     if (Row < 0) Row = lvMatches->indexOfTopLevelItem(lvMatches->currentItem());
     TOrvexObject* O = MatchAt(Row);
     if (!O) {
+        // A list that names freed objects is made afresh.
         Search();
         return;
     }

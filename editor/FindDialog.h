@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+#include "model/Persistent.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -24,7 +26,7 @@ public:
     // Lists the matches of the current text.
     void Search();
     int MatchCount() const { return FMatchCount; }
-    // The object of a listed row, or null when it is gone from the view since.
+    // The object of a listed row, or null when it has been freed since.
     TOrvexObject* MatchAt(int Row) const;
     // Hands the object of Row (the current row when -1) to OnChoose.
     void Choose(int Row = -1);
@@ -38,13 +40,8 @@ public:
     QPushButton* btnClose;
 
 private:
-    // Where a match was: objects are looked up again before use, as the list may outlive them.
-    struct TMatch {
-        int32_t Layer;
-        int32_t Object;
-        const TOrvexObject* Found;
-    };
     TOrvex3& FView;
-    std::vector<TMatch> FMatches;
+    // The list may outlive what it lists.
+    std::vector<TPersistentRef<TOrvexObject>> FMatches;
     int FMatchCount = 0;
 };

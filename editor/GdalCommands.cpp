@@ -23,13 +23,13 @@ void TfrmMain::ImportOtherFormats() {
         // The formats with importers of their own keep them.
         for (const std::string& File : Files) {
             if (HasExtension(File, ".shp"))
-                ImportSHP({File}, *View);
+                ImportSHP({File}, *FView);
             else if (HasExtension(File, ".mif"))
-                ImportMIF({File}, *View);
+                ImportMIF({File}, *FView);
             else if (HasExtension(File, ".e00"))
-                ImportE00({File}, *View);
+                ImportE00({File}, *FView);
             else
-                ImportGDAL({File}, *View);
+                ImportGDAL({File}, *FView);
         }
     });
     AfterLoad(true);

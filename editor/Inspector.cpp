@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "editor/CommandRegistry.h"
 #include "editor/EditorErrors.h"
 #include "editor/InplaceGrid.h"
 #include "editor/OXProp.h"
@@ -27,33 +28,6 @@ constexpr int kStripHeight = 27;
 constexpr int kSplitterWidth = 3;
 constexpr int kDegreeDecimals = 4;
 constexpr int kDegreeWidth = 3;
-// How deep an item's read-only class properties are searched for the parts it owns.
-constexpr int kOwnedPartDepth = 4;
-
-// Read-only class properties hold what an item owns (a presenter's fonts, pens, brushes);
-// writable ones refer to items owned elsewhere (an object's presenter).
-bool IsOwnedPart(const TPersistent* Entry, TPersistent* Owner, int Depth) {
-    for (const TPropInfo* P : Owner->ClassInfo().Properties()) {
-        if (P->Kind != TPropKind::Class || P->Writable()) continue;
-        const TPropValue V = P->Get(*Owner);
-        TPersistent* const* Part = std::get_if<TPersistent*>(&V);
-        if (!Part || !*Part) continue;
-        if (*Part == Entry) return true;
-        if (Depth > 0 && IsOwnedPart(Entry, *Part, Depth - 1)) return true;
-    }
-    return false;
-}
-
-// Whether Entry goes when Item is freed.
-bool DiesWith(const TPersistent* Entry, TPersistent* Item) {
-    if (!Entry || !Item) return false;
-    if (Entry == Item) return true;
-    if (const auto* Layer = dynamic_cast<const TOrvexLayer*>(Item)) {
-        const auto* Owned = dynamic_cast<const TOrvexPersistent*>(Entry);
-        return Owned && Owned->Layer() == Layer;
-    }
-    return IsOwnedPart(Entry, Item, kOwnedPartDepth);
-}
 
 // The point halfway between A and B, the short way round in longitude.
 TPoint3D MidPoint(const TPoint3D& A, const TPoint3D& B) {
@@ -75,7 +49,8 @@ void FreshExtent(TOrvexObject* Obj) {
 
 }  // namespace
 
-TInspector::TInspector(TOrvex3* View, QWidget* Parent) : QWidget(Parent), FView(View) {
+TInspector::TInspector(TOrvex3* View, QWidget* Parent, TCommandRegistry* Commands)
+    : QWidget(Parent), FView(View), FCommands(Commands ? Commands : new TCommandRegistry(*this)) {
     setObjectName("Inspector");
     auto* Layout = new QVBoxLayout(this);
     Layout->setContentsMargins(0, 0, 0, 0);
@@ -110,25 +85,23 @@ TInspector::TInspector(TOrvex3* View, QWidget* Parent) : QWidget(Parent), FView(
     Splitter->setStretchFactor(0, 1);
     Layout->addWidget(Splitter, 1);
 
-    PointsMenu = new QMenu(this);
-    actInsertPoint = PointsMenu->addAction("Insert Point");
-    actAppendPoint = PointsMenu->addAction("Append Point");
-    PointsMenu->addSeparator();
-    actDeletePoint = PointsMenu->addAction("Delete Point");
-
+    RegisterCommands();
     BuildPropertyGrid();
     BuildPointsGrid();
-
-    connect(btnBack, &QPushButton::clicked, this, [this] { RunGuarded([this] { Back(); }); });
-    connect(actInsertPoint, &QAction::triggered, this, [this] { RunGuarded([this] { InsertPoint(); }); });
-    connect(actAppendPoint, &QAction::triggered, this, [this] { RunGuarded([this] { AppendPoint(); }); });
-    connect(actDeletePoint, &QAction::triggered, this, [this] { RunGuarded([this] { DeletePoint(); }); });
-    connect(PointsMenu, &QMenu::aboutToShow, this, [this] {
-        const bool Chain = dynamic_cast<TGeoDataObject*>(FInspected) != nullptr;
-        for (QAction* A : {actInsertPoint, actAppendPoint, actDeletePoint}) A->setEnabled(Chain);
-    });
-
     SetPointsShown(false);
+}
+
+void TInspector::RegisterCommands() {
+    TCommandRegistry& C = *FCommands;
+    auto Chain = [this] { return dynamic_cast<TGeoDataObject*>(FInspected.Get()) != nullptr; };
+    C.Add({.Name = "actBack", .Caption = "Back", .Run = [this] { Back(); }});
+    actInsertPoint = C.Add({.Name = "actInsertPoint", .Caption = "Insert Point", .Run = [this] { InsertPoint(); }, .Enabled = Chain});
+    actAppendPoint = C.Add({.Name = "actAppendPoint", .Caption = "Append Point", .Run = [this] { AppendPoint(); }, .Enabled = Chain});
+    actDeletePoint = C.Add({.Name = "actDeletePoint", .Caption = "Delete Point", .Run = [this] { DeletePoint(); }, .Enabled = Chain});
+    C.Bind(*btnBack, "actBack");
+    PointsMenu = new QMenu(this);
+    PointsMenu->setObjectName("PointsMenu");
+    C.Fill(*PointsMenu, {"actInsertPoint", "actAppendPoint", "-", "actDeletePoint"});
 }
 
 TInspector::~TInspector() {
@@ -198,7 +171,7 @@ void TInspector::InspectRoot(TPersistent* Item) {
     FHistoryPos = 0;
     FInspected = Item;
     ClassNameLabel->clear();
-    if (Item)
+    if (FInspected)
         ShowInspected();
     else
         emit InspectedChanged();
@@ -248,7 +221,7 @@ void TInspector::InspectChild(TPersistent* Item) {
 
 void TInspector::Back() {
     if (FHistoryPos <= 0) return;
-    FHistory[static_cast<size_t>(FHistoryPos)] = nullptr;
+    FHistory[static_cast<size_t>(FHistoryPos)].Reset();
     --FHistoryPos;
     FInspected = FHistory[static_cast<size_t>(FHistoryPos)];
     btnBack->setEnabled(FHistoryPos > 0);
@@ -260,21 +233,13 @@ void TInspector::SetSelectedObject(TPersistent* Item) {
     InspectRoot(Item);
 }
 
-void TInspector::Forget(TPersistent* Item) {
-    int First = -1;
-    for (int K = 0; K <= FHistoryPos && First < 0; ++K)
-        if (DiesWith(FHistory[static_cast<size_t>(K)], Item)) First = K;
-    if (First < 0 && !DiesWith(FInspected, Item) && !(FProps && DiesWith(FProps->Instance(), Item))) return;
-    CutHistory(First < 0 ? FHistoryPos + 1 : First);
-}
-
-void TInspector::ForgetFreed(const std::function<bool(const TPersistent*)>& Alive) {
+void TInspector::DropFreed() {
     for (int K = 0; K <= FHistoryPos; ++K)
-        if (!Alive(FHistory[static_cast<size_t>(K)])) {
+        if (FHistory[static_cast<size_t>(K)].Expired()) {
             CutHistory(K);
             return;
         }
-    if (!Alive(FInspected)) CutHistory(FHistoryPos + 1);
+    if (FInspected.Expired()) CutHistory(FHistoryPos + 1);
 }
 
 void TInspector::CutHistory(int First) {
@@ -283,7 +248,7 @@ void TInspector::CutHistory(int First) {
         return;
     }
     const int Keep = First - 1;
-    std::fill(FHistory.begin() + Keep + 1, FHistory.end(), nullptr);
+    std::fill(FHistory.begin() + Keep + 1, FHistory.end(), TPersistentRef<TPersistent>());
     FHistoryPos = Keep;
     FInspected = FHistory[static_cast<size_t>(Keep)];
     FPendingError.clear();
@@ -295,6 +260,7 @@ void TInspector::CutHistory(int First) {
 }
 
 void TInspector::Refresh() {
+    DropFreed();
     if (FApplying > 0) {
         PropertyGrid->Repaint();
         PointsGrid->Repaint();
@@ -310,7 +276,7 @@ TPersistent* TInspector::HistoryEntry(int Index) const {
     return FHistory[static_cast<size_t>(Index)];
 }
 
-void TInspector::ClearHistory() { FHistory.fill(nullptr); }
+void TInspector::ClearHistory() { FHistory.fill(TPersistentRef<TPersistent>()); }
 
 void TInspector::SetPointsShown(bool Shown) {
     const bool WasShown = !PointsGrid->isHidden();
@@ -324,12 +290,13 @@ void TInspector::SetPointsShown(bool Shown) {
     if (QSplitterHandle* Handle = Splitter->handle(1)) Handle->setEnabled(Shown);
 }
 
-TOrvexObject* TInspector::InspectedObject() const { return dynamic_cast<TOrvexObject*>(FInspected); }
+TOrvexObject* TInspector::InspectedObject() const { return dynamic_cast<TOrvexObject*>(FInspected.Get()); }
 
 // ---------------------------------------------------------------------------------------
 // Property grid
 
-bool TInspector::ValidRow(int Row) const { return FProps && Row >= 0 && Row < FProps->Count(); }
+// A freed item's list is never read: it waits for DropFreed.
+bool TInspector::ValidRow(int Row) const { return FProps && FInspected && Row >= 0 && Row < FProps->Count(); }
 
 void TInspector::SetPropertyText(int Row, const std::string& Text) {
     if (!ValidRow(Row)) return;
@@ -426,7 +393,7 @@ void TInspector::SetPointText(int Col, int Row, const std::string& Text) {
 }
 
 void TInspector::InsertPoint() {
-    auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected);
+    auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected.Get());
     if (!Chain) return;
     const int Row = PointsGrid->CursorRow() + 1;
     Apply("Insert Point", std::string(), [&] {
@@ -441,7 +408,7 @@ void TInspector::InsertPoint() {
 }
 
 void TInspector::AppendPoint() {
-    auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected);
+    auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected.Get());
     if (!Chain) return;
     Apply("Append Point", std::string(), [&] {
         Chain->AddPoint(Chain->Count() > 0 ? Chain->GetPoint(Chain->Count() - 1) : TPoint3D{});
@@ -452,7 +419,7 @@ void TInspector::AppendPoint() {
 }
 
 void TInspector::DeletePoint() {
-    auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected);
+    auto* Chain = dynamic_cast<TGeoDataObject*>(FInspected.Get());
     if (!Chain) return;
     Apply("Delete Point", std::string(), [&] {
         Chain->DeletePoint(PointsGrid->CursorRow());

@@ -10,11 +10,14 @@
 #include <memory>
 #include <string>
 
+#include "model/Persistent.h"
+
 class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
+class TCommandRegistry;
 class TInplaceGrid;
 class TOrvex3;
 class TOrvexObject;
@@ -27,8 +30,9 @@ public:
     // Entries of the path back: the root and up to 16 items opened from it.
     static constexpr int kHistorySize = 17;
 
-    // View (not owned) is asked to render after every change.
-    explicit TInspector(TOrvex3* View, QWidget* Parent = nullptr);
+    // View (not owned) is asked to render after every change. The buttons and the points
+    // menu run their commands through Commands (the window's), or through a path of its own.
+    explicit TInspector(TOrvex3* View, QWidget* Parent = nullptr, TCommandRegistry* Commands = nullptr);
     ~TInspector() override;
 
     // Shows Item (or nothing) as the start of a new path.
@@ -43,14 +47,10 @@ public:
     void Back();
     // The view's newly selected object: it becomes the inspected item and the new root.
     void SetSelectedObject(TPersistent* Item);
-    // Item is about to be freed: it leaves the path with everything it owns (a layer's
-    // objects and presenters, an item's attributes) and with every entry opened after it;
-    // the inspector then shows the nearest entry before it, or nothing. Also safe from the
-    // view's OnObjectFree, where the object is half destroyed.
-    void Forget(TPersistent* Item);
-    // Items freed without notice (a layer that clears itself while it draws): the path is
-    // cut at the first entry that Alive denies. Entries are compared, never used.
-    void ForgetFreed(const std::function<bool(const TPersistent*)>& Alive);
+    // Items on the path were freed: the path is cut at the first of them, and the inspector
+    // shows the nearest entry before it, or nothing. Until then it shows no value of a freed
+    // item, and edits nothing.
+    void DropFreed();
     // Reads the shown values again after a change made elsewhere. In answer to
     // PropertyChanged it only repaints: the editor keeps what the user is typing.
     void Refresh();
@@ -90,6 +90,7 @@ signals:
 private:
     void BuildPropertyGrid();
     void BuildPointsGrid();
+    void RegisterCommands();
     bool ValidRow(int Row) const;
     void SetPropertyText(int Row, const std::string& Text);
     std::string PointText(int Col, int Row) const;
@@ -106,9 +107,10 @@ private:
     void CutHistory(int First);
 
     QPointer<TOrvex3> FView;
-    TPersistent* FInspected = nullptr;
+    TCommandRegistry* FCommands;
+    TPersistentRef<TPersistent> FInspected;
     std::unique_ptr<TOrvexProperties> FProps;
-    std::array<TPersistent*, kHistorySize> FHistory{};
+    std::array<TPersistentRef<TPersistent>, kHistorySize> FHistory{};
     int FHistoryPos = 0;
     int32_t FAttributes = 0;
     // The last failure of text typed into the property grid, shown once typing ends: the

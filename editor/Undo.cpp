@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "editor/CommandRegistry.h"
 #include "editor/EditorErrors.h"
 #include "editor/Inspector.h"
 #include "editor/ListGrid.h"
@@ -203,7 +204,6 @@ private:
                 TOrvexLayer& L = LayerAt(View(), Now.LayerRef);
                 ApplySettings(L, Target.Layer);
                 if (FWithContents) {
-                    FOwner.ReleaseMembers(L);
                     ApplyContents(L, Target.Layer.Contents);
                 }
                 if (!L.IsGlobalLayer()) L.SetIndex(Target.LayerRef);
@@ -247,7 +247,6 @@ private:
     void Apply(const std::vector<TLayerContents>& States) {
         for (size_t I = 0; I < FRefs.size(); ++I) {
             TOrvexLayer& L = LayerAt(View(), FRefs[I]);
-            FOwner.ReleaseMembers(L);
             ApplyContents(L, States[I]);
         }
     }
@@ -334,7 +333,6 @@ private:
             if (!FUsers.empty()) throw;
             return;
         }
-        FOwner.ReleasePresenter(*P);
         P->Delete();
     }
     TPresenterRef FRef;
@@ -363,7 +361,6 @@ protected:
         for (TOrvexObject* U = G.FirstUser(); U; U = U->NextUser())
             if (U->Layer() == &L) Users.push_back(U);
         for (TOrvexObject* U : Users) U->AttachPresenter(P);
-        FOwner.ReleasePresenter(G);
         G.Delete();
     }
 
@@ -389,14 +386,12 @@ private:
             ApplyContents(*L, FState.Contents);
             L->SetIndex(std::clamp(FRef, 0, View().LayerCount() - 1));
         } catch (...) {
-            FOwner.ReleaseLayer(*L);
             L->Delete();
             throw;
         }
     }
     void Remove() override {
         TOrvexLayer& L = LayerAt(View(), FRef);
-        FOwner.ReleaseLayer(L);
         L.Delete();
     }
     int32_t FRef;
@@ -461,25 +456,16 @@ TUnitState CaptureUnit(TUnitKind Kind, TPersistent& Item, bool WithContents, con
     return S;
 }
 
-bool IsLiveUnit(TOrvex3& View, TUnitKind Kind, const TPersistent* Item) {
-    switch (Kind) {
-        case ukObject: {
-            for (const TOrvexLayer* L : View.Layers())
-                if (std::find(L->Objects().begin(), L->Objects().end(), Item) != L->Objects().end()) return true;
-            return false;
-        }
-        case ukPresenter: {
-            auto Has = [Item](const TOrvexLayer* L) {
-                return L && std::find(L->Presenters().begin(), L->Presenters().end(), Item) != L->Presenters().end();
-            };
-            return Has(View.GlobalLayer()) || std::any_of(View.Layers().begin(), View.Layers().end(), Has);
-        }
-        case ukLayer:
-            return Item == View.GlobalLayer() ||
-                   std::find(View.Layers().begin(), View.Layers().end(), Item) != View.Layers().end();
-        case ukProjection: return Item == View.ProjectionModel();
+// Records what Change did even when it fails: a setter may fail after changing something,
+// and what it changed is undoable too.
+void ChangeThenRecord(const std::function<void()>& Change, const std::function<void()>& Record) {
+    try {
+        Change();
+    } catch (...) {
+        Record();
+        throw;
     }
-    return false;
+    Record();
 }
 
 }  // namespace
@@ -492,23 +478,18 @@ TEditorUndo::TEditorUndo(TfrmMain& Main) : QObject(&Main), FMain(Main), FStack(n
 
 TEditorUndo::~TEditorUndo() = default;
 
-TOrvex3& TEditorUndo::View() const { return *FMain.View; }
+TOrvex3& TEditorUndo::View() const { return FMain.View(); }
 
-void TEditorUndo::BuildMenu(QMenuBar* Bar, QAction* Before) {
-    FMenu = new QMenu("&Edit", Bar);
-    FMenu->setObjectName("mnuEdit");
-    Bar->insertMenu(Before, FMenu);
-    actUndo = FMenu->addAction("&Undo");
-    actUndo->setObjectName("actUndo");
-    actRedo = FMenu->addAction("&Redo");
-    actRedo->setObjectName("actRedo");
-    FMenu->addSeparator();
-    actCtrlZUndoes = FMenu->addAction("Ctrl+Z Undoes");
-    actCtrlZUndoes->setObjectName("actCtrlZUndoes");
-    actCtrlZUndoes->setCheckable(true);
-    connect(actUndo, &QAction::triggered, this, [this] { RunCommand([this] { Undo(); }); });
-    connect(actRedo, &QAction::triggered, this, [this] { RunCommand([this] { Redo(); }); });
-    connect(actCtrlZUndoes, &QAction::toggled, this, [this](bool On) { SetCtrlZUndoes(On); });
+void TEditorUndo::RegisterCommands(TCommandRegistry& Commands) {
+    FCommands = &Commands;
+    actUndo = Commands.Add(
+        {.Name = "actUndo", .Caption = "&Undo", .Run = [this] { Undo(); }, .Enabled = [this] { return FStack->canUndo(); }});
+    actRedo = Commands.Add(
+        {.Name = "actRedo", .Caption = "&Redo", .Run = [this] { Redo(); }, .Enabled = [this] { return FStack->canRedo(); }});
+    actCtrlZUndoes = Commands.Add({.Name = "actCtrlZUndoes",
+                                   .Caption = "Ctrl+Z Undoes",
+                                   .Run = [this] { SetCtrlZUndoes(!FCtrlZUndoes); },
+                                   .Checked = [this] { return FCtrlZUndoes; }});
     auto Update = [this] {
         actUndo->setEnabled(FStack->canUndo());
         actRedo->setEnabled(FStack->canRedo());
@@ -523,19 +504,20 @@ void TEditorUndo::BuildMenu(QMenuBar* Bar, QAction* Before) {
 
 void TEditorUndo::SetCtrlZUndoes(bool On) {
     FCtrlZUndoes = On;
-    if (actCtrlZUndoes && actCtrlZUndoes->isChecked() != On) actCtrlZUndoes->setChecked(On);
+    if (actCtrlZUndoes) actCtrlZUndoes->setChecked(On);
     UpdateShortcuts();
 }
 
 void TEditorUndo::UpdateShortcuts() {
-    if (!actUndo) return;
+    QAction* ZoomExtents = FCommands ? FCommands->Action("actZoomExtents") : nullptr;
+    if (!actUndo || !ZoomExtents) return;
     // Two actions on one key would both be dead: Ctrl+Z belongs to one of them.
     if (FCtrlZUndoes) {
-        FMain.actZoomExtents->setShortcut(QKeySequence());
+        ZoomExtents->setShortcut(QKeySequence());
         actUndo->setShortcuts({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")});
     } else {
         actUndo->setShortcuts({QKeySequence("Alt+Backspace")});
-        FMain.actZoomExtents->setShortcut(QKeySequence("Ctrl+Z"));
+        ZoomExtents->setShortcut(QKeySequence("Ctrl+Z"));
     }
     actRedo->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
 }
@@ -574,6 +556,7 @@ void TEditorUndo::Push(QUndoCommand* Command) { FStack->push(Command); }
 void TEditorUndo::RecordEdit(const std::string& Text, const std::string& Key, const std::function<void()>& Change) {
     TPersistent* Item = nullptr;
     const std::optional<TUnitKind> Kind = UnitOf(*FMain.Inspector, Item);
+    const TPersistentRef<TPersistent> Unit = Item;
     if (!Kind || !Item) {
         Change();
         return;
@@ -584,7 +567,7 @@ void TEditorUndo::RecordEdit(const std::string& Text, const std::string& Key, co
     TUnitState Before = CaptureUnit(*Kind, *Item, WithContents, nullptr);
     auto RecordAfter = [&] {
         // A change may take the item away (a load that fails); its entry would find nothing.
-        if (!IsLiveUnit(View(), *Kind, Item)) {
+        if (!Unit) {
             FStack->clear();
             return;
         }
@@ -596,14 +579,7 @@ void TEditorUndo::RecordEdit(const std::string& Text, const std::string& Key, co
         else
             delete Entry;
     };
-    try {
-        Change();
-    } catch (...) {
-        // A setter may fail after changing something; what it changed is undoable too.
-        RecordAfter();
-        throw;
-    }
-    RecordAfter();
+    ChangeThenRecord(Change, RecordAfter);
 }
 
 void TEditorUndo::RecordContents(const std::string& Text, std::vector<TOrvexLayer*> Layers,
@@ -622,13 +598,7 @@ void TEditorUndo::RecordContents(const std::string& Text, std::vector<TOrvexLaye
         Push(new TContentsEntry(*this, Text, ExtentsBefore, CaptureExtents(View()), Refs, std::move(Before),
                                 std::move(After)));
     };
-    try {
-        Change();
-    } catch (...) {
-        RecordAfter();
-        throw;
-    }
-    RecordAfter();
+    ChangeThenRecord(Change, RecordAfter);
 }
 
 void TEditorUndo::RecordNewLayer(TOrvexLayer& Layer) {
@@ -716,22 +686,13 @@ void TEditorUndo::RecordDeleteObjects(TOrvexLayer& Layer, const std::vector<TOrv
 // ---------------------------------------------------------------------------------------
 // The editor's side
 
-void TEditorUndo::ReleaseMembers(TOrvexLayer& Layer) {
-    // Objects are let go of as they are freed (the view tells the editor); presenters are not.
-    for (TOrvexPresenter* P : std::vector<TOrvexPresenter*>(Layer.Presenters())) FMain.ReleasePresenter(P);
-    if (TOrvexObject* Sel = View().SelectedObject(); Sel && Sel->Layer() == &Layer) View().SelectObject(nullptr);
-}
-
-void TEditorUndo::ReleaseLayer(TOrvexLayer& Layer) { FMain.ReleaseLayer(&Layer); }
-
-void TEditorUndo::ReleasePresenter(TOrvexPresenter& P) { FMain.ReleasePresenter(&P); }
-
 void TEditorUndo::Refresh() { FMain.AfterUndo(); }
 
 void TfrmMain::AfterUndo() {
+    Settle();
     // The current object is the selected one; one that an undo deselected is current no more.
     if (FCurrentObject && !FCurrentObject->Selected()) SetCurrentObject(nullptr);
-    LayersGrid->SetRowCount(View->LayerCount());
+    LayersGrid->SetRowCount(FView->LayerCount());
     if (FCurrentLayer) {
         ObjectsGrid->SetRowCount(std::max(1, FCurrentLayer->ObjectCount()));
         UpdateLayerButtons();
@@ -739,5 +700,5 @@ void TfrmMain::AfterUndo() {
     UpdatePresenterRows();
     Inspector->Refresh();
     RestoreCaption();
-    View->RequestRender();
+    FView->RequestRender();
 }

@@ -12,8 +12,7 @@
 #include <vector>
 
 class QAction;
-class QMenu;
-class QMenuBar;
+class TCommandRegistry;
 class QUndoCommand;
 class QUndoStack;
 class TfrmMain;
@@ -27,9 +26,8 @@ public:
     explicit TEditorUndo(TfrmMain& Main);
     ~TEditorUndo() override;
 
-    // The "&Edit" menu with "Undo <what>", "Redo <what>" and the "Ctrl+Z Undoes" option,
-    // placed before the menu of Before.
-    void BuildMenu(QMenuBar* Bar, QAction* Before);
+    // "Undo <what>", "Redo <what>" and the "Ctrl+Z Undoes" option, for the "&Edit" menu.
+    void RegisterCommands(TCommandRegistry& Commands);
 
     QUndoStack& Stack() const { return *FStack; }
     // A failure while undoing or redoing is shown, and the history starts afresh: the map
@@ -70,10 +68,6 @@ public:
 
     // ---- For the entries
     TOrvex3& View() const;
-    // Whatever the editor holds of a layer's members (or of the layer) lets go.
-    void ReleaseMembers(TOrvexLayer& Layer);
-    void ReleaseLayer(TOrvexLayer& Layer);
-    void ReleasePresenter(TOrvexPresenter& P);
     // The grids, the inspector and the map show the model again.
     void Refresh();
     void Fail(const std::string& Text);
@@ -85,7 +79,7 @@ private:
 
     TfrmMain& FMain;
     QUndoStack* FStack;
-    QMenu* FMenu = nullptr;
+    TCommandRegistry* FCommands = nullptr;
     std::string FFailure;
     bool FCtrlZUndoes = false;
 };

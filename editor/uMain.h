@@ -3,6 +3,12 @@
 // objects and presenters grids and the inspector, the menus, and the editor's notion of the
 // current layer, object and presenter, kept in step with the grids, the view's selection
 // and the inspector.
+//
+// Its code is divided by job: uMain.cpp builds the window and hears the view, MainState.cpp
+// keeps the current items and the reactions to clicks and pages, MainGrids.cpp the grids,
+// MainCommands.cpp registers the commands and lays out the menus, FileCommands.cpp,
+// EditCommands.cpp and ViewCommands.cpp hold the commands, FileExtras.cpp recent files,
+// dropped files and Find.
 
 #include <QMainWindow>
 #include <cstdint>
@@ -12,23 +18,23 @@
 #include <vector>
 
 #include "editor/FileDialog.h"
+#include "model/Persistent.h"
 
-class QAction;
 class QComboBox;
-class QLabel;
 class QMenu;
 class QPrinter;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
 class QToolButton;
+class TCommandRegistry;
 class TInspector;
 class TListGrid;
+class TMainWindowTestAccess;
 class TOrvex3;
 class TOrvexLayer;
 class TOrvexObject;
 class TOrvexPresenter;
-class TPersistent;
 class TEditorUndo;
 class TProgressPanel;
 
@@ -45,7 +51,12 @@ public:
     explicit TfrmMain(const std::string& LayerFile = {}, QWidget* Parent = nullptr);
     ~TfrmMain() override;
 
-    // ---- Editor state. None of these is owned here.
+    // The map view the window hosts and the commands acts on.
+    TOrvex3& View() const { return *FView; }
+    // Every command of the menus, tool bar, buttons, context menus and keys.
+    TCommandRegistry& Commands() const { return *FCommands; }
+
+    // ---- Editor state. None of these is owned here; each reads none once its item is freed.
     TOrvexLayer* CurrentLayer() const { return FCurrentLayer; }
     TOrvexObject* CurrentObject() const { return FCurrentObject; }
     TOrvexPresenter* CurrentPresenter() const { return FCurrentPresenter; }
@@ -73,6 +84,9 @@ public:
     // The refresh after loading or importing: the Layers page, a row for every layer, and
     // the last layer current (after an import, or when none was).
     void AfterLoad(bool Import);
+    // After anything that may have freed items: what referred to a freed one shows what is
+    // left (the current items, the grids, the inspector).
+    void Settle();
     // The presenters grid row of a presenter (-1 for none), and the presenter of a row.
     int PresenterRow(const TOrvexPresenter* P) const;
     TOrvexPresenter* PresenterAtRow(int Row) const;
@@ -148,8 +162,58 @@ public:
     TFileDialog OpenDialog;
     TFileDialog SaveDialog;
 
+protected:
+    void showEvent(QShowEvent* Event) override;
+    void dragEnterEvent(QDragEnterEvent* Event) override;
+    void dropEvent(QDropEvent* Event) override;
+
+private:
+    friend class TEditorUndo;
+    friend class TMainWindowTestAccess;
+
+    // ---- Building (uMain.cpp, MainGrids.cpp, MainCommands.cpp, FileExtras.cpp)
+    QWidget* BuildMapArea();
+    QWidget* BuildToolBar(QWidget* Parent);
+    void BuildSidePanel();
+    QWidget* BuildLayersPage();
+    void BuildGrids();
+    void BuildGridMenus();
+    void RegisterCommands();
+    void RegisterFileCommands();
+    void RegisterViewCommands();
+    void RegisterListCommands();
+    void RegisterToolCommands();
+    void BuildMenus();
+    // Recent files, Find and dropping files.
+    void BuildFileExtras();
+    void ConnectView();
+    void DisconnectView();
+    void Start(const std::string& LayerFile);
+    void NoteRecent(bool Profile, const std::string& Path);
+    // The context menu of a grid at Pos, when Prepare lets it open.
+    void PopupMenu(TListGrid* Grid, QMenu* Menu, const QPoint& Pos);
+
+    // Runs a load or an import: failures reported through progress or raised are shown
+    // together in one message box, and the caption is restored at the end.
+    void RunLoad(const std::function<void()>& Action);
+    void NoteLoadError(const std::string& Text);
+    void ShowLoadErrors();
+    // Loads one layer file as a new layer named Name; a layer that fails to load is taken
+    // out again. Raises what the load raised.
+    TOrvexLayer* LoadLayerFile(const std::string& Path, const std::string& Name);
+    void UpdateLayerButtons();
+    // Saves Layer to Path (the save drops presenters nobody uses).
+    void SaveLayerTo(TOrvexLayer* Layer, const std::string& Path);
+    // The presenters grid's rows for the current layer and presenter.
+    void UpdatePresenterRows();
+    // A new object of the current layer becomes current.
+    void ObjectAdded(TOrvexObject* Obj);
+    // The objects of the objects grid's selected rows, bottom row first.
+    std::vector<TOrvexObject*> SelectedObjects(TOrvexLayer& Layer) const;
+
     // ---- Widgets
-    TOrvex3* View;
+    TOrvex3* FView;
+    TCommandRegistry* FCommands;
     QSplitter* Splitter;
     QTabWidget* PageControl;
     TListGrid* LayersGrid;
@@ -163,103 +227,16 @@ public:
     // The progress bar and Cancel button of imports, loads and saves (in the status bar).
     TProgressPanel* Progress = nullptr;
     QComboBox* cbProjection;
-    QPushButton* btnProperties;
-    // Tags 0, 75 and 125.
-    QToolButton* btnZoomReset;
-    QToolButton* btnZoomIn;
-    QToolButton* btnZoomOut;
-
-    QMenu* mnuFile;
-    QMenu* mnuImport;
-    QMenu* mnuView;
-    QAction* actNew;
-    QAction* actLoadLayer;
-    QAction* actLoadProfile;
-    QAction* actSaveLayer;
-    QAction* actSaveAllLayers;
-    QAction* actSaveProfile;
-    QAction* actImportE00;
-    QAction* actImportMIF;
-    QAction* actImportSHP;
-    QAction* actImportOther;
-    QAction* actExportLayer;
-    QAction* actPrint;
-    QAction* actExportImage;
-    QAction* actExit;
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuView = nullptr;
     QMenu* mnuRecent = nullptr;
-    QAction* actFind = nullptr;
-    QAction* actZoomExtents;
-    QAction* actTransparent;
-    QAction* actTexture;
-    QAction* actAntialiasing;
-    QAction* actStatistics;
+    QMenu* LayersMenu = nullptr;
+    QMenu* ObjectsMenu = nullptr;
+    QMenu* PresentersMenu = nullptr;
 
-    QMenu* LayersMenu;
-    QAction* actNewLayer;
-    QAction* actDeleteLayer;
-    QMenu* ObjectsMenu;
-    QAction* actNewGeoData;
-    QAction* actNewBitmap;
-    QAction* actMoveToLayer;
-    QAction* actCopyToLayer;
-    QAction* actDeleteObject;
-    QMenu* PresentersMenu;
-    QAction* actNewPointPresenter;
-    QAction* actNewPolylinePresenter;
-    QAction* actNewPolygonPresenter;
-    QAction* actMakeGlobal;
-    QAction* actDeletePresenter;
-
-protected:
-    void showEvent(QShowEvent* Event) override;
-    void dragEnterEvent(QDragEnterEvent* Event) override;
-    void dropEvent(QDropEvent* Event) override;
-
-private:
-    friend class TEditorUndo;
-    void BuildMenus();
-    // Recent files, Find and dropping files.
-    void BuildFileExtras();
-    void NoteRecent(bool Profile, const std::string& Path);
-    void BuildSidePanel();
-    QWidget* BuildMapArea();
-    void BuildGrids();
-    void ConnectView();
-    void DisconnectView();
-    void Start(const std::string& LayerFile);
-    // The context menu of a grid at Pos, when Prepare lets it open.
-    void PopupMenu(TListGrid* Grid, QMenu* Menu, const QPoint& Pos);
-
-    // Everything that refers to an item about to be freed lets go of it: the inspector and
-    // its path back, the view's selection, the current layer, object and presenter.
-    void ReleaseLayer(TOrvexLayer* Layer);
-    void ReleaseObject(TOrvexObject* Obj);
-    void ReleasePresenter(TOrvexPresenter* P);
-    // Before the view clears: every layer and global presenter is released.
-    void ReleaseAll();
-    // After a render: a layer that loads on demand may have cleared itself, freeing its
-    // presenters; whatever referred to them lets go.
-    void DropFreedItems();
-    bool IsLive(const TPersistent* Item) const;
-
-    // Runs a load or an import: failures reported through progress or raised are shown
-    // together in one message box, and the caption is restored at the end.
-    void RunLoad(const std::function<void()>& Action);
-    void NoteLoadError(const std::string& Text);
-    // Loads one layer file as a new layer named Name; a layer that fails to load is taken
-    // out again. Raises what the load raised.
-    TOrvexLayer* LoadLayerFile(const std::string& Path, const std::string& Name);
-    void UpdateLayerButtons();
-    // Saves Layer to Path; the presenters the save drops are let go of first.
-    void SaveLayerTo(TOrvexLayer* Layer, const std::string& Path);
-    // The presenters grid's rows for the current layer and presenter.
-    void UpdatePresenterRows();
-    // A new object of the current layer becomes current.
-    void ObjectAdded(TOrvexObject* Obj);
-
-    TOrvexLayer* FCurrentLayer = nullptr;
-    TOrvexObject* FCurrentObject = nullptr;
-    TOrvexPresenter* FCurrentPresenter = nullptr;
+    TPersistentRef<TOrvexLayer> FCurrentLayer;
+    TPersistentRef<TOrvexObject> FCurrentObject;
+    TPersistentRef<TOrvexPresenter> FCurrentPresenter;
     std::unique_ptr<QPrinter> FPrinter;
     // Error texts reported through progress during a load or an import.
     std::vector<std::string> FLoadErrors;

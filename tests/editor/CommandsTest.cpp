@@ -45,15 +45,15 @@ TEST_F(CommandsTest, ImportsMifFilesAndReportsWhatFails) {
     Answer(Main->OpenDialog,
            {TestData("rgdal/ps_cant_31.MIF"), TestData("mapserver-msautotest/tile_index.mif"), Small});
     Main->SetActivePage(TfrmMain::pgInspector);
-    Main->actImportMIF->trigger();
+    Act("actImportMIF")->trigger();
     EXPECT_EQ(Main->OpenDialog.Filter, "MapInfo *.mif|*.mif");
     EXPECT_EQ(Main->OpenDialog.InitialDir, Folder());
     ASSERT_EQ(View().LayerCount(), 3);
     EXPECT_EQ(Main->CurrentLayer(), View().GetLayer(2)) << "the last one imported";
     EXPECT_EQ(Main->ActivePage(), TfrmMain::pgLayers);
-    EXPECT_EQ(Main->LayersGrid->RowCount(), 4);
-    EXPECT_EQ(Main->LayersGrid->CellText(0, 1), "tile_index");
-    EXPECT_EQ(Main->LayersGrid->CellText(1, 0), "44");
+    EXPECT_EQ(LayersGrid()->RowCount(), 4);
+    EXPECT_EQ(LayersGrid()->CellText(0, 1), "tile_index");
+    EXPECT_EQ(LayersGrid()->CellText(1, 0), "44");
     // Not the importer's last progress text: the caption names the object now selected.
     ASSERT_NE(View().SelectedObject(), nullptr);
     EXPECT_EQ(View().SelectedObject(), Main->CurrentObject());
@@ -62,17 +62,17 @@ TEST_F(CommandsTest, ImportsMifFilesAndReportsWhatFails) {
 
     // A table on a plane, not the earth, is refused with a message; the grids show what the view holds.
     Answer(Main->OpenDialog, {TestData("gdal-autotest/mitab/small.mif")});
-    Main->actImportMIF->trigger();
+    Act("actImportMIF")->trigger();
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0], "Import can only be made on Lat/Long tables!");
     EXPECT_EQ(Main->windowTitle(), kMainCaption) << "the new layer is empty";
     EXPECT_EQ(Main->CurrentLayer(), View().GetLayer(View().LayerCount() - 1));
-    EXPECT_EQ(Main->LayersGrid->RowCount(), View().LayerCount() + 1);
+    EXPECT_EQ(LayersGrid()->RowCount(), View().LayerCount() + 1);
 
     // A cancelled dialog does nothing.
     Answer(Main->OpenDialog, {});
     const int32_t Layers = View().LayerCount();
-    Main->actImportSHP->trigger();
+    Act("actImportSHP")->trigger();
     EXPECT_EQ(View().LayerCount(), Layers);
 }
 
@@ -80,22 +80,22 @@ TEST_F(CommandsTest, SavesAndLoadsLayers) {
     TOrvexLayer* L = AddSquares("Boxes", 3, 0);
     auto* Unused = TOrvexPresenter::CreateNamed<TPolygonPresenter>(L, 0, "Unused");
     Main->SetCurrentPresenter(Unused);
-    Main->Inspector->InspectRoot(Unused);
+    Inspector()->InspectRoot(Unused);
     const std::string Saved = Folder() + "saved.lyr";
     Answer(Main->SaveDialog, {Saved});
-    Main->actSaveLayer->trigger();
+    Act("actSaveLayer")->trigger();
     EXPECT_EQ(Main->SaveDialog.FileName, Saved);
     EXPECT_EQ(ObjectsIn(Saved), 3);
     EXPECT_EQ(L->PresenterCount(), 1) << "the save drops the presenter nobody uses";
     EXPECT_EQ(Main->CurrentPresenter(), nullptr);
-    EXPECT_EQ(Main->Inspector->Inspected(), nullptr);
+    EXPECT_EQ(Inspector()->Inspected(), nullptr);
     Paint();
 
     // Loading: a good file and a bad one; the bad one is reported and leaves no layer.
-    Main->actNew->trigger();
+    Act("actNew")->trigger();
     const std::string Bad = Write("bad.lyr", std::string("\x00\x03garbage", 9));
     Answer(Main->OpenDialog, {Saved, Bad});
-    Main->actLoadLayer->trigger();
+    Act("actLoadLayer")->trigger();
     EXPECT_EQ(Main->OpenDialog.Filter, "*.lyr|*.lyr");
     ASSERT_EQ(View().LayerCount(), 1);
     EXPECT_EQ(View().GetLayer(0)->Name(), "saved") << "named without the extension";
@@ -104,17 +104,17 @@ TEST_F(CommandsTest, SavesAndLoadsLayers) {
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_NE(Messages()[0].find("bad.lyr"), std::string::npos) << Messages()[0];
     EXPECT_EQ(Main->windowTitle(), RestCaption());
-    EXPECT_EQ(Main->LayersGrid->RowCount(), 2);
+    EXPECT_EQ(LayersGrid()->RowCount(), 2);
 }
 
 TEST_F(CommandsTest, SavesAndLoadsProfiles) {
     AddSquares("A", 1, 0);
     AddSquares("B", 2, 20);
-    Main->actSaveAllLayers->trigger();
+    Act("actSaveAllLayers")->trigger();
     AddSquares("Unsaved", 1, 40);
     const std::string Profile = Folder() + "work.prf";
     Answer(Main->SaveDialog, {Profile});
-    Main->actSaveProfile->trigger();
+    Act("actSaveProfile")->trigger();
     EXPECT_EQ(Main->SaveDialog.Filter, "*.prf|*.prf");
     EXPECT_TRUE(QFileInfo::exists(ToQString(Profile)));
     ASSERT_EQ(Messages().size(), 1u) << "the layer the profile cannot list is named";
@@ -122,7 +122,7 @@ TEST_F(CommandsTest, SavesAndLoadsProfiles) {
     EXPECT_EQ(View().ProfileName(), Profile);
 
     // Opening it clears the view first, with a layer open in the inspector and selected.
-    Main->actNew->trigger();
+    Act("actNew")->trigger();
     EXPECT_EQ(View().ProfileName(), "");
     TOrvexLayer* Old = AddSquares("Old", 1, 0);
     ClickMap(5, 5);
@@ -130,13 +130,13 @@ TEST_F(CommandsTest, SavesAndLoadsProfiles) {
     QFile::remove(ToQString(Folder() + "A.lyr"));
     Ui.Messages.clear();
     Answer(Main->OpenDialog, {Profile});
-    Main->actLoadProfile->trigger();
+    Act("actLoadProfile")->trigger();
     ASSERT_EQ(View().LayerCount(), 1) << "A's file is gone: reported and left out";
     EXPECT_EQ(View().GetLayer(0)->Name(), "B");
     EXPECT_EQ(View().GetLayer(0)->ObjectCount(), 2);
     EXPECT_EQ(Main->CurrentLayer(), View().GetLayer(0));
     EXPECT_EQ(Messages().size(), 1u);
-    EXPECT_EQ(Main->Inspector->Inspected(), nullptr);
+    EXPECT_EQ(Inspector()->Inspected(), nullptr);
     EXPECT_EQ(Main->windowTitle(), RestCaption());
 }
 
@@ -154,7 +154,7 @@ TEST_F(CommandsTest, SaveAllLayersWritesWhereItCanAndReportsFailures) {
     for (int Run = 1; Run <= 2; ++Run) {
         SCOPED_TRACE(Run);
         Ui.Messages.clear();
-        Main->actSaveAllLayers->trigger();
+        Act("actSaveAllLayers")->trigger();
         EXPECT_EQ(ObjectsIn(Folder() + "Same.lyr"), 1);
         EXPECT_EQ(ObjectsIn(Folder() + "Same (2).lyr"), 3);
         EXPECT_EQ(ObjectsIn(Folder() + "Same (4).lyr"), 2) << "past a name taken and a file already there";
@@ -175,7 +175,7 @@ TEST_F(CommandsTest, SaveAllLayersWritesWhereItCanAndReportsFailures) {
     qputenv("HOME", Home.path().toUtf8());
     Main->ProgramFolder = Folder() + "missing/";
     Ui.Messages.clear();
-    Main->actSaveAllLayers->trigger();
+    Act("actSaveAllLayers")->trigger();
     qputenv("HOME", OldHome);
     EXPECT_TRUE(QFileInfo::exists(Home.path() + "/Same.lyr"));
     ASSERT_EQ(Messages().size(), 1u);
@@ -192,9 +192,9 @@ TEST_F(CommandsTest, MovesAndCopiesObjectsToALayerChosenInTheDialog) {
     TOrvexLayer* Target = AddSquares("T", 0, 0);
     Main->SetCurrentLayer(Source);
     Main->SetCurrentObject(Source->GetObject(0));
-    QItemSelectionModel* Rows = Main->ObjectsGrid->selectionModel();
+    QItemSelectionModel* Rows = ObjectsGrid()->selectionModel();
     auto SelectRows = [&](int First, int Last) {
-        Rows->select(QItemSelection(Main->ObjectsGrid->model()->index(First, 0), Main->ObjectsGrid->model()->index(Last, 2)),
+        Rows->select(QItemSelection(ObjectsGrid()->model()->index(First, 0), ObjectsGrid()->model()->index(Last, 2)),
                      QItemSelectionModel::ClearAndSelect);
     };
     // The dialog lists the layers with their counts, the first row selected; the test
@@ -212,7 +212,7 @@ TEST_F(CommandsTest, MovesAndCopiesObjectsToALayerChosenInTheDialog) {
     };
 
     SelectRows(0, 1);
-    Main->actCopyToLayer->trigger();
+    Act("actCopyToLayer")->trigger();
     EXPECT_EQ(Listed, (std::vector<QStringList>{{"S", "3", "1"}, {"T", "0", "1"}}));
     ASSERT_EQ(Target->ObjectCount(), 2);
     EXPECT_EQ(Source->ObjectCount(), 3) << "copies leave the source alone";
@@ -226,16 +226,16 @@ TEST_F(CommandsTest, MovesAndCopiesObjectsToALayerChosenInTheDialog) {
     // Cancelled: nothing moves.
     Main->SetCurrentObject(Source->GetObject(0));
     Ui.Answers = {false};
-    Main->actMoveToLayer->trigger();
+    Act("actMoveToLayer")->trigger();
     EXPECT_EQ(Source->ObjectCount(), 3);
 
     Main->SetCurrentObject(Source->GetObject(0));
     SelectRows(1, 2);
-    Main->actMoveToLayer->trigger();
+    Act("actMoveToLayer")->trigger();
     EXPECT_EQ(Source->ObjectCount(), 1);
     ASSERT_EQ(Target->ObjectCount(), 4);
     EXPECT_EQ(Target->GetObject(2)->Title(), "S3");
-    EXPECT_EQ(Main->ObjectsGrid->RowCount(), 1);
+    EXPECT_EQ(ObjectsGrid()->RowCount(), 1);
     EXPECT_TRUE(Source->Extents().IsEmpty()) << "made afresh without the objects that left";
     EXPECT_TRUE(Target->Extents().IsEmpty());
 }
@@ -259,17 +259,17 @@ TEST_F(CommandsTest, LayerButtonsMoveTheCurrentLayer) {
     TOrvexLayer* B = AddSquares("B", 1, 0);
     AddSquares("C", 1, 0);
     Main->SetCurrentLayer(B);
-    EXPECT_TRUE(Main->btnUp->isEnabled());
-    EXPECT_TRUE(Main->btnDown->isEnabled());
-    QTest::mouseClick(Main->btnUp, Qt::LeftButton);
+    EXPECT_TRUE(Child<QPushButton>("btnUp")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>("btnDown")->isEnabled());
+    QTest::mouseClick(Child<QPushButton>("btnUp"), Qt::LeftButton);
     EXPECT_EQ(B->Index(), 0);
-    EXPECT_FALSE(Main->btnUp->isEnabled());
-    EXPECT_EQ(Main->LayersGrid->CellText(0, 0), "B");
-    EXPECT_EQ(Main->LayersGrid->CursorRow(), 0);
-    QTest::mouseClick(Main->btnDown, Qt::LeftButton);
-    QTest::mouseClick(Main->btnDown, Qt::LeftButton);
+    EXPECT_FALSE(Child<QPushButton>("btnUp")->isEnabled());
+    EXPECT_EQ(LayersGrid()->CellText(0, 0), "B");
+    EXPECT_EQ(LayersGrid()->CursorRow(), 0);
+    QTest::mouseClick(Child<QPushButton>("btnDown"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>("btnDown"), Qt::LeftButton);
     EXPECT_EQ(B->Index(), 2);
-    EXPECT_FALSE(Main->btnDown->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("btnDown")->isEnabled());
     EXPECT_THROW(Main->MoveLayer(1), std::exception) << "past the end";
     EXPECT_EQ(B->Index(), 2);
 }
@@ -278,14 +278,14 @@ TEST_F(CommandsTest, StatisticsZoomAndProjections) {
     AddSquares("A", 2, 0);
     AddSquares("B", 3, 30);
     TOrvexPresenter::CreateNamed<TPolygonPresenter>(View().GetLayer(1), 0, "");
-    Main->actStatistics->trigger();
+    Act("actStatistics")->trigger();
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_EQ(Messages()[0], "Layers = 2\nPresenters = 3\nObjects = 5\nPoints = 25");
 
     const struct {
         QToolButton* Button;
         int32_t Before, After;
-    } Zooms[] = {{Main->btnZoomIn, 1000, 750}, {Main->btnZoomOut, 1000, 1250}, {Main->btnZoomOut, 2000000000, 0}};
+    } Zooms[] = {{Child<QToolButton>("btnZoomIn"), 1000, 750}, {Child<QToolButton>("btnZoomOut"), 1000, 1250}, {Child<QToolButton>("btnZoomOut"), 2000000000, 0}};
     for (const auto& Z : Zooms) {
         SCOPED_TRACE(Z.Before);
         View().SetAltitude(Z.Before);
@@ -295,23 +295,23 @@ TEST_F(CommandsTest, StatisticsZoomAndProjections) {
         else
             EXPECT_GT(View().Altitude(), 0) << "past the largest altitude: no wrap to a negative one";
     }
-    QTest::mouseClick(Main->btnZoomReset, Qt::LeftButton);
+    QTest::mouseClick(Child<QToolButton>("btnZoomReset"), Qt::LeftButton);
     const int32_t Fit = View().Altitude();
     View().SetAltitude(1000);
-    Main->actZoomExtents->trigger();
+    Act("actZoomExtents")->trigger();
     EXPECT_EQ(View().Altitude(), Fit);
 
     // Every projection of the list, with the projection open in the inspector.
-    QTest::mouseClick(Main->btnProperties, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>("btnProperties"), Qt::LeftButton);
     EXPECT_EQ(Main->ActivePage(), TfrmMain::pgInspector);
     const auto& Registry = ProjectionRegistry();
-    ASSERT_EQ(Main->cbProjection->count(), static_cast<int>(Registry.size()));
+    ASSERT_EQ(Child<QComboBox>("cbProjection")->count(), static_cast<int>(Registry.size()));
     for (int I : {8, 0, 1, 2, 3, 4, 5, 6, 7, 9, 0}) {
         SCOPED_TRACE(Registry[size_t(I)].Name);
-        EXPECT_EQ(Main->cbProjection->itemText(I), ToQString(Registry[size_t(I)].Name));
-        emit Main->cbProjection->activated(I);
+        EXPECT_EQ(Child<QComboBox>("cbProjection")->itemText(I), ToQString(Registry[size_t(I)].Name));
+        emit Child<QComboBox>("cbProjection")->activated(I);
         EXPECT_EQ(View().ProjectionModel()->ClassName(), Registry[size_t(I)].ClassName);
-        EXPECT_EQ(Main->Inspector->Inspected(), View().ProjectionModel()) << "the new projection is shown";
+        EXPECT_EQ(Inspector()->Inspected(), View().ProjectionModel()) << "the new projection is shown";
         Paint();
     }
 }
@@ -326,26 +326,26 @@ TEST_F(CommandsTest, PrintsThroughThePrintDialogAndChoosesTextures) {
         Dialog->printer()->setOutputFileName(ToQString(Pdf));
     };
     Ui.Answers = {false};
-    Main->actPrint->trigger();
+    Act("actPrint")->trigger();
     EXPECT_FALSE(QFileInfo::exists(ToQString(Pdf))) << "cancelled";
-    Main->actPrint->trigger();
+    Act("actPrint")->trigger();
     EXPECT_GT(QFileInfo(ToQString(Pdf)).size(), 0);
     EXPECT_TRUE(Messages().empty());
     Ui.OnDialog = nullptr;
 
-    Main->actTransparent->trigger();
+    Act("actTransparent")->trigger();
     EXPECT_TRUE(View().TransparentOrvex());
-    EXPECT_TRUE(Main->actTransparent->isChecked());
+    EXPECT_TRUE(Act("actTransparent")->isChecked());
     Answer(Main->OpenDialog, {SourceFile("data/earth.bmp")});
-    Main->actTexture->trigger();
+    Act("actTexture")->trigger();
     EXPECT_TRUE(View().TextureBackground());
     EXPECT_FALSE(View().TransparentOrvex());
-    EXPECT_FALSE(Main->actTransparent->isChecked());
+    EXPECT_FALSE(Act("actTransparent")->isChecked());
     Answer(Main->OpenDialog, {});
-    Main->actTexture->trigger();
+    Act("actTexture")->trigger();
     EXPECT_FALSE(View().TextureBackground()) << "cancelled";
     Answer(Main->OpenDialog, {Write("plain.bmp", "BM not really")});
-    Main->actTexture->trigger();
+    Act("actTexture")->trigger();
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_NE(Messages()[0].find("plain.bmp cannot be used as a texture"), std::string::npos);
 }

@@ -58,7 +58,7 @@ TEST_F(MainWindowTest, ExportImageWritesTheChosenSizeAndRefusesImpossibleOnes) {
             }
             Dialog->hide();
         };
-        Main->actExportImage->trigger();
+        Act("actExportImage")->trigger();
         Ui.OnDialog = nullptr;
         const std::string Written = std::string(C.File) == "typed" ? Path + ".png" : Path;
         if (C.Expected == 0) {
@@ -84,22 +84,22 @@ TEST_F(MainWindowTest, ExportImageWritesTheChosenSizeAndRefusesImpossibleOnes) {
 
 TEST_F(MainWindowTest, AntialiasingIsAViewMenuSwitchKeptInProfiles) {
     AddSquares("A", 1, 0);
-    EXPECT_FALSE(Main->actAntialiasing->isChecked());
-    Main->actAntialiasing->trigger();
+    EXPECT_FALSE(Act("actAntialiasing")->isChecked());
+    Act("actAntialiasing")->trigger();
     EXPECT_TRUE(View().Antialiasing());
 
     const std::string Prf = Folder() + "smooth.prf";
     Answer(Main->SaveDialog, {Prf});
-    Main->actSaveProfile->trigger();
+    Act("actSaveProfile")->trigger();
     EXPECT_TRUE(TIniFile(Prf).ReadBool("Global Settings", "Antialiasing", false));
 
-    Main->actAntialiasing->trigger();
+    Act("actAntialiasing")->trigger();
     EXPECT_FALSE(View().Antialiasing());
-    Main->actNew->trigger();
+    Act("actNew")->trigger();
     Answer(Main->OpenDialog, {Prf});
-    Main->actLoadProfile->trigger();
+    Act("actLoadProfile")->trigger();
     EXPECT_TRUE(View().Antialiasing());
-    EXPECT_TRUE(Main->actAntialiasing->isChecked()) << "the menu follows the profile";
+    EXPECT_TRUE(Act("actAntialiasing")->isChecked()) << "the menu follows the profile";
 }
 
 }  // namespace

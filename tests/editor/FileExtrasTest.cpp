@@ -41,7 +41,7 @@ protected:
         QList<QUrl> Urls;
         for (const std::string& F : Files) Urls << QUrl::fromLocalFile(ToQString(F));
         Data.setUrls(Urls);
-        const QPoint At = Main->View->geometry().center();
+        const QPoint At = Main->View().geometry().center();
         QDragEnterEvent Enter(At, Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(Main.get(), &Enter);
         if (!Enter.isAccepted()) return false;
@@ -58,12 +58,12 @@ protected:
     // The recent-files menu as the user sees it: texts, "-" for the separator.
     std::vector<std::string> RecentMenu() const {
         std::vector<std::string> Texts;
-        Main->mnuRecent->aboutToShow();
-        for (QAction* A : Main->mnuRecent->actions()) Texts.push_back(A->isSeparator() ? "-" : FromQString(A->text()));
+        Child<QMenu>("mnuRecent")->aboutToShow();
+        for (QAction* A : Child<QMenu>("mnuRecent")->actions()) Texts.push_back(A->isSeparator() ? "-" : FromQString(A->text()));
         return Texts;
     }
     void ChooseRecent(const std::string& Text) {
-        for (QAction* A : Main->mnuRecent->actions())
+        for (QAction* A : Child<QMenu>("mnuRecent")->actions())
             if (FromQString(A->text()) == Text) {
                 A->trigger();
                 QCoreApplication::processEvents();
@@ -76,15 +76,15 @@ protected:
 TEST_F(FileExtrasTest, DroppedFilesOpenAsTheirMenuCommandsWouldInOrder) {
     AddSquares("A", 1, 0);
     AddSquares("B", 2, 20);
-    Main->actSaveAllLayers->trigger();
+    Act("actSaveAllLayers")->trigger();
     Answer(Main->SaveDialog, {Folder() + "work.prf"});
-    Main->actSaveProfile->trigger();
+    Act("actSaveProfile")->trigger();
     QFile::copy(ToQString(Folder() + "B.lyr"), ToQString(Folder() + "C.LYR"));
     const std::string Dot = "Version 300\nCoordSys Earth Projection 1, 104\nData\nPoint 1 2\n";
     Write("dot.MIF", Dot);
     Write("two.mif", Dot + "Point 3 4\n");
     Write("readme.txt", "text");
-    Main->actNew->trigger();
+    Act("actNew")->trigger();
     Ui.Messages.clear();
 
     EXPECT_FALSE(Drop({Folder() + "readme.txt"})) << "nothing the editor opens";
@@ -95,7 +95,7 @@ TEST_F(FileExtrasTest, DroppedFilesOpenAsTheirMenuCommandsWouldInOrder) {
     EXPECT_EQ(View().GetLayer(2)->ObjectCount(), 2);
     EXPECT_EQ(View().GetLayer(4)->ObjectCount(), 2);
     EXPECT_EQ(Main->CurrentLayer(), View().GetLayer(4)) << "the last import is current, as after the menu's";
-    EXPECT_EQ(Main->LayersGrid->RowCount(), View().LayerCount() + 1);
+    EXPECT_EQ(LayersGrid()->RowCount(), View().LayerCount() + 1);
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_NE(Messages()[0].find("readme.txt"), std::string::npos) << Messages()[0];
     EXPECT_NE(Messages()[0].find("gone.shp"), std::string::npos) << Messages()[0];
@@ -103,12 +103,12 @@ TEST_F(FileExtrasTest, DroppedFilesOpenAsTheirMenuCommandsWouldInOrder) {
 }
 
 TEST_F(FileExtrasTest, RecentFilesKeepTheLastTenAcrossRunsAndDropMissingOnes) {
-    EXPECT_FALSE(Main->mnuRecent->isEnabled()) << "nothing opened yet";
-    EXPECT_TRUE(Main->mnuFile->actions().contains(Main->mnuRecent->menuAction()));
+    EXPECT_FALSE(Child<QMenu>("mnuRecent")->isEnabled()) << "nothing opened yet";
+    EXPECT_TRUE(Child<QMenu>("mnuFile")->actions().contains(Child<QMenu>("mnuRecent")->menuAction()));
     for (int I = 1; I <= 12; ++I) AddSquares("L" + std::to_string(I), 1, I);
-    Main->actSaveAllLayers->trigger();
+    Act("actSaveAllLayers")->trigger();
     Answer(Main->SaveDialog, {Folder() + "a&b.prf"});
-    Main->actSaveProfile->trigger();
+    Act("actSaveProfile")->trigger();
 
     // The next run offers them, newest first, ten layer files and then the profile.
     Open();
@@ -203,13 +203,13 @@ TEST_F(FileExtrasTest, TheMapTakesTheKeysWhenClicked) {
     AddSquares("A", 2, 0);
     Main->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(Main.get()));
-    Main->LayersGrid->setFocus();
+    LayersGrid()->setFocus();
     ClickMap(5, 5);
-    EXPECT_EQ(QApplication::focusWidget(), Main->View);
+    EXPECT_EQ(QApplication::focusWidget(), &Main->View());
     const int32_t Before = View().YRotation();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     EXPECT_NE(View().YRotation(), Before);
-    EXPECT_EQ(QApplication::focusWidget(), Main->View) << "and keeps them";
+    EXPECT_EQ(QApplication::focusWidget(), &Main->View()) << "and keeps them";
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ protected:
         };
     }
     void NewMap() {
-        Main->actNew->trigger();
+        Act("actNew")->trigger();
         Ui.Messages.clear();
     }
     // The file of the only layer, or a note of how many there are.
@@ -63,7 +63,7 @@ protected:
     void Drop(const std::string& File) {
         QMimeData Data;
         Data.setUrls({QUrl::fromLocalFile(QString::fromUtf8(File))});
-        const QPoint At = Main->View->geometry().center();
+        const QPoint At = Main->View().geometry().center();
         QDragEnterEvent Enter(At, Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(Main.get(), &Enter);
         ASSERT_TRUE(Enter.isAccepted());
@@ -89,7 +89,7 @@ TEST_F(FileNamesTest, EveryRouteReachesTheFileItNames) {
         Ui.OnDialog = [&](QDialog& D) {
             if (auto* F = dynamic_cast<QFileDialog*>(&D)) Proposed = F->selectedFiles();
         };
-        Main->actSaveLayer->trigger();
+        Act("actSaveLayer")->trigger();
         EXPECT_EQ(Proposed, QStringList{QString::fromUtf8(Layer)});
         EXPECT_TRUE(fs::is_regular_file(Layer));
         const std::vector<std::string> Recent = TRecentFiles::Files(TRecentFiles::rfLayer);
@@ -99,7 +99,7 @@ TEST_F(FileNamesTest, EveryRouteReachesTheFileItNames) {
         // Save Profile, then Load Layer, Load Profile, the recent file and a drop bring it back.
         const std::string Profile = Sub + R.File + ".prf";
         Choose(Profile);
-        Main->actSaveProfile->trigger();
+        Act("actSaveProfile")->trigger();
         EXPECT_EQ(TIniFile(Profile).ReadString("LayerList", "0", ""), R.File + std::string(".lyr"));
         const struct {
             const char* Route;
@@ -108,16 +108,16 @@ TEST_F(FileNamesTest, EveryRouteReachesTheFileItNames) {
             {"Load Layer",
              [&] {
                  Choose(Layer);
-                 Main->actLoadLayer->trigger();
+                 Act("actLoadLayer")->trigger();
              }},
             {"Load Profile",
              [&] {
                  Choose(Profile);
-                 Main->actLoadProfile->trigger();
+                 Act("actLoadProfile")->trigger();
              }},
             {"recent file", [&] {
-                 Main->mnuRecent->aboutToShow();
-                 for (QAction* A : Main->mnuRecent->actions())
+                 Child<QMenu>("mnuRecent")->aboutToShow();
+                 for (QAction* A : Child<QMenu>("mnuRecent")->actions())
                      if (A->text() == QString::fromUtf8(Layer)) A->trigger();
                  QCoreApplication::processEvents();
              }},
@@ -145,7 +145,7 @@ TEST_F(FileNamesTest, EveryRouteReachesTheFileItNames) {
         std::ofstream(Mif, std::ios::binary) << "Version 300\nCoordSys Earth Projection 1, 104\nData\nPoint 1 2\n";
         NewMap();
         Choose(Mif);
-        Main->actImportMIF->trigger();
+        Act("actImportMIF")->trigger();
         ASSERT_EQ(View().LayerCount(), 1);
         EXPECT_EQ(View().GetLayer(0)->Name(), R.File);
         EXPECT_EQ(View().GetLayer(0)->ObjectCount(), 1);
@@ -154,21 +154,21 @@ TEST_F(FileNamesTest, EveryRouteReachesTheFileItNames) {
         const std::string Texture = Sub + R.File + ".bmp";
         fs::copy_file(SourceFile("data/earth.bmp"), Texture);
         Choose(Texture);
-        Main->actTexture->trigger();
+        Act("actTexture")->trigger();
         EXPECT_EQ(View().TextureFilename(), Texture);
         const std::string Picture = Sub + R.File + ".png";
         Choose(Picture);
-        Main->actExportImage->trigger();
+        Act("actExportImage")->trigger();
         EXPECT_FALSE(QImage(QString::fromUtf8(Picture)).isNull());
         EXPECT_EQ(Messages(), std::vector<std::string>{});
 
         // The inspector shows a bitmap object's file as text and takes it typed.
         Ui.OnDialog = nullptr;
         auto* Bitmap = TBitmapObject::Create(View().GetLayer(0));
-        Main->Inspector->InspectRoot(Bitmap);
+        Inspector()->InspectRoot(Bitmap);
         Main->SetActivePage(TfrmMain::pgInspector);
-        TInplaceGrid* Grid = Main->Inspector->PropertyGrid;
-        const TOrvexProperties& Props = *Main->Inspector->Properties();
+        TInplaceGrid* Grid = Inspector()->PropertyGrid;
+        const TOrvexProperties& Props = *Inspector()->Properties();
         int32_t Row = 0;
         while (Row < Props.Count() && Props.PropName(Row) != "BMPFilename") ++Row;
         ASSERT_LT(Row, Props.Count());

@@ -20,7 +20,7 @@ TEST_F(GdalCommandsTest, ImportsGeoJsonAndExportsTheLayerToGeoPackage) {
         {"type":"Feature","properties":{"id":8,"name":"Ob"},"geometry":{"type":"LineString","coordinates":[[83,53],[67,66]]}}]})";
     Answer(Main->OpenDialog, {Json});
     if (!GdalAvailable()) {
-        Main->actImportOther->trigger();
+        Act("actImportOther")->trigger();
         ASSERT_EQ(Messages().size(), 1u);
         EXPECT_EQ(Messages()[0], GdalUnavailableText());
         return;
@@ -38,7 +38,7 @@ TEST_F(GdalCommandsTest, ImportsGeoJsonAndExportsTheLayerToGeoPackage) {
         QTest::mouseClick(F->lbxColumns->viewport(), Qt::LeftButton, {}, F->lbxColumns->visualItemRect(Name).center());
         QTest::mouseClick(F->btnImport, Qt::LeftButton);
     };
-    Main->actImportOther->trigger();
+    Act("actImportOther")->trigger();
     EXPECT_TRUE(Shown);
     EXPECT_TRUE(Messages().empty()) << Messages().front();
     ASSERT_EQ(View().LayerCount(), 1);
@@ -52,11 +52,11 @@ TEST_F(GdalCommandsTest, ImportsGeoJsonAndExportsTheLayerToGeoPackage) {
     // Exported, then read back through the same command.
     const std::string Out = Folder() + "rivers.gpkg";
     Answer(Main->SaveDialog, {Out});
-    Main->actExportLayer->trigger();
+    Act("actExportLayer")->trigger();
     EXPECT_TRUE(Messages().empty()) << Messages().front();
     Ui.OnDialog = nullptr;
     Answer(Main->OpenDialog, {Out});
-    Main->actImportOther->trigger();
+    Act("actImportOther")->trigger();
     ASSERT_EQ(View().LayerCount(), 2);
     const TOrvexLayer* Back = View().GetLayer(1);
     ASSERT_EQ(Back->ObjectCount(), 2);
@@ -80,7 +80,7 @@ TEST_F(GdalCommandsTest, AFileOfSeveralLayersGivesALayerEach) {
                           F->lbxColumns->visualItemRect(F->lbxColumns->item(0)).center());
         QTest::mouseClick(F->btnImport, Qt::LeftButton);
     };
-    Main->actImportOther->trigger();
+    Act("actImportOther")->trigger();
     EXPECT_TRUE(Messages().empty()) << Messages().front();
     EXPECT_EQ(Asked, (std::vector<std::string>{"Import two.gpkg: cities", "Import two.gpkg: countries"}))
         << "a title column is asked for each layer";
@@ -92,7 +92,7 @@ TEST_F(GdalCommandsTest, AFileOfSeveralLayersGivesALayerEach) {
     ASSERT_EQ(View().GetLayer(1)->ObjectCount(), 1);
     EXPECT_EQ(View().GetLayer(1)->GetObject(0)->Title(), "Square");
     // Both are on the Layers page (below its title row), the last one current.
-    EXPECT_EQ(Main->LayersGrid->RowCount(), 3);
+    EXPECT_EQ(LayersGrid()->RowCount(), 3);
     EXPECT_EQ(Main->CurrentLayer(), View().GetLayer(1));
     Paint();
 #endif

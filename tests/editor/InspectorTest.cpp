@@ -291,9 +291,9 @@ TEST_F(InspectorTest, PathBackKeepsTheSixteenMostRecentSteps) {
     EXPECT_EQ(Insp.HistoryPosition(), 0);
 }
 
-TEST_F(InspectorTest, ForgettingAnItemThatIsToBeFreedLeavesTheNearestLiveEntry) {
+TEST_F(InspectorTest, AFreedItemLeavesTheNearestLiveEntry) {
     enum TRoot { FromObject, FromPresenter };
-    enum TFreed { FreeLayer, FreeObject, FreePresenter, FreeFont, FreeOtherObject };
+    enum TFreed { FreeLayer, FreeObject, FreePresenter, FreeOtherObject };
     struct {
         const char* Name;
         TRoot Root;
@@ -302,7 +302,6 @@ TEST_F(InspectorTest, ForgettingAnItemThatIsToBeFreedLeavesTheNearestLiveEntry) 
         int ShownStep;  // -1: nothing left to show
     } const Rows[] = {
         {"presenter under the object", FromObject, 2, FreePresenter, 0},
-        {"the title font", FromObject, 2, FreeFont, 1},
         {"the root presenter", FromPresenter, 1, FreePresenter, -1},
         {"the layer", FromObject, 2, FreeLayer, -1},
         {"the root object", FromObject, 1, FreeObject, -1},
@@ -324,13 +323,19 @@ TEST_F(InspectorTest, ForgettingAnItemThatIsToBeFreedLeavesTheNearestLiveEntry) 
         }
         ASSERT_EQ(Insp.HistoryPosition(), R.Opened);
 
+        const TPersistentRef<TPersistent> Shown = Insp.Inspected();
         switch (R.Freed) {
-            case FreeLayer: Insp.Forget(L); delete L; break;
+            case FreeLayer: delete L; break;
             case FreeObject:
-            case FreeOtherObject: Insp.Forget(Obj); Obj->Delete(); break;
-            case FreePresenter: Insp.Forget(P); P->Delete(); break;
-            case FreeFont: Insp.Forget(P->TitleFont()); break;  // forgetting alone
+            case FreeOtherObject: Obj->Delete(); break;
+            case FreePresenter: P->Delete(); break;
         }
+        // Until then nothing of a freed inspected item is read: its properties show empty.
+        Paint();
+        if (Shown.Expired()) {
+            EXPECT_EQ(Insp.PropertyGrid->CellText(1, 0), "");
+        }
+        Insp.DropFreed();
         if (R.ShownStep < 0) {
             EXPECT_EQ(Insp.Inspected(), nullptr);
             EXPECT_EQ(Insp.PropertyGrid->RowCount(), 0);
@@ -347,16 +352,15 @@ TEST_F(InspectorTest, ForgettingAnItemThatIsToBeFreedLeavesTheNearestLiveEntry) 
     }
 }
 
-TEST_F(InspectorTest, ObjectsFreedByTheViewLeaveThroughItsFreeEvent) {
-    View.OnObjectFree = [this](TOrvex3*, TOrvexObject* Obj) { Insp.Forget(Obj); };
+TEST_F(InspectorTest, ObjectsFreedByTheirLayerLeaveThePath) {
     Insp.InspectRoot(Road);
     GoTo("Presenter");
     Insp.EditProperty();
     ASSERT_EQ(Insp.Inspected(), Pen);
     Layer->Clear();
+    Insp.Refresh();
     EXPECT_EQ(Insp.Inspected(), nullptr);
     Paint();
-    View.OnObjectFree = nullptr;
 }
 
 TEST_F(InspectorTest, SelectedObjectBecomesTheRoot) {

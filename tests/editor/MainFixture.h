@@ -11,11 +11,21 @@
 #include <string>
 #include <vector>
 
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "editor/CommandRegistry.h"
 #include "editor/FileDialog.h"
 #include "editor/InplaceGrid.h"
 #include "editor/OXProp.h"
 #include "editor/Inspector.h"
 #include "editor/ListGrid.h"
+#include "editor/ProgressPanel.h"
+#include "editor/Undo.h"
 #include "editor/uMain.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -25,6 +35,17 @@
 #include "styling/PolygonPresenter.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
+
+// The widgets the window keeps to itself, for the tests that drive them.
+class TMainWindowTestAccess {
+public:
+    static TListGrid* LayersGrid(const TfrmMain& M) { return M.LayersGrid; }
+    static TListGrid* ObjectsGrid(const TfrmMain& M) { return M.ObjectsGrid; }
+    static TListGrid* PresentersGrid(const TfrmMain& M) { return M.PresentersGrid; }
+    static TInspector* Inspector(const TfrmMain& M) { return M.Inspector; }
+    static TProgressPanel* Progress(const TfrmMain& M) { return M.Progress; }
+    static TEditorUndo* Undo(const TfrmMain& M) { return M.Undo; }
+};
 
 inline std::string SourceFile(const std::string& Relative) { return std::string(ORVEX_SOURCE_DIR) + "/" + Relative; }
 
@@ -50,7 +71,25 @@ protected:
         Main->show();
     }
     std::string Folder() const { return PathFromQString(Dir.path()) + "/"; }
-    TOrvex3& View() const { return *Main->View; }
+    TOrvex3& View() const { return Main->View(); }
+    TListGrid* LayersGrid() const { return TMainWindowTestAccess::LayersGrid(*Main); }
+    TListGrid* ObjectsGrid() const { return TMainWindowTestAccess::ObjectsGrid(*Main); }
+    TListGrid* PresentersGrid() const { return TMainWindowTestAccess::PresentersGrid(*Main); }
+    TInspector* Inspector() const { return TMainWindowTestAccess::Inspector(*Main); }
+    TProgressPanel* Progress() const { return TMainWindowTestAccess::Progress(*Main); }
+    // A command's action, as its menu, key or button starts it.
+    QAction* Act(const std::string& Name) const {
+        QAction* A = Main->Commands().Action(Name);
+        EXPECT_NE(A, nullptr) << Name;
+        return A;
+    }
+    // A widget of the window by its object name.
+    template <class T>
+    T* Child(const char* Name) const {
+        T* W = Main->findChild<T*>(Name);
+        EXPECT_NE(W, nullptr) << Name;
+        return W;
+    }
     // Renders the map and paints every widget, so that anything reading a freed item is caught.
     void Paint() const { (void)Main->grab(); }
 

@@ -14,6 +14,7 @@
 
 #include "MainFixture.h"
 #include "editor/CommandLine.h"
+#include "editor/FindDialog.h"
 #include "model/BitmapObject.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PointPresenter.h"
@@ -55,21 +56,21 @@ TEST_F(MainWindowTest, StartsWithTheLayerFileNamedOnTheCommandLine) {
             EXPECT_TRUE(Messages().empty());
         }
         // The global presenters lead the presenters grid.
-        EXPECT_EQ(Main->PresentersGrid->CellText(0, 0), "G");
-        EXPECT_EQ(Main->PresentersGrid->CellText(1, 2), "GlobalPolygonPresenter");
+        EXPECT_EQ(PresentersGrid()->CellText(0, 0), "G");
+        EXPECT_EQ(PresentersGrid()->CellText(1, 2), "GlobalPolygonPresenter");
         if (C.Layers == 0) {
             EXPECT_EQ(Main->CurrentLayer(), nullptr);
-            EXPECT_EQ(Main->PresentersGrid->RowCount(), 3);
+            EXPECT_EQ(PresentersGrid()->RowCount(), 3);
             continue;
         }
         TOrvexLayer* World = View().GetLayer(0);
         EXPECT_EQ(World->Name(), C.LayerName) << "named with its extension when given alone";
         EXPECT_EQ(Main->CurrentLayer(), World);
         EXPECT_EQ(Main->CurrentObject(), World->GetObject(0));
-        EXPECT_EQ(Main->LayersGrid->CellText(0, 0), C.LayerName);
-        EXPECT_EQ(Main->LayersGrid->CellText(1, 0), QString::number(World->ObjectCount()));
-        EXPECT_EQ(Main->ObjectsGrid->RowCount(), World->ObjectCount());
-        EXPECT_EQ(Main->ObjectsGrid->CellText(0, 0), ToQString(World->GetObject(0)->Title()));
+        EXPECT_EQ(LayersGrid()->CellText(0, 0), C.LayerName);
+        EXPECT_EQ(LayersGrid()->CellText(1, 0), QString::number(World->ObjectCount()));
+        EXPECT_EQ(ObjectsGrid()->RowCount(), World->ObjectCount());
+        EXPECT_EQ(ObjectsGrid()->CellText(0, 0), ToQString(World->GetObject(0)->Title()));
         Paint();
     }
 }
@@ -112,19 +113,19 @@ TEST_F(MainWindowTest, GridsMapSelectionAndInspectorFollowOneAnother) {
     EXPECT_TRUE(E2->Selected());
     EXPECT_FALSE(West->GetObject(0)->Selected());
     EXPECT_EQ(Main->windowTitle(), "TOrvex Object Editor E2");
-    EXPECT_EQ(Main->ObjectsGrid->CellText(0, 2), "E3");
-    EXPECT_EQ(Main->ObjectsGrid->CellText(1, 0), "EStyle");
-    EXPECT_EQ(Main->ObjectsGrid->CursorRow(), 1);
-    EXPECT_EQ(Main->Inspector->Inspected(), E2);
+    EXPECT_EQ(ObjectsGrid()->CellText(0, 2), "E3");
+    EXPECT_EQ(ObjectsGrid()->CellText(1, 0), "EStyle");
+    EXPECT_EQ(ObjectsGrid()->CursorRow(), 1);
+    EXPECT_EQ(Inspector()->Inspected(), E2);
 
     // On the Presenters page the click leads to the object's presenter.
     Main->SetActivePage(TfrmMain::pgPresenters);
     ClickMap(-35, 5);
     EXPECT_EQ(Main->CurrentLayer(), West);
     EXPECT_EQ(Main->CurrentPresenter(), West->GetPresenter(0));
-    EXPECT_EQ(Main->PresentersGrid->CursorRow(), 3);
-    EXPECT_EQ(Main->PresentersGrid->CellText(0, 3), "L");
-    EXPECT_EQ(Main->Inspector->Inspected(), West->GetPresenter(0));
+    EXPECT_EQ(PresentersGrid()->CursorRow(), 3);
+    EXPECT_EQ(PresentersGrid()->CellText(0, 3), "L");
+    EXPECT_EQ(Inspector()->Inspected(), West->GetPresenter(0));
 
     // The sea: nothing selected, the plain caption.
     ClickMap(-5, -30);
@@ -134,29 +135,29 @@ TEST_F(MainWindowTest, GridsMapSelectionAndInspectorFollowOneAnother) {
 
     // Clicks on the grids.
     Main->SetActivePage(TfrmMain::pgObjects);
-    TListGrid* Objects = Main->ObjectsGrid;
+    TListGrid* Objects = ObjectsGrid();
     QTest::mouseClick(Objects->viewport(), Qt::LeftButton, {}, Objects->visualRect(Objects->model()->index(1, 0)).center());
     EXPECT_EQ(Main->CurrentObject(), West->GetObject(1));
     EXPECT_TRUE(West->GetObject(1)->Selected());
-    EXPECT_EQ(Main->Inspector->Inspected(), West->GetObject(1));
+    EXPECT_EQ(Inspector()->Inspected(), West->GetObject(1));
     QTest::mouseDClick(Objects->viewport(), Qt::LeftButton, {}, Objects->visualRect(Objects->model()->index(1, 0)).center());
     EXPECT_EQ(Main->ActivePage(), TfrmMain::pgInspector);
     Main->SetActivePage(TfrmMain::pgObjects);
     QTest::mouseClick(Objects->viewport(), Qt::LeftButton, {}, QPoint(20, Objects->viewport()->height() - 4));
     EXPECT_EQ(Main->CurrentObject(), nullptr) << "below the last row";
     EXPECT_FALSE(West->GetObject(1)->Selected());
-    EXPECT_EQ(Main->Inspector->Inspected(), nullptr);
+    EXPECT_EQ(Inspector()->Inspected(), nullptr);
 
     Main->SetActivePage(TfrmMain::pgLayers);
-    TListGrid* Layers = Main->LayersGrid;
+    TListGrid* Layers = LayersGrid();
     QTest::mouseClick(Layers->viewport(), Qt::LeftButton, {}, Layers->visualRect(Layers->model()->index(1, 0)).center());
     EXPECT_EQ(Main->CurrentLayer(), East);
-    EXPECT_EQ(Main->Inspector->Inspected(), East);
-    EXPECT_TRUE(Main->btnUp->isEnabled());
-    EXPECT_FALSE(Main->btnDown->isEnabled());
+    EXPECT_EQ(Inspector()->Inspected(), East);
+    EXPECT_TRUE(Child<QPushButton>("btnUp")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("btnDown")->isEnabled());
     QTest::mouseClick(Layers->viewport(), Qt::LeftButton, {}, Layers->visualRect(Layers->model()->index(2, 0)).center());
     EXPECT_EQ(Main->CurrentLayer(), nullptr) << "the empty row after the layers";
-    EXPECT_FALSE(Main->btnUp->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("btnUp")->isEnabled());
 
 }
 
@@ -174,24 +175,24 @@ TEST_F(MainWindowTest, PropertiesTypedInTheInspectorShowInTheGrids) {
         int Col, Row;
         const char* Shown;  // in the grid's cell, or null
     } Cases[] = {
-        {O, "Title", "Harbour", Main->ObjectsGrid, 0, 1, "Harbour"},
-        {O, "Presenter", "GlobalPolygonPresenter", Main->ObjectsGrid, 1, 1, "GlobalPolygonPresenter"},
-        {P, "Name", "Coast", Main->ObjectsGrid, 1, 0, "Coast"},
-        {P, "FeatureID", "9", Main->PresentersGrid, 3, 3, "9"},
+        {O, "Title", "Harbour", ObjectsGrid(), 0, 1, "Harbour"},
+        {O, "Presenter", "GlobalPolygonPresenter", ObjectsGrid(), 1, 1, "GlobalPolygonPresenter"},
+        {P, "Name", "Coast", ObjectsGrid(), 1, 0, "Coast"},
+        {P, "FeatureID", "9", PresentersGrid(), 3, 3, "9"},
         {P, "TitleAlignment", "taTop", nullptr, 0, 0, nullptr},
         {P->PolygonPen(), "PenColor", "clRed", nullptr, 0, 0, nullptr},
         {P->PolygonPen(), "PenColor", "$00123456", nullptr, 0, 0, nullptr},
-        {L, "Name", "Islands", Main->LayersGrid, 0, 0, "Islands"},
+        {L, "Name", "Islands", LayersGrid(), 0, 0, "Islands"},
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(std::string(C.Property) + " " + C.Text);
-        Main->Inspector->InspectRoot(C.Item);
-        TOrvexProperties& Props = *Main->Inspector->Properties();
+        Inspector()->InspectRoot(C.Item);
+        TOrvexProperties& Props = *Inspector()->Properties();
         int32_t Row = 0;
         while (Row < Props.Count() && Props.PropName(Row) != C.Property) ++Row;
         ASSERT_LT(Row, Props.Count());
-        Main->Inspector->PropertyGrid->SetCursor(1, Row);
-        QLineEdit* Editor = Main->Inspector->PropertyGrid->EditorLine();
+        Inspector()->PropertyGrid->SetCursor(1, Row);
+        QLineEdit* Editor = Inspector()->PropertyGrid->EditorLine();
         ASSERT_NE(Editor, nullptr);
         Editor->selectAll();
         QTest::keyClicks(Editor, C.Text);
@@ -212,48 +213,48 @@ TEST_F(MainWindowTest, ContextMenusOpenOnlyWhereTheyCanAct) {
         Menu->hide();
         return Shown;
     };
-    EXPECT_FALSE(Popup(Main->ObjectsGrid, Main->ObjectsMenu)) << "no current layer";
-    EXPECT_FALSE(Popup(Main->PresentersGrid, Main->PresentersMenu));
-    EXPECT_TRUE(Popup(Main->LayersGrid, Main->LayersMenu));
-    EXPECT_FALSE(Main->actDeleteLayer->isEnabled());
+    EXPECT_FALSE(Popup(ObjectsGrid(), Child<QMenu>("ObjectsMenu"))) << "no current layer";
+    EXPECT_FALSE(Popup(PresentersGrid(), Child<QMenu>("PresentersMenu")));
+    EXPECT_TRUE(Popup(LayersGrid(), Child<QMenu>("LayersMenu")));
+    EXPECT_FALSE(Act("actDeleteLayer")->isEnabled());
 
     TOrvexLayer* L = AddSquares("L", 2, 0);
     TOrvexPresenter* Own = L->GetPresenter(0);
     Main->SetCurrentLayer(L);
-    EXPECT_TRUE(Popup(Main->LayersGrid, Main->LayersMenu));
-    EXPECT_TRUE(Main->actDeleteLayer->isEnabled());
-    EXPECT_TRUE(Popup(Main->ObjectsGrid, Main->ObjectsMenu));
+    EXPECT_TRUE(Popup(LayersGrid(), Child<QMenu>("LayersMenu")));
+    EXPECT_TRUE(Act("actDeleteLayer")->isEnabled());
+    EXPECT_TRUE(Popup(ObjectsGrid(), Child<QMenu>("ObjectsMenu")));
     // A right click moves the cursor to the row under the mouse, which the menu acts on.
     EXPECT_EQ(Main->CurrentObject(), L->GetObject(0));
-    EXPECT_TRUE(Main->actDeleteObject->isEnabled());
+    EXPECT_TRUE(Act("actDeleteObject")->isEnabled());
 
     // "Make Global" acts on a presenter of the layer, not on a global one.
-    EXPECT_TRUE(Popup(Main->PresentersGrid, Main->PresentersMenu));
-    EXPECT_FALSE(Main->actMakeGlobal->isEnabled()) << "row 0 holds a global presenter";
-    Main->PresentersGrid->SetCursorRow(3);
+    EXPECT_TRUE(Popup(PresentersGrid(), Child<QMenu>("PresentersMenu")));
+    EXPECT_FALSE(Act("actMakeGlobal")->isEnabled()) << "row 0 holds a global presenter";
+    PresentersGrid()->SetCursorRow(3);
     Main->PreparePresentersMenu();
-    ASSERT_TRUE(Main->actMakeGlobal->isEnabled());
-    Main->actMakeGlobal->trigger();
+    ASSERT_TRUE(Act("actMakeGlobal")->isEnabled());
+    Act("actMakeGlobal")->trigger();
     EXPECT_EQ(Own->Layer(), View().GlobalLayer());
     EXPECT_EQ(L->GetObject(0)->Presenter(), Own) << "the objects keep their presenter";
-    EXPECT_EQ(Main->PresentersGrid->CellText(0, 3), "G");
-    EXPECT_EQ(Main->PresentersGrid->CellText(1, 3), "LStyle");
+    EXPECT_EQ(PresentersGrid()->CellText(0, 3), "G");
+    EXPECT_EQ(PresentersGrid()->CellText(1, 3), "LStyle");
 }
 
 TEST_F(MainWindowTest, NewCommandsMakeTheirItemCurrent) {
-    Main->actNewLayer->trigger();
+    Act("actNewLayer")->trigger();
     ASSERT_EQ(View().LayerCount(), 1);
     TOrvexLayer* L = View().GetLayer(0);
     EXPECT_EQ(L->Name(), "New layer");
     EXPECT_EQ(Main->CurrentLayer(), L);
-    EXPECT_EQ(Main->LayersGrid->RowCount(), 1);
+    EXPECT_EQ(LayersGrid()->RowCount(), 1);
 
     const struct {
         QAction* Action;
         const char* Class;
         const char* Title;
-    } Objects[] = {{Main->actNewGeoData, "TGeoDataObject", "New GeoData"},
-                   {Main->actNewBitmap, "TBitmapObject", "New Bitmap"}};
+    } Objects[] = {{Act("actNewGeoData"), "TGeoDataObject", "New GeoData"},
+                   {Act("actNewBitmap"), "TBitmapObject", "New Bitmap"}};
     for (const auto& C : Objects) {
         SCOPED_TRACE(C.Class);
         C.Action->trigger();
@@ -262,16 +263,16 @@ TEST_F(MainWindowTest, NewCommandsMakeTheirItemCurrent) {
         EXPECT_EQ(O->ClassName(), C.Class);
         EXPECT_EQ(O->Title(), C.Title);
         EXPECT_EQ(O->GetPointCount(), C.Class[1] == 'G' ? 0 : 1);
-        EXPECT_EQ(Main->ObjectsGrid->RowCount(), L->ObjectCount());
-        EXPECT_EQ(Main->ObjectsGrid->CellText(1, O->Index()), "[Undefined]");
+        EXPECT_EQ(ObjectsGrid()->RowCount(), L->ObjectCount());
+        EXPECT_EQ(ObjectsGrid()->CellText(1, O->Index()), "[Undefined]");
     }
 
     const struct {
         QAction* Action;
         const char* Class;
-    } Presenters[] = {{Main->actNewPointPresenter, "TPointPresenter"},
-                      {Main->actNewPolylinePresenter, "TPolylinePresenter"},
-                      {Main->actNewPolygonPresenter, "TPolygonPresenter"}};
+    } Presenters[] = {{Act("actNewPointPresenter"), "TPointPresenter"},
+                      {Act("actNewPolylinePresenter"), "TPolylinePresenter"},
+                      {Act("actNewPolygonPresenter"), "TPolygonPresenter"}};
     for (const auto& C : Presenters) {
         SCOPED_TRACE(C.Class);
         C.Action->trigger();
@@ -279,17 +280,17 @@ TEST_F(MainWindowTest, NewCommandsMakeTheirItemCurrent) {
         ASSERT_NE(P, nullptr);
         EXPECT_EQ(P->ClassName(), C.Class);
         EXPECT_EQ(P->Layer(), L);
-        EXPECT_EQ(Main->PresentersGrid->RowCount(), 3 + L->PresenterCount());
-        EXPECT_EQ(Main->PresentersGrid->CellText(2, Main->PresenterRow(P)), C.Class);
+        EXPECT_EQ(PresentersGrid()->RowCount(), 3 + L->PresenterCount());
+        EXPECT_EQ(PresentersGrid()->CellText(2, Main->PresenterRow(P)), C.Class);
     }
 
     // New clears everything the commands made.
-    Main->Inspector->InspectRoot(L->GetPresenter(0)->TitleFont());
-    Main->actNew->trigger();
+    Inspector()->InspectRoot(L->GetPresenter(0)->TitleFont());
+    Act("actNew")->trigger();
     EXPECT_EQ(View().LayerCount(), 0);
     EXPECT_EQ(Main->CurrentLayer(), nullptr);
     EXPECT_EQ(Main->CurrentPresenter(), nullptr);
-    EXPECT_EQ(Main->PresentersGrid->RowCount(), 3);
+    EXPECT_EQ(PresentersGrid()->RowCount(), 3);
 }
 
 // Each delete command with its item open in the inspector (and opened further) and selected
@@ -311,36 +312,36 @@ TEST_F(MainWindowTest, DeleteCommandsLetGoOfTheirItemEverywhere) {
         ClickMap(14, 5);
         ASSERT_EQ(View().SelectedObject(), Target);
         ASSERT_EQ(Main->CurrentObject(), Target);
-        Main->ObjectsGrid->SetCursorRow(1);
+        ObjectsGrid()->SetCursorRow(1);
 
-        TInspector& Insp = *Main->Inspector;
+        TInspector& Insp = *Inspector();
         Insp.InspectRoot(Target);
         Insp.InspectChild(Target->Presenter());
         Insp.InspectChild(Target->Presenter()->TitleFont());
         switch (C.What) {
             case Layer:
-                Main->actDeleteLayer->trigger();
+                Act("actDeleteLayer")->trigger();
                 EXPECT_EQ(View().LayerCount(), 1);
                 EXPECT_EQ(Insp.Inspected(), nullptr);
                 EXPECT_EQ(Main->CurrentLayer(), nullptr);
-                EXPECT_EQ(Main->LayersGrid->RowCount(), 1);
-                EXPECT_EQ(Main->LayersGrid->CellText(0, 0), "K");
+                EXPECT_EQ(LayersGrid()->RowCount(), 1);
+                EXPECT_EQ(LayersGrid()->CellText(0, 0), "K");
                 break;
             case Object:
-                Main->actDeleteObject->trigger();
+                Act("actDeleteObject")->trigger();
                 EXPECT_EQ(L->ObjectCount(), 2);
                 EXPECT_EQ(Insp.Inspected(), nullptr);
-                EXPECT_EQ(Main->ObjectsGrid->RowCount(), 2);
+                EXPECT_EQ(ObjectsGrid()->RowCount(), 2);
                 EXPECT_TRUE(L->Extents().IsEmpty()) << "made afresh at the next render";
                 break;
             case Presenter:
             case GlobalPresenter:
                 Main->SetCurrentPresenter(Target->Presenter());
-                Main->actDeletePresenter->trigger();
+                Act("actDeletePresenter")->trigger();
                 EXPECT_EQ(Target->Presenter(), nullptr);
                 EXPECT_EQ(Insp.Inspected(), Target) << "the nearest live entry of the path";
                 EXPECT_EQ(Insp.HistoryPosition(), 0);
-                EXPECT_EQ(Main->ObjectsGrid->CellText(1, 1), "[Undefined]");
+                EXPECT_EQ(ObjectsGrid()->CellText(1, 1), "[Undefined]");
                 EXPECT_EQ(View().GlobalLayer()->PresenterCount(), C.What == GlobalPresenter ? 2 : 3);
                 break;
         }
@@ -354,7 +355,7 @@ TEST_F(MainWindowTest, DeleteCommandsLetGoOfTheirItemEverywhere) {
         EXPECT_EQ(Keep->ObjectCount(), 1);
         Paint();
         for (int Page = TfrmMain::pgLayers; Page <= TfrmMain::pgPresenters; ++Page) {
-            Main->PageControl->setCurrentIndex(Page);
+            Child<QTabWidget>("PageControl")->setCurrentIndex(Page);
             Paint();
         }
     }
@@ -369,13 +370,150 @@ TEST_F(MainWindowTest, ItemsFreedWhileTheMapDrawsAreLetGo) {
     L->SetLoadOnDemand(true);
     TOrvexPresenter* P = L->GetPresenter(0);
     Main->SetCurrentPresenter(P);
-    Main->Inspector->InspectRoot(P);
-    Main->Inspector->InspectChild(P->TitleFont());
+    Inspector()->InspectRoot(P);
+    Inspector()->InspectChild(P->TitleFont());
     L->SetZoomMax(1);  // shown only from one nautical mile above the ground
     Paint();
     EXPECT_EQ(L->PresenterCount(), 0);
     EXPECT_EQ(Main->CurrentPresenter(), nullptr);
-    EXPECT_EQ(Main->Inspector->Inspected(), nullptr);
+    EXPECT_EQ(Inspector()->Inspected(), nullptr);
+}
+
+
+// Each kind of item freed by each route while everything that can refer to it does: the
+// window's current items, the inspector's path, the grids' cursors, the map's selection, the
+// undo history and a find dialog's list. Afterwards nothing reads it (ASan judges, as every
+// page is painted and every match chosen) and each view shows what is left.
+TEST_F(MainWindowTest, ItemsFreedByAnyRouteLeaveNothingDangling) {
+    enum TKind { kLayer, kObject, kPresenter };
+    enum TRoute { Menu, UndoOfCreation, NewMap, OnDemand };
+    const struct {
+        const char* Name;
+        TKind Kind;
+        TRoute Route;
+    } Rows[] = {
+        {"layer, its menu", kLayer, Menu},
+        {"layer, undoing its creation", kLayer, UndoOfCreation},
+        {"layer, a new map", kLayer, NewMap},
+        {"object, its menu", kObject, Menu},
+        {"object, undoing its creation", kObject, UndoOfCreation},
+        {"object, a new map", kObject, NewMap},
+        {"object, its layer out of its zoom range", kObject, OnDemand},
+        {"presenter, its menu", kPresenter, Menu},
+        {"presenter, undoing its creation", kPresenter, UndoOfCreation},
+        {"presenter, a new map", kPresenter, NewMap},
+        {"presenter, its layer out of its zoom range", kPresenter, OnDemand},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        Open();
+        AddSquares("K", 1, -60);
+        TOrvexLayer* L = AddSquares("L", 2, 0);
+        Main->SetCurrentLayer(L);
+        if (R.Route == OnDemand) {
+            L->SaveToFile(Folder() + "L.lyr");
+            L->SetLoadOnDemand(true);
+        }
+        TPersistent* Item = nullptr;
+        switch (R.Kind) {
+            case kLayer:
+                if (R.Route == UndoOfCreation) Act("actNewLayer")->trigger();
+                Item = R.Route == UndoOfCreation ? Main->CurrentLayer() : L;
+                break;
+            case kObject:
+                if (R.Route == UndoOfCreation) Act("actNewGeoData")->trigger();
+                Item = R.Route == UndoOfCreation ? Main->CurrentObject() : L->GetObject(1);
+                break;
+            case kPresenter:
+                if (R.Route == UndoOfCreation) Act("actNewPolygonPresenter")->trigger();
+                Item = R.Route == UndoOfCreation ? Main->CurrentPresenter() : L->GetPresenter(0);
+                break;
+        }
+        ASSERT_NE(Item, nullptr);
+        const TPersistentRef<TPersistent> Freed = Item;
+
+        // Everything refers to it, or to what it owns.
+        auto* Layer = dynamic_cast<TOrvexLayer*>(Item);
+        auto* Obj = dynamic_cast<TOrvexObject*>(Item);
+        auto* P = dynamic_cast<TOrvexPresenter*>(Item);
+        if (Layer) {
+            Main->SetCurrentLayer(Layer);
+            Obj = Layer->ObjectCount() > 0 ? Layer->GetObject(0) : nullptr;
+        }
+        if (Obj) {
+            View().SelectObject(Obj);
+            Main->SetCurrentObject(Obj);
+            ObjectsGrid()->SetCursorRow(Obj->Index());
+        }
+        if (P) {
+            Main->SetCurrentPresenter(P);
+            PresentersGrid()->SetCursorRow(Main->PresenterRow(P));
+        }
+        TInspector& Insp = *Inspector();
+        Insp.InspectRoot(Item);
+        if (Obj && Obj->Presenter()) Insp.InspectChild(Obj->Presenter());
+        if (Obj && Obj->Presenter()) Insp.InspectChild(Obj->Presenter()->TitleFont());
+        if (P) Insp.InspectChild(P->TitleFont());
+        std::vector<TPersistentRef<TPersistent>> Path;
+        for (int I = 0; I <= Insp.HistoryPosition(); ++I) Path.emplace_back(Insp.HistoryEntry(I));
+        TfrmFind Find(View(), Main.get());
+        Find.edText->setText("l");
+        Find.Search();
+        ASSERT_EQ(Find.MatchCount(), 2);
+        Paint();
+
+        switch (R.Route) {
+            case Menu:
+                Act(R.Kind == kLayer ? "actDeleteLayer" : R.Kind == kObject ? "actDeleteObject" : "actDeletePresenter")
+                    ->trigger();
+                break;
+            case UndoOfCreation: Act("actUndo")->trigger(); break;
+            case NewMap: Act("actNew")->trigger(); break;
+            case OnDemand:
+                L->SetZoomMax(1);  // shown only from one nautical mile above the ground
+                Paint();
+                break;
+        }
+        ASSERT_TRUE(Freed.Expired());
+
+        // The inspector shows the nearest entry of its path before the first freed one.
+        TPersistent* Shown = nullptr;
+        for (const auto& Entry : Path) {
+            if (Entry.Expired()) break;
+            Shown = Entry;
+        }
+        EXPECT_EQ(Insp.Inspected(), Shown);
+        // The grids list what is left.
+        // (A delete leaves no empty row at the end of the layers grid, a load does.)
+        ASSERT_GE(LayersGrid()->RowCount(), View().LayerCount());
+        for (int I = 0; I < LayersGrid()->RowCount(); ++I)
+            EXPECT_EQ(LayersGrid()->CellText(0, I), I < View().LayerCount() ? ToQString(View().GetLayer(I)->Name()) : "");
+        if (TOrvexLayer* Current = Main->CurrentLayer()) {
+            EXPECT_EQ(std::max(1, ObjectsGrid()->RowCount()), std::max(1, Current->ObjectCount()));
+            if (Main->CurrentObject()) {
+                EXPECT_EQ(Main->CurrentObject()->Layer(), Current);
+            }
+        } else {
+            EXPECT_EQ(Main->CurrentObject(), nullptr);
+        }
+        Find.OnChoose = [&](TOrvexObject* Chosen) {
+            EXPECT_NE(Chosen, nullptr) << "freed matches are never handed on";
+            View().SelectObject(Chosen);
+        };
+        for (int Row = 0; Row < Find.MatchCount(); ++Row) Find.Choose(Row);
+        for (int Page = TfrmMain::pgLayers; Page <= TfrmMain::pgInspector; ++Page) {
+            Child<QTabWidget>("PageControl")->setCurrentIndex(Page);
+            Paint();
+        }
+        // The history still works on what is left.
+        if (R.Route == Menu) {
+            Act("actUndo")->trigger();
+            Paint();
+            Act("actRedo")->trigger();
+            Paint();
+            EXPECT_TRUE(Messages().empty());
+        }
+    }
 }
 
 }  // namespace

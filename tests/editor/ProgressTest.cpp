@@ -3,6 +3,7 @@
 // cancelled save or print leaves the old file as it was, and the window is usable again
 // afterwards.
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenuBar>
@@ -25,7 +26,7 @@ protected:
     void CancelWhen(std::function<bool()> When, bool WithEsc) {
         Cancels = 0;
         Ui.OnProcessMessages = [this, When, WithEsc] {
-            TProgressPanel& P = *Main->Progress;
+            TProgressPanel& P = *Progress();
             if (!P.Active() || P.CancelRequested() || !When()) return;
             EXPECT_TRUE(P.isVisible());
             EXPECT_FALSE(Main->menuBar()->isEnabled()) << "nothing may change under the work";
@@ -123,7 +124,7 @@ TEST_F(ProgressTest, CancelLeavesNoHalfLayerAndTheOldFileIntact) {
         EXPECT_EQ(View().LayerCount(), Row.LayersLeft);
         for (const TOrvexLayer* L : View().Layers()) EXPECT_NE(L->Name(), "naturalearth_lowres");
         EXPECT_TRUE(Messages().empty()) << "cancelling is no failure";
-        EXPECT_FALSE(Main->Progress->isVisible());
+        EXPECT_FALSE(Progress()->isVisible());
         EXPECT_TRUE(Main->menuBar()->isEnabled());
         EXPECT_TRUE(Main->centralWidget()->isEnabled());
     }
@@ -132,22 +133,22 @@ TEST_F(ProgressTest, CancelLeavesNoHalfLayerAndTheOldFileIntact) {
 TEST_F(ProgressTest, WorkThatIsNotCancelledRunsToTheEnd) {
     int Reports = 0;
     Ui.OnProcessMessages = [&] {
-        if (!Main->Progress->Active()) return;
+        if (!Progress()->Active()) return;
         ++Reports;
-        EXPECT_TRUE(Main->Progress->Bar->isVisible());
-        EXPECT_TRUE(Main->Progress->btnCancel->isEnabled());
+        EXPECT_TRUE(Progress()->Bar->isVisible());
+        EXPECT_TRUE(Progress()->btnCancel->isEnabled());
     };
     Answer(Main->OpenDialog, {SourceFile("tests/data/naturalearth/naturalearth_cities.shp")});
     Main->Import(TfrmMain::ikSHP);
     EXPECT_GT(Reports, 2);
     ASSERT_EQ(View().LayerCount(), 1);
     EXPECT_GT(View().GetLayer(0)->ObjectCount(), 200);
-    EXPECT_FALSE(Main->Progress->isVisible());
+    EXPECT_FALSE(Progress()->isVisible());
     // Esc outside any work cancels nothing to come.
     QApplication::setActiveWindow(Main.get());
     QTest::keyClick(Main.get(), Qt::Key_Escape);
-    Main->Progress->Cancel();
-    EXPECT_FALSE(Main->Progress->CancelRequested());
+    Progress()->Cancel();
+    EXPECT_FALSE(Progress()->CancelRequested());
 }
 
 TEST_F(ProgressTest, LongRendersAndPrintsShowTheBarAndCancel) {
@@ -173,7 +174,7 @@ TEST_F(ProgressTest, LongRendersAndPrintsShowTheBarAndCancel) {
         int Steps = 0;
         Cancels = 0;
         Ui.OnProcessMessages = [&] {
-            TProgressPanel& P = *Main->Progress;
+            TProgressPanel& P = *Progress();
             if (!P.Rendering()) return;
             ++Steps;
             EXPECT_TRUE(P.isVisible());
@@ -188,21 +189,21 @@ TEST_F(ProgressTest, LongRendersAndPrintsShowTheBarAndCancel) {
             EXPECT_TRUE(P.CancelRequested());
         };
         if (Row.Print) {
-            Main->actPrint->trigger();
+            Act("actPrint")->trigger();
             EXPECT_EQ(QFileInfo::exists(Pdf), Row.Cancel == None) << "a cancelled print writes no file";
         } else {
             // A paint of the window hands the long render over to the event loop.
             View().RequestRender();
             View().repaint();
-            EXPECT_TRUE(QTest::qWaitFor([&] { return Steps > 0 && !Main->Progress->Rendering(); }));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return Steps > 0 && !Progress()->Rendering(); }));
         }
         Ui.OnProcessMessages = nullptr;
         EXPECT_GT(Steps, 0);
         EXPECT_EQ(Cancels, Row.Cancel == None ? 0 : 1);
         EXPECT_EQ(View().RenderAborted(), Row.Cancel != None);
         EXPECT_TRUE(Messages().empty()) << "cancelling is no failure";
-        EXPECT_FALSE(Main->Progress->isVisible());
-        EXPECT_FALSE(Main->Progress->CancelRequested());
+        EXPECT_FALSE(Progress()->isVisible());
+        EXPECT_FALSE(Progress()->CancelRequested());
     }
 }
 
@@ -212,11 +213,11 @@ TEST_F(ProgressTest, WhatComesDuringARenderCannotFreeWhatIsDrawn) {
     const TViewRec Before = View().GetViewRec();
     bool Tried = false;
     Ui.OnProcessMessages = [&] {
-        if (!Main->Progress->Rendering() || Tried) return;
+        if (!Progress()->Rendering() || Tried) return;
         Tried = true;
-        QMetaObject::invokeMethod(Main.get(), [this] { Main->actDeleteLayer->trigger(); }, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(Main.get(), [this] { Main->actNew->trigger(); }, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(Main.get(), [this] { Main->btnZoomIn->click(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(Main.get(), [this] { Act("actDeleteLayer")->trigger(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(Main.get(), [this] { Act("actNew")->trigger(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(Main.get(), [this] { Child<QToolButton>("btnZoomIn")->click(); }, Qt::QueuedConnection);
         EXPECT_FALSE(Main->close()) << "the window stays while the map is drawn";
         QTest::mouseClick(&View(), Qt::RightButton, {}, QPoint(60, 60));
         QTest::keyClick(&View(), Qt::Key_Left);
@@ -234,8 +235,81 @@ TEST_F(ProgressTest, WhatComesDuringARenderCannotFreeWhatIsDrawn) {
     EXPECT_EQ(View().GetViewRec().XRotation, Before.XRotation);
     EXPECT_TRUE(Messages().empty());
     // Afterwards the commands work again.
-    Main->actDeleteLayer->trigger();
+    Act("actDeleteLayer")->trigger();
     EXPECT_EQ(View().LayerCount(), 0);
+}
+
+
+// One path for every command: started while a render holds commands, from its action (what its
+// menu item, context-menu item or button triggers) or from its keys, none runs, then or later;
+// otherwise each runs once, from its action as from its keys.
+TEST_F(ProgressTest, EveryCommandIsHeldDuringARenderAndRunsOnceOtherwise) {
+    std::vector<std::string> Ran;
+    auto Watch = [&] { Main->Commands().OnRun = [&](const std::string& Name) { Ran.push_back(Name); }; };
+    auto Keys = [&](const std::string& Name) {
+        QApplication::setActiveWindow(Main.get());
+        for (const QKeySequence& Key : Act(Name)->shortcuts()) QTest::keySequence(Main.get(), Key);
+    };
+    const std::vector<std::string> Names = Main->Commands().Names();
+    ASSERT_GT(Names.size(), 40u);
+
+    // Held: everything at once, from inside a long render.
+    Main->SetCurrentLayer(ManySquares("Big", 3000));
+    View().RenderProgressDelay = 0;
+    const std::string Projection = View().ProjectionModel()->ClassName();
+    Watch();
+    bool Tried = false;
+    Ui.OnProcessMessages = [&] {
+        if (!Progress()->Rendering() || Tried) return;
+        Tried = true;
+        for (const std::string& Name : Names) {
+            Act(Name)->trigger();
+            Keys(Name);
+        }
+        emit Child<QComboBox>("cbProjection")->activated(3);
+        QCoreApplication::processEvents();
+    };
+    View().RequestRender();
+    View().Render();
+    Ui.OnProcessMessages = nullptr;
+    ASSERT_TRUE(Tried);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Ran, std::vector<std::string>{});
+    EXPECT_EQ(View().LayerCount(), 1);
+    EXPECT_EQ(View().ProjectionModel()->ClassName(), Projection);
+    EXPECT_TRUE(Messages().empty());
+
+    // Otherwise: each in a window where it can run, with every dialog it opens cancelled.
+    for (const std::string& Name : Names) {
+        for (const bool FromKeys : {false, true}) {
+            SCOPED_TRACE(Name + (FromKeys ? " from its keys" : " from its action"));
+            if (FromKeys && Act(Name)->shortcuts().isEmpty()) continue;
+            Open();
+            Ui.DefaultAnswer = false;
+            Answer(Main->OpenDialog, {});
+            Answer(Main->SaveDialog, {});
+            AddSquares("A", 1, -60);
+            TOrvexLayer* B = AddSquares("B", 2, 0);
+            AddSquares("C", 1, 60);
+            // A history to undo and to redo.
+            Act("actNewLayer")->trigger();
+            Act("actNewLayer")->trigger();
+            Act("actUndo")->trigger();
+            Main->SetCurrentLayer(B);
+            Main->SetCurrentObject(B->GetObject(0));
+            PresentersGrid()->SetCursorRow(Main->PresenterRow(Main->CurrentPresenter()));
+            Inspector()->InspectRoot(B->GetObject(0));
+            ASSERT_TRUE(Main->Commands().IsEnabled(Name));
+            Watch();
+            Ran.clear();
+            if (FromKeys)
+                Keys(Name);
+            else
+                Act(Name)->trigger();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(Ran, std::vector<std::string>{Name});
+        }
+    }
 }
 
 }  // namespace

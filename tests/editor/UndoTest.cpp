@@ -33,7 +33,7 @@ protected:
         Main->AfterLoad(false);
     }
     TOrvexPresenter* GlobalPolygon() const { return View().GlobalLayer()->FindPresenter("", -3); }
-    TEditorUndo& Undo() const { return *Main->Undo; }
+    TEditorUndo& Undo() const { return *TMainWindowTestAccess::Undo(*Main); }
     static int32_t IndexOf(const TOrvexProperties& Props, const std::string& Name) {
         for (int32_t I = 0; I < Props.Count(); ++I)
             if (Props.PropName(I) == Name) return I;
@@ -82,7 +82,7 @@ protected:
 
     // Typing into the inspector as the user does, key by key.
     void TypeProperty(const std::string& Name, const QString& Text) {
-        TInspector& I = *Main->Inspector;
+        TInspector& I = *Inspector();
         ASSERT_NE(I.Properties(), nullptr);
         const int32_t Row = IndexOf(*I.Properties(), Name);
         ASSERT_GE(Row, 0) << Name;
@@ -98,14 +98,14 @@ protected:
         QTest::keyClick(Line, Qt::Key_Return);
     }
     void Inspect(TPersistent* Item) {
-        Main->Inspector->InspectRoot(Item);
+        Inspector()->InspectRoot(Item);
         Main->SetActivePage(TfrmMain::pgInspector);
     }
     void SelectObjectRows(TOrvexLayer* L, int First, int Last) {
         Main->SetCurrentLayer(L);
         Main->SetCurrentObject(L->GetObject(First));
-        Main->ObjectsGrid->selectionModel()->select(
-            QItemSelection(Main->ObjectsGrid->model()->index(First, 0), Main->ObjectsGrid->model()->index(Last, 2)),
+        ObjectsGrid()->selectionModel()->select(
+            QItemSelection(ObjectsGrid()->model()->index(First, 0), ObjectsGrid()->model()->index(Last, 2)),
             QItemSelectionModel::ClearAndSelect);
     }
     // The "Select a Layer" dialog answers with layer B.
@@ -140,34 +140,34 @@ TEST_F(UndoTest, EveryEditingCommandUndoesAndRedoesToTheSameSavedBytes) {
         {"point typed in degrees", "Edit Point",
          [this] {
              Inspect(A->GetObject(0));
-             Main->Inspector->PointsGrid->SetCursor(1, 2);
+             Inspector()->PointsGrid->SetCursor(1, 2);
          },
-         [this] { TypeInto(Main->Inspector->PointsGrid, "-179.5"); }},
+         [this] { TypeInto(Inspector()->PointsGrid, "-179.5"); }},
         {"point inserted", "Insert Point",
          [this] {
              Inspect(A->GetObject(0));
-             Main->Inspector->PointsGrid->SetCursor(1, 2);
+             Inspector()->PointsGrid->SetCursor(1, 2);
          },
-         [this] { Main->Inspector->actInsertPoint->trigger(); }},
+         [this] { Inspector()->actInsertPoint->trigger(); }},
         {"point appended to a single-point object", "Append Point",
          [this] {
              TGeoDataObject* Obj = TGeoDataObject::Create(A, A->GetPresenter(0), 9, "Spot");
              Obj->AddPoint(Deg(5, 5));
              Inspect(Obj);
          },
-         [this] { Main->Inspector->actAppendPoint->trigger(); }},
+         [this] { Inspector()->actAppendPoint->trigger(); }},
         {"point deleted", "Delete Point",
          [this] {
              Inspect(B->GetObject(1));
-             Main->Inspector->PointsGrid->SetCursor(1, 1);
+             Inspector()->PointsGrid->SetCursor(1, 1);
          },
-         [this] { Main->Inspector->actDeletePoint->trigger(); }},
+         [this] { Inspector()->actDeletePoint->trigger(); }},
         {"presenter number", "Change FeatureID", [this] { Inspect(A->GetPresenter(0)); },
          [this] { TypeProperty("FeatureID", "42"); }},
         {"pen of a global presenter", "Change PenWidth",
          [this] {
              Inspect(GlobalPolygon());
-             TInspector& I = *Main->Inspector;
+             TInspector& I = *Inspector();
              I.InspectChild(I.Properties()->ObjectValue(IndexOf(*I.Properties(), "PolygonPen")));
          },
          [this] { TypeProperty("PenWidth", "3"); }},
@@ -180,56 +180,56 @@ TEST_F(UndoTest, EveryEditingCommandUndoesAndRedoesToTheSameSavedBytes) {
         {"layer moved by its index", "Change Index", [this] { Inspect(B); },
          [this] { TypeProperty("Index", "0"); }},
         {"new GeoDataObject", "New GeoDataObject", [this] { Main->SetCurrentLayer(A); },
-         [this] { Main->actNewGeoData->trigger(); }},
+         [this] { Act("actNewGeoData")->trigger(); }},
         {"new BitmapObject", "New BitmapObject", [this] { Main->SetCurrentLayer(B); },
-         [this] { Main->actNewBitmap->trigger(); }},
+         [this] { Act("actNewBitmap")->trigger(); }},
         {"two objects deleted, one selected", "Delete Object",
          [this] {
              View().SelectObject(A->GetObject(1));
              SelectObjectRows(A, 0, 1);
          },
-         [this] { Main->actDeleteObject->trigger(); }},
+         [this] { Act("actDeleteObject")->trigger(); }},
         {"objects moved to another layer", "Move To Layer",
          [this] {
              SelectObjectRows(A, 1, 2);
              ChooseB();
          },
-         [this] { Main->actMoveToLayer->trigger(); }},
+         [this] { Act("actMoveToLayer")->trigger(); }},
         {"objects copied to another layer", "Copy To Layer",
          [this] {
              SelectObjectRows(A, 0, 2);
              ChooseB();
          },
-         [this] { Main->actCopyToLayer->trigger(); }},
+         [this] { Act("actCopyToLayer")->trigger(); }},
         {"new presenter", "New Presenter", [this] { Main->SetCurrentLayer(A); },
-         [this] { Main->actNewPointPresenter->trigger(); }},
+         [this] { Act("actNewPointPresenter")->trigger(); }},
         {"presenter in use deleted", "Delete Presenter",
          [this] {
              Main->SetCurrentLayer(A);
              Main->SetCurrentPresenter(A->GetPresenter(0));
          },
-         [this] { Main->actDeletePresenter->trigger(); }},
+         [this] { Act("actDeletePresenter")->trigger(); }},
         {"global presenter deleted", "Delete Presenter",
          [this] {
              Main->SetCurrentLayer(B);
              Main->SetCurrentPresenter(GlobalPolygon());
          },
-         [this] { Main->actDeletePresenter->trigger(); }},
+         [this] { Act("actDeletePresenter")->trigger(); }},
         {"presenter made global", "Make Global",
          [this] {
              Main->SetCurrentLayer(A);
-             Main->PresentersGrid->SetCursorRow(Main->GlobalPresenterCount());
+             PresentersGrid()->SetCursorRow(Main->GlobalPresenterCount());
          },
-         [this] { Main->actMakeGlobal->trigger(); }},
-        {"new layer", "New Layer", Nothing, [this] { Main->actNewLayer->trigger(); }},
+         [this] { Act("actMakeGlobal")->trigger(); }},
+        {"new layer", "New Layer", Nothing, [this] { Act("actNewLayer")->trigger(); }},
         {"layer deleted", "Delete layer",
          [this] {
              View().SelectObject(A->GetObject(2));
              Main->SetCurrentLayer(A);
          },
-         [this] { Main->actDeleteLayer->trigger(); }},
+         [this] { Act("actDeleteLayer")->trigger(); }},
         {"layer moved down", "Layer Down", [this] { Main->SetCurrentLayer(A); },
-         [this] { Main->btnDown->click(); }},
+         [this] { Child<QPushButton>("btnDown")->click(); }},
     };
     for (const TRow& Row : Rows) {
         SCOPED_TRACE(Row.Name);
@@ -267,7 +267,7 @@ TEST_F(UndoTest, ChangesMadeBehindTheHistoryEndItWithAMessageNotACrash) {
     Inspect(A->GetObject(2));
     TypeProperty("Title", "Renamed");
     Main->SetCurrentLayer(A);
-    Main->actNewGeoData->trigger();
+    Act("actNewGeoData")->trigger();
     ASSERT_EQ(Undo().Stack().count(), 2);
     // Objects vanish without the editor's commands (as a layer that loads on demand drops them).
     A->Clear();
@@ -280,21 +280,21 @@ TEST_F(UndoTest, ChangesMadeBehindTheHistoryEndItWithAMessageNotACrash) {
 
     // A new map or another profile starts a new history.
     Main->SetCurrentLayer(B);
-    Main->actNewLayer->trigger();
+    Act("actNewLayer")->trigger();
     ASSERT_TRUE(Undo().actUndo->isEnabled());
-    Main->actNew->trigger();
+    Act("actNew")->trigger();
     EXPECT_EQ(Undo().Stack().count(), 0);
 }
 
 TEST_F(UndoTest, CtrlZStaysZoomExtentsUnlessChosenForUndo) {
-    EXPECT_EQ(Main->actZoomExtents->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(Act("actZoomExtents")->shortcut(), QKeySequence("Ctrl+Z"));
     EXPECT_TRUE(Undo().actUndo->shortcuts().contains(QKeySequence("Alt+Backspace")));
     EXPECT_TRUE(Undo().actRedo->shortcuts().contains(QKeySequence("Ctrl+Shift+Z")));
     Undo().actCtrlZUndoes->trigger();
     EXPECT_TRUE(Undo().actUndo->shortcuts().contains(QKeySequence("Ctrl+Z")));
-    EXPECT_TRUE(Main->actZoomExtents->shortcut().isEmpty()) << "one key, one action";
+    EXPECT_TRUE(Act("actZoomExtents")->shortcut().isEmpty()) << "one key, one action";
     Undo().actCtrlZUndoes->trigger();
-    EXPECT_EQ(Main->actZoomExtents->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(Act("actZoomExtents")->shortcut(), QKeySequence("Ctrl+Z"));
 }
 
 }  // namespace

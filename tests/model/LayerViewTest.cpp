@@ -204,6 +204,47 @@ TEST_F(LayerTest, ClearAndDestructionFreeEverything) {
     EXPECT_TRUE(View.LayersChanged);
 }
 
+// A reference kept by someone who does not own the item reads null once the item is gone,
+// however it went: its own deletion, its layer's Clear, or its layer's deletion. The faults
+// it catches: a token cleared only on one route, or one a surviving item shares.
+TEST_F(LayerTest, ReferencesReadNullOnceTheirItemIsFreed) {
+    enum TRoute { Delete, ClearLayer, DeleteLayer };
+    const struct {
+        const char* Name;
+        TRoute Route;
+    } Rows[] = {{"deleted", Delete}, {"its layer cleared", ClearLayer}, {"its layer deleted", DeleteLayer}};
+    for (const auto& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        TOrvexLayer* L = View.AddLayer("Doomed");
+        auto* P = TOrvexPresenter::CreateNamed<TTestPresenter>(L, 5, "Rivers");
+        auto* O = TGeoDataObject::Create(L, P, 1, "Nile");
+        auto* Kept = TGeoDataObject::Create(A, nullptr, 2, "Kept");
+        TPersistentRef<TOrvexObject> ObjRef(O), KeptRef(Kept);
+        TPersistentRef<TOrvexPresenter> PresRef(P);
+        TPersistentRef<TPersistent> FontRef(P->TitleFont());
+        TPersistentRef<TOrvexLayer> LayerRef(L);
+        ASSERT_EQ(ObjRef.Get(), O);
+        switch (Row.Route) {
+            case Delete:
+                O->Delete();
+                EXPECT_EQ(PresRef.Get(), P) << "its presenter stays";
+                P->Delete();
+                break;
+            case ClearLayer: L->Clear(); break;
+            case DeleteLayer: L->Delete(); break;
+        }
+        EXPECT_EQ(ObjRef.Get(), nullptr);
+        EXPECT_TRUE(ObjRef.Expired());
+        EXPECT_EQ(PresRef.Get(), nullptr);
+        EXPECT_EQ(FontRef.Get(), nullptr) << "what the presenter owned went with it";
+        EXPECT_EQ(LayerRef.Get() == nullptr, Row.Route == DeleteLayer);
+        EXPECT_EQ(KeptRef.Get(), Kept);
+        EXPECT_FALSE(TPersistentRef<TOrvexObject>().Expired()) << "an empty reference referred to nothing";
+        if (Row.Route != DeleteLayer) L->Delete();
+        Kept->Delete();
+    }
+}
+
 TEST(ViewTest, LayersAndSelection) {
     TTestView View;
     EXPECT_EQ(View.LayerCount(), 0) << "the global layer is not in the list";
