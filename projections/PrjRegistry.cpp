@@ -62,9 +62,14 @@ const TProjectionInfo& ProjectionOfKind(TOrvexProjection Kind) {
     return Registry.front();
 }
 
-TOrvexProjection ProjectionKindOf(const TPrjModel& Model) {
+const TProjectionInfo* ProjectionInfoOf(const TPrjModel& Model) {
     for (const TClassInfo* C = &Model.ClassInfo(); C; C = C->Parent)
         for (const TProjectionInfo& P : ProjectionRegistry())
-            if (P.ClassName == C->ClassName) return P.Kind;
-    return opUnknown;
+            if (P.ClassName == C->ClassName) return &P;
+    return nullptr;
+}
+
+TOrvexProjection ProjectionKindOf(const TPrjModel& Model) {
+    const TProjectionInfo* Info = ProjectionInfoOf(Model);
+    return Info ? Info->Kind : opUnknown;
 }

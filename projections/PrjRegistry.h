@@ -32,3 +32,6 @@ const TProjectionInfo& ProjectionOfKind(TOrvexProjection Kind);
 // The kind of Model: that of the entry for its class or, failing that, for the nearest
 // class it derives from; opUnknown when there is none.
 TOrvexProjection ProjectionKindOf(const TPrjModel& Model);
+// The entry for Model's class or, failing that, for the nearest class it derives from; null
+// when there is none.
+const TProjectionInfo* ProjectionInfoOf(const TPrjModel& Model);
