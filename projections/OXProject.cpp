@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/PointBuffer.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 

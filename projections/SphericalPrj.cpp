@@ -8,6 +8,7 @@
 
 #include "foundation/PointList.h"
 #include "model/OrvexObject.h"
+#include "platform/PointBuffer.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 

@@ -33,9 +33,9 @@ TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
         const QScreen* Screen = QGuiApplication::primaryScreen();
         const int32_t Dpi = Screen ? RoundSaturate(Screen->logicalDotsPerInchY()) : 0;
         ScreenPPI = Dpi > 0 ? Dpi : 96;
-        PointBuffer = new TPixelPoint[PointBufferSize];
     }
     ++LiveViews;
+    AcquirePointBuffer();
     FCanvas = std::make_unique<TOrvexCanvas>(this);
     // Made directly, not through SetProjectionModel: there is no earlier view to keep.
     FProjection.reset(ProjectionOfKind(opSpherical).Create(this));
@@ -83,10 +83,8 @@ TOrvex3::~TOrvex3() {
     FCanvas.reset();
     FClassRegistry.reset();
     FProfile.reset();
-    if (--LiveViews == 0) {
-        delete[] PointBuffer;
-        PointBuffer = nullptr;
-    }
+    --LiveViews;
+    ReleasePointBuffer();
 }
 
 TOrvexLayer* TOrvex3::GetLayer(int32_t Index) const {
