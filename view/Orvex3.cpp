@@ -1,7 +1,5 @@
 #include "view/Orvex3.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -9,6 +7,7 @@
 
 #include "model/ClassRegistry.h"
 #include "platform/IniFile.h"
+#include "platform/Screen.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PointPresenter.h"
 #include "styling/PolygonPresenter.h"
@@ -23,18 +22,12 @@
 
 namespace {
 int LiveViews = 0;
-int32_t ScreenPPI = 96;
 }  // namespace
 
-int32_t TOrvex3::ScreenPixelsPerInch() { return ScreenPPI; }
+int32_t TOrvex3::ScreenPixelsPerInch() { return ::ScreenPixelsPerInch(); }
 
 TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
-    if (LiveViews == 0) {
-        const QScreen* Screen = QGuiApplication::primaryScreen();
-        const int32_t Dpi = Screen ? RoundSaturate(Screen->logicalDotsPerInchY()) : 0;
-        ScreenPPI = Dpi > 0 ? Dpi : 96;
-    }
-    ++LiveViews;
+    if (LiveViews++ == 0) ReadScreenPixelsPerInch();
     AcquirePointBuffer();
     FCanvas = std::make_unique<TOrvexCanvas>(this);
     // Made directly, not through SetProjectionModel: there is no earlier view to keep.
@@ -218,7 +211,7 @@ void TOrvex3::SetMinTextHeight(int32_t Value) {
 
 int32_t TOrvex3::EffectiveMinTextHeight() const {
     const int64_t Num = int64_t(FMinTextHeight) * FCanvas->PixelsPerInch();
-    return RoundSaturate(static_cast<long double>(Num) / ScreenPPI);
+    return RoundSaturate(static_cast<long double>(Num) / ScreenPixelsPerInch());
 }
 
 int32_t TOrvex3::UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const {
