@@ -6,6 +6,7 @@
 #include <new>
 
 #include "model/ClassRegistry.h"
+#include "platform/ClipCode.h"
 #include "platform/IniFile.h"
 #include "platform/Screen.h"
 #include "styling/OrvexAttributes.h"
@@ -174,27 +175,7 @@ void TOrvex3::RequestRepaint() { update(); }
 long double TOrvex3::GetScaleFactor() const { return FProjection ? FProjection->ScaleFactor() : 0; }
 
 bool TOrvex3::ComputeClipCode(int32_t Count, uint8_t& ClipCode) const {
-    if (Count <= 1 || !PointBuffer) return false;
-    int32_t MinX = 2147483647, MinY = 2147483647, MaxX = -2147483647, MaxY = -2147483647;
-    for (int32_t I = 0; I < std::min(Count, PointBufferSize); ++I) {
-        const TPixelPoint& P = PointBuffer[I];
-        MinX = std::min(MinX, P.X);
-        MaxX = std::max(MaxX, P.X);
-        MinY = std::min(MinY, P.Y);
-        MaxY = std::max(MaxY, P.Y);
-    }
-    const int32_t W = FCanvas->Width(), H = FCanvas->Height();
-    uint8_t Code = 0;
-    if (MaxX < 0) Code |= 1;
-    if (MaxX > W) Code |= 2;
-    if (MaxY < 0) Code |= 4;
-    if (MaxY > H) Code |= 8;
-    if (MinX < 0) Code |= 16;
-    if (MinX > W) Code |= 32;
-    if (MinY < 0) Code |= 64;
-    if (MinY > H) Code |= 128;
-    ClipCode = Code;
-    return !(MinY > H || MinX > W || MaxY < 0 || MaxX < 0);
+    return PointBufferClipCode(Count, FCanvas->Width(), FCanvas->Height(), ClipCode);
 }
 
 bool TOrvex3::Progress(int MsgType, const std::string& MsgText) {
