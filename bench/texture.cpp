@@ -9,9 +9,9 @@
 #include <new>
 
 #include "bench/BenchMain.h"
+#include "model/TextureData.h"
 #include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
-#include "view/TextureData.h"
 
 ORVEX_BENCH_COUNT_ALLOCATIONS
 

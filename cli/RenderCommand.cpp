@@ -23,7 +23,7 @@
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 #include "view/ExportImage.h"
-#include "view/TextureData.h"
+#include "model/TextureData.h"
 
 namespace orvex::cli {
 namespace {

@@ -25,10 +25,10 @@
 #include "importers/TfrmSHPImport.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexStream.h"
+#include "model/TextureData.h"
 #include "platform/IniFile.h"
 #include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
-#include "view/TextureData.h"
 
 namespace FuzzReaders {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "model/OrvexObject.h"
+#include "model/TextureData.h"
 #include "platform/DeviceContext.h"
-#include "view/TextureData.h"
 
 class TBitmapObject : public TSinglePointObject {
     ORVEX_CLASS_INFO

@@ -168,16 +168,21 @@ void TOrvexLayer::SaveToStream(TOrvexStream& S, const std::function<void()>& Ste
     S.WriteInt32(0);
 }
 
-void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
-    const std::string File = FFilename;
-    auto Truncated = [&File]() {
-        return EOrvexException(Format("LoadFromFile: Unexpected end of data in %s", File.c_str()));
-    };
-    auto Corrupt = [&File](const std::string& Detail) {
-        return EOrvexException(Format("LoadFromFile: Corrupt file %s (%s)", File.c_str(), Detail.c_str()));
-    };
+namespace {
+
+// The errors of one file's load, naming the file.
+class TLoadErrors {
+public:
+    explicit TLoadErrors(std::string File) : FFile(std::move(File)) {}
+    const std::string& File() const { return FFile; }
+    EOrvexException Truncated() const {
+        return EOrvexException(Format("LoadFromFile: Unexpected end of data in %s", FFile.c_str()));
+    }
+    EOrvexException Corrupt(const std::string& Detail) const {
+        return EOrvexException(Format("LoadFromFile: Corrupt file %s (%s)", FFile.c_str(), Detail.c_str()));
+    }
     // Failures of a record's own reader name the file; those of event handlers pass unchanged.
-    auto RethrowRecordError = [&]() {
+    [[noreturn]] void RethrowRecordError() const {
         try {
             throw;
         } catch (const EStreamReadError&) {
@@ -189,22 +194,64 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
         } catch (const EListError& Ex) {
             throw Corrupt(Ex.what());
         }
-    };
+    }
 
+private:
+    std::string FFile;
+};
+
+// The file's version, checked, and the extent it records.
+TExtent ReadLayerHeader(TOrvexStream& Stream, const TLoadErrors& Errors) {
+    const int16_t Version = Stream.ReadInt16();
+    if (Version != LayerFileVersion)
+        throw EOrvexException(Format("LoadFromFile: Invalid File Version %X in %s",
+                                     static_cast<unsigned>(static_cast<uint16_t>(Version)), Errors.File().c_str()));
+    TExtent E;
+    E.Left = Stream.ReadInt32();
+    E.Bottom = Stream.ReadInt32();
+    E.Width = Stream.ReadInt32();
+    E.Height = Stream.ReadInt32();
+    return E;
+}
+
+// The class of a block of N records, which a layer can own.
+const TClassInfo& ReadBlockClass(TOrvexStream& Stream, const TOrvexClassRegistry* Registry, int32_t N,
+                                 const TLoadErrors& Errors) {
+    const std::string ClassName = Stream.ReadShortString();
+    const TClassInfo* Info = Registry ? Registry->Find(ClassName) : nullptr;
+    if (!Info || !Info->Create)
+        throw EOrvexException(
+            Format("LoadFromFile: Unknown Orvex Object Class %s in %s", ClassName.c_str(), Errors.File().c_str()));
+    // Only objects and presenters belong to a layer; anything else would be owned by nobody.
+    if (!Info->InheritsFrom(TOrvexObject::StaticClassInfo()) &&
+        !Info->InheritsFrom(TOrvexPresenter::StaticClassInfo()))
+        throw Errors.Corrupt(Format("a block of %s records", Info->ClassName.c_str()));
+    // Every record takes at least one byte.
+    if (static_cast<size_t>(N) > Stream.Remaining()) throw Errors.Truncated();
+    return *Info;
+}
+
+// One record, created in Layer; a record read in part is not kept (those before it are).
+TOrvexPersistent* ReadRecord(TOrvexStream& Stream, const TClassInfo& Info, TOrvexLayer* Layer,
+                             const TLoadErrors& Errors) {
+    TOrvexPersistent* Record = Info.Create(Layer);
+    try {
+        Record->LoadFromStream(Stream);
+    } catch (...) {
+        delete Record;
+        Errors.RethrowRecordError();
+    }
+    return Record;
+}
+
+}  // namespace
+
+void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
+    const TLoadErrors Errors(FFilename);
     bool Finishing = false;
     TExtentUnion Loaded;
     try {
-        const int16_t Version = Stream.ReadInt16();
-        if (Version != LayerFileVersion)
-            throw EOrvexException(Format("LoadFromFile: Invalid File Version %X in %s",
-                                         static_cast<unsigned>(static_cast<uint16_t>(Version)), File.c_str()));
-        TExtent E;
-        E.Left = Stream.ReadInt32();
-        E.Bottom = Stream.ReadInt32();
-        E.Width = Stream.ReadInt32();
-        E.Height = Stream.ReadInt32();
-        FExtents = E;
-
+        FExtents = ReadLayerHeader(Stream, Errors);
         const TOrvexClassRegistry* Registry = FView ? &FView->ClassRegistry() : nullptr;
         // One render request for the whole file, not one per object.
         const TLayerUpdate Update(*this);
@@ -219,29 +266,11 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
             const int32_t N = Stream.ReadInt32();
             if (N <= 0) break;
             if (Stream.AtEnd()) break;
-            const std::string ClassName = Stream.ReadShortString();
-            const TClassInfo* Info = Registry ? Registry->Find(ClassName) : nullptr;
-            if (!Info || !Info->Create)
-                throw EOrvexException(
-                    Format("LoadFromFile: Unknown Orvex Object Class %s in %s", ClassName.c_str(), File.c_str()));
-            // Only objects and presenters belong to a layer; anything else would be owned by nobody.
-            if (!Info->InheritsFrom(TOrvexObject::StaticClassInfo()) &&
-                !Info->InheritsFrom(TOrvexPresenter::StaticClassInfo()))
-                throw Corrupt(Format("a block of %s records", Info->ClassName.c_str()));
-            // Every record takes at least one byte.
-            if (static_cast<size_t>(N) > Stream.Remaining()) throw Truncated();
-
+            const TClassInfo& Info = ReadBlockClass(Stream, Registry, N, Errors);
             // A block's records come from one factory: the cast is found once per class.
             const std::type_info* ObjectType = nullptr;
             for (int32_t I = 0; I < N; ++I) {
-                TOrvexPersistent* Record = Info->Create(this);
-                try {
-                    Record->LoadFromStream(Stream);
-                } catch (...) {
-                    // A record read in part is not kept; those before it are.
-                    delete Record;
-                    RethrowRecordError();
-                }
+                TOrvexPersistent* Record = ReadRecord(Stream, Info, this, Errors);
                 TOrvexObject* Obj = nullptr;
                 if (ObjectType && typeid(*Record) == *ObjectType) {
                     Obj = static_cast<TOrvexObject*>(Record);
@@ -266,7 +295,7 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
         }
     } catch (const EStreamReadError&) {
         FinishLoading();
-        throw Truncated();
+        throw Errors.Truncated();
     } catch (...) {
         // The records read before the failure stay, and are made whole like any others.
         FinishLoading();

@@ -402,74 +402,66 @@ uint8_t TOrvexObject::ReadRecordHeader(TOrvexStream& Stream) {
 // ---------------------------------------------------------------------------------------
 // TGeoDataObject
 
-void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
-    TPoint3D* P = FChain.Points();
-    const int32_t OldCount = FChain.Count();
+namespace {
 
-    // Most chains are plain deltas without altitude: written in one pass that also checks
-    // they are, taken back when not. Only when appending, so that nothing is overwritten, and
-    // for chains of up to a million points: the pass makes room for ten bytes a point, where
-    // the general writer sizes the bytes exactly.
-    const size_t Start = Stream.Position();
-    if (OldCount > 1 && OldCount <= (1 << 20) && Start == Stream.Size() && !IsWholeMinute(P[0])) {
-        WriteRecordHeader(Stream, rfDelta);
-        if (OldCount <= 0xFFFF) {
-            Stream.WriteUInt16(static_cast<uint16_t>(OldCount));
-        } else {
-            Stream.WriteUInt16(0);
-            Stream.WriteInt32(OldCount);
-        }
-        const size_t PointsAt = Stream.Position();
-        uint8_t* const Room = Stream.Extend(8 + 10 * size_t(OldCount - 1));
-        if (const uint8_t* End = PutCommonChain(PutAbsolute<false>(Room, P[0], false), P, OldCount)) {
-            Stream.Data().resize(PointsAt + size_t(End - Room));
-            Stream.Seek(Stream.Data().size());
-            return;
-        }
-        Stream.Data().resize(Start);
-        Stream.Seek(Start);
+// A chain's count: 16 bits, or for longer chains a zero there (never a real count, which is
+// at least 2) and the count in 32 bits.
+void WritePointCount(TOrvexStream& Stream, int32_t N) {
+    if (N <= 0xFFFF) {
+        Stream.WriteUInt16(static_cast<uint16_t>(N));
+    } else {
+        Stream.WriteUInt16(0);
+        Stream.WriteInt32(N);
     }
+}
 
-    // Whole-minute mode only when every coordinate, altitude included, survives the division
-    // exactly. Real data fails at the first point; the escapes of the whole-minute deltas are
-    // counted on the way, since only whole-minute chains need them.
-    int32_t WholeUntil = 0;
+// What the choice of encoding needs to know of a chain.
+struct TChainSurvey {
+    bool Whole = false;  // every coordinate, altitude included, survives the division exactly
     int32_t MinuteEscapes = 0;
-    while (WholeUntil < OldCount && IsWholeMinute(P[WholeUntil])) {
-        if (WholeUntil > 0) MinuteEscapes += EscapesAt<MinuteUnits * 127>(P[WholeUntil], P[WholeUntil - 1]);
+    int32_t PlainEscapes = 0;
+    int32_t AnyZ = 0;     // nonzero when some point has an altitude
+    int32_t Repeats = 0;  // points equal to their predecessor
+};
+
+TChainSurvey SurveyChain(const TPoint3D* P, int32_t N) {
+    TChainSurvey Survey;
+    // Real data fails at the first point; the escapes of the whole-minute deltas are counted
+    // on the way, since only whole-minute chains need them.
+    int32_t WholeUntil = 0;
+    while (WholeUntil < N && IsWholeMinute(P[WholeUntil])) {
+        if (WholeUntil > 0) Survey.MinuteEscapes += EscapesAt<MinuteUnits * 127>(P[WholeUntil], P[WholeUntil - 1]);
         ++WholeUntil;
     }
-    const bool Whole = WholeUntil == OldCount;
+    Survey.Whole = WholeUntil == N;
 
-    // One read-only pass for the rest: altitude, escapes of the plain deltas and points equal
-    // to their predecessor. A dropped point's delta is zero, so the escapes are those of the
-    // chain without it.
-    int32_t AnyZ = OldCount > 0 ? P[0].Z : 0;
-    int32_t PlainEscapes = 0, Repeats = 0;
-    for (int32_t I = 1; I < OldCount; ++I) {
+    // One read-only pass for the rest. A dropped point's delta is zero, so the escapes are
+    // those of the chain without it.
+    Survey.AnyZ = N > 0 ? P[0].Z : 0;
+    for (int32_t I = 1; I < N; ++I) {
         const TPoint3D Cur = P[I], Prev = P[I - 1];
-        AnyZ |= Cur.Z;
-        PlainEscapes += EscapesAt<32767>(Cur, Prev);
-        Repeats += (Cur.X == Prev.X) & (Cur.Y == Prev.Y) & (Cur.Z == Prev.Z);
+        Survey.AnyZ |= Cur.Z;
+        Survey.PlainEscapes += EscapesAt<32767>(Cur, Prev);
+        Survey.Repeats += (Cur.X == Prev.X) & (Cur.Y == Prev.Y) & (Cur.Z == Prev.Z);
     }
-    // Drop points equal to their predecessor; the first two always stay.
-    int32_t N = OldCount;
-    if (OldCount > 2 && Repeats - (P[1] == P[0]) > 0) {
-        int32_t Kept = 2;
-        TPoint3D Before = P[1];
-        for (int32_t I = 2; I < OldCount; ++I) {
-            const TPoint3D Cur = P[I];
-            if (!(Cur == Before)) P[Kept++] = Cur;
-            Before = Cur;
-        }
-        FChain.SetCount(Kept);
-        N = Kept;
-        Invalidate();
-    }
+    return Survey;
+}
 
-    uint8_t Flags = Whole ? rfWholeMinute : 0;
-    if (AnyZ != 0) Flags |= rfAltitude;
-    const int32_t Escapes = N <= 1 ? 0 : Whole ? MinuteEscapes : PlainEscapes;
+// Drops the points equal to their predecessor, the first two always kept; the new count.
+int32_t DropRepeats(TPoint3D* P, int32_t N) {
+    int32_t Kept = 2;
+    TPoint3D Before = P[1];
+    for (int32_t I = 2; I < N; ++I) {
+        const TPoint3D Cur = P[I];
+        if (!(Cur == Before)) P[Kept++] = Cur;
+        Before = Cur;
+    }
+    return Kept;
+}
+
+uint8_t ChooseFlags(const TChainSurvey& Survey, int32_t N, int32_t Escapes) {
+    uint8_t Flags = Survey.Whole ? rfWholeMinute : 0;
+    if (Survey.AnyZ != 0) Flags |= rfAltitude;
     if (N <= 1) {
         Flags |= rfSinglePoint;
     } else {
@@ -478,19 +470,11 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
         const int64_t Cost = 8 + 4 * int64_t(N - 1) + 6 * int64_t(Escapes);
         if (int64_t(N) * 8 > Cost) Flags |= rfDelta;
     }
+    return Flags;
+}
 
-    WriteRecordHeader(Stream, Flags);
-    if (!(Flags & rfSinglePoint)) {
-        // Longer chains than the 16-bit field holds: a zero there (never a real count,
-        // which is at least 2) and the count in 32 bits.
-        if (N <= 0xFFFF) {
-            Stream.WriteUInt16(static_cast<uint16_t>(N));
-        } else {
-            Stream.WriteUInt16(0);
-            Stream.WriteInt32(N);
-        }
-    }
-    // The points' exact size, made room for at once.
+// The points in the encoding of Flags, their exact size made room for at once.
+void WritePoints(TOrvexStream& Stream, uint8_t Flags, const TPoint3D* P, int32_t N, int32_t Escapes) {
     const bool Altitude = Flags & rfAltitude;
     const size_t Absolute = AbsoluteSize(Flags);
     const size_t Delta = MinFollowingSize(Flags);
@@ -502,14 +486,15 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
     uint8_t* Out = Stream.Extend(Bytes);
     const TPoint3D First = N > 0 ? P[0] : TPoint3D{};
     const bool Deltas = Flags & rfDelta;
-    if (Whole)
+    if (Flags & rfWholeMinute)
         Altitude ? PutChain<true, true>(Out, First, P, N, Deltas) : PutChain<true, false>(Out, First, P, N, Deltas);
     else
         Altitude ? PutChain<false, true>(Out, First, P, N, Deltas) : PutChain<false, false>(Out, First, P, N, Deltas);
 }
 
-void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
-    const uint8_t Flags = ReadRecordHeader(Stream);
+// The count of the chain after a record's header, checked against the data before the chain
+// is sized by it.
+int32_t ReadPointCount(TOrvexStream& Stream, uint8_t Flags) {
     int32_t N = 1;
     if (!(Flags & rfSinglePoint)) {
         N = Stream.ReadUInt16();
@@ -519,16 +504,17 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
                 throw EOrvexException(Format("TGeoDataObject.LoadFromStream: Bad point count %d", N));
         }
     }
-    // Check the count against the data before the chain is sized by it.
     const uint64_t Needed = AbsoluteSize(Flags) + uint64_t(N - 1) * MinFollowingSize(Flags);
     if (Needed > Stream.Remaining())
         throw EStreamReadError(Format("TGeoDataObject.LoadFromStream: %d points need at least %llu bytes, %zu left", N,
                                       static_cast<unsigned long long>(Needed), Stream.Remaining()));
-    // Every point is written below, also when the data ends half-way.
-    TPoint3D* const P = PreparePoints(N);
+    return N;
+}
 
-    // The points straight from the bytes. The count check above covers the plain encoding;
-    // escapes take more room than it counts on, so the delta reader checks as it goes.
+// The N points straight from the bytes; Bounds gets the box of the first Bounded of them.
+// Every point is written, also when the data ends half-way. The count check covers the plain
+// encoding; escapes take more room than it counts on, so the delta reader checks as it goes.
+void ReadChain(TOrvexStream& Stream, uint8_t Flags, TPoint3D* P, int32_t N, TChainBounds& Bounds, int32_t& Bounded) {
     const bool Altitude = Flags & rfAltitude;
     const size_t Absolute = AbsoluteSize(Flags);
     const size_t Field = (Flags & rfWholeMinute) ? 1 : 2;
@@ -543,9 +529,6 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
         }
     };
     int32_t I = 0;  // the points written
-    // The box of the points before Bounded.
-    TChainBounds Bounds;
-    int32_t Bounded = 0;
     try {
         WithDivisor(Flags, [&](auto D) {
             constexpr bool Minute = decltype(D)::value != 1;
@@ -589,6 +572,63 @@ void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
         throw;
     }
     Stream.Advance(size_t(In - Begin));
+}
+
+// The count and points of a chain whose header is written, in one pass for the common case:
+// plain deltas without altitude. False, with the stream taken back to Start, for a chain
+// that is not.
+bool WriteCommonChain(TOrvexStream& Stream, const TPoint3D* P, int32_t N, size_t Start) {
+    WritePointCount(Stream, N);
+    const size_t PointsAt = Stream.Position();
+    uint8_t* const Room = Stream.Extend(8 + 10 * size_t(N - 1));
+    if (const uint8_t* End = PutCommonChain(PutAbsolute<false>(Room, P[0], false), P, N)) {
+        Stream.Data().resize(PointsAt + size_t(End - Room));
+        Stream.Seek(Stream.Data().size());
+        return true;
+    }
+    Stream.Data().resize(Start);
+    Stream.Seek(Start);
+    return false;
+}
+
+}  // namespace
+
+void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
+    TPoint3D* P = FChain.Points();
+    const int32_t OldCount = FChain.Count();
+
+    // Most chains are plain deltas without altitude: written in one pass that also checks
+    // they are, taken back when not. Only when appending, so that nothing is overwritten, and
+    // for chains of up to a million points: the pass makes room for ten bytes a point, where
+    // the general writer sizes the bytes exactly.
+    const size_t Start = Stream.Position();
+    if (OldCount > 1 && OldCount <= (1 << 20) && Start == Stream.Size() && !IsWholeMinute(P[0])) {
+        WriteRecordHeader(Stream, rfDelta);
+        if (WriteCommonChain(Stream, P, OldCount, Start)) return;
+    }
+
+    const TChainSurvey Survey = SurveyChain(P, OldCount);
+    int32_t N = OldCount;
+    if (OldCount > 2 && Survey.Repeats - (P[1] == P[0]) > 0) {
+        N = DropRepeats(P, OldCount);
+        FChain.SetCount(N);
+        Invalidate();
+    }
+    const int32_t Escapes = N <= 1 ? 0 : Survey.Whole ? Survey.MinuteEscapes : Survey.PlainEscapes;
+    const uint8_t Flags = ChooseFlags(Survey, N, Escapes);
+    WriteRecordHeader(Stream, Flags);
+    if (!(Flags & rfSinglePoint)) WritePointCount(Stream, N);
+    WritePoints(Stream, Flags, P, N, Escapes);
+}
+
+void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
+    const uint8_t Flags = ReadRecordHeader(Stream);
+    const int32_t N = ReadPointCount(Stream, Flags);
+    TPoint3D* const P = PreparePoints(N);
+    // The box of the points before Bounded.
+    TChainBounds Bounds;
+    int32_t Bounded = 0;
+    ReadChain(Stream, Flags, P, N, Bounds, Bounded);
 
     // Chains whose presenter is gone fall back to the global polyline or point presenter.
     if (!Presenter() && Layer()) AttachPresenter(Layer()->FindPresenter(std::string(), N > 1 ? -2 : -1));

@@ -21,6 +21,7 @@
 #include "model/OrvexStream.h"
 #include "platform/FilePaths.h"
 #include "platform/Hourglass.h"
+#include "platform/PointBuffer.h"
 #include "platform/UiServices.h"
 #include "platform/IniFile.h"
 #include "projections/PrjModel.h"

@@ -9,6 +9,7 @@
 
 #include "model/ExtentRefresh.h"
 #include "model/OrvexLayer.h"
+#include "platform/PointBuffer.h"
 #include "projections/PrjModel.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/OrvexPresenter.h"

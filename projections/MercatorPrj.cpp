@@ -1,10 +1,10 @@
 #include "projections/MercatorPrj.h"
+#include "platform/PointBuffer.h"
 
 #include <cmath>
 #include <limits>
 #include <typeinfo>
 
-#include "view/OrvexCanvas.h"
 
 namespace {
 constexpr int32_t Lat89 = 89 * OrvexUnits::PerDegree;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "platform/PointBuffer.h"
+#include "projections/Circle.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
@@ -174,17 +176,9 @@ void TEquidistantPrj::Follow(const TPoint3D& A, const TBearing& BA, const TPoint
 
 void TEquidistantPrj::PaintBackground() {
     if (!FView || !FView->Canvas() || !PointBuffer) return;
-    constexpr long double FourDegrees = 0.06981317007977318L;
-    long double X = FScaleFactor * EarthRadius * Pi, Y = 0;
-    const long double C = std::cos(FourDegrees), S = std::sin(FourDegrees);
-    int32_t N = 0;
-    if (StorePixel(N, X, Y)) ++N;
-    for (int I = 1; I <= 89; ++I) {
-        const long double NX = X * C - Y * S;
-        Y = X * S + Y * C;
-        X = NX;
-        if (StorePixel(N, X, Y)) ++N;
-    }
+    const int32_t N = StoreCircle(FScaleFactor * EarthRadius * Pi, [this](int32_t Index, long double X, long double Y) {
+        return StorePixel(Index, X, Y);
+    });
     FView->Canvas()->PolygonBuffer(N, 255);
 }
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "model/OrvexObject.h"
+#include "platform/PointBuffer.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 

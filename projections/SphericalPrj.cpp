@@ -8,13 +8,14 @@
 
 #include "foundation/PointList.h"
 #include "model/OrvexObject.h"
+#include "platform/PointBuffer.h"
+#include "projections/Circle.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
 namespace {
 // OrvexUnits per radian.
 constexpr long double UnitsPerRadian = 309397209.37064453L;
-constexpr long double FourDegrees = 0.06981317007977318L;
 
 constexpr TPrjExtents SphereExtents{-EarthRadius, -EarthRadius, EarthRadius, EarthRadius};
 
@@ -310,16 +311,8 @@ int32_t TSphericalPrj::ProjectVectors(TSource& Source, int32_t Count, bool Horiz
 void TSphericalPrj::PaintBackground() {
     if (!FView || !FView->Canvas() || !PointBuffer) return;
     if (FView->TextureBackground() && TextureCapable() && PaintTexture()) return;
-    long double X = FDiscRadius, Y = 0;
-    const long double C = std::cos(FourDegrees), S = std::sin(FourDegrees);
-    int32_t N = 0;
-    if (StorePixel(N, X, Y)) ++N;
-    for (int I = 1; I <= 89; ++I) {
-        const long double NX = X * C - Y * S;
-        Y = X * S + Y * C;
-        X = NX;
-        if (StorePixel(N, X, Y)) ++N;
-    }
+    const int32_t N = StoreCircle(
+        FDiscRadius, [this](int32_t Index, long double X, long double Y) { return StorePixel(Index, X, Y); });
     FView->Canvas()->PolygonBuffer(N, 255);
 }
 

@@ -7,6 +7,7 @@
 #include "foundation/OrvexExceptions.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexStream.h"
+#include "platform/Screen.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
@@ -50,7 +51,7 @@ TFontStyles CheckedFontStyle(int64_t V) {
 int32_t ScreenToSurfacePixels(const TOrvex3* View, int32_t Pixels) {
     if (!View || !View->Canvas()) return Pixels;
     return RoundSaturate(static_cast<long double>(Pixels) * View->Canvas()->PixelsPerInch() /
-                         TOrvex3::ScreenPixelsPerInch());
+                         ScreenPixelsPerInch());
 }
 
 // ---------------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
 #include "platform/FilePaths.h"
+#include "platform/PointBuffer.h"
 #include "platform/Text.h"
 #include "projections/PrjModel.h"
 #include "styling/OrvexAttributes.h"

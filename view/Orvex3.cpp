@@ -1,14 +1,14 @@
 #include "view/Orvex3.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
 
 #include "model/ClassRegistry.h"
+#include "platform/ClipCode.h"
 #include "platform/IniFile.h"
+#include "platform/Screen.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PointPresenter.h"
 #include "styling/PolygonPresenter.h"
@@ -23,19 +23,13 @@
 
 namespace {
 int LiveViews = 0;
-int32_t ScreenPPI = 96;
 }  // namespace
 
-int32_t TOrvex3::ScreenPixelsPerInch() { return ScreenPPI; }
+int32_t TOrvex3::ScreenPixelsPerInch() { return ::ScreenPixelsPerInch(); }
 
 TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
-    if (LiveViews == 0) {
-        const QScreen* Screen = QGuiApplication::primaryScreen();
-        const int32_t Dpi = Screen ? RoundSaturate(Screen->logicalDotsPerInchY()) : 0;
-        ScreenPPI = Dpi > 0 ? Dpi : 96;
-        PointBuffer = new TPixelPoint[PointBufferSize];
-    }
-    ++LiveViews;
+    if (LiveViews++ == 0) ReadScreenPixelsPerInch();
+    AcquirePointBuffer();
     FCanvas = std::make_unique<TOrvexCanvas>(this);
     // Made directly, not through SetProjectionModel: there is no earlier view to keep.
     FProjection.reset(ProjectionOfKind(opSpherical).Create(this));
@@ -83,10 +77,8 @@ TOrvex3::~TOrvex3() {
     FCanvas.reset();
     FClassRegistry.reset();
     FProfile.reset();
-    if (--LiveViews == 0) {
-        delete[] PointBuffer;
-        PointBuffer = nullptr;
-    }
+    --LiveViews;
+    ReleasePointBuffer();
 }
 
 TOrvexLayer* TOrvex3::GetLayer(int32_t Index) const {
@@ -183,27 +175,7 @@ void TOrvex3::RequestRepaint() { update(); }
 long double TOrvex3::GetScaleFactor() const { return FProjection ? FProjection->ScaleFactor() : 0; }
 
 bool TOrvex3::ComputeClipCode(int32_t Count, uint8_t& ClipCode) const {
-    if (Count <= 1 || !PointBuffer) return false;
-    int32_t MinX = 2147483647, MinY = 2147483647, MaxX = -2147483647, MaxY = -2147483647;
-    for (int32_t I = 0; I < std::min(Count, PointBufferSize); ++I) {
-        const TPixelPoint& P = PointBuffer[I];
-        MinX = std::min(MinX, P.X);
-        MaxX = std::max(MaxX, P.X);
-        MinY = std::min(MinY, P.Y);
-        MaxY = std::max(MaxY, P.Y);
-    }
-    const int32_t W = FCanvas->Width(), H = FCanvas->Height();
-    uint8_t Code = 0;
-    if (MaxX < 0) Code |= 1;
-    if (MaxX > W) Code |= 2;
-    if (MaxY < 0) Code |= 4;
-    if (MaxY > H) Code |= 8;
-    if (MinX < 0) Code |= 16;
-    if (MinX > W) Code |= 32;
-    if (MinY < 0) Code |= 64;
-    if (MinY > H) Code |= 128;
-    ClipCode = Code;
-    return !(MinY > H || MinX > W || MaxY < 0 || MaxX < 0);
+    return PointBufferClipCode(Count, FCanvas->Width(), FCanvas->Height(), ClipCode);
 }
 
 bool TOrvex3::Progress(int MsgType, const std::string& MsgText) {
@@ -220,7 +192,7 @@ void TOrvex3::SetMinTextHeight(int32_t Value) {
 
 int32_t TOrvex3::EffectiveMinTextHeight() const {
     const int64_t Num = int64_t(FMinTextHeight) * FCanvas->PixelsPerInch();
-    return RoundSaturate(static_cast<long double>(Num) / ScreenPPI);
+    return RoundSaturate(static_cast<long double>(Num) / ScreenPixelsPerInch());
 }
 
 int32_t TOrvex3::UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const {

@@ -14,9 +14,9 @@
 
 #include "foundation/OXUtils.h"
 #include "model/ListWalk.h"
+#include "model/TextureData.h"
 #include "platform/GdiTools.h"
 #include "projections/PrjModel.h"
-#include "view/TextureData.h"
 
 class QPrinter;
 class QScrollBar;

@@ -7,8 +7,6 @@
 #include "foundation/OXUtils.h"
 #include "view/Orvex3.h"
 
-TPixelPoint* PointBuffer = nullptr;
-
 namespace {
 // One clipping pass against an edge line one pixel outside the surface.
 enum TEdge { edTop, edRight, edBottom, edLeft };

@@ -1,7 +1,7 @@
 #pragma once
 // The view's drawing surface: an off-screen 24-bit picture that a full render draws into,
-// the process-wide point buffers that projections fill, the clip-code rule and the
-// clipper that cuts point sets at the surface's edges.
+// and the clipper that cuts the point sets projections leave in PointBuffer at the
+// surface's edges.
 
 #include <QImage>
 #include <cstdint>
@@ -12,13 +12,9 @@
 #include "foundation/OXUtils.h"
 #include "platform/DeviceContext.h"
 #include "platform/GdiTools.h"
+#include "platform/PointBuffer.h"
 
 class QPainter;
-
-constexpr int32_t PointBufferSize = 65537;
-
-// Allocated with the first view, released with the last (see TOrvex3).
-extern TPixelPoint* PointBuffer;
 
 class TOrvex3;
 class TTextureData;

@@ -478,6 +478,61 @@ void TOrvex3::FillChain(TOrvexObject* Obj, uint8_t ClipCode) {
         FCanvas->PolygonPoints(FBigPolygon.data(), static_cast<int32_t>(FBigPolygon.size()), ClipCode);
 }
 
+namespace {
+
+// One point at the end of a temporary chain, which grows in steps: an exact-size count change
+// reallocates at every point.
+void AppendPoint(TGeoDataObject* Part, int32_t Lon, int32_t Lat, int32_t Z) {
+    const int32_t N = Part->GetPointCount();
+    if (N == Part->Capacity()) Part->Grow();
+    Part->SetPointCount(N + 1);
+    Part->Points()[N] = TPoint3D{Lon, Lat, Z};
+}
+
+// A ring around a pole encloses the cap on the side of its mean latitude (the south when
+// that is 0), as on the sphere: the latitude its detours run along.
+int32_t PoleLatitudeOf(const TOrvexObject& Obj) {
+    int64_t LatSum = 0;
+    for (int32_t I = 0, N = Obj.GetPointCount(); I < N; ++I) LatSum += Obj.GetPoint(I).Y;
+    return LatSum > 0 ? PoleRunLatitude : -PoleRunLatitude;
+}
+
+// A ring around a pole that meets the seam at LatX, coming from band PB: along the seam to
+// the pole latitude, once round, and back.
+void AppendPoleDetour(TGeoDataObject* Part, const TSeam& S, int PB, int32_t LatX, int32_t PoleLat, int32_t Z) {
+    AppendPoint(Part, S.Offset(-PB), LatX, Z);
+    AppendPoint(Part, S.Offset(-PB), PoleLat, Z);
+    int32_t Lon = S.Offset(-int64_t(PB) * 54000000);
+    for (int Guard = 0; Lon != S.Seam && Guard < 100; ++Guard) {
+        AppendPoint(Part, Lon, PoleLat, Z);
+        Lon = NormalizeLongitude(int64_t(Lon) - int64_t(PB) * 54000000);
+    }
+    AppendPoint(Part, S.Offset(PB), PoleLat, Z);
+    AppendPoint(Part, S.Offset(PB), LatX, Z);
+}
+
+// A ring that meets the seam at LatX: East ends at the east edge of the map, West starts at
+// the west edge.
+void AppendSeamCrossing(TGeoDataObject* East, TGeoDataObject* West, const TSeam& S, int32_t LatX, int32_t Z) {
+    const int32_t EastEdge = S.Offset(-1), WestEdge = S.Offset(1);
+    const int32_t EN = East->GetPointCount();
+    int64_t From = LatX, Steps = 0, Step = 0;
+    if (EN > 0 && NormalizeLongitude(int64_t(East->Points()[EN - 1].X) + 1) == S.Seam) {
+        // East left the map here and West came in: both follow the map edge a degree at a
+        // time, East onwards to where it comes back, West back from where it leaves to where
+        // it came in, so that neither cuts across.
+        From = East->Points()[EN - 1].Y;
+        Step = LatX > From ? OrvexUnits::PerDegree : -OrvexUnits::PerDegree;
+        while (std::llabs(From + Steps * Step - LatX) > OrvexUnits::PerDegree) ++Steps;
+    }
+    for (int64_t K = 1; K <= Steps; ++K) AppendPoint(East, EastEdge, static_cast<int32_t>(From + K * Step), Z);
+    AppendPoint(East, EastEdge, LatX, Z);
+    AppendPoint(West, WestEdge, LatX, Z);
+    for (int64_t K = Steps; K >= 1; --K) AppendPoint(West, WestEdge, static_cast<int32_t>(From + K * Step), Z);
+}
+
+}  // namespace
+
 void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
     if (!Obj) return;
     if (!Obj->HasState(osExtentsValid)) Obj->CalcExtents();
@@ -500,63 +555,24 @@ void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
     East->SetPointCount(0);
     West->SetPointCount(0);
     const bool Odd = Obj->HasState(osOddCrossings);
-    // A ring around a pole encloses the cap on the side of its mean latitude (the south
-    // when that is 0), as on the sphere.
-    int32_t PoleLat = -PoleRunLatitude;
-    if (Odd) {
-        int64_t LatSum = 0;
-        for (int32_t I = 0; I < N; ++I) LatSum += Obj->GetPoint(I).Y;
-        if (LatSum > 0) PoleLat = PoleRunLatitude;
-    }
+    const int32_t PoleLat = Odd ? PoleLatitudeOf(*Obj) : -PoleRunLatitude;
     const TSeam S(Prj->CentralMeridian());
     TPoint3D P = Obj->GetPoint(N - 1);
     int PB = S.Band(P.X);
     TGeoDataObject* Current = (Odd || PB >= 0) ? East : West;
-    auto Append = [](TGeoDataObject* Part, int32_t Lon, int32_t Lat, int32_t Z) {
-        // Growth in steps: an exact-size count change reallocates at every point.
-        const int32_t N = Part->GetPointCount();
-        if (N == Part->Capacity()) Part->Grow();
-        Part->SetPointCount(N + 1);
-        Part->Points()[N] = TPoint3D{Lon, Lat, Z};
-    };
     for (int32_t I = 0; I < N; ++I) {
         const TPoint3D C = Obj->GetPoint(I);
         const int CB = S.Band(C.X);
         if (TSeam::Crosses(PB, CB)) {
             const int32_t LatX = S.LatitudeAt(P, C);
             if (Odd) {
-                // Around the pole: along the seam to 89 degrees, once round, and back.
-                Append(East, S.Offset(-PB), LatX, P.Z);
-                Append(East, S.Offset(-PB), PoleLat, P.Z);
-                int32_t Lon = S.Offset(-int64_t(PB) * 54000000);
-                for (int Guard = 0; Lon != S.Seam && Guard < 100; ++Guard) {
-                    Append(East, Lon, PoleLat, P.Z);
-                    Lon = NormalizeLongitude(int64_t(Lon) - int64_t(PB) * 54000000);
-                }
-                Append(East, S.Offset(PB), PoleLat, P.Z);
-                Append(East, S.Offset(PB), LatX, P.Z);
+                AppendPoleDetour(East, S, PB, LatX, PoleLat, P.Z);
             } else {
-                const int32_t EastEdge = S.Offset(-1), WestEdge = S.Offset(1);
-                const int32_t EN = East->GetPointCount();
-                int64_t From = LatX, Steps = 0, Step = 0;
-                if (EN > 0 && NormalizeLongitude(int64_t(East->Points()[EN - 1].X) + 1) == S.Seam) {
-                    // East left the map here and West came in: both follow the map edge a
-                    // degree at a time, East onwards to where it comes back, West back
-                    // from where it leaves to where it came in, so that neither cuts across.
-                    From = East->Points()[EN - 1].Y;
-                    Step = LatX > From ? OrvexUnits::PerDegree : -OrvexUnits::PerDegree;
-                    while (std::llabs(From + Steps * Step - LatX) > OrvexUnits::PerDegree) ++Steps;
-                }
-                for (int64_t K = 1; K <= Steps; ++K)
-                    Append(East, EastEdge, static_cast<int32_t>(From + K * Step), P.Z);
-                Append(East, EastEdge, LatX, P.Z);
-                Append(West, WestEdge, LatX, P.Z);
-                for (int64_t K = Steps; K >= 1; --K)
-                    Append(West, WestEdge, static_cast<int32_t>(From + K * Step), P.Z);
+                AppendSeamCrossing(East, West, S, LatX, P.Z);
                 Current = Current == East ? West : East;
             }
         }
-        Append(Current, C.X, C.Y, C.Z);
+        AppendPoint(Current, C.X, C.Y, C.Z);
         P = C;
         PB = CB;
     }

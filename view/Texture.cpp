@@ -7,11 +7,11 @@
 #include <exception>
 #include <filesystem>
 
+#include "model/TextureData.h"
 #include "projections/PrjModel.h"
 #include "projections/SphericalPrj.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
-#include "view/TextureData.h"
 
 namespace {
 // Texture coordinates far outside the image only clamp to its edge; keeping them within

@@ -90,6 +90,42 @@ TBytes Block(int32_t N, const std::string& ClassName) {
     return S.Data();
 }
 
+// One presenter of each class, every stored value away from its default.
+struct TEveryPresenter {
+    TPointPresenter* Pt;
+    TPolylinePresenter* Line;
+    TPolygonPresenter* Area;
+};
+
+TEveryPresenter AddEveryPresenter(TOrvexLayer* Layer, const std::string& Picture) {
+    auto* Pt = TOrvexPresenter::CreateNamed<TPointPresenter>(Layer, 11, "Towns");
+    Pt->SetTitleAlignment(taBottomRight);
+    Pt->TitleFont()->SetFontName("Courier");
+    Pt->TitleFont()->SetFontSize(17);
+    Pt->TitleFont()->SetFontAngle(-450);
+    Pt->TitleFont()->SetFontStyle(0x0B);
+    Pt->TitleFont()->SetFontColor(0x00112233);
+    Pt->TitleFont()->SetFontUnit(Kilometer);
+    Pt->SetPointType(ppImage);
+    Pt->SetPointUnit(Meter);
+    Pt->SetPointSize(250);
+    Pt->SetMaxPointSize(30);
+    Pt->SetSymbolIndex(-7);
+    Pt->SetImageName(Picture);
+    Pt->PointPen()->SetValues(0x00123456, psDashDot, 4);
+    Pt->PointBrush()->SetBrushColor(0x00654321);
+    Pt->PointBrush()->SetBrushStyle(bsDiagCross);
+    Pt->PointFont()->SetFontName("Symbol");
+    Pt->PointFont()->SetFontSize(12);
+    auto* Line = TOrvexPresenter::CreateNamed<TPolylinePresenter>(Layer, -300, "Rivers");
+    Line->PolylinePen()->SetValues(0x00FF0000, psDot, 2);
+    auto* Area = TOrvexPresenter::CreateNamed<TPolygonPresenter>(Layer, 12, "Lakes");
+    Area->PolygonPen()->SetValues(0x0000FF00, psInsideFrame, 7);
+    Area->PolygonBrush()->SetBrushColor(0x00ABCDEF);
+    Area->PolygonBrush()->SetBrushStyle(bsHorizontal);
+    return {Pt, Line, Area};
+}
+
 class LayerFileTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
@@ -664,31 +700,7 @@ TEST_F(LayerFileTest, EveryStoredClassRoundTripsWithAllItsValues) {
     Img.fill(Qt::red);
     ASSERT_TRUE(Img.save(QString::fromStdString(Picture)));
 
-    auto* Pt = TOrvexPresenter::CreateNamed<TPointPresenter>(Layer, 11, "Towns");
-    Pt->SetTitleAlignment(taBottomRight);
-    Pt->TitleFont()->SetFontName("Courier");
-    Pt->TitleFont()->SetFontSize(17);
-    Pt->TitleFont()->SetFontAngle(-450);
-    Pt->TitleFont()->SetFontStyle(0x0B);
-    Pt->TitleFont()->SetFontColor(0x00112233);
-    Pt->TitleFont()->SetFontUnit(Kilometer);
-    Pt->SetPointType(ppImage);
-    Pt->SetPointUnit(Meter);
-    Pt->SetPointSize(250);
-    Pt->SetMaxPointSize(30);
-    Pt->SetSymbolIndex(-7);
-    Pt->SetImageName(Picture);
-    Pt->PointPen()->SetValues(0x00123456, psDashDot, 4);
-    Pt->PointBrush()->SetBrushColor(0x00654321);
-    Pt->PointBrush()->SetBrushStyle(bsDiagCross);
-    Pt->PointFont()->SetFontName("Symbol");
-    Pt->PointFont()->SetFontSize(12);
-    auto* Line = TOrvexPresenter::CreateNamed<TPolylinePresenter>(Layer, -300, "Rivers");
-    Line->PolylinePen()->SetValues(0x00FF0000, psDot, 2);
-    auto* Area = TOrvexPresenter::CreateNamed<TPolygonPresenter>(Layer, 12, "Lakes");
-    Area->PolygonPen()->SetValues(0x0000FF00, psInsideFrame, 7);
-    Area->PolygonBrush()->SetBrushColor(0x00ABCDEF);
-    Area->PolygonBrush()->SetBrushStyle(bsHorizontal);
+    const auto [Pt, Line, Area] = AddEveryPresenter(Layer, Picture);
 
     auto* River = Chain(Layer, {MakePoint(-5 * Min, 3 * Min), MakePoint(-4 * Min, 3 * Min), MakePoint(1, 2)});
     River->AttachPresenter(Line);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "view/TextureData.h"
+#include "model/TextureData.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <QPrinter>
 #include <functional>
 
+#include "model/TextureData.h"
 #include "RenderFixtures.h"
 #include "TextureFixtures.h"
-#include "view/TextureData.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "view/TextureData.h"
+#include "model/TextureData.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,0 +1,11 @@
+#pragma once
+// The clip code of a point set in PointBuffer: one byte saying at which edges of the drawing
+// surface the set's bounding box passes, so that the clipper runs only the passes it needs.
+
+#include <cstdint>
+
+// The code of the first Count entries of PointBuffer against a surface of Width x Height
+// pixels: one bit per edge passed, 0 inside, 255 beyond every edge. False when the box cannot
+// show on the surface (the code is written all the same) and, without writing it, when there
+// are fewer than two entries.
+bool PointBufferClipCode(int32_t Count, int32_t Width, int32_t Height, uint8_t& ClipCode);
