@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "importers/E002Orvex.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 
 namespace {
@@ -59,7 +60,7 @@ TfrmE00Import::TfrmE00Import(QWidget* Parent)
 void TfrmE00Import::SetConversion(const std::string& Sources) {
     const bool Shown = !Sources.empty();
     lblCoordinates->setText(
-        Shown ? QString::fromStdString("Coordinates: converted from " + Sources + " to longitude/latitude") : QString());
+        Shown ? ToQString("Coordinates: converted from " + Sources + " to longitude/latitude") : QString());
     lblCoordinates->setVisible(Shown);
     cbxKeepCoordinates->setChecked(false);
     cbxKeepCoordinates->setVisible(Shown);
