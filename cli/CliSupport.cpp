@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "cli/OrvexCli.h"
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "projections/PrjRegistry.h"
 
 namespace orvex::cli {
@@ -42,8 +42,6 @@ std::unique_ptr<QApplication> EnsureApplication(TAppUse Use) {
     qInstallMessageHandler(QtHandler);
     return App;
 }
-
-std::string Utf8Text(const std::string& Bytes) { return ToQString(Bytes).toUtf8().toStdString(); }
 
 std::string SynopsisText(const Command& C) {
     std::string S(C.Synopsis);

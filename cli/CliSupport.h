@@ -22,9 +22,6 @@ enum class TAppUse {
 // alone gets the minimal platform whatever was chosen, since it shows nothing either way.
 std::unique_ptr<QApplication> EnsureApplication(TAppUse Use);
 
-// Text from files is bytes (UTF-8 when valid, else Latin-1); the terminal gets UTF-8.
-std::string Utf8Text(const std::string& Bytes);
-
 // The command's synopsis, with "{projections}" replaced by the projections' names.
 std::string SynopsisText(const Command& C);
 

@@ -15,6 +15,7 @@
 #include "MainFixture.h"
 #include "editor/CommandLine.h"
 #include "model/BitmapObject.h"
+#include "platform/Text.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PointPresenter.h"
 #include "styling/PolylinePresenter.h"

@@ -16,6 +16,7 @@
 
 #include "MainFixture.h"
 #include "editor/ProgressPanel.h"
+#include "platform/Text.h"
 
 namespace {
 
