@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 
 #include "foundation/OrvexExceptions.h"
+#include "importers/ConversionLine.h"
 #include "importers/ImportSupport.h"
 #include "importers/TextEncoding.h"
 #include "platform/Text.h"
@@ -101,13 +102,7 @@ std::string TfrmSHPImport::EncodingName() const { return FromQString(cbxEncoding
 void TfrmSHPImport::lbxColumnsClick() { btnImport->setEnabled(true); }
 
 void TfrmSHPImport::SetConversion(const std::string& Description) {
-    const bool Shown = !Description.empty();
-    lblCoordinates->setText(Shown ? ToQString("Coordinates: converted from " + Description + " to longitude/latitude")
-                                  : QString());
-    lblCoordinates->setVisible(Shown);
-    cbxKeepCoordinates->setChecked(false);
-    cbxKeepCoordinates->setVisible(Shown);
-    const int Extra = Shown ? kConversionHeight : 0;
+    const int Extra = ShowConversionLine(*lblCoordinates, *cbxKeepCoordinates, Description, kConversionHeight);
     setFixedSize(kWidth, kHeight + Extra);
     btnImport->move(8, 224 + Extra);
     btnCancel->move(167, 224 + Extra);
