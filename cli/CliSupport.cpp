@@ -5,7 +5,7 @@
 #include <ostream>
 
 #include "cli/OrvexCli.h"
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "projections/PrjRegistry.h"
 
 namespace orvex::cli {
@@ -56,8 +56,6 @@ int EndCommand(int Status, std::ostream& Out, std::ostream& Err) {
     // process outlives it.
     std::_Exit(Status);
 }
-
-std::string Utf8Text(const std::string& Bytes) { return ToQString(Bytes).toUtf8().toStdString(); }
 
 std::string SynopsisText(const Command& C) {
     std::string S(C.Synopsis);

@@ -31,9 +31,6 @@ void EndProcessAfterCommand();
 // status once Out and Err are flushed. Called where the command's views are still alive.
 int EndCommand(int Status, std::ostream& Out, std::ostream& Err);
 
-// Text from files is bytes (UTF-8 when valid, else Latin-1); the terminal gets UTF-8.
-std::string Utf8Text(const std::string& Bytes);
-
 // The command's synopsis, with "{projections}" replaced by the projections' names.
 std::string SynopsisText(const Command& C);
 

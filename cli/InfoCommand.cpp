@@ -16,7 +16,7 @@
 #include "foundation/NumberText.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "styling/OrvexPresenter.h"
 #include "view/Orvex3.h"
 

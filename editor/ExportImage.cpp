@@ -12,7 +12,6 @@
 
 #include "foundation/ProgressAborted.h"
 #include "foundation/OXUtils.h"
-#include "platform/DeviceContext.h"
 #include "platform/FilePaths.h"
 #include "platform/Hourglass.h"
 #include "platform/UiServices.h"

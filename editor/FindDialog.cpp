@@ -10,7 +10,7 @@
 
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "view/Orvex3.h"
 
 TfrmFind::TfrmFind(TOrvex3& View, QWidget* Parent) : QDialog(Parent), FView(View) {

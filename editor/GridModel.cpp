@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 
 TGridModel::TGridModel(QObject* Parent, const TCellText& CellText, std::function<QVariant(int Col)> Background)
     : QAbstractTableModel(Parent), FCellText(CellText), FBackground(std::move(Background)) {}

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 
 // ---------------------------------------------------------------------------------------
 

@@ -19,7 +19,7 @@
 #include "importers/ImportSupport.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "view/Orvex3.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <exception>
 
-#include "platform/DeviceContext.h"
 
 TListGrid::TListGrid(QWidget* Parent) : QTableView(Parent), FModel(new TGridModel(this, OnCellText)) {
     TGridModel::Prepare(*this);

@@ -13,7 +13,7 @@
 #include "editor/OXProp.h"
 #include "foundation/OXUtils.h"
 #include "importers/ImportSupport.h"
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ QWidget* MakePage(const char* Name, QStackedWidget* Notebook) {
 
 // Two decimals, as general text: 111.12, 60.
 QString TwoDecimals(long double Value) {
-    return QString::fromStdString(FloatToText(std::nearbyint(Value * 100) * 0.01L));
+    return ToQString(FloatToText(std::nearbyint(Value * 100) * 0.01L));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "model/OrvexLayer.h"
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "view/Orvex3.h"
 

@@ -17,6 +17,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "projections/PrjModel.h"
 #include "styling/OrvexPresenter.h"

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "importers/ImportDriver.h"
 #include "importers/ImportSupport.h"
 #include "importers/SpatialReference.h"
 #include "importers/TfrmE00Import.h"
@@ -228,9 +229,10 @@ struct TRing {
 
 // One run; the members below Options describe the file being read.
 struct TE00Importer {
-    TE00Importer(TOrvex3& V, TE00ImportOptions& O) : View(V), Options(O) {}
+    TE00Importer(TOrvex3& V, TImportDriver& D, TE00ImportOptions& O) : View(V), Driver(D), Options(O) {}
 
     TOrvex3& View;
+    TImportDriver& Driver;
     TE00ImportOptions& Options;
     bool WithArcs = true;
     bool WithText = true;
@@ -242,7 +244,6 @@ struct TE00Importer {
     int64_t LineNo = 0;   // of the line read last
     bool Double = false;  // the current section is in double precision
     TOrvexLayer* Layer = nullptr;
-    std::unique_ptr<TLayerFill> Fill;
 
     TProjection Projection = TProjection::Unrecognised;
     bool Metres = false;
@@ -263,7 +264,7 @@ struct TE00Importer {
     std::vector<TRing> Rings;
 
     void ImportFile(const std::string& FilePath);
-    void Progress(int MsgType, const std::string& Message);
+    void Progress(int MsgType, const std::string& Message) { Driver.Progress(MsgType, Message); }
     [[noreturn]] void Fail(const std::string& Message) const;
 
     std::string_view ReadLine();
@@ -295,11 +296,6 @@ struct TE00Importer {
     void ReadLabels();
     void MakePoint(const TPoint3D& P, const std::string& Title);
 };
-
-void TE00Importer::Progress(int MsgType, const std::string& Message) {
-    ImportProgress(View, MsgType, Message);
-    Fill->CheckAlive(Path);
-}
 
 void TE00Importer::Fail(const std::string& Message) const {
     throw EImportError(Format("%s, line %lld: %s", Path.c_str(), static_cast<long long>(LineNo), Message.c_str()));
@@ -389,12 +385,8 @@ void TE00Importer::TakePair(std::string_view Line, size_t Column, std::vector<TP
 
 // The raw values gathered, converted in one call, after Points' own.
 void TE00Importer::ConvertRaw(std::vector<TPoint3D>& Points) {
-    const size_t First = Points.size(), Count = RawX.size();
-    Points.resize(First + Count);
-    const std::string Why = ConvertPoints(*Conversion, RawX.data(), RawY.data(), Count, Points.data() + First);
-    RawX.clear();
-    RawY.clear();
-    if (!Why.empty()) Fail("of the section ending here, " + Why);
+    if (const std::string Why = ConvertGathered(*Conversion, RawX, RawY, Points); !Why.empty())
+        Fail("of the section ending here, " + Why);
 }
 
 bool TE00Importer::ReadProjection() {
@@ -644,14 +636,13 @@ void TE00Importer::ReadLabels() {
 
 void TE00Importer::ImportFile(const std::string& FilePath) {
     Path = FilePath;
-    Layer = View.AddLayer(FileBaseName(Path));
+    Layer = Driver.AddLayer(FileBaseName(Path));
     Name = Layer->Name();
-    Fill = std::make_unique<TLayerFill>(View, Layer);
     Progress(1, "ARC Import of " + Path);
     Progress(0, Name + ": Reading ...");
     Text = ReadWholeFile(Path);
     UiServices().ProcessMessages();
-    Fill->CheckAlive(Path);
+    Driver.CheckLayer();
     Rewind();
     if (ReadLine().starts_with("EXP  1"))
         Fail("the file is compressed; export the coverage again without compression");
@@ -664,8 +655,8 @@ void TE00Importer::ImportFile(const std::string& FilePath) {
     } else {
         Progress(-1, Format("%s: file is not in Geographic projection", Path.c_str()));
     }
-    Fill.reset();
-    View.Progress(0, Format("%s: Imported %d objects", Name.c_str(), Layer->ObjectCount()));
+    Driver.FinishLayer();
+    Progress(0, Format("%s: Imported %d objects", Name.c_str(), Layer->ObjectCount()));
 }
 
 }  // namespace
@@ -693,28 +684,19 @@ std::string E00ConversionSource(const std::string& Path) {
 }
 
 void ImportE00(const std::vector<std::string>& FileNames, TOrvex3& View, TE00ImportOptions* Options) {
-    TImportRun Run(View, "E00 Import Finished");
+    TImportDriver Driver(View, "E00 Import Finished");
     std::unique_ptr<TE00ImportDialogOptions> Dialog;
     if (!Options) {
         Dialog = std::make_unique<TE00ImportDialogOptions>();
         Options = Dialog.get();
     }
-    TE00Importer Importer(View, *Options);
+    TE00Importer Importer(View, Driver, *Options);
     Options->PrepareFor(FileNames);
     if (!Options->ChooseRecords(Importer.WithArcs, Importer.WithText)) return;
     Importer.KeepCoordinates = Options->KeepCoordinates();
-    for (const std::string& Path : FileNames) {
-        UiServices().ProcessMessages();
-        try {
-            Importer.ImportFile(Path);
-        } catch (const EProgressAborted&) {
-            Importer.Fill.reset();
-            DropLayer(View, Importer.Layer);
-            throw;
-        } catch (const std::exception& E) {
-            Importer.Fill.reset();
-            View.Progress(-1, E.what());
-            throw;
-        }
-    }
+    // The file's start is reported once its layer is there.
+    Driver.Run(FileNames, "", [&](const std::string& Path) {
+        Importer.ImportFile(Path);
+        return true;
+    });
 }

@@ -1,29 +1,26 @@
 #include "importers/GdalIO.h"
 
-#include <unistd.h>
-
 #include <QComboBox>
 #include <QString>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <set>
 #include <sstream>
-#include <system_error>
 #include <utility>
 
 #include "foundation/OrvexExceptions.h"
 #include "foundation/ProgressAborted.h"
 #include "importers/GdalLoader.h"
+#include "importers/ImportDriver.h"
 #include "importers/ImportSupport.h"
 #include "importers/TfrmSHPImport.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
+#include "platform/AtomicFile.h"
 #include "platform/Text.h"
-#include "platform/UiServices.h"
 #include "styling/OrvexPresenter.h"
 #include "styling/PointPresenter.h"
 #include "styling/PolygonPresenter.h"
@@ -51,9 +48,9 @@ using TReader = std::unique_ptr<TGdalReader, TReaderEnder>;
 
 // One run over the files.
 struct TGdalImporter {
-    TGdalImporter(TOrvex3& V, TSHPImportOptions& O) : View(V), Options(O) {}
+    TGdalImporter(TImportDriver& D, TSHPImportOptions& O) : Driver(D), Options(O) {}
 
-    TOrvex3& View;
+    TImportDriver& Driver;
     TSHPImportOptions& Options;
     std::vector<TPoint3D> Points;  // reused for every part
 
@@ -61,11 +58,9 @@ struct TGdalImporter {
     int32_t Counter = 0;  // features read; the objects' IDs
     std::string Title;
     TOrvexLayer* Layer = nullptr;
-    std::unique_ptr<TLayerFill> Fill;
     TOrvexPresenter* PointPresenter = nullptr;
     TOrvexPresenter* PolylinePresenter = nullptr;
     TOrvexPresenter* PolygonPresenter = nullptr;
-    bool Reported = false;
 
     bool ImportFile(const std::string& FilePath, const std::string& LayerName);
     bool ImportLayer(TGdalSource* Source, int32_t Index, const std::string& FilePath, bool Several);
@@ -76,11 +71,7 @@ struct TGdalImporter {
     [[noreturn]] void Fail(const std::string& Message) const;
 };
 
-void TGdalImporter::ReportAndFail(const std::string& Text) {
-    Reported = true;
-    View.Progress(-1, Text);
-    throw EImportError(Text);
-}
+void TGdalImporter::ReportAndFail(const std::string& Text) { Driver.ReportAndFail(Text, Text); }
 
 void TGdalImporter::Fail(const std::string& Message) const {
     throw EImportError(Format("%s, feature %d: %s", Path.c_str(), Counter, Message.c_str()));
@@ -92,20 +83,11 @@ void TGdalImporter::FindPresenters() {
     PolygonPresenter = Layer->FindPresenter("", -3);
 }
 
+// While the layer is filled: the handler may have changed the view, so the presenters are
+// looked up again.
 void TGdalImporter::Progress() {
-    if (!View.Progress(0, Format("Imported %d objects", Layer->ObjectCount()))) {
-        Fill->CheckAlive(Path);
-        FindPresenters();
-        return;
-    }
-    // Cancelled: the half-filled layer goes, the layers of earlier files stay.
-    Fill->CheckAlive(Path);
-    Fill.reset();
-    delete Layer;
-    Layer = nullptr;
-    // The user's own choice: no message, as for the other importers.
-    Reported = true;
-    throw EProgressAborted("Import of " + Path + " cancelled");
+    Driver.Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
+    FindPresenters();
 }
 
 std::vector<std::string> LayerNamesOf(TGdalSource* Source) {
@@ -158,9 +140,8 @@ bool TGdalImporter::ImportLayer(TGdalSource* Source, int32_t Index, const std::s
                                           static_cast<double>(Divisor)));
     if (!Reader) ReportAndFail(Path + ": " + Gdal().LastError());
 
-    Layer = View.AddLayer(Several ? FileBaseName(FilePath) + " " + SourceName : FileBaseName(FilePath));
+    Layer = Driver.AddLayer(Several ? FileBaseName(FilePath) + " " + SourceName : FileBaseName(FilePath));
     Layer->SetMaxFontHeight(9);
-    Fill = std::make_unique<TLayerFill>(View, Layer);
     FindPresenters();
     int32_t LastReport = -1;
     TGdalFeature Feature{};
@@ -178,8 +159,8 @@ bool TGdalImporter::ImportLayer(TGdalSource* Source, int32_t Index, const std::s
             Progress();
         }
     }
-    Fill.reset();
-    View.Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
+    Driver.FinishLayer();
+    Driver.Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
     return true;
 }
 
@@ -218,19 +199,6 @@ TGdalShape ObjectShape(const TOrvexObject& Object) {
     if (Points) return Count == 1 ? gsPoint : gsMultiPoint;
     return gsLine;
 }
-
-// Stored text as the UTF-8 that GDAL's formats hold.
-std::string Utf8(const std::string& Stored) { return ToQString(Stored).toUtf8().toStdString(); }
-
-// Removes the file it names unless released: a half-written export.
-struct TPartialFile {
-    std::string Path;
-    ~TPartialFile() {
-        if (Path.empty()) return;
-        std::error_code Ec;
-        std::filesystem::remove(Path, Ec);
-    }
-};
 
 // The export being written, abandoned unless finished.
 struct TExportWriter {
@@ -297,23 +265,17 @@ int64_t ExportGDAL(const TOrvexLayer& Layer, const std::string& Path) {
         throw EOrvexException(Format("Cannot export to %s: the file name must end in .gpkg or .geojson", Path.c_str()));
     const TGdalInterface& G = Gdal();
 
-    // Beside the target, with its extension, so that the driver and the rename stay on one
-    // file system.
-    const size_t Slash = Path.find_last_of('/');
-    const std::string Folder = Slash == std::string::npos ? "" : Path.substr(0, Slash + 1);
-    const std::string Name = FileNamePart(Path);
-    const std::string Extension = Name.substr(Name.find_last_of('.'));
-    TPartialFile Partial{Folder + "." + FileBaseName(Path) + Format(".partial-%d", int(::getpid())) + Extension};
-    std::error_code Ignored;
-    std::filesystem::remove(Partial.Path, Ignored);
-    auto Fail = [&](const std::string& What) -> EOrvexException {
-        return EOrvexException(Format("Cannot export to %s: %s%s", Path.c_str(), What.c_str(), G.LastError()));
+    // GDAL takes only a name, and the format may go by its extension.
+    TAtomicFile Output(Path, TAtomicFile::TWriter::ByName);
+    auto Fail = [&](const std::string& What, const std::string& Why) {
+        return EOrvexException(Format("Cannot export to %s: %s%s", Path.c_str(), What.c_str(), Why.c_str()));
     };
+    if (Output.Failed()) throw Fail("", Output.Error());
 
     int64_t Written = 0;
-    const std::string LayerName = Utf8(Layer.Name().empty() ? FileBaseName(Path) : Layer.Name());
-    TExportWriter Writer{G.CreateExport(Partial.Path.c_str(), DriverName, LayerName.c_str())};
-    if (!Writer.Export) throw Fail("");
+    const std::string LayerName = Utf8Text(Layer.Name().empty() ? FileBaseName(Path) : Layer.Name());
+    TExportWriter Writer{G.CreateExport(Output.TempPath().c_str(), DriverName, LayerName.c_str())};
+    if (!Writer.Export) throw Fail("", G.LastError());
     std::vector<double> Xs, Ys;
     for (const TOrvexObject* Object : Layer.Objects()) {
         if (!dynamic_cast<const TGeoDataObject*>(Object) && !dynamic_cast<const TSinglePointObject*>(Object)) continue;
@@ -325,23 +287,20 @@ int64_t ExportGDAL(const TOrvexLayer& Layer, const std::string& Path) {
             Xs[static_cast<size_t>(I)] = static_cast<double>(OrvexUnitsToDeg(P.X));
             Ys[static_cast<size_t>(I)] = static_cast<double>(OrvexUnitsToDeg(P.Y));
         }
-        if (!G.WriteFeature(Writer.Export, Object->ID(), Utf8(Object->Title()).c_str(), ObjectShape(*Object), Count,
+        if (!G.WriteFeature(Writer.Export, Object->ID(), Utf8Text(Object->Title()).c_str(), ObjectShape(*Object), Count,
                             Xs.data(), Ys.data()))
-            throw Fail(Format("object %lld: ", static_cast<long long>(Written + 1)));
+            throw Fail(Format("object %lld: ", static_cast<long long>(Written + 1)), G.LastError());
         ++Written;
     }
-    if (!Writer.Finish()) throw Fail("");
-    std::error_code Ec;
-    std::filesystem::rename(Partial.Path, Path, Ec);
-    if (Ec) throw EOrvexException(Format("Cannot export to %s: %s", Path.c_str(), Ec.message().c_str()));
-    Partial.Path.clear();
+    if (!Writer.Finish()) throw Fail("", G.LastError());
+    if (!Output.Commit()) throw Fail("", Output.Error());
     return Written;
 }
 
 void ImportGDAL(const std::vector<std::string>& FileNames, TOrvex3& View, TSHPImportOptions* Options,
                 const std::string& LayerName) {
     Gdal();
-    TImportRun Run(View, "GDAL Import Finished");
+    TImportDriver Driver(View, "GDAL Import Finished");
     std::unique_ptr<TSHPImportDialogOptions> Dialog;
     if (!Options) {
         Dialog = std::make_unique<TSHPImportDialogOptions>();
@@ -349,17 +308,7 @@ void ImportGDAL(const std::vector<std::string>& FileNames, TOrvex3& View, TSHPIm
         Dialog->Dialog().cbxEncoding->setVisible(false);
         Options = Dialog.get();
     }
-    TGdalImporter Importer(View, *Options);
-    for (const std::string& Path : FileNames) {
-        UiServices().ProcessMessages();
-        View.Progress(1, "GDAL Import of " + Path);
-        Importer.Reported = false;
-        try {
-            if (!Importer.ImportFile(Path, LayerName)) return;
-        } catch (const std::exception& E) {
-            Importer.Fill.reset();
-            if (!Importer.Reported) View.Progress(-1, E.what());
-            throw;
-        }
-    }
+    TGdalImporter Importer(Driver, *Options);
+    Driver.Run(FileNames, "GDAL Import of ",
+               [&](const std::string& Path) { return Importer.ImportFile(Path, LayerName); });
 }

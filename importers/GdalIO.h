@@ -35,7 +35,7 @@ std::vector<std::string> GdalLayerNames(const std::string& Path);
 // shapefile import: Options (null shows TfrmSHPImport) choose the title column of each layer
 // and the divisor; every part of a geometry is its own object with the ID of its feature (1 for
 // the first). Coordinates are transformed to longitude and latitude. An abort returned by
-// OnProgress removes the layer being filled and ends the run with EImportAborted; a failure
+// OnProgress removes the layer being filled and ends the run with EProgressAborted; a failure
 // reports MsgType -1 and raises EImportError, the objects made before staying in the view.
 void ImportGDAL(const std::vector<std::string>& FileNames, TOrvex3& View, TSHPImportOptions* Options = nullptr,
                 const std::string& LayerName = {});
@@ -43,6 +43,7 @@ void ImportGDAL(const std::vector<std::string>& FileNames, TOrvex3& View, TSHPIm
 // Whether Path ends in an extension ExportGDAL writes (.gpkg, .geojson, .json).
 bool CanExportGDAL(const std::string& Path);
 // Writes the layer's objects, with fields "ID" and "Title" (UTF-8, as the Qt boundary reads
-// stored text), in longitude and latitude (WGS 84) and returns how many features were written. The file is written beside Path and renamed over
-// it, so a failure leaves any previous file whole. Raises EOrvexException.
+// stored text), in longitude and latitude (WGS 84) and returns how many features were written.
+// The file replaces Path whole (platform/AtomicFile), so a failure leaves any previous file as
+// it was. Raises EOrvexException.
 int64_t ExportGDAL(const TOrvexLayer& Layer, const std::string& Path);

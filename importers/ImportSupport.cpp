@@ -279,13 +279,14 @@ std::string ConvertPoints(const TCoordinateConversion& Conversion, double* X, do
                   Conversion.Description().c_str());
 }
 
-void ImportProgress(TOrvex3& View, int MsgType, const std::string& Text) {
-    if (View.Progress(MsgType, Text)) throw EProgressAborted("Import cancelled");
-}
-
-void DropLayer(TOrvex3& View, TOrvexLayer* Layer) {
-    const auto& L = View.Layers();
-    if (Layer && std::find(L.begin(), L.end(), Layer) != L.end()) Layer->Delete();
+std::string ConvertGathered(const TCoordinateConversion& Conversion, std::vector<double>& X, std::vector<double>& Y,
+                            std::vector<TPoint3D>& Points) {
+    const size_t First = Points.size(), Count = X.size();
+    Points.resize(First + Count);
+    const std::string Why = ConvertPoints(Conversion, X.data(), Y.data(), Count, Points.data() + First);
+    X.clear();
+    Y.clear();
+    return Why;
 }
 
 TImportRun::TImportRun(TOrvex3& View, std::string FinishText) : FView(View), FFinishText(std::move(FinishText)) {

@@ -1,7 +1,8 @@
 #pragma once
-// What the three importers share: loading a whole file, finding the files that travel with it,
+// What the importers share: loading a whole file, finding the files that travel with it,
 // locale-free number parsing, coordinate conversion that refuses values outside OrvexUnits, the
-// errors that end a run and the frame (hourglass, closing report) around one.
+// errors that end a run, and the pieces of the run itself (importers/ImportDriver): the
+// hourglass and closing report, and the filling of a layer.
 
 #include <algorithm>
 #include <bit>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "foundation/OXUtils.h"
 #include "foundation/ProgressAborted.h"
@@ -36,11 +38,6 @@ class EImportAborted : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
-
-// A progress report of an import; raises EProgressAborted when the user cancelled.
-void ImportProgress(TOrvex3& View, int MsgType, const std::string& Text);
-// After a cancelled import: the half-filled layer goes (unless something took it already).
-void DropLayer(TOrvex3& View, TOrvexLayer* Layer);
 
 // The whole file; raises EImportError when it cannot be read.
 std::string ReadWholeFile(const std::string& Path);
@@ -108,6 +105,10 @@ std::string ConvertedFromText(const std::string& Description);
 // by the degrees rule and MakePoint into Out. "" when all went; else which point has no
 // longitude and latitude, and why (Out's rest is then zero points).
 std::string ConvertPoints(const TCoordinateConversion& Conversion, double* X, double* Y, size_t Count, TPoint3D* Out);
+// The coordinates gathered in X and Y, converted in one call and appended to Points; X and Y
+// are emptied. "" or, as ConvertPoints, why not.
+std::string ConvertGathered(const TCoordinateConversion& Conversion, std::vector<double>& X, std::vector<double>& Y,
+                            std::vector<TPoint3D>& Points);
 
 // One import run: the hourglass from construction, and at the end (also when an error leaves the
 // run) the hourglass back and the closing report MsgType 2 with FinishText.

@@ -10,6 +10,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "importers/ImportDriver.h"
 #include "importers/ImportSupport.h"
 #include "importers/SpatialReference.h"
 #include "kernels/PointLines.h"
@@ -129,9 +130,11 @@ enum TChainKind { ckPoints, ckPolyline, ckPolygon };
 // what the file before it named, and a file without a MID file gives default titles, not
 // the last row of the file before.
 struct TMifImporter {
-    TMifImporter(TOrvex3& V, std::vector<TPoint3D>& S, bool K) : View(V), Scratch(S), KeepCoordinates(K) {}
+    TMifImporter(TOrvex3& V, TImportDriver& D, std::vector<TPoint3D>& S, bool K)
+        : View(V), Driver(D), Scratch(S), KeepCoordinates(K) {}
 
     TOrvex3& View;
+    TImportDriver& Driver;
     std::vector<TPoint3D>& Scratch;  // the points of the object being read
     const bool KeepCoordinates;
     char Delimiter = '\t';
@@ -154,7 +157,6 @@ struct TMifImporter {
     int32_t RowIndex = -1;
     int32_t CollectionParts = 0;
     TOrvexLayer* Layer = nullptr;
-    std::unique_ptr<TLayerFill> Fill;
     // The presenters made for this file, by style. FindMatching walks the layer's whole list,
     // which a file of thousands of styles would turn into a crawl; the map answers the same
     // while every presenter of the layer is one of its own.
@@ -189,7 +191,6 @@ struct TMifImporter {
     int32_t PlainPointLines(int32_t Count);
     TPoint3D Batch[256];
     [[noreturn]] void Fail(const std::string& Message) const;
-    void Progress(int MsgType, const std::string& Message);
 
     void ReadHeader();
     bool IsLatLong() const;
@@ -217,11 +218,6 @@ struct TMifImporter {
 void TMifImporter::Fail(const std::string& Message) const {
     throw EImportError(
         Format("%s, line %lld: %s", Path.c_str(), static_cast<long long>(Lines.Number), Message.c_str()));
-}
-
-void TMifImporter::Progress(int MsgType, const std::string& Message) {
-    ImportProgress(View, MsgType, Message);
-    Fill->CheckAlive(Path);
 }
 
 bool TMifImporter::NextLine(bool Tokenise) {
@@ -277,19 +273,14 @@ void TMifImporter::AddCoordinate(size_t X, size_t Y) {
 
 // The gathered coordinates of the object, converted in one call, after its scratch points.
 void TMifImporter::ConvertGathered() {
-    const size_t First = Scratch.size(), Count = RawX.size();
-    Scratch.resize(First + Count);
-    const std::string Why = ConvertPoints(*Conversion, RawX.data(), RawY.data(), Count, Scratch.data() + First);
-    RawX.clear();
-    RawY.clear();
-    if (!Why.empty()) Fail("of the object ending here, " + Why);
+    if (const std::string Why = ::ConvertGathered(*Conversion, RawX, RawY, Scratch); !Why.empty())
+        Fail("of the object ending here, " + Why);
 }
 
 void TMifImporter::Import(const std::string& FilePath) {
     Path = FilePath;
-    Layer = View.AddLayer(FileBaseName(Path));
+    Layer = Driver.AddLayer(FileBaseName(Path));
     Layer->SetMaxFontHeight(9);
-    Fill = std::make_unique<TLayerFill>(View, Layer);
     File = std::make_unique<TFileWindow>(Path);
     const std::string MidPath = FindCompanionFile(Path, ".mid");
     if (!MidPath.empty()) MidText = ReadWholeFile(MidPath);
@@ -299,7 +290,6 @@ void TMifImporter::Import(const std::string& FilePath) {
     RowIndex = -1;
     ReadHeader();
     ReadData();
-    Fill.reset();
 }
 
 bool TMifImporter::IsLatLong() const {
@@ -326,13 +316,13 @@ void TMifImporter::UseCoordSys() {
             Conversion.reset();
         }
         if (Conversion) {
-            Progress(0, FileNamePart(Path) + ": " + ConvertedFromText(Conversion->Description()));
+            Driver.Progress(0, FileNamePart(Path) + ": " + ConvertedFromText(Conversion->Description()));
             return;
         }
         UiServices().ShowMessage("Import MapInfo File", Path + ": " + Error, mkWarning);
     }
-    View.Progress(-1, "Import can only be made on Lat/Long tables!");
-    throw EImportAborted(Path + ": Import can only be made on Lat/Long tables!");
+    Driver.ReportAndAbort("Import can only be made on Lat/Long tables!",
+                          Path + ": Import can only be made on Lat/Long tables!");
 }
 
 void TMifImporter::ReadHeader() {
@@ -364,7 +354,7 @@ void TMifImporter::NextRow() {
     ++RowIndex;
     if (static_cast<size_t>(RowIndex) < Rows.size()) SplitRow(Rows[size_t(RowIndex)], Delimiter, Attributes);
     if (RowIndex % 100 == 0)
-        Progress(0, Format("Imported %d objects out of %d", RowIndex, static_cast<int>(Rows.size())));
+        Driver.Progress(0, Format("Imported %d objects out of %d", RowIndex, static_cast<int>(Rows.size())));
 }
 
 // After an object: true when the next one starts a new row (the parts of a collection share
@@ -419,7 +409,7 @@ void TMifImporter::ReadData() {
             Have = NextLine();
         }
     }
-    Progress(0, Format("Imported %d objects out of %d", RowIndex, static_cast<int>(Rows.size())));
+    Driver.Progress(0, Format("Imported %d objects out of %d", RowIndex, static_cast<int>(Rows.size())));
 }
 
 // Up to Count point lines into the scratch points; false when the lines run out first (the
@@ -875,24 +865,11 @@ TBrushStyle MifBrushStyle(int32_t Pattern) {
 }
 
 void ImportMIF(const std::vector<std::string>& FileNames, TOrvex3& View, bool KeepCoordinates) {
-    TImportRun Run(View, "MIF Import Finished");
+    TImportDriver Driver(View, "MIF Import Finished");
     std::vector<TPoint3D> Scratch;
-    for (const std::string& Path : FileNames) {
-        UiServices().ProcessMessages();
-        ImportProgress(View, 1, "MIF Import of " + Path);
-        TMifImporter Importer(View, Scratch, KeepCoordinates);
-        try {
-            Importer.Import(Path);
-        } catch (const EProgressAborted&) {
-            Importer.Fill.reset();
-            DropLayer(View, Importer.Layer);
-            throw;
-        } catch (const EImportAborted&) {
-            throw;
-        } catch (const std::exception& E) {
-            Importer.Fill.reset();
-            View.Progress(-1, E.what());
-            throw;
-        }
-    }
+    Driver.Run(FileNames, "MIF Import of ", [&](const std::string& Path) {
+        TMifImporter Importer(View, Driver, Scratch, KeepCoordinates);
+        Importer.Import(Path);
+        return true;
+    });
 }

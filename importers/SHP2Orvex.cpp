@@ -8,6 +8,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "importers/ImportDriver.h"
 #include "importers/ImportSupport.h"
 #include "importers/ReadDBF.h"
 #include "importers/SpatialReference.h"
@@ -56,9 +57,9 @@ double LEDouble(const char* P) { return LoadLE<double>(P); }
 
 // One run: the view, the choices, and the state of the file being read.
 struct TShpImporter {
-    TShpImporter(TOrvex3& V, TSHPImportOptions& O) : View(V), Options(O) {}
+    TShpImporter(TImportDriver& D, TSHPImportOptions& O) : Driver(D), Options(O) {}
 
-    TOrvex3& View;
+    TImportDriver& Driver;
     TSHPImportOptions& Options;
     // The current file.
     std::string Path;
@@ -87,11 +88,9 @@ struct TShpImporter {
     int64_t Record = 0;   // shape records read
     size_t Offset = 0;    // of the current record
     TOrvexLayer* Layer = nullptr;
-    std::unique_ptr<TLayerFill> Fill;
     TOrvexPresenter* PointPresenter = nullptr;
     TOrvexPresenter* PolylinePresenter = nullptr;
     TOrvexPresenter* PolygonPresenter = nullptr;
-    bool Reported = false;  // the failure went out through OnProgress
 
     bool ImportFile(const std::string& FilePath);
     void OpenTable();
@@ -117,12 +116,10 @@ struct TShpImporter {
     [[noreturn]] void Fail(const std::string& Message) const;
 };
 
+// While the layer is filled: the handler may have changed the view, so the presenters are
+// looked up again.
 void TShpImporter::Progress(int MsgType, const std::string& Text) {
-    ImportProgress(View, MsgType, Text);
-    if (!Fill) return;
-    // The handler may have changed the view: the layer must still be there, and the presenters
-    // are looked up again.
-    Fill->CheckAlive(Path);
+    Driver.Progress(MsgType, Text);
     FindPresenters();
 }
 
@@ -132,11 +129,7 @@ void TShpImporter::FindPresenters() {
     PolygonPresenter = Layer->FindPresenter("", -3);
 }
 
-void TShpImporter::ReportAndFail(const std::string& Text) {
-    Reported = true;
-    View.Progress(-1, Text);
-    throw EImportError(Path + ": " + Text);
-}
+void TShpImporter::ReportAndFail(const std::string& Text) { Driver.ReportAndFail(Text, Path + ": " + Text); }
 
 void TShpImporter::Fail(const std::string& Message) const {
     throw EImportError(Format("%s, record %lld at offset %zu: %s", Path.c_str(), static_cast<long long>(Record), Offset,
@@ -189,7 +182,7 @@ TTextEncoding TShpImporter::TableEncoding(const std::string& Chosen) {
     if (const std::string CpgPath = FindCompanionFile(Path, ".cpg"); !CpgPath.empty()) {
         const std::string Name(TrimText(ReadWholeFile(CpgPath).substr(0, 256)));
         if (auto E = TTextEncoding::Find(Name)) return *E;
-        View.Progress(0, Format("%s names the unknown encoding '%s'; the table's header is used instead",
+        Driver.Progress(0, Format("%s names the unknown encoding '%s'; the table's header is used instead",
                                 CpgPath.c_str(), Name.c_str()));
     }
     return TTextEncoding::ForLanguageDriver(Table->LanguageDriver());
@@ -240,16 +233,15 @@ bool TShpImporter::ImportFile(const std::string& FilePath) {
                                  mkWarning);
     PlainDegrees = Divisor == 1 && !Conversion;
 
-    Layer = View.AddLayer(FileBaseName(Path));
+    Layer = Driver.AddLayer(FileBaseName(Path));
     Layer->SetMaxFontHeight(9);
-    Fill = std::make_unique<TLayerFill>(View, Layer);
     FindPresenters();
     if (Conversion) Progress(0, FileNamePart(Path) + ": " + ConvertedFromText(Conversion->Description()));
     ReadRecords(StatedLength);
     Data.reset();
-    Fill.reset();
+    Driver.FinishLayer();
     Table.reset();
-    Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
+    Driver.Progress(0, Format("Imported %d objects", Layer->ObjectCount()));
     return true;
 }
 
@@ -492,28 +484,13 @@ void SetRunDefaults(TOrvex3& View) {
 }  // namespace
 
 void ImportSHP(const std::vector<std::string>& FileNames, TOrvex3& View, TSHPImportOptions* Options) {
-    TImportRun Run(View, "SHP Import Finished");
+    TImportDriver Driver(View, "SHP Import Finished");
     SetRunDefaults(View);
     std::unique_ptr<TSHPImportDialogOptions> Dialog;
     if (!Options) {
         Dialog = std::make_unique<TSHPImportDialogOptions>();
         Options = Dialog.get();
     }
-    TShpImporter Importer(View, *Options);
-    for (const std::string& Path : FileNames) {
-        UiServices().ProcessMessages();
-        ImportProgress(View, 1, "SHP Import of " + Path);
-        Importer.Reported = false;
-        try {
-            if (!Importer.ImportFile(Path)) return;
-        } catch (const EProgressAborted&) {
-            Importer.Fill.reset();
-            DropLayer(View, Importer.Layer);
-            throw;
-        } catch (const std::exception& E) {
-            Importer.Fill.reset();
-            if (!Importer.Reported) View.Progress(-1, E.what());
-            throw;
-        }
-    }
+    TShpImporter Importer(Driver, *Options);
+    Driver.Run(FileNames, "SHP Import of ", [&](const std::string& Path) { return Importer.ImportFile(Path); });
 }

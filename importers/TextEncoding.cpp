@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 
+#include "platform/Text.h"
+
 namespace {
 
 #include "importers/CodePages.inc"
@@ -171,7 +173,7 @@ std::string TTextEncoding::ToUtf8(std::string_view Bytes) const {
             // held back for text that never comes.
             QStringDecoder Decoder(FKind == kUtf8 ? "UTF-8" : FName.c_str(), QStringConverter::Flag::Stateless);
             const QString Text = Decoder.decode(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
-            return Text.toStdString();
+            return Utf8FromQString(Text);
         }
     }
     return std::string(Bytes);

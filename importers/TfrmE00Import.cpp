@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "importers/ConversionLine.h"
 #include "importers/E002Orvex.h"
 #include "platform/UiServices.h"
 
@@ -57,13 +58,7 @@ TfrmE00Import::TfrmE00Import(QWidget* Parent)
 }
 
 void TfrmE00Import::SetConversion(const std::string& Sources) {
-    const bool Shown = !Sources.empty();
-    lblCoordinates->setText(
-        Shown ? QString::fromStdString("Coordinates: converted from " + Sources + " to longitude/latitude") : QString());
-    lblCoordinates->setVisible(Shown);
-    cbxKeepCoordinates->setChecked(false);
-    cbxKeepCoordinates->setVisible(Shown);
-    const int Extra = Shown ? kConversionHeight : 0;
+    const int Extra = ShowConversionLine(*lblCoordinates, *cbxKeepCoordinates, Sources, kConversionHeight);
     setFixedSize(kWidth, kHeight + Extra);
     btnImport->move(8, 72 + Extra);
     btnCancel->move(136, 72 + Extra);

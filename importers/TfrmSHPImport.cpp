@@ -11,21 +11,16 @@
 #include <QSignalBlocker>
 
 #include "foundation/OrvexExceptions.h"
+#include "importers/ConversionLine.h"
 #include "importers/ImportSupport.h"
 #include "importers/TextEncoding.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 
 namespace {
 
 // The designed client area, and what the conversion line and its check box add below the divisor.
 constexpr int kWidth = 253, kHeight = 256, kConversionHeight = 52;
-
-// Table text is bytes: UTF-8 when valid, else Latin-1.
-QString ToQt(const std::string& Text) {
-    QString Utf8 = QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
-    if (!Utf8.contains(QChar::ReplacementCharacter)) return Utf8;
-    return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
-}
 
 }  // namespace
 
@@ -90,7 +85,7 @@ void TfrmSHPImport::SetColumns(const std::vector<std::string>& Names) {
     const QSignalBlocker Blocker(lbxColumns);
     lbxColumns->clear();
     for (size_t I = 0; I < Names.size(); ++I) {
-        auto* Item = new QListWidgetItem(ToQt(Names[I]), lbxColumns);
+        auto* Item = new QListWidgetItem(ToQString(Names[I]), lbxColumns);
         Item->setData(Qt::UserRole, static_cast<int>(I));
     }
     lbxColumns->setCurrentRow(-1);
@@ -102,18 +97,12 @@ int32_t TfrmSHPImport::SelectedColumn() const {
     return Selected.front()->data(Qt::UserRole).toInt();
 }
 
-std::string TfrmSHPImport::EncodingName() const { return cbxEncoding->currentData().toString().toStdString(); }
+std::string TfrmSHPImport::EncodingName() const { return FromQString(cbxEncoding->currentData().toString()); }
 
 void TfrmSHPImport::lbxColumnsClick() { btnImport->setEnabled(true); }
 
 void TfrmSHPImport::SetConversion(const std::string& Description) {
-    const bool Shown = !Description.empty();
-    lblCoordinates->setText(Shown ? ToQt("Coordinates: converted from " + Description + " to longitude/latitude")
-                                  : QString());
-    lblCoordinates->setVisible(Shown);
-    cbxKeepCoordinates->setChecked(false);
-    cbxKeepCoordinates->setVisible(Shown);
-    const int Extra = Shown ? kConversionHeight : 0;
+    const int Extra = ShowConversionLine(*lblCoordinates, *cbxKeepCoordinates, Description, kConversionHeight);
     setFixedSize(kWidth, kHeight + Extra);
     btnImport->move(8, 224 + Extra);
     btnCancel->move(167, 224 + Extra);
@@ -130,13 +119,13 @@ bool TSHPImportDialogOptions::Choose(const std::string& FileName, const std::vec
     D.SetColumns(Columns);
     D.edtDivisor->setText("1");
     D.btnImport->setEnabled(false);
-    D.setWindowTitle(ToQt("Import " + FileName));
+    D.setWindowTitle(ToQString("Import " + FileName));
     if (!UiServices().ExecDialog(D)) return false;
     D.hide();
     UiServices().ProcessMessages();
     // Accepted without a click (only scripted answers can do that): the first column.
     TitleColumn = std::max<int32_t>(D.SelectedColumn(), 0);
-    DivisorText = D.edtDivisor->text().toStdString();
+    DivisorText = FromQString(D.edtDivisor->text());
     FKeep = FOffered && D.cbxKeepCoordinates->isChecked();
     return true;
 }

@@ -16,6 +16,7 @@
 
 #include "foundation/OXUtils.h"
 #include "platform/DeviceContextParts.h"
+#include "platform/Text.h"
 
 namespace {
 

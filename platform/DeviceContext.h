@@ -13,8 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/Text.h"
-
 class QFontMetrics;
 class QPainter;
 class QPen;

@@ -10,6 +10,7 @@
 #include "foundation/OXUtils.h"
 #include "kernels/GlyphBlend.h"
 #include "platform/DeviceContextParts.h"
+#include "platform/Text.h"
 
 // A glyph's coverage as the raster engine blits it, trimmed to its inked pixels.
 struct TGlyphMask {

@@ -20,6 +20,13 @@ std::string FromQString(const QString& Text) {
     return std::string(B.constData(), size_t(B.size()));
 }
 
+std::string Utf8FromQString(const QString& Text) {
+    const QByteArray B = Text.toUtf8();
+    return std::string(B.constData(), size_t(B.size()));
+}
+
+std::string Utf8Text(const std::string& Bytes) { return Utf8FromQString(ToQString(Bytes)); }
+
 QString PathToQString(const std::string& Path) {
     return QFile::decodeName(QByteArray(Path.data(), qsizetype(Path.size())));
 }

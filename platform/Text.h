@@ -12,6 +12,10 @@ class QString;
 // (Latin-1 when every character fits, else UTF-8).
 QString ToQString(const std::string& Bytes);
 std::string FromQString(const QString& Text);
+// Text as UTF-8 whatever its characters, for what must be UTF-8 (GDAL's formats, the terminal,
+// text decoded from another encoding): Utf8Text of stored text, Utf8FromQString of Qt's.
+std::string Utf8Text(const std::string& Bytes);
+std::string Utf8FromQString(const QString& Text);
 
 // File names: the file system's encoding (QFile::decodeName and encodeName).
 QString PathToQString(const std::string& Path);

@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <QMessageBox>
 
-#include "platform/DeviceContext.h"
+#include "platform/Text.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "platform/Text.h"
 #include "projections/CartesianPrj.h"
 #include "projections/MercatorPrj.h"
 #include "projections/OXProject.h"
@@ -16,7 +17,7 @@ TProjectionInfo Entry(const char* Name, const char* Key, TOrvexProjection Kind) 
 }
 
 bool SameText(const std::string& A, const std::string& B) {
-    return QString::fromStdString(A).compare(QString::fromStdString(B), Qt::CaseInsensitive) == 0;
+    return ToQString(A).compare(ToQString(B), Qt::CaseInsensitive) == 0;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <exception>
 
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 
 template <class F>
@@ -12,6 +13,6 @@ void Guarded(F&& Handle) {
     try {
         Handle();
     } catch (const std::exception& E) {
-        UiServices().ShowMessage(QCoreApplication::applicationName().toStdString(), E.what(), mkError);
+        UiServices().ShowMessage(FromQString(QCoreApplication::applicationName()), E.what(), mkError);
     }
 }

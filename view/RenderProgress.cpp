@@ -5,16 +5,14 @@
 
 #include <QBackingStore>
 #include <QEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
 
 #include "foundation/OrvexExceptions.h"
+#include "platform/AtomicFile.h"
+#include "platform/Text.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 #include "view/PrintOutput.h"
@@ -153,29 +151,16 @@ bool TOrvex3::event(QEvent* Event) {
 TPrintOutput::TPrintOutput(QPrinter& Printer) : FPrinter(Printer) {
     if (Printer.outputFormat() != QPrinter::PdfFormat || Printer.outputFileName().isEmpty()) return;
     FTarget = Printer.outputFileName();
-    QTemporaryFile Temp(FTarget + ".XXXXXX.part");
-    Temp.setAutoRemove(false);
-    // Where no file can be made beside it, the printer writes the file itself as before.
-    if (!Temp.open()) return;
-    FTemp = Temp.fileName();
-    // The file keeps the permissions it had; a new one gets the usual ones, not a temporary's.
-    const QFileInfo Old(FTarget);
-    Temp.setPermissions(Old.exists() ? Old.permissions()
-                                     : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                           QFileDevice::ReadOther);
-    Temp.close();
-    Printer.setOutputFileName(FTemp);
+    FFile = std::make_unique<TAtomicFile>(PathFromQString(FTarget), TAtomicFile::TWriter::ByName);
+    if (FFile->Failed()) {
+        FFile.reset();
+        return;
+    }
+    Printer.setOutputFileName(PathToQString(FFile->TempPath()));
 }
 
 TPrintOutput::~TPrintOutput() {
-    if (FTemp.isEmpty()) return;
-    if (!FCommitted) QFile::remove(FTemp);
-    FPrinter.setOutputFileName(FTarget);
+    if (FFile) FPrinter.setOutputFileName(FTarget);
 }
 
-bool TPrintOutput::Commit() {
-    if (FTemp.isEmpty()) return true;
-    // rename replaces the old file in one step.
-    FCommitted = std::rename(QFile::encodeName(FTemp).constData(), QFile::encodeName(FTarget).constData()) == 0;
-    return FCommitted;
-}
+bool TPrintOutput::Commit() { return !FFile || FFile->Commit(); }

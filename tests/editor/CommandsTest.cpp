@@ -16,6 +16,7 @@
 
 #include "MainFixture.h"
 #include "editor/SelLayer.h"
+#include "platform/Text.h"
 #include "projections/PrjRegistry.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "MainFixture.h"
 #include "editor/ExportImage.h"
 #include "platform/IniFile.h"
+#include "platform/Text.h"
 
 namespace {
 

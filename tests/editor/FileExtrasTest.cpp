@@ -15,6 +15,7 @@
 #include "MainFixture.h"
 #include "editor/FindDialog.h"
 #include "editor/RecentFiles.h"
+#include "platform/Text.h"
 #include "projections/PrjRegistry.h"
 
 namespace {

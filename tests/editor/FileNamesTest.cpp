@@ -19,6 +19,7 @@
 #include "editor/RecentFiles.h"
 #include "model/BitmapObject.h"
 #include "platform/IniFile.h"
+#include "platform/Text.h"
 
 namespace {
 

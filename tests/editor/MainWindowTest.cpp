@@ -16,6 +16,7 @@
 #include "editor/CommandLine.h"
 #include "editor/FindDialog.h"
 #include "model/BitmapObject.h"
+#include "platform/Text.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PointPresenter.h"
 #include "styling/PolylinePresenter.h"

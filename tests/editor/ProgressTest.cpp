@@ -17,6 +17,7 @@
 
 #include "MainFixture.h"
 #include "editor/ProgressPanel.h"
+#include "platform/Text.h"
 
 namespace {
 

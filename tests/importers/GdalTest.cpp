@@ -214,8 +214,10 @@ TEST_F(GdalIO, ExportedLayerReadsBackTheSame) {
         Options.Column = "name";
     }
     // No partial file is left beside the target.
-    for (const auto& Entry : std::filesystem::directory_iterator(Dir.path().toStdString()))
+    for (const auto& Entry : std::filesystem::directory_iterator(Dir.path().toStdString())) {
         EXPECT_EQ(Entry.path().filename().string().find("partial"), std::string::npos) << Entry.path();
+        EXPECT_FALSE(Entry.path().filename().string().starts_with(".orvex-")) << "a temporary file stays";
+    }
 #endif
 }
 
@@ -296,8 +298,10 @@ TEST_F(GdalIO, FailedExportKeepsWhatWasThere) {
     EXPECT_EQ(ReadBytes(Blocked + "/keep"), "kept");
     EXPECT_THROW(ExportGDAL(*Last(), File("out.shp")), EOrvexException);
     EXPECT_THROW(ExportGDAL(*Last(), File("no/such/folder/out.gpkg")), EOrvexException);
-    for (const auto& Entry : std::filesystem::directory_iterator(Dir.path().toStdString()))
+    for (const auto& Entry : std::filesystem::directory_iterator(Dir.path().toStdString())) {
         EXPECT_EQ(Entry.path().filename().string().find("partial"), std::string::npos) << Entry.path();
+        EXPECT_FALSE(Entry.path().filename().string().starts_with(".orvex-")) << "a temporary file stays";
+    }
 }
 
 }  // namespace

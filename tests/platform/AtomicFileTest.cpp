@@ -63,4 +63,44 @@ TEST(AtomicFileTest, TheReplacedFileKeepsItsModeItsLinkAndItsName) {
     EXPECT_EQ(Slurp(Latin1), "bytes");
 }
 
+// A writer that takes only a name (GDAL refuses to overwrite; a printer picks nothing by the
+// extension, GDAL may): the name must be free, beside the target, and end as the target does.
+TEST(AtomicFileTest, AWriterByNameGetsAFreeNameAndTheTargetOnlyOnCommit) {
+    QTemporaryDir Dir;
+    ASSERT_TRUE(Dir.isValid());
+    const std::string Root = Dir.path().toStdString() + "/";
+    const std::string Target = Root + "z\xC3\xAB" "e.gpkg";
+    struct TRow {
+        const char* Name;
+        bool Writes, Commits;
+        const char* After;  // the target's contents
+        bool Committed;
+    } const Rows[] = {
+        {"written and committed", true, true, "new", true},
+        {"written, not committed (a failure or a cancel)", true, false, "old", false},
+        {"committed with nothing written", false, true, "old", false},
+    };
+    for (const TRow& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        std::ofstream(Target) << "old";
+        fs::permissions(Target, fs::perms::owner_read | fs::perms::owner_write);
+        std::string Temp;
+        {
+            TAtomicFile File(Target, TAtomicFile::TWriter::ByName);
+            ASSERT_FALSE(File.Failed()) << File.Error();
+            Temp = File.TempPath();
+            EXPECT_FALSE(fs::exists(Temp)) << "left free for the writer";
+            EXPECT_EQ(fs::path(Temp).parent_path(), fs::path(Target).parent_path());
+            EXPECT_EQ(fs::path(Temp).extension(), ".gpkg");
+            if (Row.Writes) std::ofstream(Temp) << "new";
+            if (Row.Commits) {
+                EXPECT_EQ(File.Commit(), Row.Committed);
+            }
+        }
+        EXPECT_FALSE(fs::exists(Temp)) << "no temporary file is left behind";
+        EXPECT_EQ(Slurp(Target), Row.After);
+        EXPECT_EQ(ModeOf(Target), 0600u);
+    }
+}
+
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/DeviceContext.h"
+#include "platform/Text.h"
 
 namespace {
 
