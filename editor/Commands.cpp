@@ -1,10 +1,13 @@
 // The commands of the main window's menus, tool bar, layer buttons and context menus.
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSettings>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +18,7 @@
 #include "editor/Inspector.h"
 #include "editor/ListGrid.h"
 #include "editor/ProgressPanel.h"
+#include "editor/RecentFiles.h"
 #include "editor/SelLayer.h"
 #include "editor/Undo.h"
 #include "editor/uMain.h"
@@ -286,8 +290,26 @@ void TfrmMain::ImportFiles(TImportKind Kind, const std::vector<std::string>& Fil
 void TfrmMain::Print() {
     if (!FPrinter) FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
     QPrintDialog Dialog(FPrinter.get(), this);
+    // Two choices of the map's own, kept with the recent files for the next print.
+    QSettings Settings(PathToQString(TRecentFiles::StorageFile()), QSettings::IniFormat);
+    auto* Options = new QWidget;
+    Options->setWindowTitle("Map");
+    auto* Fit = new QCheckBox("Fit the map to the page", Options);
+    Fit->setObjectName("chkFitToPage");
+    Fit->setChecked(Settings.value("Print/FitToPage", true).toBool());
+    auto* Background = new QCheckBox("Print the background colour", Options);
+    Background->setObjectName("chkPrintBackground");
+    Background->setChecked(Settings.value("Print/Background", false).toBool());
+    auto* Layout = new QVBoxLayout(Options);
+    Layout->addWidget(Fit);
+    Layout->addWidget(Background);
+    Layout->addStretch();
+    Dialog.setOptionTabs({Options});
     if (!UiServices().ExecDialog(Dialog)) return;
-    View->Print(*FPrinter);
+    Settings.setValue("Print/FitToPage", Fit->isChecked());
+    Settings.setValue("Print/Background", Background->isChecked());
+    Settings.sync();
+    View->Print(*FPrinter, TOrvex3::TPrintOptions{Fit->isChecked(), Background->isChecked()});
 }
 
 // ---------------------------------------------------------------------------------------
