@@ -5,9 +5,9 @@
 #include <limits>
 
 #include "model/OrvexObject.h"
+#include "projections/CartesianPrj.h"
 #include "projections/PrjModel.h"
 #include "projections/PrjRegistry.h"
-#include "projections/SphericalPrj.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
@@ -134,7 +134,8 @@ void TOrvex3::CenterOn(int32_t Longitude, int32_t Latitude) {
     const int32_t W = FCanvas->Width() / 2, H = FCanvas->Height() / 2;
     FProjection->SetXOrigin(W);
     FProjection->SetYOrigin(H);
-    const bool Flat = !dynamic_cast<const TSphericalPrj*>(FProjection.get());
+    // The flat maps that pan by angle.
+    const bool Flat = dynamic_cast<const TCartesianPrj*>(FProjection.get()) != nullptr;
     TPoint3D C;
     // Without a point under the centre there is nothing to turn from.
     if (PixelToLL(W, H, C)) {
