@@ -1,8 +1,11 @@
 // The file commands of the main window: a new map, loading, saving, importing and printing.
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSettings>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +16,7 @@
 #include "editor/Inspector.h"
 #include "editor/ListGrid.h"
 #include "editor/ProgressPanel.h"
+#include "editor/RecentFiles.h"
 #include "editor/Undo.h"
 #include "editor/uMain.h"
 #include "foundation/OXUtils.h"
@@ -250,8 +254,26 @@ void TfrmMain::ImportFiles(TImportKind Kind, const std::vector<std::string>& Fil
 void TfrmMain::Print() {
     if (!FPrinter) FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
     QPrintDialog Dialog(FPrinter.get(), this);
+    // Two choices of the map's own, kept with the recent files for the next print.
+    QSettings Settings(PathToQString(TRecentFiles::StorageFile()), QSettings::IniFormat);
+    auto* Options = new QWidget;
+    Options->setWindowTitle("Map");
+    auto* Fit = new QCheckBox("Fit the map to the page", Options);
+    Fit->setObjectName("chkFitToPage");
+    Fit->setChecked(Settings.value("Print/FitToPage", true).toBool());
+    auto* Background = new QCheckBox("Print the background colour", Options);
+    Background->setObjectName("chkPrintBackground");
+    Background->setChecked(Settings.value("Print/Background", false).toBool());
+    auto* Layout = new QVBoxLayout(Options);
+    Layout->addWidget(Fit);
+    Layout->addWidget(Background);
+    Layout->addStretch();
+    Dialog.setOptionTabs({Options});
     if (!UiServices().ExecDialog(Dialog)) return;
-    FView->Print(*FPrinter);
+    Settings.setValue("Print/FitToPage", Fit->isChecked());
+    Settings.setValue("Print/Background", Background->isChecked());
+    Settings.sync();
+    FView->Print(*FPrinter, TOrvex3::TPrintOptions{Fit->isChecked(), Background->isChecked()});
 }
 
 // ---------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "model/OrvexObject.h"
+#include "projections/CartesianPrj.h"
 #include "projections/PrjModel.h"
 #include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
@@ -133,14 +134,25 @@ void TOrvex3::CenterOn(int32_t Longitude, int32_t Latitude) {
     const int32_t W = FCanvas->Width() / 2, H = FCanvas->Height() / 2;
     FProjection->SetXOrigin(W);
     FProjection->SetYOrigin(H);
+    // The flat maps that pan by angle.
+    const bool Flat = dynamic_cast<const TCartesianPrj*>(FProjection.get()) != nullptr;
     TPoint3D C;
     // Without a point under the centre there is nothing to turn from.
-    if (!PixelToLL(W, H, C)) {
+    if (PixelToLL(W, H, C)) {
+        SetRotation(0, int64_t(XRotation()) + Latitude - C.Y);
+        SetRotation(1, int64_t(YRotation()) + WrapTurn(int64_t(Longitude) - C.X));
+    } else if (!Flat) {
         RequestRender();
         return;
     }
-    SetRotation(0, int64_t(XRotation()) + Latitude - C.Y);
-    SetRotation(1, int64_t(YRotation()) + WrapTurn(int64_t(Longitude) - C.X));
+    // A flat map pans by the change of angle, which lands on the place only where the map
+    // is symmetric about the equator: the rest of the way is a move of the origin.
+    if (Flat && PointBuffer && FProjection->PointToXY(TPoint3D{Longitude, Latitude, 0}, 0)) {
+        const int64_t DX = int64_t(W) - PointBuffer[0].X, DY = int64_t(H) - PointBuffer[0].Y;
+        FProjection->SetXOrigin(SaturateInt32(int64_t(FProjection->XOrigin()) + DX));
+        FProjection->SetYOrigin(SaturateInt32(int64_t(FProjection->YOrigin()) + DY));
+    }
+    RequestRender();
 }
 
 void TOrvex3::CenterOnObject(TOrvexObject* Obj) {

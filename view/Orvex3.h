@@ -298,6 +298,14 @@ public:
 
     // Printing on the default printer (PDF output when asked for by the printer settings).
     void Print(QPrinter& Printer);
+    struct TPrintOptions {
+        // The whole view scaled into the page, keeping its shape and centred on it; otherwise
+        // the page is the view's new size, as a resized window would be.
+        bool FitToPage = false;
+        // The background colour and the map's fill, as on the screen.
+        bool Background = false;
+    };
+    void Print(QPrinter& Printer, const TPrintOptions& Options);
     // Rect holds Left, Top, Right and Bottom in page pixels.
     void PrintRect(QPrinter& Printer, const TOrvexRect& Rect);
     virtual void RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t Width);
@@ -482,6 +490,12 @@ protected:
     // (anywhere when null) when it needs them.
     void WalkPolyline(TOrvexObject* Obj, const TExtent* Extent);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
+    // PaintPolygon's fill, cut at a flat map's seam when Split.
+    void FillRing(TOrvexObject* Obj, bool Split);
+    // Whether a ring holds edges that only close it along the 180th meridian or at a pole.
+    bool HasSeamEdges(TOrvexObject* Obj) const;
+    // The ring's edges as lines, seam edges left out.
+    void OutlineRing(TOrvexObject* Obj);
     // Background and layers into the off-screen picture; returns what failed, if anything.
     // Where a render runs: outside any paint, in a paint of the window, or in another paint
     // (a grab), where it is drawn whole without reports.
@@ -554,11 +568,12 @@ private:
     // A left press that a release inside the view turns into a click.
     bool FClickPending = false;
     QPrinter* FPrinter = nullptr;
+    bool FPrintBackground = false;
     // The window's painter while a paint renders, for the periodic copies.
     QPainter* FWindowPainter = nullptr;
     // Scratch chains of the line and polygon renderers, and the points of polygons too long
     // for the shared buffer; kept between renders so drawing does not allocate.
-    std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest;
+    std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest, FOutline;
     std::vector<TPixelPoint> FBigPolygon;
     std::vector<TPrjModel::TLinePoint> FLinePoints;
     TOrvexRect FViewExtent;

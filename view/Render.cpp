@@ -73,6 +73,22 @@ struct TSeam {
     int32_t Offset(int64_t D) const { return NormalizeLongitude(int64_t(Seam) + D); }
 };
 
+// An edge that only closes a ring along the 180th meridian or through a pole: it belongs to
+// the ring's area but is no coastline, so the outline leaves it out.
+bool IsSeamEdge(const TPoint3D& A, const TPoint3D& B) {
+    const int32_t LonA = NormalizeLongitude(A.X), LonB = NormalizeLongitude(B.X);
+    if (LonA == -OrvexUnits::Deg180 && LonB == -OrvexUnits::Deg180) return true;
+    const bool PoleA = std::abs(int64_t(A.Y)) >= OrvexUnits::Deg90, PoleB = std::abs(int64_t(B.Y)) >= OrvexUnits::Deg90;
+    if (PoleA && PoleB) return (A.Y > 0) == (B.Y > 0);
+    return (PoleA || PoleB) && LonA == LonB;
+}
+
+// Extents that reach the 180th meridian or a pole, where seam edges may lie.
+bool ReachesSeamOrPole(const TExtent& E) {
+    return E.Left <= -OrvexUnits::Deg180 || int64_t(E.Left) + E.Width >= OrvexUnits::Deg180 ||
+           E.Bottom <= -OrvexUnits::Deg90 || int64_t(E.Bottom) + E.Height >= OrvexUnits::Deg90;
+}
+
 TGeoDataObject* NewTempChain() {
     TGeoDataObject* O = TGeoDataObject::Create(nullptr);
     O->SetClipCode(255);
@@ -542,10 +558,73 @@ void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
         DC->SelectObject(FTransparentPen.Handle());
     }
     TPrjModel* Prj = FProjection.get();
-    if (Prj->Seamless() || !Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings)) {
+    const bool Split = !Prj->Seamless() && Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings);
+    // A ring cut at a flat map's seam, or closed along it or through a pole, is filled
+    // without a pen and outlined by its own edges alone: neither the map's edge nor the
+    // seam's edges are drawn as coast.
+    if (Split || HasSeamEdges(Obj)) {
+        const HGDIOBJ Pen = DC->CurrentPen();
+        DC->SelectObject(GetStockObject(NULL_PEN));
+        FillRing(Obj, Split);
+        DC->SelectObject(Pen);
+        OutlineRing(Obj);
+        return;
+    }
+    FillChain(Obj, Obj->ClipCode());
+}
+
+bool TOrvex3::HasSeamEdges(TOrvexObject* Obj) const {
+    const int32_t N = Obj->GetPointCount();
+    if (N < 2 || !ReachesSeamOrPole(Obj->Extents())) return false;
+    TPoint3D Prev = Obj->GetPoint(N - 1);
+    for (int32_t I = 0; I < N; ++I) {
+        const TPoint3D Q = Obj->GetPoint(I);
+        if (IsSeamEdge(Prev, Q)) return true;
+        Prev = Q;
+    }
+    return false;
+}
+
+void TOrvex3::OutlineRing(TOrvexObject* Obj) {
+    const int32_t N = Obj->GetPointCount();
+    if (N < 2) return;
+    if (!FOutline) FOutline.reset(NewTempChain());
+    TGeoDataObject* Run = FOutline.get();
+    const TExtent* Extent = Obj->HasState(osBackSide) && Obj->HasState(osFrontSide) ? nullptr : &Obj->Extents();
+    auto Draw = [&] {
+        if (Run->GetPointCount() >= 2) WalkPolyline(Run, Extent);
+        Run->SetPointCount(0);
+    };
+    auto Append = [&](const TPoint3D& P) {
+        const int32_t K = Run->GetPointCount();
+        if (K == Run->Capacity()) Run->Grow();
+        Run->SetPointCount(K + 1);
+        Run->Points()[K] = P;
+    };
+    // From a seam edge's end round the ring, so that a run of coast is drawn as one line;
+    // a ring without one starts and ends at its first point.
+    int32_t Start = 0;
+    for (int32_t I = 0; I < N; ++I)
+        if (IsSeamEdge(Obj->GetPoint((I + N - 1) % N), Obj->GetPoint(I))) {
+            Start = I;
+            break;
+        }
+    Run->SetPointCount(0);
+    Append(Obj->GetPoint(Start));
+    for (int32_t K = 1; K <= N; ++K) {
+        const TPoint3D A = Obj->GetPoint((Start + K - 1) % N), B = Obj->GetPoint((Start + K) % N);
+        if (IsSeamEdge(A, B)) Draw();
+        Append(B);
+    }
+    Draw();
+}
+
+void TOrvex3::FillRing(TOrvexObject* Obj, bool Split) {
+    if (!Split) {
         FillChain(Obj, Obj->ClipCode());
         return;
     }
+    TPrjModel* Prj = FProjection.get();
     const int32_t N = Obj->GetPointCount();
     if (N < 3) return;
     if (!FEast) FEast.reset(NewTempChain());
@@ -582,12 +661,34 @@ void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
 
 bool TOrvex3::PrintAborted() const { return FPrinter && FPrinter->printerState() == QPrinter::Aborted; }
 
-void TOrvex3::Print(QPrinter& Printer) {
+void TOrvex3::Print(QPrinter& Printer) { Print(Printer, TPrintOptions{}); }
+
+void TOrvex3::Print(QPrinter& Printer, const TPrintOptions& Options) {
     RefuseWhileRendering();
     Printer.setDocName("TOrvex3 Print");
     const QRect Page = Printer.pageLayout().paintRectPixels(Printer.resolution());
+    int32_t Left = 0, Top = 0, Width = Page.width(), Height = Page.height();
+    const int32_t ViewW = FCanvas->Width(), ViewH = FCanvas->Height();
+    if (Options.FitToPage && ViewW > 0 && ViewH > 0 && Width > 0 && Height > 0) {
+        // Resizing scales the view by the change of its diagonal: the same shape keeps it whole.
+        const long double F =
+            std::min(static_cast<long double>(Width) / ViewW, static_cast<long double>(Height) / ViewH);
+        const int32_t W = std::clamp<int32_t>(RoundSaturate(ViewW * F), 1, Width);
+        const int32_t H = std::clamp<int32_t>(RoundSaturate(ViewH * F), 1, Height);
+        Left = (Width - W) / 2;
+        Top = (Height - H) / 2;
+        Width = W;
+        Height = H;
+    }
     FPrinter = &Printer;
-    RenderToPrinter(0, 0, Page.height(), Page.width());
+    FPrintBackground = Options.Background;
+    try {
+        RenderToPrinter(Left, Top, Height, Width);
+    } catch (...) {
+        FPrintBackground = false;
+        throw;
+    }
+    FPrintBackground = false;
 }
 
 void TOrvex3::PrintRect(QPrinter& Printer, const TOrvexRect& Rect) {
@@ -617,8 +718,11 @@ void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t
             FCanvas->SetSize(Width, Height, Printer->resolution());
             FCanvas->RedirectTo(&Painter);
             FCanvas->DC()->SetViewportOrg(Left, Top);
-            // Of the background only the texture is printed, at the printer's resolution.
-            if (FTextureBackground && !FTransparentOrvex && FProjection->TextureCapable())
+            // Of the background only the texture is printed, at the printer's resolution,
+            // unless the whole background is asked for.
+            if (FPrintBackground)
+                DrawBackground();
+            else if (FTextureBackground && !FTransparentOrvex && FProjection->TextureCapable())
                 FProjection->PaintTexture();
             RenderLayers();
             if (!RenderStopped()) RenderAnimated();

@@ -34,6 +34,27 @@ int32_t WrapLongitude(int64_t Longitude) {
     return static_cast<int32_t>(L - OrvexUnits::Deg180);
 }
 
+// Rectangles wider than this are drawn in parts.
+constexpr int64_t MaxRectWidth = OrvexUnits::Deg90;
+
+// Flat maps are cut at the meridian opposite their central one; the sphere has no seam,
+// whatever its central meridian.
+bool HasSeam(const TPrjModel& Prj) { return !dynamic_cast<const TSphericalPrj*>(&Prj); }
+int64_t SeamOf(const TPrjModel& Prj) {
+    return NormalizeLongitude(int64_t(Prj.CentralMeridian()) + OrvexUnits::Deg180);
+}
+// How far east of the seam a longitude lies, in [0, 360) degrees.
+int64_t EastOf(int64_t Longitude, int64_t Seam) {
+    const int64_t E = (Longitude - Seam) % OrvexUnits::Deg360;
+    return E < 0 ? E + OrvexUnits::Deg360 : E;
+}
+
+// The first pixel whose centre lies at or after a coordinate, kept within int64 range.
+int64_t CentreAtOrAfter(double V) {
+    if (std::isnan(V)) return 0;
+    return static_cast<int64_t>(std::ceil(std::clamp(V - 0.5, -1e15, 1e15)));
+}
+
 // The painter's largest magnification of a surface pixel.
 double Magnification(const QPainter& Painter) {
     const QTransform T = Painter.combinedTransform();
@@ -42,13 +63,35 @@ double Magnification(const QPainter& Painter) {
 }  // namespace
 
 void TOrvexCanvas::RenderTextureRect(const TExtent& Rect, const TTextureData& Texture) {
-    if (Rect.Width == 0 || Rect.Height == 0) return;
+    if (Rect.Width <= 0 || Rect.Height == 0) return;
+    // Wide rectangles go in parts, so that no triangle is mistaken for one across the seam.
+    if (Rect.Width > MaxRectWidth) {
+        RenderTextureGrid(Rect, static_cast<int32_t>((int64_t(Rect.Width) + MaxRectWidth - 1) / MaxRectWidth), 1,
+                          Texture);
+        return;
+    }
     const int64_t Left = Rect.Left, Bottom = Rect.Bottom;
-    const int32_t West = WrapLongitude(Left), East = WrapLongitude(Left + Rect.Width - 1);
-    const int32_t South = SaturateInt32(Bottom), NorthEdge = SaturateInt32(Bottom + Rect.Height - 1);
-    const int32_t North = SaturateInt32(Bottom + Rect.Height);
-    const TPoint3D First[3] = {{West, South, 0}, {East, South, 0}, {East, NorthEdge, 0}};
-    const TPoint3D Second[3] = {{West, South, 0}, {West, North, 0}, {East, NorthEdge, 0}};
+    int64_t Width = Rect.Width;
+    TPrjModel* Prj = FView ? FView->ProjectionModel() : nullptr;
+    bool EndsOnSeam = false;
+    if (Prj && HasSeam(*Prj)) {
+        // A flat map is cut at its seam: the part east of it is drawn at the map's west edge.
+        const int64_t Seam = SeamOf(*Prj);
+        const int64_t Before = OrvexUnits::Deg360 - EastOf(Left, Seam);
+        if (Before < Width) {
+            const int32_t Rest = static_cast<int32_t>(Width - Before);
+            RenderTextureRect(TExtent{WrapLongitude(Seam), Rect.Bottom, Rest, Rect.Height}, Texture);
+            Width = Before;
+        }
+        EndsOnSeam = Width == Before;
+    }
+    // Neighbouring cells share their corners exactly, so that their pixels meet without a
+    // gap. Only an east edge on the seam stays a unit short of it: the seam itself is the
+    // map's west edge.
+    const int32_t West = WrapLongitude(Left), East = WrapLongitude(Left + Width - (EndsOnSeam ? 1 : 0));
+    const int32_t South = SaturateInt32(Bottom), North = SaturateInt32(Bottom + Rect.Height);
+    const TPoint3D First[3] = {{West, South, 0}, {East, South, 0}, {East, North, 0}};
+    const TPoint3D Second[3] = {{West, South, 0}, {West, North, 0}, {East, North, 0}};
     RenderTextureTriangle(First, Texture);
     RenderTextureTriangle(Second, Texture);
 }
@@ -84,10 +127,11 @@ void TOrvexCanvas::RenderTextureTriangle(const TPoint3D* Vertices, const TTextur
     }
     // Corners on both sides of a flat map's seam would stretch the triangle across the
     // whole map. The sphere has no seam, whatever its central meridian.
-    if (!dynamic_cast<const TSphericalPrj*>(Prj)) {
-        const int64_t Seam = NormalizeLongitude(int64_t(Prj->CentralMeridian()) + OrvexUnits::Deg180);
-        const bool East = Vertices[0].X - Seam >= 0;
-        if ((Vertices[1].X - Seam >= 0) != East || (Vertices[2].X - Seam >= 0) != East) return;
+    // Measured east of the seam, a triangle's corners lie close together unless it crosses.
+    if (HasSeam(*Prj)) {
+        const int64_t Seam = SeamOf(*Prj);
+        const int64_t E[3] = {EastOf(Vertices[0].X, Seam), EastOf(Vertices[1].X, Seam), EastOf(Vertices[2].X, Seam)};
+        if (std::max({E[0], E[1], E[2]}) - std::min({E[0], E[1], E[2]}) > OrvexUnits::Deg180) return;
     }
     double X[3], Y[3];
     for (int32_t I = 0; I < 3; ++I) {
@@ -127,8 +171,10 @@ void TOrvexCanvas::RenderTextureTriangle(const TPoint3D* Vertices, const TTextur
         const long double TexRow = North * (Texture.ImageHeight() - 1);
         // Columns span the image's pixels, not the row's padding bytes.
         const long double TexCol = East / Area.Width * Texture.ImageWidth();
-        Row[I] = static_cast<double>(RoundEven(std::clamp(TexRow, -TexelLimit, TexelLimit)));
-        Col[I] = static_cast<double>(RoundEven(std::clamp(TexCol, -TexelLimit, TexelLimit)));
+        // Not rounded here: corners sit on whole pixels, and a texel coordinate rounded as
+        // well would shift the texels by up to half a texel between them.
+        Row[I] = static_cast<double>(std::clamp(TexRow, -TexelLimit, TexelLimit));
+        Col[I] = static_cast<double>(std::clamp(TexCol, -TexelLimit, TexelLimit));
     }
     if (Target.BytesPerPixel == 4)
         ScanTriangle<4>(X, Y, Row, Col, Texture, Target);
@@ -160,9 +206,12 @@ void TOrvexCanvas::ScanTriangle(const double (&X)[3], const double (&Y)[3], cons
     };
     const TEdge TA = Edge(T, A), AB = Edge(A, B), TB = Edge(T, B), BA = Edge(B, A);
 
+    // A pixel is drawn when its centre lies inside the triangle, on a top or left edge
+    // counting as inside: triangles that share an edge then share no pixel and leave none
+    // out between them.
     const int64_t XLimit = std::min(FWidth, Target.Width);
-    const int64_t First = std::max<int64_t>(static_cast<int64_t>(Y[T]), std::max(0, Target.Top));
-    const int64_t End = std::min<int64_t>(static_cast<int64_t>(std::max(Y[A], Y[B])),
+    const int64_t First = std::max<int64_t>(CentreAtOrAfter(Y[T]), std::max(0, Target.Top));
+    const int64_t End = std::min<int64_t>(CentreAtOrAfter(std::max(Y[A], Y[B])),
                                           std::min<int64_t>(FHeight, int64_t(Target.Top) + Target.Rows));
     const uint8_t* South = Texture.SouthRow();
     const ptrdiff_t Step = Texture.RowStep();
@@ -171,10 +220,11 @@ void TOrvexCanvas::ScanTriangle(const double (&X)[3], const double (&Y)[3], cons
     const uint8_t* Palette = Texture.Palette();
 
     for (int64_t Line = First; Line < End; ++Line) {
-        const TEdge& L = Line < Y[A] ? TA : AB;
-        const TEdge& R = Line < Y[B] ? TB : BA;
-        const double DL = Line - L.Y, DR = Line - R.Y;
-        long XA = std::lrint(L.X + L.DX * DL), XB = std::lrint(R.X + R.DX * DR);
+        const double Centre = Line + 0.5;
+        const TEdge& L = Centre < Y[A] ? TA : AB;
+        const TEdge& R = Centre < Y[B] ? TB : BA;
+        const double DL = Centre - L.Y, DR = Centre - R.Y;
+        double XA = L.X + L.DX * DL, XB = R.X + R.DX * DR;
         double RowA = L.Row + L.DRow * DL, ColA = L.Col + L.DCol * DL;
         double RowB = R.Row + R.DRow * DR, ColB = R.Col + R.DCol * DR;
         if (XA > XB) {
@@ -182,14 +232,15 @@ void TOrvexCanvas::ScanTriangle(const double (&X)[3], const double (&Y)[3], cons
             std::swap(RowA, RowB);
             std::swap(ColA, ColB);
         }
-        const long Span = XB - XA;
-        if (Span <= 0) continue;
-        const long X0 = std::max<long>(XA, 0), X1 = std::min<long>(XB, XLimit);
+        const double Span = XB - XA;
+        if (!(Span > 0)) continue;
+        const long X0 = static_cast<long>(std::max<int64_t>(CentreAtOrAfter(XA), 0));
+        const long X1 = static_cast<long>(std::min<int64_t>(CentreAtOrAfter(XB), XLimit));
         if (X0 >= X1) continue;
         const double DRow = (RowB - RowA) / Span, DCol = (ColB - ColA) / Span;
         uint8_t* Out = Target.Bits + (Line - Target.Top) * Target.Stride + X0 * BytesPerPixel;
         for (long PX = X0; PX < X1; ++PX, Out += BytesPerPixel) {
-            const double O = static_cast<double>(PX - XA);
+            const double O = PX + 0.5 - XA;
             const long TexRow = std::clamp(std::lrint(RowA + DRow * O), 0L, MaxRow);
             const long TexCol = std::clamp(std::lrint(ColA + DCol * O), 0L, MaxCol);
             const uint8_t Index = South[TexRow * Step + TexCol];

@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "MainFixture.h"
+#include "editor/RecentFiles.h"
 #include "editor/SelLayer.h"
 #include "platform/Text.h"
 #include "projections/PrjRegistry.h"
@@ -318,6 +319,11 @@ TEST_F(CommandsTest, StatisticsZoomAndProjections) {
 }
 
 TEST_F(CommandsTest, PrintsThroughThePrintDialogAndChoosesTextures) {
+    // The dialog's choices are kept here, not in the user's settings.
+    TRecentFiles::SetStorageFile(Folder() + "recent.ini");
+    struct TRestore {
+        ~TRestore() { TRecentFiles::SetStorageFile(""); }
+    } Restore;
     AddSquares("A", 2, 0);
     const std::string Pdf = Folder() + "map.pdf";
     Ui.OnDialog = [&](QDialog& D) {

@@ -2,11 +2,15 @@
 // the map's keys inside the editor, all driven through the widgets.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QUrl>
@@ -211,6 +215,39 @@ TEST_F(FileExtrasTest, TheMapTakesTheKeysWhenClicked) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
     EXPECT_NE(View().YRotation(), Before);
     EXPECT_EQ(QApplication::focusWidget(), &Main->View()) << "and keeps them";
+}
+
+// The print dialog offers to fit the map to the page (on at first) and to print the background
+// colour (off at first); the choices made are offered again at the next print, as the recent
+// files are.
+TEST_F(FileExtrasTest, ThePrintDialogRemembersTheMapsChoices) {
+    const std::string Pdf = Folder() + "map.pdf";
+    std::vector<std::pair<bool, bool>> Offered;
+    std::pair<bool, bool> Choose{false, true};
+    Ui.OnDialog = [&](QDialog& D) {
+        auto* Dialog = dynamic_cast<QPrintDialog*>(&D);
+        ASSERT_NE(Dialog, nullptr);
+        auto* Fit = Dialog->findChild<QCheckBox*>("chkFitToPage");
+        auto* Background = Dialog->findChild<QCheckBox*>("chkPrintBackground");
+        ASSERT_TRUE(Fit && Background);
+        EXPECT_EQ(Fit->text(), "Fit the map to the page");
+        EXPECT_EQ(Background->text(), "Print the background colour");
+        Offered.emplace_back(Fit->isChecked(), Background->isChecked());
+        Fit->setChecked(Choose.first);
+        Background->setChecked(Choose.second);
+        Dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+        Dialog->printer()->setOutputFileName(ToQString(Pdf));
+    };
+    Main->actPrint->trigger();
+    Choose = {true, false};
+    Ui.Answers = {false};
+    Main->actPrint->trigger();
+    Main->actPrint->trigger();
+    Ui.OnDialog = nullptr;
+    const std::vector<std::pair<bool, bool>> Expected{{true, false}, {false, true}, {false, true}};
+    EXPECT_EQ(Offered, Expected) << "a cancelled dialog changes nothing";
+    EXPECT_GT(QFileInfo(ToQString(Pdf)).size(), 0);
+    EXPECT_TRUE(Messages().empty());
 }
 
 }  // namespace

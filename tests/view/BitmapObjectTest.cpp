@@ -87,7 +87,8 @@ TEST_F(BitmapObjectTest, TransparentColourAndMissingFiles) {
     EXPECT_EQ(B->Extents(), Point->Extents()) << "without an image the object is a point";
 }
 
-// On a 360 x 180 flat map a degree is a pixel: (lon, lat) is pixel (180 + lon, 90 - lat).
+// On a 360 x 180 flat map a degree is a pixel: pixel (180 + lon, 90 - lat) runs a degree east
+// and south from (lon, lat) and shows the texel at its centre.
 TEST_F(BitmapObjectTest, DrawnWithoutAPresenterItShowsItsTexels) {
     FlatMap(360, 180);
     // 8 x 5 pixels of 2.5 degrees from (10, 50): 20 by 12.5 degrees down to 37.5.
@@ -95,7 +96,7 @@ TEST_F(BitmapObjectTest, DrawnWithoutAPresenterItShowsItsTexels) {
     const QImage& Image = Picture();
     // Texel (r, c) is centred on longitude 10 + 20 c / 8 and latitude 37.5 + 12.5 r / 4.
     EXPECT_EQ(PixelOf(Image, 180 + 20, 90 - 44), PaletteColor(16 * 2 + 4));
-    EXPECT_EQ(PixelOf(Image, 180 + 11, 90 - 39), PaletteColor(0));
+    EXPECT_EQ(PixelOf(Image, 180 + 10, 90 - 39), PaletteColor(0));
     EXPECT_EQ(PixelOf(Image, 180 + 29, 90 - 49), PaletteColor(16 * 4 + 7));
     EXPECT_EQ(PixelOf(Image, 180 + 8, 90 - 44), Teal) << "west of the picture";
     EXPECT_EQ(PixelOf(Image, 180 + 20, 90 - 52), Teal) << "north of the point";
@@ -139,4 +140,57 @@ TEST_F(BitmapObjectTest, CopiesAndLayerFilesReloadTheImage) {
     EXPECT_EQ(L->Presenter(), nullptr) << "saved without a presenter, loaded without one";
     L->CalcExtents();
     EXPECT_EQ(L->Extents(), (TExtent{5 * Deg, 5 * Deg - 5000, 8000, 5000}));
+}
+
+// Cells of a picture whose edges fall between pixels used to leave columns and rows of it
+// empty: every pixel whose centre lies inside the picture must show it, and none whose
+// centre lies a pixel outside.
+TEST_F(BitmapObjectTest, EveryPixelWhoseCentreLiesInsideThePictureShowsIt) {
+    const struct {
+        const char* Name;
+        long double Lon, Lat;  // north-west corner, degrees
+        long double PixelDeg;  // degrees per bitmap pixel
+        int32_t Width, Height;
+        long double CentralMeridian;
+    } Rows[] = {
+        {"edges on half pixels", 0.5L, 30.5L, 1, 12, 6, 0},
+        {"quarter pixels, small cells", -20.25L, 10.75L, 0.7L, 17, 9, 0},
+        {"taller than a cell", 40.5L, 60.5L, 1.5L, 5, 30, 0},
+        {"wider than many cells", -100.5L, -5.5L, 0.35L, 100, 20, 0},
+        {"central meridian off zero", 10.5L, 0.5L, 1, 12, 6, 47.5L},
+        {"across the seam", 170.5L, 20.5L, 1, 20, 6, 0},
+        {"across a moved seam", -140.5L, 20.5L, 1.25L, 16, 6, 47.5L},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        Layer->Clear();
+        FlatMap(360, 180);
+        View.ProjectionModel()->SetParameter(3, LL(R.CentralMeridian, 0).X);
+        const QImage Map = Picture().copy();
+        const int32_t Units = static_cast<int32_t>(std::llrint(R.PixelDeg * Deg));
+        Place(LL(R.Lon, R.Lat), Units, Bmp(R.Width, R.Height));
+        const QImage& Image = Picture();
+        // A degree is a pixel: x = 180 + (lon - central meridian) east of the map's west edge.
+        const long double East = R.Width * (long double)Units / Deg, South = R.Height * (long double)Units / Deg;
+        const long double Y0 = 90 - R.Lat, Y1 = Y0 + South;
+        int Missing = 0, Stray = 0, Inner = 0;
+        for (int Y = 0; Y < 180; ++Y)
+            for (int X = 0; X < 360; ++X) {
+                // The pixel centre's longitude east of the picture's west edge, on the map.
+                long double Off = std::fmod(X + 0.5L - 180 + R.CentralMeridian - R.Lon + 720, 360);
+                const bool InX = Off > 0 && Off < East, InY = Y + 0.5L > Y0 && Y + 0.5L < Y1;
+                const bool NearX = (Off > -1 && Off < East + 1) || Off > 359;
+                const bool NearY = Y + 1.5L > Y0 && Y - 0.5L < Y1;
+                const bool Shown = Image.pixel(X, Y) != Map.pixel(X, Y);
+                if (InX && InY) {
+                    ++Inner;
+                    Missing += !Shown;
+                } else if (!(NearX && NearY)) {
+                    Stray += Shown;
+                }
+            }
+        EXPECT_GT(Inner, 0);
+        EXPECT_EQ(Missing, 0) << "of " << Inner << " inner pixels";
+        EXPECT_EQ(Stray, 0);
+    }
 }

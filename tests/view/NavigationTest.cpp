@@ -280,6 +280,42 @@ TEST_F(NavTest, SwitchingProjectionKeepsScaleAndCentre) {
     EXPECT_EQ(View.Altitude(), Nearest(400 / View.GetScaleFactor() / Tan50));
 }
 
+// Flat maps used to pan by the change of angle, which centres exactly only on maps symmetric
+// about the equator: Albers came 35 pixels off and Bonne showed its pole. After any switch the
+// place at the centre stays there, within a pixel, wherever the new map shows it.
+TEST_F(NavTest, EverySwitchKeepsThePlaceAtTheCentre) {
+    const struct {
+        const char* Name;
+        long double Lon, Lat, Meridian;  // the place at the centre; the first map's central meridian
+    } Places[] = {
+        {"mid-latitude", 10, 30, 0},
+        {"southern", -100, -35, 0},
+        {"near the north pole", 40, 85, 0},
+        {"central meridian off zero", 120, 20, -47.5L},
+    };
+    const auto& Registry = ProjectionRegistry();
+    int Switches = 0;
+    for (const auto& P : Places)
+        for (const TProjectionInfo& From : Registry)
+            for (const TProjectionInfo& To : Registry) {
+                if (&From == &To) continue;
+                SCOPED_TRACE(testing::Message() << P.Name << ": " << From.Key << " to " << To.Key);
+                View.SetProjectionModel(From.Create(&View));
+                if (From.Kind != opSpherical) View.ProjectionModel()->SetParameter(3, LL(P.Meridian, 0).X);
+                View.ZoomToScale(2e-6L);
+                View.CenterOn(LL(P.Lon, 0).X, LL(0, P.Lat).Y);
+                TPoint3D Before;
+                if (!View.PixelToLL(200, 150, Before)) continue;
+                View.SetProjectionModel(To.Create(&View));
+                // Where the new map does not show the place, there is nothing to centre.
+                if (!View.ProjectionModel()->PointToXY(Before, 0)) continue;
+                ++Switches;
+                EXPECT_LE(std::abs(PointBuffer[0].X - 200), 1) << PointBuffer[0].X;
+                EXPECT_LE(std::abs(PointBuffer[0].Y - 150), 1) << PointBuffer[0].Y;
+            }
+    EXPECT_GT(Switches, 300);
+}
+
 TEST_F(NavTest, SwitchingWithTheCentreOffTheMapFitsTheMap) {
     View.SetOrigin(TPixelPoint{-10000, -10000});
     TPoint3D P;

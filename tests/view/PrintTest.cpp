@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -118,6 +120,62 @@ TEST_F(PrintTest, PrintedLayersReachThePage) {
     View.Print(Blank);
     EXPECT_GT(PdfSize(Empty), 0);
     EXPECT_GT(Full, PdfSize(Empty) + 1000);
+}
+
+// A globe printed on a page of another shape used to be cut at the page's right edge, and
+// the sea was never printed. Fitted, the whole view lands on the page keeping its shape; the
+// background colour and the map's fill are printed when asked for; unfitted and without
+// background, printing is as before.
+TEST_F(PrintTest, FittedPrintsHoldTheWholeGlobeAndTheSeaWhenAsked) {
+    const QString Rasteriser = QStandardPaths::findExecutable("pdftoppm");
+    if (Rasteriser.isEmpty()) GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+    View.SetOrvexColor(Teal);
+    View.ZoomToScale(0);
+    const struct {
+        const char* Name;
+        bool Fit, Background;
+        bool SeaShown, Whole;
+    } Cases[] = {
+        {"fitted with the background", true, true, true, true},
+        {"as before, with the background", false, true, true, false},
+        {"as before", false, false, false, false},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        const QString Name = Dir.filePath(QString("page-%1%2.pdf").arg(C.Fit).arg(C.Background));
+        {
+            QPrinter Printer(QPrinter::HighResolution);
+            Printer.setOutputFormat(QPrinter::PdfFormat);
+            Printer.setOutputFileName(Name);
+            Printer.setPageOrientation(QPageLayout::Portrait);
+            View.Print(Printer, TOrvex3::TPrintOptions{C.Fit, C.Background});
+        }
+        const QString Png = Dir.filePath("page");
+        ASSERT_EQ(QProcess::execute(Rasteriser, {"-r", "30", "-png", "-singlefile", Name, Png}), 0);
+        const QImage Page(Png + ".png");
+        ASSERT_FALSE(Page.isNull());
+        // The sea's bounding box, in page pixels.
+        int Left = Page.width(), Right = -1, Top = Page.height(), Bottom = -1;
+        for (int Y = 0; Y < Page.height(); ++Y)
+            for (int X = 0; X < Page.width(); ++X) {
+                const QRgb P = Page.pixel(X, Y);
+                if (std::abs(qRed(P)) > 8 || std::abs(qGreen(P) - 128) > 8 || std::abs(qBlue(P) - 128) > 8) continue;
+                Left = std::min(Left, X);
+                Right = std::max(Right, X);
+                Top = std::min(Top, Y);
+                Bottom = std::max(Bottom, Y);
+            }
+        ASSERT_EQ(Right >= 0, C.SeaShown);
+        if (!C.SeaShown) continue;
+        const double Width = Right - Left + 1, Height = Bottom - Top + 1;
+        if (C.Whole) {
+            EXPECT_NEAR(Width / Height, 1.0, 0.05) << "a round globe, not a cut one";
+            EXPECT_LT(Right, Page.width() - 5);
+            EXPECT_GT(Width, Page.width() * 0.6) << "scaled to the page";
+        } else {
+            EXPECT_LT(Width / Height, 0.9) << "cut at the page's right edge";
+        }
+    }
 }
 
 // While printing each layer first lets pending messages through: a handler that deletes

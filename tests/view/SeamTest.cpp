@@ -164,3 +164,76 @@ TEST_F(SeamTest, CentralMeridianMovesTheSeam) {
 }
 
 }  // namespace
+
+// The bundled world closes Antarctica along 180 degrees down to the South Pole and cuts
+// Chukotka at 180 degrees. Those edges used to be outlined: a line from the pole to the coast
+// on the globe, and along the seam on flat maps. They are filled but not outlined; the coast
+// still is.
+TEST_F(SeamTest, EdgesAlongTheSeamOrIntoAPoleAreNotOutlined) {
+    View.SetDataDirectory(ORVEX_SOURCE_DIR "/data");
+    TOrvexLayer* World = View.AddLayer("");
+    World->SetFilename("world.lyr");
+    TPolygonPresenter* Style = AreaStyle(World, Red, Blue);
+    TOrvexObject* Antarctica = nullptr;
+    for (int32_t I = 0; I < World->ObjectCount(); ++I) {
+        World->GetObject(I)->SetPresenter(Style);
+        if (World->GetObject(I)->Title() == "Antarctica") Antarctica = World->GetObject(I);
+    }
+    ASSERT_TRUE(Antarctica);
+    const TPoint3D Coast = Antarctica->GetPoint(Antarctica->GetPointCount() / 3);
+    const struct {
+        const char* Name;
+        TOrvexProjection Kind;
+        long double Meridian;    // flat maps
+        long double Lon, Lat;  // the sphere's centre
+    } Views[] = {
+        {"flat map", opCartesian, 0, 0, 0},
+        {"flat map centred on 10 E", opCartesian, 10, 0, 0},
+        {"flat map centred on 47.5 W", opCartesian, -47.5L, 0, 0},
+        {"globe from the south", opSpherical, 0, 0, -90},
+        {"globe over Chukotka", opSpherical, 0, 180, 65},
+    };
+    // Stretches of the seam edges, clear of the coast near their ends; flat maps fill the cap
+    // to 89 degrees.
+    const struct {
+        long double FromLat, ToLat;
+    } Seams[] = {{-88.5L, -85.5L}, {67, 68}};
+    for (const auto& V : Views) {
+        SCOPED_TRACE(V.Name);
+        FlatMap(720, 360, V.Kind);
+        if (V.Kind == opSpherical)
+            View.CenterOn(LL(V.Lon, 0).X, LL(0, V.Lat).Y);
+        else
+            View.ProjectionModel()->SetParameter(3, LL(V.Meridian, 0).X);
+        const QImage& I = Picture();
+        auto RedAround = [&](int X, int Y) {
+            for (int DY = -1; DY <= 1; ++DY)
+                for (int DX = -1; DX <= 1; ++DX)
+                    if (X + DX >= 0 && Y + DY >= 0 && X + DX < I.width() && Y + DY < I.height() &&
+                        PixelOf(I, X + DX, Y + DY) == Red)
+                        return true;
+            return false;
+        };
+        int Checked = 0;
+        for (const auto& S : Seams)
+            for (long double Lat = S.FromLat; Lat <= S.ToLat; Lat += 0.25L)
+                for (const long double Side : {-1.0L, 1.0L}) {
+                    // On the seam, and half a degree inside the land beside it.
+                    const TPoint3D Seam = LL(Side < 0 ? -180.0L : 179.9999L, Lat), Land = LL(Side * 179.5L, Lat);
+                    TPixelPoint P, Q;
+                    if (!View.ProjectionModel()->PointToXY(Seam, 0)) continue;
+                    P = PointBuffer[0];
+                    if (!View.ProjectionModel()->PointToXY(Land, 0)) continue;
+                    Q = PointBuffer[0];
+                    if (P.X < 0 || P.Y < 0 || P.X >= I.width() || P.Y >= I.height()) continue;
+                    ++Checked;
+                    EXPECT_FALSE(RedAround(P.X, P.Y)) << "outlined at " << double(Side) << ", " << double(Lat);
+                    EXPECT_EQ(PixelOf(I, Q.X, Q.Y), Blue) << "not filled at " << double(Side) << ", " << double(Lat);
+                }
+        EXPECT_GE(Checked, 10);
+        if (View.ProjectionModel()->PointToXY(Coast, 0)) {
+            EXPECT_TRUE(RedAround(PointBuffer[0].X, PointBuffer[0].Y)) << "the coast is outlined";
+        }
+        EXPECT_GT(CountColour(I, Red), 2000);
+    }
+}

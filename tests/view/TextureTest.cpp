@@ -160,6 +160,39 @@ TEST_F(TextureTest, FlatMapsShowEveryTexelUpToTheEdges) {
     EXPECT_EQ(CountColour(Image, Navy), 0) << "the texture covers the whole map";
 }
 
+// Cells of the flat map's texture used to round their east corners a pixel short, leaving a
+// column of background every few pixels, and the cell across the map's edge was dropped when
+// the central meridian was off 0: every pixel of the map's fill shows a texel instead.
+TEST_F(TextureTest, TheTextureCoversTheWholeFlatMapAtEverySizeAndMeridian) {
+    View.SetTextureFilename(Bmp("t.bmp"));
+    const struct {
+        int32_t W, H;
+    } Sizes[] = {{300, 150}, {360, 180}, {1000, 500}, {301, 149}, {77, 41}, {500, 170}};
+    const long double Meridians[] = {0, 10, 91, -100, -47.5L};
+    for (const TOrvexProjection Kind : {opCartesian, opMercator})
+        for (const auto& S : Sizes)
+            for (const long double Meridian : Meridians) {
+                SCOPED_TRACE(std::to_string(Kind) + ": " + std::to_string(S.W) + "x" + std::to_string(S.H) + " at " +
+                             std::to_string(double(Meridian)));
+                FlatMap(S.W, S.H, Kind);
+                View.ProjectionModel()->SetParameter(3, LL(Meridian, 0).X);
+                View.SetTextureBackground(false);
+                const QImage Plain = Picture().copy();
+                View.SetTextureBackground(true);
+                const QImage& Textured = Picture();
+                int Map = 0, Bare = 0;
+                for (int Y = 0; Y < Plain.height(); ++Y)
+                    for (int X = 0; X < Plain.width(); ++X) {
+                        if (PixelOf(Plain, X, Y) != Teal) continue;
+                        ++Map;
+                        const TColor C = PixelOf(Textured, X, Y);
+                        Bare += C == Teal || C == Navy;
+                    }
+                EXPECT_GT(Map, S.W * S.H / 3);
+                EXPECT_EQ(Bare, 0) << "of " << Map << " pixels of the map";
+            }
+}
+
 TEST_F(TextureTest, TheTransparentIndexLeavesThePictureAsItWas) {
     FlatMap(360, 180);
     const QImage Before = Picture().copy();
