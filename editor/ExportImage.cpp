@@ -101,7 +101,7 @@ void TfrmExportImage::accept() {
 void TfrmMain::ExportImage() {
     SaveDialog.Filter = "PNG image (*.png)|*.png|JPEG image (*.jpg;*.jpeg)|*.jpg;*.jpeg|PDF document (*.pdf)|*.pdf";
     SaveDialog.FileName = "map.png";
-    SaveDialog.InitialDir = ProgramFolder;
+    SaveDialog.InitialDir = LastFolder();
     if (!SaveDialog.Execute()) return;
     std::string File = SaveDialog.FileName;
     // A name typed without an extension is a PNG image.

@@ -103,7 +103,7 @@ void TfrmMain::FileNew() {
 
 void TfrmMain::LoadLayers() {
     OpenDialog.Filter = "*.lyr|*.lyr";
-    OpenDialog.InitialDir = ProgramFolder;
+    OpenDialog.InitialDir = LastFolder();
     OpenDialog.AllowMultiSelect = true;
     OpenDialog.FileName.clear();
     if (OpenDialog.Execute()) {
@@ -232,7 +232,7 @@ void TfrmMain::SaveProfile() {
 void TfrmMain::Import(TImportKind Kind) {
     static const char* const Filters[] = {"ArcInfo *.e00|*.e00", "MapInfo *.mif|*.mif", "ESRI *.shp|*.shp"};
     OpenDialog.Filter = Filters[Kind];
-    OpenDialog.InitialDir = ProgramFolder;
+    OpenDialog.InitialDir = LastFolder();
     OpenDialog.AllowMultiSelect = true;
     OpenDialog.FileName.clear();
     if (!OpenDialog.Execute()) return;

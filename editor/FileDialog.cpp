@@ -77,5 +77,6 @@ bool TFileDialog::Execute() {
     }
     if (Files.empty()) return false;
     FileName = Files.front();
+    if (OnChosen) OnChosen(std::filesystem::path(FileName).parent_path().string());
     return true;
 }

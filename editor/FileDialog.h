@@ -30,6 +30,8 @@ public:
     // True when the user confirmed a choice. An open dialog returns only files that exist.
     bool Execute();
     std::function<bool(TFileDialog&)> OnExecute;
+    // Told the folder of the files chosen, after every confirmed choice.
+    std::function<void(const std::string& Folder)> OnChosen;
 
     // "desc|pat|desc|pat" as the toolkit's name filters ("desc (pat)").
     static std::vector<std::string> NameFilters(const std::string& Filter);

@@ -14,7 +14,7 @@
 void TfrmMain::ImportOtherFormats() {
     if (!GdalAvailable()) throw EOrvexException(GdalUnavailableText());
     OpenDialog.Filter = "Vector data (GDAL)|" + GdalImportPatterns() + "|All files|*";
-    OpenDialog.InitialDir = ProgramFolder;
+    OpenDialog.InitialDir = LastFolder();
     OpenDialog.AllowMultiSelect = true;
     OpenDialog.FileName.clear();
     if (!OpenDialog.Execute()) return;

@@ -57,6 +57,21 @@ void TfrmMain::RegisterViewCommands() {
            .Run = [this] { FView->SetAntialiasing(!FView->Antialiasing()); },
            .Checked = [this] { return FView->Antialiasing(); }});
     C.Add({"actStatistics", "Statistics", [this] { ShowStatistics(); }});
+    C.Add({.Name = "actMeasure",
+           .Caption = "&Measure",
+           .Run = [this] { SetMeasuring(!FMeasuring); },
+           .Keys = {QKeySequence("Ctrl+M")},
+           .Checked = [this] { return FMeasuring; },
+           .Hint = "Measure great-circle lengths: click on the map, Esc or a right click ends"});
+    C.Add({"actEndMeasure", "End Measuring", [this] { SetMeasuring(false); }});
+    C.Add({.Name = "actCoordinatesDms",
+           .Caption = "Degrees, Minutes, Seconds",
+           .Run = [this] { SetCoordinateStyle(TCoordinateStyle::Dms); },
+           .Checked = [this] { return FMapStatus->CoordinateStyle() == TCoordinateStyle::Dms; }});
+    C.Add({.Name = "actCoordinatesDecimal",
+           .Caption = "Decimal Degrees",
+           .Run = [this] { SetCoordinateStyle(TCoordinateStyle::Decimal); },
+           .Checked = [this] { return FMapStatus->CoordinateStyle() == TCoordinateStyle::Decimal; }});
 }
 
 void TfrmMain::RegisterListCommands() {
@@ -125,5 +140,5 @@ void TfrmMain::BuildMenus() {
     mnuView = menuBar()->addMenu("&View");
     mnuView->setObjectName("mnuView");
     C.Fill(*mnuView, {"actFind", "-", "actZoomExtents", "-", "actTransparent", "actTexture", "actAntialiasing", "-",
-                      "actStatistics"});
+                      "actStatistics", "-", "actMeasure", "-", "actCoordinatesDms", "actCoordinatesDecimal"});
 }

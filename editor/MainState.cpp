@@ -158,7 +158,29 @@ void TfrmMain::GridDblClick(TPage Page) {
     if (HasItem) SetActivePage(pgInspector);
 }
 
+// A click while measuring adds the place under it; a drag still moves the map.
+void TfrmMain::ViewMouseUp(bool LeftButton, int32_t X, int32_t Y) {
+    if (!FMeasuring) {
+        FMapStatus->ClearMeasure();
+        return;
+    }
+    constexpr int32_t kClickSlack = 3;
+    TPoint3D Place{};
+    if (!LeftButton || std::abs(X - FPressX) > kClickSlack || std::abs(Y - FPressY) > kClickSlack ||
+        !FView->PixelToLL(X, Y, Place))
+        return;
+    FMeasurePath.Add(Place);
+    FMapStatus->ShowMeasure(FMeasurePath);
+    FMeasureOverlay->update();
+}
+
 void TfrmMain::ViewMouseDown(bool LeftButton, int32_t X, int32_t Y) {
+    if (FMeasuring) {
+        if (!LeftButton) SetMeasuring(false);
+        FPressX = X;
+        FPressY = Y;
+        return;
+    }
     if (LeftButton) FView->SelectObject(FView->ObjectAtXY(X, Y));
     RestoreCaption();
     PageChanged();

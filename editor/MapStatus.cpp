@@ -9,7 +9,7 @@
 
 #include "foundation/NumberText.h"
 #include "projections/PrjRegistry.h"
-#include "view/OrvexCanvas.h"
+#include "platform/PointBuffer.h"
 #include "view/Orvex3.h"
 
 namespace {
@@ -156,6 +156,16 @@ void TMapStatus::ShowMeasure(const TMeasurePath& Path) {
 void TMapStatus::ClearMeasure() {
     FMeasure->clear();
     FMeasure->hide();
+}
+
+void TMapStatus::Follow(QWidget& Map) {
+    FMap = &Map;
+    Map.installEventFilter(this);
+}
+
+bool TMapStatus::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Watched == FMap && Event->type() == QEvent::Leave) ClearPointer();
+    return QWidget::eventFilter(Watched, Event);
 }
 
 TMeasureOverlay::TMeasureOverlay(TOrvex3& View, const TMeasurePath& Path) : QWidget(&View), FView(View), FPath(Path) {

@@ -56,13 +56,19 @@ public:
     void ShowBand(const TOrvex3& View, const QRect& Band);
     void ShowMeasure(const TMeasurePath& Path);
     void ClearMeasure();
+    // The place field empties when the mouse leaves Map.
+    void Follow(QWidget& Map);
 
     QString PlaceText() const { return FPlace->text(); }
     QString ScaleText() const { return FScale->text(); }
     QString ProjectionText() const { return FProjection->text(); }
     QString MeasureText() const { return FMeasure->text(); }
 
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
 private:
+    QWidget* FMap = nullptr;
     TCoordinateStyle FStyle = TCoordinateStyle::Dms;
     bool FHasPointer = false;
     TPoint3D FPointer{};

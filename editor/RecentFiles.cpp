@@ -31,6 +31,17 @@ std::string TRecentFiles::StorageFile() {
     return PathFromQString(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/recent-files.ini");
 }
 
+QVariant RememberedSetting(const QString& Key) {
+    const QSettings S(PathToQString(TRecentFiles::StorageFile()), QSettings::IniFormat);
+    return S.value(Key);
+}
+
+void RememberSetting(const QString& Key, const QVariant& Value) {
+    QSettings S(PathToQString(TRecentFiles::StorageFile()), QSettings::IniFormat);
+    S.setValue(Key, Value);
+    S.sync();
+}
+
 void TRecentFiles::SetStorageFile(const std::string& Path) { StorageOverride() = Path; }
 
 std::vector<std::string> TRecentFiles::Files(TKind Kind) {

@@ -2,6 +2,8 @@
 // The layer files and profiles the user opened or saved last, newest first, kept in the
 // user's configuration folder so that the next run offers them again.
 
+#include <QString>
+#include <QVariant>
 #include <string>
 #include <vector>
 
@@ -22,3 +24,8 @@ public:
     static void Add(TKind Kind, const std::string& Path);
     static void Remove(TKind Kind, const std::string& Path);
 };
+
+// What else the editor remembers between runs (the window's geometry, the last folder, the
+// coordinate style), kept in the same file as the recent files. Null when never stored.
+QVariant RememberedSetting(const QString& Key);
+void RememberSetting(const QString& Key, const QVariant& Value);

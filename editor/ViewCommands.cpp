@@ -1,16 +1,45 @@
 // The view commands of the main window: zoom, projections, the sphere's look and statistics.
 #include <QComboBox>
 #include <QSignalBlocker>
+#include <filesystem>
 
 #include "editor/EditorErrors.h"
 #include "editor/Inspector.h"
+#include "editor/RecentFiles.h"
 #include "editor/uMain.h"
 #include "foundation/OXUtils.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
+#include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
+
+void TfrmMain::SetMeasuring(bool On) {
+    if (On == FMeasuring) return;
+    FMeasuring = On;
+    FMeasurePath.Clear();
+    // Right clicks end the measurement instead of starting a zoom band.
+    FView->MouseZoomButton = On ? mzbNone : mzbRight;
+    FMeasureOverlay->setVisible(On);
+    FMeasureOverlay->update();
+    if (On)
+        FMapStatus->ShowMeasure(FMeasurePath);
+    else
+        FMapStatus->ClearMeasure();
+}
+
+void TfrmMain::SetCoordinateStyle(TCoordinateStyle Style) {
+    FMapStatus->SetCoordinateStyle(Style);
+    RememberSetting("View/Coordinates", Style == TCoordinateStyle::Decimal ? "decimal" : "dms");
+}
+
+std::string TfrmMain::LastFolder() const {
+    const std::string Folder = PathFromQString(RememberedSetting("Window/LastFolder").toString());
+    std::error_code Error;
+    if (Folder.empty() || !std::filesystem::is_directory(Folder, Error)) return ProgramFolder;
+    return Folder.back() == '/' ? Folder : Folder + "/";
+}
 
 void TfrmMain::ZoomExtents() { FView->ZoomToScale(0); }
 
@@ -21,7 +50,7 @@ void TfrmMain::ToggleTransparent() {
 
 void TfrmMain::ChooseTexture() {
     OpenDialog.Filter = "*.bmp|*.bmp";
-    OpenDialog.InitialDir = ProgramFolder;
+    OpenDialog.InitialDir = LastFolder();
     OpenDialog.AllowMultiSelect = false;
     OpenDialog.FileName.clear();
     if (!OpenDialog.Execute()) {

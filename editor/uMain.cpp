@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
@@ -25,6 +26,7 @@
 #include "editor/Inspector.h"
 #include "editor/ListGrid.h"
 #include "editor/ProgressPanel.h"
+#include "editor/RecentFiles.h"
 #include "editor/Undo.h"
 #include "importers/ImportSupport.h"
 #include "model/OrvexLayer.h"
@@ -42,6 +44,8 @@ namespace {
 
 constexpr int kWindowWidth = 801;
 constexpr int kWindowHeight = 601;
+constexpr int kLeastWidth = 1024;
+constexpr int kLeastHeight = 700;
 constexpr int kSidePanelWidth = 320;
 constexpr int kSidePanelMinWidth = 146;
 constexpr int kSplitterWidth = 3;
@@ -139,6 +143,7 @@ TfrmMain::TfrmMain(const std::string& LayerFile, QWidget* Parent)
     statusBar()->setFixedHeight(kHintBarHeight);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->setStyleSheet("QStatusBar { border-top: 1px solid palette(mid); }");
+    BuildStatusBar();
 
     Progress = new TProgressPanel(*this);
     Undo = new TEditorUndo(*this);
@@ -147,13 +152,15 @@ TfrmMain::TfrmMain(const std::string& LayerFile, QWidget* Parent)
     };
     RegisterCommands();
     BuildMenus();
+    // The button shows the command's caption, hint and check state.
+    findChild<QToolButton*>("btnMeasure")->setDefaultAction(FCommands->Action("actMeasure"));
     BuildFileExtras();
     BuildGrids();
 
-    resize(kWindowWidth, kWindowHeight);
-    Splitter->setSizes({kWindowWidth - kSidePanelWidth - kSplitterWidth, kSidePanelWidth});
-    if (const QScreen* Screen = QGuiApplication::primaryScreen())
-        move(Screen->availableGeometry().center() - rect().center());
+    RestoreWindowGeometry();
+    auto NoteFolder = [](const std::string& Folder) { RememberSetting("Window/LastFolder", PathToQString(Folder)); };
+    OpenDialog.OnChosen = NoteFolder;
+    SaveDialog.OnChosen = NoteFolder;
 
     ConnectView();
     Start(LayerFile);
@@ -217,8 +224,13 @@ QWidget* TfrmMain::BuildToolBar(QWidget* Parent) {
     SetHint(btnProperties, "Settings of the projection in the inspector");
     BarLayout->addWidget(cbProjection);
     BarLayout->addWidget(btnProperties);
+    auto* btnMeasure = new QToolButton(Bar);
+    btnMeasure->setObjectName("btnMeasure");
+    btnMeasure->setAutoRaise(true);
+    BarLayout->addWidget(btnMeasure);
     BarLayout->addStretch(1);
     FCommands->Bind(*btnProperties, "actProjectionProperties");
+
     const struct {
         TGlyph Glyph;
         int Tag;
@@ -303,6 +315,48 @@ QWidget* TfrmMain::BuildLayersPage() {
     return Page;
 }
 
+void TfrmMain::BuildStatusBar() {
+    FMapStatus = new TMapStatus(statusBar());
+    FMapStatus->setObjectName("MapStatus");
+    statusBar()->addPermanentWidget(FMapStatus);
+    FMapStatus->SetCoordinateStyle(RememberedSetting("View/Coordinates").toString() == "decimal" ? TCoordinateStyle::Decimal
+                                                                                                 : TCoordinateStyle::Dms);
+    FMapStatus->Follow(*FView);
+    FMeasureOverlay = new TMeasureOverlay(*FView, FMeasurePath);
+    FMeasureOverlay->hide();
+}
+
+void TfrmMain::RestoreWindowGeometry() {
+    const QByteArray Geometry = RememberedSetting("Window/Geometry").toByteArray();
+    if (Geometry.isEmpty() || !restoreGeometry(Geometry)) {
+        QSize Size(kWindowWidth, kWindowHeight);
+        const QScreen* Screen = QGuiApplication::primaryScreen();
+        const QRect Free = Screen ? Screen->availableGeometry() : QRect();
+        // Most of the screen, and at least 1024x700 where the screen has room for it.
+        if (!Free.isEmpty())
+            Size = QSize(std::min(Free.width(), std::max(kLeastWidth, Free.width() * 4 / 5)),
+                         std::min(Free.height(), std::max(kLeastHeight, Free.height() * 4 / 5)));
+        resize(Size);
+        if (!Free.isEmpty()) move(Free.center() - rect().center());
+    }
+    if (!Splitter->restoreState(RememberedSetting("Window/Splitter").toByteArray()))
+        Splitter->setSizes({width() - kSidePanelWidth - kSplitterWidth, kSidePanelWidth});
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* Event) {
+    if (Event->key() == Qt::Key_Escape && FMeasuring) {
+        FCommands->Run("actEndMeasure");
+        return;
+    }
+    QMainWindow::keyPressEvent(Event);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* Event) {
+    RememberSetting("Window/Geometry", saveGeometry());
+    RememberSetting("Window/Splitter", Splitter->saveState());
+    QMainWindow::closeEvent(Event);
+}
+
 // ---------------------------------------------------------------------------------------
 // The view's events
 
@@ -326,11 +380,25 @@ void TfrmMain::ConnectView() {
         Abort = Progress->Step();
     };
     // A layer that loads on demand may have cleared itself while it was drawn.
-    FView->OnRender = [this](TOrvex3*) { Settle(); };
+    FView->OnRender = [this](TOrvex3*) {
+        FMapStatus->ShowView(*FView);
+        Settle();
+    };
     FView->OnRenderProgress = [this](TOrvex3*, bool Finished, bool& Abort) { Abort = Progress->RenderStep(Finished); };
     FView->OnMouseDown = [this](TOrvex3*, TMouseButton Button, TShiftState, int32_t X, int32_t Y) {
         RunGuarded([&] { ViewMouseDown(Button == mbLeft, X, Y); });
     };
+    FView->OnMouseUp = [this](TOrvex3*, TMouseButton Button, TShiftState, int32_t X, int32_t Y) {
+        RunGuarded([&] { ViewMouseUp(Button == mbLeft, X, Y); });
+    };
+    FView->OnMouseMove = [this](TOrvex3*, TShiftState, int32_t X, int32_t Y) {
+        FMapStatus->ShowPointer(*FView, X, Y);
+        if (FView->ZoomDragging)
+            FMapStatus->ShowBand(*FView, QRect(QPoint(FView->ZoomRect.Left, FView->ZoomRect.Top),
+                                               QPoint(FView->ZoomRect.Right, FView->ZoomRect.Bottom)));
+    };
+    FView->OnZoomed = [this](TOrvex3*) { FMapStatus->ShowView(*FView); };
+    FView->OnPanned = [this](TOrvex3*) { FMapStatus->ShowView(*FView); };
 }
 
 void TfrmMain::DisconnectView() {
@@ -340,6 +408,10 @@ void TfrmMain::DisconnectView() {
     FView->OnRender = nullptr;
     FView->OnRenderProgress = nullptr;
     FView->OnMouseDown = nullptr;
+    FView->OnMouseUp = nullptr;
+    FView->OnMouseMove = nullptr;
+    FView->OnZoomed = nullptr;
+    FView->OnPanned = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "editor/FileDialog.h"
+#include "editor/MapStatus.h"
 #include "model/Persistent.h"
 
 class QComboBox;
@@ -152,6 +153,16 @@ public:
     void FindObjects();
     void ShowFoundObject(TOrvexObject* Obj);
 
+    // Measuring on the map: clicks add points, the status bar shows the lengths; Esc, a right
+    // click or the command again ends it. The path is drawn over the map, never in a layer.
+    void SetMeasuring(bool On);
+    bool Measuring() const { return FMeasuring; }
+    // How the status bar writes places; remembered between runs.
+    void SetCoordinateStyle(TCoordinateStyle Style);
+    // The folder the open dialogs start in: the last one a file was chosen in, else the
+    // program's.
+    std::string LastFolder() const;
+
     // Where "Save All Layers" writes: the program's folder when it can be written, else the
     // folder of the open profile, else the home folder; always ends with '/'.
     std::string SaveAllFolder() const;
@@ -166,6 +177,9 @@ protected:
     void showEvent(QShowEvent* Event) override;
     void dragEnterEvent(QDragEnterEvent* Event) override;
     void dropEvent(QDropEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+    // Esc ends a measurement. Not a shortcut: the progress panel's Cancel owns that one.
+    void keyPressEvent(QKeyEvent* Event) override;
 
 private:
     friend class TEditorUndo;
@@ -184,6 +198,10 @@ private:
     void RegisterListCommands();
     void RegisterToolCommands();
     void BuildMenus();
+    void BuildStatusBar();
+    // The size of the last run, or most of the screen the first time.
+    void RestoreWindowGeometry();
+    void ViewMouseUp(bool LeftButton, int32_t X, int32_t Y);
     // Recent files, Find and dropping files.
     void BuildFileExtras();
     void ConnectView();
@@ -233,6 +251,12 @@ private:
     QMenu* LayersMenu = nullptr;
     QMenu* ObjectsMenu = nullptr;
     QMenu* PresentersMenu = nullptr;
+    // The map's fields right of the hint bar, and the path being measured.
+    TMapStatus* FMapStatus = nullptr;
+    TMeasurePath FMeasurePath;
+    TMeasureOverlay* FMeasureOverlay = nullptr;
+    bool FMeasuring = false;
+    int32_t FPressX = 0, FPressY = 0;
 
     TPersistentRef<TOrvexLayer> FCurrentLayer;
     TPersistentRef<TOrvexObject> FCurrentObject;

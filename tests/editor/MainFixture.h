@@ -25,6 +25,7 @@
 #include "editor/Inspector.h"
 #include "editor/ListGrid.h"
 #include "editor/ProgressPanel.h"
+#include "editor/RecentFiles.h"
 #include "editor/Undo.h"
 #include "editor/uMain.h"
 #include "model/OrvexLayer.h"
@@ -58,11 +59,14 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
+        // What the window remembers stays in this test's folder.
+        TRecentFiles::SetStorageFile(Folder() + "remembered.ini");
         Open();
     }
     void TearDown() override {
         if (Main) Paint();
         Main.reset();
+        TRecentFiles::SetStorageFile("");
     }
     void Open(const std::string& LayerFile = {}) {
         Main.reset();

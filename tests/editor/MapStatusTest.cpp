@@ -2,10 +2,19 @@
 // the date line and over the poles, and the fields following a real view.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
+#include <QScreen>
+#include <QSplitter>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <QPainter>
 
+#include "MainFixture.h"
 #include "editor/MapStatus.h"
+#include "editor/RecentFiles.h"
 #include "view/Orvex3.h"
 
 namespace {
@@ -166,6 +175,83 @@ TEST_F(MapStatusViewTest, BandSizeAndMeasureOverlay) {
             }
     EXPECT_GE(Red, 95) << "the leg runs along the equator between its ends";
     EXPECT_EQ(View.LayerCount(), Layers);
+}
+
+// The window: the fields follow the mouse over the map, measuring adds clicked places and
+// ends by Esc or a right click without touching the layers, and the window remembers its
+// geometry, splitter and coordinate style between runs.
+TEST_F(MainWindowTest, StatusBarFieldsAndMeasuring) {
+    QLabel* Place = Child<QLabel>("PlaceField");
+    QLabel* Scale = Child<QLabel>("ScaleField");
+    QLabel* Projection = Child<QLabel>("ProjectionField");
+    QLabel* Measure = Child<QLabel>("MeasureField");
+    Paint();
+    const QPoint Centre = View().rect().center();
+    QTest::mouseMove(&View(), Centre);
+    TPoint3D Under{};
+    ASSERT_TRUE(View().PixelToLL(Centre.x(), Centre.y(), Under));
+    EXPECT_EQ(Place->text().toStdString(), FormatPlace(Under, TCoordinateStyle::Dms));
+    QTest::mouseMove(&View(), QPoint(1, 1));
+    EXPECT_EQ(Place->text(), "off the map") << "beyond the globe's rim";
+    EXPECT_TRUE(Scale->text().startsWith("1 : ")) << Scale->text().toStdString();
+    EXPECT_EQ(Projection->text(), Child<QComboBox>("cbProjection")->currentText());
+
+    const int32_t Layers = View().LayerCount();
+    const struct {
+        const char* Name;
+        std::function<void()> End;
+    } Ends[] = {
+        {"Esc", [&] { QTest::keyClick(Main.get(), Qt::Key_Escape); }},
+        {"right click", [&] { QTest::mouseClick(&View(), Qt::RightButton, {}, Centre); }},
+        {"the command again", [&] { Act("actMeasure")->trigger(); }},
+    };
+    for (const auto& E : Ends) {
+        SCOPED_TRACE(E.Name);
+        Act("actMeasure")->trigger();
+        ASSERT_TRUE(Main->Measuring());
+        EXPECT_TRUE(Child<QToolButton>("btnMeasure")->isChecked());
+        QTest::mouseClick(&View(), Qt::LeftButton, {}, Centre);
+        QTest::mouseClick(&View(), Qt::LeftButton, {}, Centre + QPoint(40, 0));
+        EXPECT_TRUE(Measure->text().startsWith("Length ")) << Measure->text().toStdString();
+        EXPECT_FALSE(Measure->text().startsWith("Length 0.00")) << "two places make a length";
+        EXPECT_EQ(View().SelectedObject(), nullptr) << "clicks measure instead of selecting";
+        E.End();
+        EXPECT_FALSE(Main->Measuring());
+        EXPECT_TRUE(Measure->text().isEmpty());
+        EXPECT_EQ(View().LayerCount(), Layers);
+    }
+    EXPECT_EQ(View().MouseZoomButton, mzbRight) << "right drags zoom again after measuring";
+}
+
+TEST_F(MainWindowTest, WindowRemembersItsPlaceAndStyle) {
+    // The first run uses most of the screen, at least 1024x700 where it fits.
+    const QRect Free = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(Main->width(), std::min(Free.width(), std::max(1024, Free.width() * 4 / 5)));
+    EXPECT_EQ(Main->height(), std::min(Free.height(), std::max(700, Free.height() * 4 / 5)));
+
+    Act("actCoordinatesDecimal")->trigger();
+    Main->resize(Main->width() - 40, Main->height() - 30);
+    const QSize Size = Main->size();
+    auto* Splitter = Child<QSplitter>("Splitter");
+    Splitter->setSizes({Size.width() - 260, 250});
+    const QList<int> Sizes = Splitter->sizes();
+    // The last folder a file was chosen in is where the open dialogs start next time.
+    const std::string Chosen = Folder() + "Z\xC3\xBCrich/";
+    ASSERT_TRUE(QDir().mkpath(PathToQString(Chosen)));
+    std::ofstream(Chosen + "a.lyr") << "x";
+    Answer(Main->OpenDialog, {Chosen + "a.lyr"});
+    Main->OpenDialog.Execute();
+    Main->close();
+
+    Open();
+    EXPECT_EQ(Main->size(), Size);
+    EXPECT_EQ(Child<QSplitter>("Splitter")->sizes(), Sizes);
+    QTest::mouseMove(&View(), View().rect().center());
+    EXPECT_FALSE(Child<QLabel>("PlaceField")->text().contains(QChar(0xb0))) << "decimal degrees stay chosen";
+    EXPECT_EQ(Main->LastFolder(), Chosen.substr(0, Chosen.size() - 1) + "/");
+    Main->ProgramFolder = Folder();
+    std::filesystem::remove_all(Chosen);
+    EXPECT_EQ(Main->LastFolder(), Folder()) << "a folder that is gone falls back to the program's";
 }
 
 }  // namespace
