@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSettings>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstring>
@@ -255,24 +254,22 @@ void TfrmMain::Print() {
     if (!FPrinter) FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
     QPrintDialog Dialog(FPrinter.get(), this);
     // Two choices of the map's own, kept with the recent files for the next print.
-    QSettings Settings(PathToQString(TRecentFiles::StorageFile()), QSettings::IniFormat);
     auto* Options = new QWidget;
     Options->setWindowTitle("Map");
     auto* Fit = new QCheckBox("Fit the map to the page", Options);
     Fit->setObjectName("chkFitToPage");
-    Fit->setChecked(Settings.value("Print/FitToPage", true).toBool());
+    Fit->setChecked(RememberedSetting("Print/FitToPage", true).toBool());
     auto* Background = new QCheckBox("Print the background colour", Options);
     Background->setObjectName("chkPrintBackground");
-    Background->setChecked(Settings.value("Print/Background", false).toBool());
+    Background->setChecked(RememberedSetting("Print/Background").toBool());
     auto* Layout = new QVBoxLayout(Options);
     Layout->addWidget(Fit);
     Layout->addWidget(Background);
     Layout->addStretch();
     Dialog.setOptionTabs({Options});
     if (!UiServices().ExecDialog(Dialog)) return;
-    Settings.setValue("Print/FitToPage", Fit->isChecked());
-    Settings.setValue("Print/Background", Background->isChecked());
-    Settings.sync();
+    RememberSetting("Print/FitToPage", Fit->isChecked());
+    RememberSetting("Print/Background", Background->isChecked());
     FView->Print(*FPrinter, TOrvex3::TPrintOptions{Fit->isChecked(), Background->isChecked()});
 }
 

@@ -31,9 +31,9 @@ std::string TRecentFiles::StorageFile() {
     return PathFromQString(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/recent-files.ini");
 }
 
-QVariant RememberedSetting(const QString& Key) {
+QVariant RememberedSetting(const QString& Key, const QVariant& Default) {
     const QSettings S(PathToQString(TRecentFiles::StorageFile()), QSettings::IniFormat);
-    return S.value(Key);
+    return S.value(Key, Default);
 }
 
 void RememberSetting(const QString& Key, const QVariant& Value) {

@@ -27,5 +27,5 @@ public:
 
 // What else the editor remembers between runs (the window's geometry, the last folder, the
 // coordinate style), kept in the same file as the recent files. Null when never stored.
-QVariant RememberedSetting(const QString& Key);
+QVariant RememberedSetting(const QString& Key, const QVariant& Default = {});
 void RememberSetting(const QString& Key, const QVariant& Value);
