@@ -11,6 +11,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/DeviceContext.h"
+#include "platform/Text.h"
 #include "styling/OrvexPresenter.h"
 #include "view/Orvex3.h"
 
