@@ -238,11 +238,11 @@ TEST_F(FileExtrasTest, ThePrintDialogRemembersTheMapsChoices) {
         Dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
         Dialog->printer()->setOutputFileName(ToQString(Pdf));
     };
-    Main->actPrint->trigger();
+    Act("actPrint")->trigger();
     Choose = {true, false};
     Ui.Answers = {false};
-    Main->actPrint->trigger();
-    Main->actPrint->trigger();
+    Act("actPrint")->trigger();
+    Act("actPrint")->trigger();
     Ui.OnDialog = nullptr;
     const std::vector<std::pair<bool, bool>> Expected{{true, false}, {false, true}, {false, true}};
     EXPECT_EQ(Offered, Expected) << "a cancelled dialog changes nothing";
