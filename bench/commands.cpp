@@ -8,17 +8,14 @@
 #include <string>
 #include <unistd.h>
 
+#include "bench/BenchData.h"
 #include "bench/Processes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string DataDir() {
-    if (const char* D = std::getenv("ORVEX_BENCH_DATA"); D && *D) return D;
-    const char* Home = std::getenv("HOME");
-    return std::string(Home ? Home : ".") + "/orvex-bench-data";
-}
+std::string DataDir() { return BenchDataDir(); }
 
 // A folder of this run's own, gone when the program ends.
 struct TWorkDir {

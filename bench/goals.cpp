@@ -20,6 +20,7 @@
 #include <mimalloc.h>
 #endif
 
+#include "bench/BenchData.h"
 #include "bench/BenchMain.h"
 #include "importers/Mif2Orvex.h"
 #include "importers/SHP2Orvex.h"
@@ -38,11 +39,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string DataDir() {
-    if (const char* D = std::getenv("ORVEX_BENCH_DATA"); D && *D) return D;
-    const char* Home = std::getenv("HOME");
-    return std::string(Home ? Home : ".") + "/orvex-bench-data";
-}
+std::string DataDir() { return BenchDataDir(); }
 
 std::string DataFile(const std::string& Name) { return DataDir() + "/" + Name; }
 
