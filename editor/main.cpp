@@ -6,6 +6,7 @@
 
 #include "editor/CommandLine.h"
 #include "editor/uMain.h"
+#include "platform/AtomicFile.h"
 #include "platform/Heap.h"
 #include "platform/Text.h"
 #include "platform/UiServices.h"
@@ -24,7 +25,9 @@ int main(int argc, char** argv) {
     int Status = 0;
     if (!Args.Screenshot.empty())
         QTimer::singleShot(700, &Main, [&] {
-            if (!Main.grab().save(PathToQString(Args.Screenshot))) Status = 1;
+            // Written whole or not at all, as every file the programs write.
+            TAtomicFile File(Args.Screenshot, TAtomicFile::TWriter::ByName);
+            if (File.Failed() || !Main.grab().save(PathToQString(File.TempPath()), "PNG") || !File.Commit()) Status = 1;
             Main.close();
         });
     const int Result = App.exec();
