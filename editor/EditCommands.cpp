@@ -55,6 +55,23 @@ void TfrmMain::MoveLayer(int Tag) {
     LayersGrid->Repaint();
 }
 
+void TfrmMain::DragLayer(int From, int To) {
+    if (From < 0 || From >= FView->LayerCount() || To < 0 || To >= FView->LayerCount() || From == To) return;
+    TOrvexLayer* Layer = FView->GetLayer(From);
+    Layer->SetIndex(To);
+    Undo->RecordMoveLayer(From, Layer->Index());
+    SetCurrentLayer(Layer);
+    LayersGrid->SetCursorRow(Layer->Index());
+    LayersGrid->Repaint();
+}
+
+void TfrmMain::ToggleLayerVisible(int Row) {
+    if (Row < 0 || Row >= FView->LayerCount()) return;
+    TOrvexLayer* Layer = FView->GetLayer(Row);
+    Undo->RecordLayerEdit(*Layer, "Change Visible", [Layer] { Layer->SetVisible(!Layer->Visible()); });
+    LayersGrid->Repaint();
+}
+
 void TfrmMain::PrepareLayersMenu() { FCommands->UpdateStates(LayersMenu->actions()); }
 
 void TfrmMain::NewLayer() {

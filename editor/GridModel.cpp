@@ -26,6 +26,10 @@ QVariant TGridModel::data(const QModelIndex& Index, int Role) const {
         }
     }
     if (Role == Qt::BackgroundRole && FBackground) return FBackground(Index.column());
+    if (Role == Qt::CheckStateRole && FCellCheck && *FCellCheck) {
+        const int Check = (*FCellCheck)(Index.column(), Index.row());
+        if (Check >= 0) return Check ? Qt::Checked : Qt::Unchecked;
+    }
     return {};
 }
 

@@ -21,6 +21,10 @@ public:
     QVariant headerData(int Section, Qt::Orientation Orientation, int Role) const override;
     Qt::ItemFlags flags(const QModelIndex& Index) const override;
 
+    // Cells that show a check box: the callback answers 1 checked, 0 unchecked, -1 none.
+    using TCellCheck = std::function<int(int Col, int Row)>;
+    void SetCellCheck(const TCellCheck* CellCheck) { FCellCheck = CellCheck; }
+
     void SetHeaders(std::vector<QString> Headers);
     // Rows are added or taken at the end, so the cursor stays where it can.
     void SetRows(int Rows);
@@ -33,6 +37,7 @@ public:
 private:
     const TCellText& FCellText;
     std::function<QVariant(int Col)> FBackground;
+    const TCellCheck* FCellCheck = nullptr;
     std::vector<QString> FHeaders;
     int FRows = 0;
 };

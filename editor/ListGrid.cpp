@@ -11,6 +11,7 @@
 
 TListGrid::TListGrid(QWidget* Parent) : QTableView(Parent), FModel(new TGridModel(this, OnCellText)) {
     TGridModel::Prepare(*this);
+    FModel->SetCellCheck(&OnCellCheck);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setWordWrap(false);
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -67,6 +68,9 @@ void TListGrid::DetachCallbacks() {
     OnClick = nullptr;
     OnDblClick = nullptr;
     OnMouseDown = nullptr;
+    OnCellCheck = nullptr;
+    OnToggle = nullptr;
+    OnRowDragged = nullptr;
 }
 
 void TListGrid::Click() {
@@ -87,8 +91,18 @@ void TListGrid::mousePressEvent(QMouseEvent* Event) {
         return;
     }
     if (Event->button() == Qt::LeftButton && !Index.isValid()) selectionModel()->clear();
+    if (Event->button() == Qt::LeftButton && Index.isValid() && OnCellCheck && OnToggle &&
+        OnCellCheck(Index.column(), Row) >= 0) {
+        // The row becomes current as any click makes it; the box changes once.
+        SetCursorRow(Row);
+        OnToggle(Index.column(), Row);
+        Click();
+        Event->accept();
+        return;
+    }
     QTableView::mousePressEvent(Event);
     FPressed = Event->button() == Qt::LeftButton;
+    FPressRow = FPressed ? Row : -1;
     if (OnMouseDown) OnMouseDown(Event->button(), Row);
 }
 
@@ -96,6 +110,8 @@ void TListGrid::mouseReleaseEvent(QMouseEvent* Event) {
     QTableView::mouseReleaseEvent(Event);
     if (Event->button() != Qt::LeftButton || !FPressed) return;
     FPressed = false;
+    const QModelIndex Drop = indexAt(Event->position().toPoint());
+    if (OnRowDragged && FPressRow >= 0 && Drop.isValid() && Drop.row() != FPressRow) OnRowDragged(FPressRow, Drop.row());
     Click();
 }
 

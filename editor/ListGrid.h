@@ -36,6 +36,12 @@ public:
     std::function<void()> OnDblClick;
     // A button went down over Row (-1 outside the rows), before the click.
     std::function<void(Qt::MouseButton Button, int Row)> OnMouseDown;
+    // Check boxes (1 checked, 0 unchecked, -1 none); a click on a cell with one toggles it.
+    std::function<int(int Col, int Row)> OnCellCheck;
+    std::function<void(int Col, int Row)> OnToggle;
+    // A row dragged with the left button and dropped on another (rows can be dragged only
+    // while this is set).
+    std::function<void(int From, int To)> OnRowDragged;
     void DetachCallbacks();
 
 protected:
@@ -50,4 +56,5 @@ private:
     TGridModel* FModel;
     // Set while a mouse press is handled, so its release counts as the click.
     bool FPressed = false;
+    int FPressRow = -1;
 };

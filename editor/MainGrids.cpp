@@ -14,15 +14,24 @@
 
 namespace {
 const char* const kUndefinedPresenter = "[Undefined]";
+constexpr int kVisibleColumn = 3;
 }
 
 void TfrmMain::BuildGrids() {
-    LayersGrid->SetColumns({{"Name", 129}, {"Objects", 52}, {"Presenters", 123}});
+    LayersGrid->SetColumns({{"Name", 129}, {"Objects", 52}, {"Presenters", 70}, {"Visible", 50}});
     LayersGrid->OnCellText = [this](int Col, int Row) -> std::string {
         const TOrvexLayer* L = Row >= 0 && Row < FView->LayerCount() ? FView->GetLayer(Row) : nullptr;
-        if (!L) return {};
+        if (!L || Col == kVisibleColumn) return {};
         if (Col == 0) return L->Name();
         return std::to_string(Col == 1 ? L->ObjectCount() : L->PresenterCount());
+    };
+    LayersGrid->OnCellCheck = [this](int Col, int Row) {
+        if (Col != kVisibleColumn || Row < 0 || Row >= FView->LayerCount()) return -1;
+        return FView->GetLayer(Row)->Visible() ? 1 : 0;
+    };
+    LayersGrid->OnToggle = [this](int, int Row) { FCommands->Perform("LayersGridVisible", [&] { ToggleLayerVisible(Row); }); };
+    LayersGrid->OnRowDragged = [this](int From, int To) {
+        FCommands->Perform("LayersGridDrag", [&] { DragLayer(From, To); });
     };
     ObjectsGrid->SetColumns({{"Title", 101}, {"Presenter", 102}, {"Type", 101}});
     ObjectsGrid->SetRangeSelect(true);

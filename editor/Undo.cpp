@@ -557,22 +557,32 @@ void TEditorUndo::Push(QUndoCommand* Command) { FStack->push(Command); }
 void TEditorUndo::RecordEdit(const std::string& Text, const std::string& Key, const std::function<void()>& Change) {
     TPersistent* Item = nullptr;
     const std::optional<TUnitKind> Kind = UnitOf(*FMain.Inspector, Item);
-    const TPersistentRef<TPersistent> Unit = Item;
     if (!Kind || !Item) {
         Change();
         return;
     }
+    RecordUnitEdit(*Kind, *Item, Text, Key, Change);
+}
+
+void TEditorUndo::RecordLayerEdit(TOrvexLayer& Layer, const std::string& Text, const std::function<void()>& Change) {
+    RecordUnitEdit(ukLayer, Layer, Text, {}, Change);
+}
+
+void TEditorUndo::RecordUnitEdit(int UnitKind, TPersistent& Item, const std::string& Text, const std::string& Key,
+                                 const std::function<void()>& Change) {
+    const std::optional<TUnitKind> Kind = static_cast<TUnitKind>(UnitKind);
+    const TPersistentRef<TPersistent> Unit = &Item;
     // Only a new file name brings new members into a layer.
     const bool WithContents = *Kind == ukLayer && Key == "Filename";
     const TExtents ExtentsBefore = CaptureExtents(View());
-    TUnitState Before = CaptureUnit(*Kind, *Item, WithContents, nullptr);
+    TUnitState Before = CaptureUnit(*Kind, Item, WithContents, nullptr);
     auto RecordAfter = [&] {
         // A change may take the item away (a load that fails); its entry would find nothing.
         if (!Unit) {
             FStack->clear();
             return;
         }
-        TUnitState After = CaptureUnit(*Kind, *Item, WithContents, &Before);
+        TUnitState After = CaptureUnit(*Kind, Item, WithContents, &Before);
         auto* Entry = new TEditEntry(*this, Text, ExtentsBefore, CaptureExtents(View()), *Kind, Key, WithContents,
                                      std::move(Before), std::move(After));
         if (Entry->Changes())

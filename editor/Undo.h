@@ -18,6 +18,7 @@ class QUndoStack;
 class TfrmMain;
 class TOrvex3;
 class TOrvexLayer;
+class TPersistent;
 class TOrvexObject;
 class TOrvexPresenter;
 
@@ -43,6 +44,8 @@ public:
     // style text. Consecutive edits with the same non-empty Key (a property typed key by
     // key) make one entry.
     void RecordEdit(const std::string& Text, const std::string& Key, const std::function<void()>& Change);
+    // The same for a change of Layer's own settings made elsewhere (its Visible check box).
+    void RecordLayerEdit(TOrvexLayer& Layer, const std::string& Text, const std::function<void()>& Change);
     // Runs Change, which adds, deletes or moves members of Layers (null ones are ignored),
     // and records the layers' contents before and after it.
     void RecordContents(const std::string& Text, std::vector<TOrvexLayer*> Layers, const std::function<void()>& Change);
@@ -73,6 +76,9 @@ public:
     void Fail(const std::string& Text);
 
 private:
+    // UnitKind is the kind of unit Item is, as the entries keep it.
+    void RecordUnitEdit(int UnitKind, TPersistent& Item, const std::string& Text, const std::string& Key,
+                        const std::function<void()>& Change);
     void Push(QUndoCommand* Command);
     void Run(bool Redo);
     void UpdateShortcuts();

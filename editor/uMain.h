@@ -119,6 +119,10 @@ public:
     void ChooseProjection(int Index);
     // Tag -1 moves the current layer up the list (drawn earlier), 1 down.
     void MoveLayer(int Tag);
+    // The layers grid: a row dragged onto another moves its layer there (as Up and Down do),
+    // and the Visible check box shows or hides a layer; both can be undone.
+    void DragLayer(int From, int To);
+    void ToggleLayerVisible(int Row);
     void NewLayer();
     void DeleteLayer();
     void NewGeoDataObject();
