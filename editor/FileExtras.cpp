@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -168,6 +169,15 @@ void TfrmMain::OpenFiles(const std::vector<std::string>& Files) {
 void TfrmMain::FindObjects() {
     TfrmFind Dialog(*FView, this);
     Dialog.OnChoose = [this](TOrvexObject* Obj) { FCommands->Perform("ShowFound", [&] { ShowFoundObject(Obj); }); };
+    // Over the side panel, so that what it finds, centred on the map, stays in sight.
+    Dialog.adjustSize();
+    const QRect Map(FView->mapToGlobal(QPoint(0, 0)), FView->size());
+    const QRect Window = frameGeometry();
+    const int Width = Dialog.frameGeometry().width();
+    constexpr int kClearOfTheCentre = 24;
+    int Left = std::max(Window.right() + 1 - Width, Map.center().x() + kClearOfTheCentre);
+    if (const QScreen* Screen = screen()) Left = std::min(Left, Screen->availableGeometry().right() + 1 - Width);
+    Dialog.move(Left, Map.top());
     UiServices().ExecDialog(Dialog);
 }
 

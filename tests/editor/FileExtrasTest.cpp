@@ -172,6 +172,9 @@ TEST_F(FileExtrasTest, FindListsTitlesInAnyCaseAndCentresAndSelectsTheChosenOne)
         Ui.OnDialog = [&](QDialog& D) {
             auto* F = dynamic_cast<TfrmFind*>(&D);
             ASSERT_NE(F, nullptr);
+            // The dialog leaves the map's centre, where the found object goes, in sight.
+            EXPECT_GT(F->frameGeometry().left(), View().mapToGlobal(View().rect().center()).x())
+                << "dialog at " << F->frameGeometry().x() << "," << F->frameGeometry().y();
             QTest::keyClicks(F->edText, "ÄrZtE");
             for (int R = 0; R < F->lvMatches->topLevelItemCount(); ++R)
                 Rows.emplace_back(F->lvMatches->topLevelItem(R)->text(0), F->lvMatches->topLevelItem(R)->text(1));
