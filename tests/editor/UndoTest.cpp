@@ -108,6 +108,121 @@ protected:
             QItemSelection(ObjectsGrid()->model()->index(First, 0), ObjectsGrid()->model()->index(Last, 2)),
             QItemSelectionModel::ClearAndSelect);
     }
+    // Each editing command with what it needs set up first and the text of its undo entry.
+    struct TRow {
+        const char* Name;
+        const char* UndoText;
+        std::function<void()> Setup;
+        std::function<void()> Command;
+    };
+    std::vector<TRow> EditingRows() {
+        auto Nothing = [] {};
+        return {
+            {"object title typed key by key", "Change Title", [this] { Inspect(A->GetObject(1)); },
+             [this] { TypeProperty("Title", "Renamed"); }},
+            {"object moved in its layer", "Change Index", [this] { Inspect(A->GetObject(0)); },
+             [this] { TypeProperty("Index", "2"); }},
+            {"object selected through its property", "Change Selected",
+             [this] {
+                 View().SelectObject(B->GetObject(0));
+                 Inspect(A->GetObject(2));
+             },
+             [this] { TypeProperty("Selected", "True"); }},
+            {"point typed in degrees", "Edit Point",
+             [this] {
+                 Inspect(A->GetObject(0));
+                 Inspector()->PointsGrid->SetCursor(1, 2);
+             },
+             [this] { TypeInto(Inspector()->PointsGrid, "-179.5"); }},
+            {"point inserted", "Insert Point",
+             [this] {
+                 Inspect(A->GetObject(0));
+                 Inspector()->PointsGrid->SetCursor(1, 2);
+             },
+             [this] { Inspector()->actInsertPoint->trigger(); }},
+            {"point appended to a single-point object", "Append Point",
+             [this] {
+                 TGeoDataObject* Obj = TGeoDataObject::Create(A, A->GetPresenter(0), 9, "Spot");
+                 Obj->AddPoint(Deg(5, 5));
+                 Inspect(Obj);
+             },
+             [this] { Inspector()->actAppendPoint->trigger(); }},
+            {"point deleted", "Delete Point",
+             [this] {
+                 Inspect(B->GetObject(1));
+                 Inspector()->PointsGrid->SetCursor(1, 1);
+             },
+             [this] { Inspector()->actDeletePoint->trigger(); }},
+            {"presenter number", "Change FeatureID", [this] { Inspect(A->GetPresenter(0)); },
+             [this] { TypeProperty("FeatureID", "42"); }},
+            {"pen of a global presenter", "Change PenWidth",
+             [this] {
+                 Inspect(GlobalPolygon());
+                 TInspector& I = *Inspector();
+                 I.InspectChild(I.Properties()->ObjectValue(IndexOf(*I.Properties(), "PolygonPen")));
+             },
+             [this] { TypeProperty("PenWidth", "3"); }},
+            {"layer zoom units", "Change ZoomUnits",
+             [this] {
+                 A->SetZoomMax(5);
+                 Inspect(A);
+             },
+             [this] { TypeProperty("ZoomUnits", "Degree"); }},
+            {"layer moved by its index", "Change Index", [this] { Inspect(B); },
+             [this] { TypeProperty("Index", "0"); }},
+            {"new GeoDataObject", "New GeoDataObject", [this] { Main->SetCurrentLayer(A); },
+             [this] { Act("actNewGeoData")->trigger(); }},
+            {"new BitmapObject", "New BitmapObject", [this] { Main->SetCurrentLayer(B); },
+             [this] { Act("actNewBitmap")->trigger(); }},
+            {"two objects deleted, one selected", "Delete Object",
+             [this] {
+                 View().SelectObject(A->GetObject(1));
+                 SelectObjectRows(A, 0, 1);
+             },
+             [this] { Act("actDeleteObject")->trigger(); }},
+            {"objects moved to another layer", "Move To Layer",
+             [this] {
+                 SelectObjectRows(A, 1, 2);
+                 ChooseB();
+             },
+             [this] { Act("actMoveToLayer")->trigger(); }},
+            {"objects copied to another layer", "Copy To Layer",
+             [this] {
+                 SelectObjectRows(A, 0, 2);
+                 ChooseB();
+             },
+             [this] { Act("actCopyToLayer")->trigger(); }},
+            {"new presenter", "New Presenter", [this] { Main->SetCurrentLayer(A); },
+             [this] { Act("actNewPointPresenter")->trigger(); }},
+            {"presenter in use deleted", "Delete Presenter",
+             [this] {
+                 Main->SetCurrentLayer(A);
+                 Main->SetCurrentPresenter(A->GetPresenter(0));
+             },
+             [this] { Act("actDeletePresenter")->trigger(); }},
+            {"global presenter deleted", "Delete Presenter",
+             [this] {
+                 Main->SetCurrentLayer(B);
+                 Main->SetCurrentPresenter(GlobalPolygon());
+             },
+             [this] { Act("actDeletePresenter")->trigger(); }},
+            {"presenter made global", "Make Global",
+             [this] {
+                 Main->SetCurrentLayer(A);
+                 PresentersGrid()->SetCursorRow(Main->GlobalPresenterCount());
+             },
+             [this] { Act("actMakeGlobal")->trigger(); }},
+            {"new layer", "New Layer", Nothing, [this] { Act("actNewLayer")->trigger(); }},
+            {"layer deleted", "Delete layer",
+             [this] {
+                 View().SelectObject(A->GetObject(2));
+                 Main->SetCurrentLayer(A);
+             },
+             [this] { Act("actDeleteLayer")->trigger(); }},
+            {"layer moved down", "Layer Down", [this] { Main->SetCurrentLayer(A); },
+             [this] { Child<QPushButton>("btnDown")->click(); }},
+        };
+    }
     // The "Select a Layer" dialog answers with layer B.
     void ChooseB() {
         Ui.OnDialog = [](QDialog& D) {
@@ -119,119 +234,7 @@ protected:
 };
 
 TEST_F(UndoTest, EveryEditingCommandUndoesAndRedoesToTheSameSavedBytes) {
-    struct TRow {
-        const char* Name;
-        const char* UndoText;
-        std::function<void()> Setup;
-        std::function<void()> Command;
-    };
-    auto Nothing = [] {};
-    const TRow Rows[] = {
-        {"object title typed key by key", "Change Title", [this] { Inspect(A->GetObject(1)); },
-         [this] { TypeProperty("Title", "Renamed"); }},
-        {"object moved in its layer", "Change Index", [this] { Inspect(A->GetObject(0)); },
-         [this] { TypeProperty("Index", "2"); }},
-        {"object selected through its property", "Change Selected",
-         [this] {
-             View().SelectObject(B->GetObject(0));
-             Inspect(A->GetObject(2));
-         },
-         [this] { TypeProperty("Selected", "True"); }},
-        {"point typed in degrees", "Edit Point",
-         [this] {
-             Inspect(A->GetObject(0));
-             Inspector()->PointsGrid->SetCursor(1, 2);
-         },
-         [this] { TypeInto(Inspector()->PointsGrid, "-179.5"); }},
-        {"point inserted", "Insert Point",
-         [this] {
-             Inspect(A->GetObject(0));
-             Inspector()->PointsGrid->SetCursor(1, 2);
-         },
-         [this] { Inspector()->actInsertPoint->trigger(); }},
-        {"point appended to a single-point object", "Append Point",
-         [this] {
-             TGeoDataObject* Obj = TGeoDataObject::Create(A, A->GetPresenter(0), 9, "Spot");
-             Obj->AddPoint(Deg(5, 5));
-             Inspect(Obj);
-         },
-         [this] { Inspector()->actAppendPoint->trigger(); }},
-        {"point deleted", "Delete Point",
-         [this] {
-             Inspect(B->GetObject(1));
-             Inspector()->PointsGrid->SetCursor(1, 1);
-         },
-         [this] { Inspector()->actDeletePoint->trigger(); }},
-        {"presenter number", "Change FeatureID", [this] { Inspect(A->GetPresenter(0)); },
-         [this] { TypeProperty("FeatureID", "42"); }},
-        {"pen of a global presenter", "Change PenWidth",
-         [this] {
-             Inspect(GlobalPolygon());
-             TInspector& I = *Inspector();
-             I.InspectChild(I.Properties()->ObjectValue(IndexOf(*I.Properties(), "PolygonPen")));
-         },
-         [this] { TypeProperty("PenWidth", "3"); }},
-        {"layer zoom units", "Change ZoomUnits",
-         [this] {
-             A->SetZoomMax(5);
-             Inspect(A);
-         },
-         [this] { TypeProperty("ZoomUnits", "Degree"); }},
-        {"layer moved by its index", "Change Index", [this] { Inspect(B); },
-         [this] { TypeProperty("Index", "0"); }},
-        {"new GeoDataObject", "New GeoDataObject", [this] { Main->SetCurrentLayer(A); },
-         [this] { Act("actNewGeoData")->trigger(); }},
-        {"new BitmapObject", "New BitmapObject", [this] { Main->SetCurrentLayer(B); },
-         [this] { Act("actNewBitmap")->trigger(); }},
-        {"two objects deleted, one selected", "Delete Object",
-         [this] {
-             View().SelectObject(A->GetObject(1));
-             SelectObjectRows(A, 0, 1);
-         },
-         [this] { Act("actDeleteObject")->trigger(); }},
-        {"objects moved to another layer", "Move To Layer",
-         [this] {
-             SelectObjectRows(A, 1, 2);
-             ChooseB();
-         },
-         [this] { Act("actMoveToLayer")->trigger(); }},
-        {"objects copied to another layer", "Copy To Layer",
-         [this] {
-             SelectObjectRows(A, 0, 2);
-             ChooseB();
-         },
-         [this] { Act("actCopyToLayer")->trigger(); }},
-        {"new presenter", "New Presenter", [this] { Main->SetCurrentLayer(A); },
-         [this] { Act("actNewPointPresenter")->trigger(); }},
-        {"presenter in use deleted", "Delete Presenter",
-         [this] {
-             Main->SetCurrentLayer(A);
-             Main->SetCurrentPresenter(A->GetPresenter(0));
-         },
-         [this] { Act("actDeletePresenter")->trigger(); }},
-        {"global presenter deleted", "Delete Presenter",
-         [this] {
-             Main->SetCurrentLayer(B);
-             Main->SetCurrentPresenter(GlobalPolygon());
-         },
-         [this] { Act("actDeletePresenter")->trigger(); }},
-        {"presenter made global", "Make Global",
-         [this] {
-             Main->SetCurrentLayer(A);
-             PresentersGrid()->SetCursorRow(Main->GlobalPresenterCount());
-         },
-         [this] { Act("actMakeGlobal")->trigger(); }},
-        {"new layer", "New Layer", Nothing, [this] { Act("actNewLayer")->trigger(); }},
-        {"layer deleted", "Delete layer",
-         [this] {
-             View().SelectObject(A->GetObject(2));
-             Main->SetCurrentLayer(A);
-         },
-         [this] { Act("actDeleteLayer")->trigger(); }},
-        {"layer moved down", "Layer Down", [this] { Main->SetCurrentLayer(A); },
-         [this] { Child<QPushButton>("btnDown")->click(); }},
-    };
-    for (const TRow& Row : Rows) {
+    for (const TRow& Row : EditingRows()) {
         SCOPED_TRACE(Row.Name);
         Open();
         MakeMap();
