@@ -215,7 +215,7 @@ QWidget* TfrmMain::BuildToolBar(QWidget* Parent) {
     BarLayout->setSpacing(3);
     cbProjection = new QComboBox(Bar);
     cbProjection->setObjectName("cbProjection");
-    cbProjection->setFixedWidth(145);
+    cbProjection->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (const TProjectionInfo& P : ProjectionRegistry()) cbProjection->addItem(ToQString(P.Name));
     SetHint(cbProjection, "Projection of the map");
     auto* btnProperties = new QPushButton("Properties", Bar);

@@ -7,6 +7,6 @@
 class QCheckBox;
 class QLabel;
 
-// Shows the line and the box (unticked) for a Description, hides both for none; returns the
-// height they add to the dialog.
-int ShowConversionLine(QLabel& Label, QCheckBox& Keep, const std::string& Description, int Height);
+// Shows the line and the box (unticked) for a Description, hides both for none (the dialog
+// lays itself out around them).
+void ShowConversionLine(QLabel& Label, QCheckBox& Keep, const std::string& Description);

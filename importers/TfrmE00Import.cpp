@@ -1,6 +1,7 @@
 #include "importers/TfrmE00Import.h"
 
 #include <QCheckBox>
+#include <QBoxLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -12,42 +13,43 @@
 #include "platform/UiServices.h"
 
 namespace {
-
-// The designed client area, and what the conversion line and its check box add below the
-// record kinds.
-constexpr int kWidth = 224, kHeight = 106, kConversionHeight = 70;
-
+// The designed client area; the conversion line wraps at about kLineWidth pixels.
+constexpr int kWidth = 224, kHeight = 106, kLineWidth = 200;
 }  // namespace
 
 TfrmE00Import::TfrmE00Import(QWidget* Parent)
     : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName("frmE00Import");
     setWindowTitle("Import ArcInfo E00 File");
-    setFixedSize(kWidth, kHeight);
 
     cbxArcs = new QCheckBox("Import Arc Records", this);
     cbxArcs->setObjectName("cbxArcs");
-    cbxArcs->setGeometry(16, 9, 137, 17);
     cbxArcs->setChecked(true);
     cbxText = new QCheckBox("Import Text Records", this);
     cbxText->setObjectName("cbxText");
-    cbxText->setGeometry(16, 33, 137, 17);
     cbxText->setChecked(true);
     btnImport = new QPushButton("Import Data", this);
     btnImport->setObjectName("btnImport");
-    btnImport->setGeometry(8, 72, 75, 25);
     btnImport->setDefault(true);
     btnCancel = new QPushButton("Cancel", this);
     btnCancel->setObjectName("btnCancel");
-    btnCancel->setGeometry(136, 72, 73, 25);
 
     lblCoordinates = new QLabel(this);
     lblCoordinates->setObjectName("lblCoordinates");
-    lblCoordinates->setGeometry(16, 57, 200, 44);
     lblCoordinates->setWordWrap(true);
     cbxKeepCoordinates = new QCheckBox("Keep the files' coordinates", this);
     cbxKeepCoordinates->setObjectName("cbxKeepCoordinates");
-    cbxKeepCoordinates->setGeometry(16, 105, 200, 17);
+    // Laid out by the text it shows, so nothing is cut at a larger font.
+    auto* Buttons = new QHBoxLayout;
+    Buttons->addWidget(btnImport);
+    Buttons->addStretch(1);
+    Buttons->addWidget(btnCancel);
+    auto* Column = new QVBoxLayout(this);
+    Column->setContentsMargins(8, 8, 8, 8);
+    Column->setSpacing(6);
+    for (QWidget* W : std::initializer_list<QWidget*>{cbxArcs, cbxText, lblCoordinates, cbxKeepCoordinates}) Column->addWidget(W);
+    Column->addLayout(Buttons);
+    lblCoordinates->setMinimumWidth(kLineWidth);
     SetConversion({});
 
     connect(btnImport, &QPushButton::clicked, this, &QDialog::accept);
@@ -58,10 +60,11 @@ TfrmE00Import::TfrmE00Import(QWidget* Parent)
 }
 
 void TfrmE00Import::SetConversion(const std::string& Sources) {
-    const int Extra = ShowConversionLine(*lblCoordinates, *cbxKeepCoordinates, Sources, kConversionHeight);
-    setFixedSize(kWidth, kHeight + Extra);
-    btnImport->move(8, 72 + Extra);
-    btnCancel->move(136, 72 + Extra);
+    ShowConversionLine(*lblCoordinates, *cbxKeepCoordinates, Sources);
+    // The designed size, or what the texts need at the user's font when that is more.
+    layout()->invalidate();
+    setFixedSize(sizeHint().expandedTo(QSize(kWidth, kHeight)));
+    layout()->activate();
 }
 
 TE00ImportDialogOptions::TE00ImportDialogOptions() : FDialog(std::make_unique<TfrmE00Import>()) {}

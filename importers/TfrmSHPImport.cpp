@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QBoxLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,8 +20,10 @@
 
 namespace {
 
-// The designed client area, and what the conversion line and its check box add below the divisor.
-constexpr int kWidth = 253, kHeight = 256, kConversionHeight = 52;
+// The column list's designed size; the conversion line wraps at its width.
+constexpr int kListWidth = 233, kListHeight = 161;
+// The designed client area.
+constexpr int kWidth = 253, kHeight = 256;
 
 }  // namespace
 
@@ -28,33 +31,23 @@ TfrmSHPImport::TfrmSHPImport(QWidget* Parent)
     : QDialog(Parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName("frmSHPImport");
     setWindowTitle("Import ESRI ShapeFile");
-    setFixedSize(kWidth, kHeight);
 
     Label1 = new QLabel("Select Column for Object title", this);
     Label1->setObjectName("Label1");
-    Label1->move(8, 8);
-    Label1->adjustSize();
     lbxColumns = new QListWidget(this);
     lbxColumns->setObjectName("lbxColumns");
-    lbxColumns->setGeometry(8, 24, 233, 161);
     Label2 = new QLabel("Long/lat Divisor", this);
     Label2->setObjectName("Label2");
-    Label2->move(21, 196);
-    Label2->adjustSize();
     edtDivisor = new QLineEdit("1", this);
     edtDivisor->setObjectName("edtDivisor");
-    edtDivisor->setGeometry(104, 192, 104, 21);
     btnImport = new QPushButton("Import Data", this);
     btnImport->setObjectName("btnImport");
-    btnImport->setGeometry(8, 224, 75, 25);
     btnImport->setDefault(true);
     btnImport->setEnabled(false);
     btnCancel = new QPushButton("Cancel", this);
     btnCancel->setObjectName("btnCancel");
-    btnCancel->setGeometry(167, 224, 73, 25);
     cbxEncoding = new QComboBox(this);
     cbxEncoding->setObjectName("cbxEncoding");
-    cbxEncoding->setGeometry(86, 226, 78, 21);
     cbxEncoding->setToolTip("Encoding");
     cbxEncoding->setAccessibleName("Encoding");
     cbxEncoding->addItem("Automatic", QString());
@@ -62,11 +55,32 @@ TfrmSHPImport::TfrmSHPImport(QWidget* Parent)
         cbxEncoding->addItem(*Name, QString(*Name));
     lblCoordinates = new QLabel(this);
     lblCoordinates->setObjectName("lblCoordinates");
-    lblCoordinates->setGeometry(8, 218, 237, 30);
     lblCoordinates->setWordWrap(true);
     cbxKeepCoordinates = new QCheckBox("Keep the file's coordinates", this);
     cbxKeepCoordinates->setObjectName("cbxKeepCoordinates");
-    cbxKeepCoordinates->setGeometry(8, 250, 237, 17);
+    // Laid out by the text it shows, so nothing is cut at a larger font.
+    lbxColumns->setMinimumSize(kListWidth, kListHeight);
+    lblCoordinates->setMinimumWidth(kListWidth);
+    edtDivisor->setFixedWidth(104);
+    cbxEncoding->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    auto* Divisor = new QHBoxLayout;
+    Divisor->addWidget(Label2);
+    Divisor->addWidget(edtDivisor);
+    Divisor->addStretch(1);
+    auto* Buttons = new QHBoxLayout;
+    Buttons->addWidget(btnImport);
+    Buttons->addWidget(cbxEncoding);
+    Buttons->addStretch(1);
+    Buttons->addWidget(btnCancel);
+    auto* Column = new QVBoxLayout(this);
+    Column->setContentsMargins(8, 8, 8, 8);
+    Column->setSpacing(6);
+    Column->addWidget(Label1);
+    Column->addWidget(lbxColumns);
+    Column->addLayout(Divisor);
+    Column->addWidget(lblCoordinates);
+    Column->addWidget(cbxKeepCoordinates);
+    Column->addLayout(Buttons);
     SetConversion({});
 
     connect(lbxColumns, &QListWidget::itemClicked, this, [this] { lbxColumnsClick(); });
@@ -102,11 +116,11 @@ std::string TfrmSHPImport::EncodingName() const { return FromQString(cbxEncoding
 void TfrmSHPImport::lbxColumnsClick() { btnImport->setEnabled(true); }
 
 void TfrmSHPImport::SetConversion(const std::string& Description) {
-    const int Extra = ShowConversionLine(*lblCoordinates, *cbxKeepCoordinates, Description, kConversionHeight);
-    setFixedSize(kWidth, kHeight + Extra);
-    btnImport->move(8, 224 + Extra);
-    btnCancel->move(167, 224 + Extra);
-    cbxEncoding->move(86, 226 + Extra);
+    ShowConversionLine(*lblCoordinates, *cbxKeepCoordinates, Description);
+    // The designed size, or what the texts need at the user's font when that is more.
+    layout()->invalidate();
+    setFixedSize(sizeHint().expandedTo(QSize(kWidth, kHeight)));
+    layout()->activate();
 }
 
 TSHPImportDialogOptions::TSHPImportDialogOptions() : FDialog(std::make_unique<TfrmSHPImport>()) {}

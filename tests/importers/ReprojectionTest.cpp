@@ -242,7 +242,9 @@ TEST_F(Reprojection, ShapefileDialogSaysWhatItConvertsFromAndCanKeep) {
         F->show();
         if (Shown == 3) {
             // Degrees after converted files: the dialog is back to its first size, without the line.
-            EXPECT_EQ(F->size(), QSize(253, 256));
+            TfrmSHPImport Fresh;
+            Fresh.show();
+            EXPECT_EQ(F->size(), Fresh.size());
             EXPECT_FALSE(F->lblCoordinates->isVisible());
             EXPECT_FALSE(F->cbxKeepCoordinates->isVisible());
         } else {
