@@ -13,6 +13,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
+#include "platform/Text.h"
 #include "view/Orvex3.h"
 
 namespace {
@@ -55,7 +56,7 @@ struct TWorld {
     }
 
     std::string PathOf(const std::string& Name) const {
-        return QDir::tempPath().toStdString() + "/orvex-bench-" + Name;
+        return PathFromQString(QDir::tempPath()) + "/orvex-bench-" + Name;
     }
 
     int Argc = 1;
@@ -79,17 +80,17 @@ void BM_SaveLayer(benchmark::State& State) {
     const std::string Path = World().PathOf(L->Name() + ".lyr");
     for (auto _ : State) L->SaveToFile(Path);
     State.SetItemsProcessed(State.iterations() * TotalPoints);
-    const double Bytes = static_cast<double>(QFile(QString::fromStdString(Path)).size());
+    const double Bytes = static_cast<double>(QFile(PathToQString(Path)).size());
     State.counters["bytes_per_point"] = Bytes / TotalPoints;
     State.SetLabel(L->Name());
-    QFile::remove(QString::fromStdString(Path));
+    QFile::remove(PathToQString(Path));
 }
 
 void BM_LoadLayer(benchmark::State& State) {
     TOrvexLayer* L = LayerFor(State.range(0));
     const std::string Path = World().PathOf(L->Name() + ".lyr");
     L->SaveToFile(Path);
-    QFile F(QString::fromStdString(Path));
+    QFile F(PathToQString(Path));
     F.open(QIODevice::ReadOnly);
     const QByteArray Bytes = F.readAll();
     F.close();

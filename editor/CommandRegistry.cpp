@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "editor/EditorErrors.h"
+#include "platform/Text.h"
 
 namespace {
 const char* const kWatched = "OrvexCommandsWatched";
@@ -23,7 +24,7 @@ TCommandRegistry::~TCommandRegistry() = default;
 
 QAction* TCommandRegistry::Add(TCommand Command) {
     auto* A = new QAction(Command.Caption, &FOwner);
-    A->setObjectName(QString::fromStdString(Command.Name));
+    A->setObjectName(ToQString(Command.Name));
     A->setShortcuts(Command.Keys);
     A->setCheckable(static_cast<bool>(Command.Checked));
     A->setData(Command.Tag);

@@ -10,6 +10,7 @@
 #include "foundation/NumberText.h"
 #include "projections/PrjRegistry.h"
 #include "platform/PointBuffer.h"
+#include "platform/Text.h"
 #include "view/Orvex3.h"
 
 namespace {
@@ -112,13 +113,13 @@ TMapStatus::TMapStatus(QWidget* Parent)
 
 void TMapStatus::SetCoordinateStyle(TCoordinateStyle Style) {
     FStyle = Style;
-    if (FHasPointer && FPointerOnMap) FPlace->setText(QString::fromStdString(FormatPlace(FPointer, FStyle)));
+    if (FHasPointer && FPointerOnMap) FPlace->setText(ToQString(FormatPlace(FPointer, FStyle)));
 }
 
 void TMapStatus::ShowPointer(const TOrvex3& View, int32_t X, int32_t Y) {
     FHasPointer = true;
     FPointerOnMap = View.PixelToLL(X, Y, FPointer);
-    FPlace->setText(FPointerOnMap ? QString::fromStdString(FormatPlace(FPointer, FStyle)) : QStringLiteral("off the map"));
+    FPlace->setText(FPointerOnMap ? ToQString(FormatPlace(FPointer, FStyle)) : QStringLiteral("off the map"));
 }
 
 void TMapStatus::ClearPointer() {
@@ -127,10 +128,10 @@ void TMapStatus::ClearPointer() {
 }
 
 void TMapStatus::ShowView(const TOrvex3& View) {
-    FScale->setText(QString::fromStdString(FormatScale(View.GetScaleFactor(), TOrvex3::ScreenPixelsPerInch())));
+    FScale->setText(ToQString(FormatScale(View.GetScaleFactor(), TOrvex3::ScreenPixelsPerInch())));
     const TPrjModel* Model = View.ProjectionModel();
     const TProjectionInfo* Info = Model ? ProjectionInfoOf(*Model) : nullptr;
-    FProjection->setText(Info ? QString::fromStdString(Info->Name) : QString());
+    FProjection->setText(Info ? ToQString(Info->Name) : QString());
 }
 
 void TMapStatus::ShowBand(const TOrvex3& View, const QRect& Band) {
@@ -142,14 +143,14 @@ void TMapStatus::ShowBand(const TOrvex3& View, const QRect& Band) {
         return LengthIn(GreatCircleNauticalMiles(A, B) * kKilometresPerNauticalMile, "km");
     };
     const std::string Text = Across(R.left(), MidY, R.right() + 1, MidY) + " \u00d7 " + Across(MidX, R.top(), MidX, R.bottom() + 1);
-    FMeasure->setText(QString::fromStdString(Text));
+    FMeasure->setText(ToQString(Text));
     FMeasure->show();
 }
 
 void TMapStatus::ShowMeasure(const TMeasurePath& Path) {
     std::string Text = "Length " + FormatLength(Path.TotalNauticalMiles());
     if (Path.Points().size() > 2) Text += ", last leg " + FormatLength(Path.LastLegNauticalMiles());
-    FMeasure->setText(QString::fromStdString(Text));
+    FMeasure->setText(ToQString(Text));
     FMeasure->show();
 }
 
@@ -183,7 +184,9 @@ bool TMeasureOverlay::eventFilter(QObject* Watched, QEvent* Event) {
 void TMeasureOverlay::paintEvent(QPaintEvent*) {
     const std::vector<TPoint3D>& Points = FPath.Points();
     TPrjModel* Model = FView.ProjectionModel();
-    if (Points.empty() || !Model || !PointBuffer) return;
+    // A render lets events through for its progress; the point buffer is the render's then,
+    // and the view paints again when it ends.
+    if (Points.empty() || !Model || !PointBuffer || FView.Rendering()) return;
     QPainter Painter(this);
     Painter.setRenderHint(QPainter::Antialiasing);
     QPen Pen(QColor(220, 30, 30), 2);

@@ -570,20 +570,20 @@ void TEditorUndo::RecordLayerEdit(TOrvexLayer& Layer, const std::string& Text, c
 
 void TEditorUndo::RecordUnitEdit(int UnitKind, TPersistent& Item, const std::string& Text, const std::string& Key,
                                  const std::function<void()>& Change) {
-    const std::optional<TUnitKind> Kind = static_cast<TUnitKind>(UnitKind);
+    const auto Kind = static_cast<TUnitKind>(UnitKind);
     const TPersistentRef<TPersistent> Unit = &Item;
     // Only a new file name brings new members into a layer.
-    const bool WithContents = *Kind == ukLayer && Key == "Filename";
+    const bool WithContents = Kind == ukLayer && Key == "Filename";
     const TExtents ExtentsBefore = CaptureExtents(View());
-    TUnitState Before = CaptureUnit(*Kind, Item, WithContents, nullptr);
+    TUnitState Before = CaptureUnit(Kind, Item, WithContents, nullptr);
     auto RecordAfter = [&] {
         // A change may take the item away (a load that fails); its entry would find nothing.
         if (!Unit) {
             FStack->clear();
             return;
         }
-        TUnitState After = CaptureUnit(*Kind, Item, WithContents, &Before);
-        auto* Entry = new TEditEntry(*this, Text, ExtentsBefore, CaptureExtents(View()), *Kind, Key, WithContents,
+        TUnitState After = CaptureUnit(Kind, Item, WithContents, &Before);
+        auto* Entry = new TEditEntry(*this, Text, ExtentsBefore, CaptureExtents(View()), Kind, Key, WithContents,
                                      std::move(Before), std::move(After));
         if (Entry->Changes())
             Push(Entry);
