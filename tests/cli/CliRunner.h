@@ -1,11 +1,16 @@
 // Runs the `orvex` tool in-process with captured output.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/OrvexCli.h"
+#include "platform/Text.h"
 
 struct CliResult {
     int Status;
@@ -22,3 +27,15 @@ inline CliResult RunCli(std::vector<std::string> Args) {
     const int Status = RunOrvexCli(static_cast<int>(Args.size()), Argv.data(), Out, Err);
     return {Status, Out.str(), Err.str()};
 }
+
+// A test with a folder of its own for the files a command reads and writes.
+class CliFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
+    std::string File(const std::string& Name) const { return PathFromQString(Dir.path()) + "/" + Name; }
+    std::string Write(const std::string& Name, const std::string& Bytes) const {
+        std::ofstream(File(Name), std::ios::binary) << Bytes;
+        return File(Name);
+    }
+    QTemporaryDir Dir;
+};

@@ -28,7 +28,7 @@ TEST(CliFileNames, EveryCommandReachesTheFilesItIsGiven) {
     const std::string Mif = "Version 300\nCoordSys Earth Projection 1, 104\nData\nPoint 1 2\nPoint 3 4\n";
     for (const auto& R : Names) {
         SCOPED_TRACE(R.Folder + std::string("/") + R.File);
-        const std::string Sub = Dir.path().toStdString() + "/" + R.Folder + "/";
+        const std::string Sub = PathFromQString(Dir.path()) + "/" + R.Folder + "/";
         ASSERT_TRUE(fs::create_directory(Sub));
         const std::string Base = Sub + R.File;
         std::ofstream(Base + ".mif", std::ios::binary) << Mif;

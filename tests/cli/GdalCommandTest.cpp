@@ -11,16 +11,7 @@
 
 namespace {
 
-class CliFormats : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
-    std::string File(const std::string& Name) const { return (Dir.path() + "/").toStdString() + Name; }
-    std::string Write(const std::string& Name, const std::string& Bytes) const {
-        std::ofstream(File(Name), std::ios::binary) << Bytes;
-        return File(Name);
-    }
-    QTemporaryDir Dir;
-};
+class CliFormats : public CliFolderTest {};
 
 TEST_F(CliFormats, EncodingOptionAndTheTablesOwnCodePage) {
     // "Москва" in code page 866, with header byte 0x26 saying so, and in KOI8-R without a hint.

@@ -22,12 +22,7 @@ std::string Slurp(const std::string& Path) {
     return std::string(std::istreambuf_iterator<char>(In), {});
 }
 
-class ImportCommand : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
-    std::string File(const std::string& Name) const { return (Dir.path() + "/").toStdString() + Name; }
-    QTemporaryDir Dir;
-};
+class ImportCommand : public CliFolderTest {};
 
 TEST_F(ImportCommand, ImportsTheWorldWithTheChosenTitleColumn) {
     const std::string World = Data("naturalearth/naturalearth_lowres.shp");

@@ -130,7 +130,7 @@ TEST_F(InfoCommand, FailuresGoToStandardError) {
     EXPECT_EQ(R.Err, "orvex info: LoadFromFile: File " + Missing + " not found\n");
 
     // A name that is not UTF-8 is shown as its Latin-1 reading, in UTF-8.
-    const std::string Dir8 = Dir.path().toStdString() + "/";
+    const std::string Dir8 = PathFromQString(Dir.path()) + "/";
     R = RunCli({"info", Dir8 + "caf\xE9.lyr"});
     EXPECT_EQ(R.Status, 1);
     EXPECT_EQ(R.Err, "orvex info: LoadFromFile: File " + Dir8 + "caf\xC3\xA9.lyr not found\n");

@@ -41,7 +41,7 @@ protected:
         for (auto [X, Y] : {std::pair{0, 0}, {20, 0}, {20, 20}, {0, 20}}) Square->AddPoint(MakePoint(X * Deg, Y * Deg));
         L->SaveToFile(Layer);
     }
-    std::string File(const char* Name) const { return (Dir.path() + "/" + Name).toStdString(); }
+    std::string File(const char* Name) const { return PathFromQString(Dir.path()) + "/" + Name; }
 
     QTemporaryDir Dir;
     std::string Layer = File("square.lyr");

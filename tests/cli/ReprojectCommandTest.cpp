@@ -15,14 +15,8 @@ namespace {
 
 std::string Data(const std::string& Relative) { return std::string(ORVEX_SOURCE_DIR) + "/tests/data/" + Relative; }
 
-class ReprojectCommand : public ::testing::Test {
+class ReprojectCommand : public CliFolderTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
-    std::string File(const std::string& Name) const { return (Dir.path() + "/").toStdString() + Name; }
-    std::string Write(const std::string& Name, const std::string& Bytes) const {
-        std::ofstream(File(Name), std::ios::binary) << Bytes;
-        return File(Name);
-    }
     // The first point of the first object of a layer file.
     static TPoint3D FirstPoint(const std::string& Path) {
         TOrvex3 View;
@@ -30,7 +24,6 @@ protected:
         L->ChangeFilename(Path);
         return L->ObjectCount() ? L->GetObject(0)->GetPoint(0) : TPoint3D{};
     }
-    QTemporaryDir Dir;
 };
 
 TEST_F(ReprojectCommand, TheReportNamesTheConversionAndKeepCoordinatesReadsDegrees) {
