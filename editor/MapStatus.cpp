@@ -165,7 +165,7 @@ void TMapStatus::Follow(QWidget& Map) {
 }
 
 bool TMapStatus::eventFilter(QObject* Watched, QEvent* Event) {
-    if (Watched == FMap && Event->type() == QEvent::Leave) ClearPointer();
+    if (FMap && Watched == FMap.data() && Event->type() == QEvent::Leave) ClearPointer();
     return QWidget::eventFilter(Watched, Event);
 }
 

@@ -4,6 +4,7 @@
 // great circles on the sphere of the units: one arc-minute is one nautical mile.
 
 #include <QLabel>
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 #include <string>
@@ -68,7 +69,8 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
-    QWidget* FMap = nullptr;
+    // The map may go first (the window takes the view apart before its status bar).
+    QPointer<QWidget> FMap;
     TCoordinateStyle FStyle = TCoordinateStyle::Dms;
     bool FHasPointer = false;
     TPoint3D FPointer{};
