@@ -591,8 +591,23 @@ void TOrvex3::OutlineRing(TOrvexObject* Obj) {
     if (!FOutline) FOutline.reset(NewTempChain());
     TGeoDataObject* Run = FOutline.get();
     const TExtent* Extent = Obj->HasState(osBackSide) && Obj->HasState(osFrontSide) ? nullptr : &Obj->Extents();
+    // On a flat map a ring that neither wraps the seam nor needs the projection's line points
+    // is outlined the way its fill was projected, in whole pieces, rather than point by point.
+    TPrjModel* Prj = FProjection.get();
+    const bool Whole = Extent && !Prj->Seamless() && !Prj->NeedsLinePoints(Extent) &&
+                       !Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings);
+    const uint8_t Clip = Obj->ClipCode();
     auto Draw = [&] {
-        if (Run->GetPointCount() >= 2) WalkPolyline(Run, Extent);
+        if (Run->GetPointCount() >= 2) {
+            if (Whole) {
+                int32_t Resume = 0;
+                do {
+                    PolylinePiece(Prj->ProjectChain(Run, Resume), Clip);
+                } while (Resume >= 0);
+            } else {
+                WalkPolyline(Run, Extent);
+            }
+        }
         Run->SetPointCount(0);
     };
     auto Append = [&](const TPoint3D& P) {
