@@ -29,7 +29,8 @@ struct TFdCloser {
     ~TFdCloser() { ::close(Fd); }
 };
 
-// Opens a regular file and tells its size.
+}  // namespace
+
 int OpenRegular(const std::string& Path, size_t& Size) {
     const int Fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
     if (Fd < 0) throw EImportError(Format("Cannot open %s: %s", Path.c_str(), std::strerror(errno)));
@@ -42,7 +43,6 @@ int OpenRegular(const std::string& Path, size_t& Size) {
     return Fd;
 }
 
-// Up to Size bytes into Buffer; the count read, less when the file shrank meanwhile.
 size_t ReadAll(int Fd, const std::string& Path, char* Buffer, size_t Size) {
     size_t Done = 0;
     while (Done < Size) {
@@ -54,8 +54,6 @@ size_t ReadAll(int Fd, const std::string& Path, char* Buffer, size_t Size) {
     }
     return Done;
 }
-
-}  // namespace
 
 std::string ReadWholeFile(const std::string& Path) {
     size_t Size = 0;

@@ -39,6 +39,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Opens a regular file for reading and tells its size; raises EImportError when it cannot.
+int OpenRegular(const std::string& Path, size_t& Size);
+// Up to Size bytes from Fd's position into Buffer; the count read, less when the file ends
+// first. Raises EImportError naming Path on a read error.
+size_t ReadAll(int Fd, const std::string& Path, char* Buffer, size_t Size);
+
 // The whole file; raises EImportError when it cannot be read.
 std::string ReadWholeFile(const std::string& Path);
 

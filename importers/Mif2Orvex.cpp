@@ -12,6 +12,7 @@
 
 #include "importers/ImportDriver.h"
 #include "importers/ImportSupport.h"
+#include "importers/MifLookahead.h"
 #include "importers/SpatialReference.h"
 #include "kernels/PointLines.h"
 #include "model/OrvexLayer.h"
@@ -36,19 +37,30 @@ int16_t Clamp16(int64_t V) {
 // is valid until the next one is asked for.
 struct TLineCursor {
     TFileWindow* File = nullptr;
-    std::string_view Text;  // the buffered bytes from file offset Base on
+    TMifLookahead* Ahead = nullptr;  // reads instead of File when set
+    std::string_view Text;           // the buffered bytes from file offset Base on
     size_t Base = 0;
     size_t Pos = 0;  // in Text
     int64_t Number = 0;
 
     // At least Bytes buffered from Pos on, unless the file ends first.
     void Ensure(size_t Bytes) {
-        if (Text.size() - Pos >= Bytes || !File) return;
+        if (Text.size() - Pos >= Bytes || (!File && !Ahead)) return;
         Base += Pos;
         Pos = 0;
-        Text = File->From(Base, Bytes);
+        Text = Ahead ? Ahead->From(Base, Bytes) : File->From(Base, Bytes);
     }
-    bool AtEnd() const { return !File || Base + Text.size() >= File->Size(); }
+    bool AtEnd() const {
+        if (Ahead) return Base + Text.size() >= Ahead->Size();
+        return !File || Base + Text.size() >= File->Size();
+    }
+    // On at file offset Offset, Lines lines further.
+    void Skip(size_t Offset, int64_t Lines) {
+        Base = Offset;
+        Pos = 0;
+        Text = {};
+        Number += Lines;
+    }
 
     bool Next(std::string_view& Line) {
         for (size_t Want = 1;;) {
@@ -148,6 +160,7 @@ struct TMifImporter {
 
     std::string Path;
     std::unique_ptr<TFileWindow> File;
+    std::unique_ptr<TMifLookahead> Ahead;
     TLineCursor Lines;
     std::string_view Line;
     std::vector<std::string_view> Tokens;
@@ -189,6 +202,8 @@ struct TMifImporter {
     // Up to Count plain point lines into the scratch points while the buffer holds plenty
     // ahead; how many.
     int32_t PlainPointLines(int32_t Count);
+    // Up to Count points from the runs the lookahead decoded where the cursor stands; how many.
+    int32_t DecodedPointLines(int32_t Count);
     TPoint3D Batch[256];
     [[noreturn]] void Fail(const std::string& Message) const;
 
@@ -289,6 +304,12 @@ void TMifImporter::Import(const std::string& FilePath) {
     Lines.File = File.get();
     RowIndex = -1;
     ReadHeader();
+    // A large file of degrees has its point lines decoded ahead on another core.
+    if (!Conversion && TMifLookahead::Worthwhile(File->Size())) {
+        Ahead = std::make_unique<TMifLookahead>(Path, Lines.Base + Lines.Pos);
+        Lines.Ahead = Ahead.get();
+        Lines.Skip(Lines.Base + Lines.Pos, 0);
+    }
     ReadData();
 }
 
@@ -423,6 +444,8 @@ bool TMifImporter::ReadPoints(int32_t Count) {
         return true;
     }
     for (int32_t I = 0; I < Count; ++I) {
+        if (Ahead) I += DecodedPointLines(Count - I);
+        if (I == Count) break;
         I += PlainPointLines(Count - I);
         if (I == Count) break;
         TPoint3D Point;
@@ -485,6 +508,17 @@ int32_t TMifImporter::PlainPointLines(int32_t Count) {
     }
     Lines.Pos += size_t(P - Begin);
     Lines.Number += Done;
+    return Done;
+}
+
+int32_t TMifImporter::DecodedPointLines(int32_t Count) {
+    int32_t Done = 0;
+    // A run cut by the lookahead's batches goes on in the next one.
+    for (TMifLookahead::TRun Run; Done < Count && Ahead->RunAt(Lines.Base + Lines.Pos, Count - Done, Run);) {
+        Scratch.insert(Scratch.end(), Run.Points, Run.Points + Run.Count);
+        Lines.Skip(Run.End, Run.Count);
+        Done += Run.Count;
+    }
     return Done;
 }
 

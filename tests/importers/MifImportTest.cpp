@@ -6,10 +6,12 @@
 #include <clocale>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "ImportFixtures.h"
 #include "importers/ImportSupport.h"
 #include "importers/Mif2Orvex.h"
+#include "importers/MifLookahead.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PointPresenter.h"
 #include "styling/PolygonPresenter.h"
@@ -445,3 +447,109 @@ TEST_F(MifImport, PointLinesOfEveryFormAndAcrossTheReadBufferGiveTheGeneralPoint
         EXPECT_EQ(Points(Object(1)), (std::vector<TPoint3D>{Deg(1, 2), Deg(3, 4)}));
     }
 }
+
+namespace {
+
+// A large file's point lines are decoded ahead on a second thread; the layer it builds must be
+// the one the importer builds alone, byte for byte once saved, and a failing file must fail
+// with the same message, whatever lines fall at the lookahead's batch edges.
+class MifLookaheadTest : public MifImport {
+protected:
+    void TearDown() override { TMifLookahead::SetThreshold(size_t(16) << 20); }
+    // The saved layer, or the error, of importing Mif with or without the lookahead.
+    std::string Outcome(const std::string& Mif, const std::string& Mid, bool Lookahead) {
+        TMifLookahead::SetThreshold(Lookahead ? 0 : std::numeric_limits<size_t>::max());
+        View.Clear();
+        Write("ahead.mid", Mid);
+        try {
+            ImportMIF({Write("ahead.mif", Mif)}, View);
+        } catch (const std::exception& E) {
+            return std::string("error: ") + E.what();
+        }
+        Last()->SaveToFile(File("ahead.lyr"));
+        return ReadBytes(File("ahead.lyr"));
+    }
+    void ExpectSame(const std::string& Mif, const std::string& Mid = "") {
+        const std::string Alone = Outcome(Mif, Mid, false), Ahead = Outcome(Mif, Mid, true);
+        EXPECT_EQ(Alone.size(), Ahead.size()) << Alone.substr(0, 200) << "\n" << Ahead.substr(0, 200);
+        EXPECT_TRUE(Alone == Ahead);
+    }
+};
+
+TEST_F(MifLookaheadTest, BuildsTheLayerTheImporterBuildsAlone) {
+    uint64_t State = 5;
+    auto Next = [&State] {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        return State >> 11;
+    };
+    auto Number = [&](double Range) {
+        char B[48];
+        std::snprintf(B, sizeof B, "%.*f", int(Next() % 11), (double(Next() % 2000001) / 1000000 - 1) * Range);
+        return std::string(B);
+    };
+    // Objects of every kind with lines the decoder does not take among the point lines: blanks,
+    // indents, exponents, blank lines, counts that lie, a line far longer than a batch.
+    for (const char* Eol : {"\n", "\r\n", "\r"}) {
+        SCOPED_TRACE(Eol[1] ? "CRLF" : Eol[0] == '\n' ? "LF" : "CR");
+        std::string Mif = std::string(kHeader), Mid;
+        for (int Object = 0; Mif.size() < (size_t(3) << 20); ++Object) {
+            const int Count = 1 + int(Next() % (Object % 50 == 0 ? 60000 : 200));
+            auto Points = [&](int N) {
+                for (int I = 0; I < N; ++I) {
+                    const uint64_t Shape = Next() % 200;
+                    Mif += (Shape == 0 ? "  " : "") + Number(179) + (Shape == 1 ? "   " : " ") +
+                           (Shape == 2 ? "1.5e1" : Number(89)) + (Object == 3 && I == 0 ? std::string(1500000, ' ') : "") + Eol +
+                           (Shape == 4 ? Eol : "");
+                }
+            };
+            switch (Next() % 4) {
+                case 0:
+                    Mif += "Pline " + std::to_string(Count) + Eol;
+                    Points(Count);
+                    break;
+                case 1:
+                    Mif += "Pline Multiple 2" + std::string(Eol) + "  " + std::to_string(Count) + Eol;
+                    Points(Count);
+                    Mif += "  3" + std::string(Eol);
+                    Points(3);
+                    break;
+                case 2:
+                    Mif += "Region 2" + std::string(Eol) + "  " + std::to_string(Count) + Eol;
+                    Points(Count);
+                    Mif += "  4" + std::string(Eol);
+                    Points(4);
+                    Mif += "    Brush (2,16777215,16777215)" + std::string(Eol);
+                    break;
+                default:
+                    // A count that says fewer lines than follow: the rest are passed over.
+                    Mif += "Pline " + std::to_string(Count) + Eol;
+                    Points(Count + 2);
+                    break;
+            }
+            Mif += "    Pen (" + std::to_string(1 + Next() % 3) + ",2,0)" + Eol;
+            Mid += "\"o" + std::to_string(Object) + "\"\n";
+        }
+        Mif += "Point 1 2" + std::string(Eol) + "Pline 2" + Eol + "1 2" + Eol + "3 4";
+        ExpectSame(Mif, Mid);
+        // Cut anywhere: what is read before the cut, and the error, are the same.
+        for (const size_t Cut : {(size_t(1) << 20) + 7, Mif.size() - 5})
+            ExpectSame(Mif.substr(0, Cut), Mid);
+    }
+}
+
+TEST_F(MifLookaheadTest, FailsWhereTheImporterFailsAlone) {
+    const std::string Lines = [] {
+        std::string L;
+        for (int I = 0; I < 100000; ++I) L += std::to_string(I % 170) + ".25 " + std::to_string(I % 80) + ".5\n";
+        return L;
+    }();
+    const std::string Cases[] = {
+        std::string(kHeader) + "Pline 100001\n" + Lines + "Pen x\n",
+        std::string(kHeader) + "Region 1\n 100000\n" + Lines.substr(0, Lines.size() / 2) + "400 1\n" + Lines,
+        std::string(kHeader) + "Pline 100000\n" + Lines.substr(0, Lines.size() - 200) + "1 x\n",
+    };
+    for (const std::string& Mif : Cases) ExpectSame(Mif);
+    EXPECT_NE(Outcome(Cases[0], "", true).find("ahead.mif, line"), std::string::npos);
+}
+
+}  // namespace
