@@ -145,7 +145,8 @@ int32_t TOrvex3::WindowPixelsPerInch() const { return RoundSaturate(ScreenPixels
 
 TPixelPoint TOrvex3::WindowToSurface(const QPointF& P) const {
     // The surface pixel that holds the position, as the window's own pixel would at ratio 1.
-    return TPixelPoint{RoundSaturate(std::floor(P.x() * FSurfaceRatio)), RoundSaturate(std::floor(P.y() * FSurfaceRatio))};
+    return TPixelPoint{RoundSaturate(std::floor(P.x() * FSurfaceRatio)),
+                       RoundSaturate(std::floor(P.y() * FSurfaceRatio))};
 }
 
 void TOrvex3::LayoutClientArea() {
