@@ -3,6 +3,7 @@
 #include <QTabWidget>
 #include <QPushButton>
 #include <algorithm>
+#include <cstdlib>
 
 #include "editor/CommandRegistry.h"
 #include "editor/Inspector.h"
@@ -165,9 +166,11 @@ void TfrmMain::ViewMouseUp(bool LeftButton, int32_t X, int32_t Y) {
         FMapStatus->ClearMeasure();
         return;
     }
+    // Window pixels; X and Y are the surface's.
     constexpr int32_t kClickSlack = 3;
+    const long double Slack = kClickSlack * static_cast<long double>(FView->SurfaceRatio());
     TPoint3D Place{};
-    if (!LeftButton || std::abs(X - FPressX) > kClickSlack || std::abs(Y - FPressY) > kClickSlack ||
+    if (!LeftButton || std::llabs(int64_t(X) - FPressX) > Slack || std::llabs(int64_t(Y) - FPressY) > Slack ||
         !FView->PixelToLL(X, Y, Place))
         return;
     FMeasurePath.Add(Place);

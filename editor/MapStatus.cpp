@@ -128,7 +128,7 @@ void TMapStatus::ClearPointer() {
 }
 
 void TMapStatus::ShowView(const TOrvex3& View) {
-    FScale->setText(ToQString(FormatScale(View.GetScaleFactor(), TOrvex3::ScreenPixelsPerInch())));
+    FScale->setText(ToQString(FormatScale(View.GetScaleFactor(), View.WindowPixelsPerInch())));
     const TPrjModel* Model = View.ProjectionModel();
     const TProjectionInfo* Info = Model ? ProjectionInfoOf(*Model) : nullptr;
     FProjection->setText(Info ? ToQString(Info->Name) : QString());
@@ -191,7 +191,8 @@ void TMeasureOverlay::paintEvent(QPaintEvent*) {
     Painter.setRenderHint(QPainter::Antialiasing);
     QPen Pen(QColor(220, 30, 30), 2);
     Painter.setPen(Pen);
-    const double Scale = 1.0;
+    // The projection gives surface pixels; the overlay draws in window pixels.
+    const double Scale = 1.0 / FView.SurfaceRatio();
     auto Project = [&](const TPoint3D& P, QPointF& At) {
         if (!Model->LLToXY(NormalizeLongitude(P.X), P.Y, 0)) return false;
         At = QPointF(PointBuffer[0].X * Scale, PointBuffer[0].Y * Scale);

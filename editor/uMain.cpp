@@ -6,8 +6,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -17,7 +15,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <filesystem>
 
@@ -28,6 +25,7 @@
 #include "editor/ProgressPanel.h"
 #include "editor/RecentFiles.h"
 #include "editor/Undo.h"
+#include "editor/ZoomGlyphs.h"
 #include "importers/ImportSupport.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
@@ -59,44 +57,6 @@ constexpr int32_t kStartXRotation = 23;
 constexpr TColor kStartOrvexColor = 8421440;
 constexpr TColor clRed = 0x0000FF, clLime = 0x00FF00, clSilver = 0xC0C0C0, clGray = 0x808080;
 const char* const kPanelHint = "Double Click to Edit, Right Click for menu";
-
-// Zoom button glyphs, drawn here so they stay sharp at any scale: a magnifier with a plus
-// or a minus, and a globe in a frame for fitting the whole map.
-enum TGlyph { glFit, glZoomIn, glZoomOut };
-
-QIcon ZoomIcon(TGlyph Glyph) {
-    constexpr int Size = 40;
-    QPixmap Picture(Size, Size);
-    Picture.fill(Qt::transparent);
-    QPainter P(&Picture);
-    P.setRenderHint(QPainter::Antialiasing);
-    const QColor Ink(40, 60, 90);
-    if (Glyph == glFit) {
-        P.setPen(QPen(QColor(0, 110, 110), 3));
-        P.setBrush(QColor(170, 215, 230));
-        P.drawEllipse(QRectF(9, 9, 22, 22));
-        P.setPen(QPen(QColor(0, 110, 110), 1.6));
-        P.setBrush(Qt::NoBrush);
-        P.drawEllipse(QRectF(15, 9, 10, 22));
-        P.drawLine(QPointF(9, 20), QPointF(31, 20));
-        P.setPen(QPen(Ink, 3, Qt::SolidLine, Qt::SquareCap));
-        for (const auto& [X, Y, DX, DY] : {std::array{3, 3, 1, 1}, std::array{37, 3, -1, 1}, std::array{3, 37, 1, -1},
-                                          std::array{37, 37, -1, -1}}) {
-            P.drawLine(QPointF(X, Y), QPointF(X + DX * 8, Y));
-            P.drawLine(QPointF(X, Y), QPointF(X, Y + DY * 8));
-        }
-    } else {
-        P.setPen(QPen(Ink, 5, Qt::SolidLine, Qt::RoundCap));
-        P.drawLine(QPointF(25, 25), QPointF(36, 36));
-        P.setPen(QPen(Ink, 3));
-        P.setBrush(QColor(225, 240, 250));
-        P.drawEllipse(QRectF(4, 4, 24, 24));
-        P.setPen(QPen(Ink, 3, Qt::SolidLine, Qt::RoundCap));
-        P.drawLine(QPointF(10, 16), QPointF(22, 16));
-        if (Glyph == glZoomIn) P.drawLine(QPointF(16, 10), QPointF(16, 22));
-    }
-    return QIcon(Picture);
-}
 
 QToolButton* MakeZoomButton(QWidget* Parent, TGlyph Glyph, int Tag, const char* Hint, const char* Name) {
     auto* B = new QToolButton(Parent);

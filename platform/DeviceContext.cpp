@@ -221,7 +221,10 @@ bool TDeviceContext::PixelExact() const {
 QRect TDeviceContext::PixelBounds() const {
     const QPaintDevice* Device = FPainter->device();
     const QTransform T = FPainter->deviceTransform();
-    QRect R(0, 0, Device ? Device->width() : 0, Device ? Device->height() : 0);
+    // A window's size is in its own pixels, not the device's that the transform maps to.
+    const qreal Ratio = Device && Device->devType() == QInternal::Widget ? Device->devicePixelRatio() : 1;
+    auto DevicePixels = [Ratio](int Side) { return int(std::ceil(std::min<qreal>(Side * Ratio, 1e9))); };
+    QRect R(0, 0, Device ? DevicePixels(Device->width()) : 0, Device ? DevicePixels(Device->height()) : 0);
     // Narrowed with a bound: a painter moved beyond any picture must not overflow an int.
     auto Offset = [](qreal V) { return std::isnan(V) ? 0 : int(std::clamp<qreal>(V, -1e9, 1e9)); };
     R.translate(-Offset(T.dx()), -Offset(T.dy()));

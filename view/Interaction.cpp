@@ -127,8 +127,26 @@ void TOrvex3::SetSurfaceSize(int32_t Width, int32_t Height) {
     const int Extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, FVertBar);
     const bool H = FScrollBars == ssHorizontal || FScrollBars == ssBoth;
     const bool V = FScrollBars == ssVertical || FScrollBars == ssBoth;
-    resize(SaturateInt32(int64_t(Width) + (V ? Extent : 0)), SaturateInt32(int64_t(Height) + (H ? Extent : 0)));
+    const qreal Ratio = WindowRatio();
+    // The window pixels that hold the surface, the last one partly at an odd size.
+    const int ClientW = SaturateInt32(static_cast<int64_t>(std::ceil(Width / Ratio)));
+    const int ClientH = SaturateInt32(static_cast<int64_t>(std::ceil(Height / Ratio)));
+    FAskedSurface = TAskedSurface{Width, Height, ClientW, ClientH, Ratio};
+    resize(SaturateInt32(int64_t(ClientW) + (V ? Extent : 0)), SaturateInt32(int64_t(ClientH) + (H ? Extent : 0)));
     LayoutClientArea();
+}
+
+qreal TOrvex3::WindowRatio() const {
+    const qreal Ratio = devicePixelRatio();
+    return Ratio > 0 && std::isfinite(Ratio) ? Ratio : 1;
+}
+
+int32_t TOrvex3::WindowPixelsPerInch() const { return RoundSaturate(ScreenPixelsPerInch() * FSurfaceRatio); }
+
+TPixelPoint TOrvex3::WindowToSurface(const QPointF& P) const {
+    // The surface pixel that holds the position, as the window's own pixel would at ratio 1.
+    return TPixelPoint{RoundSaturate(std::floor(P.x() * FSurfaceRatio)),
+                       RoundSaturate(std::floor(P.y() * FSurfaceRatio))};
 }
 
 void TOrvex3::LayoutClientArea() {
@@ -145,9 +163,18 @@ void TOrvex3::LayoutClientArea() {
     FVertBar->setVisible(V);
     FBarCorner->setVisible(H && V);
     // A print job or a render has the surface for its duration; it is fitted again after it.
-    if (W > 0 && Ht > 0 && !Printing() && !Rendering() && (W != FCanvas->Width() || Ht != FCanvas->Height())) {
-        if (FTransparentBackground) FBackground = QImage();
-        FCanvas->Resize(W, Ht, ScreenPixelsPerInch());
+    if (W > 0 && Ht > 0 && !Printing() && !Rendering()) {
+        const qreal Ratio = WindowRatio();
+        const TAskedSurface& A = FAskedSurface;
+        const bool Asked = A.ClientWidth == W && A.ClientHeight == Ht && A.Ratio == Ratio;
+        const int32_t SW = Asked ? A.Width : RoundSaturate(W * static_cast<long double>(Ratio));
+        const int32_t SH = Asked ? A.Height : RoundSaturate(Ht * static_cast<long double>(Ratio));
+        FSurfaceRatio = Ratio;
+        const int32_t Ppi = WindowPixelsPerInch();
+        if (SW != FCanvas->Width() || SH != FCanvas->Height() || Ppi != FCanvas->PixelsPerInch()) {
+            if (FTransparentBackground) FBackground = QImage();
+            FCanvas->Resize(SW, SH, Ppi);
+        }
     }
     UpdateScrollBars();
 }
@@ -256,8 +283,10 @@ void TOrvex3::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t
         ZoomDragging = false;
         const TRect R = ZoomRect;
         TOrvexRect Area;
-        // Only a rectangle dragged down and right by 10 pixels or more zooms.
-        if (int64_t(R.Right) - R.Left > 9 && int64_t(R.Bottom) - R.Top > 9 && ZoomArea(R, GetScaleFactor(), Area)) {
+        // Only a rectangle dragged down and right by 10 window pixels or more zooms.
+        const int64_t Least = RoundSaturate(10 * static_cast<long double>(FSurfaceRatio));
+        if (int64_t(R.Right) - R.Left >= Least && int64_t(R.Bottom) - R.Top >= Least &&
+            ZoomArea(R, GetScaleFactor(), Area)) {
             ZoomToRect(Area);
             Rotating = false;
             if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
@@ -269,44 +298,44 @@ void TOrvex3::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t
     if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
 }
 
-bool TOrvex3::InClientArea(const QPoint& P) const {
-    return P.x() >= 0 && P.y() >= 0 && P.x() < FCanvas->Width() && P.y() < FCanvas->Height();
+bool TOrvex3::InClientArea(const TPixelPoint& P) const {
+    return P.X >= 0 && P.Y >= 0 && P.X < FCanvas->Width() && P.Y < FCanvas->Height();
 }
 
 void TOrvex3::mousePressEvent(QMouseEvent* Event) {
     TMouseButton Button;
-    const QPoint P = Event->position().toPoint();
+    const TPixelPoint P = WindowToSurface(Event->position());
     // The corner between the scroll bars is not part of the map.
     if (!ButtonOf(Event->button(), Button) || !InClientArea(P)) return;
     if (Button == mbLeft) FClickPending = true;
-    Guarded([&] { MouseDown(Button, ShiftOf(*Event), P.x(), P.y()); });
+    Guarded([&] { MouseDown(Button, ShiftOf(*Event), P.X, P.Y); });
 }
 
 void TOrvex3::mouseDoubleClickEvent(QMouseEvent* Event) {
     TMouseButton Button;
-    const QPoint P = Event->position().toPoint();
+    const TPixelPoint P = WindowToSurface(Event->position());
     if (!ButtonOf(Event->button(), Button) || !InClientArea(P)) return;
     Guarded([&] {
         if (Button == mbLeft && OnDblClick) OnDblClick(this);
-        MouseDown(Button, ShiftOf(*Event) | ssDouble, P.x(), P.y());
+        MouseDown(Button, ShiftOf(*Event) | ssDouble, P.X, P.Y);
     });
 }
 
 void TOrvex3::mouseMoveEvent(QMouseEvent* Event) {
-    const QPoint P = Event->position().toPoint();
-    Guarded([&] { MouseMove(ShiftOf(*Event), P.x(), P.y()); });
+    const TPixelPoint P = WindowToSurface(Event->position());
+    Guarded([&] { MouseMove(ShiftOf(*Event), P.X, P.Y); });
 }
 
 void TOrvex3::mouseReleaseEvent(QMouseEvent* Event) {
     TMouseButton Button;
     if (!ButtonOf(Event->button(), Button)) return;
-    const QPoint P = Event->position().toPoint();
+    const TPixelPoint P = WindowToSurface(Event->position());
     Guarded([&] {
         if (Button == mbLeft && FClickPending) {
             FClickPending = false;
             if (InClientArea(P) && OnClick) OnClick(this);
         }
-        MouseUp(Button, ShiftOf(*Event), P.x(), P.y());
+        MouseUp(Button, ShiftOf(*Event), P.X, P.Y);
     });
 }
 
@@ -345,16 +374,19 @@ void TOrvex3::CaptureBackground() {
     const uint32_t C = static_cast<uint32_t>(ColorToRGB(FColor));
     // Where nothing can be seen under the window, the view's colour stands in.
     Captured.fill(QColor(C & 0xFF, (C >> 8) & 0xFF, (C >> 16) & 0xFF));
+    // What lies under the window is found in window pixels and drawn at the surface's ratio.
+    const QSize Client(static_cast<int>(std::ceil(W / FSurfaceRatio)), static_cast<int>(std::ceil(H / FSurfaceRatio)));
     if (QWidget* Parent = parentWidget()) {
         // The parent alone, without its children (this view among them).
         QPainter Painter(&Captured);
-        Parent->render(&Painter, QPoint(0, 0), QRegion(QRect(pos(), QSize(W, H))), QWidget::DrawWindowBackground);
+        Painter.scale(FSurfaceRatio, FSurfaceRatio);
+        Parent->render(&Painter, QPoint(0, 0), QRegion(QRect(pos(), Client)), QWidget::DrawWindowBackground);
     } else if (QScreen* Screen = screen()) {
         const QPoint At = mapToGlobal(QPoint(0, 0));
-        const QPixmap Shot = Screen->grabWindow(0, At.x(), At.y(), W, H);
+        const QPixmap Shot = Screen->grabWindow(0, At.x(), At.y(), Client.width(), Client.height());
         if (!Shot.isNull()) {
             QPainter Painter(&Captured);
-            Painter.drawPixmap(0, 0, Shot);
+            Painter.drawPixmap(QRect(0, 0, W, H), Shot, QRectF(QPointF(0, 0), QSizeF(W, H)));
         }
     }
     FBackground = Captured;

@@ -34,9 +34,11 @@ TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
     // Made directly, not through SetProjectionModel: there is no earlier view to keep.
     FProjection.reset(ProjectionOfKind(opSpherical).Create(this));
     FProjectionKind = opSpherical;
-    // The window is 150 x 150 pixels inside its scroll bars, as the surface is.
+    // The window is 150 x 150 pixels inside its scroll bars; the surface is as many at ratio 1.
     CreateScrollBars();
-    SetSurfaceSize(FCanvas->Width(), FCanvas->Height());
+    const qreal Ratio = WindowRatio();
+    SetSurfaceSize(RoundSaturate(FCanvas->Width() * static_cast<long double>(Ratio)),
+                   RoundSaturate(FCanvas->Height() * static_cast<long double>(Ratio)));
     // Clicking the map gives it the keys; Tab reaches it too.
     setFocusPolicy(Qt::StrongFocus);
     FClassRegistry = std::make_unique<TOrvexClassRegistry>();

@@ -293,8 +293,15 @@ public:
     // size, origin and scale back exactly. The window is not resized.
     void WithSurfaceSize(int32_t Width, int32_t Height, const std::function<void()>& Draw);
     // Sizes the window so that its drawing surface, the window less its scroll bars, is
-    // Width x Height.
+    // Width x Height surface pixels.
     void SetSurfaceSize(int32_t Width, int32_t Height);
+    // Surface pixels per window pixel: the device pixel ratio of the screen the surface was
+    // last fitted to (2 where the screen doubles), so that the map is drawn at the screen's
+    // own resolution. Everything the view measures in pixels (the projection, hit tests,
+    // the rubber band, the mouse positions its events report) is in surface pixels.
+    qreal SurfaceRatio() const { return FSurfaceRatio; }
+    // A position in the window (a mouse's) as the surface pixel under it.
+    TPixelPoint WindowToSurface(const QPointF& P) const;
 
     // Printing on the default printer (PDF output when asked for by the printer settings).
     void Print(QPrinter& Printer);
@@ -379,6 +386,8 @@ public:
     int32_t EffectiveMinTextHeight() const;
     // Vertical pixels per inch of the screen, read when the first view was made (96 without one).
     static int32_t ScreenPixelsPerInch();
+    // Pixels per inch of the surface as the window shows it: the screen's times SurfaceRatio.
+    int32_t WindowPixelsPerInch() const;
 
     // Value in Units as OrvexUnits; Pixel goes through the current scale.
     int32_t UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const;
@@ -477,7 +486,8 @@ protected:
     void CreateScrollBars();
     // Fits the surface to the window less the scroll bars that ScrollBars shows.
     void LayoutClientArea();
-    bool InClientArea(const QPoint& P) const;
+    // Whether a surface pixel lies on the surface (not on the scroll bars or past them).
+    bool InClientArea(const TPixelPoint& P) const;
     // The exclusive-or focus rectangle of a zoom drag, on the window.
     void DrawFocusRect(QPainter& Painter) const;
     // What lies under a transparent window becomes the background.
@@ -538,6 +548,16 @@ private:
     bool FRenderQueued = false;
     TRenderPaint FPainting = TRenderPaint::None;
     bool FResizeHeld = false;
+    qreal FSurfaceRatio = 1;
+    // The surface size SetSurfaceSize asked for, kept while the window keeps the client size
+    // and ratio it was given then: an odd size at ratio 2 is no whole number of window pixels.
+    struct TAskedSurface {
+        int32_t Width = 0, Height = 0;
+        int ClientWidth = -1, ClientHeight = -1;
+        qreal Ratio = 0;
+    } FAskedSurface;
+    // The device pixel ratio of the screen the window is on now.
+    qreal WindowRatio() const;
     uint32_t FRenderTicks = 0;
     int64_t FNextRenderReport = 0;
     QElapsedTimer FRenderClock;

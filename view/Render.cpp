@@ -153,8 +153,13 @@ void TOrvex3::SetAntialiasing(bool Value) {
 
 void TOrvex3::paintEvent(QPaintEvent*) {
     if (PaintDuringRender()) return;
+    // The window moved to a screen of another ratio: the surface follows before it is drawn.
+    if (WindowRatio() != FSurfaceRatio) LayoutClientArea();
     if (FTransparentBackground && FBackground.isNull()) CaptureBackground();
     QPainter Painter(this);
+    // Surface pixels land one to one on the device's, and so does whatever the paint draws
+    // over them.
+    Painter.scale(1 / FSurfaceRatio, 1 / FSurfaceRatio);
     try {
         PaintWith(Painter);
     } catch (const std::exception& E) {
@@ -717,7 +722,7 @@ void TOrvex3::PrintRect(QPrinter& Printer, const TOrvexRect& Rect) {
 void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t Width) {
     if (!FPrinter) return;
     QPrinter* Printer = FPrinter;
-    const int32_t ScreenW = FCanvas->Width(), ScreenH = FCanvas->Height();
+    const int32_t ScreenW = FCanvas->Width(), ScreenH = FCanvas->Height(), ScreenPpi = FCanvas->PixelsPerInch();
     std::exception_ptr Failure;
     bool Complete = false, Stopped = false;
     const TRenderRun Run(*this);
@@ -745,7 +750,7 @@ void TOrvex3::RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t
             Failure = std::current_exception();
         }
         FCanvas->RedirectToImage();
-        FCanvas->SetSize(ScreenW, ScreenH, ScreenPixelsPerInch());
+        FCanvas->SetSize(ScreenW, ScreenH, ScreenPpi);
         UiServices().ProcessMessages();
         Stopped = RenderStopped();
         Complete = !Failure && !Stopped && (!Painter.isActive() || Painter.end());

@@ -116,6 +116,7 @@ bool TOrvex3::PaintDuringRender() {
         return false;
     }
     QPainter Painter(this);
+    Painter.scale(1 / FSurfaceRatio, 1 / FSurfaceRatio);
     Painter.drawImage(0, 0, FCanvas->Image());
     return true;
 }
@@ -145,7 +146,14 @@ bool TOrvex3::event(QEvent* Event) {
                 break;
         }
     }
-    return QWidget::event(Event);
+    const bool Handled = QWidget::event(Event);
+    // On a screen of another device pixel ratio the surface takes the new resolution (a
+    // paint checks it too: not every platform tells).
+    if (Event->type() == QEvent::ScreenChangeInternal) LayoutClientArea();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    if (Event->type() == QEvent::DevicePixelRatioChange) LayoutClientArea();
+#endif
+    return Handled;
 }
 
 TPrintOutput::TPrintOutput(QPrinter& Printer) : FPrinter(Printer) {

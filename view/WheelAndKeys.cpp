@@ -134,14 +134,14 @@ void TOrvex3::KeyPan(int32_t Columns, int32_t Rows) {
 }
 
 void TOrvex3::wheelEvent(QWheelEvent* Event) {
-    const QPoint P = Event->position().toPoint();
+    const TPixelPoint P = WindowToSurface(Event->position());
     const int Delta = Event->angleDelta().y();
     if (Delta == 0 || !InClientArea(P)) {
         Event->ignore();
         return;
     }
     Event->accept();
-    Guarded([&] { WheelZoom(P.x(), P.y(), Delta); });
+    Guarded([&] { WheelZoom(P.X, P.Y, Delta); });
 }
 
 void TOrvex3::keyPressEvent(QKeyEvent* Event) {
