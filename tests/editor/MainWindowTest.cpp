@@ -99,6 +99,21 @@ TEST(EditorStartFile, TakesTheFirstArgumentOrTheBundledWorld) {
     EXPECT_TRUE(std::filesystem::equivalent(World, SourceFile("data/world.lyr"))) << World;
 }
 
+// The first double click on a row opens its item in an inspector page never shown before,
+// whose grid was not laid out when the item was fitted to it: the names must still be in
+// sight, and the value column fill what they leave.
+TEST_F(MainWindowTest, InspectorFirstShownByADoubleClickShowsTheNames) {
+    AddSquares("W", 2, -40);
+    Main->SetActivePage(TfrmMain::pgPresenters);
+    Main->PageChanged();
+    Main->GridDblClick(TfrmMain::pgPresenters);
+    ASSERT_EQ(Main->ActivePage(), TfrmMain::pgInspector);
+    QApplication::processEvents();
+    const TInplaceGrid& G = *Inspector()->PropertyGrid;
+    EXPECT_EQ(G.columnViewportPosition(0), 0);
+    EXPECT_EQ(G.columnViewportPosition(1) + G.columnWidth(1), std::max(G.viewport()->width() - 1, 94 + 128));
+}
+
 TEST_F(MainWindowTest, GridsMapSelectionAndInspectorFollowOneAnother) {
     TOrvexLayer* West = AddSquares("W", 2, -40);
     TOrvexLayer* East = AddSquares("E", 3, 10);
