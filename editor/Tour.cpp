@@ -1,16 +1,14 @@
 #include "editor/Tour.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QMessageBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
@@ -23,6 +21,7 @@
 #include "importers/GdalIO.h"
 #include "platform/AtomicFile.h"
 #include "platform/FilePaths.h"
+#include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "projections/PrjRegistry.h"
@@ -114,11 +113,8 @@ public:
     void ShowMessage(const std::string& Caption, const std::string& Text, TMessageKind Kind) override {
         TScriptedUiServices::ShowMessage(Caption, Text, Kind);
         if (Plan.empty() || !Plan.front().Message) return;
-        const QMessageBox::Icon Icon = Kind == mkError     ? QMessageBox::Critical
-                                       : Kind == mkWarning ? QMessageBox::Warning
-                                                           : QMessageBox::Information;
-        QMessageBox Box(Icon, ToQString(Caption), ToQString(Text), QMessageBox::Ok, QApplication::activeWindow());
-        Show(Box, Next());
+        const std::unique_ptr<QDialog> Box = MakeMessageBox(Caption, Text, Kind);
+        Show(*Box, Next());
     }
 
     bool ExecDialog(QDialog& Dialog) override {
@@ -266,7 +262,7 @@ private:
 
     void TakeWindow(const std::string& Name) {
         // Item views lay out their rows from posted events: those come first.
-        QCoreApplication::processEvents();
+        TQtUiServices().ProcessMessages();
         Take(FMain, Name);
     }
 
