@@ -11,12 +11,19 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
     std::vector<std::string> Args;
     for (int I = 1; I < Argc; ++I) Args.emplace_back(Argv[I]);
     TCommandLine Result;
-    for (size_t I = 0; I + 1 < Args.size(); ++I)
-        if (Args[I] == "--screenshot") {
-            Result.Screenshot = Args[I + 1];
-            Args.erase(Args.begin() + std::ptrdiff_t(I), Args.begin() + std::ptrdiff_t(I) + 2);
-            break;
-        }
+    // Each option with its value, wherever it stands. One without a value is taken for a file
+    // name, which the window then reports missing.
+    const struct {
+        const char* Name;
+        std::string* Value;
+    } Options[] = {{"--screenshot", &Result.Screenshot}, {"--tour", &Result.Tour}};
+    for (const auto& O : Options)
+        for (size_t I = 0; I + 1 < Args.size(); ++I)
+            if (Args[I] == O.Name) {
+                *O.Value = Args[I + 1];
+                Args.erase(Args.begin() + std::ptrdiff_t(I), Args.begin() + std::ptrdiff_t(I) + 2);
+                break;
+            }
     if (!Args.empty()) {
         Result.HasFile = true;
         Result.LayerFile = Args.front();

@@ -11,6 +11,8 @@ struct TCommandLine {
     std::string LayerFile;
     // The hidden option --screenshot OUT.png: a picture of the window once it is shown.
     std::string Screenshot;
+    // The hidden option --tour FOLDER: pictures of the window and of every dialog, then quits.
+    std::string Tour;
 };
 
 // Argv as QApplication leaves it, with its own options taken out.

@@ -1,6 +1,7 @@
 #include "editor/Inspector.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -87,6 +88,7 @@ TInspector::TInspector(TOrvex3* View, QWidget* Parent, TCommandRegistry* Command
 
     RegisterCommands();
     BuildPropertyGrid();
+    PropertyGrid->viewport()->installEventFilter(this);
     BuildPointsGrid();
     SetPointsShown(false);
 }
@@ -106,6 +108,7 @@ void TInspector::RegisterCommands() {
 
 TInspector::~TInspector() {
     // The grids go after this object's members: nothing of theirs may call back.
+    PropertyGrid->viewport()->removeEventFilter(this);
     PropertyGrid->DetachCallbacks();
     PointsGrid->DetachCallbacks();
     delete Splitter;
@@ -177,6 +180,19 @@ void TInspector::InspectRoot(TPersistent* Item) {
         emit InspectedChanged();
 }
 
+void TInspector::FitValueColumn() {
+    constexpr int kLeastValueWidth = 128;
+    const int ValueWidth = PropertyGrid->viewport()->width() - PropertyGrid->columnWidth(0) - 1;
+    PropertyGrid->setColumnWidth(1, std::max(ValueWidth, kLeastValueWidth));
+}
+
+bool TInspector::eventFilter(QObject* Watched, QEvent* Event) {
+    // An item inspected while the page was never shown was fitted to a grid not yet laid out,
+    // wider than it turns out: the names would be scrolled out of sight.
+    if (Watched == PropertyGrid->viewport() && Event->type() == QEvent::Resize) FitValueColumn();
+    return QWidget::eventFilter(Watched, Event);
+}
+
 void TInspector::ShowInspected() {
     SetPointsShown(false);
     if (!FInspected) return;
@@ -186,8 +202,7 @@ void TInspector::ShowInspected() {
     PropertyGrid->SetEditorOn(false);
     FProps = std::make_unique<TOrvexProperties>(FInspected);
     PropertyGrid->SetRowCount(FProps->Count());
-    const int ValueWidth = PropertyGrid->viewport()->width() - PropertyGrid->columnWidth(0) - 1;
-    PropertyGrid->setColumnWidth(1, std::max(ValueWidth, 128));
+    FitValueColumn();
     PropertyGrid->SetCursor(1, 0);
     PropertyGrid->SetEditorOn(true);
     PropertyGrid->Repaint();

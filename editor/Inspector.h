@@ -87,8 +87,14 @@ signals:
     // Another item (or none) is shown.
     void InspectedChanged();
 
+protected:
+    // The property grid's value column fills the grid whenever the grid's size changes.
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
 private:
     void BuildPropertyGrid();
+    // The value column takes the width the name column leaves, and at least kLeastValueWidth.
+    void FitValueColumn();
     void BuildPointsGrid();
     void RegisterCommands();
     bool ValidRow(int Row) const;

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QMessageBox>
 
+#include "platform/MessageBox.h"
 #include "platform/Text.h"
 
 namespace {
@@ -37,6 +38,14 @@ void TQtUiServices::ShowMessage(const std::string& Caption, const std::string& T
         case mkError: QMessageBox::critical(Parent, ToQString(Caption), ToQString(Text)); break;
         default: QMessageBox::information(Parent, ToQString(Caption), ToQString(Text)); break;
     }
+}
+
+std::unique_ptr<QDialog> MakeMessageBox(const std::string& Caption, const std::string& Text, TMessageKind Kind) {
+    const QMessageBox::Icon Icon = Kind == mkError     ? QMessageBox::Critical
+                                   : Kind == mkWarning ? QMessageBox::Warning
+                                                       : QMessageBox::Information;
+    return std::make_unique<QMessageBox>(Icon, ToQString(Caption), ToQString(Text), QMessageBox::Ok,
+                                         QApplication::activeWindow());
 }
 
 bool TQtUiServices::ConfirmWarning(const std::string& Caption, const std::string& Text) {

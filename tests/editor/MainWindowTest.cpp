@@ -99,6 +99,47 @@ TEST(EditorStartFile, TakesTheFirstArgumentOrTheBundledWorld) {
     EXPECT_TRUE(std::filesystem::equivalent(World, SourceFile("data/world.lyr"))) << World;
 }
 
+// The hidden options take their value wherever they stand and leave the file name alone; a
+// folder's name passes as the file system's bytes.
+TEST(EditorCommandLine, HiddenOptionsTakeTheirValueAnywhere) {
+    const struct {
+        const char* Name;
+        std::vector<const char*> Args;
+        const char* Screenshot;
+        const char* Tour;
+        const char* File;
+    } Cases[] = {
+        {"tour before the file", {"--tour", "zo\xC3\xAB/Z\xC3\xBCrich", "a.lyr"}, "", "zo\xC3\xAB/Z\xC3\xBCrich", "a.lyr"},
+        {"tour after the file", {"a.lyr", "--tour", "pictures"}, "", "pictures", "a.lyr"},
+        {"both options", {"--screenshot", "out.png", "--tour", "pictures"}, "out.png", "pictures", ""},
+        {"no value: a file name", {"a.lyr", "--tour"}, "", "", "a.lyr"},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        std::vector<const char*> Argv{"orvex-editor"};
+        Argv.insert(Argv.end(), C.Args.begin(), C.Args.end());
+        const TCommandLine Line = ParseCommandLine(int(Argv.size()), Argv.data());
+        EXPECT_EQ(Line.Screenshot, C.Screenshot);
+        EXPECT_EQ(Line.Tour, C.Tour);
+        EXPECT_EQ(Line.LayerFile, C.File);
+    }
+}
+
+// The first double click on a row opens its item in an inspector page never shown before,
+// whose grid was not laid out when the item was fitted to it: the names must still be in
+// sight, and the value column fill what they leave.
+TEST_F(MainWindowTest, InspectorFirstShownByADoubleClickShowsTheNames) {
+    AddSquares("W", 2, -40);
+    Main->SetActivePage(TfrmMain::pgPresenters);
+    Main->PageChanged();
+    Main->GridDblClick(TfrmMain::pgPresenters);
+    ASSERT_EQ(Main->ActivePage(), TfrmMain::pgInspector);
+    QApplication::processEvents();
+    const TInplaceGrid& G = *Inspector()->PropertyGrid;
+    EXPECT_EQ(G.columnViewportPosition(0), 0);
+    EXPECT_EQ(G.columnViewportPosition(1) + G.columnWidth(1), std::max(G.viewport()->width() - 1, 94 + 128));
+}
+
 TEST_F(MainWindowTest, GridsMapSelectionAndInspectorFollowOneAnother) {
     TOrvexLayer* West = AddSquares("W", 2, -40);
     TOrvexLayer* East = AddSquares("E", 3, 10);
