@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -43,6 +44,12 @@ std::string LayerFileName(const std::string& Name) {
     for (char& C : File)
         if (C == '/' || C == '\\' || C == '\0') C = '_';
     if (File.empty() || File == "." || File == "..") File = "Layer" + File;
+    // A layer loaded from a file is named after it, extension and all.
+    const size_t Ext = std::strlen(kLayerExt);
+    const bool HasExt = File.size() > Ext && std::equal(File.end() - Ext, File.end(), kLayerExt, [](char A, char B) {
+                            return std::tolower(static_cast<unsigned char>(A)) == B;
+                        });
+    if (HasExt) return File;
     return File + kLayerExt;
 }
 

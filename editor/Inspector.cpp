@@ -180,6 +180,15 @@ void TInspector::InspectRoot(TPersistent* Item) {
         emit InspectedChanged();
 }
 
+void TInspector::FitNameColumn() {
+    // The longest name whole, up to half the grid: the values keep the rest.
+    constexpr int kLeastNameWidth = 94, kPadding = 12;
+    int Widest = kLeastNameWidth;
+    for (int32_t Row = 0; Row < FProps->Count(); ++Row)
+        Widest = std::max(Widest, PropertyGrid->fontMetrics().horizontalAdvance(ToQString(FProps->PropName(Row))) + kPadding);
+    PropertyGrid->setColumnWidth(0, std::min(Widest, std::max(kLeastNameWidth, PropertyGrid->viewport()->width() / 2)));
+}
+
 void TInspector::FitValueColumn() {
     constexpr int kLeastValueWidth = 128;
     const int ValueWidth = PropertyGrid->viewport()->width() - PropertyGrid->columnWidth(0) - 1;
@@ -202,6 +211,7 @@ void TInspector::ShowInspected() {
     PropertyGrid->SetEditorOn(false);
     FProps = std::make_unique<TOrvexProperties>(FInspected);
     PropertyGrid->SetRowCount(FProps->Count());
+    FitNameColumn();
     FitValueColumn();
     PropertyGrid->SetCursor(1, 0);
     PropertyGrid->SetEditorOn(true);

@@ -94,6 +94,7 @@ protected:
 private:
     void BuildPropertyGrid();
     // The value column takes the width the name column leaves, and at least kLeastValueWidth.
+    void FitNameColumn();
     void FitValueColumn();
     void BuildPointsGrid();
     void RegisterCommands();

@@ -150,6 +150,7 @@ TEST_F(CommandsTest, SaveAllLayersWritesWhereItCanAndReportsFailures) {
     AddSquares("Same", 4, 0);
     AddSquares("../Escape", 1, 40);
     AddSquares("Blocked", 1, 60);
+    AddSquares("Loaded.lyr", 5, 80);  // named after the file it came from
     QDir(Dir.path()).mkdir("Blocked.lyr");  // a folder where the file should go
     Write("Same (3).lyr", "the user's own file");
 
@@ -164,6 +165,7 @@ TEST_F(CommandsTest, SaveAllLayersWritesWhereItCanAndReportsFailures) {
         EXPECT_FALSE(QFileInfo::exists(ToQString(Folder() + "Same (6).lyr"))) << "a second save reuses the files";
         EXPECT_EQ(ReadAll(Folder() + "Same (3).lyr"), "the user's own file");
         EXPECT_TRUE(QFileInfo::exists(ToQString(Folder() + ".._Escape.lyr"))) << "a name cannot leave the folder";
+        EXPECT_EQ(ObjectsIn(Folder() + "Loaded.lyr"), 5) << "no second extension";
         ASSERT_EQ(Messages().size(), 1u);
         EXPECT_NE(Messages()[0].find("saved under names of their own:\nSame: Same (4).lyr\nSame: Same (5).lyr\n"),
                   std::string::npos)

@@ -137,7 +137,11 @@ TEST_F(MainWindowTest, InspectorFirstShownByADoubleClickShowsTheNames) {
     QApplication::processEvents();
     const TInplaceGrid& G = *Inspector()->PropertyGrid;
     EXPECT_EQ(G.columnViewportPosition(0), 0);
-    EXPECT_EQ(G.columnViewportPosition(1) + G.columnWidth(1), std::max(G.viewport()->width() - 1, 94 + 128));
+    EXPECT_EQ(G.columnViewportPosition(1) + G.columnWidth(1), std::max(G.viewport()->width() - 1, G.columnWidth(0) + 128));
+    // Names such as "TitleAlignment" are not cut while the grid has room for them.
+    int Widest = 0;
+    for (int Row = 0; Row < G.RowCount(); ++Row) Widest = std::max(Widest, G.fontMetrics().horizontalAdvance(G.CellText(0, Row)));
+    EXPECT_GE(G.columnWidth(0), std::min(Widest, G.viewport()->width() / 2));
 }
 
 TEST_F(MainWindowTest, GridsMapSelectionAndInspectorFollowOneAnother) {
