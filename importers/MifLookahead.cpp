@@ -24,6 +24,7 @@ std::atomic<size_t> Threshold{kDefaultThreshold};
 struct TMifLookahead::TBatch {
     size_t Begin = 0;
     std::unique_ptr<char[]> Bytes;
+    size_t Capacity = 0;
     size_t Size = 0;
     bool Last = false;  // the file ends with it
     struct TRunEntry {
@@ -85,9 +86,12 @@ void TMifLookahead::ReadBatches() {
     size_t Offset = FStart;  // of the first byte not yet read
     std::string Carry;       // the part line at the end of the last read
     for (size_t Want = kReadBytes;;) {
-        auto Batch = std::make_unique<TBatch>();
+        std::unique_ptr<TBatch> Batch = Recycled();
         Batch->Begin = Offset - Carry.size();
-        Batch->Bytes = std::make_unique_for_overwrite<char[]>(Carry.size() + Want);
+        if (Batch->Capacity < Carry.size() + Want) {
+            Batch->Capacity = Carry.size() + Want;
+            Batch->Bytes = std::make_unique_for_overwrite<char[]>(Batch->Capacity);
+        }
         std::memcpy(Batch->Bytes.get(), Carry.data(), Carry.size());
         const size_t Read = ReadAll(FFd, FPath, Batch->Bytes.get() + Carry.size(), Want);
         Offset += Read;
@@ -127,6 +131,26 @@ void TMifLookahead::ReadBatches() {
         FProduced.notify_one();
         if (Last) return;
     }
+}
+
+// A batch the importer is done with, or a new one: its buffers keep their pages, which fresh
+// ones would take from the system again at every batch.
+std::unique_ptr<TMifLookahead::TBatch> TMifLookahead::Recycled() {
+    std::unique_ptr<TBatch> Batch;
+    {
+        const std::lock_guard Lock(FMutex);
+        if (!FFree.empty()) {
+            Batch = std::move(FFree.back());
+            FFree.pop_back();
+        }
+    }
+    if (!Batch) return std::make_unique<TBatch>();
+    Batch->Size = 0;
+    Batch->Last = false;
+    Batch->Runs.clear();
+    Batch->Points.clear();
+    Batch->NextRun = 0;
+    return Batch;
 }
 
 void TMifLookahead::Decode(TBatch& Batch) {
@@ -183,7 +207,11 @@ TMifLookahead::TBatch* TMifLookahead::BatchAt(size_t Offset) {
 
 std::string_view TMifLookahead::From(size_t Offset, size_t AtLeast) {
     // What lies behind Offset is read: its batches go.
-    while (!FHeld.empty() && FHeld.front()->End() <= Offset && !FHeld.front()->Last) FHeld.pop_front();
+    while (!FHeld.empty() && FHeld.front()->End() <= Offset && !FHeld.front()->Last) {
+        const std::lock_guard Lock(FMutex);
+        FFree.push_back(std::move(FHeld.front()));
+        FHeld.pop_front();
+    }
     const TBatch* B = BatchAt(Offset);
     if (!B) return {};
     const std::string_view Rest(B->Bytes.get() + (Offset - B->Begin), B->End() - Offset);

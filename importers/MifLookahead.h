@@ -55,6 +55,7 @@ private:
     void Work();
     void ReadBatches();
     static void Decode(TBatch& Batch);
+    std::unique_ptr<TBatch> Recycled();
     // The held batch that holds Offset, pulling finished ones as needed; null at the file's end.
     TBatch* BatchAt(size_t Offset);
     bool Pull();
@@ -69,6 +70,7 @@ private:
     std::mutex FMutex;
     std::condition_variable FProduced, FConsumed;
     std::deque<std::unique_ptr<TBatch>> FReady;
+    std::vector<std::unique_ptr<TBatch>> FFree;
     bool FStop = false, FDone = false;
     std::string FFailure;
 
