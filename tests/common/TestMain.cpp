@@ -9,6 +9,10 @@
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+#ifdef ORVEX_TEST_SCALE_FACTOR
+    // The suite of a screen whose device pixels are finer than its window pixels.
+    setenv("QT_SCALE_FACTOR", ORVEX_TEST_SCALE_FACTOR, 1);
+#endif
     QApplication app(argc, argv);
     // Settings the programs keep (recent files) go to a test folder, never the user's.
     QStandardPaths::setTestModeEnabled(true);

@@ -29,6 +29,15 @@ protected:
     static TPoint3D Deg(double Lon, double Lat) { return MakePoint(DegToOrvexUnits(Lon), DegToOrvexUnits(Lat)); }
 };
 
+// The same numbers on every run, so a failure can be repeated.
+struct TRandom {
+    uint64_t State;
+    uint64_t operator()() {
+        State = State * 6364136223846793005ull + 1442695040888963407ull;
+        return State >> 11;
+    }
+};
+
 const char* const kHeader = "Version 300\nDelimiter \",\"\nColumns 1\n  Name Char(20)\nData\n";
 
 TEST_F(MifImport, RealFilesBecomeLayersWithPresentersFromTheirStyles) {
@@ -332,11 +341,7 @@ TEST(MifNumbers, PlainDecimalsParseAsTheGeneralParserDoes) {
 TEST(ImportNumbers, FastDegreeConversionAgreesWithTheCheckedOne) {
     std::vector<double> Values = {0.0, -0.0, 0.5, -0.5, std::nextafter(0.5, 0.0), 1e-300, 5e-324, -5e-324,
                                   179.99999999999997, -180, 397, -397, 1e10, std::nan(""), INFINITY, -INFINITY};
-    uint64_t State = 3;
-    auto Next = [&State] {
-        State = State * 6364136223846793005ull + 1442695040888963407ull;
-        return State >> 11;
-    };
+    TRandom Next{3};
     std::vector<double> Ties;  // may be refused; nearly all the others must be answered
     for (int I = 0; I < 200000; ++I) {
         const double Unit = double(Next()) / double(uint64_t(1) << 53);  // [0, 1)
@@ -389,11 +394,7 @@ TEST(ImportNumbers, FastDegreeConversionAgreesWithTheCheckedOne) {
 // Point lines are read straight from a buffer much smaller than the file; every form of line, in
 // every line-end style and across the buffer's edges, gives the point the general reading gives.
 TEST_F(MifImport, PointLinesOfEveryFormAndAcrossTheReadBufferGiveTheGeneralPoint) {
-    uint64_t State = 11;
-    auto Next = [&State] {
-        State = State * 6364136223846793005ull + 1442695040888963407ull;
-        return State >> 11;
-    };
+    TRandom Next{11};
     auto Coordinate = [&](double Range) {
         char Buffer[64];
         const double V = (double(Next() % 2000001) / 1000000 - 1) * Range;
@@ -477,11 +478,7 @@ protected:
 };
 
 TEST_F(MifLookaheadTest, BuildsTheLayerTheImporterBuildsAlone) {
-    uint64_t State = 5;
-    auto Next = [&State] {
-        State = State * 6364136223846793005ull + 1442695040888963407ull;
-        return State >> 11;
-    };
+    TRandom Next{5};
     auto Number = [&](double Range) {
         char B[48];
         std::snprintf(B, sizeof B, "%.*f", int(Next() % 11), (double(Next() % 2000001) / 1000000 - 1) * Range);
