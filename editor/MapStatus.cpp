@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -104,6 +105,14 @@ TMapStatus::TMapStatus(QWidget* Parent)
     FMeasure->setObjectName("MeasureField");
     // Wide enough for the longest place, so the fields do not jump while the mouse moves.
     FPlace->setMinimumWidth(FPlace->fontMetrics().horizontalAdvance(QStringLiteral("00\u00b000'00\"N 000\u00b000'00\"W  ")));
+    // The scale and the projection as wide as their longest texts: a field that followed its
+    // text would move its neighbours, and the bar would cut the last one short.
+    constexpr int kPadding = 12;
+    const QFontMetrics& Metrics = FScale->fontMetrics();
+    FScale->setMinimumWidth(Metrics.horizontalAdvance(QStringLiteral("1 : 000 000 000 000")) + kPadding);
+    int Widest = 0;
+    for (const TProjectionInfo& P : ProjectionRegistry()) Widest = std::max(Widest, Metrics.horizontalAdvance(ToQString(P.Name)));
+    FProjection->setMinimumWidth(Widest + kPadding);
     for (QLabel* Field : {FMeasure, FPlace, FScale, FProjection}) {
         Field->setFrameShape(QFrame::StyledPanel);
         Row->addWidget(Field);

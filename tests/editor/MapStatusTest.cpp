@@ -15,6 +15,7 @@
 #include "MainFixture.h"
 #include "editor/MapStatus.h"
 #include "editor/RecentFiles.h"
+#include "projections/PrjRegistry.h"
 #include "view/Orvex3.h"
 
 namespace {
@@ -110,6 +111,18 @@ protected:
     TOrvex3 View;
     TMapStatus Status;
 };
+
+// Fields that followed their text moved their neighbours, and the bar cut the last one short.
+TEST_F(MapStatusViewTest, FieldsHoldTheirLongestTextsWhateverTheyShow) {
+    auto* Scale = Status.findChild<QLabel*>("ScaleField");
+    auto* Projection = Status.findChild<QLabel*>("ProjectionField");
+    ASSERT_TRUE(Scale && Projection);
+    Status.ShowView(View);
+    for (const TProjectionInfo& P : ProjectionRegistry())
+        EXPECT_GE(Projection->minimumWidth(), Projection->fontMetrics().horizontalAdvance(QString::fromStdString(P.Name)))
+            << P.Name;
+    EXPECT_GE(Scale->minimumWidth(), Scale->fontMetrics().horizontalAdvance("1 : 100 000 000 000"));
+}
 
 TEST_F(MapStatusViewTest, FieldsFollowTheView) {
     const struct {
