@@ -15,6 +15,7 @@ namespace {
 constexpr size_t kReadBytes = size_t(1) << 20;
 // Batches read ahead of the importer at most; bounds the memory held to a few megabytes.
 constexpr size_t kMostAhead = 8;
+constexpr size_t kMostRunPoints = size_t(1) << 30;
 constexpr size_t kDefaultThreshold = size_t(16) << 20;
 std::atomic<size_t> Threshold{kDefaultThreshold};
 
@@ -46,7 +47,12 @@ TMifLookahead::TMifLookahead(const std::string& Path, size_t Offset) : FPath(Pat
         ::close(FFd);
         throw EImportError(Format("Cannot read %s: %s", Path.c_str(), std::strerror(errno)));
     }
-    FWorker = std::thread([this] { Work(); });
+    try {
+        FWorker = std::thread([this] { Work(); });
+    } catch (...) {
+        ::close(FFd);
+        throw;
+    }
 }
 
 TMifLookahead::~TMifLookahead() {
@@ -161,7 +167,8 @@ void TMifLookahead::Decode(TBatch& Batch) {
     for (const char* P = Floor; P < End;) {
         const char* const RunStart = P;
         const size_t First = Batch.Points.size();
-        for (;;) {
+        // A run's count is an int32_t; a longer one goes on as the next run.
+        while (Batch.Points.size() - First < kMostRunPoints) {
             if (End - P >= 64) {
                 const int32_t N = ScanPointLines(P, Floor, End, int32_t(std::size(Decoded)), Decoded);
                 Batch.Points.insert(Batch.Points.end(), Decoded, Decoded + N);
@@ -176,6 +183,7 @@ void TMifLookahead::Decode(TBatch& Batch) {
             Batch.Runs.push_back({Batch.Begin + size_t(RunStart - Floor), Batch.Begin + size_t(P - Floor), First,
                                   int32_t(Count)});
         if (P >= End) break;
+        if (Count >= kMostRunPoints) continue;
         // Past the line that is no point line, as the importer's line cursor cuts it.
         while (P < End && *P != '\n' && *P != '\r') ++P;
         if (P < End) P += (*P == '\r' && P + 1 < End && P[1] == '\n') ? 2 : 1;
@@ -213,6 +221,9 @@ std::string_view TMifLookahead::From(size_t Offset, size_t AtLeast) {
         FHeld.pop_front();
     }
     const TBatch* B = BatchAt(Offset);
+    // The importer only reads on; a read back would find the bytes gone, not the file's end.
+    if (!B && !FHeld.empty() && Offset < FHeld.front()->Begin)
+        throw EImportError("Cannot read " + FPath + " again before its last read");
     if (!B) return {};
     const std::string_view Rest(B->Bytes.get() + (Offset - B->Begin), B->End() - Offset);
     if (Rest.size() >= AtLeast || B->Last) return Rest;

@@ -99,6 +99,15 @@ protected:
         MainWindowTest::TearDown();
     }
     QFont Default = QApplication::font();
+    // Check at the default font and at one and a half times it.
+    void AtBothFontSizes(const std::function<void(const std::string& Size)>& Check) {
+        for (const double Scale : {1.0, 1.5}) {
+            QFont F = Default;
+            F.setPointSizeF(Default.pointSizeF() * Scale);
+            QApplication::setFont(F);
+            Check(" at " + std::to_string(Scale));
+        }
+    }
 };
 
 TEST_F(DialogTextTest, NoTextIsCutAtTheDefaultFontOrOneAndAHalfTimesIt) {
@@ -116,24 +125,17 @@ TEST_F(DialogTextTest, NoTextIsCutAtTheDefaultFontOrOneAndAHalfTimesIt) {
              return std::unique_ptr<QWidget>();
          }},
     };
-    for (const double Scale : {1.0, 1.5}) {
-        QFont F = Default;
-        F.setPointSizeF(Default.pointSizeF() * Scale);
-        QApplication::setFont(F);
+    AtBothFontSizes([&](const std::string& Size) {
         for (const auto& D : Dialogs) {
-            SCOPED_TRACE(std::string(D.Name) + " at " + std::to_string(Scale));
+            SCOPED_TRACE(D.Name + Size);
             std::unique_ptr<QWidget> W = D.Make();
             QWidget& Top = W ? *W : static_cast<QWidget&>(*Main);
             Top.show();
             QApplication::processEvents();
             for (const std::string& C : CutTexts(Top)) ADD_FAILURE() << C;
         }
-    }
+    });
 }
-
-}  // namespace
-
-namespace {
 
 // The menu bar's menus, at both sizes, with the Edit menu holding an undo entry (its item
 // then names the change) and with Ctrl+Z moved to it; a menu kept narrower than its items must
@@ -163,12 +165,9 @@ TEST_F(DialogTextTest, NoMenuItemIsCutAtTheDefaultFontOrOneAndAHalfTimesIt) {
              return std::vector<QMenu*>{Narrow.get()};
          }, true},
     };
-    for (const double Scale : {1.0, 1.5}) {
-        QFont F = Default;
-        F.setPointSizeF(Default.pointSizeF() * Scale);
-        QApplication::setFont(F);
+    AtBothFontSizes([&](const std::string& Size) {
         for (const auto& C : Cases) {
-            SCOPED_TRACE(std::string(C.Name) + " at " + std::to_string(Scale));
+            SCOPED_TRACE(C.Name + Size);
             std::vector<std::string> Cut;
             for (QMenu* M : C.Menus())
                 for (std::string& Item : CutMenuItems(*M)) Cut.push_back(std::move(Item));
@@ -177,7 +176,7 @@ TEST_F(DialogTextTest, NoMenuItemIsCutAtTheDefaultFontOrOneAndAHalfTimesIt) {
             else
                 for (const std::string& Item : Cut) ADD_FAILURE() << Item;
         }
-    }
+    });
 }
 
 }  // namespace
