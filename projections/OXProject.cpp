@@ -1,5 +1,6 @@
 #include "projections/OXProject.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/PointBuffer.h"
@@ -25,6 +26,23 @@ constexpr int32_t Lat30 = 30 * OrvexUnits::PerDegree;
 constexpr int32_t Lat45 = 45 * OrvexUnits::PerDegree;
 
 long double ArcSin(long double X) { return ArcSinClamped(X); }
+
+constexpr double DK = static_cast<double>(K);
+constexpr double DHalfPi = static_cast<double>(HalfPi);
+
+// The absolute latitudes of a box of points, in radians, and what follows from them.
+struct TLatitudeReach {
+    double Least, Most;  // within [0, pi/2]
+    double MaxCos() const { return std::cos(Least); }
+    double MaxSin() const { return std::sin(Most); }
+};
+
+TLatitudeReach LatitudeReach(const TPrjModel::TPointBox& Box) {
+    const double South = std::clamp(static_cast<double>(Box.MinLatitude) * DK, -DHalfPi, DHalfPi);
+    const double North = std::clamp(static_cast<double>(Box.MaxLatitude) * DK, -DHalfPi, DHalfPi);
+    const double Least = South <= 0 && North >= 0 ? 0 : std::min(std::fabs(South), std::fabs(North));
+    return TLatitudeReach{Least, std::max(std::fabs(South), std::fabs(North))};
+}
 }  // namespace
 
 #define ORVEX_FLAT_CLASS_INFO(Class, Parent)                                    \
@@ -53,23 +71,23 @@ TEquidistantPrj::TEquidistantPrj(TOrvex3* View) : TCartesianPrj(View, Equidistan
 
 bool TEquidistantPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     if (!InExtents(Point.X, Point.Y)) return false;
-    const long double Lambda = Lambda0(Point.X), Phi = Point.Y * K;
-    const long double SinPhi = std::sin(Phi), CosPhi = std::cos(Phi);
-    const long double SinLambda = std::sin(Lambda);
+    const double Lambda = static_cast<double>(Lambda0(Point.X)), Phi = Point.Y * DK;
+    const double SinPhi = std::sin(Phi), CosPhi = std::cos(Phi);
+    const double SinLambda = std::sin(Lambda);
     // The angular distance from the centre by the haversine: arccos of its cosine loses
     // half the digits near the centre.
-    const long double SinHalfPhi = std::sin(Phi / 2), SinHalfLambda = std::sin(Lambda / 2);
-    const long double H = SinHalfPhi * SinHalfPhi + CosPhi * SinHalfLambda * SinHalfLambda;
-    const long double C = 2 * ArcSin(std::sqrt(std::fmin(1.0L, std::fmax(0.0L, H))));
-    const long double SinC = std::sin(C);
-    long double X, Y;
-    if (std::fabs(SinC) >= AzimuthEpsilon) {
+    const double SinHalfPhi = std::sin(Phi / 2), SinHalfLambda = std::sin(Lambda / 2);
+    const double H = SinHalfPhi * SinHalfPhi + CosPhi * SinHalfLambda * SinHalfLambda;
+    const double C = 2 * std::asin(std::sqrt(std::clamp(H, 0.0, 1.0)));
+    const double SinC = std::sin(C);
+    double X, Y;
+    if (std::fabs(SinC) >= static_cast<double>(AzimuthEpsilon)) {
         // c sin(theta) and c cos(theta) with the azimuth theta taken from its sine and
         // cosine, which keeps the direction exact near north and south.
-        const long double F = C / SinC;
+        const double F = C / SinC;
         X = F * CosPhi * SinLambda;
         Y = F * SinPhi;
-    } else if (C < HalfPi) {
+    } else if (C < DHalfPi) {
         // At the centre the map is true to scale in every direction.
         X = CosPhi * SinLambda;
         Y = SinPhi;
@@ -80,6 +98,23 @@ bool TEquidistantPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     }
     const long double F = UnitsPerRadian * FScaleFactor;
     return StorePixel(Index, X * F, -(Y * F));
+}
+
+bool TEquidistantPrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const {
+    // The map is true along the radii and stretched by c / sin c across them, at the angular
+    // distance c from the centre, whose cosine is cos(latitude) cos(longitude from the
+    // meridian): the box's greatest c bounds it.
+    double LeastLongitude, MostLongitude;
+    LongitudeReach(Box, LeastLongitude, MostLongitude);
+    const TLatitudeReach Lat = LatitudeReach(Box);
+    const double CosLongitude = std::cos(MostLongitude);
+    const double LeastCos = CosLongitude * (CosLongitude >= 0 ? std::cos(Lat.Most) : Lat.MaxCos());
+    const double C = std::acos(std::clamp(LeastCos, -1.0, 1.0));
+    // Near the antipode the bound would skip nothing.
+    if (!(C < static_cast<double>(Pi) - 1e-3)) return false;
+    const double Stretch = C > 1e-6 ? C / std::sin(C) : 1;
+    PerLongitude = PerLatitude = Stretch;
+    return true;
 }
 
 bool TEquidistantPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
@@ -113,14 +148,19 @@ int64_t LongitudeDifference(int32_t To, int32_t From) { return NormalizeLongitud
 }  // namespace
 
 TEquidistantPrj::TBearing TEquidistantPrj::BearingOf(const TPoint3D& Point) const {
-    const long double Lambda = Lambda0(Point.X), Phi = Point.Y * K;
-    const long double CosPhi = std::cos(Phi);
-    const long double SinHalfPhi = std::sin(Phi / 2), SinHalfLambda = std::sin(Lambda / 2);
-    const long double H = SinHalfPhi * SinHalfPhi + CosPhi * SinHalfLambda * SinHalfLambda;
-    const long double C = 2 * ArcSin(std::sqrt(std::fmin(1.0L, std::fmax(0.0L, H))));
-    const long double SinC = std::sin(C);
-    if (std::fabs(SinC) < AzimuthEpsilon) return TBearing{C, 0, 0, C >= HalfPi};
+    const double Lambda = static_cast<double>(Lambda0(Point.X)), Phi = Point.Y * DK;
+    const double CosPhi = std::cos(Phi);
+    const double SinHalfPhi = std::sin(Phi / 2), SinHalfLambda = std::sin(Lambda / 2);
+    const double H = SinHalfPhi * SinHalfPhi + CosPhi * SinHalfLambda * SinHalfLambda;
+    const double C = 2 * std::asin(std::sqrt(std::clamp(H, 0.0, 1.0)));
+    const double SinC = std::sin(C);
+    if (std::fabs(SinC) < static_cast<double>(AzimuthEpsilon)) return TBearing{C, 0, 0, C >= DHalfPi};
     return TBearing{C, std::sin(Phi) / SinC, CosPhi * std::sin(Lambda) / SinC, false};
+}
+
+TEquidistantPrj::TBearing TEquidistantPrj::StepStartBearing(const TPoint3D& Point) const {
+    if (FLastKnown && Point == FLastPoint && FLastMeridian == FCentralMeridian) return FLastBearing;
+    return BearingOf(Point);
 }
 
 TPoint3D TEquidistantPrj::EdgeToward(const TBearing& B) const {
@@ -142,12 +182,17 @@ bool TEquidistantPrj::NeedsLinePoints(const TExtent* Extent) const {
 
 void TEquidistantPrj::LinePoints(const TPoint3D& From, const TPoint3D& To, std::vector<TLinePoint>& Points) const {
     Points.clear();
+    const TBearing BF = StepStartBearing(From);
     const TBearing BT = BearingOf(To);
+    FLastPoint = To;
+    FLastBearing = BT;
+    FLastMeridian = FCentralMeridian;
+    FLastKnown = true;
     if (From == To) {
         if (!BT.Antipode) Points.push_back(TLinePoint{To, false});
         return;
     }
-    Follow(From, BearingOf(From), To, BT, Points);
+    Follow(From, BF, To, BT, Points);
 }
 
 void TEquidistantPrj::Follow(const TPoint3D& A, const TBearing& BA, const TPoint3D& B, const TBearing& BB,
@@ -187,14 +232,35 @@ void TEquidistantPrj::PaintBackground() {
 
 TCylEqualAreaPrj::TCylEqualAreaPrj(TOrvex3* View) : TCartesianPrj(View) {}
 
+double TCylEqualAreaPrj::CosFirstParallel() const {
+    if (FCosParallel != FFirstParallel) {
+        FCos = std::cos(FFirstParallel * DK);
+        FCosParallel = FFirstParallel;
+    }
+    return FCos;
+}
+
+long double TCylEqualAreaPrj::ColumnOffset(int64_t FromMeridian) const {
+    const double X = static_cast<double>(FromMeridian * K) * CosFirstParallel();
+    return X * (UnitsPerRadian * FScaleFactor);
+}
+
+long double TCylEqualAreaPrj::RowOffset(int32_t Latitude) const {
+    const double Y = std::sin(Latitude * DK) / CosFirstParallel();
+    return -(Y * (UnitsPerRadian * FScaleFactor));
+}
+
 bool TCylEqualAreaPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     if (!InExtents(Point.X, Point.Y)) return false;
-    const double CosPhi1 = std::cos(FFirstParallel * static_cast<double>(K));
-    const double Lambda = static_cast<double>(Lambda0(Point.X));
-    const double X = Lambda * CosPhi1;
-    const double Y = std::sin(Point.Y * static_cast<double>(K)) / CosPhi1;
-    const long double F = UnitsPerRadian * FScaleFactor;
-    return StorePixel(Index, X * F, -(Y * F));
+    return StorePixel(Index, ColumnOffset(NormalizeLongitude(int64_t(Point.X) - FCentralMeridian)),
+                      RowOffset(Point.Y));
+}
+
+bool TCylEqualAreaPrj::SeparableAxes() const { return CosFirstParallel() > 1e-6; }
+
+int64_t TCylEqualAreaPrj::AxisRank(int Axis, int32_t Value) const {
+    if (Axis == 0) return RoundedOffset(ColumnOffset(Value));
+    return -RoundedOffset(RowOffset(Value));
 }
 
 bool TCylEqualAreaPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
@@ -209,6 +275,14 @@ bool TCylEqualAreaPrj::StretchBounds(long double& PerLongitude, long double& Per
     if (!(CosPhi1 > 1e-6L)) return false;
     PerLongitude = CosPhi1;
     PerLatitude = 1 / CosPhi1;
+    return true;
+}
+
+bool TCylEqualAreaPrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const {
+    const double CosPhi1 = std::fabs(std::cos(FFirstParallel * DK));
+    if (!(CosPhi1 > 1e-6)) return false;
+    PerLongitude = CosPhi1;
+    PerLatitude = LatitudeReach(Box).MaxCos() / CosPhi1;
     return true;
 }
 
@@ -243,14 +317,29 @@ void TAlbersEqualAreaConicPrj::DeriveConstants() {
 
 bool TAlbersEqualAreaConicPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     if (!InExtents(Point.X, Point.Y)) return false;
-    const long double N = FConeConstant;
+    const double N = static_cast<double>(FConeConstant);
     // Outside the cone's reach the root is not real and the point is not placed.
-    const long double Rho = std::sqrt(FAlbersC - 2 * N * std::sin(Point.Y * K)) / N;
-    const long double Theta = N * Lambda0(Point.X);
-    const long double X = Rho * std::sin(Theta);
-    const long double Y = FOriginRadius - Rho * std::cos(Theta);
+    const double Rho = std::sqrt(static_cast<double>(FAlbersC) - 2 * N * std::sin(Point.Y * DK)) / N;
+    const double Theta = N * static_cast<double>(Lambda0(Point.X));
+    const double X = Rho * std::sin(Theta);
+    const double Y = static_cast<double>(FOriginRadius) - Rho * std::cos(Theta);
     const long double F = UnitsPerRadian * FScaleFactor;
     return StorePixel(Index, X * F, -(Y * F));
+}
+
+bool TAlbersEqualAreaConicPrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongitude,
+                                                   double& PerLatitude) const {
+    // As for the whole map, with the root taken at the box's own latitudes: it is linear in
+    // their sine, so its extremes lie at the box's edges.
+    const double N = static_cast<double>(FConeConstant), C = static_cast<double>(FAlbersC);
+    const double South = std::clamp(static_cast<double>(Box.MinLatitude) * DK, -DHalfPi, DHalfPi);
+    const double North = std::clamp(static_cast<double>(Box.MaxLatitude) * DK, -DHalfPi, DHalfPi);
+    const double A = C - 2 * N * std::sin(South), B = C - 2 * N * std::sin(North);
+    const double Least = std::min(A, B);
+    if (!(Least > 1e-6)) return false;
+    PerLongitude = std::sqrt(std::max(A, B));
+    PerLatitude = LatitudeReach(Box).MaxCos() / std::sqrt(Least);
+    return true;
 }
 
 bool TAlbersEqualAreaConicPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
@@ -294,14 +383,34 @@ void TBonnePrj::SetParameter(int32_t Index, int32_t Value) {
 
 bool TBonnePrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     if (!InExtents(Point.X, Point.Y)) return false;
-    const long double Phi = Point.Y * K;
-    const long double Rho = FCotFirstParallel + FFirstParallel * K - Phi;
-    const long double E = Lambda0(Point.X) * std::cos(Phi) / Rho;
-    const long double X = Rho * std::sin(E);
-    const long double Y = FCotFirstParallel - Rho * std::cos(E);
+    const double Cot = static_cast<double>(FCotFirstParallel);
+    const double Phi = Point.Y * DK;
+    const double Rho = Cot + FFirstParallel * DK - Phi;
+    const double E = static_cast<double>(Lambda0(Point.X)) * std::cos(Phi) / Rho;
+    const double X = Rho * std::sin(E);
+    const double Y = Cot - Rho * std::cos(E);
     // A division by a zero radius leaves no position: StorePixel refuses it.
     const long double F = UnitsPerRadian * FScaleFactor;
     return StorePixel(Index, X * F, -(Y * F));
+}
+
+bool TBonnePrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const {
+    // Along a parallel the map moves by cos(phi); along a meridian by at most
+    // 1 + |lambda| |cos(phi) - rho sin(phi)| / |rho|, with the radius rho = cot(phi1) + phi1 - phi
+    // linear in the latitude: unbounded where it reaches 0, at the cone's apex.
+    const double Apex = static_cast<double>(FCotFirstParallel) + FFirstParallel * DK;
+    const double South = std::clamp(static_cast<double>(Box.MinLatitude) * DK, -DHalfPi, DHalfPi);
+    const double North = std::clamp(static_cast<double>(Box.MaxLatitude) * DK, -DHalfPi, DHalfPi);
+    const double A = Apex - South, B = Apex - North;
+    if ((A > 0) != (B > 0)) return false;
+    const double Least = std::min(std::fabs(A), std::fabs(B)), Most = std::max(std::fabs(A), std::fabs(B));
+    if (!(Least > 1e-6)) return false;
+    double LeastLongitude, MostLongitude;
+    LongitudeReach(Box, LeastLongitude, MostLongitude);
+    const TLatitudeReach Lat = LatitudeReach(Box);
+    PerLongitude = Lat.MaxCos();
+    PerLatitude = 1 + MostLongitude * (Lat.MaxCos() + Most * Lat.MaxSin()) / Least;
+    return true;
 }
 
 bool TBonnePrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {
@@ -338,5 +447,16 @@ bool TSinusoidalPrj::StretchBounds(long double& PerLongitude, long double& PerLa
     // x = lambda cos phi moves by up to pi per radian of latitude at the map's edge.
     PerLongitude = 1;
     PerLatitude = Pi;
+    return true;
+}
+
+bool TSinusoidalPrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const {
+    // x = lambda cos phi, y = phi: across the box x moves by at most cos phi per unit of
+    // longitude and |lambda| sin phi per unit of latitude.
+    double LeastLongitude, MostLongitude;
+    LongitudeReach(Box, LeastLongitude, MostLongitude);
+    const TLatitudeReach Lat = LatitudeReach(Box);
+    PerLongitude = Lat.MaxCos();
+    PerLatitude = std::max(1.0, MostLongitude * Lat.MaxSin());
     return true;
 }

@@ -25,8 +25,10 @@ public:
     void LinePoints(const TPoint3D& From, const TPoint3D& To, std::vector<TLinePoint>& Points) const override;
 
 protected:
-    // Unbounded towards the antipode: chains are not thinned before the formulas.
+    // Unbounded towards the antipode: chains are thinned only where they keep away from it.
     bool StretchBounds(long double&, long double&) const override { return false; }
+    bool LocalStretch() const override { return true; }
+    bool StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const override;
 
 private:
     // A point's angular distance from the centre and its direction from it, a unit vector
@@ -41,6 +43,13 @@ private:
     // Adds the points after A up to B.
     void Follow(const TPoint3D& A, const TBearing& BA, const TPoint3D& B, const TBearing& BB,
                 std::vector<TLinePoint>& Points) const;
+    // A line's points come one after the other: each step starts where the last one ended,
+    // whose bearing is kept (with the meridian it was taken from).
+    TBearing StepStartBearing(const TPoint3D& Point) const;
+    mutable TPoint3D FLastPoint{};
+    mutable TBearing FLastBearing{};
+    mutable int32_t FLastMeridian = 0;
+    mutable bool FLastKnown = false;
 };
 
 // Standard parallel FirstParallel.
@@ -55,6 +64,21 @@ public:
 
 protected:
     bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
+    bool LocalStretch() const override { return true; }
+    bool StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const override;
+    // The column follows the longitude alone and the row the latitude alone.
+    bool SeparableAxes() const override;
+    int64_t AxisRank(int Axis, int32_t Value) const override;
+
+private:
+    // The offsets PointToXY gives, from the longitude from the central meridian and from
+    // the latitude: AxisRank rounds the same values.
+    long double ColumnOffset(int64_t FromMeridian) const;
+    long double RowOffset(int32_t Latitude) const;
+    // cos(FirstParallel), worked out again only when the parallel changes.
+    double CosFirstParallel() const;
+    mutable int32_t FCosParallel = 0;
+    mutable double FCos = 1;
 };
 
 // Standard parallel 30 degrees.
@@ -91,6 +115,8 @@ public:
 
 protected:
     bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
+    bool LocalStretch() const override { return true; }
+    bool StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const override;
 
 private:
     void DeriveConstants();
@@ -115,8 +141,10 @@ public:
     long double CotFirstParallel() const { return FCotFirstParallel; }
 
 protected:
-    // Unbounded near the apex: chains are not thinned before the formulas.
+    // Unbounded near the apex: chains are thinned only where they keep away from it.
     bool StretchBounds(long double&, long double&) const override { return false; }
+    bool LocalStretch() const override { return true; }
+    bool StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const override;
 
 private:
     long double FCotFirstParallel = 0;
@@ -133,4 +161,6 @@ public:
 
 protected:
     bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
+    bool LocalStretch() const override { return true; }
+    bool StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const override;
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "kernels/ChainBounds.h"
 #include "model/OrvexObject.h"
 #include "platform/PointBuffer.h"
 #include "view/Orvex3.h"
@@ -227,8 +228,9 @@ bool TPrjModel::PrepareRankStarts() {
     // A table a pixel: beyond this size the bounds alone thin the chains.
     constexpr int32_t MaxSide = 1 << 16;
     if (W > MaxSide || H > MaxSide) return false;
-    const int64_t Key[4] = {FXOrigin, FYOrigin, W, H};
-    if (FRankScale == FScaleFactor && std::equal(Key, Key + 4, FRankKey) &&
+    // The standard parallel and meridian shape some projections' axes.
+    const int64_t Key[6] = {FXOrigin, FYOrigin, W, H, FFirstParallel, FCentralMeridian};
+    if (FRankScale == FScaleFactor && std::equal(Key, Key + 6, FRankKey) &&
         FRankStarts[1].Min == FExtents.MinLatitude && FRankStarts[1].Max == FExtents.MaxLatitude)
         return true;
     // A few pixels round the surface: a kept point there takes the ranks either side of its own.
@@ -266,7 +268,7 @@ bool TPrjModel::PrepareRankStarts() {
         }
     }
     FRankScale = FScaleFactor;
-    std::copy(Key, Key + 4, FRankKey);
+    std::copy(Key, Key + 6, FRankKey);
     return true;
 }
 
@@ -280,17 +282,78 @@ bool TPrjModel::RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) co
     return Low <= High;
 }
 
+bool TPrjModel::StretchBoundsWithin(const TPointBox&, double& PerLongitude, double& PerLatitude) const {
+    long double Lon = 0, Lat = 0;
+    if (!StretchBounds(Lon, Lat)) return false;
+    PerLongitude = static_cast<double>(Lon);
+    PerLatitude = static_cast<double>(Lat);
+    return true;
+}
+
+void TPrjModel::LongitudeReach(const TPointBox& Box, double& Least, double& Most) const {
+    constexpr double Pi = static_cast<double>(OrvexPi);
+    const int64_t From = Box.MinLongitude - FCentralMeridian, To = Box.MaxLongitude - FCentralMeridian;
+    if (To - From >= OrvexUnits::Deg360) {
+        Least = 0;
+        Most = Pi;
+        return;
+    }
+    // Taken from the meridian, the longitudes run without a jump except where they pass the
+    // one opposite it (+-180 degrees) or come round to it again (0).
+    auto Passes = [&](int64_t Mark) {
+        constexpr int64_t Turn = OrvexUnits::Deg360;
+        const int64_t First = From - Mark;
+        // The first whole turn at or after First.
+        const int64_t Up = First >= 0 ? (First + Turn - 1) / Turn * Turn : -(-First / Turn) * Turn;
+        return Up <= To - Mark;
+    };
+    const double A = std::fabs(static_cast<double>(NormalizeLongitude(From))) * static_cast<double>(RadiansPerOrvexUnit);
+    const double B = std::fabs(static_cast<double>(NormalizeLongitude(To))) * static_cast<double>(RadiansPerOrvexUnit);
+    Least = Passes(0) ? 0 : std::min(A, B);
+    Most = Passes(OrvexUnits::Deg180) ? Pi : std::max(A, B);
+}
+
+namespace {
+// Points a block of ProjectChain's local thinning: its box is gathered once for them all.
+constexpr int32_t kThinningBlock = 64;
+
+TPrjModel::TPointBox BoxOf(const TPoint3D* Points, int32_t N) {
+    const TChainBounds B = ChainBounds(Points, N);
+    return TPrjModel::TPointBox{B.MinX, B.MaxX, B.MinY, B.MaxY};
+}
+
+TPrjModel::TPointBox Union(const TPrjModel::TPointBox& A, const TPrjModel::TPointBox& B) {
+    return TPrjModel::TPointBox{std::min(A.MinLongitude, B.MinLongitude), std::max(A.MaxLongitude, B.MaxLongitude),
+                                std::min(A.MinLatitude, B.MinLatitude), std::max(A.MaxLatitude, B.MaxLatitude)};
+}
+}  // namespace
+
 int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     const int32_t Count = Obj ? Obj->GetPointCount() : 0;
     if (!PointBuffer || Resume < 0 || Resume >= Count) {
         Resume = -1;
         return 0;
     }
+    // Chains are read straight from their array rather than a virtual call a point.
+    const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
+    const TPoint3D* Points = Geo && Geo->Count() == Count ? Geo->Points() : nullptr;
     // A point whose projection cannot be more than a pixel from the last one kept would
-    // be dropped anyway; the bounds find most of them before the formulas run.
-    long double PerLongitude = 0, PerLatitude = 0;
-    const bool Thin = FScaleFactor > 0 && StretchBounds(PerLongitude, PerLatitude);
-    const long double Reach = Thin ? kThinningReach / FScaleFactor : 0;
+    // be dropped anyway; the bounds find most of them before the formulas run. Where the
+    // projection has bounds for a part of the map they are taken for the box of the points
+    // since the last one kept, a block at a time, so the points skipped are the same ones.
+    double PerLongitude = 0, PerLatitude = 0;
+    const bool Local = Points && FScaleFactor > 0 && LocalStretch();
+    bool Thin = false;
+    if (FScaleFactor > 0 && !Local) {
+        long double Lon = 0, Lat = 0;
+        Thin = StretchBounds(Lon, Lat);
+        PerLongitude = static_cast<double>(Lon);
+        PerLatitude = static_cast<double>(Lat);
+    }
+    const double Reach = FScaleFactor > 0 ? static_cast<double>(kThinningReach / FScaleFactor) : 0;
+    int32_t BlockEnd = Resume;
+    bool KeptInBlock = true;
+    TPointBox Block{}, Since{};
     int64_t KeptLongitude = 0, KeptLatitude = 0;
     int64_t LastX = std::numeric_limits<int32_t>::max(), LastY = std::numeric_limits<int32_t>::max();
     int32_t N = 0, LastKept = Resume;
@@ -300,16 +363,24 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     bool Boxed = false;
     int64_t BoxWest = 0, BoxLatitude = 0;
     uint64_t BoxWidth = 0, BoxHeight = 0;
-    // Chains are read straight from their array rather than a virtual call a point.
-    const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
-    const TPoint3D* Points = Geo && Geo->Count() == Count ? Geo->Points() : nullptr;
     for (int32_t I = Resume; I < Count; ++I) {
+        if (Local && I == BlockEnd) {
+            BlockEnd = I + std::min(kThinningBlock, Count - I);
+            const TPointBox Next = BoxOf(Points + I, BlockEnd - I);
+            // The kept point lies in the block before this one, or earlier still when none
+            // was kept there.
+            Since = I == Resume ? Next : Union(KeptInBlock ? Block : Since, Next);
+            Block = Next;
+            KeptInBlock = false;
+            Thin = StretchBoundsWithin(Since, PerLongitude, PerLatitude);
+        }
         const TPoint3D Point = Points ? Points[I] : Obj->GetPoint(I);
         const int64_t Longitude = NormalizeLongitude(int64_t(Point.X) - FCentralMeridian);
         if (Boxed && uint64_t(Longitude - BoxWest) <= BoxWidth && uint64_t(Point.Y - BoxLatitude) <= BoxHeight)
             continue;
         if (Thin && N > 0 &&
-            PerLongitude * std::llabs(Longitude - KeptLongitude) + PerLatitude * std::llabs(Point.Y - KeptLatitude) <
+            PerLongitude * static_cast<double>(std::llabs(Longitude - KeptLongitude)) +
+                    PerLatitude * static_cast<double>(std::llabs(Point.Y - KeptLatitude)) <
                 Reach)
             continue;
         // With the buffer full the spare last entry takes the candidate: only a point that
@@ -326,6 +397,7 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
             KeptLongitude = Longitude;
             KeptLatitude = Point.Y;
             LastKept = I;
+            KeptInBlock = true;
             ++N;
             int32_t West, East, South, North;
             Boxed = Ranked && RankSpan(0, LastX - FXOrigin, West, East) &&

@@ -103,6 +103,10 @@ public:
         return ProjectChain(Obj, Resume);
     }
 
+    // A box of a chain's points: longitudes as stored (not taken from CentralMeridian), in units.
+    struct TPointBox {
+        int64_t MinLongitude, MaxLongitude, MinLatitude, MaxLatitude;
+    };
     // A point a drawn line passes through; Break: the line ends before it and starts again at it.
     struct TLinePoint {
         TPoint3D Point;
@@ -150,6 +154,13 @@ protected:
     // map; false when no such bound holds. ProjectChain skips, without projecting them,
     // points that these bounds keep within a pixel of the last point it kept.
     virtual bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const;
+    // The bounds of StretchBounds for lines that stay within Box, tighter than the whole map's;
+    // false when none hold there. ProjectChain asks for them a block of points at a time
+    // where LocalStretch says the projection has them.
+    virtual bool LocalStretch() const { return false; }
+    virtual bool StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const;
+    // The least and the greatest absolute longitude from CentralMeridian, in radians, over Box.
+    void LongitudeReach(const TPointBox& Box, double& Least, double& Most) const;
     // Whether PointToXY places the pixel column by the longitude from CentralMeridian
     // alone and the row by the latitude alone, through AxisRank. ProjectChain then skips,
     // without projecting them, the points whose column and row both stay within a pixel
@@ -198,7 +209,7 @@ private:
     bool RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const;
     TRankStarts FRankStarts[2];
     long double FRankScale = 0;
-    int64_t FRankKey[4] = {};
+    int64_t FRankKey[6] = {};
 
     // Samples the rectangle; adds to the sample counts of the extent test.
     bool SampleTest(int64_t West, int64_t South, int64_t East, int64_t North, uint8_t& ClipCode, int32_t& Samples,

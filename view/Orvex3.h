@@ -499,6 +499,10 @@ protected:
     // PaintPolyline point by point; the projection adds line points for lines within Extent
     // (anywhere when null) when it needs them.
     void WalkPolyline(TOrvexObject* Obj, const TExtent* Extent);
+    // WalkPolyline where every point is placed and no line points are needed: the pieces
+    // between seam crossings are projected whole, thinned as other chains are. False when
+    // the chain does not qualify (nothing drawn).
+    bool DrawSeamRuns(TOrvexObject* Obj);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
     // PaintPolygon's fill, cut at a flat map's seam when Split.
     void FillRing(TOrvexObject* Obj, bool Split);
@@ -593,7 +597,7 @@ private:
     QPainter* FWindowPainter = nullptr;
     // Scratch chains of the line and polygon renderers, and the points of polygons too long
     // for the shared buffer; kept between renders so drawing does not allocate.
-    std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest, FOutline;
+    std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest, FOutline, FSeamRun;
     std::vector<TPixelPoint> FBigPolygon;
     std::vector<TPrjModel::TLinePoint> FLinePoints;
     TOrvexRect FViewExtent;

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "foundation/OrvexExceptions.h"
+#include "kernels/ChainBounds.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/Hourglass.h"
@@ -21,6 +22,8 @@
 #include "platform/UiServices.h"
 #include "projections/PrjModel.h"
 #include "view/Orvex3.h"
+
+#include "kernels/ChainBounds.h"
 #include "view/OrvexCanvas.h"
 #include "view/PrintOutput.h"
 
@@ -426,6 +429,7 @@ void TOrvex3::WalkPolyline(TOrvexObject* Obj, const TExtent* Extent) {
     const int32_t N = Obj->GetPointCount();
     if (N < 2) return;
     const bool Refine = Prj->NeedsLinePoints(Extent);
+    if (!Refine && Extent && DrawSeamRuns(Obj)) return;
     const TSeam S(Prj->CentralMeridian());
     int32_t Count = 0;
     auto Flush = [&] {
@@ -477,6 +481,61 @@ void TOrvex3::WalkPolyline(TOrvexObject* Obj, const TExtent* Extent) {
         From = C;
     }
     Flush();
+}
+
+bool TOrvex3::DrawSeamRuns(TOrvexObject* Obj) {
+    TPrjModel* Prj = FProjection.get();
+    const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
+    if (Prj->Seamless() || !Geo || Geo->Count() < 2) return false;
+    const int32_t N = Geo->Count();
+    const TPoint3D* Points = Geo->Points();
+    // A point the projection does not place breaks the walk's line where a whole piece would
+    // join across it: only chains inside the projection's extents go in pieces.
+    const TChainBounds B = ChainBounds(Points, N);
+    const TPrjExtents& E = Prj->Extents();
+    if (B.MinX + 1 < E.MinLongitude || B.MaxX - 1 > E.MaxLongitude || B.MinY + 1 < E.MinLatitude ||
+        B.MaxY - 1 > E.MaxLatitude)
+        return false;
+    if (!FSeamRun) FSeamRun.reset(NewTempChain());
+    TGeoDataObject* Run = FSeamRun.get();
+    const uint8_t Clip = Obj->ClipCode();
+    auto Append = [&](const TPoint3D& P) {
+        const int32_t K = Run->GetPointCount();
+        if (K == Run->Capacity()) Run->Grow();
+        Run->SetPointCount(K + 1);
+        Run->Points()[K] = P;
+    };
+    auto Draw = [&] {
+        if (Run->GetPointCount() >= 2) {
+            int32_t Resume = 0;
+            do {
+                PolylinePiece(Prj->ProjectChain(Run, Resume), Clip);
+            } while (Resume >= 0);
+        }
+        Run->SetPointCount(0);
+    };
+    // As the walk splits it: the piece before a crossing ends on the seam and the next one
+    // starts there on the other side.
+    const TSeam S(Prj->CentralMeridian());
+    Run->SetPointCount(0);
+    TPoint3D P = Points[0];
+    int PB = S.Band(P.X);
+    Append(P);
+    for (int32_t I = 1; I < N; ++I) {
+        const TPoint3D C = Points[I];
+        const int CB = S.Band(C.X);
+        if (TSeam::Crosses(PB, CB)) {
+            const int32_t LatX = S.LatitudeAt(P, C);
+            Append(TPoint3D{S.Offset(-PB), LatX, P.Z});
+            Draw();
+            Append(TPoint3D{S.Offset(PB), LatX, P.Z});
+        }
+        PB = CB;
+        Append(C);
+        P = C;
+    }
+    Draw();
+    return true;
 }
 
 // Projects the whole chain of Obj, in pieces when it needs more entries than PointBuffer
