@@ -21,7 +21,7 @@ constexpr uint8_t kFilterUp = 2;
 // Long pictures are split into IDAT chunks of this size, as most encoders do.
 constexpr size_t kChunkBytes = size_t(1) << 20;
 
-constexpr uint8_t kColourRgb = 2, kColourRgba = 6;
+constexpr uint8_t kColourRgb = 2, kColourPalette = 3, kColourRgba = 6;
 
 // PNG's numbers are big-endian.
 void StoreUint32(uint8_t* To, uint32_t V) {
@@ -71,6 +71,66 @@ std::vector<uint8_t> FileRows(const QImage& Image, size_t RowBytes) {
     return Rows;
 }
 
+// A picture of at most 256 colours, as maps mostly are, goes with a palette: a byte a pixel or
+// less instead of three, a third or less of the data to compress. Indexes holds each pixel's
+// entry in Palette (R, G, B each); false when the picture has more colours.
+bool IndexColours(const QImage& Image, std::vector<uint8_t>& Indexes, std::vector<uint8_t>& Palette) {
+    const size_t Width = size_t(Image.width()), Height = size_t(Image.height());
+    const bool Swap = Image.format() == QImage::Format_BGR888;
+    // Open addressing over twice the most entries; a key is the colour with bit 24 set.
+    constexpr size_t Slots = 512;
+    uint32_t Keys[Slots] = {};
+    uint8_t Entries[Slots];
+    Indexes.resize(Width * Height);
+    Palette.clear();
+    uint32_t Last = 0xFFFFFFFF;
+    uint8_t LastEntry = 0;
+    for (size_t Y = 0; Y < Height; ++Y) {
+        const uint8_t* From = Image.constScanLine(int(Y));
+        uint8_t* To = Indexes.data() + Y * Width;
+        for (size_t X = 0; X < Width; ++X, From += 3) {
+            const uint32_t R = Swap ? From[2] : From[0], B = Swap ? From[0] : From[2];
+            const uint32_t Key = 0x1000000u | R << 16 | uint32_t(From[1]) << 8 | B;
+            if (Key != Last) {
+                size_t Slot = (Key * 2654435761u) >> 23;
+                while (Keys[Slot] != 0 && Keys[Slot] != Key) Slot = (Slot + 1) % Slots;
+                if (Keys[Slot] == 0) {
+                    if (Palette.size() == 256 * 3) return false;
+                    Keys[Slot] = Key;
+                    Entries[Slot] = uint8_t(Palette.size() / 3);
+                    Palette.insert(Palette.end(), {uint8_t(R), From[1], uint8_t(B)});
+                }
+                Last = Key;
+                LastEntry = Entries[Slot];
+            }
+            To[X] = LastEntry;
+        }
+    }
+    return true;
+}
+
+// The rows of a palette picture at Depth bits a pixel (1, 2, 4 or 8), packed from the high bits
+// of each byte and filtered as the truecolour rows are.
+std::vector<uint8_t> PaletteRows(const std::vector<uint8_t>& Indexes, size_t Width, size_t Height, int Depth) {
+    const size_t RowBytes = (Width * size_t(Depth) + 7) / 8;
+    std::vector<uint8_t> Packed(RowBytes * 2, 0);
+    uint8_t* Row = Packed.data();
+    uint8_t* Above = Packed.data() + RowBytes;
+    std::vector<uint8_t> Rows((RowBytes + 1) * Height);
+    const size_t PerByte = size_t(8 / Depth);
+    for (size_t Y = 0; Y < Height; ++Y) {
+        const uint8_t* From = Indexes.data() + Y * Width;
+        std::fill(Row, Row + RowBytes, 0);
+        for (size_t X = 0; X < Width; ++X)
+            Row[X / PerByte] |= uint8_t(From[X] << (8 - Depth * int(X % PerByte + 1)));
+        uint8_t* To = Rows.data() + Y * (RowBytes + 1);
+        *To++ = kFilterUp;
+        for (size_t I = 0; I < RowBytes; ++I) To[I] = uint8_t(Row[I] - (Y ? Above[I] : 0));
+        std::swap(Row, Above);
+    }
+    return Rows;
+}
+
 struct TFreeCompressor {
     void operator()(libdeflate_compressor* C) const { libdeflate_free_compressor(C); }
 };
@@ -90,7 +150,16 @@ std::vector<uint8_t> EncodePng(const QImage& Source) {
         Image = &Converted;
     }
     const uint32_t Width = uint32_t(Image->width()), Height = uint32_t(Image->height());
-    const std::vector<uint8_t> Rows = FileRows(*Image, size_t(Width) * (Alpha ? 4 : 3));
+    std::vector<uint8_t> Indexes, Palette, Rows;
+    int Depth = 8;
+    const bool Indexed = !Alpha && IndexColours(*Image, Indexes, Palette);
+    if (Indexed) {
+        const size_t Colours = Palette.size() / 3;
+        Depth = Colours <= 2 ? 1 : Colours <= 4 ? 2 : Colours <= 16 ? 4 : 8;
+        Rows = PaletteRows(Indexes, Width, Height, Depth);
+    } else {
+        Rows = FileRows(*Image, size_t(Width) * (Alpha ? 4 : 3));
+    }
 
     const std::unique_ptr<libdeflate_compressor, TFreeCompressor> Compressor(
         libdeflate_alloc_compressor(kCompressionLevel));
@@ -106,11 +175,13 @@ std::vector<uint8_t> EncodePng(const QImage& Source) {
     std::vector<uint8_t> Out(Signature, Signature + 8);
     Out.reserve(Deflated.size() + Deflated.size() / kChunkBytes * 12 + 128);
 
-    // 8 bits a sample; deflate, adaptive filtering, no interlace.
-    uint8_t Header[13] = {0, 0, 0, 0, 0, 0, 0, 0, 8, Alpha ? kColourRgba : kColourRgb, 0, 0, 0};
+    // Depth bits a sample; deflate, adaptive filtering, no interlace.
+    uint8_t Header[13] = {0, 0, 0, 0, 0, 0, 0, 0, uint8_t(Depth), Indexed ? kColourPalette : Alpha ? kColourRgba : kColourRgb,
+                          0, 0, 0};
     StoreUint32(Header, Width);
     StoreUint32(Header + 4, Height);
     PutChunk(Out, "IHDR", Header, sizeof Header);
+    if (Indexed) PutChunk(Out, "PLTE", Palette.data(), Palette.size());
     if (Image->dotsPerMeterX() > 0 && Image->dotsPerMeterY() > 0) {
         uint8_t Resolution[9] = {0, 0, 0, 0, 0, 0, 0, 0, 1};  // in dots per metre
         StoreUint32(Resolution, uint32_t(Image->dotsPerMeterX()));

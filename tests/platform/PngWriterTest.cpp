@@ -64,6 +64,40 @@ TEST(PngWriter, ReadsBackWithTheSamePixelsInEveryLayout) {
         }
 }
 
+// A picture of Colours colours in a pattern that packs unevenly into bytes.
+QImage OfColours(int Width, int Height, int Colours) {
+    QImage Image(Width, Height, QImage::Format_BGR888);
+    for (int Y = 0; Y < Height; ++Y)
+        for (int X = 0; X < Width; ++X) {
+            const int C = (X * 7 + Y * 3) % Colours;
+            Image.setPixel(X, Y, qRgb(C & 0xFF, (C * 37) & 0xFF, C >> 8));
+        }
+    return Image;
+}
+
+TEST(PngWriter, PicturesOfFewColoursGoWithAPaletteOfTheLeastDepth) {
+    // A wrong depth, a pixel packed into the wrong bits or a palette entry out of order reads back
+    // as other colours; a 257th colour must not be dropped into a palette.
+    const struct {
+        int Colours;
+        uint8_t Depth, ColourType;
+    } Cases[] = {{1, 1, 3}, {2, 1, 3}, {3, 2, 3}, {4, 2, 3}, {5, 4, 3}, {16, 4, 3}, {17, 8, 3}, {256, 8, 3}, {257, 8, 2}};
+    const QSize Sizes[] = {{1, 1}, {13, 5}, {517, 3}, {64, 48}};
+    for (const auto& C : Cases)
+        for (const QSize& S : Sizes) {
+            if (S.width() * S.height() < C.Colours) continue;
+            SCOPED_TRACE(std::to_string(C.Colours) + " colours, " + std::to_string(S.width()) + "x" +
+                         std::to_string(S.height()));
+            const QImage Source = OfColours(S.width(), S.height(), C.Colours);
+            const std::vector<uint8_t> Png = EncodePng(Source);
+            EXPECT_EQ(Png[24], C.Depth);
+            EXPECT_EQ(Png[25], C.ColourType);
+            const QImage Read = Decoded(Png);
+            ASSERT_FALSE(Read.isNull());
+            EXPECT_TRUE(Pixels(Read) == Pixels(Source));
+        }
+}
+
 TEST(PngWriter, LargePicturesSpanSeveralDataChunksAndKeepTheirResolution) {
     // Noise does not compress: more than a megabyte of it needs a second IDAT chunk.
     QImage Source = Noise(700, 600, QImage::Format_BGR888, 7);
@@ -95,28 +129,36 @@ TEST(PngWriter, AMapLikePictureCompressesWell) {
 TEST(PngWriter, GdalReadsTheSamePixels) {
     const QString Translate = QStandardPaths::findExecutable("gdal_translate");
     if (Translate.isEmpty()) GTEST_SKIP() << "no gdal_translate";
-    QTemporaryDir Dir;
-    const QImage Source = Noise(37, 23, QImage::Format_BGR888, 11);
-    const QString Png = Dir.path() + "/noise.png", Raw = Dir.path() + "/noise.ppm";
-    {
-        QFile F(Png);
-        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
-        const std::vector<uint8_t> Bytes = EncodePng(Source);
-        F.write(reinterpret_cast<const char*>(Bytes.data()), qint64(Bytes.size()));
+    const struct {
+        const char* Name;
+        QImage Source;
+        const char* Options;
+    } Cases[] = {{"truecolour", Noise(37, 23, QImage::Format_BGR888, 11), ""},
+                 {"palette of 4 bits", OfColours(37, 23, 9), "-expand rgb"}};
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        QTemporaryDir Dir;
+        const QString Png = Dir.path() + "/picture.png", Raw = Dir.path() + "/picture.ppm";
+        {
+            QFile F(Png);
+            ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+            const std::vector<uint8_t> Bytes = EncodePng(C.Source);
+            F.write(reinterpret_cast<const char*>(Bytes.data()), qint64(Bytes.size()));
+        }
+        const std::string Command = "'" + Translate.toStdString() + "' -q -of PNM " + C.Options + " '" +
+                                    Png.toStdString() + "' '" + Raw.toStdString() + "'";
+        ASSERT_EQ(std::system(Command.c_str()), 0) << Command;
+        QFile F(Raw);
+        ASSERT_TRUE(F.open(QIODevice::ReadOnly));
+        const QByteArray Ppm = F.readAll();
+        // P6, width, height and the largest value, then RGB.
+        const QByteArray Header = "P6\n37 23\n255\n";
+        ASSERT_TRUE(Ppm.startsWith(Header)) << Ppm.left(20).toStdString();
+        const QImage Rgb = C.Source.convertToFormat(QImage::Format_RGB888);
+        QByteArray Want;
+        for (int Y = 0; Y < Rgb.height(); ++Y) Want.append(reinterpret_cast<const char*>(Rgb.constScanLine(Y)), 37 * 3);
+        EXPECT_TRUE(Ppm.mid(Header.size()) == Want);
     }
-    const std::string Command = "'" + Translate.toStdString() + "' -q -of PNM '" + Png.toStdString() + "' '" +
-                                Raw.toStdString() + "'";
-    ASSERT_EQ(std::system(Command.c_str()), 0) << Command;
-    QFile F(Raw);
-    ASSERT_TRUE(F.open(QIODevice::ReadOnly));
-    const QByteArray Ppm = F.readAll();
-    // P6, width, height and the largest value, then RGB.
-    const QByteArray Header = "P6\n37 23\n255\n";
-    ASSERT_TRUE(Ppm.startsWith(Header)) << Ppm.left(20).toStdString();
-    const QImage Rgb = Source.convertToFormat(QImage::Format_RGB888);
-    QByteArray Want;
-    for (int Y = 0; Y < Rgb.height(); ++Y) Want.append(reinterpret_cast<const char*>(Rgb.constScanLine(Y)), 37 * 3);
-    EXPECT_TRUE(Ppm.mid(Header.size()) == Want);
 }
 
 TEST(PngWriter, RefusesAPictureOfNoPixels) {
