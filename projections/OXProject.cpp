@@ -72,24 +72,22 @@ TEquidistantPrj::TEquidistantPrj(TOrvex3* View) : TCartesianPrj(View, Equidistan
 bool TEquidistantPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     if (!InExtents(Point.X, Point.Y)) return false;
     const double Lambda = static_cast<double>(Lambda0(Point.X)), Phi = Point.Y * DK;
+    // The point as a unit vector with the centre at (0, 0, 1): its angular distance c from
+    // the centre by atan2 stays exact near the centre and near the antipode alike.
     const double SinPhi = std::sin(Phi), CosPhi = std::cos(Phi);
-    const double SinLambda = std::sin(Lambda);
-    // The angular distance from the centre by the haversine: arccos of its cosine loses
-    // half the digits near the centre.
-    const double SinHalfPhi = std::sin(Phi / 2), SinHalfLambda = std::sin(Lambda / 2);
-    const double H = SinHalfPhi * SinHalfPhi + CosPhi * SinHalfLambda * SinHalfLambda;
-    const double C = 2 * std::asin(std::sqrt(std::clamp(H, 0.0, 1.0)));
-    const double SinC = std::sin(C);
+    const double East = CosPhi * std::sin(Lambda), Toward = CosPhi * std::cos(Lambda);
+    const double SinC = std::hypot(East, SinPhi);
+    const double C = std::atan2(SinC, Toward);
     double X, Y;
-    if (std::fabs(SinC) >= static_cast<double>(AzimuthEpsilon)) {
+    if (SinC >= static_cast<double>(AzimuthEpsilon)) {
         // c sin(theta) and c cos(theta) with the azimuth theta taken from its sine and
         // cosine, which keeps the direction exact near north and south.
         const double F = C / SinC;
-        X = F * CosPhi * SinLambda;
+        X = F * East;
         Y = F * SinPhi;
     } else if (C < DHalfPi) {
         // At the centre the map is true to scale in every direction.
-        X = CosPhi * SinLambda;
+        X = East;
         Y = SinPhi;
     } else {
         // The antipode has no direction: it goes to the top of the boundary circle.
@@ -193,6 +191,25 @@ void TEquidistantPrj::LinePoints(const TPoint3D& From, const TPoint3D& To, std::
         return;
     }
     Follow(From, BF, To, BT, Points);
+}
+
+bool TEquidistantPrj::PlainLinesWithin(const TPointBox& Box, double MaxStep) const {
+    double LeastLongitude, MostLongitude;
+    LongitudeReach(Box, LeastLongitude, MostLongitude);
+    // Lines across the meridian opposite the centre are split there.
+    if (!(MostLongitude < static_cast<double>(Pi))) return false;
+    if (!(MaxStep <= MaxLineStep * DK)) return false;
+    // The box's least and greatest angular distance c from the centre, whose cosine is
+    // cos(latitude) cos(longitude from the meridian).
+    const TLatitudeReach Lat = LatitudeReach(Box);
+    const double CosNear = std::cos(LeastLongitude), CosFar = std::cos(MostLongitude);
+    const double Nearest = std::acos(std::clamp(CosNear * (CosNear >= 0 ? Lat.MaxCos() : std::cos(Lat.Most)), -1.0, 1.0));
+    const double Farthest = std::acos(std::clamp(CosFar * (CosFar >= 0 ? std::cos(Lat.Most) : Lat.MaxCos()), -1.0, 1.0));
+    if (Farthest <= DHalfPi) return true;
+    if (!(Farthest < static_cast<double>(Pi) - 1e-3)) return false;
+    // The direction from the centre turns by at most a step's length over sin c: below the
+    // turn that gets a line its own points, on every step.
+    return MaxStep < 0.05 * std::min(std::sin(Nearest), std::sin(Farthest));
 }
 
 void TEquidistantPrj::Follow(const TPoint3D& A, const TBearing& BA, const TPoint3D& B, const TBearing& BB,

@@ -23,6 +23,7 @@ public:
     // direction from the centre turns, and break where they pass the antipode.
     bool NeedsLinePoints(const TExtent* Extent) const override;
     void LinePoints(const TPoint3D& From, const TPoint3D& To, std::vector<TLinePoint>& Points) const override;
+    bool PlainLinesWithin(const TPointBox& Box, double MaxStep) const override;
 
 protected:
     // Unbounded towards the antipode: chains are thinned only where they keep away from it.

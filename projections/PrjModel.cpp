@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "kernels/BoxSkip.h"
 #include "kernels/ChainBounds.h"
 #include "model/OrvexObject.h"
 #include "platform/PointBuffer.h"
@@ -152,6 +153,8 @@ bool TPrjModel::LLToXY(int32_t Longitude, int32_t Latitude, int32_t Index) {
 bool TPrjModel::PointToXY(const TPoint3D&, int32_t) { return false; }
 
 bool TPrjModel::NeedsLinePoints(const TExtent*) const { return false; }
+
+bool TPrjModel::PlainLinesWithin(const TPointBox&, double) const { return false; }
 
 void TPrjModel::LinePoints(const TPoint3D&, const TPoint3D& To, std::vector<TLinePoint>& Points) const {
     Points.assign(1, TLinePoint{To, false});
@@ -342,7 +345,11 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     // projection has bounds for a part of the map they are taken for the box of the points
     // since the last one kept, a block at a time, so the points skipped are the same ones.
     double PerLongitude = 0, PerLatitude = 0;
-    const bool Local = Points && FScaleFactor > 0 && LocalStretch();
+    // Where the axes are separable, the values that keep both column and row within a
+    // pixel of the last kept point: a box of longitudes and latitudes, which the local
+    // bounds would not better.
+    const bool Ranked = PrepareRankStarts();
+    const bool Local = Points && FScaleFactor > 0 && LocalStretch() && !Ranked;
     bool Thin = false;
     if (FScaleFactor > 0 && !Local) {
         long double Lon = 0, Lat = 0;
@@ -357,13 +364,13 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     int64_t KeptLongitude = 0, KeptLatitude = 0;
     int64_t LastX = std::numeric_limits<int32_t>::max(), LastY = std::numeric_limits<int32_t>::max();
     int32_t N = 0, LastKept = Resume;
-    // Where the axes are separable, the values that keep both column and row within a
-    // pixel of the last kept point: a box of longitudes and latitudes.
-    const bool Ranked = PrepareRankStarts();
     bool Boxed = false;
-    int64_t BoxWest = 0, BoxLatitude = 0;
-    uint64_t BoxWidth = 0, BoxHeight = 0;
+    TSkipBox Box{FCentralMeridian, 0, 0, 0, 0};
     for (int32_t I = Resume; I < Count; ++I) {
+        if (Boxed && Points) {
+            I = SkipInsideBox(Points, I, Count, Box);
+            if (I == Count) break;
+        }
         if (Local && I == BlockEnd) {
             BlockEnd = I + std::min(kThinningBlock, Count - I);
             const TPointBox Next = BoxOf(Points + I, BlockEnd - I);
@@ -376,8 +383,7 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
         }
         const TPoint3D Point = Points ? Points[I] : Obj->GetPoint(I);
         const int64_t Longitude = NormalizeLongitude(int64_t(Point.X) - FCentralMeridian);
-        if (Boxed && uint64_t(Longitude - BoxWest) <= BoxWidth && uint64_t(Point.Y - BoxLatitude) <= BoxHeight)
-            continue;
+        if (Boxed && Box.Holds(Point)) continue;
         if (Thin && N > 0 &&
             PerLongitude * static_cast<double>(std::llabs(Longitude - KeptLongitude)) +
                     PerLatitude * static_cast<double>(std::llabs(Point.Y - KeptLatitude)) <
@@ -403,10 +409,10 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
             Boxed = Ranked && RankSpan(0, LastX - FXOrigin, West, East) &&
                     RankSpan(1, int64_t(FYOrigin) - LastY, South, North);
             if (Boxed) {
-                BoxWest = West;
-                BoxWidth = uint64_t(int64_t(East) - West);
-                BoxLatitude = South;
-                BoxHeight = uint64_t(int64_t(North) - South);
+                Box.West = West;
+                Box.Width = uint64_t(int64_t(East) - West);
+                Box.South = South;
+                Box.Height = uint64_t(int64_t(North) - South);
             }
         }
     }

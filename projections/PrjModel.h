@@ -121,6 +121,10 @@ public:
     // seam; To itself when it starts a line): To last, unless To lies on a tear and has no
     // pixel of its own. The base gives To alone.
     virtual void LinePoints(const TPoint3D& From, const TPoint3D& To, std::vector<TLinePoint>& Points) const;
+    // Whether LinePoints gives each next point alone on lines within Box whose steps are at
+    // most MaxStep radians (of longitude and latitude together): such lines need no walk
+    // through the line points. The base says no.
+    virtual bool PlainLinesWithin(const TPointBox& Box, double MaxStep) const;
 
     // Projects (normalised longitude, latitude, height 0) into PointBuffer[Index].
     virtual bool LLToXY(int32_t Longitude, int32_t Latitude, int32_t Index);

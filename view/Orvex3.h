@@ -503,6 +503,12 @@ protected:
     // between seam crossings are projected whole, thinned as other chains are. False when
     // the chain does not qualify (nothing drawn).
     bool DrawSeamRuns(TOrvexObject* Obj);
+    // WalkPolyline where the projection needs line points: the runs of steps it would place
+    // point by point anyway are projected whole, thinned as other chains are, and only the
+    // rest is walked. False when no run qualifies (nothing drawn).
+    bool DrawPlainRuns(TOrvexObject* Obj);
+    // The walk itself, with or without the projection's line points.
+    void WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
     // PaintPolygon's fill, cut at a flat map's seam when Split.
     void FillRing(TOrvexObject* Obj, bool Split);
@@ -600,6 +606,7 @@ private:
     std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest, FOutline, FSeamRun;
     std::vector<TPixelPoint> FBigPolygon;
     std::vector<TPrjModel::TLinePoint> FLinePoints;
+    std::vector<uint8_t> FPlainBlocks;
     TOrvexRect FViewExtent;
     std::unique_ptr<TIniFile> FProfile;
     std::unique_ptr<TOrvexCanvas> FCanvas;

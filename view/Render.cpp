@@ -424,12 +424,16 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
 // Point by point: split at the seam, and through the projection's line points where its map
 // stretches or tears.
 void TOrvex3::WalkPolyline(TOrvexObject* Obj, const TExtent* Extent) {
+    if (Obj->GetPointCount() < 2) return;
+    const bool Refine = FProjection->NeedsLinePoints(Extent);
+    if (Extent && (Refine ? DrawPlainRuns(Obj) : DrawSeamRuns(Obj))) return;
+    WalkPoints(Obj, Refine, Obj->ClipCode());
+}
+
+void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip) {
     TPrjModel* Prj = FProjection.get();
-    const uint8_t Clip = Obj->ClipCode();
     const int32_t N = Obj->GetPointCount();
     if (N < 2) return;
-    const bool Refine = Prj->NeedsLinePoints(Extent);
-    if (!Refine && Extent && DrawSeamRuns(Obj)) return;
     const TSeam S(Prj->CentralMeridian());
     int32_t Count = 0;
     auto Flush = [&] {
@@ -481,6 +485,60 @@ void TOrvex3::WalkPolyline(TOrvexObject* Obj, const TExtent* Extent) {
         From = C;
     }
     Flush();
+}
+
+bool TOrvex3::DrawPlainRuns(TOrvexObject* Obj) {
+    TPrjModel* Prj = FProjection.get();
+    const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
+    if (!Geo || Geo->Count() < 2) return false;
+    const int32_t N = Geo->Count();
+    const TPoint3D* Points = Geo->Points();
+    // Steps in blocks: a block whose lines the projection places point by point is a plain
+    // run, projected whole; the rest is walked. Neighbouring runs share their end point.
+    constexpr int32_t Block = 64;
+    const size_t Blocks = size_t((N - 2) / Block + 1);
+    FPlainBlocks.resize(Blocks);
+    bool AnyPlain = false;
+    for (size_t B = 0; B < Blocks; ++B) {
+        const int32_t First = int32_t(B) * Block, Last = std::min(N - 1, First + Block);
+        double MaxStep = 0;
+        for (int32_t I = First; I < Last; ++I) {
+            const int64_t DLon = std::llabs(NormalizeLongitude(int64_t(Points[I + 1].X) - Points[I].X));
+            const int64_t DLat = std::llabs(int64_t(Points[I + 1].Y) - Points[I].Y);
+            MaxStep = std::max(MaxStep, static_cast<double>(DLon + DLat));
+        }
+        MaxStep *= static_cast<double>(RadiansPerOrvexUnit);
+        const TChainBounds Box = ChainBounds(Points + First, Last - First + 1);
+        FPlainBlocks[B] = Prj->PlainLinesWithin(TPrjModel::TPointBox{Box.MinX, Box.MaxX, Box.MinY, Box.MaxY}, MaxStep);
+        AnyPlain = AnyPlain || FPlainBlocks[B];
+    }
+    if (!AnyPlain) return false;
+    if (!FSeamRun) FSeamRun.reset(NewTempChain());
+    TGeoDataObject* Run = FSeamRun.get();
+    const uint8_t Clip = Obj->ClipCode();
+    auto Draw = [&](int32_t From, int32_t To, bool Plain) {
+        const int32_t Count = To - From + 1;
+        if (Count < 2) return;
+        if (Run->Capacity() < Count) Run->SetCapacity(Count);
+        Run->SetPointCount(Count);
+        std::copy(Points + From, Points + To + 1, Run->Points());
+        if (Plain) {
+            int32_t Resume = 0;
+            do {
+                PolylinePiece(Prj->ProjectChain(Run, Resume), Clip);
+            } while (Resume >= 0);
+        } else {
+            WalkPoints(Run, true, Clip);
+        }
+        Run->SetPointCount(0);
+    };
+    size_t Start = 0;
+    for (size_t B = 1; B <= Blocks; ++B)
+        if (B == Blocks || FPlainBlocks[B] != FPlainBlocks[Start]) {
+            Draw(int32_t(Start) * Block, std::min(N - 1, int32_t(B) * Block), FPlainBlocks[Start]);
+            Start = B;
+        }
+    return true;
 }
 
 bool TOrvex3::DrawSeamRuns(TOrvexObject* Obj) {
