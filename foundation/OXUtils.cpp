@@ -274,11 +274,6 @@ TVector3D PointToVector(const TPoint3D& Point) {
     return TVector3D{std::llrint(V.X), std::llrint(V.Y), std::llrint(V.Z)};
 }
 
-bool VectorFitsInt32(const TPoint3D& Point) {
-    // No component is longer than the radius.
-    return int64_t(EarthRadius) + Point.Z <= INT32_MAX;
-}
-
 long double MinReal(long double A, long double B) { return A < B ? A : B; }
 int32_t MinInt(int32_t A, int32_t B) { return A < B ? A : B; }
 int32_t MaxInt(int32_t A, int32_t B) { return A > B ? A : B; }

@@ -166,7 +166,10 @@ void ResetDateLineDetector();
 TPoint3D PointTo3D(const TPoint3D& Point);
 TVector3D PointToVector(const TPoint3D& Point);
 // Whether every component of Point's vector fits in int32, judged from its height alone.
-bool VectorFitsInt32(const TPoint3D& Point);
+inline bool VectorFitsInt32(const TPoint3D& Point) {
+    // No component is longer than the radius.
+    return int64_t(EarthRadius) + Point.Z <= INT32_MAX;
+}
 
 // Numeric helpers, in the widest real type.
 long double MinReal(long double A, long double B);
