@@ -14,27 +14,45 @@
 
 extern char** environ;
 
-// Runs Args to its end with its output thrown away and adds the processor time it took to Cpu;
-// false when it could not start or failed.
-inline bool RunOnce(const std::vector<std::string>& Args, double& Cpu) {
+struct TProcessRun {
+    bool Ok = false;     // it ran and exited with 0
+    double Cpu = 0;      // its processor time, seconds
+    double PeakMB = 0;   // its largest resident set
+};
+
+// Runs Args to its end, its output thrown away and its standard error written to ErrPath (thrown
+// away too when ErrPath is empty).
+inline TProcessRun RunProcess(const std::vector<std::string>& Args, const std::string& ErrPath = {}) {
+    TProcessRun R;
     std::vector<char*> Argv;
     for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
     Argv.push_back(nullptr);
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrPath.empty() ? "/dev/null" : ErrPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t Child = 0;
     const int Spawned = posix_spawnp(&Child, Argv[0], &Actions, nullptr, Argv.data(), environ);
     posix_spawn_file_actions_destroy(&Actions);
-    if (Spawned != 0) return false;
+    if (Spawned != 0) return R;
     int Status = 0;
     struct rusage Usage {};
     while (wait4(Child, &Status, 0, &Usage) < 0) {
     }
     auto Seconds = [](const timeval& T) { return double(T.tv_sec) + double(T.tv_usec) / 1e6; };
-    Cpu += Seconds(Usage.ru_utime) + Seconds(Usage.ru_stime);
-    return WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+    R.Cpu = Seconds(Usage.ru_utime) + Seconds(Usage.ru_stime);
+    R.PeakMB = double(Usage.ru_maxrss) / 1024;
+    R.Ok = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+    return R;
+}
+
+// Runs Args to its end with its output thrown away and adds the processor time it took to Cpu;
+// false when it could not start or failed.
+inline bool RunOnce(const std::vector<std::string>& Args, double& Cpu) {
+    const TProcessRun R = RunProcess(Args);
+    Cpu += R.Cpu;
+    return R.Ok;
 }
 
 // One run of Args per iteration after one that is not counted. The wall-clock time per run is

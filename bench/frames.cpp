@@ -13,10 +13,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "bench/BenchData.h"
@@ -35,31 +31,17 @@ struct TRun {
 
 // Runs Args with standard error kept; standard output is thrown away.
 TRun RunCapturing(const std::vector<std::string>& Args) {
-    TRun R;
     const fs::path ErrFile = fs::temp_directory_path() / ("orvex-bench-frames-" + std::to_string(::getpid()) + ".err");
-    std::vector<char*> Argv;
-    for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
-    Argv.push_back(nullptr);
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t Child = 0;
-    const int Spawned = posix_spawnp(&Child, Argv[0], &Actions, nullptr, Argv.data(), environ);
-    posix_spawn_file_actions_destroy(&Actions);
-    if (Spawned != 0) return R;
-    int Status = 0;
-    struct rusage Usage {};
-    while (wait4(Child, &Status, 0, &Usage) < 0) {
-    }
+    const TProcessRun P = RunProcess(Args, ErrFile.string());
+    TRun R;
     std::ifstream In(ErrFile);
     std::stringstream S;
     S << In.rdbuf();
     R.Err = S.str();
     std::error_code E;
     fs::remove(ErrFile, E);
-    R.PeakMB = double(Usage.ru_maxrss) / 1024;
-    R.Ok = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+    R.Ok = P.Ok;
+    R.PeakMB = P.PeakMB;
     return R;
 }
 

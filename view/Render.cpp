@@ -97,6 +97,15 @@ TGeoDataObject* NewTempChain() {
     O->SetClipCode(255);
     return O;
 }
+// One point at the end of a temporary chain, which grows in steps: an exact-size count change
+// reallocates at every point.
+void AppendPoint(TGeoDataObject* Part, int32_t Lon, int32_t Lat, int32_t Z) {
+    const int32_t N = Part->GetPointCount();
+    if (N == Part->Capacity()) Part->Grow();
+    Part->SetPointCount(N + 1);
+    Part->Points()[N] = TPoint3D{Lon, Lat, Z};
+}
+
 }  // namespace
 
 template <class F>
@@ -557,12 +566,7 @@ bool TOrvex3::DrawSeamRuns(TOrvexObject* Obj) {
     if (!FSeamRun) FSeamRun.reset(NewTempChain());
     TGeoDataObject* Run = FSeamRun.get();
     const uint8_t Clip = Obj->ClipCode();
-    auto Append = [&](const TPoint3D& P) {
-        const int32_t K = Run->GetPointCount();
-        if (K == Run->Capacity()) Run->Grow();
-        Run->SetPointCount(K + 1);
-        Run->Points()[K] = P;
-    };
+    auto Append = [Run](const TPoint3D& P) { AppendPoint(Run, P.X, P.Y, P.Z); };
     auto Draw = [&] {
         if (Run->GetPointCount() >= 2) {
             int32_t Resume = 0;
@@ -617,15 +621,6 @@ void TOrvex3::FillChain(TOrvexObject* Obj, uint8_t ClipCode) {
 }
 
 namespace {
-
-// One point at the end of a temporary chain, which grows in steps: an exact-size count change
-// reallocates at every point.
-void AppendPoint(TGeoDataObject* Part, int32_t Lon, int32_t Lat, int32_t Z) {
-    const int32_t N = Part->GetPointCount();
-    if (N == Part->Capacity()) Part->Grow();
-    Part->SetPointCount(N + 1);
-    Part->Points()[N] = TPoint3D{Lon, Lat, Z};
-}
 
 // A ring around a pole encloses the cap on the side of its mean latitude (the south when
 // that is 0), as on the sphere: the latitude its detours run along.
@@ -732,12 +727,7 @@ void TOrvex3::OutlineRing(TOrvexObject* Obj) {
         }
         Run->SetPointCount(0);
     };
-    auto Append = [&](const TPoint3D& P) {
-        const int32_t K = Run->GetPointCount();
-        if (K == Run->Capacity()) Run->Grow();
-        Run->SetPointCount(K + 1);
-        Run->Points()[K] = P;
-    };
+    auto Append = [Run](const TPoint3D& P) { AppendPoint(Run, P.X, P.Y, P.Z); };
     // From a seam edge's end round the ring, so that a run of coast is drawn as one line;
     // a ring without one starts and ends at its first point.
     int32_t Start = 0;
