@@ -106,6 +106,15 @@ void AppendPoint(TGeoDataObject* Part, int32_t Lon, int32_t Lat, int32_t Z) {
     Part->Points()[N] = TPoint3D{Lon, Lat, Z};
 }
 
+// Long chains come in pieces that share their end points: Piece gets the entry count of each.
+template <class TPiece>
+void ForEachPiece(TPrjModel* Prj, TOrvexObject* Chain, TPiece&& Piece) {
+    int32_t Resume = 0;
+    do {
+        Piece(Prj->ProjectChain(Chain, Resume));
+    } while (Resume >= 0);
+}
+
 }  // namespace
 
 template <class F>
@@ -419,11 +428,7 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
     const bool BothSides = Obj->HasState(osBackSide) && Obj->HasState(osFrontSide);
     if (!BothSides && !Prj->NeedsLinePoints(&Obj->Extents())) {
         if (Prj->Seamless() || !Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings)) {
-            // Long chains come in pieces that share their end points.
-            int32_t Resume = 0;
-            do {
-                PolylinePiece(Prj->ProjectChain(Obj, Resume), Clip);
-            } while (Resume >= 0);
+            ForEachPiece(Prj, Obj, [&](int32_t N) { PolylinePiece(N, Clip); });
             return;
         }
     }
@@ -532,10 +537,7 @@ bool TOrvex3::DrawPlainRuns(TOrvexObject* Obj) {
         Run->SetPointCount(Count);
         std::copy(Points + From, Points + To + 1, Run->Points());
         if (Plain) {
-            int32_t Resume = 0;
-            do {
-                PolylinePiece(Prj->ProjectChain(Run, Resume), Clip);
-            } while (Resume >= 0);
+            ForEachPiece(Prj, Run, [&](int32_t N) { PolylinePiece(N, Clip); });
         } else {
             WalkPoints(Run, true, Clip);
         }
@@ -569,10 +571,7 @@ bool TOrvex3::DrawSeamRuns(TOrvexObject* Obj) {
     auto Append = [Run](const TPoint3D& P) { AppendPoint(Run, P.X, P.Y, P.Z); };
     auto Draw = [&] {
         if (Run->GetPointCount() >= 2) {
-            int32_t Resume = 0;
-            do {
-                PolylinePiece(Prj->ProjectChain(Run, Resume), Clip);
-            } while (Resume >= 0);
+            ForEachPiece(Prj, Run, [&](int32_t N) { PolylinePiece(N, Clip); });
         }
         Run->SetPointCount(0);
     };
@@ -717,10 +716,7 @@ void TOrvex3::OutlineRing(TOrvexObject* Obj) {
     auto Draw = [&] {
         if (Run->GetPointCount() >= 2) {
             if (Whole) {
-                int32_t Resume = 0;
-                do {
-                    PolylinePiece(Prj->ProjectChain(Run, Resume), Clip);
-                } while (Resume >= 0);
+                ForEachPiece(Prj, Run, [&](int32_t N) { PolylinePiece(N, Clip); });
             } else {
                 WalkPolyline(Run, Extent);
             }
