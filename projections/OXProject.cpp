@@ -37,6 +37,11 @@ struct TLatitudeReach {
     double MaxSin() const { return std::sin(Most); }
 };
 
+// Whether a box's latitudes (widened by a unit, as chain boxes are) lie between the poles.
+bool WithinPoles(const TPrjModel::TPointBox& Box) {
+    return Box.MinLatitude >= -int64_t(OrvexUnits::Deg90) - 1 && Box.MaxLatitude <= int64_t(OrvexUnits::Deg90) + 1;
+}
+
 TLatitudeReach LatitudeReach(const TPrjModel::TPointBox& Box) {
     const double South = std::clamp(static_cast<double>(Box.MinLatitude) * DK, -DHalfPi, DHalfPi);
     const double North = std::clamp(static_cast<double>(Box.MaxLatitude) * DK, -DHalfPi, DHalfPi);
@@ -102,6 +107,8 @@ bool TEquidistantPrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongi
     // The map is true along the radii and stretched by c / sin c across them, at the angular
     // distance c from the centre, whose cosine is cos(latitude) cos(longitude from the
     // meridian): the box's greatest c bounds it.
+    // The map places latitudes beyond the poles too; the bound below holds only up to them.
+    if (!WithinPoles(Box)) return false;
     double LeastLongitude, MostLongitude;
     LongitudeReach(Box, LeastLongitude, MostLongitude);
     const TLatitudeReach Lat = LatitudeReach(Box);
@@ -194,6 +201,7 @@ void TEquidistantPrj::LinePoints(const TPoint3D& From, const TPoint3D& To, std::
 }
 
 bool TEquidistantPrj::PlainLinesWithin(const TPointBox& Box, double MaxStep) const {
+    if (!WithinPoles(Box)) return false;
     double LeastLongitude, MostLongitude;
     LongitudeReach(Box, LeastLongitude, MostLongitude);
     // Lines across the meridian opposite the centre are split there.
