@@ -20,16 +20,18 @@ struct TProcessRun {
     double PeakMB = 0;   // its largest resident set
 };
 
-// Runs Args to its end, its output thrown away and its standard error written to ErrPath (thrown
-// away too when ErrPath is empty).
-inline TProcessRun RunProcess(const std::vector<std::string>& Args, const std::string& ErrPath = {}) {
+// Runs Args to its end, its standard error written to ErrPath and its output to OutPath (each
+// thrown away when its path is empty).
+inline TProcessRun RunProcess(const std::vector<std::string>& Args, const std::string& ErrPath = {},
+                              const std::string& OutPath = {}) {
     TProcessRun R;
     std::vector<char*> Argv;
     for (const std::string& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
     Argv.push_back(nullptr);
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, OutPath.empty() ? "/dev/null" : OutPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrPath.empty() ? "/dev/null" : ErrPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t Child = 0;

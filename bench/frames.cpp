@@ -6,7 +6,6 @@
 // the program is newer than they are.
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -29,20 +28,26 @@ struct TRun {
     double PeakMB = 0;   // its largest resident set
 };
 
-// Runs Args with standard error kept; standard output is thrown away.
-TRun RunCapturing(const std::vector<std::string>& Args) {
-    const fs::path ErrFile = fs::temp_directory_path() / ("orvex-bench-frames-" + std::to_string(::getpid()) + ".err");
-    const TProcessRun P = RunProcess(Args, ErrFile.string());
-    TRun R;
-    std::ifstream In(ErrFile);
+// A file's text, and the file gone.
+std::string TakeFile(const fs::path& Path) {
+    std::ifstream In(Path);
     std::stringstream S;
     S << In.rdbuf();
-    R.Err = S.str();
+    In.close();
     std::error_code E;
-    fs::remove(ErrFile, E);
-    R.Ok = P.Ok;
-    R.PeakMB = P.PeakMB;
-    return R;
+    fs::remove(Path, E);
+    return S.str();
+}
+
+fs::path TempFile(const std::string& Suffix) {
+    return fs::temp_directory_path() / ("orvex-bench-frames-" + std::to_string(::getpid()) + Suffix);
+}
+
+// Runs Args with standard error kept; standard output is thrown away.
+TRun RunCapturing(const std::vector<std::string>& Args) {
+    const fs::path ErrFile = TempFile(".err");
+    const TProcessRun P = RunProcess(Args, ErrFile.string());
+    return TRun{P.Ok, TakeFile(ErrFile), P.PeakMB};
 }
 
 // The number after Key in Text ("frames: median 12 ms, max 20 ms": Key "median "); -1 if none.
@@ -70,7 +75,7 @@ std::string LayerFile(const std::string& Shapefile, const std::string& Column) {
     return Layer;
 }
 
-std::string Output() { return (fs::temp_directory_path() / ("orvex-bench-frames-" + std::to_string(::getpid()) + ".png")).string(); }
+std::string Output() { return TempFile(".png").string(); }
 
 constexpr int kFrames = 20;
 
@@ -114,16 +119,10 @@ const bool FramesRegistered = [] {
 
 // Points of a layer file, as `orvex info` counts them.
 double PointsOf(const std::string& Layer) {
-    const fs::path Out = fs::temp_directory_path() / ("orvex-bench-info-" + std::to_string(::getpid()));
-    const std::string Command = std::string("'") + ORVEX_PROGRAM + "' info '" + Layer + "' >'" + Out.string() + "'";
-    if (std::system(Command.c_str()) != 0) return 0;
-    std::ifstream In(Out);
-    std::stringstream S;
-    S << In.rdbuf();
-    std::error_code E;
-    fs::remove(Out, E);
+    const fs::path Out = TempFile(".info");
+    if (!RunProcess({ORVEX_PROGRAM, "info", Layer}, {}, Out.string()).Ok) return 0;
     // "Objects: 211907 (10640308 points)"
-    const std::string Text = S.str();
+    const std::string Text = TakeFile(Out);
     const size_t Objects = Text.find("Objects: ");
     const double Points = Objects == std::string::npos ? 0 : NumberAfter(Text.substr(Objects), "(");
     return Points > 0 ? Points : 0;

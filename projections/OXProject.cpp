@@ -32,7 +32,8 @@ constexpr double DHalfPi = static_cast<double>(HalfPi);
 
 // The absolute latitudes of a box of points, in radians, and what follows from them.
 struct TLatitudeReach {
-    double Least, Most;  // within [0, pi/2]
+    double South, North;  // within [-pi/2, pi/2]
+    double Least, Most;   // absolute, within [0, pi/2]
     double MaxCos() const { return std::cos(Least); }
     double MaxSin() const { return std::sin(Most); }
 };
@@ -46,7 +47,7 @@ TLatitudeReach LatitudeReach(const TPrjModel::TPointBox& Box) {
     const double South = std::clamp(static_cast<double>(Box.MinLatitude) * DK, -DHalfPi, DHalfPi);
     const double North = std::clamp(static_cast<double>(Box.MaxLatitude) * DK, -DHalfPi, DHalfPi);
     const double Least = South <= 0 && North >= 0 ? 0 : std::min(std::fabs(South), std::fabs(North));
-    return TLatitudeReach{Least, std::max(std::fabs(South), std::fabs(North))};
+    return TLatitudeReach{South, North, Least, std::max(std::fabs(South), std::fabs(North))};
 }
 }  // namespace
 
@@ -74,30 +75,34 @@ TEquidistantPrj::TEquidistantPrj(TOrvex3* View) : TCartesianPrj(View, Equidistan
     FFlags |= pfSeamless;
 }
 
-bool TEquidistantPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
-    if (!InExtents(Point.X, Point.Y)) return false;
+TEquidistantPrj::TAzimuth TEquidistantPrj::AzimuthOf(const TPoint3D& Point) const {
     const double Lambda = static_cast<double>(Lambda0(Point.X)), Phi = Point.Y * DK;
     // The point as a unit vector with the centre at (0, 0, 1): its angular distance c from
     // the centre by atan2 stays exact near the centre and near the antipode alike.
-    const double SinPhi = std::sin(Phi), CosPhi = std::cos(Phi);
+    const double North = std::sin(Phi), CosPhi = std::cos(Phi);
     const double East = CosPhi * std::sin(Lambda), Toward = CosPhi * std::cos(Lambda);
-    const double SinC = std::hypot(East, SinPhi);
-    const double C = std::atan2(SinC, Toward);
+    const double SinC = std::hypot(East, North);
+    return TAzimuth{std::atan2(SinC, Toward), SinC, East, North};
+}
+
+bool TEquidistantPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
+    if (!InExtents(Point.X, Point.Y)) return false;
+    const TAzimuth A = AzimuthOf(Point);
     double X, Y;
-    if (SinC >= static_cast<double>(AzimuthEpsilon)) {
+    if (A.SinC >= static_cast<double>(AzimuthEpsilon)) {
         // c sin(theta) and c cos(theta) with the azimuth theta taken from its sine and
         // cosine, which keeps the direction exact near north and south.
-        const double F = C / SinC;
-        X = F * East;
-        Y = F * SinPhi;
-    } else if (C < DHalfPi) {
+        const double F = A.C / A.SinC;
+        X = F * A.East;
+        Y = F * A.North;
+    } else if (A.C < DHalfPi) {
         // At the centre the map is true to scale in every direction.
-        X = East;
-        Y = SinPhi;
+        X = A.East;
+        Y = A.North;
     } else {
         // The antipode has no direction: it goes to the top of the boundary circle.
         X = 0;
-        Y = C;
+        Y = A.C;
     }
     const long double F = UnitsPerRadian * FScaleFactor;
     return StorePixel(Index, X * F, -(Y * F));
@@ -153,14 +158,9 @@ int64_t LongitudeDifference(int32_t To, int32_t From) { return NormalizeLongitud
 }  // namespace
 
 TEquidistantPrj::TBearing TEquidistantPrj::BearingOf(const TPoint3D& Point) const {
-    const double Lambda = static_cast<double>(Lambda0(Point.X)), Phi = Point.Y * DK;
-    const double CosPhi = std::cos(Phi);
-    const double SinHalfPhi = std::sin(Phi / 2), SinHalfLambda = std::sin(Lambda / 2);
-    const double H = SinHalfPhi * SinHalfPhi + CosPhi * SinHalfLambda * SinHalfLambda;
-    const double C = 2 * std::asin(std::sqrt(std::clamp(H, 0.0, 1.0)));
-    const double SinC = std::sin(C);
-    if (std::fabs(SinC) < static_cast<double>(AzimuthEpsilon)) return TBearing{C, 0, 0, C >= DHalfPi};
-    return TBearing{C, std::sin(Phi) / SinC, CosPhi * std::sin(Lambda) / SinC, false};
+    const TAzimuth A = AzimuthOf(Point);
+    if (A.SinC < static_cast<double>(AzimuthEpsilon)) return TBearing{A.C, 0, 0, A.C >= DHalfPi};
+    return TBearing{A.C, A.North / A.SinC, A.East / A.SinC, false};
 }
 
 TEquidistantPrj::TBearing TEquidistantPrj::StepStartBearing(const TPoint3D& Point) const {
@@ -303,14 +303,6 @@ bool TCylEqualAreaPrj::StretchBounds(long double& PerLongitude, long double& Per
     return true;
 }
 
-bool TCylEqualAreaPrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const {
-    const double CosPhi1 = std::fabs(std::cos(FFirstParallel * DK));
-    if (!(CosPhi1 > 1e-6)) return false;
-    PerLongitude = CosPhi1;
-    PerLatitude = LatitudeReach(Box).MaxCos() / CosPhi1;
-    return true;
-}
-
 TBehrmannCylEqualAreaPrj::TBehrmannCylEqualAreaPrj(TOrvex3* View) : TCylEqualAreaPrj(View) {
     SetParameter(4, Lat30);
 }
@@ -357,13 +349,12 @@ bool TAlbersEqualAreaConicPrj::StretchBoundsWithin(const TPointBox& Box, double&
     // As for the whole map, with the root taken at the box's own latitudes: it is linear in
     // their sine, so its extremes lie at the box's edges.
     const double N = static_cast<double>(FConeConstant), C = static_cast<double>(FAlbersC);
-    const double South = std::clamp(static_cast<double>(Box.MinLatitude) * DK, -DHalfPi, DHalfPi);
-    const double North = std::clamp(static_cast<double>(Box.MaxLatitude) * DK, -DHalfPi, DHalfPi);
-    const double A = C - 2 * N * std::sin(South), B = C - 2 * N * std::sin(North);
+    const TLatitudeReach Lat = LatitudeReach(Box);
+    const double A = C - 2 * N * std::sin(Lat.South), B = C - 2 * N * std::sin(Lat.North);
     const double Least = std::min(A, B);
     if (!(Least > 1e-6)) return false;
     PerLongitude = std::sqrt(std::max(A, B));
-    PerLatitude = LatitudeReach(Box).MaxCos() / std::sqrt(Least);
+    PerLatitude = Lat.MaxCos() / std::sqrt(Least);
     return true;
 }
 
@@ -424,15 +415,13 @@ bool TBonnePrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, 
     // 1 + |lambda| |cos(phi) - rho sin(phi)| / |rho|, with the radius rho = cot(phi1) + phi1 - phi
     // linear in the latitude: unbounded where it reaches 0, at the cone's apex.
     const double Apex = static_cast<double>(FCotFirstParallel) + FFirstParallel * DK;
-    const double South = std::clamp(static_cast<double>(Box.MinLatitude) * DK, -DHalfPi, DHalfPi);
-    const double North = std::clamp(static_cast<double>(Box.MaxLatitude) * DK, -DHalfPi, DHalfPi);
-    const double A = Apex - South, B = Apex - North;
+    const TLatitudeReach Lat = LatitudeReach(Box);
+    const double A = Apex - Lat.South, B = Apex - Lat.North;
     if ((A > 0) != (B > 0)) return false;
     const double Least = std::min(std::fabs(A), std::fabs(B)), Most = std::max(std::fabs(A), std::fabs(B));
     if (!(Least > 1e-6)) return false;
     double LeastLongitude, MostLongitude;
     LongitudeReach(Box, LeastLongitude, MostLongitude);
-    const TLatitudeReach Lat = LatitudeReach(Box);
     PerLongitude = Lat.MaxCos();
     PerLatitude = 1 + MostLongitude * (Lat.MaxCos() + Most * Lat.MaxSin()) / Least;
     return true;

@@ -41,6 +41,12 @@ private:
     TBearing BearingOf(const TPoint3D& Point) const;
     // The point just inside the boundary circle in the bearing's direction.
     TPoint3D EdgeToward(const TBearing& B) const;
+    // Where Point lies from the centre: the angular distance c and its sine, and the point's
+    // vector across the line of sight (East, North), whose length that sine is.
+    struct TAzimuth {
+        double C, SinC, East, North;
+    };
+    TAzimuth AzimuthOf(const TPoint3D& Point) const;
     // Adds the points after A up to B.
     void Follow(const TPoint3D& A, const TBearing& BA, const TPoint3D& B, const TBearing& BB,
                 std::vector<TLinePoint>& Points) const;
@@ -65,9 +71,8 @@ public:
 
 protected:
     bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
-    bool LocalStretch() const override { return true; }
-    bool StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const override;
-    // The column follows the longitude alone and the row the latitude alone.
+    // The column follows the longitude alone and the row the latitude alone: chains are
+    // thinned by the ranks, which no local bound betters.
     bool SeparableAxes() const override;
     int64_t AxisRank(int Axis, int32_t Value) const override;
 

@@ -22,8 +22,6 @@
 #include "platform/UiServices.h"
 #include "projections/PrjModel.h"
 #include "view/Orvex3.h"
-
-#include "kernels/ChainBounds.h"
 #include "view/OrvexCanvas.h"
 #include "view/PrintOutput.h"
 
