@@ -174,7 +174,11 @@ void TOrvexPresenter::AdjustExtents(TOrvexObject& Obj) {
         Obj.ExcludeState(osSubPixel);
         return;
     }
-    const long double T = std::rint(1.0L / Scale);
+    if (Scale != FPixelScale) {
+        FPixelScale = Scale;
+        FPixelUnits = std::rint(1.0L / Scale);
+    }
+    const long double T = FPixelUnits;
     const TExtent& E = Obj.Extents();
     if (E.Width <= T && E.Height <= T)
         Obj.IncludeState(osSubPixel);

@@ -110,4 +110,7 @@ private:
     TOrvexFont* FTitleFont = nullptr;
     TTitleAlignment FTitleAlignment = taNone;
     int16_t FTitleOffset = 0;
+    // A pixel in units at the scale AdjustExtents last saw: a scale change visits every object.
+    long double FPixelScale = 0;
+    long double FPixelUnits = 0;
 };
