@@ -148,6 +148,7 @@ QWidget* TfrmMain::BuildMapArea() {
 
     FView = new TOrvex3(Area);
     FView->setObjectName("Orvex");
+    FView->SetLevelOfDetail(true);
     FView->SetAltitude(kStartAltitude);
     FView->MouseSelectButton = mzbNone;
     FView->SelectedBrush().SetColor(clRed);

@@ -3,6 +3,7 @@
 // cartesian cache list built by the sphere projection.
 
 #include <cstdint>
+#include <utility>
 
 #include "foundation/OXUtils.h"
 
@@ -39,6 +40,12 @@ public:
     void Delete(int32_t Index);
     // Count 0, then Capacity 0 (releases the array).
     void Clear();
+    // Exchanges the two chains' arrays: a chain lent and given back without a copy.
+    void Swap(TPointChain& Other) noexcept {
+        std::swap(FPoints, Other.FPoints);
+        std::swap(FCount, Other.FCount);
+        std::swap(FCapacity, Other.FCapacity);
+    }
 
 private:
     TPoint3D* FPoints = nullptr;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <strings.h>
 
+#include "model/ChainDetail.h"
 #include "model/ExtentRefresh.h"
 #include "model/OrvexLayer.h"
 #include "platform/PointBuffer.h"
@@ -371,8 +372,23 @@ void TOrvexObject::Render() {
 
 void TOrvexObject::MoveBy(int32_t, int32_t) {}
 
+TPoint3DList* TOrvexObject::Cache3D() const { return FCaches ? FCaches->Vectors.get() : nullptr; }
+
+void TOrvexObject::SetCache3D(std::unique_ptr<TPoint3DList> Cache) {
+    if (!FCaches && !Cache) return;
+    if (!FCaches) FCaches = std::make_unique<TChainCaches>();
+    FCaches->Vectors = std::move(Cache);
+}
+
+TPointChain* TOrvexObject::DetailAt(int Level, std::vector<TPoint3D>& Scratch) {
+    const auto* Geo = dynamic_cast<const TGeoDataObject*>(this);
+    if (!Geo) return nullptr;
+    if (!FCaches) FCaches = std::make_unique<TChainCaches>();
+    return FCaches->Detail.At(Geo->Points(), Geo->Count(), Level, Scratch);
+}
+
 void TOrvexObject::CalcExtents() {
-    FCache3D.reset();
+    FCaches.reset();
     if (!FLayer) return;
     const int32_t N = GetPointCount();
     if (N > 1) {
@@ -415,7 +431,7 @@ void RefreshExtents(TOrvexObject& O) {
 }
 
 void TOrvexObject::SetChainExtents(const TChainBounds& B, int Crossings) {
-    FCache3D.reset();
+    FCaches.reset();
     if (!FLayer) return;
     const TExtent Old = FExtents;
     // Recounted from the current points: an edited chain may no longer cross.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/OXUtils.h"
 #include "foundation/PointList.h"
@@ -13,6 +14,7 @@
 
 class TOrvex3;
 class TOrvexPresenter;
+struct TChainCaches;
 
 // Object state bits, shared by objects, layers, presenters, projections and the renderer.
 enum TOrvexObjectState : uint16_t {
@@ -104,8 +106,13 @@ public:
         FState = S;
     }
 
-    TPoint3DList* Cache3D() const { return FCache3D.get(); }
-    void SetCache3D(std::unique_ptr<TPoint3DList> Cache) { FCache3D = std::move(Cache); }
+    // The sphere's vectors of the chain, kept while the scale stays.
+    TPoint3DList* Cache3D() const;
+    void SetCache3D(std::unique_ptr<TPoint3DList> Cache);
+    // The chain's coarser copy at octave Level (see ChainDetail.h), built on first use with
+    // Scratch as working space; null for an object without a chain or where it does not pay.
+    // Kept until the points change.
+    TPointChain* DetailAt(int Level, std::vector<TPoint3D>& Scratch);
 
     bool Selected() const { return HasState(osSelected); }
     void SetSelected(bool Value);
@@ -215,7 +222,7 @@ private:
     TOrvexObject* FNextUser = nullptr;
     std::string FTitle;
     double FValue = 0;
-    std::unique_ptr<TPoint3DList> FCache3D;
+    std::unique_ptr<TChainCaches> FCaches;
     TExtent FExtents;
     mutable TBoundingCap FCap;
     int32_t FID = 0;
@@ -256,6 +263,9 @@ public:
     TPoint3D GetPoint(int32_t Index) const override { return FChain.Get(Index); }
     void Grow() { FChain.Grow(); }
     void SetCapacity(int32_t NewCapacity) { FChain.SetCapacity(NewCapacity); }
+    // Exchanges the chain with Chain, nothing invalidated: for a renderer's stand-in that
+    // draws another chain and gives it back.
+    void SwapChain(TPointChain& Chain) noexcept { FChain.Swap(Chain); }
 
     int32_t AddPoint(const TPoint3D& Point);
     void InsertPoint(int32_t Index, const TPoint3D& Point);

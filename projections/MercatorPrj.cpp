@@ -1,7 +1,9 @@
 #include "projections/MercatorPrj.h"
 #include "platform/PointBuffer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <typeinfo>
 
@@ -53,6 +55,13 @@ bool TMercatorPrj::StretchBounds(long double& PerLongitude, long double& PerLati
     // The ordinate grows by sec phi per unit of latitude, at most at the 89th parallel.
     PerLongitude = 1;
     PerLatitude = 1 / std::cos(Lat89 * RadiansPerOrvexUnit);
+    return true;
+}
+
+bool TMercatorPrj::DetailStretch(const TPointBox& Box, double& PixelsPerUnit) const {
+    const int64_t Farthest = std::min<int64_t>(std::max(std::llabs(Box.MinLatitude), std::llabs(Box.MaxLatitude)), Lat89);
+    PixelsPerUnit = (1 + 1 / std::cos(static_cast<double>(Farthest) * static_cast<double>(RadiansPerOrvexUnit))) *
+                    static_cast<double>(FScaleFactor);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include "kernels/BoxSkip.h"
 #include "kernels/ChainBounds.h"
+#include "model/ChainDetail.h"
 #include "model/OrvexObject.h"
 #include "platform/PointBuffer.h"
 #include "view/Orvex3.h"
@@ -26,12 +27,10 @@ constexpr long double kThinningReach = 0.99L;
 // holds it after a call was not written.
 constexpr TPixelPoint Unwritten{std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::min()};
 
-// llrint of a value below 2^62 without the library call: adding and taking away 1.5 * 2^63
-// leaves a wide real rounded to a whole number, ties to even, as llrint rounds.
-inline int64_t RoundOrdinary(long double X) {
-    constexpr long double Magic = 0x1.8p63L;
-    return static_cast<int64_t>((X + Magic) - Magic);
-}
+// A value below 2^62 rounded to a whole number, ties to even. Without errno to set, llrint
+// is one store of the wide real in the current rounding, which the program never changes;
+// a cast would switch the rounding to truncation and back for every value.
+inline int64_t RoundOrdinary(long double X) { return std::llrint(X); }
 
 }  // namespace
 
@@ -291,6 +290,32 @@ bool TPrjModel::StretchBoundsWithin(const TPointBox&, double& PerLongitude, doub
     PerLongitude = static_cast<double>(Lon);
     PerLatitude = static_cast<double>(Lat);
     return true;
+}
+
+bool TPrjModel::DetailStretch(const TPointBox& Box, double& PixelsPerUnit) const {
+    double PerLongitude = 0, PerLatitude = 0;
+    if (LocalStretch()) {
+        if (!StretchBoundsWithin(Box, PerLongitude, PerLatitude)) return false;
+    } else {
+        long double Lon = 0, Lat = 0;
+        if (!StretchBounds(Lon, Lat)) return false;
+        PerLongitude = static_cast<double>(Lon);
+        PerLatitude = static_cast<double>(Lat);
+    }
+    PixelsPerUnit = (PerLongitude + PerLatitude) * static_cast<double>(FScaleFactor);
+    return true;
+}
+
+int TPrjModel::DetailLevel(const TExtent& Extent) const {
+    if (!(FScaleFactor > 0) || !std::isfinite(FScaleFactor)) return -1;
+    const TPointBox Box{Extent.Left, int64_t(Extent.Left) + Extent.Width, Extent.Bottom,
+                        int64_t(Extent.Bottom) + Extent.Height};
+    double PixelsPerUnit = 0;
+    if (!DetailStretch(Box, PixelsPerUnit) || !(PixelsPerUnit > 0) || !std::isfinite(PixelsPerUnit)) return -1;
+    // A left-out point lies within a cell of a kept one in both longitude and latitude.
+    const double Cell = DetailTolerance / PixelsPerUnit;
+    if (!(Cell >= 2)) return -1;
+    return std::min(std::ilogb(Cell), MaxDetailLevel);
 }
 
 void TPrjModel::LongitudeReach(const TPointBox& Box, double& Least, double& Most) const {

@@ -47,6 +47,9 @@ constexpr int32_t MaxChainEntries = 65536;
 // clipper's 64-bit products of coordinate differences cannot overflow.
 constexpr int32_t PixelLimit = 1073741823;
 
+// How far, in pixels, a chain drawn from its coarser copy may pass from its own points.
+constexpr double DetailTolerance = 1;
+
 class TPrjModel : public TPersistent {
     ORVEX_CLASS_INFO
 public:
@@ -126,6 +129,11 @@ public:
     // through the line points. The base says no.
     virtual bool PlainLinesWithin(const TPointBox& Box, double MaxStep) const;
 
+    // The octave (see model/ChainDetail.h) whose coarser copy of a chain within Extent draws
+    // within DetailTolerance pixels of the chain itself: the coarsest such. -1 where the map
+    // has no bound on its stretch there, or where even the finest octave would be too coarse.
+    int DetailLevel(const TExtent& Extent) const;
+
     // Projects (normalised longitude, latitude, height 0) into PointBuffer[Index].
     virtual bool LLToXY(int32_t Longitude, int32_t Latitude, int32_t Index);
     // Projects into PointBuffer[Index]; true when the point is placed and visible. The
@@ -163,6 +171,9 @@ protected:
     // where LocalStretch says the projection has them.
     virtual bool LocalStretch() const { return false; }
     virtual bool StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const;
+    // How far a point within Box moves, in pixels at the current scale, per unit of longitude
+    // and of latitude together; false without a bound. The base takes the stretch bounds.
+    virtual bool DetailStretch(const TPointBox& Box, double& PixelsPerUnit) const;
     // The least and the greatest absolute longitude from CentralMeridian, in radians, over Box.
     void LongitudeReach(const TPointBox& Box, double& Least, double& Most) const;
     // Whether PointToXY places the pixel column by the longitude from CentralMeridian

@@ -41,6 +41,19 @@ private:
     std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
 };
 
+// Exported pictures show every point, whatever the window draws from.
+class TFullDetail {
+public:
+    explicit TFullDetail(TOrvex3& View) : FView(View), FWas(View.LevelOfDetail()) { View.SetLevelOfDetail(false); }
+    ~TFullDetail() { FView.SetLevelOfDetail(FWas); }
+    TFullDetail(const TFullDetail&) = delete;
+    TFullDetail& operator=(const TFullDetail&) = delete;
+
+private:
+    TOrvex3& FView;
+    bool FWas;
+};
+
 // The PDF document of what View shows.
 QByteArray DrawDocument(TOrvex3& View, int32_t Width, int32_t Height) {
     QBuffer Buffer;
@@ -49,6 +62,7 @@ QByteArray DrawDocument(TOrvex3& View, int32_t Width, int32_t Height) {
     Writer.setResolution(96);
     Writer.setPageSize(QPageSize(QSizeF(Width * 72.0 / 96.0, Height * 72.0 / 96.0), QPageSize::Point));
     Writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    const TFullDetail Full(View);
     View.WithSurfaceSize(Width, Height, [&] { View.RenderToDevice(&Writer); });
     if (View.RenderAborted()) throw EProgressAborted("Export cancelled");
     return Buffer.data();
@@ -62,6 +76,7 @@ QImage DrawImage(TOrvex3& View, TPictureFormat Kind, int32_t Width, int32_t Heig
         throw EOrvexException(
             Format("There is not enough memory for an image of %d x %d pixels", int(Width), int(Height)));
     const TOrvexCanvas& Surface = *View.Canvas();
+    const TFullDetail Full(View);
     if (Width == Surface.Width() && Height == Surface.Height())
         View.RenderToImage(Image);
     else

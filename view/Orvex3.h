@@ -21,6 +21,7 @@
 class QPrinter;
 class QScrollBar;
 class TGeoDataObject;
+class TPointChain;
 class TOrvexLayer;
 class TOrvexPen;
 class TOrvexBrush;
@@ -270,6 +271,13 @@ public:
     // whole pixels. Profiles keep it.
     bool Antialiasing() const;
     void SetAntialiasing(bool Value);
+    // Long chains drawn from their coarser copies (model/ChainDetail.h) where many of their
+    // points share a pixel: the picture differs from the full one only within half a pixel
+    // of the lines, and frames of large layers come several times faster. Off by default;
+    // the editor's window and the frames of `orvex render` turn it on. Printing and exported
+    // pictures always draw every point.
+    bool LevelOfDetail() const { return FLevelOfDetail; }
+    void SetLevelOfDetail(bool Value);
 
     // The render pipeline. A full render happens only in a paint that finds ScaleChanged
     // or RedrawPending set; other paints copy the last picture.
@@ -507,6 +515,15 @@ protected:
     // point by point anyway are projected whole, thinned as other chains are, and only the
     // rest is walked. False when no run qualifies (nothing drawn).
     bool DrawPlainRuns(TOrvexObject* Obj);
+    // PaintPolyline and PaintPolygon after the visibility test.
+    void DrawPolyline(TOrvexObject* Obj);
+    void DrawPolygon(TOrvexObject* Obj);
+    // Draws Obj with Draw from its coarser copy when the level of detail allows one; false
+    // when there is none, and Obj is left to draw itself.
+    bool DrawnFromCopy(TOrvexObject* Obj, void (TOrvex3::*Draw)(TOrvexObject*));
+    // The stand-in that draws Obj from its coarser copy when the level of detail allows one,
+    // with Lent set to the copy it holds until it is swapped back; Obj itself otherwise.
+    TOrvexObject* WithDetail(TOrvexObject* Obj, TPointChain*& Lent);
     // The walk itself, with or without the projection's line points.
     void WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
@@ -603,7 +620,9 @@ private:
     QPainter* FWindowPainter = nullptr;
     // Scratch chains of the line and polygon renderers, and the points of polygons too long
     // for the shared buffer; kept between renders so drawing does not allocate.
-    std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest, FOutline, FSeamRun;
+    std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest, FOutline, FSeamRun, FDetailRun;
+    std::vector<TPoint3D> FDetailScratch;
+    bool FLevelOfDetail = false;
     std::vector<TPixelPoint> FBigPolygon;
     std::vector<TPrjModel::TLinePoint> FLinePoints;
     std::vector<uint8_t> FPlainBlocks;

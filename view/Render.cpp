@@ -15,6 +15,7 @@
 
 #include "foundation/OrvexExceptions.h"
 #include "kernels/ChainBounds.h"
+#include "model/ChainDetail.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "platform/Hourglass.h"
@@ -90,6 +91,22 @@ bool ReachesSeamOrPole(const TExtent& E) {
            E.Bottom <= -OrvexUnits::Deg90 || int64_t(E.Bottom) + E.Height >= OrvexUnits::Deg90;
 }
 
+// Swaps a lent coarser copy back out of the stand-in when the drawing ends, thrown out of
+// or not.
+class TGiveBack {
+public:
+    TGiveBack(TGeoDataObject* Run, TPointChain* Lent) : Run(Run), Lent(Lent) {}
+    TGiveBack(const TGiveBack&) = delete;
+    TGiveBack& operator=(const TGiveBack&) = delete;
+    ~TGiveBack() {
+        if (Lent) Run->SwapChain(*Lent);
+    }
+
+private:
+    TGeoDataObject* Run;
+    TPointChain* Lent;
+};
+
 TGeoDataObject* NewTempChain() {
     TGeoDataObject* O = TGeoDataObject::Create(nullptr);
     O->SetClipCode(255);
@@ -159,6 +176,12 @@ void TOrvex3::SetDrawGrid(TDrawGrid Value) {
 void TOrvex3::SetTransparentOrvex(bool Value) {
     if (Value == FTransparentOrvex) return;
     FTransparentOrvex = Value;
+    RequestRender();
+}
+
+void TOrvex3::SetLevelOfDetail(bool Value) {
+    if (Value == FLevelOfDetail) return;
+    FLevelOfDetail = Value;
     RequestRender();
 }
 
@@ -419,6 +442,11 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
     if (!Obj) return;
     if (!Obj->HasState(osExtentsValid)) Obj->CalcExtents();
     if (!Obj->HasState(osInView)) Obj->IsVisibleIn(*this);
+    if (DrawnFromCopy(Obj, &TOrvex3::DrawPolyline)) return;
+    DrawPolyline(Obj);
+}
+
+void TOrvex3::DrawPolyline(TOrvexObject* Obj) {
     TDeviceContext* DC = FCanvas->DC();
     if (BackSidePass) DC->SelectObject(FTransparentPen.Handle());
     TPrjModel* Prj = FProjection.get();
@@ -431,6 +459,41 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
         }
     }
     WalkPolyline(Obj, BothSides ? nullptr : &Obj->Extents());
+}
+
+bool TOrvex3::DrawnFromCopy(TOrvexObject* Obj, void (TOrvex3::*Draw)(TOrvexObject*)) {
+    TPointChain* Lent = nullptr;
+    TOrvexObject* Copy = WithDetail(Obj, Lent);
+    if (!Lent) return false;
+    const TGiveBack GiveBack{FDetailRun.get(), Lent};
+    (this->*Draw)(Copy);
+    return true;
+}
+
+TOrvexObject* TOrvex3::WithDetail(TOrvexObject* Obj, TPointChain*& Lent) {
+    Lent = nullptr;
+    // Shorter chains gain less than their copies cost.
+    constexpr int32_t LeastPoints = 16;
+    // The view's scratch chains (no layer) and objects of other views are drawn as they are.
+    if (!FLevelOfDetail || Printing() || Obj->View() != this || Obj->GetPointCount() < LeastPoints) return Obj;
+    // Where a chain meets the date line or a pole its points tell seam edges and crossings
+    // apart: such chains keep them all.
+    if (Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings) || ReachesSeamOrPole(Obj->Extents()))
+        return Obj;
+    const int Level = FProjection->DetailLevel(Obj->Extents());
+    if (Level < 1) return Obj;
+    TPointChain* Detail = Obj->DetailAt(Level, FDetailScratch);
+    if (!Detail) return Obj;
+    if (!FDetailRun) FDetailRun.reset(NewTempChain());
+    TGeoDataObject* Run = FDetailRun.get();
+    // Drawn as the object would be: its extent, side and seam bits and clip code.
+    Run->SetCache3D(nullptr);
+    Run->SetExtents(Obj->Extents());
+    Run->SetState(Obj->State());
+    Run->SetClipCode(Obj->ClipCode());
+    Run->SwapChain(*Detail);
+    Lent = Detail;
+    return Run;
 }
 
 // Point by point: split at the seam, and through the projection's line points where its map
@@ -666,6 +729,11 @@ void AppendSeamCrossing(TGeoDataObject* East, TGeoDataObject* West, const TSeam&
 void TOrvex3::PaintPolygon(TOrvexObject* Obj) {
     if (!Obj) return;
     if (!Obj->HasState(osExtentsValid)) Obj->CalcExtents();
+    if (DrawnFromCopy(Obj, &TOrvex3::DrawPolygon)) return;
+    DrawPolygon(Obj);
+}
+
+void TOrvex3::DrawPolygon(TOrvexObject* Obj) {
     TDeviceContext* DC = FCanvas->DC();
     if (BackSidePass) {
         DC->SelectObject(FTransparentBrush.Handle());

@@ -1,0 +1,110 @@
+#include "model/ChainDetail.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "kernels/BoxSkip.h"
+
+namespace {
+// Whether the kept points (each within a cell of the chain's) lie within SmallDetailCells
+// cells of the first.
+bool SpansFewCells(const std::vector<TPoint3D>& Kept, int64_t Cell) {
+    const int64_t Limit = (SmallDetailCells - 1) * Cell;
+    for (const TPoint3D& P : Kept)
+        if (std::llabs(NormalizeLongitude(int64_t(P.X) - Kept[0].X)) > Limit ||
+            std::llabs(int64_t(P.Y) - Kept[0].Y) > Limit)
+            return false;
+    return true;
+}
+
+// Directions (in longitude and latitude) in which a small chain's outermost points are kept:
+// every 22.5 degrees or so round the circle.
+constexpr int Directions = 16;
+constexpr int8_t Direction[Directions][2] = {{1, 0},  {2, 1},   {1, 1},   {1, 2},   {0, 1},  {-1, 2},
+                                             {-1, 1}, {-2, 1},  {-1, 0},  {-2, -1}, {-1, -1}, {-1, -2},
+                                             {0, -1}, {1, -2},  {1, -1},  {2, -1}};
+
+// The copy of a small chain made again, keeping also its outermost points in every
+// direction. A map whose columns follow the longitude and rows the latitude then places the
+// copy's outermost pixels where the chain's are, and any other map near enough: the island
+// shows as large as it is.
+void KeepOutermost(const TPoint3D* Points, int32_t N, int64_t Reach, std::vector<TPoint3D>& Out) {
+    const int32_t Last = N - 1;
+    int32_t Outermost[Directions] = {};
+    int64_t Most[Directions] = {};
+    for (int32_t I = 1; I < Last; ++I) {
+        const int64_t Lon = NormalizeLongitude(int64_t(Points[I].X) - Points[0].X);
+        const int64_t Lat = int64_t(Points[I].Y) - Points[0].Y;
+        for (int K = 0; K < Directions; ++K) {
+            const int64_t Along = Direction[K][0] * Lon + Direction[K][1] * Lat;
+            if (Along > Most[K]) {
+                Most[K] = Along;
+                Outermost[K] = I;
+            }
+        }
+    }
+    TSkipBox Box{0, 0, uint64_t(2 * Reach), 0, uint64_t(2 * Reach)};
+    Out.resize(1);
+    for (int32_t I = 1; I < Last; ++I) {
+        Box.West = NormalizeLongitude(int64_t(Out.back().X)) - Reach;
+        Box.South = int64_t(Out.back().Y) - Reach;
+        if (std::find(Outermost, Outermost + Directions, I) != Outermost + Directions || !Box.Holds(Points[I]))
+            Out.push_back(Points[I]);
+    }
+    Out.push_back(Points[Last]);
+}
+}  // namespace
+
+void ThinToOctave(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Out) {
+    Out.clear();
+    if (N <= 0) return;
+    const int64_t Reach = (int64_t(1) << std::clamp(Level, 1, MaxDetailLevel)) - 1;
+    // A box that runs past the seam holds nothing beyond it: near the seam more points are
+    // kept, never fewer.
+    TSkipBox Box{0, 0, uint64_t(2 * Reach), 0, uint64_t(2 * Reach)};
+    const int32_t Last = N - 1;
+    Out.push_back(Points[0]);
+    for (int32_t I = 1; I < Last; ++I) {
+        const TPoint3D& Kept = Out.back();
+        Box.West = NormalizeLongitude(int64_t(Kept.X)) - Reach;
+        Box.South = int64_t(Kept.Y) - Reach;
+        I = SkipInsideBox(Points, I, Last, Box);
+        if (I == Last) break;
+        Out.push_back(Points[I]);
+    }
+    if (N > 1) Out.push_back(Points[Last]);
+    if (N > 2 && SpansFewCells(Out, Reach + 1)) KeepOutermost(Points, N, Reach, Out);
+}
+
+void TChainDetail::SwapLevels() {
+    std::swap(FLevels[0].Level, FLevels[1].Level);
+    std::swap(FLevels[0].Pays, FLevels[1].Pays);
+    FLevels[0].Chain.Swap(FLevels[1].Chain);
+}
+
+TPointChain* TChainDetail::At(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch) {
+    if (Points != FSource || N != FSourceCount) {
+        for (TLevel& L : FLevels) {
+            L.Level = -1;
+            L.Pays = false;
+            L.Chain.Clear();
+        }
+        FSource = Points;
+        FSourceCount = N;
+    }
+    if (FLevels[1].Level == Level) SwapLevels();
+    if (FLevels[0].Level != Level) {
+        SwapLevels();
+        TLevel& L = FLevels[0];
+        ThinToOctave(Points, N, Level, Scratch);
+        L.Level = Level;
+        L.Pays = Scratch.size() <= size_t(N) / 2;
+        L.Chain.Clear();
+        if (L.Pays) {
+            const int32_t Kept = int32_t(Scratch.size());
+            L.Chain.SetCapacity(Kept);
+            std::copy(Scratch.begin(), Scratch.end(), L.Chain.SetCountUncleared(Kept));
+        }
+    }
+    return FLevels[0].Pays ? &FLevels[0].Chain : nullptr;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Coarser copies of a chain, for drawing it where many of its points share a pixel. At
+// octave Level a copy keeps the chain's first and last points and each point at least
+// 2^Level units (of longitude or of latitude) from the last one it kept, so a line through
+// the copy passes within 2^Level units of every point it leaves out. The copies depend on the
+// points alone, not on the view: one serves every scale of its octave and every pan.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "foundation/OXUtils.h"
+#include "foundation/PointList.h"
+
+// Octaves of cell size a copy can have: 2^1 to 2^MaxDetailLevel units (about 50 degrees).
+constexpr int MaxDetailLevel = 28;
+
+// A copy whose points lie within this many cells of the first also keeps its chain's
+// outermost points: the copy of an island a pixel or two across could otherwise keep too few
+// of them to show at all.
+constexpr int64_t SmallDetailCells = 16;
+
+// The points of Points[0, N) kept at Level, into Out (cleared first), and for a small chain
+// (see SmallDetailCells) its outermost ones too.
+void ThinToOctave(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Out);
+
+// The copies of one chain at the two octaves asked for last. Each knows the points it was
+// built from (address and count) and is built again when they changed.
+class TChainDetail {
+public:
+    // The copy of Points[0, N) at Level, built on first use with Scratch as working space;
+    // null where it would keep more than half of the points, which cost little more to draw.
+    TPointChain* At(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch);
+
+private:
+    struct TLevel {
+        int Level = -1;
+        bool Pays = false;
+        TPointChain Chain;
+    };
+    void SwapLevels();
+
+    TLevel FLevels[2];  // the one used last first
+    const TPoint3D* FSource = nullptr;
+    int32_t FSourceCount = 0;
+};
+
+// What drawing derives from an object's points and keeps between renders: the sphere's
+// vectors (which follow the scale) and the chain's coarser copies (which do not).
+struct TChainCaches {
+    std::unique_ptr<TPoint3DList> Vectors;
+    TChainDetail Detail;
+};
