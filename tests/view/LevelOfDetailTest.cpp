@@ -41,7 +41,11 @@ protected:
         TOrvexLayer* L = View.AddLayer("coasts");
         TPolylinePresenter* Style = LineStyle(L, Red);
         std::uniform_real_distribution<double> Lon(-170, 170), Lat(-70, 70), Unit(0, 1);
-        for (int I = 0; I < 40; ++I) Chain(L, Style, Coast(Lon(Random), Lat(Random), 2 + 6 * Unit(Random), 6000));
+        // Half of them filled: a copy's fill must cover what the chain's does, to a pixel.
+        TPolygonPresenter* Land = AreaStyle(L, Red, Blue);
+        for (int I = 0; I < 40; ++I)
+            Chain(L, I % 2 ? static_cast<TOrvexPresenter*>(Style) : Land,
+                  Coast(Lon(Random), Lat(Random), 2 + 6 * Unit(Random), 6000));
         // Islands in a colour of their own: a coast passing by does not show for them.
         TPolylinePresenter* IslandStyle = LineStyle(L, Green);
         for (int I = 0; I < 200; ++I)
