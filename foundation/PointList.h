@@ -69,9 +69,13 @@ public:
     void Add(const TPoint3D& Point);
     void Grow();
     void SetCapacity(int32_t NewCapacity);
+    // The thinning step (units) the cache was built with, for a cache that follows the scale.
+    int64_t Step() const { return FStep; }
+    void SetStep(int64_t Step) { FStep = Step; }
 
 private:
     int32_t FCount = 0;
     int32_t FCapacity = 0;
     TPoint3D* FItems = nullptr;
+    int64_t FStep = 0;
 };

@@ -5,6 +5,6 @@
 class TOrvexObject;
 
 // A chain whose box still stands keeps it and only has what its presenter makes of the
-// scale redone (and its 3D cache, thinned for the old scale, dropped); any other object is
+// scale redone (its 3D cache knows the scale it was thinned for); any other object is
 // measured afresh.
 void RefreshExtents(TOrvexObject& O);

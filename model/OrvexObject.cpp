@@ -423,7 +423,6 @@ void TOrvexObject::CalcExtents() {
 
 void RefreshExtents(TOrvexObject& O) {
     if (O.HasState(osExtentsValid) && O.GetPointCount() > 1 && (!O.Presenter() || O.Presenter()->KeepsChainBox())) {
-        O.SetCache3D(nullptr);
         if (TOrvexPresenter* P = O.Presenter()) P->AdjustExtents(O);
     } else {
         O.CalcExtents();

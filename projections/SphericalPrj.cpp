@@ -227,11 +227,18 @@ int32_t TSphericalPrj::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     }
     const bool HorizonMode = Obj->HasState(osFrontSide) && Obj->HasState(osBackSide);
     const int32_t Count = Obj->GetPointCount();
-    if (!Obj->Cache3D()) {
-        // Thinned to about a pixel at the current scale; the object drops the cache with
-        // every extent computation, which every scale change causes.
-        TThinning Thinning(ThinningStep(FScaleFactor));
+    const int64_t Step = ThinningStep(FScaleFactor);
+    const TPoint3DList* Have = Obj->Cache3D();
+    // Thinned to about a pixel at the current scale (the object drops the cache when its
+    // points change). Where the view draws from coarser copies anyway, a cache of a scale up
+    // to twice as close serves as well, and zooming out and in again builds none.
+    const bool Fresh = Have && (Have->Step() == Step ||
+                                (FView && FView->LevelOfDetail() && Have->Step() < Step && 2 * Have->Step() >= Step));
+    if (!Fresh) {
+        Obj->SetCache3D(nullptr);
+        TThinning Thinning(Step);
         auto Cache = std::make_unique<TPoint3DList>();
+        Cache->SetStep(Step);
         Cache->SetCapacity(Count);
         bool Fits = true;
         const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);

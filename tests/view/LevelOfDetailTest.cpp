@@ -155,6 +155,32 @@ TEST_F(LevelOfDetailTest, FramesDifferFromTheFullPictureInAtMostHalfAPercentOfPi
     }
 }
 
+TEST_F(LevelOfDetailTest, TheGlobeKeepsItsVectorsOnlyWhereTheyServe) {
+    // The sphere's vectors are thinned for a scale. Kept after a wheel notch out while frames
+    // are drawn from copies; built again for a closer scale, and for any other scale when
+    // every point is drawn, where the picture must be the same as ever.
+    BuildCoasts();
+    View.SetSurfaceSize(480, 480);
+    View.SetProjection(opSpherical);
+    View.ZoomToScale(0);
+    const long double Whole = View.GetScaleFactor();
+    const QImage First = Drawn(false);
+    View.ZoomToScale(Whole * 1.8L);
+    Drawn(false);
+    View.ZoomToScale(Whole);
+    EXPECT_EQ(Drawn(false), First) << "every point drawn: the vectors of the closer scale are not used";
+    for (const long double Zoom : {1.8L, 1.0L, 1.8L, 3.6L}) {
+        SCOPED_TRACE(static_cast<double>(Zoom));
+        View.ZoomToScale(Whole * Zoom);
+        const QImage Detail = Drawn(true), Full = Drawn(false);
+        int Different = 0;
+        for (int Y = 0; Y < Full.height(); ++Y)
+            for (int X = 0; X < Full.width(); ++X) Different += Full.pixel(X, Y) != Detail.pixel(X, Y);
+        EXPECT_LE(Different, Full.width() * Full.height() / 200);
+        EXPECT_EQ(Strays(Detail, Full), 0);
+    }
+}
+
 TEST_F(LevelOfDetailTest, AnEditedChainIsDrawnFromItsNewPoints) {
     FlatMap(720, 360);
     TOrvexLayer* L = View.AddLayer("coast");
