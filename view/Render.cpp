@@ -480,12 +480,14 @@ TOrvexObject* TOrvex3::WithDetail(TOrvexObject* Obj, TPointChain*& Lent) {
     // apart: such chains keep them all.
     if (Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings) || ReachesSeamOrPole(Obj->Extents()))
         return Obj;
+    if (!FDetailRun) FDetailRun.reset(NewTempChain());
+    TGeoDataObject* Run = FDetailRun.get();
+    // A stand-in that holds a copy already (a drawing within a drawing) takes no other.
+    if (Run->Count() > 0) return Obj;
     const int Level = FProjection->DetailLevel(Obj->Extents());
     if (Level < 1) return Obj;
     TPointChain* Detail = Obj->DetailAt(Level, FDetailScratch);
     if (!Detail) return Obj;
-    if (!FDetailRun) FDetailRun.reset(NewTempChain());
-    TGeoDataObject* Run = FDetailRun.get();
     // Drawn as the object would be: its extent, side and seam bits and clip code.
     Run->SetCache3D(nullptr);
     Run->SetExtents(Obj->Extents());
