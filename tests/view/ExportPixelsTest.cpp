@@ -56,10 +56,7 @@ TEST_F(ExportPixelsTest, PngHoldsExactlyThePixelsTheViewDraws) {
             ASSERT_TRUE(ExportPicture(View, Path, S.Width, S.Height));
             const QImage Got = QImage(QString::fromStdString(Path), "PNG").convertToFormat(QImage::Format_RGB888);
             ASSERT_EQ(Got.size(), QSize(S.Width, S.Height));
-            int Different = 0;
-            for (int Y = 0; Y < Want.height(); ++Y)
-                for (int X = 0; X < Want.width(); ++X) Different += Got.pixel(X, Y) != Want.pixel(X, Y);
-            EXPECT_EQ(Different, 0);
+            EXPECT_EQ(DifferentPixels(Got, Want), 0);
         }
     }
     EXPECT_GT(CountColour(Drawn(360, 180), Magenta), 50) << "the animated layer is part of the picture";

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 #include "model/OrvexLayer.h"
@@ -45,16 +46,25 @@ inline int CountColour(const QImage& Image, TColor Colour) {
     return N;
 }
 
-// Pixels of A whose colour appears nowhere within one pixel in B: zero both ways means the
-// pictures agree up to a pixel's displacement.
-inline int Unmatched(const QImage& A, const QImage& B) {
+// Pixels that differ between two pictures of the same size.
+inline int DifferentPixels(const QImage& A, const QImage& B) {
+    int N = 0;
+    for (int Y = 0; Y < A.height(); ++Y)
+        for (int X = 0; X < A.width(); ++X) N += A.pixel(X, Y) != B.pixel(X, Y);
+    return N;
+}
+
+// Pixels of A (of colour Only, when given) whose colour appears nowhere within Reach pixels
+// in B: zero both ways means the pictures agree up to that displacement.
+inline int Unmatched(const QImage& A, const QImage& B, int Reach = 1, std::optional<TColor> Only = {}) {
     int N = 0;
     for (int Y = 0; Y < A.height(); ++Y)
         for (int X = 0; X < A.width(); ++X) {
             const QRgb C = A.pixel(X, Y);
+            if (Only && PixelOf(A, X, Y) != *Only) continue;
             bool Found = false;
-            for (int DY = -1; DY <= 1 && !Found; ++DY)
-                for (int DX = -1; DX <= 1 && !Found; ++DX) {
+            for (int DY = -Reach; DY <= Reach && !Found; ++DY)
+                for (int DX = -Reach; DX <= Reach && !Found; ++DX) {
                     const int BX = X + DX, BY = Y + DY;
                     Found = BX >= 0 && BY >= 0 && BX < B.width() && BY < B.height() && B.pixel(BX, BY) == C;
                 }
