@@ -408,7 +408,8 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
         }
         const TPoint3D Point = Points ? Points[I] : Obj->GetPoint(I);
         const int64_t Longitude = NormalizeLongitude(int64_t(Point.X) - FCentralMeridian);
-        if (Boxed && Box.Holds(Point)) continue;
+        // (A chain read from its array has passed over them above.)
+        if (Boxed && !Points && Box.Holds(Point)) continue;
         if (Thin && N > 0 &&
             PerLongitude * static_cast<double>(std::llabs(Longitude - KeptLongitude)) +
                     PerLatitude * static_cast<double>(std::llabs(Point.Y - KeptLatitude)) <
