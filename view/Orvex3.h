@@ -272,8 +272,8 @@ public:
     bool Antialiasing() const;
     void SetAntialiasing(bool Value);
     // Long chains drawn from their coarser copies (model/ChainDetail.h) where many of their
-    // points share a pixel: the picture differs from the full one only within half a pixel
-    // of the lines, and frames of large layers come several times faster. Off by default;
+    // points share a pixel: the lines move by at most a pixel (a few tenths of a percent of
+    // the picture's pixels differ), and frames of large layers come several times faster. Off by default;
     // the editor's window and the frames of `orvex render` turn it on. Printing and exported
     // pictures always draw every point.
     bool LevelOfDetail() const { return FLevelOfDetail; }
