@@ -87,19 +87,14 @@ TEST(ChainDetail, IslandsAFewCellsAcrossKeepTheirOutermostPoints) {
     std::vector<TPoint3D> Kept;
     ThinToOctave(Ring.data(), int32_t(Ring.size()), Level, Kept);
     EXPECT_LT(Kept.size(), Ring.size() / 4);
-    auto Extreme = [&](auto Better) {
-        return *std::min_element(Ring.begin(), Ring.end(), Better);
-    };
-    const TPoint3D Outermost[] = {
-        Extreme([](const TPoint3D& A, const TPoint3D& B) { return A.X < B.X; }),
-        Extreme([](const TPoint3D& A, const TPoint3D& B) { return A.X > B.X; }),
-        Extreme([](const TPoint3D& A, const TPoint3D& B) { return A.Y < B.Y; }),
-        Extreme([](const TPoint3D& A, const TPoint3D& B) { return A.Y > B.Y; }),
-        Extreme([](const TPoint3D& A, const TPoint3D& B) { return A.X + A.Y < B.X + B.Y; }),
-        Extreme([](const TPoint3D& A, const TPoint3D& B) { return A.X - A.Y > B.X - B.Y; }),
-    };
-    for (const TPoint3D& P : Outermost)
-        EXPECT_NE(std::find(Kept.begin(), Kept.end(), P), Kept.end()) << P.X << "," << P.Y;
+    // Outermost westward, eastward, southward, northward, south-westward and south-eastward.
+    const int Directions[][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}, {-1, -1}, {1, -1}};
+    for (const auto& D : Directions) {
+        const TPoint3D Far = *std::max_element(Ring.begin(), Ring.end(), [&](const TPoint3D& A, const TPoint3D& B) {
+            return int64_t(D[0]) * A.X + int64_t(D[1]) * A.Y < int64_t(D[0]) * B.X + int64_t(D[1]) * B.Y;
+        });
+        EXPECT_NE(std::find(Kept.begin(), Kept.end(), Far), Kept.end()) << D[0] << "," << D[1];
+    }
 }
 
 TEST(ChainDetail, CopiesAreKeptPerOctaveAndBuiltAgainForNewPoints) {
