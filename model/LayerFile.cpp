@@ -15,6 +15,7 @@
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
+#include "model/StandardClasses.h"
 #include "platform/AtomicFile.h"
 #include "platform/FilePaths.h"
 #include "platform/Hourglass.h"
@@ -140,6 +141,10 @@ void TOrvexLayer::SaveToFile(const std::string& Path) {
     File.Commit();
 }
 
+const TOrvexClassRegistry& TOrvexLayer::ClassRegistry() const {
+    return FView ? FView->ClassRegistry() : StandardClassRegistry();
+}
+
 void TOrvexLayer::SaveToStream(TOrvexStream& S) {
     // Room for typical data up front (whole-minute chains take about two bytes a point).
     size_t Estimate = 64;
@@ -159,12 +164,10 @@ void TOrvexLayer::SaveToStream(TOrvexStream& S, const std::function<void()>& Ste
     S.WriteInt32(FExtents.Bottom);
     S.WriteInt32(FExtents.Width);
     S.WriteInt32(FExtents.Height);
-    if (FView) {
-        const auto& Classes = FView->ClassRegistry().Classes();
-        // Presenters first: objects find theirs by FeatureID while they are read.
-        WriteBlocks(S, Classes, FPresenters, nullptr);
-        WriteBlocks(S, Classes, FObjects, Step);
-    }
+    const auto& Classes = ClassRegistry().Classes();
+    // Presenters first: objects find theirs by FeatureID while they are read.
+    WriteBlocks(S, Classes, FPresenters, nullptr);
+    WriteBlocks(S, Classes, FObjects, Step);
     S.WriteInt32(0);
 }
 
@@ -252,7 +255,7 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
     TExtentUnion Loaded;
     try {
         FExtents = ReadLayerHeader(Stream, Errors);
-        const TOrvexClassRegistry* Registry = FView ? &FView->ClassRegistry() : nullptr;
+        const TOrvexClassRegistry* Registry = &ClassRegistry();
         // One render request for the whole file, not one per object.
         const TLayerUpdate Update(*this);
         // Objects are finished as they are read, while in cache, and the final pass over them

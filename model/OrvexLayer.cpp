@@ -19,6 +19,7 @@
 #include "model/ExtentRefresh.h"
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
+#include "model/StandardClasses.h"
 #include "platform/FilePaths.h"
 #include "platform/Hourglass.h"
 #include "platform/PointBuffer.h"
@@ -92,7 +93,19 @@ TOrvexLayer::~TOrvexLayer() {
     }
 }
 
-bool TOrvexLayer::IsGlobalLayer() const { return FView && FView->GlobalLayer() == this; }
+bool TOrvexLayer::IsGlobalLayer() const { return FView ? FView->GlobalLayer() == this : FServesAsGlobal; }
+
+TOrvexLayer* TOrvexLayer::GlobalLayer() const {
+    if (FView) return FView->GlobalLayer();
+    if (FServesAsGlobal) return const_cast<TOrvexLayer*>(this);
+    if (!FOwnGlobal) {
+        FOwnGlobal = std::make_unique<TOrvexLayer>(nullptr);
+        FOwnGlobal->FServesAsGlobal = true;
+        FOwnGlobal->FName = "GlobalLayer";
+        AddGlobalPresenters(FOwnGlobal.get());
+    }
+    return FOwnGlobal.get();
+}
 
 void TOrvexLayer::Changed(bool Scale, bool Render) {
     if (!FView) return;
@@ -201,7 +214,8 @@ TOrvexPresenter* TOrvexLayer::FindPresenter(const std::string& Name, int16_t Fea
         if ((FeatureID == 0 || FeatureID == P->FeatureID()) &&
             (Name.empty() || strcasecmp(Name.c_str(), P->Name().c_str()) == 0))
             return P;
-    if (FView && !IsGlobalLayer() && FView->GlobalLayer()) return FView->GlobalLayer()->FindPresenter(Name, FeatureID);
+    if (IsGlobalLayer()) return nullptr;
+    if (const TOrvexLayer* Global = GlobalLayer()) return Global->FindPresenter(Name, FeatureID);
     return nullptr;
 }
 

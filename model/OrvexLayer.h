@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "model/Persistent.h"
 
 class TOrvex3;
+class TOrvexClassRegistry;
 class TOrvexObject;
 class TOrvexPresenter;
 class TOrvexStream;
@@ -43,7 +45,13 @@ public:
     ~TOrvexLayer() override;
 
     TOrvex3* View() const { return FView; }
+    // The classes its file may hold: the view's, or for a layer outside any view the
+    // standard ones.
+    const TOrvexClassRegistry& ClassRegistry() const;
     bool IsGlobalLayer() const;
+    // The layer whose presenters this one falls back on: the view's global layer, or for a
+    // layer outside any view one of its own, made on first use as a view makes its own.
+    TOrvexLayer* GlobalLayer() const;
 
     const TExtent& Extents() const { return FExtents; }
     void SetExtents(const TExtent& E) { FExtents = E; }
@@ -174,6 +182,9 @@ private:
     void FinishLoading(const TExtentUnion* Loaded = nullptr);
 
     TOrvex3* FView;
+    // The global layer of a layer outside any view, and the mark of one.
+    mutable std::unique_ptr<TOrvexLayer> FOwnGlobal;
+    bool FServesAsGlobal = false;
     TExtent FExtents;
     bool FVisible = true;
     bool FEnabled = true;

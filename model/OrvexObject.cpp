@@ -234,8 +234,7 @@ void TOrvexObject::LinkPresenter(TOrvexPresenter* P) {
 
 bool TOrvexObject::ServesHere(const TOrvexPresenter* P) const {
     if (!FLayer) return false;
-    const TOrvex3* V = View();
-    return P->Layer() == FLayer || (V && P->Layer() == V->GlobalLayer());
+    return P->Layer() == FLayer || P->Layer() == FLayer->GlobalLayer();
 }
 
 TOrvexPresenter* TOrvexObject::PresenterHere(TOrvexPresenter* P) {
@@ -413,8 +412,11 @@ void TOrvexObject::CalcExtents() {
     const TOrvex3* V = View();
     const long double Scale = V ? V->GetScaleFactor() : 0;
     // Three pixels at the current scale; a degenerate scale gives the widest box that
-    // still fits the extent fields.
-    const int64_t H = RoundSaturate(Scale > 0 ? 3.0L / Scale : std::numeric_limits<int32_t>::max()) / 2;
+    // still fits the extent fields. Outside any view there are no pixels: the point and a
+    // unit around it, as chains are bounded.
+    const int64_t H = !V          ? 1
+                      : Scale > 0 ? RoundSaturate(3.0L / Scale) / 2
+                                  : RoundSaturate(std::numeric_limits<int32_t>::max()) / 2;
     const TPoint3D P = GetPoint(0);
     StoreExtents(TExtent{SaturateInt32(int64_t(P.X) - H), SaturateInt32(int64_t(P.Y) - H), SaturateInt32(2 * H),
                          SaturateInt32(2 * H)});

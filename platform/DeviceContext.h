@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QFontMetrics;
+class QImage;
 class QPainter;
 class QPen;
 class QPoint;
@@ -97,18 +99,21 @@ HGDIOBJ GetStockObject(int Index);
 // Releases the caller's reference; a selected object stays usable until replaced.
 void DeleteObject(HGDIOBJ& Object);
 
+// The drawing calls are virtual for the model's sake: layers, objects and presenters draw
+// through a context without linking the painter, so that a program that only reads and writes
+// layers starts without the GUI libraries. There is one implementation.
 class TDeviceContext {
 public:
     struct TLaidText;  // glyphs of a text shaped in one font
     // Draws with Painter, which must outlive the context; selects the stock black pen,
     // white brush and system font.
     explicit TDeviceContext(QPainter* Painter);
-    ~TDeviceContext();
+    virtual ~TDeviceContext();
     TDeviceContext(const TDeviceContext&) = delete;
     TDeviceContext& operator=(const TDeviceContext&) = delete;
 
     // The painter, for drawing past the context: whatever the context holds back is drawn first.
-    QPainter* Painter();
+    virtual QPainter* Painter();
     // Scattered drawing: point symbols and titles, which land all over the picture, are drawn
     // one behind, so that each one's pixels come from memory while the one before is drawn.
     // Any other drawing, the painter, or leaving the mode draws what is held back first.
@@ -119,27 +124,29 @@ public:
     int LogPixelsY() const;
 
     // Returns the previously selected object of the same kind.
-    HGDIOBJ SelectObject(const HGDIOBJ& Object);
+    virtual HGDIOBJ SelectObject(const HGDIOBJ& Object);
     const HGDIOBJ& CurrentPen() const { return FPen; }
     const HGDIOBJ& CurrentBrush() const { return FBrush; }
     const HGDIOBJ& CurrentFont() const { return FFont; }
 
-    int SetBkMode(int Mode);
+    int SetBkMode(int Mode) { return std::exchange(FBkMode, Mode); }
     int BkMode() const { return FBkMode; }
-    unsigned SetTextAlign(unsigned Align);
+    unsigned SetTextAlign(unsigned Align) { return std::exchange(FTextAlign, Align); }
     unsigned TextAlign() const { return FTextAlign; }
-    TColor SetTextColor(TColor Color);
+    TColor SetTextColor(TColor Color) { return std::exchange(FTextColor, Color); }
     TColor TextColor() const { return FTextColor; }
 
-    void Polyline(const TPixelPoint* Points, int Count);
-    void Polygon(const TPixelPoint* Points, int Count);
-    void Ellipse(int Left, int Top, int Right, int Bottom);
-    void Rectangle(int Left, int Top, int Right, int Bottom);
-    void SetPixel(int X, int Y, TColor Color);
+    virtual void Polyline(const TPixelPoint* Points, int Count);
+    virtual void Polygon(const TPixelPoint* Points, int Count);
+    virtual void Ellipse(int Left, int Top, int Right, int Bottom);
+    virtual void Rectangle(int Left, int Top, int Right, int Bottom);
+    virtual void SetPixel(int X, int Y, TColor Color);
     // Text is bytes: UTF-8 when valid, else Latin-1.
-    void TextOut(int X, int Y, const std::string& Text);
-    void DrawText(const std::string& Text, int Left, int Top, int Right, int Bottom, unsigned Format);
-    void GetTextExtentPoint(const std::string& Text, int& Width, int& Height);
+    virtual void TextOut(int X, int Y, const std::string& Text);
+    virtual void DrawText(const std::string& Text, int Left, int Top, int Right, int Bottom, unsigned Format);
+    virtual void GetTextExtentPoint(const std::string& Text, int& Width, int& Height);
+    // Picture scaled into the box from (Left, Top) to (Right, Bottom); nothing without a painter.
+    virtual void DrawPicture(const QImage& Picture, int Left, int Top, int Right, int Bottom);
 
     // Clip to the rectangle (Right and Bottom excluded); an empty call removes the clip.
     // Like a clip region, the rectangle is in device pixels: the viewport origin neither

@@ -8,3 +8,5 @@
 int32_t ScreenPixelsPerInch();
 // Reads the resolution from the primary screen (the first view does, when it is made).
 void ReadScreenPixelsPerInch();
+// Dpi, or 96 for 0 and less.
+void SetScreenPixelsPerInch(int32_t Dpi);

@@ -1,28 +1,32 @@
+// Which services are in use. The window system's own are in UiServicesQt.cpp, apart: the
+// model calls UiServices() (the hourglass of a long load), and a program that reads layers
+// without any window (orvex info) links none of the GUI libraries.
 #include "platform/UiServices.h"
-
-#include <QApplication>
-#include <QDialog>
-#include <QMessageBox>
-
-#include "platform/MessageBox.h"
-#include "platform/Text.h"
 
 namespace {
 
 TUiServices* Installed = nullptr;
+TUiServices& (*Default)() = nullptr;
 
-bool HaveWidgets() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+// Where there is no window system: nothing is shown and every question is answered OK.
+class TQuietUiServices : public TUiServices {
+public:
+    void ShowMessage(const std::string&, const std::string&, TMessageKind) override {}
+    bool ConfirmWarning(const std::string&, const std::string&) override { return true; }
+    void BeginHourglass() override {}
+    void EndHourglass() override {}
+    void ProcessMessages() override {}
+    // No dialog exists without the window system's services.
+    bool ExecDialog(QDialog&) override { return false; }
+};
 
 }  // namespace
 
 TUiServices& UiServices() {
     if (Installed) return *Installed;
-    if (HaveWidgets()) {
-        static TQtUiServices Qt;
-        return Qt;
-    }
-    static TScriptedUiServices Scripted;
-    return Scripted;
+    if (Default) return Default();
+    static TQuietUiServices Quiet;
+    return Quiet;
 }
 
 TUiServices* SetUiServices(TUiServices* Services) {
@@ -31,65 +35,4 @@ TUiServices* SetUiServices(TUiServices* Services) {
     return Previous;
 }
 
-void TQtUiServices::ShowMessage(const std::string& Caption, const std::string& Text, TMessageKind Kind) {
-    QWidget* Parent = QApplication::activeWindow();
-    switch (Kind) {
-        case mkWarning: QMessageBox::warning(Parent, ToQString(Caption), ToQString(Text)); break;
-        case mkError: QMessageBox::critical(Parent, ToQString(Caption), ToQString(Text)); break;
-        default: QMessageBox::information(Parent, ToQString(Caption), ToQString(Text)); break;
-    }
-}
-
-std::unique_ptr<QDialog> MakeMessageBox(const std::string& Caption, const std::string& Text, TMessageKind Kind) {
-    const QMessageBox::Icon Icon = Kind == mkError     ? QMessageBox::Critical
-                                   : Kind == mkWarning ? QMessageBox::Warning
-                                                       : QMessageBox::Information;
-    return std::make_unique<QMessageBox>(Icon, ToQString(Caption), ToQString(Text), QMessageBox::Ok,
-                                         QApplication::activeWindow());
-}
-
-bool TQtUiServices::ConfirmWarning(const std::string& Caption, const std::string& Text) {
-    return QMessageBox::warning(QApplication::activeWindow(), ToQString(Caption), ToQString(Text),
-                                QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
-}
-
-void TQtUiServices::BeginHourglass() {
-    if (HaveWidgets()) QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-void TQtUiServices::EndHourglass() {
-    if (HaveWidgets() && QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
-}
-
-void TQtUiServices::ProcessMessages() { QCoreApplication::processEvents(); }
-
-bool TQtUiServices::ExecDialog(QDialog& Dialog) { return Dialog.exec() == QDialog::Accepted; }
-
-void TScriptedUiServices::ShowMessage(const std::string& Caption, const std::string& Text, TMessageKind Kind) {
-    Messages.push_back({Caption, Text, false, Kind});
-}
-
-bool TScriptedUiServices::ConfirmWarning(const std::string& Caption, const std::string& Text) {
-    Messages.push_back({Caption, Text, true, mkWarning});
-    return NextAnswer();
-}
-
-void TScriptedUiServices::ProcessMessages() {
-    ++ProcessMessagesCount;
-    if (OnProcessMessages) OnProcessMessages();
-}
-
-bool TScriptedUiServices::ExecDialog(QDialog& Dialog) {
-    ++DialogCount;
-    if (OnDialog) OnDialog(Dialog);
-    const bool Accepted = NextAnswer();
-    Dialog.setResult(Accepted ? QDialog::Accepted : QDialog::Rejected);
-    return Accepted;
-}
-
-bool TScriptedUiServices::NextAnswer() {
-    if (Answers.empty()) return DefaultAnswer;
-    const bool Answer = Answers.front();
-    Answers.pop_front();
-    return Answer;
-}
+void SetDefaultUiServices(TUiServices& (*Services)()) { Default = Services; }

@@ -34,11 +34,17 @@ public:
 };
 
 // The services in use. Unless some were installed: the Qt ones inside a QApplication, else
-// a scripted instance that answers OK to everything.
+// a scripted instance that answers OK to everything (both where the program links the window
+// system's services, see UseWindowUiServices; elsewhere nothing is shown and the answer is OK).
 TUiServices& UiServices();
 // Installs Services (not owned) for the whole process; null returns to the default.
 // Returns what was installed before.
 TUiServices* SetUiServices(TUiServices* Services);
+// The default when nothing is installed, as a function giving the services.
+void SetDefaultUiServices(TUiServices& (*Services)());
+// Makes the window system's services (the Qt or scripted ones above) the default. Every map
+// view does when it is made, and any program that links them has them from the start.
+void UseWindowUiServices();
 
 class TQtUiServices : public TUiServices {
 public:

@@ -132,7 +132,7 @@ void TOrvexPresenter::MoveToLayer(TOrvexLayer* Layer) {
     if (FLayer && FLayer->IsGlobalLayer()) return;
     if (Layer == FLayer) return;
     if (!Layer->IsGlobalLayer() && FLayer) {
-        TOrvexLayer* Global = FView ? FView->GlobalLayer() : nullptr;
+        TOrvexLayer* Global = FLayer->GlobalLayer();
         TOrvexPresenter* Replacement = nullptr;
         if (Global) {
             Replacement = Global->FindPresenter(FName, FFeatureID);

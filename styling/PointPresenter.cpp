@@ -1,9 +1,6 @@
 #include "styling/PointPresenter.h"
 
 #include <QFileInfo>
-#include <QImage>
-#include <QPainter>
-#include <QRect>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -13,6 +10,7 @@
 #include "model/OrvexObject.h"
 #include "model/OrvexStream.h"
 #include "platform/FilePaths.h"
+#include "platform/Pictures.h"
 #include "platform/PointBuffer.h"
 #include "platform/Text.h"
 #include "projections/PrjModel.h"
@@ -87,7 +85,6 @@ TPointPresenter::TPointPresenter(TOrvexLayer* Layer) : TOrvexPresenter(Layer) {
 TPointPresenter* TPointPresenter::Create(TOrvexLayer* Layer) { return new TPointPresenter(Layer); }
 
 TPointPresenter::~TPointPresenter() {
-    if (!FImageName.empty()) delete FImage;
     delete FPointPen;
     delete FPointBrush;
     delete FPointFont;
@@ -128,14 +125,16 @@ void TPointPresenter::SetMaxPointSize(int32_t V) {
 }
 
 void TPointPresenter::DropImage() {
-    if (!FImageName.empty()) delete FImage;
+    FOwnedImage.reset();
     FImage = nullptr;
+    FImageSize = {};
     FImageName.clear();
 }
 
-void TPointPresenter::SetImage(QImage* Picture) {
+void TPointPresenter::SetImage(QImage* Picture, TPictureSize Size) {
     DropImage();
     FImage = Picture;
+    FImageSize = Size;
 }
 
 void TPointPresenter::SetImageName(const std::string& Name) {
@@ -144,13 +143,19 @@ void TPointPresenter::SetImageName(const std::string& Name) {
         DropImage();
         return;
     }
-    QImage Loaded;
-    if (!Loaded.load(Path)) throw EInvalidGraphic(Format("Cannot read the picture %s", Name.c_str()));
+    if (!CanOpenPictures()) {
+        // Kept by name, for a program that reads and writes layers without drawing them.
+        DropImage();
+        FImageName = Name;
+        return;
+    }
+    TPictureFile Loaded;
+    if (!OpenPictureFile(NativePath(Name), Loaded))
+        throw EInvalidGraphic(Format("Cannot read the picture %s", Name.c_str()));
     // A borrowed picture belongs to someone else: the file goes into a picture of our own.
-    if (FImage && !FImageName.empty())
-        *FImage = std::move(Loaded);
-    else
-        FImage = new QImage(std::move(Loaded));
+    FOwnedImage = std::move(Loaded.Image);
+    FImage = FOwnedImage.get();
+    FImageSize = Loaded.Size;
     FImageName = Name;
     // The extent of a picture symbol follows the picture's proportions.
     InvalidateUsers();
@@ -249,8 +254,8 @@ void TPointPresenter::AdjustExtents(TOrvexObject& Obj) {
         const int64_t B = A / 2;
         TExtent E{SaturateInt32(int64_t(P.X) - B), SaturateInt32(int64_t(P.Y) - B), SaturateInt32(2 * B),
                   SaturateInt32(2 * B)};
-        if (FPointType == ppImage && FImage && FImage->width() > 0) {
-            const int64_t C = RoundSaturate(static_cast<long double>(FImage->height()) * B / FImage->width());
+        if (FPointType == ppImage && FImage && FImageSize.Width > 0) {
+            const int64_t C = RoundSaturate(static_cast<long double>(FImageSize.Height) * B / FImageSize.Width);
             E = TExtent{E.Left, SaturateInt32(int64_t(P.Y) - C), E.Width, SaturateInt32(2 * C)};
         }
         if (FPointType == ppNone && TitleAlignment() != taNone && V->Canvas()) {
@@ -306,11 +311,9 @@ void TPointPresenter::Render(TOrvexObject& Obj) {
                 break;
             }
             case ppImage:
-                if (FImage && FImage->width() > 0 && DC->Painter()) {
-                    const int64_t E = RoundSaturate(static_cast<long double>(FImage->height()) * D / FImage->width());
-                    const int32_t T = SaturateInt32(Y - E), B = SaturateInt32(Y + E);
-                    DC->Painter()->drawImage(
-                        QRect(Left, T, SaturateInt32(int64_t(Right) - Left), SaturateInt32(int64_t(B) - T)), *FImage);
+                if (FImage && FImageSize.Width > 0) {
+                    const int64_t E = RoundSaturate(static_cast<long double>(FImageSize.Height) * D / FImageSize.Width);
+                    DC->DrawPicture(*FImage, Left, SaturateInt32(Y - E), Right, SaturateInt32(Y + E));
                 }
                 break;
             case ppDot:

@@ -3,9 +3,11 @@
 // font or a picture.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "foundation/OXUtils.h"
+#include "platform/Pictures.h"
 #include "styling/OrvexPresenter.h"
 
 class QImage;
@@ -56,7 +58,8 @@ public:
     void SetMaxPointSize(int32_t V);
     // The picture of ppImage. One set here is borrowed: the presenter never frees it.
     QImage* Image() const { return FImage; }
-    void SetImage(QImage* Picture);
+    // Inline, so that measuring the picture links the GUI libraries where pictures are set.
+    void SetImage(QImage* Picture) { SetImage(Picture, Picture ? PictureSize(*Picture) : TPictureSize{}); }
     const std::string& ImageName() const { return FImageName; }
     // Loads the file into an owned picture; a missing file leaves no picture and an
     // empty name. Raises EInvalidGraphic for a file that cannot be decoded.
@@ -97,6 +100,10 @@ private:
     TOrvexUnits FPointUnit = Pixel;
     int32_t FPointSize = 6;
     int32_t FMaxPointSize = 0;
+    void SetImage(QImage* Picture, TPictureSize Size);
+    // FImage is FOwnedImage's when read from the file named by FImageName, else borrowed.
     QImage* FImage = nullptr;
+    std::shared_ptr<QImage> FOwnedImage;
+    TPictureSize FImageSize;
     std::string FImageName;
 };

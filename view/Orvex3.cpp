@@ -6,9 +6,12 @@
 #include <new>
 
 #include "model/ClassRegistry.h"
+#include "model/StandardClasses.h"
 #include "platform/ClipCode.h"
 #include "platform/IniFile.h"
+#include "platform/Pictures.h"
 #include "platform/Screen.h"
+#include "platform/UiServices.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PointPresenter.h"
 #include "styling/PolygonPresenter.h"
@@ -29,6 +32,10 @@ int32_t TOrvex3::ScreenPixelsPerInch() { return ::ScreenPixelsPerInch(); }
 
 TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
     if (LiveViews++ == 0) ReadScreenPixelsPerInch();
+    // A view lives in a window system: its questions go to message boxes unless a program
+    // installed other services.
+    UseWindowUiServices();
+    UsePictureFiles();
     AcquirePointBuffer();
     FCanvas = std::make_unique<TOrvexCanvas>(this);
     // Made directly, not through SetProjectionModel: there is no earlier view to keep.
@@ -42,12 +49,7 @@ TOrvex3::TOrvex3(QWidget* Parent) : QWidget(Parent) {
     // Clicking the map gives it the keys; Tab reaches it too.
     setFocusPolicy(Qt::StrongFocus);
     FClassRegistry = std::make_unique<TOrvexClassRegistry>();
-    for (const TClassInfo* C :
-         {&TOrvexPen::StaticClassInfo(), &TOrvexBrush::StaticClassInfo(), &TOrvexFont::StaticClassInfo(),
-          &TPointPresenter::StaticClassInfo(), &TPolygonPresenter::StaticClassInfo(),
-          &TPolylinePresenter::StaticClassInfo(), &TGeoDataObject::StaticClassInfo(),
-          &TBitmapObject::StaticClassInfo()})
-        RegisterOrvexClass(*C);
+    for (const TClassInfo* C : StandardLayerClasses()) RegisterOrvexClass(*C);
     for (TPen* P : {&FSelectedPen, &FTransparentPen, &FGridPen}) P->OnChange = [this] { RequestRender(); };
     for (TBrush* B : {&FSelectedBrush, &FTransparentBrush}) B->OnChange = [this] { RequestRender(); };
     // The global layer is made like any other, then taken out of the drawing list.
@@ -102,11 +104,7 @@ void TOrvex3::Clear() {
         // The global layer is not in the list, so its destructor-side bookkeeping does not
         // apply; reset it in place.
         FGlobalLayer->Reset();
-        if (!FDestroying) {
-            TOrvexPresenter::CreateNamed<TPointPresenter>(FGlobalLayer, -1, "GlobalPointPresenter");
-            TOrvexPresenter::CreateNamed<TPolylinePresenter>(FGlobalLayer, -2, "GlobalPolylinePresenter");
-            TOrvexPresenter::CreateNamed<TPolygonPresenter>(FGlobalLayer, -3, "GlobalPolygonPresenter");
-        }
+        if (!FDestroying) AddGlobalPresenters(FGlobalLayer);
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include "foundation/OXUtils.h"
 #include "model/ListWalk.h"
+#include "model/MapHost.h"
 #include "model/TextureData.h"
 #include "platform/GdiTools.h"
 #include "projections/PrjModel.h"
@@ -105,7 +106,7 @@ using TOrvexRenderProgressEvent = std::function<void(TOrvex3* Sender, bool Finis
 using TOrvexProgressEvent =
     std::function<void(TOrvex3* Sender, int MsgType, const std::string& MsgText, bool& Abort)>;
 
-class TOrvex3 : public QWidget {
+class TOrvex3 : public QWidget, public TMapHost {
 public:
     explicit TOrvex3(QWidget* Parent = nullptr);
     ~TOrvex3() override;
@@ -127,7 +128,7 @@ public:
     std::vector<TOrvexObject*>& Selection() { return FSelection; }
     int32_t SelectedCount() const { return static_cast<int32_t>(FSelection.size()); }
     TOrvexObject* SelectedObject() const { return FSelection.empty() ? nullptr : FSelection.back(); }
-    void SelectObject(TOrvexObject* Obj);
+    void SelectObject(TOrvexObject* Obj) override;
 
     // Hit tests and searches over the layers, topmost layer first for the hit tests.
     // The object under a pixel, asking only layers that are enabled and visible; calling it
@@ -143,16 +144,16 @@ public:
     virtual TOrvexObject* FindObjectByID(int32_t ID, const TOrvexObject* After = nullptr);
 
     // Full re-render at the next paint.
-    void RequestRender();
+    void RequestRender() override;
     // Plain repaint: copies the last picture and draws the animated layers.
-    void RequestRepaint();
+    void RequestRepaint() override;
 
     TPrjModel* ProjectionModel() const { return FProjection.get(); }
     // Takes ownership of Model (null: a new spherical projection) and frees the previous
     // projection; keeps the scale and the centre when the class changes.
     void SetProjectionModel(TPrjModel* Model);
     TOrvexCanvas* Canvas() const { return FCanvas.get(); }
-    long double GetScaleFactor() const;
+    long double GetScaleFactor() const override;
 
     // Zoom and navigation. Nothing here draws: every change ends in RequestRender.
     int32_t Altitude() const { return FAltitude; }
@@ -325,7 +326,7 @@ public:
     void PrintRect(QPrinter& Printer, const TOrvexRect& Rect);
     virtual void RenderToPrinter(int32_t Left, int32_t Top, int32_t Height, int32_t Width);
     bool Printing() const { return FPrinter != nullptr; }
-    bool PrintAborted() const;
+    bool PrintAborted() const override;
 
     // Long renders and prints. One that has run RenderProgressDelay milliseconds reports to
     // OnRenderProgress about every RenderProgressPeriod milliseconds; the handler may let
@@ -391,17 +392,17 @@ public:
     int32_t MinTextHeight() const { return FMinTextHeight; }
     void SetMinTextHeight(int32_t Value);
     // MinTextHeight scaled from the screen to the surface's resolution (larger when printing).
-    int32_t EffectiveMinTextHeight() const;
+    int32_t EffectiveMinTextHeight() const override;
     // Vertical pixels per inch of the screen, read when the first view was made (96 without one).
     static int32_t ScreenPixelsPerInch();
     // Pixels per inch of the surface as the window shows it: the screen's times SurfaceRatio.
     int32_t WindowPixelsPerInch() const;
 
     // Value in Units as OrvexUnits; Pixel goes through the current scale.
-    int32_t UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const;
-    int32_t UnitsToPixels(long double Value, TOrvexUnits Units) const;
+    int32_t UnitsToOrvexUnits(long double Value, TOrvexUnits Units) const override;
+    int32_t UnitsToPixels(long double Value, TOrvexUnits Units) const override;
     // The geographic point under a pixel; false (and the off-map marker) when there is none.
-    bool PixelToLL(int32_t X, int32_t Y, TPoint3D& Point) const;
+    bool PixelToLL(int32_t X, int32_t Y, TPoint3D& Point) const override;
 
     const std::string& DataDirectory() const { return FDataDirectory; }
     void SetDataDirectory(const std::string& Dir) { FDataDirectory = Dir; }
@@ -421,8 +422,8 @@ public:
     virtual void SaveProfile(const std::string& FileName);
 
     // Geographic renderers used by presenters: the caller has selected pen and brush.
-    void PaintPolyline(TOrvexObject* Obj);
-    void PaintPolygon(TOrvexObject* Obj);
+    void PaintPolyline(TOrvexObject* Obj) override;
+    void PaintPolygon(TOrvexObject* Obj) override;
     // A line between two geographic points drawn as Steps straight pieces in longitude
     // and latitude, the short way across 180 degrees.
     void PaintLineLL(const TPoint3D& From, const TPoint3D& To, int32_t Steps);
@@ -460,10 +461,10 @@ public:
 
     // Whether the first Count entries of PointBuffer can be seen on the surface; writes
     // the clip code of their bounding box.
-    bool ComputeClipCode(int32_t Count, uint8_t& ClipCode) const;
+    bool ComputeClipCode(int32_t Count, uint8_t& ClipCode) const override;
 
     // Fires OnProgress; returns Abort.
-    bool Progress(int MsgType, const std::string& MsgText);
+    bool Progress(int MsgType, const std::string& MsgText) override;
 
     bool IsDestroying() const { return FDestroying; }
 
@@ -558,7 +559,7 @@ private:
     private:
         TOrvex3& FView;
     };
-    bool RenderCheckpointSlow();
+    bool RenderCheckpointSlow() override;
     // Raises EOrvexException when a render or print is running.
     void RefuseWhileRendering() const;
     // A paint that comes while a render runs: the picture so far, nothing rendered. False

@@ -41,8 +41,9 @@ public:
     int32_t Stride() const { return static_cast<int32_t>(FImage.bytesPerLine()); }
 
     // The context all drawing goes to: the off-screen picture, or the painter drawing is
-    // redirected to (the window during a paint, the printer while printing).
-    TDeviceContext* DC();
+    // redirected to (the window during a paint, the printer while printing). Virtual, as the
+    // model's calls into the canvas are (see TDeviceContext).
+    virtual TDeviceContext* DC();
     // Draw through Painter until RedirectToImage; Painter must outlive the redirection.
     void RedirectTo(QPainter* Painter);
     void RedirectToImage();
@@ -88,7 +89,7 @@ public:
     void RenderTextureTriangle(const TPoint3D* Vertices, const TTextureData& Texture);
     // Rect in Columns x Rows cells, row by row from the south-west, each cell drawn by
     // RenderTextureRect.
-    void RenderTextureGrid(const TExtent& Rect, int32_t Columns, int32_t Rows, const TTextureData& Texture);
+    virtual void RenderTextureGrid(const TExtent& Rect, int32_t Columns, int32_t Rows, const TTextureData& Texture);
     // Runs Paint(), which draws texture. Drawing into the off-screen picture it lands there;
     // while drawing is redirected to a painter (printing, PDF) it is rendered at the
     // painter's resolution into images, band by band, which the painter then draws.

@@ -8,6 +8,8 @@
 #include <memory>
 #include <tuple>
 
+#include "platform/Pictures.h"
+
 namespace {
 
 class PointPresenterTest : public StylingTest {
@@ -194,6 +196,14 @@ TEST_F(PointPresenterTest, ImagesFromFilesAndBorrowedOnes) {
     std::ofstream(Junk) << "not a picture";
     EXPECT_THROW(P->SetImageName(Junk), EInvalidGraphic);
     EXPECT_EQ(P->ImageName(), Png) << "a failed load keeps the picture";
+
+    // A program that cannot open pictures (the command-line tool summarising a layer file)
+    // keeps the name, to write it again, and has no picture to draw.
+    SetPictureOpener(nullptr);
+    P->SetImageName(Png);
+    EXPECT_EQ(P->Image(), nullptr);
+    EXPECT_EQ(P->ImageName(), Png);
+    UsePictureFiles();
 }
 
 TEST_F(PointPresenterTest, FindMatchingLooksOnlyInTheLayer) {
