@@ -1,16 +1,11 @@
-#include "cli/CliSupport.h"
-#include "cli/OrvexCli.h"
-
 #include <iostream>
 
+#include "cli/Front.h"
 #include "platform/Heap.h"
-#include "platform/UiServices.h"
 
 int main(int argc, char** argv) {
     UseLargeHeapPages();
-    // No window ever opens: questions get their default answer (OK), as tests get theirs.
-    TScriptedUiServices Scripted;
-    TUiServicesScope Services(Scripted);
-    orvex::cli::EndProcessAfterCommand();
-    return RunOrvexCli(argc, argv, std::cout, std::cerr);
+    if (const std::optional<int> Status = orvex::cli::RunWithoutCommandsModule(argc, argv, std::cout))
+        return *Status;
+    return orvex::cli::RunInCommandsModule(argc, argv, std::cerr);
 }

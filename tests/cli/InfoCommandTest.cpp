@@ -1,17 +1,22 @@
 // `orvex info` on layer files written by the model.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <fstream>
 #include <initializer_list>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "CliRunner.h"
+#include "cli/Front.h"
+#include "cli/LayerSummary.h"
 #include "cli/OrvexCli.h"
 #include "model/BitmapObject.h"
 #include "model/OrvexLayer.h"
@@ -67,11 +72,9 @@ TEST_F(InfoCommand, JsonListsEverythingInFileOrder) {
     ASSERT_EQ(Error.error, QJsonParseError::NoError) << Error.errorString().toStdString() << "\n" << R.Out;
     const QJsonObject Root = Doc.object();
     EXPECT_EQ(Root["name"].toString(), "sample");
-    TOrvex3 View;
-    TOrvexLayer* Loaded = View.AddLayer("");
-    Loaded->ChangeFilename(Path);
-    const TExtent& E = Loaded->Extents();
-    EXPECT_EQ(Root["extent"].toArray(), (QJsonArray{E.Left, E.Bottom, E.Width, E.Height}));
+    // The file records no extent: it is the data's, the points and a unit around them, not
+    // widened by symbol sizes at some view's scale.
+    EXPECT_EQ(Root["extent"].toArray(), (QJsonArray{-Min - 2, -Min - 2, 6 * Min + 3, 61 * Min + 3}));
 
     const QJsonArray Presenters = Root["presenters"].toArray();
     ASSERT_EQ(Presenters.size(), 2);
@@ -153,6 +156,104 @@ TEST_F(InfoCommand, FailuresGoToStandardError) {
         EXPECT_EQ(R.Out, "");
         EXPECT_NE(R.Err.find("Usage: orvex info [--json]"), std::string::npos) << R.Err;
         EXPECT_NE(R.Err.find("Try 'orvex --help'"), std::string::npos) << R.Err;
+    }
+}
+
+// The program reads layer files itself, outside any view; what it prints must be what a view
+// makes of the file: the global presenters a view falls back on, the same points and extent.
+TEST_F(InfoCommand, TheProgramReadsLayerFilesOutsideAnyViewAsAViewReadsThem) {
+    const std::string Globals = Dir.filePath("globals.lyr").toStdString();
+    {
+        TOrvex3 View;
+        TOrvexLayer* L = View.AddLayer("");
+        TOrvexPresenter::CreateNamed<TPolylinePresenter>(L, 2, "Own");
+        auto* Area = TGeoDataObject::Create(L, View.GlobalLayer()->FindPresenter("", -3), 1, "area");
+        for (int I = 0; I < 4; ++I) Area->AddPoint(MakePoint(I % 2 * Min, I / 2 * Min));
+        auto* Stray = TGeoDataObject::Create(L, nullptr, 2, "no presenter 77");
+        Stray->AddPoint(MakePoint(0, 0));
+        Stray->AddPoint(MakePoint(Min, Min));
+        Stray->SetFeatureID(77);
+        TGeoDataObject::Create(L, View.GlobalLayer()->FindPresenter("", -1), 3, "town")->AddPoint(MakePoint(Min, 0));
+        L->SaveToFile(Globals);
+    }
+    const auto InView = [](const std::string& File, bool WithPoints) {
+        TOrvex3 View;
+        TOrvexLayer* L = View.AddLayer("");
+        L->ChangeFilename(File);
+        std::ostringstream Out;
+        orvex::cli::PrintLayerJson(*L, WithPoints, Out);
+        return Out.str();
+    };
+    // Everything but an extent the file does not record, which a view widens by its symbols.
+    const auto Records = [](const std::string& Json) { return Json.substr(Json.find("\"presenters\"")); };
+    for (const std::string& File : {Path, Globals, std::string(ORVEX_SOURCE_DIR) + "/data/world.lyr"})
+        for (const bool WithPoints : {true, false}) {
+            SCOPED_TRACE(File);
+            std::ostringstream Out;
+            orvex::cli::PrintLayerFile({true, WithPoints, File.c_str(), ""}, Out);
+            if (File.ends_with("world.lyr"))
+                EXPECT_EQ(Out.str(), InView(File, WithPoints));
+            else
+                EXPECT_EQ(Records(Out.str()), Records(InView(File, WithPoints)));
+        }
+    EXPECT_NE(InView(Globals, false).find("\"presenter\": \"GlobalPolylinePresenter\""), std::string::npos);
+
+    // Saved outside a view, the layer writes every record (not only its header).
+    const std::string Copy = Dir.filePath("copy.lyr").toStdString();
+    {
+        TOrvexLayer L(nullptr);
+        L.SetFilename(Globals);
+        L.SaveToFile(Copy);
+    }
+    EXPECT_EQ(Records(InView(Copy, true)), Records(InView(Globals, true)));
+}
+
+// What the program answers itself, it answers as the commands do; everything else, help and
+// every mistake included, it leaves to them without printing a word.
+TEST_F(InfoCommand, TheProgramAnswersOnlyVersionAndLayerSummariesItself) {
+    const std::string Upper = Dir.filePath("SAMPLE.LYR").toStdString();
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(Path), QString::fromStdString(Upper)));
+    const std::string Broken = Dir.filePath("broken.lyr").toStdString();
+    std::ofstream(Broken, std::ios::binary) << std::string("\x00\x03\x01", 3);
+    struct TRow {
+        std::vector<std::string> Args;
+        bool Itself;
+    };
+    const TRow Rows[] = {
+        {{"--version"}, true},
+        {{"info", Path}, true},
+        {{"info", "--json", Upper}, true},
+        {{"info", "--no-points", "--json", Path}, true},
+        {{}, false},
+        {{"--help"}, false},
+        {{"--version", "extra"}, false},
+        {{"info"}, false},
+        {{"info", "--help"}, false},
+        {{"info", "--bogus", Path}, false},
+        {{"info", Path, Path}, false},
+        {{"info", Dir.filePath("missing.lyr").toStdString()}, false},
+        {{"info", Broken}, false},
+        {{"info", Dir.filePath("sample.shp").toStdString()}, false},
+        {{"project", "--projection", "mercator", "1", "2"}, false},
+    };
+    for (const TRow& R : Rows) {
+        std::vector<std::string> Args = R.Args;
+        SCOPED_TRACE(testing::PrintToString(Args));
+        Args.insert(Args.begin(), "orvex");
+        std::vector<char*> Argv;
+        for (std::string& A : Args) Argv.push_back(A.data());
+        Argv.push_back(nullptr);
+        std::ostringstream Out;
+        const std::optional<int> Status =
+            orvex::cli::RunWithoutCommandsModule(static_cast<int>(Args.size()), Argv.data(), Out);
+        ASSERT_EQ(Status.has_value(), R.Itself);
+        if (!R.Itself) {
+            EXPECT_EQ(Out.str(), "");
+            continue;
+        }
+        const CliResult Commands = RunCli(R.Args);
+        EXPECT_EQ(*Status, Commands.Status);
+        EXPECT_EQ(Out.str(), Commands.Out);
     }
 }
 

@@ -65,13 +65,15 @@ TEST_F(ProgramStart, CommandsStartQuietlyAndLoadGdalOnlyWhenTheyNeedIt) {
         QStringList Args;
         bool Gdal;              // needs it
         int StatusWithoutGdal;  // in a build without it
+        bool Commands;          // needs the commands module, and with it the GUI libraries
     };
     const TRow Rows[] = {
-        {{"--version"}, false, 0},
-        {{"info", PathToQString(Small)}, false, 0},
-        {{"project", "--projection", "mercator", "10", "20"}, false, 0},
-        {{"import", "-o", PathToQString(File("places.lyr")), PathToQString(File("places.geojson"))}, true, 2},
-        {{"export", PathToQString(Small), PathToQString(File("cities.geojson"))}, true, 1},
+        {{"--version"}, false, 0, false},
+        {{"info", PathToQString(Small)}, false, 0, false},
+        {{"info", "--json", "--no-points", PathToQString(Small)}, false, 0, false},
+        {{"project", "--projection", "mercator", "10", "20"}, false, 0, true},
+        {{"import", "-o", PathToQString(File("places.lyr")), PathToQString(File("places.geojson"))}, true, 2, true},
+        {{"export", PathToQString(Small), PathToQString(File("cities.geojson"))}, true, 1, true},
     };
     for (const TRow& R : Rows) {
         SCOPED_TRACE(R.Args.join(' ').toStdString());
@@ -85,6 +87,14 @@ TEST_F(ProgramStart, CommandsStartQuietlyAndLoadGdalOnlyWhenTheyNeedIt) {
         EXPECT_FALSE(Has(Result.Err, "XDG_RUNTIME_DIR")) << Result.Err;
         EXPECT_EQ(Has(Result.Loaded, "libgdal"), R.Gdal && GdalAvailable());
         EXPECT_EQ(Has(Result.Loaded, kGdalModuleName), R.Gdal && GdalAvailable());
+        EXPECT_EQ(Has(Result.Loaded, "orvex-commands.so"), R.Commands);
+        // Under the sanitizers every call of the model into its view names the view's type for
+        // the type check, which links the view and its GUI libraries into the program itself:
+        // their absence is a property of the plain build.
+        if (!Has(Result.Loaded, "libasan")) {
+            EXPECT_EQ(Has(Result.Loaded, "libQt6Gui"), R.Commands) << "the GUI libraries";
+            EXPECT_EQ(Has(Result.Loaded, "libQt6Widgets"), R.Commands) << "the GUI libraries";
+        }
         // Nothing is shown: no display is asked for, no font configuration read.
         EXPECT_FALSE(Has(Result.Loaded, "libqxcb")) << "a display platform";
         EXPECT_FALSE(Has(Result.Loaded, "libqoffscreen")) << "a drawing platform";
@@ -104,14 +114,55 @@ TEST_F(ProgramStart, RenderEndsWithEveryLinePrintedAndOnlyThePictureWritten) {
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"zoë.png"}) << "no temporary file";
 }
 
+// Where the program's modules are: beside it in the build tree, in ../lib/orvex when installed.
+std::string BuiltModule(const char* Name) {
+    return (QFileInfo(ORVEX_PROGRAM).absolutePath() + "/" + Name).toStdString();
+}
+
+TEST_F(ProgramStart, WithoutItsCommandsModuleTheProgramStillSummarisesLayerFilesAndNamesWhatIsMissing) {
+    const std::string Root = File("zoë"), Program = Root + "/bin/orvex";
+    ASSERT_TRUE(QDir().mkpath(PathToQString(Root + "/bin")));
+    ASSERT_TRUE(QFile::copy(ORVEX_PROGRAM, PathToQString(Program)));
+    const QString Small = ORVEX_SOURCE_DIR "/data/cities.lyr";
+
+    EXPECT_EQ(Run(Program, {"--version"}).Status, 0);
+    TRun R = Run(Program, {"info", Small});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    for (const QStringList& Args : {QStringList{"--help"}, QStringList{"info", "--bogus", Small},
+                                    QStringList{"info", ORVEX_SOURCE_DIR "/data/missing.lyr"},
+                                    QStringList{"project", "--projection", "mercator", "10", "20"}}) {
+        SCOPED_TRACE(Args.join(' ').toStdString());
+        R = Run(Program, Args);
+        EXPECT_EQ(R.Status, 1);
+        EXPECT_TRUE(Has(R.Err, "the commands module orvex-commands.so is not installed")) << R.Err;
+    }
+
+    ASSERT_TRUE(QDir().mkpath(PathToQString(Root + "/lib/orvex")));
+    ASSERT_TRUE(QFile::link(PathToQString(BuiltModule("orvex-commands.so")),
+                            PathToQString(Root + "/lib/orvex/orvex-commands.so")));
+    R = Run(Program, {"project", "--projection", "mercator", "10", "20"});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    R = Run(Program, {"info", ORVEX_SOURCE_DIR "/data/missing.lyr"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_TRUE(Has(R.Err, "orvex info: ")) << "the failure in the commands' words: " << R.Err;
+
+    // A file that is no module is named with the reason.
+    std::ofstream(Root + "/bin/orvex-commands.so") << "not a library";
+    R = Run(Program, {"project", "--projection", "mercator", "10", "20"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_TRUE(Has(R.Err, "cannot load " + Root + "/bin/orvex-commands.so: ")) << R.Err;
+}
+
 TEST_F(ProgramStart, TheGdalModuleIsFoundBesideTheProgramOrInItsLibFolder) {
 #ifdef ORVEX_HAVE_GDAL
-    // An installation of the program alone, in a folder whose name is not ASCII.
+    // An installation of the program and its commands, in a folder whose name is not ASCII.
     const std::string Root = File("zoë"), Program = Root + "/bin/orvex";
     ASSERT_TRUE(QDir().mkpath(PathToQString(Root + "/bin")));
     ASSERT_TRUE(QDir().mkpath(PathToQString(Root + "/lib/orvex")));
     ASSERT_TRUE(QFile::copy(ORVEX_PROGRAM, PathToQString(Program)));
-    const std::string Module = (QFileInfo(ORVEX_PROGRAM).absolutePath() + "/" + kGdalModuleName).toStdString();
+    ASSERT_TRUE(QFile::link(PathToQString(BuiltModule("orvex-commands.so")),
+                            PathToQString(Root + "/lib/orvex/orvex-commands.so")));
+    const std::string Module = BuiltModule(kGdalModuleName);
     const QStringList Export{"export", ORVEX_SOURCE_DIR "/data/cities.lyr", PathToQString(File("out.gpkg"))};
 
     TRun R = Run(Program, Export);
