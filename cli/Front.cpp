@@ -40,7 +40,7 @@ std::optional<int> RunWithoutCommandsModule(int argc, char** argv, std::ostream&
     try {
         PrintLayerFile(A, out);
         return ExitOk;
-    } catch (const std::exception&) {
+    } catch (...) {
         // Reported by the module, in the same words as every other failure.
         return std::nullopt;
     }
