@@ -1,6 +1,7 @@
 #include "styling/PointPresenter.h"
 
 #include <QFileInfo>
+#include <QImage>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -152,8 +153,12 @@ void TPointPresenter::SetImageName(const std::string& Name) {
     TPictureFile Loaded;
     if (!OpenPictureFile(NativePath(Name), Loaded))
         throw EInvalidGraphic(Format("Cannot read the picture %s", Name.c_str()));
-    // A borrowed picture belongs to someone else: the file goes into a picture of our own.
-    FOwnedImage = std::move(Loaded.Image);
+    // A borrowed picture belongs to someone else: the file goes into a picture of our own,
+    // the one already held if there is one (whoever shows it keeps a valid picture).
+    if (FOwnedImage && FImage == FOwnedImage.get())
+        FOwnedImage->swap(*Loaded.Image);
+    else
+        FOwnedImage = std::move(Loaded.Image);
     FImage = FOwnedImage.get();
     FImageSize = Loaded.Size;
     FImageName = Name;
