@@ -2,8 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <algorithm>
-#include <cctype>
 #include <ostream>
 #include <span>
 #include <string>
@@ -11,22 +9,15 @@
 
 #include "cli/LayerSummary.h"
 #include "cli/OrvexCli.h"
+#include "platform/FilePaths.h"
 #include "platform/ProgramModules.h"
 
 namespace orvex::cli {
 
-const char* const kCommandsModuleName = "orvex-commands.so";
-const char* const kCommandsEntryName = "OrvexCommandsMain";
-
 namespace {
-
-bool IsLayerFileName(std::string_view Path) {
-    constexpr std::string_view Extension = ".lyr";
-    return Path.size() > Extension.size() &&
-           std::equal(Extension.begin(), Extension.end(), Path.end() - Extension.size(),
-                      [](char E, char C) { return E == std::tolower(static_cast<unsigned char>(C)); });
-}
-
+constexpr const char* kCommandsModuleName = "orvex-commands.so";
+// The module's entry (cli/CommandsModule.cpp).
+constexpr const char* kCommandsEntryName = "OrvexCommandsMain";
 }  // namespace
 
 std::optional<int> RunWithoutCommandsModule(int argc, char** argv, std::ostream& out) {
@@ -36,7 +27,7 @@ std::optional<int> RunWithoutCommandsModule(int argc, char** argv, std::ostream&
     }
     if (argc < 3 || std::string_view(argv[1]) != "info") return std::nullopt;
     const TInfoArgs A = ParseInfoArgs(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));
-    if (!A.Error.empty() || !IsLayerFileName(A.Path)) return std::nullopt;
+    if (!A.Error.empty() || !HasExtension(A.Path, ".lyr")) return std::nullopt;
     try {
         PrintLayerFile(A, out);
         return ExitOk;

@@ -8,9 +8,6 @@
 
 namespace orvex::cli {
 
-extern const char* const kCommandsModuleName;
-extern const char* const kCommandsEntryName;
-
 // The exit status, for --version and `info` of a layer file that reads without a fault;
 // nothing for any other command line (usage errors and help included), which is the module's.
 std::optional<int> RunWithoutCommandsModule(int argc, char** argv, std::ostream& out);

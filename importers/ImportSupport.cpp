@@ -159,11 +159,6 @@ std::string FileBaseName(const std::string& Path) {
     return Dot == std::string::npos ? Name : Name.substr(0, Dot);
 }
 
-bool HasExtension(const std::string& Path, std::string_view Extension) {
-    return Path.size() >= Extension.size() &&
-           SameText(std::string_view(Path).substr(Path.size() - Extension.size()), Extension);
-}
-
 std::string_view TrimText(std::string_view Text) {
     size_t B = 0, E = Text.size();
     while (B < E && static_cast<unsigned char>(Text[B]) <= ' ') ++B;

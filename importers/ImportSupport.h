@@ -17,6 +17,7 @@
 
 #include "foundation/OXUtils.h"
 #include "foundation/ProgressAborted.h"
+#include "platform/FilePaths.h"
 // The readers' fast number and degree conversions (ScanDecimal, FastDegreesToUnits,
 // PairDegreesToUnits, DecodeDegreePairs).
 #include "kernels/Decimals.h"
@@ -81,8 +82,6 @@ std::string FindCompanionFile(const std::string& Path, std::string_view Extensio
 // "/a/b/roads.shp" gives "roads.shp" and "roads".
 std::string FileNamePart(const std::string& Path);
 std::string FileBaseName(const std::string& Path);
-// True when Path ends in Extension, ignoring letter case.
-bool HasExtension(const std::string& Path, std::string_view Extension);
 
 // Blanks and control characters off both ends.
 std::string_view TrimText(std::string_view Text);

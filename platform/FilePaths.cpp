@@ -46,6 +46,13 @@ std::string NativePath(const std::string& Path) {
     return Result;
 }
 
+bool HasExtension(const std::string& Path, std::string_view Extension) {
+    if (Path.size() < Extension.size()) return false;
+    const auto Lower = [](char C) { return C >= 'A' && C <= 'Z' ? char(C - 'A' + 'a') : C; };
+    return std::equal(Extension.begin(), Extension.end(), Path.end() - Extension.size(),
+                      [&](char E, char C) { return Lower(E) == Lower(C); });
+}
+
 std::string ProgramDirectory() {
     std::error_code Error;
     const std::filesystem::path Exe = std::filesystem::read_symlink("/proc/self/exe", Error);

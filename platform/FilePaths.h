@@ -4,6 +4,7 @@
 // platform's form before it is used.
 
 #include <string>
+#include <string_view>
 
 struct TSplitPath {
     // Up to and including the last separator, every '\\' made '/'; empty without a folder.
@@ -15,6 +16,8 @@ struct TSplitPath {
 TSplitPath SplitPath(const std::string& Path);
 // Path with every '\\' made '/'.
 std::string NativePath(const std::string& Path);
+// True when Path ends in Extension, ignoring the case of ASCII letters.
+bool HasExtension(const std::string& Path, std::string_view Extension);
 // The folder of the running program, ending with '/'; empty when it cannot be found.
 std::string ProgramDirectory();
 // The folder of the bundled data (world map, cities, earth picture), ending with '/': the

@@ -34,8 +34,8 @@ public:
 };
 
 // The services in use. Unless some were installed: the Qt ones inside a QApplication, else
-// a scripted instance that answers OK to everything (both where the program links the window
-// system's services, see UseWindowUiServices; elsewhere nothing is shown and the answer is OK).
+// a scripted instance that answers OK to everything. Both only in a program that links them
+// (see UseWindowUiServices); elsewhere nothing is shown and every question is answered OK.
 TUiServices& UiServices();
 // Installs Services (not owned) for the whole process; null returns to the default.
 // Returns what was installed before.

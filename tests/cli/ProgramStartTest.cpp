@@ -128,9 +128,7 @@ TEST_F(ProgramStart, WithoutItsCommandsModuleTheProgramStillSummarisesLayerFiles
     EXPECT_EQ(Run(Program, {"--version"}).Status, 0);
     TRun R = Run(Program, {"info", Small});
     EXPECT_EQ(R.Status, 0) << R.Err;
-    for (const QStringList& Args : {QStringList{"--help"}, QStringList{"info", "--bogus", Small},
-                                    QStringList{"info", ORVEX_SOURCE_DIR "/data/missing.lyr"},
-                                    QStringList{"project", "--projection", "mercator", "10", "20"}}) {
+    for (const QStringList& Args : {QStringList{"--help"}, QStringList{"info", ORVEX_SOURCE_DIR "/data/missing.lyr"}}) {
         SCOPED_TRACE(Args.join(' ').toStdString());
         R = Run(Program, Args);
         EXPECT_EQ(R.Status, 1);
@@ -140,8 +138,6 @@ TEST_F(ProgramStart, WithoutItsCommandsModuleTheProgramStillSummarisesLayerFiles
     ASSERT_TRUE(QDir().mkpath(PathToQString(Root + "/lib/orvex")));
     ASSERT_TRUE(QFile::link(PathToQString(BuiltModule("orvex-commands.so")),
                             PathToQString(Root + "/lib/orvex/orvex-commands.so")));
-    R = Run(Program, {"project", "--projection", "mercator", "10", "20"});
-    EXPECT_EQ(R.Status, 0) << R.Err;
     R = Run(Program, {"info", ORVEX_SOURCE_DIR "/data/missing.lyr"});
     EXPECT_EQ(R.Status, 1);
     EXPECT_TRUE(Has(R.Err, "orvex info: ")) << "the failure in the commands' words: " << R.Err;

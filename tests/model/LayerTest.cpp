@@ -322,30 +322,15 @@ TEST_F(LayerFilesTest, SettingsRoundTripThroughTheProfile) {
 // own place, not by the widest box a missing scale gave them (whose union spanned the globe).
 TEST(LayerOutsideView, HasGlobalPresentersOfItsOwnAndBoundsPointsByThemselves) {
     TOrvexLayer A(nullptr), B(nullptr);
-    const struct {
-        int16_t FeatureID;
-        const char* Name;
-    } Globals[] = {{-1, "GlobalPointPresenter"}, {-2, "GlobalPolylinePresenter"}, {-3, "GlobalPolygonPresenter"}};
-    for (const auto& G : Globals) {
-        TOrvexPresenter* P = A.FindPresenter("", G.FeatureID);
-        ASSERT_NE(P, nullptr) << G.Name;
-        EXPECT_EQ(P->Name(), G.Name);
-        EXPECT_EQ(P->Layer(), A.GlobalLayer());
-        EXPECT_NE(P, B.FindPresenter("", G.FeatureID)) << "shared between layers";
-    }
-    EXPECT_FALSE(A.IsGlobalLayer());
-    EXPECT_TRUE(A.GlobalLayer()->IsGlobalLayer());
-    EXPECT_EQ(A.GlobalLayer()->GlobalLayer(), A.GlobalLayer());
-    EXPECT_EQ(A.FindPresenter("", 99), nullptr);
+    TOrvexPresenter* Global = A.FindPresenter("", -1);
+    ASSERT_NE(Global, nullptr);
+    EXPECT_NE(Global, B.FindPresenter("", -1)) << "shared between layers";
+    EXPECT_EQ(A.FindPresenter("", 99), nullptr) << "the global layer searched its own global layer";
 
-    auto* Town = TGeoDataObject::Create(&A, A.FindPresenter("", -1), 1, "town");
+    auto* Town = TGeoDataObject::Create(&A, Global, 1, "town");
     Town->AddPoint(MakePoint(10 * OrvexUnits::PerMinute, -20 * OrvexUnits::PerMinute));
     Town->CalcExtents();
-    const TExtent E = Town->Extents();
-    EXPECT_EQ(E.Left, 10 * OrvexUnits::PerMinute - 1);
-    EXPECT_EQ(E.Bottom, -20 * OrvexUnits::PerMinute - 1);
-    EXPECT_EQ(E.Width, 2);
-    EXPECT_EQ(E.Height, 2);
+    EXPECT_EQ(Town->Extents(), (TExtent{10 * OrvexUnits::PerMinute - 1, -20 * OrvexUnits::PerMinute - 1, 2, 2}));
     // The town still uses its global presenter while its layer, and then that layer's global
     // layer, are taken apart.
 }
