@@ -26,6 +26,8 @@ protected:
     TCartesianPrj(TOrvex3* View, const TPrjExtents& Extents);
 
     bool InExtents(int64_t Longitude, int64_t Latitude) const;
+    // FlatForward's constants shared by every flat map: meridian, extents, scale and origin.
+    void FillFlatForward(TFlatForward& F) const;
     // The pixel offset from XOrigin of a longitude, measured from CentralMeridian.
     long double XOffset(int32_t Longitude) const;
     // The longitude at a pixel offset (in OrvexUnits) from XOrigin; false when it does

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "kernels/FlatForward.h"
 #include "platform/PointBuffer.h"
 #include "projections/Circle.h"
 #include "view/Orvex3.h"
@@ -50,6 +51,18 @@ TLatitudeReach LatitudeReach(const TPrjModel::TPointBox& Box) {
     return TLatitudeReach{South, North, Least, std::max(std::fabs(South), std::fabs(North))};
 }
 }  // namespace
+
+// The constants every flat map's block formula shares.
+void TCartesianPrj::FillFlatForward(TFlatForward& F) const {
+    F.CentralMeridian = FCentralMeridian;
+    F.MinLongitude = FExtents.MinLongitude;
+    F.MaxLongitude = FExtents.MaxLongitude;
+    F.MinLatitude = FExtents.MinLatitude;
+    F.MaxLatitude = FExtents.MaxLatitude;
+    F.PixelsPerRadian = static_cast<double>(UnitsPerRadian * FScaleFactor);
+    F.XOrigin = FXOrigin;
+    F.YOrigin = FYOrigin;
+}
 
 #define ORVEX_FLAT_CLASS_INFO(Class, Parent)                                    \
     const TClassInfo& Class::StaticClassInfo() {                                \
@@ -106,6 +119,12 @@ bool TEquidistantPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     }
     const long double F = UnitsPerRadian * FScaleFactor;
     return StorePixel(Index, X * F, -(Y * F));
+}
+
+bool TEquidistantPrj::FlatForward(TFlatForward& F) const {
+    FillFlatForward(F);
+    F.Kind = TFlatForward::Equidistant;
+    return true;
 }
 
 bool TEquidistantPrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const {
@@ -344,6 +363,15 @@ bool TAlbersEqualAreaConicPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     return StorePixel(Index, X * F, -(Y * F));
 }
 
+bool TAlbersEqualAreaConicPrj::FlatForward(TFlatForward& F) const {
+    FillFlatForward(F);
+    F.Kind = TFlatForward::Albers;
+    F.A = static_cast<double>(FConeConstant);
+    F.B = static_cast<double>(FAlbersC);
+    F.C = static_cast<double>(FOriginRadius);
+    return true;
+}
+
 bool TAlbersEqualAreaConicPrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongitude,
                                                    double& PerLatitude) const {
     // As for the whole map, with the root taken at the box's own latitudes: it is linear in
@@ -410,6 +438,14 @@ bool TBonnePrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     return StorePixel(Index, X * F, -(Y * F));
 }
 
+bool TBonnePrj::FlatForward(TFlatForward& F) const {
+    FillFlatForward(F);
+    F.Kind = TFlatForward::Bonne;
+    F.A = static_cast<double>(FCotFirstParallel);
+    F.B = FFirstParallel * DK;
+    return true;
+}
+
 bool TBonnePrj::StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const {
     // Along a parallel the map moves by cos(phi); along a meridian by at most
     // 1 + |lambda| |cos(phi) - rho sin(phi)| / |rho|, with the radius rho = cot(phi1) + phi1 - phi
@@ -449,6 +485,12 @@ bool TSinusoidalPrj::PointToXY(const TPoint3D& Point, int32_t Index) {
     const double X = static_cast<double>(Lambda0(Point.X)) * std::cos(Phi);
     const long double F = UnitsPerRadian * FScaleFactor;
     return StorePixel(Index, X * F, -(Phi * F));
+}
+
+bool TSinusoidalPrj::FlatForward(TFlatForward& F) const {
+    FillFlatForward(F);
+    F.Kind = TFlatForward::Sinusoidal;
+    return true;
 }
 
 bool TSinusoidalPrj::XYToLL(int32_t X, int32_t Y, int32_t Index) {

@@ -26,6 +26,7 @@ public:
     bool PlainLinesWithin(const TPointBox& Box, double MaxStep) const override;
 
 protected:
+    bool FlatForward(TFlatForward& F) const override;
     // Unbounded towards the antipode: chains are thinned only where they keep away from it.
     bool StretchBounds(long double&, long double&) const override { return false; }
     bool LocalStretch() const override { return true; }
@@ -120,6 +121,7 @@ public:
     long double AlbersC() const { return FAlbersC; }
 
 protected:
+    bool FlatForward(TFlatForward& F) const override;
     bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
     bool LocalStretch() const override { return true; }
     bool StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const override;
@@ -147,6 +149,7 @@ public:
     long double CotFirstParallel() const { return FCotFirstParallel; }
 
 protected:
+    bool FlatForward(TFlatForward& F) const override;
     // Unbounded near the apex: chains are thinned only where they keep away from it.
     bool StretchBounds(long double&, long double&) const override { return false; }
     bool LocalStretch() const override { return true; }
@@ -166,6 +169,7 @@ public:
     bool XYToLL(int32_t X, int32_t Y, int32_t Index) override;
 
 protected:
+    bool FlatForward(TFlatForward& F) const override;
     bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
     bool LocalStretch() const override { return true; }
     bool StretchBoundsWithin(const TPointBox& Box, double& PerLongitude, double& PerLatitude) const override;

@@ -6,6 +6,7 @@
 
 #include "kernels/BoxSkip.h"
 #include "kernels/ChainBounds.h"
+#include "kernels/FlatForward.h"
 #include "model/ChainDetail.h"
 #include "model/OrvexObject.h"
 #include "platform/PointBuffer.h"
@@ -170,14 +171,42 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
     // still wrote (the far side of the sphere) does count, so that the far-side pass
     // finds objects that lie wholly behind the horizon.
     int32_t Written = 0;
+    auto Place = [&](int32_t Longitude, int32_t Latitude) {
+        PointBuffer[Written] = Unwritten;
+        ++Samples;
+        if (LLToXY(Longitude, Latitude, Written)) ++Visible;
+        if (!(PointBuffer[Written] == Unwritten)) ++Written;
+    };
+    // Maps with a block formula place the samples a block at a time; the formula's doubtful
+    // ones go the usual way.
+    TFlatForward Flat;
+    const bool Blocks = FScaleFactor > 0 && FlatForward(Flat);
+    constexpr int32_t Most = 64;
+    TPoint3D Pending[Most];
+    int32_t Waiting = 0;
+    auto Flush = [&] {
+        int32_t XY[2 * Most];
+        uint8_t Sure[Most];
+        ProjectFlat(Flat, Pending, Waiting, XY, Sure);
+        for (int32_t I = 0; I < Waiting; ++I) {
+            if (Sure[I] && Written < PointBufferSize) {
+                PointBuffer[Written++] = TPixelPoint{XY[2 * I], XY[2 * I + 1]};
+                ++Samples;
+                ++Visible;
+            } else {
+                Place(Pending[I].X, Pending[I].Y);
+            }
+        }
+        Waiting = 0;
+    };
     auto Sample = [&](int64_t Longitude, int64_t Latitude) {
         // +180 degrees normalises to the west edge of a flat map; a unit short of it the
         // sample stays on the east side, where the sphere cannot tell the difference.
         if (Longitude == OrvexUnits::Deg180) Longitude = OrvexUnits::Deg180 - 1;
-        PointBuffer[Written] = Unwritten;
-        ++Samples;
-        if (LLToXY(NormalizeLongitude(SaturateInt32(Longitude)), SaturateInt32(Latitude), Written)) ++Visible;
-        if (!(PointBuffer[Written] == Unwritten)) ++Written;
+        const int32_t Lon = NormalizeLongitude(SaturateInt32(Longitude)), Lat = SaturateInt32(Latitude);
+        if (!Blocks) return Place(Lon, Lat);
+        Pending[Waiting++] = TPoint3D{Lon, Lat, 0};
+        if (Waiting == Most) Flush();
     };
     Sample(West, South);
     Sample(West, North);
@@ -191,6 +220,7 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
         Sample(West, B);
         Sample(East, B);
     }
+    if (Waiting > 0) Flush();
     return FView->ComputeClipCode(Written, ClipCode);
 }
 
@@ -344,6 +374,8 @@ void TPrjModel::LongitudeReach(const TPointBox& Box, double& Least, double& Most
 namespace {
 // Points a block of ProjectChain's local thinning: its box is gathered once for them all.
 constexpr int32_t kThinningBlock = 64;
+// Points ProjectChain places at a time with a map's block formula.
+constexpr int32_t kFlatBlock = 64;
 
 TPrjModel::TPointBox BoxOf(const TPoint3D* Points, int32_t N) {
     const TChainBounds B = ChainBounds(Points, N);
@@ -374,6 +406,10 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     // pixel of the last kept point: a box of longitudes and latitudes, which the local
     // bounds would not better.
     const bool Ranked = PrepareRankStarts();
+    // Where the map has a block formula, every point is placed a block at a time: that costs
+    // less than the bounds that would pass over some of them.
+    TFlatForward Flat;
+    if (Points && FScaleFactor > 0 && !Ranked && FlatForward(Flat)) return ProjectBlocks(Flat, Points, Count, Resume);
     const bool Local = Points && FScaleFactor > 0 && LocalStretch() && !Ranked;
     bool Thin = false;
     if (FScaleFactor > 0 && !Local) {
@@ -440,6 +476,41 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
                 Box.South = South;
                 Box.Height = uint64_t(int64_t(North) - South);
             }
+        }
+    }
+    Resume = -1;
+    return N;
+}
+
+int32_t TPrjModel::ProjectBlocks(const TFlatForward& Flat, const TPoint3D* Points, int32_t Count, int32_t& Resume) {
+    int32_t XY[2 * kFlatBlock];
+    uint8_t Sure[kFlatBlock];
+    int64_t LastX = std::numeric_limits<int32_t>::max(), LastY = std::numeric_limits<int32_t>::max();
+    int32_t N = 0, LastKept = Resume;
+    for (int32_t From = Resume; From < Count; From += kFlatBlock) {
+        const int32_t End = std::min(Count, From + kFlatBlock);
+        ProjectFlat(Flat, Points + From, End - From, XY, Sure);
+        for (int32_t I = From; I < End; ++I) {
+            const int32_t K = I - From;
+            int64_t X, Y;
+            if (Sure[K]) {
+                X = XY[2 * K];
+                Y = XY[2 * K + 1];
+            } else {
+                // The formula's doubtful points the usual way; the spare last entry takes them.
+                if (!PointToXY(Points[I], N)) continue;
+                X = PointBuffer[N].X;
+                Y = PointBuffer[N].Y;
+            }
+            if (std::llabs(X - LastX) <= 1 && std::llabs(Y - LastY) <= 1) continue;
+            if (N == MaxChainEntries) {
+                Resume = LastKept;
+                return N;
+            }
+            PointBuffer[N++] = TPixelPoint{static_cast<int32_t>(X), static_cast<int32_t>(Y)};
+            LastX = X;
+            LastY = Y;
+            LastKept = I;
         }
     }
     Resume = -1;

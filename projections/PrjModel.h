@@ -18,6 +18,7 @@
 
 class TOrvex3;
 class TOrvexObject;
+struct TFlatForward;
 
 // The view's Projection: which kind of projection it shows. Projections that are none of
 // the three read as the kind of the nearest of them they derive from.
@@ -181,6 +182,9 @@ protected:
     // without projecting them, the points whose column and row both stay within a pixel
     // of the last point it kept.
     virtual bool SeparableAxes() const { return false; }
+    // The constants with which ProjectChain places a block of points at a time the way
+    // PointToXY places each (kernels/FlatForward.h); false for maps without such a formula.
+    virtual bool FlatForward(TFlatForward&) const { return false; }
     // The rounded offset from the origin that PointToXY gives a value on one axis: axis 0
     // the column of a normalised longitude from CentralMeridian, axis 1 the row of a
     // latitude, negated. It never decreases as Value grows; beyond 2^40 it is clamped.
@@ -226,6 +230,8 @@ private:
     long double FRankScale = 0;
     int64_t FRankKey[6] = {};
 
+    // ProjectChain for maps with a block formula, from Resume on.
+    int32_t ProjectBlocks(const TFlatForward& Flat, const TPoint3D* Points, int32_t Count, int32_t& Resume);
     // Samples the rectangle; adds to the sample counts of the extent test.
     bool SampleTest(int64_t West, int64_t South, int64_t East, int64_t North, uint8_t& ClipCode, int32_t& Samples,
                     int32_t& Visible);

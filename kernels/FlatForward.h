@@ -1,0 +1,37 @@
+#pragma once
+// The flat maps whose formulas take sines and cosines (sinusoidal, Albers, Bonne, azimuthal
+// equidistant), a block of points at a time: drawing projects hundreds of thousands of chain
+// points a frame, and their trigonometry is most of it.
+
+#include <cstdint>
+#include <vector>
+
+#include "foundation/OXUtils.h"
+#include "kernels/Versions.h"
+
+// One map's forward formula with its constants, as the projection fills it in.
+struct TFlatForward {
+    enum TKind : uint8_t { Sinusoidal, Albers, Bonne, Equidistant };
+    TKind Kind = Sinusoidal;
+    int32_t CentralMeridian = 0;
+    // The points placed: longitudes and latitudes as stored, in units, inclusive.
+    int64_t MinLongitude = 0, MaxLongitude = 0, MinLatitude = 0, MaxLatitude = 0;
+    double PixelsPerRadian = 0;  // the scale
+    double XOrigin = 0, YOrigin = 0;
+    // Albers: the cone constant n, C and the origin's radius. Bonne: cot(phi1) and phi1.
+    double A = 0, B = 0, C = 0;
+};
+
+// Pixels are written only where they stay within +-Limit.
+constexpr double FlatPixelLimit = 1073741823;
+
+// For each of Points[0, N): its pixel in XY[2i], XY[2i+1] and Sure[i] = 1, or Sure[i] = 0 where
+// the projection's own point-by-point way must decide (outside the extents, arithmetic that
+// fails, a pixel beyond the limit, the equidistant map's centre and antipode). A sure pixel is
+// the formula's offsets times the scale, rounded to nearest even, plus the origin.
+void ProjectFlat(const TFlatForward& F, const TPoint3D* Points, int32_t N, int32_t* XY, uint8_t* Sure);
+
+namespace Kernels {
+using TProjectFlatFn = void(const TFlatForward& F, const TPoint3D* Points, int32_t N, int32_t* XY, uint8_t* Sure);
+std::vector<TKernelVersion<TProjectFlatFn>> ProjectFlatVersions();
+}  // namespace Kernels
