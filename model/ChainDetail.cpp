@@ -76,35 +76,66 @@ void ThinToOctave(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoi
     if (N > 2 && SpansFewCells(Out, Reach + 1)) KeepOutermost(Points, N, Reach, Out);
 }
 
-void TChainDetail::SwapLevels() {
-    std::swap(FLevels[0].Level, FLevels[1].Level);
-    std::swap(FLevels[0].Pays, FLevels[1].Pays);
-    FLevels[0].Chain.Swap(FLevels[1].Chain);
+void TChainDetail::Follow(const TPoint3D* Points, int32_t N) {
+    if (Points == FSource && N == FSourceCount) return;
+    for (TLevel& L : FLevels) {
+        L.Level = -1;
+        L.Pays = false;
+        L.Chain.Clear();
+    }
+    FSource = Points;
+    FSourceCount = N;
+}
+
+int TChainDetail::Find(int Level) const {
+    for (int I = 0; I < Slots; ++I)
+        if (FLevels[I].Level == Level) return I;
+    return -1;
+}
+
+void TChainDetail::MoveTo(int From, int Position) {
+    for (int I = From; I > Position; --I) {
+        std::swap(FLevels[I].Level, FLevels[I - 1].Level);
+        std::swap(FLevels[I].Pays, FLevels[I - 1].Pays);
+        FLevels[I].Chain.Swap(FLevels[I - 1].Chain);
+    }
+}
+
+void TChainDetail::Build(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch,
+                         int Position) {
+    TLevel& L = FLevels[Slots - 1];
+    ThinToOctave(Points, N, Level, Scratch);
+    L.Level = Level;
+    L.Pays = Scratch.size() <= size_t(N) / 2;
+    L.Chain.Clear();
+    if (L.Pays) {
+        const int32_t Kept = int32_t(Scratch.size());
+        L.Chain.SetCapacity(Kept);
+        std::copy(Scratch.begin(), Scratch.end(), L.Chain.SetCountUncleared(Kept));
+    }
+    MoveTo(Slots - 1, Position);
 }
 
 TPointChain* TChainDetail::At(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch) {
-    if (Points != FSource || N != FSourceCount) {
-        for (TLevel& L : FLevels) {
-            L.Level = -1;
-            L.Pays = false;
-            L.Chain.Clear();
-        }
-        FSource = Points;
-        FSourceCount = N;
-    }
-    if (FLevels[1].Level == Level) SwapLevels();
-    if (FLevels[0].Level != Level) {
-        SwapLevels();
-        TLevel& L = FLevels[0];
-        ThinToOctave(Points, N, Level, Scratch);
-        L.Level = Level;
-        L.Pays = Scratch.size() <= size_t(N) / 2;
-        L.Chain.Clear();
-        if (L.Pays) {
-            const int32_t Kept = int32_t(Scratch.size());
-            L.Chain.SetCapacity(Kept);
-            std::copy(Scratch.begin(), Scratch.end(), L.Chain.SetCountUncleared(Kept));
-        }
-    }
+    Follow(Points, N);
+    const int Slot = Find(Level);
+    if (Slot >= 0)
+        MoveTo(Slot, 0);
+    else
+        Build(Points, N, Level, Scratch, 0);
     return FLevels[0].Pays ? &FLevels[0].Chain : nullptr;
+}
+
+bool TChainDetail::Prepare(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch) {
+    Follow(Points, N);
+    const int Slot = Find(Level);
+    // Behind the one in use, ahead of the older ones.
+    if (Slot >= 1) MoveTo(Slot, 1);
+    if (Slot >= 0) return false;
+    Build(Points, N, Level, Scratch, 1);
+    return true;
+}
+
+bool TChainDetail::Holds(const TPoint3D* Points, int32_t N, int Level) const {
+    return Points == FSource && N == FSourceCount && Find(Level) >= 0;
 }

@@ -24,13 +24,18 @@ constexpr int64_t SmallDetailCells = 16;
 // (see SmallDetailCells) its outermost ones too.
 void ThinToOctave(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Out);
 
-// The copies of one chain at the two octaves asked for last. Each knows the points it was
-// built from (address and count) and is built again when they changed.
+// The copies of one chain at the octaves asked for or prepared last. Each knows the points it
+// was built from (address and count) and is built again when they changed.
 class TChainDetail {
 public:
     // The copy of Points[0, N) at Level, built on first use with Scratch as working space;
     // null where it would keep more than half of the points, which cost little more to draw.
     TPointChain* At(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch);
+    // Builds the copy at Level ahead of its use, keeping the one used last; true when it had to
+    // be built.
+    bool Prepare(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch);
+    // Whether the copy at Level is at hand for these points.
+    bool Holds(const TPoint3D* Points, int32_t N, int Level) const;
 
 private:
     struct TLevel {
@@ -38,9 +43,18 @@ private:
         bool Pays = false;
         TPointChain Chain;
     };
-    void SwapLevels();
+    // Slots: the one used last first, then the others from the most recently asked for; the
+    // last one is given up for a new copy. The current octave, the one used before it, and the
+    // finer and coarser ones prepared beside it.
+    static constexpr int Slots = 4;
+    // Forgets copies of other points; the slot holding Level, or -1.
+    void Follow(const TPoint3D* Points, int32_t N);
+    int Find(int Level) const;
+    // Builds Level into the last slot and moves it to Position.
+    void Build(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch, int Position);
+    void MoveTo(int From, int Position);
 
-    TLevel FLevels[2];  // the one used last first
+    TLevel FLevels[Slots];
     const TPoint3D* FSource = nullptr;
     int32_t FSourceCount = 0;
 };

@@ -386,6 +386,13 @@ TPointChain* TOrvexObject::DetailAt(int Level, std::vector<TPoint3D>& Scratch) {
     return FCaches->Detail.At(Geo->Points(), Geo->Count(), Level, Scratch);
 }
 
+bool TOrvexObject::PrepareDetail(int Level, std::vector<TPoint3D>& Scratch) {
+    const auto* Geo = dynamic_cast<const TGeoDataObject*>(this);
+    if (!Geo) return false;
+    if (!FCaches) FCaches = std::make_unique<TChainCaches>();
+    return FCaches->Detail.Prepare(Geo->Points(), Geo->Count(), Level, Scratch);
+}
+
 void TOrvexObject::CalcExtents() {
     FCaches.reset();
     if (!FLayer) return;

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -279,6 +280,11 @@ public:
     // pictures always draw every point.
     bool LevelOfDetail() const { return FLevelOfDetail; }
     void SetLevelOfDetail(bool Value);
+    // Idle work for the level of detail: builds, for the chains the last frame drew from
+    // coarser copies, their copies an octave finer and an octave coarser, so that the next
+    // wheel notch finds them built. Works until Deadline, a chain at a time; true when all is
+    // built. The window calls it when the event loop is idle; each frame starts it over.
+    bool PrepareDetail(std::chrono::steady_clock::time_point Deadline);
 
     // The render pipeline. A full render happens only in a paint that finds ScaleChanged
     // or RedrawPending set; other paints copy the last picture.
@@ -525,6 +531,10 @@ protected:
     // The stand-in that draws Obj from its coarser copy when the level of detail allows one,
     // with Lent set to the copy it holds until it is swapped back; Obj itself otherwise.
     TOrvexObject* WithDetail(TOrvexObject* Obj, TPointChain*& Lent);
+    // The octave of Obj's coarser copy at the current scale, or -1 where it draws from its own points.
+    int DetailLevelOf(TOrvexObject* Obj) const;
+    // Schedules PrepareDetail's slices on the event loop.
+    void QueueDetailWork();
     // The walk itself, with or without the projection's line points.
     void WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
@@ -623,6 +633,10 @@ private:
     // for the shared buffer; kept between renders so drawing does not allocate.
     std::unique_ptr<TGeoDataObject> FTempChain, FEast, FWest, FOutline, FSeamRun, FDetailRun;
     std::vector<TPoint3D> FDetailScratch;
+    // Where PrepareDetail goes on: the layer and object it reached, and the frame it serves.
+    size_t FDetailLayer = 0, FDetailObject = 0;
+    uint64_t FDetailFrame = 0, FFrames = 0;
+    bool FDetailQueued = false;
     bool FLevelOfDetail = false;
     std::vector<TPixelPoint> FBigPolygon;
     std::vector<TPrjModel::TLinePoint> FLinePoints;

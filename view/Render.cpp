@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPrinter>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -260,7 +261,54 @@ void TOrvex3::Render() {
     FCanvas->BeginRender();
     const std::exception_ptr Failure = RenderSurface();
     if (!FRenderAbort) RedrawPending = ScaleChanged = false;
+    ++FFrames;
     if (Failure) std::rethrow_exception(Failure);
+    if (FLevelOfDetail) QueueDetailWork();
+}
+
+bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
+    if (!FLevelOfDetail || Rendering() || Printing()) return true;
+    if (FDetailFrame != FFrames) {
+        FDetailFrame = FFrames;
+        FDetailLayer = FDetailObject = 0;
+    }
+    // Indexes rather than pointers: layers and objects may come and go between two slices,
+    // which then at worst prepare a chain twice or pass one over.
+    int32_t Done = 0;
+    for (; FDetailLayer < FLayers.size(); ++FDetailLayer, FDetailObject = 0) {
+        TOrvexLayer* L = FLayers[FDetailLayer];
+        if (!L->Visible()) continue;
+        const std::vector<TOrvexObject*>& Objects = L->Objects();
+        for (; FDetailObject < Objects.size(); ++FDetailObject) {
+            // The clock is read every few chains: most need nothing.
+            if (++Done % 64 == 0 && std::chrono::steady_clock::now() >= Deadline) return false;
+            TOrvexObject* O = Objects[FDetailObject];
+            if (O->HasState(osHidden)) continue;
+            // A chain within a pixel is not drawn, but one more than half a pixel across shows
+            // an octave further in.
+            const bool Small = O->HasState(osSubPixel);
+            if (Small ? std::max(O->Extents().Width, O->Extents().Height) * GetScaleFactor() <= 0.5L
+                      : !O->HasState(osInView))
+                continue;
+            const int Level = DetailLevelOf(O);
+            if (Level < 1) continue;
+            bool Built = false;
+            if (Level > 1) Built = O->PrepareDetail(Level - 1, FDetailScratch);
+            if (!Small && Level < MaxDetailLevel) Built = O->PrepareDetail(Level + 1, FDetailScratch) || Built;
+            if (Built) Done += 63;
+        }
+    }
+    return true;
+}
+
+void TOrvex3::QueueDetailWork() {
+    if (FDetailQueued) return;
+    FDetailQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        FDetailQueued = false;
+        // A slice short enough that input waiting behind it is not held up noticeably.
+        if (!PrepareDetail(std::chrono::steady_clock::now() + std::chrono::milliseconds(4))) QueueDetailWork();
+    });
 }
 
 void TOrvex3::RenderToImage(QImage& Image) {
@@ -470,22 +518,27 @@ bool TOrvex3::DrawnFromCopy(TOrvexObject* Obj, void (TOrvex3::*Draw)(TOrvexObjec
     return true;
 }
 
-TOrvexObject* TOrvex3::WithDetail(TOrvexObject* Obj, TPointChain*& Lent) {
-    Lent = nullptr;
+int TOrvex3::DetailLevelOf(TOrvexObject* Obj) const {
     // Shorter chains gain less than their copies cost.
     constexpr int32_t LeastPoints = 16;
     // The view's scratch chains (no layer) and objects of other views are drawn as they are.
-    if (!FLevelOfDetail || Printing() || Obj->View() != this || Obj->GetPointCount() < LeastPoints) return Obj;
+    if (!FLevelOfDetail || Printing() || Obj->View() != this || Obj->GetPointCount() < LeastPoints) return -1;
     // Where a chain meets the date line or a pole its points tell seam edges and crossings
     // apart: such chains keep them all.
     if (Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings) || ReachesSeamOrPole(Obj->Extents()))
-        return Obj;
+        return -1;
+    const int Level = FProjection->DetailLevel(Obj->Extents());
+    return Level >= 1 ? Level : -1;
+}
+
+TOrvexObject* TOrvex3::WithDetail(TOrvexObject* Obj, TPointChain*& Lent) {
+    Lent = nullptr;
+    const int Level = DetailLevelOf(Obj);
+    if (Level < 1) return Obj;
     if (!FDetailRun) FDetailRun.reset(NewTempChain());
     TGeoDataObject* Run = FDetailRun.get();
     // A stand-in that holds a copy already (a drawing within a drawing) takes no other.
     if (Run->Count() > 0) return Obj;
-    const int Level = FProjection->DetailLevel(Obj->Extents());
-    if (Level < 1) return Obj;
     TPointChain* Detail = Obj->DetailAt(Level, FDetailScratch);
     if (!Detail) return Obj;
     // Drawn as the object would be: its extent, side and seam bits and clip code.

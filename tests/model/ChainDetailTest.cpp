@@ -125,4 +125,36 @@ TEST(ChainDetail, CopiesAreKeptPerOctaveAndBuiltAgainForNewPoints) {
     EXPECT_EQ(Detail.At(Sparse.data(), int32_t(Sparse.size()), 4, Scratch), nullptr);
 }
 
+// Copies built ahead of the next wheel notch: a prepared copy that differed from the one a frame
+// builds would change the picture, and one that pushed out the copy in use (or that a frame then
+// built again) would cost the frame it was meant to spare.
+TEST(ChainDetail, PreparedCopiesAreTheOnesAFrameBuildsAndKeepTheOneInUse) {
+    const std::vector<TPoint3D> Points = Walk(0, 0, 4000, 30000, 11);
+    const int32_t N = int32_t(Points.size());
+    std::vector<TPoint3D> Scratch;
+    TChainDetail Detail, Fresh;
+    const TPoint3D* InUse = Detail.At(Points.data(), N, 17, Scratch)->Points();
+    EXPECT_TRUE(Detail.Prepare(Points.data(), N, 16, Scratch));
+    EXPECT_TRUE(Detail.Prepare(Points.data(), N, 18, Scratch));
+    EXPECT_FALSE(Detail.Prepare(Points.data(), N, 18, Scratch)) << "built twice";
+    EXPECT_EQ(Detail.At(Points.data(), N, 17, Scratch)->Points(), InUse);
+    for (const int Level : {16, 18}) {
+        const TPointChain* Prepared = Detail.At(Points.data(), N, Level, Scratch);
+        const TPointChain* Built = Fresh.At(Points.data(), N, Level, Scratch);
+        ASSERT_EQ(Prepared->Count(), Built->Count()) << Level;
+        EXPECT_TRUE(std::equal(Prepared->Points(), Prepared->Points() + Prepared->Count(), Built->Points())) << Level;
+    }
+    // Zoomed in to 16, the next notches may go to 15 or back to 17: the three and the one
+    // before are held; the oldest, 18, makes way.
+    EXPECT_TRUE(Detail.Prepare(Points.data(), N, 15, Scratch));
+    EXPECT_FALSE(Detail.Prepare(Points.data(), N, 17, Scratch));
+    for (const int Level : {15, 16, 17}) EXPECT_TRUE(Detail.Holds(Points.data(), N, Level)) << Level;
+    EXPECT_TRUE(Detail.Prepare(Points.data(), N, 14, Scratch));
+    EXPECT_FALSE(Detail.Holds(Points.data(), N, 18));
+    EXPECT_TRUE(Detail.Holds(Points.data(), N, 16)) << "the copy in use";
+    // Other points: nothing held is theirs.
+    const std::vector<TPoint3D> Other = Walk(5, 5, 4000, 30000, 12);
+    EXPECT_FALSE(Detail.Holds(Other.data(), N, 16));
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <random>
 #include <string>
@@ -12,6 +13,7 @@
 #include "RenderFixtures.h"
 #include "platform/PointBuffer.h"
 #include "platform/Text.h"
+#include "projections/OXProject.h"
 #include "projections/PrjRegistry.h"
 #include "view/ExportImage.h"
 
@@ -156,6 +158,30 @@ TEST_F(LevelOfDetailTest, TheGlobeKeepsItsVectorsOnlyWhereTheyServe) {
         const QImage Detail = Drawn(true), Full = Drawn(false);
         EXPECT_LE(DifferentPixels(Full, Detail), Full.width() * Full.height() / 200);
         EXPECT_EQ(Unmatched(Detail, Full, 2, Red), 0);
+    }
+}
+
+// The window's idle work between two moves: it goes in slices that stop at their deadline and
+// go on where they stopped, and the frame after a notch in or out draws what it would have drawn
+// from copies it built itself.
+TEST_F(LevelOfDetailTest, IdleWorkPreparesCopiesThatDrawTheSamePicture) {
+    BuildCoasts();
+    View.SetSurfaceSize(960, 540);
+    View.SetProjectionModel(new TBonnePrj(&View));
+    View.ZoomToScale(0);
+    View.SetLevelOfDetail(true);
+    ASSERT_GT(CountColour(Picture(), Red), 0);
+    const auto Past = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    int Slices = 1;
+    while (!View.PrepareDetail(Past)) ASSERT_LT(++Slices, 100000);
+    EXPECT_GT(Slices, 1) << "a slice past its deadline stopped at once";
+    for (const int Notch : {120, -120, -120}) {
+        View.WheelZoom(480, 270, Notch);
+        const QImage Prepared = Picture().copy();
+        for (TOrvexLayer* L : View.Layers())
+            for (TOrvexObject* O : L->Objects()) O->CalcExtents();
+        EXPECT_EQ(Unmatched(Prepared, Picture().copy(), 0), 0) << Notch;
+        EXPECT_TRUE(View.PrepareDetail(std::chrono::steady_clock::time_point::max()));
     }
 }
 
