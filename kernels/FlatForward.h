@@ -9,17 +9,19 @@
 #include "foundation/OXUtils.h"
 #include "kernels/Versions.h"
 
-// One map's forward formula with its constants, as the projection fills it in.
+// One map's forward formula with its constants, as the projection fills it in. Left
+// uninitialised: the extent tests make one for every object of a layer, most of them for maps
+// that have no such formula.
 struct TFlatForward {
     enum TKind : uint8_t { Sinusoidal, Albers, Bonne, Equidistant };
-    TKind Kind = Sinusoidal;
-    int32_t CentralMeridian = 0;
+    TKind Kind;
+    int32_t CentralMeridian;
     // The points placed: longitudes and latitudes as stored, in units, inclusive.
-    int64_t MinLongitude = 0, MaxLongitude = 0, MinLatitude = 0, MaxLatitude = 0;
-    double PixelsPerRadian = 0;  // the scale
-    double XOrigin = 0, YOrigin = 0;
+    int64_t MinLongitude, MaxLongitude, MinLatitude, MaxLatitude;
+    double PixelsPerRadian;  // the scale
+    double XOrigin, YOrigin;
     // Albers: the cone constant n, C and the origin's radius. Bonne: cot(phi1) and phi1.
-    double A = 0, B = 0, C = 0;
+    double A, B, C;
 };
 
 // Pixels are written only where they stay within +-Limit.

@@ -78,10 +78,9 @@ void ThinToOctave(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoi
 
 void TChainDetail::Follow(const TPoint3D* Points, int32_t N) {
     if (Points == FSource && N == FSourceCount) return;
-    for (TLevel& L : FLevels) {
-        L.Level = -1;
-        L.Pays = false;
-        L.Chain.Clear();
+    for (int I = 0; I < Slots; ++I) {
+        FLevels[I] = -1;
+        FChains[I].Clear();
     }
     FSource = Points;
     FSourceCount = N;
@@ -89,29 +88,27 @@ void TChainDetail::Follow(const TPoint3D* Points, int32_t N) {
 
 int TChainDetail::Find(int Level) const {
     for (int I = 0; I < Slots; ++I)
-        if (FLevels[I].Level == Level) return I;
+        if (FLevels[I] == Level) return I;
     return -1;
 }
 
 void TChainDetail::MoveTo(int From, int Position) {
     for (int I = From; I > Position; --I) {
-        std::swap(FLevels[I].Level, FLevels[I - 1].Level);
-        std::swap(FLevels[I].Pays, FLevels[I - 1].Pays);
-        FLevels[I].Chain.Swap(FLevels[I - 1].Chain);
+        std::swap(FLevels[I], FLevels[I - 1]);
+        FChains[I].Swap(FChains[I - 1]);
     }
 }
 
 void TChainDetail::Build(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch,
                          int Position) {
-    TLevel& L = FLevels[Slots - 1];
+    TPointChain& Chain = FChains[Slots - 1];
     ThinToOctave(Points, N, Level, Scratch);
-    L.Level = Level;
-    L.Pays = Scratch.size() <= size_t(N) / 2;
-    L.Chain.Clear();
-    if (L.Pays) {
+    FLevels[Slots - 1] = static_cast<int8_t>(Level);
+    Chain.Clear();
+    if (Scratch.size() <= size_t(N) / 2) {
         const int32_t Kept = int32_t(Scratch.size());
-        L.Chain.SetCapacity(Kept);
-        std::copy(Scratch.begin(), Scratch.end(), L.Chain.SetCountUncleared(Kept));
+        Chain.SetCapacity(Kept);
+        std::copy(Scratch.begin(), Scratch.end(), Chain.SetCountUncleared(Kept));
     }
     MoveTo(Slots - 1, Position);
 }
@@ -123,17 +120,17 @@ TPointChain* TChainDetail::At(const TPoint3D* Points, int32_t N, int Level, std:
         MoveTo(Slot, 0);
     else
         Build(Points, N, Level, Scratch, 0);
-    return FLevels[0].Pays ? &FLevels[0].Chain : nullptr;
+    return FChains[0].Count() > 0 ? &FChains[0] : nullptr;
 }
 
-bool TChainDetail::Prepare(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch) {
+int32_t TChainDetail::Prepare(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch) {
     Follow(Points, N);
     const int Slot = Find(Level);
     // Behind the one in use, ahead of the older ones.
     if (Slot >= 1) MoveTo(Slot, 1);
-    if (Slot >= 0) return false;
+    if (Slot >= 0) return -1;
     Build(Points, N, Level, Scratch, 1);
-    return true;
+    return FChains[1].Count();
 }
 
 bool TChainDetail::Holds(const TPoint3D* Points, int32_t N, int Level) const {

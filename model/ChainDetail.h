@@ -31,18 +31,13 @@ public:
     // The copy of Points[0, N) at Level, built on first use with Scratch as working space;
     // null where it would keep more than half of the points, which cost little more to draw.
     TPointChain* At(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch);
-    // Builds the copy at Level ahead of its use, keeping the one used last; true when it had to
-    // be built.
-    bool Prepare(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch);
+    // Builds the copy at Level ahead of its use, keeping the one used last: the points the new
+    // copy holds (0 where it does not pay), or -1 when it was at hand.
+    int32_t Prepare(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch);
     // Whether the copy at Level is at hand for these points.
     bool Holds(const TPoint3D* Points, int32_t N, int Level) const;
 
 private:
-    struct TLevel {
-        int Level = -1;
-        bool Pays = false;
-        TPointChain Chain;
-    };
     // Slots: the one used last first, then the others from the most recently asked for; the
     // last one is given up for a new copy. The current octave, the one used before it, and the
     // finer and coarser ones prepared beside it.
@@ -54,9 +49,12 @@ private:
     void Build(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch, int Position);
     void MoveTo(int From, int Position);
 
-    TLevel FLevels[Slots];
+    // Each slot's octave (-1 for none) and copy, empty where the copy does not pay. Kept apart
+    // to keep the many chains' caches small.
+    TPointChain FChains[Slots];
     const TPoint3D* FSource = nullptr;
     int32_t FSourceCount = 0;
+    int8_t FLevels[Slots] = {-1, -1, -1, -1};
 };
 
 // What drawing derives from an object's points and keeps between renders: the sphere's

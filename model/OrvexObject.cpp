@@ -386,11 +386,16 @@ TPointChain* TOrvexObject::DetailAt(int Level, std::vector<TPoint3D>& Scratch) {
     return FCaches->Detail.At(Geo->Points(), Geo->Count(), Level, Scratch);
 }
 
-bool TOrvexObject::PrepareDetail(int Level, std::vector<TPoint3D>& Scratch) {
+int64_t TOrvexObject::PrepareDetail(int Level, std::vector<TPoint3D>& Scratch) {
     const auto* Geo = dynamic_cast<const TGeoDataObject*>(this);
-    if (!Geo) return false;
-    if (!FCaches) FCaches = std::make_unique<TChainCaches>();
-    return FCaches->Detail.Prepare(Geo->Points(), Geo->Count(), Level, Scratch);
+    if (!Geo) return -1;
+    int64_t Bytes = 0;
+    if (!FCaches) {
+        FCaches = std::make_unique<TChainCaches>();
+        Bytes = sizeof(TChainCaches);
+    }
+    const int32_t Kept = FCaches->Detail.Prepare(Geo->Points(), Geo->Count(), Level, Scratch);
+    return Kept < 0 ? -1 : Bytes + int64_t(Kept) * int64_t(sizeof(TPoint3D));
 }
 
 void TOrvexObject::CalcExtents() {

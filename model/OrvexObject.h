@@ -113,8 +113,9 @@ public:
     // Scratch as working space; null for an object without a chain or where it does not pay.
     // Kept until the points change.
     TPointChain* DetailAt(int Level, std::vector<TPoint3D>& Scratch);
-    // Builds the copy at Level ahead of its use (see TChainDetail::Prepare); true when it was built.
-    bool PrepareDetail(int Level, std::vector<TPoint3D>& Scratch);
+    // Builds the copy at Level ahead of its use (see TChainDetail::Prepare): the bytes that took,
+    // or -1 when it was at hand.
+    int64_t PrepareDetail(int Level, std::vector<TPoint3D>& Scratch);
 
     bool Selected() const { return HasState(osSelected); }
     void SetSelected(bool Value);

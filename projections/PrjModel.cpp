@@ -181,8 +181,8 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
     // ones go the usual way.
     TFlatForward Flat;
     const bool Blocks = FScaleFactor > 0 && FlatForward(Flat);
-    constexpr int32_t Most = 64;
-    TPoint3D Pending[Most];
+    constexpr int32_t Most = SampleBlock;
+    TPoint3D* const Pending = FSampleBlock;
     int32_t Waiting = 0;
     auto Flush = [&] {
         int32_t XY[2 * Most];

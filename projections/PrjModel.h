@@ -230,6 +230,10 @@ private:
     long double FRankScale = 0;
     int64_t FRankKey[6] = {};
 
+    // The samples SampleTest places a block at a time; a member, so that no test fills a
+    // fresh array first.
+    static constexpr int32_t SampleBlock = 64;
+    TPoint3D FSampleBlock[SampleBlock];
     // ProjectChain for maps with a block formula, from Resume on.
     int32_t ProjectBlocks(const TFlatForward& Flat, const TPoint3D* Points, int32_t Count, int32_t& Resume);
     // Samples the rectangle; adds to the sample counts of the extent test.

@@ -285,6 +285,7 @@ public:
     // wheel notch finds them built. Works until Deadline, a chain at a time; true when all is
     // built. The window calls it when the event loop is idle; each frame starts it over.
     bool PrepareDetail(std::chrono::steady_clock::time_point Deadline);
+    static constexpr int64_t DetailBudget = int64_t(16) << 20;
 
     // The render pipeline. A full render happens only in a paint that finds ScaleChanged
     // or RedrawPending set; other paints copy the last picture.
@@ -636,6 +637,9 @@ private:
     // Where PrepareDetail goes on: the layer and object it reached, and the frame it serves.
     size_t FDetailLayer = 0, FDetailObject = 0;
     uint64_t FDetailFrame = 0, FFrames = 0;
+    // The bytes PrepareDetail built at the scale it last worked at.
+    int64_t FDetailSpent = 0;
+    long double FDetailScale = 0;
     bool FDetailQueued = false;
     bool FLevelOfDetail = false;
     std::vector<TPixelPoint> FBigPolygon;

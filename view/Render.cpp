@@ -272,6 +272,11 @@ bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
         FDetailFrame = FFrames;
         FDetailLayer = FDetailObject = 0;
     }
+    // The copies prepared at one scale hold at most DetailBudget bytes: beyond it (layers of
+    // tens of millions of points) memory counts for more than the first frame of an octave.
+    const long double Scale = GetScaleFactor();
+    if (FDetailSpent > 0 && Scale != FDetailScale) FDetailSpent = 0;
+    FDetailScale = Scale;
     // Indexes rather than pointers: layers and objects may come and go between two slices,
     // which then at worst prepare a chain twice or pass one over.
     int32_t Done = 0;
@@ -280,6 +285,7 @@ bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
         if (!L->Visible()) continue;
         const std::vector<TOrvexObject*>& Objects = L->Objects();
         for (; FDetailObject < Objects.size(); ++FDetailObject) {
+            if (FDetailSpent >= DetailBudget) return true;
             // The clock is read every few chains: most need nothing.
             if (++Done % 64 == 0 && std::chrono::steady_clock::now() >= Deadline) return false;
             TOrvexObject* O = Objects[FDetailObject];
@@ -287,15 +293,17 @@ bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
             // A chain within a pixel is not drawn, but one more than half a pixel across shows
             // an octave further in.
             const bool Small = O->HasState(osSubPixel);
-            if (Small ? std::max(O->Extents().Width, O->Extents().Height) * GetScaleFactor() <= 0.5L
-                      : !O->HasState(osInView))
+            if (Small ? std::max(O->Extents().Width, O->Extents().Height) * Scale <= 0.5L : !O->HasState(osInView))
                 continue;
             const int Level = DetailLevelOf(O);
             if (Level < 1) continue;
-            bool Built = false;
-            if (Level > 1) Built = O->PrepareDetail(Level - 1, FDetailScratch);
-            if (!Small && Level < MaxDetailLevel) Built = O->PrepareDetail(Level + 1, FDetailScratch) || Built;
-            if (Built) Done += 63;
+            for (const int Next : {Level - 1, Small ? 0 : Level + 1}) {
+                if (Next < 1 || Next > MaxDetailLevel) continue;
+                const int64_t Bytes = O->PrepareDetail(Next, FDetailScratch);
+                if (Bytes < 0) continue;
+                FDetailSpent += Bytes;
+                Done += 31;
+            }
         }
     }
     return true;

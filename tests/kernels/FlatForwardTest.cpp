@@ -12,7 +12,7 @@ constexpr int32_t Deg = OrvexUnits::PerDegree;
 constexpr double PerRadian = 309397209.37064453;
 
 TFlatForward Map(TFlatForward::TKind Kind, double Scale, int32_t Meridian) {
-    TFlatForward F;
+    TFlatForward F{};
     F.Kind = Kind;
     F.CentralMeridian = Meridian;
     F.MinLongitude = -OrvexUnits::Deg180;
