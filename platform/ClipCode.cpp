@@ -14,7 +14,12 @@ bool PointBufferClipCode(int32_t Count, int32_t Width, int32_t Height, uint8_t& 
         MinY = std::min(MinY, P.Y);
         MaxY = std::max(MaxY, P.Y);
     }
-    const int32_t W = Width, H = Height;
+    return BoxClipCode(MinX, MinY, MaxX, MaxY, Width, Height, ClipCode);
+}
+
+bool BoxClipCode(int64_t MinX, int64_t MinY, int64_t MaxX, int64_t MaxY, int32_t Width, int32_t Height,
+                 uint8_t& ClipCode) {
+    const int64_t W = Width, H = Height;
     uint8_t Code = 0;
     if (MaxX < 0) Code |= 1;
     if (MaxX > W) Code |= 2;

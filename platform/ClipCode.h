@@ -9,3 +9,6 @@
 // show on the surface (the code is written all the same) and, without writing it, when there
 // are fewer than two entries.
 bool PointBufferClipCode(int32_t Count, int32_t Width, int32_t Height, uint8_t& ClipCode);
+// The same code for a box given by its corners' pixels, which need not be in PointBuffer.
+bool BoxClipCode(int64_t MinX, int64_t MinY, int64_t MaxX, int64_t MaxY, int32_t Width, int32_t Height,
+                 uint8_t& ClipCode);
