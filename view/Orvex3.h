@@ -640,6 +640,9 @@ private:
     // The bytes PrepareDetail built at the scale it last worked at.
     int64_t FDetailSpent = 0;
     long double FDetailScale = 0;
+    int32_t FDetailMeridian = 0;
+    // Whether a pass at that scale and meridian went through every layer.
+    bool FDetailFinished = false;
     bool FDetailQueued = false;
     bool FLevelOfDetail = false;
     std::vector<TPixelPoint> FBigPolygon;

@@ -268,15 +268,23 @@ void TOrvex3::Render() {
 
 bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
     if (!FLevelOfDetail || Rendering() || Printing()) return true;
+    const long double Scale = GetScaleFactor();
+    const int32_t Meridian = FProjection->CentralMeridian();
     if (FDetailFrame != FFrames) {
         FDetailFrame = FFrames;
         FDetailLayer = FDetailObject = 0;
+        // A pan leaves the octaves as they were: the pass after it would find all built.
+        if (Scale == FDetailScale && Meridian == FDetailMeridian && FDetailFinished) return true;
+        FDetailFinished = false;
     }
     // The copies prepared at one scale hold at most DetailBudget bytes: beyond it (layers of
     // tens of millions of points) memory counts for more than the first frame of an octave.
-    const long double Scale = GetScaleFactor();
-    if (FDetailSpent > 0 && Scale != FDetailScale) FDetailSpent = 0;
+    if (Scale != FDetailScale || Meridian != FDetailMeridian) {
+        FDetailSpent = 0;
+        FDetailFinished = false;
+    }
     FDetailScale = Scale;
+    FDetailMeridian = Meridian;
     // Indexes rather than pointers: layers and objects may come and go between two slices,
     // which then at worst prepare a chain twice or pass one over.
     int32_t Done = 0;
@@ -285,7 +293,7 @@ bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
         if (!L->Visible()) continue;
         const std::vector<TOrvexObject*>& Objects = L->Objects();
         for (; FDetailObject < Objects.size(); ++FDetailObject) {
-            if (FDetailSpent >= DetailBudget) return true;
+            if (FDetailSpent >= DetailBudget) return FDetailFinished = true;
             // The clock is read every few chains: most need nothing.
             if (++Done % 64 == 0 && std::chrono::steady_clock::now() >= Deadline) return false;
             TOrvexObject* O = Objects[FDetailObject];
@@ -306,7 +314,7 @@ bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
             }
         }
     }
-    return true;
+    return FDetailFinished = true;
 }
 
 void TOrvex3::QueueDetailWork() {

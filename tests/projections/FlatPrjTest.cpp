@@ -2,8 +2,10 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "projections/OXProject.h"
 #include "tests/projections/PrjFixtures.h"
 
 namespace {
@@ -195,4 +197,67 @@ TEST_F(PrjTest, ChainsComeOutAsIfEveryPointWereProjected) {
         ASSERT_EQ(N, static_cast<int32_t>(Expected.size()));
         for (int32_t I = 0; I < N; ++I) ASSERT_EQ(At(I), Expected[I]) << I;
     }
+}
+
+namespace {
+// The same map with every fifteen-degree sample of a box placed, as maps without ranks test it.
+template <class T>
+class TSampled : public T {
+public:
+    using T::T;
+
+protected:
+    bool SeparableAxes() const override { return false; }
+};
+}  // namespace
+
+// Maps whose columns follow the longitude and rows the latitude test an extent by its corners
+// alone: they must say what sampling its edges says (visible, clip code, side and seam bits)
+// for boxes over the seam or the meridian opposite the central one, boxes partly off the map,
+// and scales at which corners leave the pixel range.
+TEST_F(PrjTest, CornerExtentTestsAgreeWithSampledEdges) {
+    const struct {
+        const char* Name;
+        TPrjModel* Fast;
+        TPrjModel* Sampled;
+    } Maps[] = {
+        {"cartesian", Use(new TCartesianPrj(&View)), Use(new TSampled<TCartesianPrj>(&View))},
+        {"mercator", Use(new TMercatorPrj(&View)), Use(new TSampled<TMercatorPrj>(&View))},
+        {"cylindrical", Use(new TCylEqualAreaPrj(&View)), Use(new TSampled<TCylEqualAreaPrj>(&View))},
+    };
+    TGeoDataObject* A = Chain({});
+    TGeoDataObject* B = Chain({});
+    constexpr uint16_t Bits = osBackSide | osFrontSide | osWrapsMeridian;
+    std::mt19937 Random(31);
+    std::uniform_int_distribution<int32_t> Left(-180 * Deg, 180 * Deg - 1), Bottom(-95 * Deg, 90 * Deg),
+        Width(0, 200 * Deg), Height(0, 100 * Deg);
+    int Visible = 0;
+    for (const auto& M : Maps)
+        for (const int32_t Meridian : {0, 100 * Deg, -179 * Deg})
+            for (const long double Scale : {1e-6L, 3e-4L, 5.0L}) {
+                SCOPED_TRACE(std::string(M.Name) + " meridian " + std::to_string(Meridian / Deg) + " scale " +
+                             std::to_string(static_cast<double>(Scale)));
+                for (TPrjModel* P : {M.Fast, M.Sampled}) {
+                    P->SetParameter(3, Meridian);
+                    P->ApplyScaleFactor(Scale);
+                    P->SetXOrigin(400);
+                    P->SetYOrigin(-300);
+                }
+                ASSERT_EQ(M.Fast->CentralMeridian(), M.Sampled->CentralMeridian());
+                for (int I = 0; I < 400; ++I) {
+                    // Now and then a box a unit wide, or one ending on the date line.
+                    TExtent E{Left(Random), Bottom(Random), I % 7 == 0 ? 1 : Width(Random), Height(Random)};
+                    if (I % 11 == 0) E.Width = int32_t(int64_t(180 * Deg) - E.Left);
+                    uint8_t CodeA = 0xAA, CodeB = 0x55;
+                    A->ExcludeState(Bits);
+                    B->ExcludeState(Bits);
+                    const bool Fast = M.Fast->IsExtentVisible(E, A, CodeA);
+                    ASSERT_EQ(Fast, M.Sampled->IsExtentVisible(E, B, CodeB)) << I;
+                    ASSERT_EQ(CodeA, CodeB) << I;
+                    ASSERT_EQ(A->State() & Bits, B->State() & Bits) << I;
+                    ASSERT_EQ(M.Fast->IsExtentVisible(E, nullptr, CodeA), M.Sampled->IsExtentVisible(E, nullptr, CodeB));
+                    Visible += Fast;
+                }
+            }
+    EXPECT_GT(Visible, 1000);
 }
