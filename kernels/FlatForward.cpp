@@ -14,6 +14,15 @@ constexpr double Turn = OrvexUnits::Deg360, HalfTurn = OrvexUnits::Deg180;
 constexpr double K = static_cast<double>(RadiansPerOrvexUnit);
 // Below this sine of the angular distance the equidistant map's azimuth is not defined.
 constexpr double AzimuthEpsilon = 1e-5;
+// The projections round their offsets from wider reals and scalar sines: an offset this near a
+// half pixel could round the other way there, and is left to them.
+constexpr double TieRelative = 1e-12, TieAbsolute = 1e-9;
+
+// The offset rounded to nearest even; false when it lies too near a half for that to be sure.
+bool RoundClear(double Offset, double& Rounded) {
+    Rounded = std::nearbyint(Offset);
+    return std::fabs(Offset - Rounded) < (0.5 - TieAbsolute) - TieRelative * std::fabs(Offset);
+}
 
 // The plane position of one point, in radians; false where the formula has none it can trust.
 bool PlaneOf(const TFlatForward& F, double Lambda, double Phi, double& X, double& Y) {
@@ -59,8 +68,9 @@ void ProjectFlatPlain(const TFlatForward& F, const TPoint3D* Points, int32_t N, 
         D = D >= HalfTurn ? D - Turn : D < -HalfTurn ? D + Turn : D;
         double X, Y;
         if (!PlaneOf(F, D * K, P.Y * K, X, Y)) continue;
-        const double PX = std::nearbyint(X * F.PixelsPerRadian) + F.XOrigin;
-        const double PY = std::nearbyint(-(Y * F.PixelsPerRadian)) + F.YOrigin;
+        double RX, RY;
+        if (!RoundClear(X * F.PixelsPerRadian, RX) || !RoundClear(-(Y * F.PixelsPerRadian), RY)) continue;
+        const double PX = RX + F.XOrigin, PY = RY + F.YOrigin;
         if (!(std::fabs(PX) <= FlatPixelLimit && std::fabs(PY) <= FlatPixelLimit)) continue;
         XY[2 * I] = static_cast<int32_t>(PX);
         XY[2 * I + 1] = static_cast<int32_t>(PY);
@@ -119,6 +129,14 @@ __attribute__((target("avx2"))) inline __m256d Plane(const TFlatForward& F, __m2
     }
 }
 
+// RoundClear's test of four offsets and their rounded values.
+__attribute__((target("avx2"))) inline __m256d ClearOfHalf(__m256d Offset, __m256d Rounded) {
+    const __m256d Magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffff));
+    const __m256d Room = _mm256_sub_pd(_mm256_set1_pd(0.5 - TieAbsolute),
+                                       _mm256_mul_pd(_mm256_set1_pd(TieRelative), _mm256_and_pd(Offset, Magnitude)));
+    return _mm256_cmp_pd(_mm256_and_pd(_mm256_sub_pd(Offset, Rounded), Magnitude), Room, _CMP_LT_OQ);
+}
+
 template <TFlatForward::TKind Kind>
 __attribute__((target("avx2"))) void ProjectFlatAvx2For(const TFlatForward& F, const TPoint3D* Points, int32_t N,
                                                         int32_t* XY, uint8_t* Sure) {
@@ -143,9 +161,10 @@ __attribute__((target("avx2"))) void ProjectFlatAvx2For(const TFlatForward& F, c
         D = _mm256_add_pd(D, _mm256_and_pd(_mm256_cmp_pd(D, MinusHalfTurn, _CMP_LT_OQ), TurnV));
         __m256d X, Y;
         Ok = _mm256_and_pd(Ok, Plane<Kind>(F, _mm256_mul_pd(D, KV), _mm256_mul_pd(Lat, KV), X, Y));
-        const __m256d PX = _mm256_add_pd(_mm256_round_pd(_mm256_mul_pd(X, Scale), Nearest), XOrigin);
-        const __m256d PY = _mm256_add_pd(
-            _mm256_round_pd(_mm256_sub_pd(_mm256_setzero_pd(), _mm256_mul_pd(Y, Scale)), Nearest), YOrigin);
+        const __m256d OX = _mm256_mul_pd(X, Scale), OY = _mm256_sub_pd(_mm256_setzero_pd(), _mm256_mul_pd(Y, Scale));
+        const __m256d RX = _mm256_round_pd(OX, Nearest), RY = _mm256_round_pd(OY, Nearest);
+        Ok = _mm256_and_pd(Ok, _mm256_and_pd(ClearOfHalf(OX, RX), ClearOfHalf(OY, RY)));
+        const __m256d PX = _mm256_add_pd(RX, XOrigin), PY = _mm256_add_pd(RY, YOrigin);
         // NaN fails the comparisons.
         Ok = _mm256_and_pd(Ok, _mm256_and_pd(_mm256_cmp_pd(_mm256_and_pd(PX, Magnitude), Limit, _CMP_LE_OQ),
                                              _mm256_cmp_pd(_mm256_and_pd(PY, Magnitude), Limit, _CMP_LE_OQ)));

@@ -29,8 +29,9 @@ constexpr double FlatPixelLimit = 1073741823;
 
 // For each of Points[0, N): its pixel in XY[2i], XY[2i+1] and Sure[i] = 1, or Sure[i] = 0 where
 // the projection's own point-by-point way must decide (outside the extents, arithmetic that
-// fails, a pixel beyond the limit, the equidistant map's centre and antipode). A sure pixel is
-// the formula's offsets times the scale, rounded to nearest even, plus the origin.
+// fails, a pixel beyond the limit, the equidistant map's centre and antipode, an offset within a
+// hair of a half pixel). A sure pixel is the formula's offsets times the scale, rounded to
+// nearest even, plus the origin: the pixel the projection gives.
 void ProjectFlat(const TFlatForward& F, const TPoint3D* Points, int32_t N, int32_t* XY, uint8_t* Sure);
 
 namespace Kernels {

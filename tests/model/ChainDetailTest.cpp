@@ -134,9 +134,9 @@ TEST(ChainDetail, PreparedCopiesAreTheOnesAFrameBuildsAndKeepTheOneInUse) {
     std::vector<TPoint3D> Scratch;
     TChainDetail Detail, Fresh;
     const TPoint3D* InUse = Detail.At(Points.data(), N, 17, Scratch)->Points();
-    EXPECT_TRUE(Detail.Prepare(Points.data(), N, 16, Scratch));
-    EXPECT_TRUE(Detail.Prepare(Points.data(), N, 18, Scratch));
-    EXPECT_FALSE(Detail.Prepare(Points.data(), N, 18, Scratch)) << "built twice";
+    EXPECT_GT(Detail.Prepare(Points.data(), N, 16, Scratch), 0);
+    EXPECT_GT(Detail.Prepare(Points.data(), N, 18, Scratch), 0);
+    EXPECT_EQ(Detail.Prepare(Points.data(), N, 18, Scratch), -1) << "built twice";
     EXPECT_EQ(Detail.At(Points.data(), N, 17, Scratch)->Points(), InUse);
     for (const int Level : {16, 18}) {
         const TPointChain* Prepared = Detail.At(Points.data(), N, Level, Scratch);
@@ -146,10 +146,11 @@ TEST(ChainDetail, PreparedCopiesAreTheOnesAFrameBuildsAndKeepTheOneInUse) {
     }
     // Zoomed in to 16, the next notches may go to 15 or back to 17: the three and the one
     // before are held; the oldest, 18, makes way.
-    EXPECT_TRUE(Detail.Prepare(Points.data(), N, 15, Scratch));
-    EXPECT_FALSE(Detail.Prepare(Points.data(), N, 17, Scratch));
+    ASSERT_NE(Detail.At(Points.data(), N, 16, Scratch), nullptr);
+    EXPECT_GT(Detail.Prepare(Points.data(), N, 15, Scratch), 0);
+    EXPECT_EQ(Detail.Prepare(Points.data(), N, 17, Scratch), -1);
     for (const int Level : {15, 16, 17}) EXPECT_TRUE(Detail.Holds(Points.data(), N, Level)) << Level;
-    EXPECT_TRUE(Detail.Prepare(Points.data(), N, 14, Scratch));
+    EXPECT_GE(Detail.Prepare(Points.data(), N, 14, Scratch), 0) << "built, if too fine to pay";
     EXPECT_FALSE(Detail.Holds(Points.data(), N, 18));
     EXPECT_TRUE(Detail.Holds(Points.data(), N, 16)) << "the copy in use";
     // Other points: nothing held is theirs.

@@ -248,7 +248,7 @@ TEST_F(PrjTest, CornerExtentTestsAgreeWithSampledEdges) {
                     // Now and then a box a unit wide, or one ending on the date line.
                     TExtent E{Left(Random), Bottom(Random), I % 7 == 0 ? 1 : Width(Random), Height(Random)};
                     if (I % 11 == 0) E.Width = int32_t(int64_t(180 * Deg) - E.Left);
-                    uint8_t CodeA = 0xAA, CodeB = 0x55;
+                    uint8_t CodeA = 0xAA, CodeB = 0xAA;
                     A->ExcludeState(Bits);
                     B->ExcludeState(Bits);
                     const bool Fast = M.Fast->IsExtentVisible(E, A, CodeA);
