@@ -61,5 +61,7 @@ private:
 // vectors (which follow the scale) and the chain's coarser copies (which do not).
 struct TChainCaches {
     std::unique_ptr<TPoint3DList> Vectors;
+    // The sphere's vectors for a scale further in, built in idle time for the next wheel notch.
+    std::unique_ptr<TPoint3DList> FinerVectors;
     TChainDetail Detail;
 };

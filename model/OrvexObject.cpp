@@ -373,6 +373,18 @@ void TOrvexObject::MoveBy(int32_t, int32_t) {}
 
 TPoint3DList* TOrvexObject::Cache3D() const { return FCaches ? FCaches->Vectors.get() : nullptr; }
 
+const TPoint3DList* TOrvexObject::FinerCache3D() const { return FCaches ? FCaches->FinerVectors.get() : nullptr; }
+
+void TOrvexObject::SetFinerCache3D(std::unique_ptr<TPoint3DList> Cache) {
+    if (!FCaches && !Cache) return;
+    if (!FCaches) FCaches = std::make_unique<TChainCaches>();
+    FCaches->FinerVectors = std::move(Cache);
+}
+
+std::unique_ptr<TPoint3DList> TOrvexObject::TakeFinerCache3D() {
+    return FCaches ? std::move(FCaches->FinerVectors) : nullptr;
+}
+
 void TOrvexObject::SetCache3D(std::unique_ptr<TPoint3DList> Cache) {
     if (!FCaches && !Cache) return;
     if (!FCaches) FCaches = std::make_unique<TChainCaches>();

@@ -109,6 +109,10 @@ public:
     // The sphere's vectors of the chain, kept while the scale stays.
     TPoint3DList* Cache3D() const;
     void SetCache3D(std::unique_ptr<TPoint3DList> Cache);
+    // Vectors built ahead for a scale further in; taking them leaves none.
+    const TPoint3DList* FinerCache3D() const;
+    void SetFinerCache3D(std::unique_ptr<TPoint3DList> Cache);
+    std::unique_ptr<TPoint3DList> TakeFinerCache3D();
     // The chain's coarser copy at octave Level (see ChainDetail.h), built on first use with
     // Scratch as working space; null for an object without a chain or where it does not pay.
     // Kept until the points change.

@@ -135,6 +135,10 @@ public:
     // has no bound on its stretch there, or where even the finest octave would be too coarse.
     int DetailLevel(const TExtent& Extent) const;
 
+    // Idle work for the chain ahead of the next wheel notch in: what drawing it there would
+    // build (the sphere's vectors). The bytes built; -1 when nothing was.
+    virtual int64_t PrepareChain(TOrvexObject*) { return -1; }
+
     // Projects (normalised longitude, latitude, height 0) into PointBuffer[Index].
     virtual bool LLToXY(int32_t Longitude, int32_t Latitude, int32_t Index);
     // Projects into PointBuffer[Index]; true when the point is placed and visible. The

@@ -220,6 +220,45 @@ private:
 };
 }  // namespace
 
+namespace {
+// The chain's vectors thinned to Step; null where a point lies too far out for them.
+std::unique_ptr<TPoint3DList> BuildVectors(TOrvexObject* Obj, int64_t Step) {
+    const int32_t Count = Obj->GetPointCount();
+    TThinning Thinning(Step);
+    auto Cache = std::make_unique<TPoint3DList>();
+    Cache->SetStep(Step);
+    Cache->SetCapacity(Count);
+    const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
+    const TPoint3D* Points = Geo && Geo->Count() == Count ? Geo->Points() : nullptr;
+    for (int32_t I = 0; I < Count; ++I) {
+        const TPoint3D P = Points ? Points[I] : Obj->GetPoint(I);
+        if (!VectorFitsInt32(P)) return nullptr;
+        if (Thinning.Keep(P)) Cache->Add(PointTo3D(P));
+    }
+    Cache->SetCapacity(Cache->Count());
+    return Cache;
+}
+
+// Whether vectors thinned to Have serve a chain drawn at Step: the same step, or with the level
+// of detail (which draws from coarser copies anyway) a step up to twice as fine.
+bool VectorsServe(const TPoint3DList* Have, int64_t Step, bool Detail) {
+    return Have && (Have->Step() == Step || (Detail && Have->Step() < Step && 2 * Have->Step() >= Step));
+}
+}  // namespace
+
+int64_t TSphericalPrj::PrepareChain(TOrvexObject* Obj) {
+    if (!Obj || !FView || !FView->LevelOfDetail() || !Obj->Cache3D()) return -1;
+    // A little past the next notch in, so that the scale it settles on takes them; they
+    // serve this scale as well.
+    const int64_t Finer = ThinningStep(FScaleFactor * TOrvex3::WheelNotchFactor * 1.05L);
+    if (Obj->Cache3D()->Step() <= Finer || (Obj->FinerCache3D() && Obj->FinerCache3D()->Step() == Finer)) return -1;
+    std::unique_ptr<TPoint3DList> Cache = BuildVectors(Obj, Finer);
+    if (!Cache) return -1;
+    const int64_t Bytes = int64_t(sizeof(TPoint3DList)) + int64_t(Cache->Capacity()) * int64_t(sizeof(TPoint3D));
+    Obj->SetFinerCache3D(std::move(Cache));
+    return Bytes;
+}
+
 int32_t TSphericalPrj::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     if (!Obj || !PointBuffer) {
         Resume = -1;
@@ -228,30 +267,15 @@ int32_t TSphericalPrj::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     const bool HorizonMode = Obj->HasState(osFrontSide) && Obj->HasState(osBackSide);
     const int32_t Count = Obj->GetPointCount();
     const int64_t Step = ThinningStep(FScaleFactor);
-    const TPoint3DList* Have = Obj->Cache3D();
     // Thinned to about a pixel at the current scale (the object drops the cache when its
     // points change). Where the view draws from coarser copies anyway, a cache of a scale up
     // to twice as close serves as well, and zooming out and in again builds none.
-    const bool Fresh = Have && (Have->Step() == Step ||
-                                (FView && FView->LevelOfDetail() && Have->Step() < Step && 2 * Have->Step() >= Step));
-    if (!Fresh) {
-        Obj->SetCache3D(nullptr);
-        TThinning Thinning(Step);
-        auto Cache = std::make_unique<TPoint3DList>();
-        Cache->SetStep(Step);
-        Cache->SetCapacity(Count);
-        bool Fits = true;
-        const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
-        const TPoint3D* Points = Geo && Geo->Count() == Count ? Geo->Points() : nullptr;
-        for (int32_t I = 0; I < Count && Fits; ++I) {
-            const TPoint3D P = Points ? Points[I] : Obj->GetPoint(I);
-            Fits = VectorFitsInt32(P);
-            if (Fits && Thinning.Keep(P)) Cache->Add(PointTo3D(P));
-        }
-        if (Fits) {
-            Cache->SetCapacity(Cache->Count());
-            Obj->SetCache3D(std::move(Cache));
-        }
+    const bool Detail = FView && FView->LevelOfDetail();
+    if (!VectorsServe(Obj->Cache3D(), Step, Detail)) {
+        // The vectors the idle work built for a closer scale, when they serve this one.
+        std::unique_ptr<TPoint3DList> Cache = Obj->TakeFinerCache3D();
+        if (!VectorsServe(Cache.get(), Step, Detail)) Cache = BuildVectors(Obj, Step);
+        Obj->SetCache3D(std::move(Cache));
     }
     if (const TPoint3DList* Cache = Obj->Cache3D()) {
         const TPoint3D* Items = Cache->Items();

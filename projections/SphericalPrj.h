@@ -24,6 +24,8 @@ public:
     int CapSide(const TBoundingCap& Cap) const;
     using TPrjModel::ProjectChain;
     int32_t ProjectChain(TOrvexObject* Obj, int32_t& Resume) override;
+    // The vectors of a chain drawn with the level of detail, thinned for the next wheel notch in.
+    int64_t PrepareChain(TOrvexObject* Obj) override;
     // Writes the entry for hidden points too; true on the near side, or on the far side
     // during the view's back-side pass.
     bool PointToXY(const TPoint3D& Point, int32_t Index) override;

@@ -285,7 +285,7 @@ public:
     // wheel notch finds them built. Works until Deadline, a chain at a time; true when all is
     // built. The window calls it when the event loop is idle; each frame starts it over.
     bool PrepareDetail(std::chrono::steady_clock::time_point Deadline);
-    static constexpr int64_t DetailBudget = int64_t(16) << 20;
+    static constexpr int64_t DetailBudget = int64_t(12) << 20;
 
     // The render pipeline. A full render happens only in a paint that finds ScaleChanged
     // or RedrawPending set; other paints copy the last picture.

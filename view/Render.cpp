@@ -303,6 +303,13 @@ bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
             const bool Small = O->HasState(osSubPixel);
             if (Small ? std::max(O->Extents().Width, O->Extents().Height) * Scale <= 0.5L : !O->HasState(osInView))
                 continue;
+            if (!Small) {
+                const int64_t Bytes = FProjection->PrepareChain(O);
+                if (Bytes >= 0) {
+                    FDetailSpent += Bytes;
+                    Done += 31;
+                }
+            }
             const int Level = DetailLevelOf(O);
             if (Level < 1) continue;
             for (const int Next : {Level - 1, Small ? 0 : Level + 1}) {
