@@ -22,6 +22,8 @@ constexpr int32_t EarthRadius = 309397230;
 constexpr long double OrvexPi = 3.141592653589793238462643383279502884L;
 // Radians per OrvexUnit.
 constexpr long double RadiansPerOrvexUnit = OrvexPi / 972000000.0L;
+// OrvexUnits per radian, as the projections have always written it.
+constexpr long double UnitsPerRadian = 309397209.37064453L;
 
 struct TPoint3D {
     int32_t X = 0;  // longitude, or cartesian x

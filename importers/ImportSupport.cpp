@@ -166,13 +166,6 @@ std::string_view TrimText(std::string_view Text) {
     return Text.substr(B, E - B);
 }
 
-bool SameText(std::string_view A, std::string_view B) {
-    if (A.size() != B.size()) return false;
-    for (size_t I = 0; I < A.size(); ++I)
-        if (Upper(A[I]) != Upper(B[I])) return false;
-    return true;
-}
-
 bool ParseInt32(std::string_view Text, int32_t& Value) {
     if (!Text.empty() && Text.front() == '+') Text.remove_prefix(1);
     if (Text.empty() || Text.front() == '+') return false;

@@ -85,7 +85,6 @@ std::string FileBaseName(const std::string& Path);
 
 // Blanks and control characters off both ends.
 std::string_view TrimText(std::string_view Text);
-bool SameText(std::string_view A, std::string_view B);
 
 // "." is the decimal separator whatever the locale. The whole text must be the number; reals
 // must be finite; a leading '+' is allowed.

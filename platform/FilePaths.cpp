@@ -46,11 +46,15 @@ std::string NativePath(const std::string& Path) {
     return Result;
 }
 
-bool HasExtension(const std::string& Path, std::string_view Extension) {
-    if (Path.size() < Extension.size()) return false;
+bool SameText(std::string_view A, std::string_view B) {
     const auto Lower = [](char C) { return C >= 'A' && C <= 'Z' ? char(C - 'A' + 'a') : C; };
-    return std::equal(Extension.begin(), Extension.end(), Path.end() - Extension.size(),
-                      [&](char E, char C) { return Lower(E) == Lower(C); });
+    return A.size() == B.size() &&
+           std::equal(A.begin(), A.end(), B.begin(), [&](char X, char Y) { return Lower(X) == Lower(Y); });
+}
+
+bool HasExtension(const std::string& Path, std::string_view Extension) {
+    return Path.size() >= Extension.size() &&
+           SameText(std::string_view(Path).substr(Path.size() - Extension.size()), Extension);
 }
 
 std::string ProgramDirectory() {

@@ -16,6 +16,9 @@ struct TSplitPath {
 TSplitPath SplitPath(const std::string& Path);
 // Path with every '\\' made '/'.
 std::string NativePath(const std::string& Path);
+// Whether the texts are equal, ignoring the case of ASCII letters: extensions, and the file
+// formats' own names of fields and keys.
+bool SameText(std::string_view A, std::string_view B);
 // True when Path ends in Extension, ignoring the case of ASCII letters.
 bool HasExtension(const std::string& Path, std::string_view Extension);
 // The folder of the running program, ending with '/'; empty when it cannot be found.

@@ -6,19 +6,13 @@
 
 #include "foundation/OrvexExceptions.h"
 #include "platform/AtomicFile.h"
+#include "platform/FilePaths.h"
 
 namespace {
 
 constexpr size_t MaxValueLength = 1023;
 
 char Lower(char C) { return (C >= 'A' && C <= 'Z') ? char(C - 'A' + 'a') : C; }
-
-bool SameText(const std::string& A, const std::string& B) {
-    if (A.size() != B.size()) return false;
-    for (size_t i = 0; i < A.size(); ++i)
-        if (Lower(A[i]) != Lower(B[i])) return false;
-    return true;
-}
 
 std::string LowerCase(std::string S) {
     for (char& C : S) C = Lower(C);

@@ -5,6 +5,7 @@
 #include <limits>
 #include <typeinfo>
 
+#include "kernels/FlatForward.h"
 #include "platform/PointBuffer.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
@@ -46,6 +47,17 @@ TCartesianPrj::TCartesianPrj(TOrvex3* View, const TPrjExtents& Extents) : TPrjMo
 bool TCartesianPrj::InExtents(int64_t Longitude, int64_t Latitude) const {
     return Longitude >= FExtents.MinLongitude && Longitude <= FExtents.MaxLongitude &&
            Latitude >= FExtents.MinLatitude && Latitude <= FExtents.MaxLatitude;
+}
+
+void TCartesianPrj::FillFlatForward(TFlatForward& F) const {
+    F.CentralMeridian = FCentralMeridian;
+    F.MinLongitude = FExtents.MinLongitude;
+    F.MaxLongitude = FExtents.MaxLongitude;
+    F.MinLatitude = FExtents.MinLatitude;
+    F.MaxLatitude = FExtents.MaxLatitude;
+    F.PixelsPerRadian = static_cast<double>(UnitsPerRadian * FScaleFactor);
+    F.XOrigin = FXOrigin;
+    F.YOrigin = FYOrigin;
 }
 
 long double TCartesianPrj::XOffset(int32_t Longitude) const {
@@ -142,7 +154,6 @@ bool TCartesianPrj::PlanePoint(int32_t X, int32_t Y, int32_t Index, long double&
 bool TCartesianPrj::StoreLL(int32_t Index, long double Lambda, long double Phi) const {
     // Written so that NaN fails the test.
     if (!(std::fabs(Lambda) < OrvexPi) || !(std::fabs(Phi) < OrvexPi / 2)) return false;
-    constexpr long double UnitsPerRadian = 309397209.37064453L;
     const int64_t Longitude = RoundEven(Lambda * UnitsPerRadian) + FCentralMeridian;
     PointBuffer[Index] =
         TPixelPoint{NormalizeLongitude(Longitude), static_cast<int32_t>(RoundEven(Phi * UnitsPerRadian))};

@@ -10,8 +10,6 @@
 
 namespace {
 constexpr int32_t Lat89 = 89 * OrvexUnits::PerDegree;
-// OrvexUnits per radian.
-constexpr long double UnitsPerRadian = 309397209.37064453L;
 
 // ln tan(pi/4 + phi/2) as atanh(sin phi), in double precision: far below a pixel at any
 // scale inside the extents, and several times faster than the widest reals.

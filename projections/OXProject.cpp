@@ -13,8 +13,6 @@ namespace {
 constexpr long double Pi = OrvexPi;
 constexpr long double HalfPi = OrvexPi / 2;
 constexpr long double K = RadiansPerOrvexUnit;
-// OrvexUnits per radian.
-constexpr long double UnitsPerRadian = 309397209.37064453L;
 // Below this sine of the angular distance the azimuth of the equidistant forward is not
 // defined.
 constexpr long double AzimuthEpsilon = 1e-5L;
@@ -51,18 +49,6 @@ TLatitudeReach LatitudeReach(const TPrjModel::TPointBox& Box) {
     return TLatitudeReach{South, North, Least, std::max(std::fabs(South), std::fabs(North))};
 }
 }  // namespace
-
-// The constants every flat map's block formula shares.
-void TCartesianPrj::FillFlatForward(TFlatForward& F) const {
-    F.CentralMeridian = FCentralMeridian;
-    F.MinLongitude = FExtents.MinLongitude;
-    F.MaxLongitude = FExtents.MaxLongitude;
-    F.MinLatitude = FExtents.MinLatitude;
-    F.MaxLatitude = FExtents.MaxLatitude;
-    F.PixelsPerRadian = static_cast<double>(UnitsPerRadian * FScaleFactor);
-    F.XOrigin = FXOrigin;
-    F.YOrigin = FYOrigin;
-}
 
 #define ORVEX_FLAT_CLASS_INFO(Class, Parent)                                    \
     const TClassInfo& Class::StaticClassInfo() {                                \

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "kernels/BoxSkip.h"
 #include "kernels/ChainBounds.h"
@@ -171,6 +172,11 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
     // must not leave an old position in the bounding box. A hidden point the projection
     // still wrote (the far side of the sphere) does count, so that the far-side pass
     // finds objects that lie wholly behind the horizon.
+    if (const std::optional<bool> Shown = CornersDecide(West, South, East, North, ClipCode)) {
+        Samples += 4;
+        Visible += 4;
+        return *Shown;
+    }
     int32_t Written = 0;
     auto Place = [&](int32_t Longitude, int32_t Latitude) {
         PointBuffer[Written] = Unwritten;
@@ -209,30 +215,6 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
         Pending[Waiting++] = TPoint3D{Lon, Lat, 0};
         if (Waiting == Most) Flush();
     };
-    // Where the column follows the longitude alone and the row the latitude alone, both
-    // without decreasing, and the box does not pass the seam, the corners hold the samples'
-    // extremes: they alone decide, unless one of them is not placed or lies where pixels are
-    // pulled in.
-    const int64_t EastSample = East == OrvexUnits::Deg180 ? East - 1 : East;
-    if (SeparableAxes() && West <= EastSample && West >= -OrvexUnits::Deg180 && EastSample < OrvexUnits::Deg180 &&
-        NormalizeLongitude(West - FCentralMeridian) + (EastSample - West) < OrvexUnits::Deg180) {
-        // The corners' columns and rows as PointToXY gives them, through the axes' ranks.
-        const int32_t Low = SaturateInt32(South), High = SaturateInt32(North);
-        const TPrjExtents& E = FExtents;
-        if (West >= E.MinLongitude && EastSample <= E.MaxLongitude && Low >= E.MinLatitude && High <= E.MaxLatitude) {
-            const int64_t FromMeridian = NormalizeLongitude(West - FCentralMeridian);
-            const int64_t X0 = FXOrigin + AxisRank(0, static_cast<int32_t>(FromMeridian));
-            const int64_t X1 = FXOrigin + AxisRank(0, static_cast<int32_t>(FromMeridian + (EastSample - West)));
-            const int64_t Y0 = FYOrigin - AxisRank(1, High), Y1 = FYOrigin - AxisRank(1, Low);
-            constexpr int64_t Plain = PixelLimit / 2;
-            if (std::max(std::llabs(X0), std::llabs(X1)) <= Plain && std::max(std::llabs(Y0), std::llabs(Y1)) <= Plain) {
-                Samples += 4;
-                Visible += 4;
-                return BoxClipCode(std::min(X0, X1), std::min(Y0, Y1), std::max(X0, X1), std::max(Y0, Y1),
-                                   SurfaceWidth(), SurfaceHeight(), ClipCode);
-            }
-        }
-    }
     Sample(West, South);
     Sample(West, North);
     Sample(East, North);
@@ -247,6 +229,32 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
     }
     if (Waiting > 0) Flush();
     return FView->ComputeClipCode(Written, ClipCode);
+}
+
+std::optional<bool> TPrjModel::CornersDecide(int64_t West, int64_t South, int64_t East, int64_t North,
+                                             uint8_t& ClipCode) const {
+    // Where the column follows the longitude alone and the row the latitude alone, both
+    // without decreasing, and the box does not pass the seam, the corners hold the samples'
+    // extremes: they alone decide, unless one of them is not placed or lies where pixels are
+    // pulled in.
+    const int64_t EastSample = East == OrvexUnits::Deg180 ? East - 1 : East;
+    if (!SeparableAxes() || West > EastSample || West < -OrvexUnits::Deg180 || EastSample >= OrvexUnits::Deg180 ||
+        NormalizeLongitude(West - FCentralMeridian) + (EastSample - West) >= OrvexUnits::Deg180)
+        return std::nullopt;
+    const int32_t Low = SaturateInt32(South), High = SaturateInt32(North);
+    const TPrjExtents& E = FExtents;
+    if (West < E.MinLongitude || EastSample > E.MaxLongitude || Low < E.MinLatitude || High > E.MaxLatitude)
+        return std::nullopt;
+    // The corners' columns and rows as PointToXY gives them, through the axes' ranks.
+    const int64_t FromMeridian = NormalizeLongitude(West - FCentralMeridian);
+    const int64_t X0 = FXOrigin + AxisRank(0, static_cast<int32_t>(FromMeridian));
+    const int64_t X1 = FXOrigin + AxisRank(0, static_cast<int32_t>(FromMeridian + (EastSample - West)));
+    const int64_t Y0 = FYOrigin - AxisRank(1, High), Y1 = FYOrigin - AxisRank(1, Low);
+    constexpr int64_t Plain = PixelLimit / 2;
+    if (std::max(std::llabs(X0), std::llabs(X1)) > Plain || std::max(std::llabs(Y0), std::llabs(Y1)) > Plain)
+        return std::nullopt;
+    return BoxClipCode(std::min(X0, X1), std::min(Y0, Y1), std::max(X0, X1), std::max(Y0, Y1), SurfaceWidth(),
+                       SurfaceHeight(), ClipCode);
 }
 
 void TPrjModel::MarkMeridianWrap(const TExtent& Extent, TOrvexObject* Obj) const {

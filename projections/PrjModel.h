@@ -11,6 +11,7 @@
 // size, so the view may create its projection while it is itself being constructed.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "foundation/OXUtils.h"
@@ -240,6 +241,11 @@ private:
     TPoint3D FSampleBlock[SampleBlock];
     // ProjectChain for maps with a block formula, from Resume on.
     int32_t ProjectBlocks(const TFlatForward& Flat, const TPoint3D* Points, int32_t Count, int32_t& Resume);
+    // The extent test from the rectangle's four corners, where they decide it (see the
+    // definition): whether it shows, with ClipCode written; nothing where the edges must be
+    // sampled.
+    std::optional<bool> CornersDecide(int64_t West, int64_t South, int64_t East, int64_t North,
+                                      uint8_t& ClipCode) const;
     // Samples the rectangle; adds to the sample counts of the extent test.
     bool SampleTest(int64_t West, int64_t South, int64_t East, int64_t North, uint8_t& ClipCode, int32_t& Samples,
                     int32_t& Visible);

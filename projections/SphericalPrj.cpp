@@ -14,8 +14,6 @@
 #include "view/OrvexCanvas.h"
 
 namespace {
-// OrvexUnits per radian.
-constexpr long double UnitsPerRadian = 309397209.37064453L;
 
 constexpr TPrjExtents SphereExtents{-EarthRadius, -EarthRadius, EarthRadius, EarthRadius};
 
@@ -218,9 +216,7 @@ private:
     int64_t FStep;
     int64_t FLastLon = INT32_MAX, FLastLat = INT32_MAX;
 };
-}  // namespace
 
-namespace {
 // The chain's vectors thinned to Step; null where a point lies too far out for them.
 std::unique_ptr<TPoint3DList> BuildVectors(TOrvexObject* Obj, int64_t Step) {
     const int32_t Count = Obj->GetPointCount();

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr int32_t Deg = OrvexUnits::PerDegree;
-constexpr double PerRadian = 309397209.37064453;
+constexpr double PerRadian = static_cast<double>(UnitsPerRadian);
 
 TFlatForward Map(TFlatForward::TKind Kind, double Scale, int32_t Meridian) {
     TFlatForward F{};
