@@ -4,11 +4,16 @@
 // they have no plain twin to choose, and a portable build leaves them out.
 
 #include <cstddef>
+#include <cstdint>
 
-// The cache lines of Bytes bytes from P, to be read.
+// Every cache line that holds one of the Bytes bytes from P, to be read (an object that
+// starts within a line needs the line of its last byte too).
 inline void PrefetchBytes(const void* P, size_t Bytes) {
 #if !defined(ORVEX_PORTABLE)
-    for (size_t Line = 0; Line < Bytes; Line += 64) __builtin_prefetch(static_cast<const char*>(P) + Line);
+    if (Bytes == 0) return;
+    const auto First = reinterpret_cast<uintptr_t>(P) & ~uintptr_t(63);
+    const auto Last = reinterpret_cast<uintptr_t>(P) + Bytes - 1;
+    for (uintptr_t Line = First; Line <= Last; Line += 64) __builtin_prefetch(reinterpret_cast<const void*>(Line));
 #else
     (void)P, (void)Bytes;
 #endif

@@ -281,6 +281,9 @@ constexpr size_t FetchAhead = 16;
 constexpr size_t RenderFetchAhead = 64;
 
 void Prefetch(const TOrvexObject* O) { PrefetchBytes(O, sizeof(TGeoDataObject)); }
+// What the visibility pass reads of an object it only tests (the state and extent lead the
+// object's fields).
+void PrefetchHead(const TOrvexObject* O) { PrefetchBytes(O, O->HeadBytes()); }
 
 // Whether the visibility pass leaves the object's state as it is and no pass draws it: a
 // hidden or sub-pixel object with a valid extent and no side in view.
@@ -318,45 +321,108 @@ void TOrvexLayer::UpdateVisibility() {
     if (!FView) return;
     const bool R = FView->RedrawPending, S = FView->ScaleChanged;
     if (IsVisible()) {
+        const long double Scale = FView->GetScaleFactor();
+        const long double Units = Scale > 0 && std::isfinite(Scale) ? SubPixelUnits(Scale) : -1;
         // Most objects of a large layer are too small to show at the current scale, and a pass
         // leaves them as they are: after a full pass has found them, the following ones (until
         // the scale, the list or one of their states changes) pass over them.
-        const bool Sparse = SettledListHolds() && !S;
-        const uint64_t Breaks = FSettledBreaks;
-        FNextUnsettled.clear();
-        const size_t N = FObjects.size();
-        size_t K = 0;
-        for (size_t I = 0; I < N; ++I) {
-            if (Sparse && FSettledValid) {
-                while (K < FUnsettled.size() && FUnsettled[K] < I) ++K;
-                if (K == FUnsettled.size()) break;
-                I = FUnsettled[K];
-                if (K + FetchAhead < FUnsettled.size() && FUnsettled[K + FetchAhead] < N)
-                    Prefetch(FObjects[FUnsettled[K + FetchAhead]]);
-            } else if (I + FetchAhead < N) {
-                Prefetch(FObjects[I + FetchAhead]);
-            }
-            if (I >= FObjects.size()) break;
-            TOrvexObject& O = *FObjects[I];
-            if (Sparse) {
-                UpdateObjectVisibility(O, R, S);
-                continue;
-            }
-            // Its own changes in the pass do not count.
-            if (O.FSettled) O.FSettled = false;
-            UpdateObjectVisibility(O, R, S);
-            if (Settled(O))
-                O.FSettled = true;
-            else
-                FNextUnsettled.push_back(static_cast<uint32_t>(I));
-        }
-        if (!Sparse) {
-            FUnsettled.swap(FNextUnsettled);
-            FUnsettledOf = N;
-            FSettledValid = FSettledBreaks == Breaks && FObjects.size() == N;
+        if (SettledListHolds() && !S) {
+            // Their states were found at another pixel size, which no code tells.
+            if (Units != FCodeUnits) FCodeUnits = -1;
+            SparsePass(R);
+        } else {
+            // After a change of scale, the settled objects whose sub-pixel state stays are passed
+            // over too.
+            const bool ByCode = SettledListHolds() && S && FCodeUnits >= 0 && Units >= 0 &&
+                                FSizeCodes.size() == FObjects.size();
+            SettlingPass(R, S, ByCode ? Units : -1);
+            // Without a change of scale only the objects measured afresh were found at this one.
+            if (S)
+                FCodeUnits = Units;
+            else if (Units != FCodeUnits)
+                FCodeUnits = -1;
         }
     }
     if (FExtents.IsEmpty()) CalcExtents();
+}
+
+void TOrvexLayer::SparsePass(bool Redraw) {
+    const size_t N = FObjects.size();
+    size_t K = 0;
+    for (size_t I = 0; I < N; ++I) {
+        if (FSettledValid) {
+            while (K < FUnsettled.size() && FUnsettled[K] < I) ++K;
+            if (K == FUnsettled.size()) break;
+            I = FUnsettled[K];
+            if (K + FetchAhead < FUnsettled.size()) PrefetchHead(FUnsettledObjects[K + FetchAhead]);
+            // Nothing has changed the list since it was made.
+            TOrvexObject& O = *FUnsettledObjects[K];
+            // Measured afresh, it may draw other pixels.
+            if (!O.HasState(osExtentsValid)) FShiftRuns.Drop(K);
+            UpdateObjectVisibility(O, Redraw, false);
+            continue;
+        }
+        // A state changed in the pass: the rest are looked at one by one.
+        if (I + FetchAhead < N) Prefetch(FObjects[I + FetchAhead]);
+        if (I >= FObjects.size()) break;
+        UpdateObjectVisibility(*FObjects[I], Redraw, false);
+    }
+}
+
+void TOrvexLayer::SettlingPass(bool Redraw, bool Scale, long double CodeUnits) {
+    const uint64_t Breaks = FSettledBreaks;
+    const size_t N = FObjects.size();
+    // About as many as last time: grown a step at a time, a large layer's lists would leave
+    // the allocator holding several times their size.
+    const size_t Expected = FUnsettled.size() + FUnsettled.size() / 4 + 64;
+    FNextUnsettled.clear();
+    FNextUnsettled.reserve(Expected);
+    FNextUnsettledObjects.clear();
+    FNextUnsettledObjects.reserve(Expected);
+    // The positions to look at: every one, or those the codes cannot pass over.
+    const bool ByCode = CodeUnits >= 0;
+    if (ByCode) {
+        FVisit.clear();
+        const TStayingCodes Staying = StayingCodes(FCodeUnits, CodeUnits);
+        for (size_t I = 0; I < N; ++I)
+            if (!Staying.Holds(FSizeCodes[I])) FVisit.push_back(uint32_t(I));
+    } else {
+        FSizeCodes.assign(N, SizeVisit);
+    }
+    const size_t Count = ByCode ? FVisit.size() : N;
+    auto At = [&](size_t J) { return ByCode ? size_t(FVisit[J]) : J; };
+    // Runs of objects share a presenter: its answer is asked for once a run.
+    const TOrvexPresenter* Asked = nullptr;
+    bool KeepsBox = true;
+    for (size_t J = 0; J < Count; ++J) {
+        if (J + FetchAhead < Count && At(J + FetchAhead) < FObjects.size()) Prefetch(FObjects[At(J + FetchAhead)]);
+        const size_t I = At(J);
+        if (I >= FObjects.size()) break;
+        TOrvexObject& O = *FObjects[I];
+        // Its own changes in the pass do not count.
+        if (O.FSettled) O.FSettled = false;
+        UpdateObjectVisibility(O, Redraw, Scale);
+        if (Settled(O)) {
+            O.FSettled = true;
+            if (const TOrvexPresenter* P = O.Presenter(); P != Asked) {
+                Asked = P;
+                KeepsBox = !P || P->KeepsChainBox();
+            }
+            FSizeCodes[I] = ScaleRefreshCode(O, KeepsBox);
+        } else {
+            FSizeCodes[I] = SizeVisit;
+            FNextUnsettled.push_back(static_cast<uint32_t>(I));
+            FNextUnsettledObjects.push_back(&O);
+        }
+    }
+    FUnsettled.swap(FNextUnsettled);
+    FUnsettledObjects.swap(FNextUnsettledObjects);
+    // The spare lists give their memory back: a large layer's lists are megabytes.
+    std::vector<uint32_t>().swap(FNextUnsettled);
+    std::vector<TOrvexObject*>().swap(FNextUnsettledObjects);
+    FShiftRuns.Forget();
+    FUnsettledOf = N;
+    FSettledValid = FSettledBreaks == Breaks && FObjects.size() == N;
 }
 
 void TOrvexLayer::CalcExtents() {
@@ -387,6 +453,11 @@ void TOrvexLayer::Render() {
     }
     if (!FVisible || !IsVisible()) return;
     const uint16_t Side = View->BackSidePass ? osBackSide : osFrontSide;
+    // Runs serve only the frame after one that placed them with nothing but the origin moved.
+    if (TShiftKey Key; SettledListHolds() && View->ShiftKey(Key))
+        FShiftRuns.Follow(Key, FUnsettled.size());
+    else
+        FShiftRuns.Forget();
     using TClock = std::chrono::steady_clock;
     const auto Period = std::chrono::milliseconds(View->PeriodicUpdateTime);
     auto Deadline = TClock::now() + Period;
@@ -417,8 +488,17 @@ void TOrvexLayer::Render() {
         if (!O) break;
         // Only hints: the place may be off by objects that handlers took away.
         if (Sparse) {
-            if (K + 1 + FetchAhead < FUnsettled.size() && FUnsettled[K + 1 + FetchAhead] < FObjects.size())
-                Prefetch(FObjects[FUnsettled[K + 1 + FetchAhead]]);
+            if (K + 1 + FetchAhead < FUnsettled.size()) {
+                Prefetch(FUnsettledObjects[K + 1 + FetchAhead]);
+                if (FUnsettled[K + 1 + FetchAhead] < FObjects.size())
+                    PrefetchBytes(&FObjects[FUnsettled[K + 1 + FetchAhead]], sizeof(TOrvexObject*));
+            }
+            // Objects asked for earlier are at hand by now: what they point to next. These read
+            // the objects, which is safe only while no handler has taken one away since.
+            if (SettledListHolds()) {
+                if (K + 1 + FetchAhead / 2 < FUnsettled.size()) FUnsettledObjects[K + 1 + FetchAhead / 2]->PrefetchCaches();
+                if (K + 1 + FetchAhead / 4 < FUnsettled.size()) FUnsettledObjects[K + 1 + FetchAhead / 4]->PrefetchCopy();
+            }
         } else if (size_t(Visited) + RenderFetchAhead < FObjects.size()) {
             Prefetch(FObjects[size_t(Visited) + RenderFetchAhead]);
         }
@@ -429,7 +509,16 @@ void TOrvexLayer::Render() {
                 if (Objects.OwnerGone()) return;
                 if (Objects.MemberGone()) Done = true;
             }
-            if (!Done) O->Render();
+            if (!Done) {
+                // The object is the list's entry K while nothing has changed the list.
+                const bool Entry = Sparse && SettledListHolds() && K < FUnsettled.size() && FUnsettledObjects[K] == O;
+                struct TSlot {
+                    TOrvex3* View;
+                    ~TSlot() { View->SetRunSlot(nullptr, 0, nullptr); }
+                } Slot{View};
+                if (Entry) View->SetRunSlot(&FShiftRuns, K, O);
+                O->Render();
+            }
         }
         // A long render reports its progress here; the events it lets through may take
         // this layer away.

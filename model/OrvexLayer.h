@@ -11,6 +11,7 @@
 #include "foundation/OXUtils.h"
 #include "model/ListWalk.h"
 #include "model/Persistent.h"
+#include "model/ShiftRuns.h"
 
 class TOrvex3;
 class TOrvexClassRegistry;
@@ -132,6 +133,8 @@ public:
     virtual bool IsVisible();
     // The per-frame visibility pass over the objects.
     virtual void UpdateVisibility();
+    // The memory that the pixels kept for the next pan hold (see model/ShiftRuns.h).
+    int64_t ShiftRunBytes() const { return FShiftRuns.Bytes(); }
     // Union of the objects' cached extents.
     virtual void CalcExtents();
     // Draws the objects in view, then the titles.
@@ -172,6 +175,11 @@ private:
     }
     // The visibility pass's work on one object.
     void UpdateObjectVisibility(TOrvexObject& O, bool Redraw, bool Scale);
+    // The pass while the list of unsettled objects holds and the scale stays: those alone.
+    void SparsePass(bool Redraw);
+    // The pass that makes the list: over every object or, with CodeUnits (the pixel's units
+    // now) not negative, over those the size codes cannot pass over.
+    void SettlingPass(bool Redraw, bool Scale, long double CodeUnits);
 
     // SaveToStream with Step run after each object written (when set): the progress of
     // SaveToFile.
@@ -206,6 +214,18 @@ private:
     // settled. While FSettledValid holds, no settled object's state and nothing in the list
     // has changed since, and the passes look at these objects alone.
     std::vector<uint32_t> FUnsettled, FNextUnsettled;
+    // The objects at those positions, so that a pass over a few of many objects does not also
+    // wait for the list's scattered slots (valid while the list holds).
+    std::vector<TOrvexObject*> FUnsettledObjects, FNextUnsettledObjects;
+    // Per object, what a change of scale does to it (see ScaleRefreshCode), while the list
+    // holds; and the pixel's units the settled objects' states were found at (-1: unknown). A
+    // pass after a change of scale looks only at the objects whose state it may change.
+    std::vector<uint8_t> FSizeCodes;
+    long double FCodeUnits = -1;
+    // The positions such a pass looks at.
+    std::vector<uint32_t> FVisit;
+    // The pixels the unsettled objects' chains drew last, one run an entry of the list.
+    TShiftRuns FShiftRuns;
     bool FSettledValid = false;
     uint64_t FSettledBreaks = 0;
     // Whether the list holds for the objects as they are now.

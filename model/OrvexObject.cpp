@@ -1,12 +1,14 @@
 #include "model/OrvexObject.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <strings.h>
 
+#include "kernels/Prefetch.h"
 #include "model/ChainDetail.h"
 #include "model/ExtentRefresh.h"
 #include "model/OrvexLayer.h"
@@ -116,7 +118,7 @@ namespace {
 template <class F>
 int WalkUnwrapped(const TOrvexObject& Obj, int32_t N, F Visit) {
     // Chains are read straight from their array rather than a virtual call a point.
-    if (const auto* Geo = dynamic_cast<const TGeoDataObject*>(&Obj); Geo && Geo->Count() == N) {
+    if (const auto* Geo = Obj.AsGeoData(); Geo && Geo->Count() == N) {
         const TPoint3D* Points = Geo->Points();
         return WalkUnwrappedWith(N, Visit, [Points](int32_t I) { return Points[I]; });
     }
@@ -391,15 +393,26 @@ void TOrvexObject::SetCache3D(std::unique_ptr<TPoint3DList> Cache) {
     FCaches->Vectors = std::move(Cache);
 }
 
+void TOrvexObject::PrefetchCaches() const {
+    if (FCaches) PrefetchBytes(FCaches.get(), sizeof(TChainCaches));
+}
+
+void TOrvexObject::PrefetchCopy() const {
+    if (!FCaches) return;
+    // Most copies drawn at a glance are short: their first lines hold them.
+    if (const TPointChain* Copy = FCaches->Detail.LastUsed())
+        PrefetchBytes(Copy->Points(), std::min<size_t>(size_t(Copy->Count()) * sizeof(TPoint3D), 128));
+}
+
 TPointChain* TOrvexObject::DetailAt(int Level, std::vector<TPoint3D>& Scratch) {
-    const auto* Geo = dynamic_cast<const TGeoDataObject*>(this);
+    const auto* Geo = AsGeoData();
     if (!Geo) return nullptr;
     if (!FCaches) FCaches = std::make_unique<TChainCaches>();
     return FCaches->Detail.At(Geo->Points(), Geo->Count(), Level, Scratch);
 }
 
 int64_t TOrvexObject::PrepareDetail(int Level, std::vector<TPoint3D>& Scratch) {
-    const auto* Geo = dynamic_cast<const TGeoDataObject*>(this);
+    const auto* Geo = AsGeoData();
     if (!Geo) return -1;
     int64_t Bytes = 0;
     if (!FCaches) {
@@ -416,7 +429,7 @@ void TOrvexObject::CalcExtents() {
     const int32_t N = GetPointCount();
     if (N > 1) {
         TChainBounds B;
-        const auto* Geo = dynamic_cast<const TGeoDataObject*>(this);
+        const auto* Geo = AsGeoData();
         int Crossings = 0;
         if (Geo && Geo->Count() == N && PlainChainBounds(Geo->Points(), N, B)) {
             // The detector is left as the full walk leaves it.
@@ -453,6 +466,71 @@ void RefreshExtents(TOrvexObject& O) {
     } else {
         O.CalcExtents();
     }
+}
+
+uint8_t ScaleRefreshCode(const TOrvexObject& O, bool KeepsBox) {
+    // Only the state RefreshExtents leaves as it is: a valid chain box, retest already asked for.
+    if (!KeepsBox || !O.HasState(osExtentsValid) || !O.HasState(osRetest) || O.GetPointCount() <= 1) return SizeVisit;
+    if (!O.Presenter()) return 0;
+    const TExtent& E = O.Extents();
+    return SizeCode(std::max<int64_t>(E.Width, E.Height));
+}
+
+namespace {
+// Sizes below this are coded exactly; above, to SizeBits significant bits.
+constexpr int SizeBits = 4;
+constexpr int64_t ExactSizes = int64_t(1) << SizeBits;
+constexpr int64_t Mantissas = ExactSizes / 2;
+}  // namespace
+
+uint8_t SizeCode(int64_t Size) {
+    if (Size < ExactSizes) return uint8_t(std::max<int64_t>(Size, 0));
+    // Size's low Drop bits go: what is left has SizeBits bits, the highest set.
+    const int Drop = std::bit_width(uint64_t(Size)) - SizeBits;
+    const int64_t Code = ExactSizes + int64_t(Drop - 1) * Mantissas + ((Size >> Drop) - Mantissas);
+    return Code < SizeVisit ? uint8_t(Code) : SizeVisit;
+}
+
+int64_t SizeCodeLeast(uint8_t Code) {
+    if (Code < ExactSizes) return Code;
+    const int64_t T = Code - ExactSizes;
+    const int Drop = int(T / Mantissas) + 1;
+    return (Mantissas + T % Mantissas) << Drop;
+}
+
+int64_t SizeCodeMost(uint8_t Code) {
+    if (Code < ExactSizes) return Code;
+    const int Drop = int((Code - ExactSizes) / Mantissas) + 1;
+    return SizeCodeLeast(Code) + (int64_t(1) << Drop) - 1;
+}
+
+TStayingCodes StayingCodes(long double UnitsA, long double UnitsB) {
+    const long double Least = std::min(UnitsA, UnitsB), Most = std::max(UnitsA, UnitsB);
+    // Extents are of 32-bit sides; both bounds grow with the code.
+    const int32_t Last = SizeCode(std::numeric_limits<int32_t>::max());
+    TStayingCodes S;
+    // The last code all of whose sizes are sub-pixel at both (code 0, size 0, always is).
+    int32_t Lo = 0, Hi = Last;
+    while (Lo < Hi) {
+        const int32_t Mid = Lo + (Hi - Lo + 1) / 2;
+        if (static_cast<long double>(SizeCodeMost(uint8_t(Mid))) <= Least)
+            Lo = Mid;
+        else
+            Hi = Mid - 1;
+    }
+    S.Low = uint8_t(Lo);
+    // The first code none of whose sizes is sub-pixel at either.
+    Lo = 0;
+    Hi = Last + 1;
+    while (Lo < Hi) {
+        const int32_t Mid = Lo + (Hi - Lo) / 2;
+        if (static_cast<long double>(SizeCodeLeast(uint8_t(Mid))) > Most)
+            Hi = Mid;
+        else
+            Lo = Mid + 1;
+    }
+    S.High = Lo > Last ? SizeVisit : uint8_t(Lo);
+    return S;
 }
 
 void TOrvexObject::SetChainExtents(const TChainBounds& B, int Crossings) {

@@ -232,7 +232,7 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
 }
 
 std::optional<bool> TPrjModel::CornersDecide(int64_t West, int64_t South, int64_t East, int64_t North,
-                                             uint8_t& ClipCode) const {
+                                             uint8_t& ClipCode) {
     // Where the column follows the longitude alone and the row the latitude alone, both
     // without decreasing, and the box does not pass the seam, the corners hold the samples'
     // extremes: they alone decide, unless one of them is not placed or lies where pixels are
@@ -245,8 +245,14 @@ std::optional<bool> TPrjModel::CornersDecide(int64_t West, int64_t South, int64_
     const TPrjExtents& E = FExtents;
     if (West < E.MinLongitude || EastSample > E.MaxLongitude || Low < E.MinLatitude || High > E.MaxLatitude)
         return std::nullopt;
-    // The corners' columns and rows as PointToXY gives them, through the axes' ranks.
     const int64_t FromMeridian = NormalizeLongitude(West - FCentralMeridian);
+    // The rank tables pass most boxes without a formula run; the first test after a move
+    // builds them for the frame's chains.
+    if (PrepareRankStarts())
+        if (const std::optional<bool> Shown =
+                DecideByRanks(FromMeridian, FromMeridian + (EastSample - West), Low, High, ClipCode))
+            return Shown;
+    // The corners' columns and rows as PointToXY gives them, through the axes' ranks.
     const int64_t X0 = FXOrigin + AxisRank(0, static_cast<int32_t>(FromMeridian));
     const int64_t X1 = FXOrigin + AxisRank(0, static_cast<int32_t>(FromMeridian + (EastSample - West)));
     const int64_t Y0 = FYOrigin - AxisRank(1, High), Y1 = FYOrigin - AxisRank(1, Low);
@@ -293,13 +299,8 @@ bool TPrjModel::PrepareRankStarts() {
     // A table a pixel: beyond this size the bounds alone thin the chains.
     constexpr int32_t MaxSide = 1 << 16;
     if (W > MaxSide || H > MaxSide) return false;
-    // The standard parallel and meridian shape some projections' axes.
-    const int64_t Key[6] = {FXOrigin, FYOrigin, W, H, FFirstParallel, FCentralMeridian};
-    if (FRankScale == FScaleFactor && std::equal(Key, Key + 6, FRankKey) &&
-        FRankStarts[1].Min == FExtents.MinLatitude && FRankStarts[1].Max == FExtents.MaxLatitude)
-        return true;
-    // A few pixels round the surface: a kept point there takes the ranks either side of its own.
-    constexpr int64_t Rim = 4;
+    if (RankStartsHold()) return true;
+    constexpr int64_t Rim = RankRim;
     const int64_t First[2] = {-int64_t(FXOrigin) - Rim, int64_t(FYOrigin) - H - Rim};
     const int64_t Count[2] = {int64_t(W) + 2 * Rim + 1, int64_t(H) + 2 * Rim + 1};
     const int32_t Min[2] = {-OrvexUnits::Deg180, FExtents.MinLatitude};
@@ -333,8 +334,46 @@ bool TPrjModel::PrepareRankStarts() {
         }
     }
     FRankScale = FScaleFactor;
+    const int64_t Key[6] = {FXOrigin, FYOrigin, W, H, FFirstParallel, FCentralMeridian};
     std::copy(Key, Key + 6, FRankKey);
     return true;
+}
+
+bool TPrjModel::RankStartsHold() const {
+    // The standard parallel and meridian shape some projections' axes.
+    const int64_t Key[6] = {FXOrigin, FYOrigin, SurfaceWidth(), SurfaceHeight(), FFirstParallel, FCentralMeridian};
+    return FRankScale == FScaleFactor && std::equal(Key, Key + 6, FRankKey) &&
+           FRankStarts[1].Min == FExtents.MinLatitude && FRankStarts[1].Max == FExtents.MaxLatitude;
+}
+
+std::optional<bool> TPrjModel::DecideByRanks(int64_t FromWest, int64_t FromEast, int32_t South, int32_t North,
+                                             uint8_t& ClipCode) const {
+    const std::vector<int32_t>&X = FRankStarts[0].Starts, &Y = FRankStarts[1].Starts;
+    // The tables start RankRim pixels outside the surface: X's entry K is the first value of
+    // column K - Rim, and Y's entry K the first value of row H + Rim - K (rows run down).
+    constexpr size_t Rim = RankRim;
+    const size_t W = size_t(SurfaceWidth()), H = size_t(SurfaceHeight());
+    if (X.size() < W + 2 * Rim + 1 || Y.size() < H + 2 * Rim + 1) return std::nullopt;
+    // Where a corner's pixel lies for the clip code: before the surface, on it, or past it,
+    // each only when a pixel clear of the edge, so that a formula's last bit cannot matter; the
+    // stand-in pixel of each class gives the box's code as the corners themselves would.
+    constexpr int64_t Unsure = INT64_MIN;
+    const int64_t W64 = int64_t(W), H64 = int64_t(H);
+    auto Column = [&](int64_t V) -> int64_t {
+        if (V < X[Rim - 1]) return -1;
+        if (X[Rim + 1] <= V && V < X[W + Rim]) return W64 / 2;
+        if (V >= X[W + Rim + 2]) return W64 + 1;
+        return Unsure;
+    };
+    auto Row = [&](int64_t V) -> int64_t {
+        if (V >= Y[H + Rim + 2]) return -1;
+        if (Y[Rim + 1] <= V && V < Y[H + Rim]) return H64 / 2;
+        if (V < Y[Rim - 1]) return H64 + 1;
+        return Unsure;
+    };
+    const int64_t X0 = Column(FromWest), X1 = Column(FromEast), Y0 = Row(North), Y1 = Row(South);
+    if (X0 == Unsure || X1 == Unsure || Y0 == Unsure || Y1 == Unsure) return std::nullopt;
+    return BoxClipCode(X0, Y0, X1, Y1, SurfaceWidth(), SurfaceHeight(), ClipCode);
 }
 
 bool TPrjModel::RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const {
@@ -428,7 +467,7 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
         return 0;
     }
     // Chains are read straight from their array rather than a virtual call a point.
-    const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
+    const auto* Geo = Obj->AsGeoData();
     const TPoint3D* Points = Geo && Geo->Count() == Count ? Geo->Points() : nullptr;
     // A point whose projection cannot be more than a pixel from the last one kept would
     // be dropped anyway; the bounds find most of them before the formulas run. Where the

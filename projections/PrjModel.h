@@ -156,6 +156,12 @@ public:
     virtual bool PaintTexture() { return false; }
     void PaintGraticule();
 
+    // Whether PointToXY places the pixel column by the longitude from CentralMeridian
+    // alone and the row by the latitude alone, through AxisRank. ProjectChain then skips,
+    // without projecting them, the points whose column and row both stay within a pixel
+    // of the last point it kept, and a move of the origin alone shifts every pixel alike.
+    virtual bool SeparableAxes() const { return false; }
+
 protected:
     // Stores Extents before fitting the scale to them.
     TPrjModel(TOrvex3* View, const TPrjExtents& Extents);
@@ -182,11 +188,6 @@ protected:
     virtual bool DetailStretch(const TPointBox& Box, double& PixelsPerUnit) const;
     // The least and the greatest absolute longitude from CentralMeridian, in radians, over Box.
     void LongitudeReach(const TPointBox& Box, double& Least, double& Most) const;
-    // Whether PointToXY places the pixel column by the longitude from CentralMeridian
-    // alone and the row by the latitude alone, through AxisRank. ProjectChain then skips,
-    // without projecting them, the points whose column and row both stay within a pixel
-    // of the last point it kept.
-    virtual bool SeparableAxes() const { return false; }
     // The constants with which ProjectChain places a block of points at a time the way
     // PointToXY places each (kernels/FlatForward.h); false for maps without such a formula.
     virtual bool FlatForward(TFlatForward&) const { return false; }
@@ -228,10 +229,19 @@ private:
     };
     // The tables for the current scale, origin and surface; false when there are none.
     bool PrepareRankStarts();
+    // Whether the tables are those of the current scale, origin and surface.
+    bool RankStartsHold() const;
+    // The extent test of a box (longitudes from the central meridian, no seam between them) by
+    // the current tables alone, where they tell on which side of each edge its corners lie.
+    std::optional<bool> DecideByRanks(int64_t FromWest, int64_t FromEast, int32_t South, int32_t North,
+                                      uint8_t& ClipCode) const;
     // The values of Axis whose rank lies within one of Rank, a unit clear of the
     // thresholds; false when the table does not reach that far.
     bool RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const;
     TRankStarts FRankStarts[2];
+    // The pixels round the surface that the tables reach: a kept point there takes the ranks
+    // either side of its own.
+    static constexpr int64_t RankRim = 4;
     long double FRankScale = 0;
     int64_t FRankKey[6] = {};
 
@@ -243,9 +253,9 @@ private:
     int32_t ProjectBlocks(const TFlatForward& Flat, const TPoint3D* Points, int32_t Count, int32_t& Resume);
     // The extent test from the rectangle's four corners, where they decide it (see the
     // definition): whether it shows, with ClipCode written; nothing where the edges must be
-    // sampled.
+    // sampled. Builds the rank tables when they are stale.
     std::optional<bool> CornersDecide(int64_t West, int64_t South, int64_t East, int64_t North,
-                                      uint8_t& ClipCode) const;
+                                      uint8_t& ClipCode);
     // Samples the rectangle; adds to the sample counts of the extent test.
     bool SampleTest(int64_t West, int64_t South, int64_t East, int64_t North, uint8_t& ClipCode, int32_t& Samples,
                     int32_t& Visible);

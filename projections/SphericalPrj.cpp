@@ -224,7 +224,7 @@ std::unique_ptr<TPoint3DList> BuildVectors(TOrvexObject* Obj, int64_t Step) {
     auto Cache = std::make_unique<TPoint3DList>();
     Cache->SetStep(Step);
     Cache->SetCapacity(Count);
-    const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
+    const auto* Geo = Obj->AsGeoData();
     const TPoint3D* Points = Geo && Geo->Count() == Count ? Geo->Points() : nullptr;
     for (int32_t I = 0; I < Count; ++I) {
         const TPoint3D P = Points ? Points[I] : Obj->GetPoint(I);

@@ -200,7 +200,9 @@ void TOrvexPen::Apply(bool Selected) {
     if (!HasHandle()) return;
     TDeviceContext* D = DC();
     if (!D) return;
-    D->SelectObject(Selected ? View()->SelectedPen().Handle() : FHandle);
+    // Most objects in a row share their pen: selecting it again would only count references.
+    const HGDIOBJ& Pen = Selected ? View()->SelectedPen().Handle() : FHandle;
+    if (D->CurrentPen() != Pen) D->SelectObject(Pen);
     D->SetBkMode(BK_TRANSPARENT);
 }
 

@@ -176,7 +176,7 @@ void TOrvexPresenter::AdjustExtents(TOrvexObject& Obj) {
     }
     if (Scale != FPixelScale) {
         FPixelScale = Scale;
-        FPixelUnits = std::rint(1.0L / Scale);
+        FPixelUnits = SubPixelUnits(Scale);
     }
     const long double T = FPixelUnits;
     const TExtent& E = Obj.Extents();

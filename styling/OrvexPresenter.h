@@ -1,6 +1,7 @@
 #pragma once
 // A named drawing style that lives in a layer and draws the layer's objects.
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,6 +27,10 @@ enum TTitleAlignment : uint8_t {
     taBottom,
     taBottomRight
 };
+
+// The units a pixel spans at Scale (pixels per unit, positive): an extent no wider or taller
+// is sub-pixel.
+inline long double SubPixelUnits(long double Scale) { return std::rint(1.0L / Scale); }
 
 class TOrvexPresenter : public TOrvexPersistent {
     ORVEX_CLASS_INFO

@@ -201,6 +201,7 @@ void TOrvex3::SetProjectionModel(TPrjModel* Model) {
     }
     FProjection.reset();
     FProjection.reset(Model);
+    ++FProjectionSerial;
     FProjectionKind = ProjectionKindOf(*FProjection);
     ScaleChanged = true;
     if (!Remembered || !OnMap) {

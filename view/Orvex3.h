@@ -34,6 +34,8 @@ struct TClassInfo;
 class TOrvexObject;
 class TOrvexCanvas;
 class TPrjModel;
+class TShiftRuns;
+struct TShiftKey;
 class TOrvex3;
 
 enum TOrvexMouseButton : uint8_t { mzbLeft, mzbRight, mzbMiddle, mzbNone };
@@ -286,6 +288,16 @@ public:
     // built. The window calls it when the event loop is idle; each frame starts it over.
     bool PrepareDetail(std::chrono::steady_clock::time_point Deadline);
     static constexpr int64_t DetailBudget = int64_t(12) << 20;
+    // What a chain's pixels follow besides the origin, where only the origin moves them (the
+    // map's axes are separable) and frames follow each other (the level of detail is on):
+    // false where a pan moves pixels in other ways, or where the picture is drawn for printing
+    // or its far side.
+    bool ShiftKey(TShiftKey& Key) const;
+    // The layer's walk names the object it draws and where its runs are kept (null: none); a
+    // chain drawn for Obj replays or records its pixels there (model/ShiftRuns.h).
+    void SetRunSlot(TShiftRuns* Runs, size_t Entry, const TOrvexObject* Obj) {
+        FRunSlot = TRunSlot{Runs, Entry, Obj};
+    }
 
     // The render pipeline. A full render happens only in a paint that finds ScaleChanged
     // or RedrawPending set; other paints copy the last picture.
@@ -536,8 +548,14 @@ protected:
     int DetailLevelOf(TOrvexObject* Obj) const;
     // Schedules PrepareDetail's slices on the event loop.
     void QueueDetailWork();
-    // The walk itself, with or without the projection's line points.
-    void WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip);
+    // The walk itself, with or without the projection's line points; FindPlain looks for the
+    // blocks of steps that need none.
+    void WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool FindPlain = true);
+    // Steps of a chain taken together for the question whether its lines need line points.
+    static constexpr int32_t PlainBlock = 64;
+    // FPlainBlocks for Points[0, N) (N at least 2), one flag a block of steps: whether the
+    // projection places its lines point by point. Whether any block does.
+    bool FindPlainBlocks(const TPoint3D* Points, int32_t N);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
     // PaintPolygon's fill, cut at a flat map's seam when Split.
     void FillRing(TOrvexObject* Obj, bool Split);
@@ -558,6 +576,15 @@ protected:
     int32_t FAltitude = 0;
 
 private:
+    struct TRunSlot {
+        TShiftRuns* Runs = nullptr;
+        size_t Entry = 0;
+        const TOrvexObject* Obj = nullptr;
+    };
+    TRunSlot FRunSlot;
+    // Counts projection models set, so that runs placed under a model are not taken for
+    // another's made at the same address.
+    uint64_t FProjectionSerial = 0;
     // Marks a render, print or device drawing for its duration; a second one while it runs
     // (from an event let through) raises EOrvexException.
     class TRenderRun {

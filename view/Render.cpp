@@ -19,6 +19,7 @@
 #include "model/ChainDetail.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
+#include "model/ShiftRuns.h"
 #include "platform/Hourglass.h"
 #include "platform/Text.h"
 #include "platform/UiServices.h"
@@ -277,14 +278,18 @@ bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
         if (Scale == FDetailScale && Meridian == FDetailMeridian && FDetailFinished) return true;
         FDetailFinished = false;
     }
-    // The copies prepared at one scale hold at most DetailBudget bytes: beyond it (layers of
-    // tens of millions of points) memory counts for more than the first frame of an octave.
+    // The copies prepared at one scale, with the pixels kept for pans, hold at most DetailBudget
+    // bytes: beyond it (layers of tens of millions of points) memory counts for more than the
+    // first frame of an octave.
     if (Scale != FDetailScale || Meridian != FDetailMeridian) {
         FDetailSpent = 0;
         FDetailFinished = false;
     }
     FDetailScale = Scale;
     FDetailMeridian = Meridian;
+    // The pixels kept for pans share the budget: a frame made them for this scale too.
+    int64_t Runs = 0;
+    for (const TOrvexLayer* L : FLayers) Runs += L->ShiftRunBytes();
     // Indexes rather than pointers: layers and objects may come and go between two slices,
     // which then at worst prepare a chain twice or pass one over.
     int32_t Done = 0;
@@ -293,7 +298,7 @@ bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
         if (!L->Visible()) continue;
         const std::vector<TOrvexObject*>& Objects = L->Objects();
         for (; FDetailObject < Objects.size(); ++FDetailObject) {
-            if (FDetailSpent >= DetailBudget) return FDetailFinished = true;
+            if (FDetailSpent + Runs >= DetailBudget) return FDetailFinished = true;
             // The clock is read every few chains: most need nothing.
             if (++Done % 64 == 0 && std::chrono::steady_clock::now() >= Deadline) return false;
             TOrvexObject* O = Objects[FDetailObject];
@@ -506,13 +511,46 @@ void TOrvex3::PaintLineLL(const TPoint3D& From, const TPoint3D& To, int32_t Step
 }
 
 void TOrvex3::PolylinePiece(int32_t Count, uint8_t ClipCode) {
-    if (Count > 1) FCanvas->PolylineBuffer(Count, ClipCode);
+    if (Count <= 1) return;
+    if (FRunSlot.Runs && FRunSlot.Runs->Recording()) FRunSlot.Runs->Piece(Count);
+    FCanvas->PolylineBuffer(Count, ClipCode);
+}
+
+bool TOrvex3::ShiftKey(TShiftKey& Key) const {
+    const TPrjModel* P = FProjection.get();
+    // Frames only: a picture drawn from every point is drawn once (an export, a print).
+    if (!P || !P->SeparableAxes() || !FLevelOfDetail || Printing() || BackSidePass || FTransparentOrvex)
+        return false;
+    const TPrjExtents& E = P->Extents();
+    Key = TShiftKey{P,
+                    FProjectionSerial,
+                    P->ScaleFactor(),
+                    {P->XRotation(), P->YRotation(), P->ZRotation(), P->CentralMeridian(), P->CentralParallel(),
+                     P->FirstParallel(), P->SecondParallel(), int32_t(P->XAxisChanges()), int32_t(P->YAxisChanges()),
+                     E.MinLatitude, E.MaxLatitude}};
+    return true;
 }
 
 void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
     if (!Obj) return;
-    if (!Obj->HasState(osExtentsValid)) Obj->CalcExtents();
+    const bool Fresh = !Obj->HasState(osExtentsValid);
+    if (Fresh) Obj->CalcExtents();
     if (!Obj->HasState(osInView)) Obj->IsVisibleIn(*this);
+    // The chain the layer's walk draws, on a map where a pan only shifts its pixels: the
+    // pixels of its last frame, or what it draws now kept for the next.
+    TShiftRuns* const Runs = FRunSlot.Obj == Obj && !BackSidePass ? FRunSlot.Runs : nullptr;
+    if (!Runs && FRunSlot.Runs && FRunSlot.Runs->Recording()) FRunSlot.Runs->Spoil();
+    const int32_t OX = FProjection->XOrigin(), OY = FProjection->YOrigin();
+    const uint8_t Clip = Obj->ClipCode();
+    if (Runs && Fresh) Runs->Drop(FRunSlot.Entry);
+    if (Runs && Runs->Replay(FRunSlot.Entry, OX, OY, [&](int32_t N) { PolylinePiece(N, Clip); })) return;
+    if (Runs) Runs->Begin(FRunSlot.Entry, OX, OY);
+    struct TEnd {
+        TShiftRuns* Runs;
+        ~TEnd() {
+            if (Runs) Runs->End();
+        }
+    } End{Runs};
     if (DrawnFromCopy(Obj, &TOrvex3::DrawPolyline)) return;
     DrawPolyline(Obj);
 }
@@ -583,10 +621,43 @@ void TOrvex3::WalkPolyline(TOrvexObject* Obj, const TExtent* Extent) {
     WalkPoints(Obj, Refine, Obj->ClipCode());
 }
 
-void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip) {
+namespace {
+// Flags, one a block of Block steps of Points[0, N) (N at least 2): whether Prj places the
+// block's lines point by point. Whether any block does.
+bool FindPlain(const TPrjModel& Prj, const TPoint3D* Points, int32_t N, int32_t Block, std::vector<uint8_t>& Flags) {
+    const size_t Blocks = size_t((N - 2) / Block + 1);
+    Flags.resize(Blocks);
+    bool AnyPlain = false;
+    for (size_t B = 0; B < Blocks; ++B) {
+        const int32_t First = int32_t(B) * Block, Last = std::min(N - 1, First + Block);
+        double MaxStep = 0;
+        for (int32_t I = First; I < Last; ++I) {
+            const int64_t DLon = std::llabs(NormalizeLongitude(int64_t(Points[I + 1].X) - Points[I].X));
+            const int64_t DLat = std::llabs(int64_t(Points[I + 1].Y) - Points[I].Y);
+            MaxStep = std::max(MaxStep, static_cast<double>(DLon + DLat));
+        }
+        MaxStep *= static_cast<double>(RadiansPerOrvexUnit);
+        const TChainBounds Box = ChainBounds(Points + First, Last - First + 1);
+        Flags[B] = Prj.PlainLinesWithin(TPrjModel::TPointBox{Box.MinX, Box.MaxX, Box.MinY, Box.MaxY}, MaxStep);
+        AnyPlain = AnyPlain || Flags[B];
+    }
+    return AnyPlain;
+}
+
+// The walk asks in shorter blocks than the runs: its chains are short (the graticule's), and
+// the farther a block reaches from the azimuthal map's centre the less it is plain.
+constexpr int32_t WalkBlock = 16;
+}  // namespace
+
+void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool FindPlainSteps) {
     TPrjModel* Prj = FProjection.get();
     const int32_t N = Obj->GetPointCount();
     if (N < 2) return;
+    // The steps of blocks whose lines the projection places point by point skip the line
+    // points, which would give each next point alone: the same walk, fewer formulas.
+    const TGeoDataObject* Geo = Obj->AsGeoData();
+    const bool Plain =
+        Refine && FindPlainSteps && Geo && Geo->Count() == N && FindPlain(*Prj, Geo->Points(), N, WalkBlock, FPlainBlocks);
     const TSeam S(Prj->CentralMeridian());
     int32_t Count = 0;
     auto Flush = [&] {
@@ -609,9 +680,9 @@ void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip) {
         }
         return true;
     };
-    // On from From to Q; true when Q itself was placed.
-    auto Step = [&](const TPoint3D& From, const TPoint3D& Q) {
-        if (!Refine) return Place(Q);
+    // On from From to Q, the step to point I; true when Q itself was placed.
+    auto Step = [&](const TPoint3D& From, const TPoint3D& Q, int32_t I) {
+        if (!Refine || (Plain && I > 0 && FPlainBlocks[size_t((I - 1) / WalkBlock)])) return Place(Q);
         Prj->LinePoints(From, Q, FLinePoints);
         bool Placed = false;
         for (const TPrjModel::TLinePoint& L : FLinePoints) {
@@ -627,45 +698,35 @@ void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip) {
         const TPoint3D C = Obj->GetPoint(I);
         const int CB = S.Band(C.X);
         if (TSeam::Crosses(PB, CB)) {
+            // (No plain block passes the seam.)
             const int32_t LatX = S.LatitudeAt(P, C);
-            Step(From, TPoint3D{S.Offset(-PB), LatX, P.Z});
+            Step(From, TPoint3D{S.Offset(-PB), LatX, P.Z}, -1);
             Flush();
             From = TPoint3D{S.Offset(PB), LatX, P.Z};
-            Step(From, From);
+            Step(From, From, -1);
         }
         PB = CB;
-        if (Step(From, C)) P = C;
+        if (Step(From, C, I)) P = C;
         From = C;
     }
     Flush();
 }
 
+bool TOrvex3::FindPlainBlocks(const TPoint3D* Points, int32_t N) {
+    return FindPlain(*FProjection, Points, N, PlainBlock, FPlainBlocks);
+}
+
 bool TOrvex3::DrawPlainRuns(TOrvexObject* Obj) {
     TPrjModel* Prj = FProjection.get();
-    const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
+    const auto* Geo = Obj->AsGeoData();
     if (!Geo || Geo->Count() < 2) return false;
     const int32_t N = Geo->Count();
     const TPoint3D* Points = Geo->Points();
     // Steps in blocks: a block whose lines the projection places point by point is a plain
     // run, projected whole; the rest is walked. Neighbouring runs share their end point.
-    constexpr int32_t Block = 64;
+    constexpr int32_t Block = PlainBlock;
     const size_t Blocks = size_t((N - 2) / Block + 1);
-    FPlainBlocks.resize(Blocks);
-    bool AnyPlain = false;
-    for (size_t B = 0; B < Blocks; ++B) {
-        const int32_t First = int32_t(B) * Block, Last = std::min(N - 1, First + Block);
-        double MaxStep = 0;
-        for (int32_t I = First; I < Last; ++I) {
-            const int64_t DLon = std::llabs(NormalizeLongitude(int64_t(Points[I + 1].X) - Points[I].X));
-            const int64_t DLat = std::llabs(int64_t(Points[I + 1].Y) - Points[I].Y);
-            MaxStep = std::max(MaxStep, static_cast<double>(DLon + DLat));
-        }
-        MaxStep *= static_cast<double>(RadiansPerOrvexUnit);
-        const TChainBounds Box = ChainBounds(Points + First, Last - First + 1);
-        FPlainBlocks[B] = Prj->PlainLinesWithin(TPrjModel::TPointBox{Box.MinX, Box.MaxX, Box.MinY, Box.MaxY}, MaxStep);
-        AnyPlain = AnyPlain || FPlainBlocks[B];
-    }
-    if (!AnyPlain) return false;
+    if (!FindPlainBlocks(Points, N)) return false;
     if (!FSeamRun) FSeamRun.reset(NewTempChain());
     TGeoDataObject* Run = FSeamRun.get();
     const uint8_t Clip = Obj->ClipCode();
@@ -678,7 +739,7 @@ bool TOrvex3::DrawPlainRuns(TOrvexObject* Obj) {
         if (Plain) {
             ForEachPiece(Prj, Run, [&](int32_t N) { PolylinePiece(N, Clip); });
         } else {
-            WalkPoints(Run, true, Clip);
+            WalkPoints(Run, true, Clip, false);
         }
         Run->SetPointCount(0);
     };
@@ -693,7 +754,7 @@ bool TOrvex3::DrawPlainRuns(TOrvexObject* Obj) {
 
 bool TOrvex3::DrawSeamRuns(TOrvexObject* Obj) {
     TPrjModel* Prj = FProjection.get();
-    const auto* Geo = dynamic_cast<const TGeoDataObject*>(Obj);
+    const auto* Geo = Obj->AsGeoData();
     if (Prj->Seamless() || !Geo || Geo->Count() < 2) return false;
     const int32_t N = Geo->Count();
     const TPoint3D* Points = Geo->Points();

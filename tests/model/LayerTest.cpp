@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "ModelFixtures.h"
+#include "model/ExtentRefresh.h"
 #include "platform/IniFile.h"
 #include "styling/PolylinePresenter.h"
 
@@ -176,6 +177,93 @@ TEST_F(LayerSettingsTest, EveryScaleGivesChainsTheBoxAndSubPixelStateTheirPoints
         EXPECT_EQ(Widened->Extents(), (TExtent{Box.Left - D, Box.Bottom - D, Box.Width + 2 * D, Box.Height + 2 * D}))
             << "the widening is not added again on every change";
         EXPECT_EQ(Plain->HasState(osSubPixel), Scale == 0.0001L);
+    }
+}
+
+TEST(SizeCodes, BoundEverySizeTightlyAndInOrder) {
+    const int64_t Sizes[] = {-5, 0, 1, 15, 16, 17, 999, 2047, 2048, 2049, 4095, 4096, 4097, 1000000, 2147483647};
+    uint8_t Last = 0;
+    for (int64_t Size : Sizes) {
+        SCOPED_TRACE(Size);
+        const uint8_t C = SizeCode(Size);
+        ASSERT_NE(C, SizeVisit);
+        EXPECT_GE(C, Last) << "codes follow sizes";
+        Last = C;
+        const int64_t Held = std::max<int64_t>(Size, 0);
+        EXPECT_LE(SizeCodeLeast(C), Held);
+        EXPECT_GE(SizeCodeMost(C), Held);
+        EXPECT_LE(SizeCodeMost(C) - SizeCodeLeast(C), Held / 8) << "4 significant bits";
+    }
+    // A size between the two pixels may change state; one clear of both cannot.
+    const struct {
+        int64_t Size;
+        long double UnitsA, UnitsB;
+        bool Stays;
+    } Rows[] = {
+        {1000, 999, 1000, false},  {1000, 1024, 2000, true},     {1100, 500, 1000, true},
+        {4097, 4096, 8192, false}, {8191, 4096, 8192, false},    {9300, 4096, 8192, true},
+        {0, 0, 0, true},           {2147483647, 1, 1e12, false}, {65535, 1, 2, true},
+        // Within a code's rounding of a pixel's size: looked at, though it may stay.
+        {1001, 500, 1000, false},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Size);
+        EXPECT_EQ(StayingCodes(R.UnitsA, R.UnitsB).Holds(SizeCode(R.Size)), R.Stays);
+        EXPECT_EQ(StayingCodes(R.UnitsB, R.UnitsA).Holds(SizeCode(R.Size)), R.Stays);
+    }
+    EXPECT_FALSE(StayingCodes(1, 2).Holds(SizeVisit));
+}
+
+// Two views hold the same objects; the second's list of settled objects is broken before each
+// pass, so that it looks at every object. A pass after a change of scale that passes over
+// objects by their size codes must leave every state and extent as the full pass does.
+TEST(SettledObjects, PassesAfterAChangeOfScaleLeaveTheStatesOfAFullPass) {
+    TTestView Views[2];
+    TOrvexLayer* Layers[2] = {Views[0].AddLayer("Coded"), Views[1].AddLayer("Full")};
+    std::vector<TGeoDataObject*> Objects[2];
+    for (int V = 0; V < 2; ++V) {
+        TOrvexLayer* L = Layers[V];
+        auto* Lines = TPolylinePresenter::Create(L);
+        auto* Widening = new TWideningPresenter(L);
+        std::vector<int64_t> Sizes = {999, 1000, 1001, 2047, 2048, 2049, 4095, 4096, 4097};
+        for (double S = 1; S < 2e7; S *= 1.37) Sizes.push_back(int64_t(S));
+        for (size_t K = 0; K < Sizes.size(); ++K) {
+            const int32_t Size = int32_t(Sizes[K]);
+            auto* O = Chain(L, {MakePoint(0, 0), MakePoint(Size, Size / 2)});
+            if (K % 5 != 0) O->SetPresenter(K % 11 == 0 ? static_cast<TOrvexPresenter*>(Widening) : Lines);
+            if (K % 7 == 3) O->SetHidden(true);
+            Objects[V].push_back(O);
+        }
+    }
+    auto Pass = [&](long double Scale, bool ScaleChanged) {
+        for (int V = 0; V < 2; ++V) {
+            Views[V].SetScale(Scale);
+            Views[V].ScaleChanged = ScaleChanged;
+            Views[V].RedrawPending = true;
+        }
+        TGeoDataObject::Create(Layers[1])->Delete();
+        for (TOrvexLayer* L : Layers) L->UpdateVisibility();
+        for (size_t K = 0; K < Objects[0].size(); ++K) {
+            SCOPED_TRACE(K);
+            ASSERT_EQ(Objects[0][K]->State(), Objects[1][K]->State());
+            ASSERT_EQ(Objects[0][K]->Extents(), Objects[1][K]->Extents());
+        }
+    };
+    // In and out, across sizes coded exactly and roughly, with pixels the size of some objects.
+    for (long double Scale : {1.0L, 0.5L, 0.001L, 0.000999L, 0.001L, 1.0L / 2048, 1.0L / 4096, 1.0L / 2048, 1e-5L,
+                              3e-6L, 1e-7L, 1e-5L, 0.01L}) {
+        SCOPED_TRACE(double(Scale));
+        Pass(Scale, true);
+        Pass(Scale, false);
+    }
+    // A settled object's box changes, or it is shown again: the next change of scale finds it.
+    for (int V = 0; V < 2; ++V) {
+        Objects[V][3]->SetHidden(false);
+        Objects[V][1]->SetExtents(TExtent{0, 0, 100000, 10});
+    }
+    for (long double Scale : {1e-4L, 1e-3L, 1e-4L}) {
+        SCOPED_TRACE(double(Scale));
+        Pass(Scale, true);
     }
 }
 

@@ -234,20 +234,35 @@ TEST_F(PrjTest, CornerExtentTestsAgreeWithSampledEdges) {
     int Visible = 0;
     for (const auto& M : Maps)
         for (const int32_t Meridian : {0, 100 * Deg, -179 * Deg})
-            for (const long double Scale : {1e-6L, 3e-4L, 5.0L}) {
+            for (const long double Scale : {1e-6L, 3e-4L, 5.0L})
+                // The map off the surface, or on it: boxes a few pixels across lie on every
+                // side of its edges, where the corners are placed through the rank tables.
+                for (const int32_t Origin : {400, 75}) {
                 SCOPED_TRACE(std::string(M.Name) + " meridian " + std::to_string(Meridian / Deg) + " scale " +
-                             std::to_string(static_cast<double>(Scale)));
+                             std::to_string(static_cast<double>(Scale)) + " origin " + std::to_string(Origin));
                 for (TPrjModel* P : {M.Fast, M.Sampled}) {
                     P->SetParameter(3, Meridian);
                     P->ApplyScaleFactor(Scale);
-                    P->SetXOrigin(400);
-                    P->SetYOrigin(-300);
+                    P->SetXOrigin(Origin);
+                    P->SetYOrigin(Origin == 75 ? 75 : -300);
                 }
                 ASSERT_EQ(M.Fast->CentralMeridian(), M.Sampled->CentralMeridian());
+                // Units a pixel spans, roughly, near the centre.
+                const int32_t Pixel = int32_t(std::clamp<long double>(1 / Scale, 1, 1e8));
+                std::uniform_int_distribution<int32_t> Few(0, 6 * Pixel);
                 for (int I = 0; I < 400; ++I) {
                     // Now and then a box a unit wide, or one ending on the date line.
                     TExtent E{Left(Random), Bottom(Random), I % 7 == 0 ? 1 : Width(Random), Height(Random)};
                     if (I % 11 == 0) E.Width = int32_t(int64_t(180 * Deg) - E.Left);
+                    if (I % 3 == 1 && Origin == 75) {
+                        // Near the surface: from its middle out to beyond its edges.
+                        const long double Reach = 90.0L / Scale;
+                        const auto Most = int64_t(std::min<long double>(Reach, 170.0L * Deg));
+                        std::uniform_int_distribution<int64_t> Near(-Most, Most);
+                        const int64_t Lon = Near(Random) + Meridian, Lat = Near(Random);
+                        E = TExtent{NormalizeLongitude(Lon), int32_t(std::clamp<int64_t>(Lat, -80 * Deg, 80 * Deg)),
+                                    Few(Random), Few(Random)};
+                    }
                     uint8_t CodeA = 0xAA, CodeB = 0xAA;
                     A->ExcludeState(Bits);
                     B->ExcludeState(Bits);

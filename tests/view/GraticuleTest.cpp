@@ -151,6 +151,35 @@ TEST(GraticuleTest, EveryDrawnPixelLiesOnAMeridianOrAParallel) {
     }
 }
 
+// The azimuthal map, where every step of the graticule asks for its line points.
+class TAlwaysLinePoints : public TEquidistantPrj {
+public:
+    using TEquidistantPrj::TEquidistantPrj;
+    bool PlainLinesWithin(const TPointBox&, double) const override { return false; }
+};
+
+// The walk passes over the line points of the steps where the map says there are none: a fault
+// there would move the graticule's pixels against a walk that asks at every step.
+TEST(GraticuleTest, AzimuthalStepsWithoutLinePointsAreDrawnAsTheWalkDrawsThem) {
+    for (const long double Meridian : {0.0L, 120.0L, -179.5L})
+        for (const int32_t Step : {10, 30}) {
+            SCOPED_TRACE(std::to_string(double(Meridian)) + " degrees, step " + std::to_string(Step));
+            QImage Pictures[2];
+            for (int Asking = 0; Asking < 2; ++Asking) {
+                TOrvex3 View;
+                TPrjModel* Prj = Asking ? new TAlwaysLinePoints(&View) : TEquidistantPrj::Create(&View);
+                ShowMap(View, Prj, Meridian);
+                View.GridPen().SetColor(Red);
+                View.SetDrawGrid(dgInFront);
+                View.SetLongitudeStep(Step);
+                View.SetLatitudeStep(Step);
+                View.Render();
+                Pictures[Asking] = View.Canvas()->Image().copy();
+            }
+            EXPECT_EQ(Pictures[0], Pictures[1]);
+        }
+}
+
 // Polylines on the azimuthal map used to be drawn pixel to pixel: one that passed the
 // antipode cut across the whole disc.
 TEST(GraticuleTest, AzimuthalPolylinesBreakAtTheBoundaryCircle) {

@@ -1,0 +1,89 @@
+#include "model/ShiftRuns.h"
+
+#include <algorithm>
+
+bool TShiftKey::operator==(const TShiftKey& Other) const {
+    return Projection == Other.Projection && ProjectionSerial == Other.ProjectionSerial && Scale == Other.Scale &&
+           std::equal(std::begin(Values), std::end(Values), std::begin(Other.Values));
+}
+
+void TShiftRuns::Follow(const TShiftKey& Key, size_t Entries) {
+    if (!(Key == FKey) || Entries != FAt.size()) {
+        Forget();
+        FKey = Key;
+        FAt.assign(Entries, NoRun);
+        // Runs are a few pixels long: room for most of them at once, since growing a step at a
+        // time would leave the allocator holding the smaller arrays given up on the way.
+        FData.reserve(Entries * 8);
+    }
+}
+
+void TShiftRuns::Forget() {
+    // The memory goes too: a frame that draws nothing from runs should not hold them.
+    std::vector<uint32_t>().swap(FAt);
+    std::vector<int32_t>().swap(FData);
+    FKey = TShiftKey{};
+    FRecording = false;
+}
+
+void TShiftRuns::Drop(size_t Entry) {
+    // Its words stay in FData until the runs are forgotten.
+    if (Entry < FAt.size()) FAt[Entry] = NoRun;
+}
+
+void TShiftRuns::Begin(size_t Entry, int32_t OriginX, int32_t OriginY) {
+    FRecording = Entry < FAt.size();
+    FFits = FRecording && FData.size() < NoRun / 2;
+    FEntry = Entry;
+    FStart = FData.size();
+    FPieces = 0;
+    FOriginX = OriginX;
+    FOriginY = OriginY;
+    if (FRecording) FData.push_back(0);
+}
+
+void TShiftRuns::Piece(int32_t Count) {
+    if (!FRecording || !FFits) return;
+    if (Count < 1 || Count > 0xFFFF || FPieces == 0xFFFF || !PointBuffer) {
+        FFits = false;
+        return;
+    }
+    if (FPieces == 0)
+        FData[FStart] = Count;
+    else
+        FData.push_back(Count);
+    ++FPieces;
+    int64_t LastX = 0, LastY = 0;
+    for (int32_t I = 0; I < Count; ++I) {
+        const int64_t X = int64_t(PointBuffer[I].X) - FOriginX, Y = int64_t(PointBuffer[I].Y) - FOriginY;
+        if (X > Reach || X < -Reach || Y > Reach || Y < -Reach) {
+            FFits = false;
+            return;
+        }
+        if (I == 0) {
+            FData.push_back(int32_t(X));
+            FData.push_back(int32_t(Y));
+        } else {
+            const int64_t DX = X - LastX, DY = Y - LastY;
+            if (DX < INT16_MIN || DX > INT16_MAX || DY < INT16_MIN || DY > INT16_MAX) {
+                FFits = false;
+                return;
+            }
+            FData.push_back(int32_t(uint32_t(uint16_t(int16_t(DX))) | uint32_t(uint16_t(int16_t(DY))) << 16));
+        }
+        LastX = X;
+        LastY = Y;
+    }
+}
+
+void TShiftRuns::End() {
+    if (!FRecording) return;
+    FRecording = false;
+    if (FFits && FPieces > 0) {
+        FData[FStart] = int32_t(uint32_t(FData[FStart]) | uint32_t(FPieces) << 16);
+        FAt[FEntry] = uint32_t(FStart);
+    } else {
+        FData.resize(FStart);
+        FAt[FEntry] = NoRun;
+    }
+}
