@@ -240,8 +240,8 @@ private:
 
     // Ordered without padding: a layer of millions of objects holds them in 160 bytes each.
     // What a frame reads of every object in view comes first, within the first 64 bytes: the
-    // visibility pass reads only the fields up to FClipCode, and an object not in view costs
-    // one or two cache lines instead of three.
+    // visibility pass reads only the fields up to FSettled (HeadBytes), and an object not in
+    // view costs one or two cache lines instead of three.
     TExtent FExtents;
     int32_t FZoomMin = 0;
     int32_t FZoomMax = 0;
