@@ -14,7 +14,7 @@ struct TShiftKey {
     const void* Projection = nullptr;
     uint64_t ProjectionSerial = 0;
     long double Scale = 0;
-    int32_t Values[11] = {};
+    int32_t Values[13] = {};
     bool operator==(const TShiftKey& Other) const;
 };
 

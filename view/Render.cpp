@@ -527,7 +527,7 @@ bool TOrvex3::ShiftKey(TShiftKey& Key) const {
                     P->ScaleFactor(),
                     {P->XRotation(), P->YRotation(), P->ZRotation(), P->CentralMeridian(), P->CentralParallel(),
                      P->FirstParallel(), P->SecondParallel(), int32_t(P->XAxisChanges()), int32_t(P->YAxisChanges()),
-                     E.MinLatitude, E.MaxLatitude}};
+                     E.MinLongitude, E.MaxLongitude, E.MinLatitude, E.MaxLatitude}};
     return true;
 }
 
