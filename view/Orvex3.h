@@ -548,14 +548,9 @@ protected:
     int DetailLevelOf(TOrvexObject* Obj) const;
     // Schedules PrepareDetail's slices on the event loop.
     void QueueDetailWork();
-    // The walk itself, with or without the projection's line points; FindPlain looks for the
-    // blocks of steps that need none.
-    void WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool FindPlain = true);
-    // Steps of a chain taken together for the question whether its lines need line points.
-    static constexpr int32_t PlainBlock = 64;
-    // FPlainBlocks for Points[0, N) (N at least 2), one flag a block of steps: whether the
-    // projection places its lines point by point. Whether any block does.
-    bool FindPlainBlocks(const TPoint3D* Points, int32_t N);
+    // The walk itself, with or without the projection's line points; FindPlainSteps looks for
+    // the blocks of steps that need none.
+    void WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool FindPlainSteps = true);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
     // PaintPolygon's fill, cut at a flat map's seam when Split.
     void FillRing(TOrvexObject* Obj, bool Split);

@@ -644,9 +644,10 @@ bool FindPlain(const TPrjModel& Prj, const TPoint3D* Points, int32_t N, int32_t 
     return AnyPlain;
 }
 
-// The walk asks in shorter blocks than the runs: its chains are short (the graticule's), and
-// the farther a block reaches from the azimuthal map's centre the less it is plain.
-constexpr int32_t WalkBlock = 16;
+// Steps of a chain taken together for the question whether its lines need line points: the
+// plain runs take 64, the walk fewer, since its chains are short (the graticule's) and the
+// farther a block reaches from the azimuthal map's centre the less it is plain.
+constexpr int32_t PlainBlock = 64, WalkBlock = 16;
 }  // namespace
 
 void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool FindPlainSteps) {
@@ -712,10 +713,6 @@ void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool Find
     Flush();
 }
 
-bool TOrvex3::FindPlainBlocks(const TPoint3D* Points, int32_t N) {
-    return FindPlain(*FProjection, Points, N, PlainBlock, FPlainBlocks);
-}
-
 bool TOrvex3::DrawPlainRuns(TOrvexObject* Obj) {
     TPrjModel* Prj = FProjection.get();
     const auto* Geo = Obj->AsGeoData();
@@ -726,7 +723,7 @@ bool TOrvex3::DrawPlainRuns(TOrvexObject* Obj) {
     // run, projected whole; the rest is walked. Neighbouring runs share their end point.
     constexpr int32_t Block = PlainBlock;
     const size_t Blocks = size_t((N - 2) / Block + 1);
-    if (!FindPlainBlocks(Points, N)) return false;
+    if (!FindPlain(*Prj, Points, N, Block, FPlainBlocks)) return false;
     if (!FSeamRun) FSeamRun.reset(NewTempChain());
     TGeoDataObject* Run = FSeamRun.get();
     const uint8_t Clip = Obj->ClipCode();

@@ -70,26 +70,4 @@ TEST(ShiftRuns, RunsComeBackShiftedOrAreNotKept) {
     }
 }
 
-TEST(ShiftRuns, AnotherKeyOrListForgetsAndADroppedEntryIsDrawnAfresh) {
-    const TPointBufferScope Scope;
-    TShiftKey Key;
-    Key.Scale = 2;
-    TShiftRuns Runs;
-    Runs.Follow(Key, 2);
-    Record(Runs, 0, 0, 0, {{{1, 1}, {5, 5}}});
-    Record(Runs, 1, 0, 0, {{{2, 2}, {6, 6}}});
-    Runs.Follow(Key, 2);
-    EXPECT_TRUE(Runs.Holds(0) && Runs.Holds(1)) << "the same key keeps them";
-    Runs.Drop(0);
-    EXPECT_FALSE(Runs.Holds(0));
-    EXPECT_TRUE(Runs.Holds(1));
-    TShiftKey Other = Key;
-    Other.Values[3] = 1;  // another central meridian
-    Runs.Follow(Other, 2);
-    EXPECT_FALSE(Runs.Holds(1));
-    Record(Runs, 1, 0, 0, {{{2, 2}, {6, 6}}});
-    Runs.Follow(Other, 3);
-    EXPECT_FALSE(Runs.Holds(1)) << "a list of another length is another list";
-}
-
 }  // namespace
