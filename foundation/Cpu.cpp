@@ -19,6 +19,15 @@ bool HasAvx2() {
 #endif
 }
 
+bool HasAvx2WithFma() {
+#if defined(__x86_64__)
+    static const bool Has = HasAvx2() && __builtin_cpu_supports("fma");
+    return Has;
+#else
+    return false;
+#endif
+}
+
 bool HasAvx2WithBitOps() {
 #if defined(__x86_64__)
     // Not every compiler's feature test knows lzcnt: that one is asked of the processor itself.
@@ -46,6 +55,7 @@ bool CanRunKernel(TKernelNeeds Needs) {
         case TKernelNeeds::Vectors: return true;
         case TKernelNeeds::Avx2: return HasAvx2();
         case TKernelNeeds::Avx2WithBitOps: return HasAvx2WithBitOps();
+        case TKernelNeeds::Avx2WithFma: return HasAvx2WithFma();
     }
     return false;
 #endif

@@ -12,6 +12,7 @@ enum class TKernelNeeds : uint8_t {
     Vectors,         // the baseline's vectors (SSE2 on x86-64)
     Avx2,            // 256-bit integer vectors
     Avx2WithBitOps,  // AVX2 with BMI1, BMI2, LZCNT and POPCNT
+    Avx2WithFma,     // AVX2 with fused multiply-add
 };
 
 // Whether this build and processor can run a version with these needs, whatever the switch says.

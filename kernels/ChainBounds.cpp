@@ -16,6 +16,16 @@ TChainBounds ChainBoundsPlain(const TPoint3D* Points, int32_t N) {
     return B;
 }
 
+int64_t LargestStepPlain(const TPoint3D* Points, int32_t N) {
+    int64_t Most = 0;
+    for (int32_t I = 0; I + 1 < N; ++I) {
+        const int64_t DLon = std::llabs(NormalizeLongitude(int64_t(Points[I + 1].X) - Points[I].X));
+        const int64_t DLat = std::llabs(int64_t(Points[I + 1].Y) - Points[I].Y);
+        Most = std::max(Most, DLon + DLat);
+    }
+    return Most;
+}
+
 #if defined(ORVEX_X86_KERNELS)
 // Add widens a bound by one unit only when a point passes it, so a bound ends one unit beyond
 // the extreme value unless a point one unit inside that value set it first, and the order
@@ -103,6 +113,50 @@ bool WideBounds(const TPoint3D* Points, int32_t N, TChainBounds& B) {
     return true;
 }
 
+__attribute__((target("avx2"))) inline __m256i Magnitude(__m256i V) {
+    const __m256i Sign = _mm256_cmpgt_epi64(_mm256_setzero_si256(), V);
+    return _mm256_sub_epi64(_mm256_xor_si256(V, Sign), Sign);
+}
+
+// Four steps at a time in 64-bit lanes: the wrapped longitude is cut to 32 bits as
+// NormalizeLongitude cuts it.
+__attribute__((target("avx2"))) int64_t LargestStepAvx2(const TPoint3D* Points, int32_t N) {
+    const __m256i HalfUp = _mm256_set1_epi64x(OrvexUnits::Deg180 - 1), HalfDown = _mm256_set1_epi64x(-OrvexUnits::Deg180);
+    const __m256i Turn = _mm256_set1_epi64x(OrvexUnits::Deg360), Zero = _mm256_setzero_si256();
+    const __m256i LowHalves = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+    // Two words from point I on hold x0 y0 z0 x1 y1 z1 x2 y2 | z2 x3 y3 z3 x4 y4 z4 x5: the
+    // longitudes and latitudes of points I to I + 3 and I + 1 to I + 4 are picked from them.
+    const __m256i FromFirst = _mm256_setr_epi32(0, 3, 6, 0, 1, 4, 7, 0);
+    const __m256i FromSecond = _mm256_setr_epi32(0, 0, 0, 1, 0, 0, 0, 2);
+    const __m256i NextFromFirst = _mm256_setr_epi32(3, 6, 0, 0, 4, 7, 0, 0);
+    const __m256i NextFromSecond = _mm256_setr_epi32(0, 0, 1, 4, 0, 0, 2, 5);
+    __m256i Most = Zero;
+    int32_t I = 0;
+    for (; I + 5 < N; I += 4) {
+        const auto* P = reinterpret_cast<const int32_t*>(Points + I);
+        const __m256i A = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P));
+        const __m256i B = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P + 8));
+        const __m256i Here = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(A, FromFirst),
+                                                _mm256_permutevar8x32_epi32(B, FromSecond), 0x88);
+        const __m256i Next = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(A, NextFromFirst),
+                                                _mm256_permutevar8x32_epi32(B, NextFromSecond), 0xCC);
+        const __m256i X0 = _mm256_cvtepi32_epi64(_mm256_castsi256_si128(Here));
+        const __m256i Y0 = _mm256_cvtepi32_epi64(_mm256_extracti128_si256(Here, 1));
+        const __m256i X1 = _mm256_cvtepi32_epi64(_mm256_castsi256_si128(Next));
+        const __m256i Y1 = _mm256_cvtepi32_epi64(_mm256_extracti128_si256(Next, 1));
+        __m256i D = _mm256_sub_epi64(X1, X0);
+        D = _mm256_sub_epi64(D, _mm256_and_si256(_mm256_cmpgt_epi64(D, HalfUp), Turn));
+        D = _mm256_add_epi64(D, _mm256_and_si256(_mm256_cmpgt_epi64(HalfDown, D), Turn));
+        D = _mm256_cvtepi32_epi64(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(D, LowHalves)));
+        const __m256i Step = _mm256_add_epi64(Magnitude(D), Magnitude(_mm256_sub_epi64(Y1, Y0)));
+        Most = _mm256_blendv_epi8(Most, Step, _mm256_cmpgt_epi64(Step, Most));
+    }
+    int64_t Lanes[4];
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(Lanes), Most);
+    const int64_t Wide = std::max(std::max(Lanes[0], Lanes[1]), std::max(Lanes[2], Lanes[3]));
+    return std::max(Wide, LargestStepPlain(Points + I, N - I));
+}
+
 TChainBounds ChainBoundsAvx2(const TPoint3D* Points, int32_t N) {
     TChainBounds B;
     if (WideBounds(Points, N, B)) return B;
@@ -110,6 +164,13 @@ TChainBounds ChainBoundsAvx2(const TPoint3D* Points, int32_t N) {
     return B;
 }
 #endif
+
+constexpr TKernelVersion<Kernels::TLargestStepFn> kStepVersions[] = {
+    {"plain", LargestStepPlain, TKernelNeeds::Nothing},
+#if defined(ORVEX_X86_KERNELS)
+    {"avx2", LargestStepAvx2, TKernelNeeds::Avx2},
+#endif
+};
 
 constexpr TKernelVersion<Kernels::TChainBoundsFn> kVersions[] = {
     {"plain", ChainBoundsPlain, TKernelNeeds::Nothing},
@@ -125,3 +186,9 @@ TChainBounds ChainBounds(const TPoint3D* Points, int32_t N) {
 }
 
 std::vector<TKernelVersion<Kernels::TChainBoundsFn>> Kernels::ChainBoundsVersions() { return RunnableVersions(kVersions); }
+
+int64_t LargestStep(const TPoint3D* Points, int32_t N) {
+    return TKernelEntry<Kernels::TLargestStepFn, kStepVersions>::Call(Points, N);
+}
+
+std::vector<TKernelVersion<Kernels::TLargestStepFn>> Kernels::LargestStepVersions() { return RunnableVersions(kStepVersions); }

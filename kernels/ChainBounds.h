@@ -29,7 +29,14 @@ struct TChainBounds {
 // TChainBounds::Add over Points[0, N) in order, from a fresh box.
 TChainBounds ChainBounds(const TPoint3D* Points, int32_t N);
 
+// The longest step of Points[0, N) in units: the longitude's difference, wrapped once into a
+// half turn either way (NormalizeLongitude), plus the latitude's, both taken positive. 0 for
+// fewer than two points.
+int64_t LargestStep(const TPoint3D* Points, int32_t N);
+
 namespace Kernels {
 using TChainBoundsFn = TChainBounds(const TPoint3D* Points, int32_t N);
 std::vector<TKernelVersion<TChainBoundsFn>> ChainBoundsVersions();
+using TLargestStepFn = int64_t(const TPoint3D* Points, int32_t N);
+std::vector<TKernelVersion<TLargestStepFn>> LargestStepVersions();
 }  // namespace Kernels

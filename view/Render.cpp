@@ -630,13 +630,8 @@ bool FindPlain(const TPrjModel& Prj, const TPoint3D* Points, int32_t N, int32_t 
     bool AnyPlain = false;
     for (size_t B = 0; B < Blocks; ++B) {
         const int32_t First = int32_t(B) * Block, Last = std::min(N - 1, First + Block);
-        double MaxStep = 0;
-        for (int32_t I = First; I < Last; ++I) {
-            const int64_t DLon = std::llabs(NormalizeLongitude(int64_t(Points[I + 1].X) - Points[I].X));
-            const int64_t DLat = std::llabs(int64_t(Points[I + 1].Y) - Points[I].Y);
-            MaxStep = std::max(MaxStep, static_cast<double>(DLon + DLat));
-        }
-        MaxStep *= static_cast<double>(RadiansPerOrvexUnit);
+        const double MaxStep =
+            static_cast<double>(LargestStep(Points + First, Last - First + 1)) * static_cast<double>(RadiansPerOrvexUnit);
         const TChainBounds Box = ChainBounds(Points + First, Last - First + 1);
         Flags[B] = Prj.PlainLinesWithin(TPrjModel::TPointBox{Box.MinX, Box.MaxX, Box.MinY, Box.MaxY}, MaxStep);
         AnyPlain = AnyPlain || Flags[B];

@@ -51,3 +51,24 @@ TEST(ChainBoundsKernel, EveryVersionGivesTheBoxOfAddingInOrder) {
         }
     });
 }
+
+// Steps that wrap across the date line either way, longitudes far outside a turn (where the
+// wrapped difference no longer fits 32 bits and is cut as NormalizeLongitude cuts it), and
+// chains of every length around the four-step words.
+TEST(ChainBoundsKernel, EveryVersionFindsTheLongestStepOfThePlainWalk) {
+    ForEachFastVersion(Kernels::LargestStepVersions(), [](auto* Plain, auto* Fast) {
+        TRandom R(31);
+        for (int Trial = 0; Trial < 20000; ++Trial) {
+            const int32_t N = Trial < 400 ? Trial % 20 : R.Between(0, 60);
+            const int KindX = Trial % 5, KindY = int(R.Below(5));
+            std::vector<TPoint3D> Points(static_cast<size_t>(N));
+            for (TPoint3D& P : Points) {
+                P = {Coordinate(R, KindX), Coordinate(R, KindY), 0};
+                if (KindX == 4) P.X = R.Below(2) ? OrvexUnits::Deg180 - R.Between(0, 3) : -OrvexUnits::Deg180 + R.Between(0, 3);
+            }
+            // The longest step placed anywhere, the last step included.
+            if (N > 1 && R.Below(3) == 0) Points[size_t(R.Below(uint32_t(N)))].X = Coordinate(R, int(R.Below(4)));
+            ASSERT_EQ(Plain(Points.data(), N), Fast(Points.data(), N)) << Trial << " of " << N;
+        }
+    });
+}

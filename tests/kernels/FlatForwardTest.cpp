@@ -130,3 +130,38 @@ TEST(FlatForwardKernel, LeavesToTheProjectionWhatTheFormulaCannotPlace) {
         }
     });
 }
+
+// The equidistant map's vector version takes its sines, cosines and arctangent from polynomials
+// over pieces of the circle: on either side of each seam between pieces (odd multiples of 45
+// degrees for the sines, 15, 45, 90, 135 and 165 degrees from the centre for the arctangent) it
+// must give the plain version's pixels, at a hundred units a pixel.
+TEST(FlatForwardKernel, EquidistantPixelsHoldAcrossThePolynomialsSeams) {
+    ForEachFastVersion(Kernels::ProjectFlatVersions(), [](auto* Plain, auto* Fast) {
+        for (const int32_t Meridian : {0, 37 * Deg}) {
+            const TFlatForward F = Map(TFlatForward::Equidistant, 1e-2, Meridian);
+            std::vector<TPoint3D> Points;
+            for (const int32_t Angle : {0, 15, 45, 90, 135, 165, 180})
+                for (const int32_t Off : {-1000, -1, 0, 1, 1000})
+                    for (const int32_t Sign : {-1, 1}) {
+                        const int64_t Along = Sign * (int64_t(Angle) * Deg + Off);
+                        // Along the equator (the distance from the centre is the longitude) and
+                        // along the central meridian (the latitude).
+                        Points.push_back({NormalizeLongitude(Meridian + Along), 0, 0});
+                        if (std::llabs(Along) <= OrvexUnits::Deg90) Points.push_back({Meridian, int32_t(Along), 0});
+                        Points.push_back({NormalizeLongitude(Meridian + Along), int32_t(Sign * 30 * Deg), 0});
+                    }
+            const int32_t N = int32_t(Points.size());
+            std::vector<int32_t> XYPlain(2 * Points.size()), XYFast(2 * Points.size());
+            std::vector<uint8_t> SurePlain(Points.size()), SureFast(Points.size());
+            Plain(F, Points.data(), N, XYPlain.data(), SurePlain.data());
+            Fast(F, Points.data(), N, XYFast.data(), SureFast.data());
+            for (int32_t I = 0; I < N; ++I) {
+                SCOPED_TRACE(std::to_string(Points[I].X) + "," + std::to_string(Points[I].Y));
+                ASSERT_EQ(SurePlain[I], SureFast[I]);
+                if (!SurePlain[I]) continue;
+                EXPECT_EQ(XYPlain[2 * I], XYFast[2 * I]);
+                EXPECT_EQ(XYPlain[2 * I + 1], XYFast[2 * I + 1]);
+            }
+        }
+    });
+}

@@ -7,6 +7,7 @@
 #include "kernels/ChainBounds.h"
 #include "kernels/DegreePairs.h"
 #include "kernels/Dispatch.h"
+#include "kernels/FlatForward.h"
 #include "kernels/GlyphBlend.h"
 #include "kernels/PointLines.h"
 #include "kernels/SymbolStamp.h"
@@ -62,6 +63,8 @@ TEST(KernelSelection, EveryKernelStartsWithItsPlainVersion) {
     };
     const TKernel All[] = {
         {"chain bounds", Names(Kernels::ChainBoundsVersions()), TKernelNeeds::Avx2},
+        {"largest step", Names(Kernels::LargestStepVersions()), TKernelNeeds::Avx2},
+        {"flat forward", Names(Kernels::ProjectFlatVersions()), TKernelNeeds::Avx2WithFma},
         {"degree pairs", Names(Kernels::DecodeDegreePairsVersions()), TKernelNeeds::Vectors},
         {"point lines", Names(Kernels::PointLinesVersions()), TKernelNeeds::Vectors},
         {"glyph blend", Names(Kernels::BlendBlocksVersions()), TKernelNeeds::Vectors},
