@@ -554,6 +554,18 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     return N;
 }
 
+void TPrjModel::PlacePoints(const TPoint3D* Points, int32_t N, int32_t* XY, uint8_t* Placed) {
+    std::fill(Placed, Placed + N, uint8_t(0));
+    TFlatForward Flat;
+    if (PointBuffer && FScaleFactor > 0 && FlatForward(Flat)) ProjectFlat(Flat, Points, N, XY, Placed);
+    for (int32_t I = 0; I < N; ++I) {
+        if (Placed[I] || !PointBuffer || !PointToXY(Points[I], MaxChainEntries)) continue;
+        XY[2 * I] = PointBuffer[MaxChainEntries].X;
+        XY[2 * I + 1] = PointBuffer[MaxChainEntries].Y;
+        Placed[I] = 1;
+    }
+}
+
 int32_t TPrjModel::ProjectBlocks(const TFlatForward& Flat, const TPoint3D* Points, int32_t Count, int32_t& Resume) {
     int32_t XY[2 * kFlatBlock];
     uint8_t Sure[kFlatBlock];

@@ -107,6 +107,10 @@ public:
         int32_t Resume = 0;
         return ProjectChain(Obj, Resume);
     }
+    // The pixels PointToXY gives Points[0, N), every one (no thinning): XY[2i], XY[2i + 1] and
+    // Placed[i] = 1, or Placed[i] = 0 where PointToXY places none. A block at a time where the
+    // map has a block formula; the rest through PointBuffer's spare last entry.
+    void PlacePoints(const TPoint3D* Points, int32_t N, int32_t* XY, uint8_t* Placed);
 
     // A box of a chain's points: longitudes as stored (not taken from CentralMeridian), in units.
     struct TPointBox {
@@ -129,6 +133,8 @@ public:
     // Whether LinePoints gives each next point alone on lines within Box whose steps are at
     // most MaxStep radians (of longitude and latitude together): such lines need no walk
     // through the line points. The base says no.
+    // Neither this nor NeedsLinePoints nor LinePoints may follow the scale or the origin: the
+    // view keeps the points a graticule line's walk placed across zooms and pans.
     virtual bool PlainLinesWithin(const TPointBox& Box, double MaxStep) const;
 
     // The octave (see model/ChainDetail.h) whose coarser copy of a chain within Extent draws

@@ -19,6 +19,7 @@
 #include "model/TextureData.h"
 #include "platform/GdiTools.h"
 #include "projections/PrjModel.h"
+#include "view/WalkRecords.h"
 
 class QPrinter;
 class QScrollBar;
@@ -293,6 +294,8 @@ public:
     // false where a pan moves pixels in other ways, or where the picture is drawn for printing
     // or its far side.
     bool ShiftKey(TShiftKey& Key) const;
+    // Everything of the map a pixel follows but the origin, projection and scale included.
+    TShiftKey MapKey() const;
     // The layer's walk names the object it draws and where its runs are kept (null: none); a
     // chain drawn for Obj replays or records its pixels there (model/ShiftRuns.h).
     void SetRunSlot(TShiftRuns* Runs, size_t Entry, const TOrvexObject* Obj) {
@@ -551,6 +554,9 @@ protected:
     // The walk itself, with or without the projection's line points; FindPlainSteps looks for
     // the blocks of steps that need none.
     void WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool FindPlainSteps = true);
+    // Draws a line's walk from its record, the points placed a block at a time; false, with
+    // nothing drawn, where a point is placed or not unlike when it was recorded.
+    bool ReplayWalk(const TWalkRecords::TRecord& Record, uint8_t Clip);
     void FillChain(TOrvexObject* Obj, uint8_t ClipCode);
     // PaintPolygon's fill, cut at a flat map's seam when Split.
     void FillRing(TOrvexObject* Obj, bool Split);
@@ -670,6 +676,11 @@ private:
     std::vector<TPixelPoint> FBigPolygon;
     std::vector<TPrjModel::TLinePoint> FLinePoints;
     std::vector<uint8_t> FPlainBlocks;
+    // The graticule lines' walks (PaintLineLL), and the one drawn now.
+    TWalkRecords FWalkRecords;
+    TWalkRecords::TRecord* FWalkRecord = nullptr;
+    std::vector<int32_t> FWalkPixels;
+    std::vector<uint8_t> FWalkPlaced;
     TOrvexRect FViewExtent;
     std::unique_ptr<TIniFile> FProfile;
     std::unique_ptr<TOrvexCanvas> FCanvas;

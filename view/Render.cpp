@@ -507,6 +507,15 @@ void TOrvex3::PaintLineLL(const TPoint3D& From, const TPoint3D& To, int32_t Step
     // Both side bits select the point-by-point walk; the line needs no visibility test.
     T->SetState(osExtentsValid | osBackSide | osFrontSide | osInView);
     T->SetClipCode(255);
+    // The walk through the line points is kept for the next frames at any scale and origin.
+    if (FProjection->NeedsLinePoints(nullptr)) {
+        FWalkRecords.Follow(MapKey());
+        FWalkRecord = FWalkRecords.Find(From, To, Steps);
+    }
+    struct TForget {
+        TWalkRecords::TRecord*& Record;
+        ~TForget() { Record = nullptr; }
+    } Forget{FWalkRecord};
     PaintPolyline(T);
 }
 
@@ -521,14 +530,19 @@ bool TOrvex3::ShiftKey(TShiftKey& Key) const {
     // Frames only: a picture drawn from every point is drawn once (an export, a print).
     if (!P || !P->SeparableAxes() || !FLevelOfDetail || Printing() || BackSidePass || FTransparentOrvex)
         return false;
-    const TPrjExtents& E = P->Extents();
-    Key = TShiftKey{P,
-                    FProjectionSerial,
-                    P->ScaleFactor(),
-                    {P->XRotation(), P->YRotation(), P->ZRotation(), P->CentralMeridian(), P->CentralParallel(),
-                     P->FirstParallel(), P->SecondParallel(), int32_t(P->XAxisChanges()), int32_t(P->YAxisChanges()),
-                     E.MinLongitude, E.MaxLongitude, E.MinLatitude, E.MaxLatitude}};
+    Key = MapKey();
     return true;
+}
+
+TShiftKey TOrvex3::MapKey() const {
+    const TPrjModel* P = FProjection.get();
+    const TPrjExtents& E = P->Extents();
+    return TShiftKey{P,
+                     FProjectionSerial,
+                     P->ScaleFactor(),
+                     {P->XRotation(), P->YRotation(), P->ZRotation(), P->CentralMeridian(), P->CentralParallel(),
+                      P->FirstParallel(), P->SecondParallel(), int32_t(P->XAxisChanges()), int32_t(P->YAxisChanges()),
+                      E.MinLongitude, E.MaxLongitude, E.MinLatitude, E.MaxLatitude}};
 }
 
 void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
@@ -649,6 +663,12 @@ void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool Find
     TPrjModel* Prj = FProjection.get();
     const int32_t N = Obj->GetPointCount();
     if (N < 2) return;
+    // A graticule line: drawn from its record, or recorded for the next frames.
+    TWalkRecords::TRecord* Record = Refine && Obj == FTempChain.get() ? FWalkRecord : nullptr;
+    FWalkRecord = nullptr;
+    if (Record && Record->Kept && ReplayWalk(*Record, Clip)) return;
+    if (Record) FWalkRecords.Clear(*Record);
+    uint8_t Pending = 0;
     // The steps of blocks whose lines the projection places point by point skip the line
     // points, which would give each next point alone: the same walk, fewer formulas.
     const TGeoDataObject* Geo = Obj->AsGeoData();
@@ -659,11 +679,16 @@ void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool Find
     auto Flush = [&] {
         PolylinePiece(Count, Clip);
         Count = 0;
+        Pending = TWalkRecords::Break;
     };
     // Q at the end of the current piece; a point that is not placed (behind the sphere, say)
     // ends the piece.
     auto Place = [&](const TPoint3D& Q) {
-        if (!Prj->PointToXY(Q, Count)) {
+        const bool Placed = Prj->PointToXY(Q, Count);
+        if (Record && !FWalkRecords.Add(*Record, Q, uint8_t(Pending | (Placed ? TWalkRecords::Placed : 0))))
+            Record = nullptr;
+        Pending = 0;
+        if (!Placed) {
             Flush();
             return false;
         }
@@ -673,6 +698,7 @@ void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool Find
             Flush();
             PointBuffer[0] = Last;
             Count = 1;
+            Pending = 0;
         }
         return true;
     };
@@ -706,6 +732,40 @@ void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool Find
         From = C;
     }
     Flush();
+    if (Record) Record->Kept = true;
+}
+
+bool TOrvex3::ReplayWalk(const TWalkRecords::TRecord& Record, uint8_t Clip) {
+    const TPoint3D* Points = Record.Points.data();
+    const int32_t N = int32_t(Record.Points.size());
+    FWalkPixels.resize(2 * size_t(N));
+    FWalkPlaced.resize(size_t(N));
+    FProjection->PlacePoints(Points, N, FWalkPixels.data(), FWalkPlaced.data());
+    // The walk goes as recorded only while every point is placed or not as it was then.
+    for (int32_t I = 0; I < N; ++I)
+        if (bool(FWalkPlaced[size_t(I)]) != bool(Record.Flags[size_t(I)] & TWalkRecords::Placed)) return false;
+    int32_t Count = 0;
+    auto Flush = [&] {
+        PolylinePiece(Count, Clip);
+        Count = 0;
+    };
+    for (int32_t I = 0; I < N; ++I) {
+        if (Record.Flags[size_t(I)] & TWalkRecords::Break) Flush();
+        if (!FWalkPlaced[size_t(I)]) {
+            Flush();
+            continue;
+        }
+        PointBuffer[Count] = TPixelPoint{FWalkPixels[2 * size_t(I)], FWalkPixels[2 * size_t(I) + 1]};
+        // As the walk: a full buffer is drawn and the line goes on from its last point.
+        if (++Count >= MaxChainEntries) {
+            const TPixelPoint Last = PointBuffer[Count - 1];
+            Flush();
+            PointBuffer[0] = Last;
+            Count = 1;
+        }
+    }
+    Flush();
+    return true;
 }
 
 bool TOrvex3::DrawPlainRuns(TOrvexObject* Obj) {
