@@ -145,24 +145,38 @@ void BM_HundredMillion(benchmark::State& State) {
     std::vector<std::string> Args{ORVEX_PROGRAM, "render", "--timing", "--size", "1920x1080", "--projection",
                                   "cartesian", "--frames", "10", "--motion", "pan", "-o", Output()};
     Args.insert(Args.end(), Layers.begin(), Layers.end());
-    // Once before the run that counts, as for the other whole commands: the first use of
+    // Once before the runs that count, as for the other whole commands: the first use of
     // memory the machine has not given out since it started can cost more than the work.
-    TRun R = RunCapturing(Args);
-    for (auto _ : State) R = RunCapturing(Args);
+    RunCapturing(Args);
+    // Then three runs, each figure their median (the load moves with the page cache from run to
+    // run), the memory their most.
+    std::vector<double> Load, Draw, Median, Max;
+    double PeakMB = 0;
+    for (auto _ : State)
+        for (int Run = 0; Run < 3; ++Run) {
+            const TRun R = RunCapturing(Args);
+            Load.push_back(NumberAfter(R.Err, "load: "));
+            Draw.push_back(NumberAfter(R.Err, "draw: "));
+            Median.push_back(NumberAfter(R.Err, "median "));
+            Max.push_back(NumberAfter(R.Err, "max "));
+            PeakMB = std::max(PeakMB, R.PeakMB);
+            if (!R.Ok || Load.back() < 0 || Draw.back() < 0 || Median.back() < 0 || !(Points > 0)) {
+                State.SkipWithError(("orvex render failed: " + R.Err).c_str());
+                return;
+            }
+        }
     std::error_code E;
     fs::remove(Output(), E);
-    const double Load = NumberAfter(R.Err, "load: "), Draw = NumberAfter(R.Err, "draw: ");
-    const double Median = NumberAfter(R.Err, "median "), Max = NumberAfter(R.Err, "max ");
-    if (!R.Ok || Load < 0 || Draw < 0 || Median < 0 || !(Points > 0)) {
-        State.SkipWithError(("orvex render failed: " + R.Err).c_str());
-        return;
-    }
+    auto Middle = [](std::vector<double> V) {
+        std::sort(V.begin(), V.end());
+        return V[V.size() / 2];
+    };
     State.counters["points_M"] = Points / 1e6;
-    State.counters["load_ms"] = Load;
-    State.counters["first_frame_ms"] = Draw;
-    State.counters["median_ms"] = Median;
-    State.counters["max_ms"] = Max;
-    State.counters["bytes_per_point"] = R.PeakMB * 1024 * 1024 / Points;
+    State.counters["load_ms"] = Middle(Load);
+    State.counters["first_frame_ms"] = Middle(Draw);
+    State.counters["median_ms"] = Middle(Median);
+    State.counters["max_ms"] = Middle(Max);
+    State.counters["bytes_per_point"] = PeakMB * 1024 * 1024 / Points;
 }
 BENCHMARK(BM_HundredMillion)->Unit(benchmark::kMillisecond)->Iterations(1);
 
