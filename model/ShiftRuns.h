@@ -9,7 +9,8 @@
 
 #include "platform/PointBuffer.h"
 
-// What a layer's runs were placed for: everything but the origin that a chain's pixels follow.
+// Everything but the origin that a chain's pixels follow: what a layer's runs were placed for,
+// and (the scale aside) what the view's graticule walks were (view/WalkRecords.h).
 struct TShiftKey {
     const void* Projection = nullptr;
     uint64_t ProjectionSerial = 0;

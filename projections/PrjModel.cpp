@@ -334,16 +334,18 @@ bool TPrjModel::PrepareRankStarts() {
         }
     }
     FRankScale = FScaleFactor;
-    const int64_t Key[6] = {FXOrigin, FYOrigin, W, H, FFirstParallel, FCentralMeridian};
-    std::copy(Key, Key + 6, FRankKey);
+    FRankKey = RankKey();
     return true;
 }
 
-bool TPrjModel::RankStartsHold() const {
+std::array<int64_t, 6> TPrjModel::RankKey() const {
     // The standard parallel and meridian shape some projections' axes.
-    const int64_t Key[6] = {FXOrigin, FYOrigin, SurfaceWidth(), SurfaceHeight(), FFirstParallel, FCentralMeridian};
-    return FRankScale == FScaleFactor && std::equal(Key, Key + 6, FRankKey) &&
-           FRankStarts[1].Min == FExtents.MinLatitude && FRankStarts[1].Max == FExtents.MaxLatitude;
+    return {FXOrigin, FYOrigin, SurfaceWidth(), SurfaceHeight(), FFirstParallel, FCentralMeridian};
+}
+
+bool TPrjModel::RankStartsHold() const {
+    return FRankScale == FScaleFactor && RankKey() == FRankKey && FRankStarts[1].Min == FExtents.MinLatitude &&
+           FRankStarts[1].Max == FExtents.MaxLatitude;
 }
 
 std::optional<bool> TPrjModel::DecideByRanks(int64_t FromWest, int64_t FromEast, int32_t South, int32_t North,
@@ -555,9 +557,11 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
 }
 
 void TPrjModel::PlacePoints(const TPoint3D* Points, int32_t N, int32_t* XY, uint8_t* Placed) {
-    std::fill(Placed, Placed + N, uint8_t(0));
     TFlatForward Flat;
-    if (PointBuffer && FScaleFactor > 0 && FlatForward(Flat)) ProjectFlat(Flat, Points, N, XY, Placed);
+    if (PointBuffer && FScaleFactor > 0 && FlatForward(Flat))
+        ProjectFlat(Flat, Points, N, XY, Placed);
+    else
+        std::fill(Placed, Placed + N, uint8_t(0));
     for (int32_t I = 0; I < N; ++I) {
         if (Placed[I] || !PointBuffer || !PointToXY(Points[I], MaxChainEntries)) continue;
         XY[2 * I] = PointBuffer[MaxChainEntries].X;

@@ -10,6 +10,7 @@
 // constructor. Constructors do not call back into the view beyond reading its surface
 // size, so the view may create its projection while it is itself being constructed.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -235,8 +236,10 @@ private:
     };
     // The tables for the current scale, origin and surface; false when there are none.
     bool PrepareRankStarts();
-    // Whether the tables are those of the current scale, origin and surface.
+    // Whether the tables are those of the current scale, origin and surface; what, besides the
+    // scale and the extents, they were made for.
     bool RankStartsHold() const;
+    std::array<int64_t, 6> RankKey() const;
     // The extent test of a box (longitudes from the central meridian, no seam between them) by
     // the current tables alone, where they tell on which side of each edge its corners lie.
     std::optional<bool> DecideByRanks(int64_t FromWest, int64_t FromEast, int32_t South, int32_t North,
@@ -249,7 +252,7 @@ private:
     // either side of its own.
     static constexpr int64_t RankRim = 4;
     long double FRankScale = 0;
-    int64_t FRankKey[6] = {};
+    std::array<int64_t, 6> FRankKey{};
 
     // The samples SampleTest places a block at a time; a member, so that no test fills a
     // fresh array first.

@@ -35,8 +35,6 @@ struct TClassInfo;
 class TOrvexObject;
 class TOrvexCanvas;
 class TPrjModel;
-class TShiftRuns;
-struct TShiftKey;
 class TOrvex3;
 
 enum TOrvexMouseButton : uint8_t { mzbLeft, mzbRight, mzbMiddle, mzbNone };

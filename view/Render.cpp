@@ -653,6 +653,18 @@ bool FindPlain(const TPrjModel& Prj, const TPoint3D* Points, int32_t N, int32_t 
     return AnyPlain;
 }
 
+// Counts the pixel just written at PointBuffer[Count]: a full buffer is drawn (Flush) and the
+// line goes on from its last point. True when it was.
+template <class F>
+bool CountPixel(int32_t& Count, F&& Flush) {
+    if (++Count < MaxChainEntries) return false;
+    const TPixelPoint Last = PointBuffer[Count - 1];
+    Flush();
+    PointBuffer[0] = Last;
+    Count = 1;
+    return true;
+}
+
 // Steps of a chain taken together for the question whether its lines need line points: the
 // plain runs take 64, the walk fewer, since its chains are short (the graticule's) and the
 // farther a block reaches from the azimuthal map's centre the less it is plain.
@@ -692,14 +704,8 @@ void TOrvex3::WalkPoints(TOrvexObject* Obj, bool Refine, uint8_t Clip, bool Find
             Flush();
             return false;
         }
-        // A full buffer is drawn and the line goes on from its last point.
-        if (++Count >= MaxChainEntries) {
-            const TPixelPoint Last = PointBuffer[Count - 1];
-            Flush();
-            PointBuffer[0] = Last;
-            Count = 1;
-            Pending = 0;
-        }
+        // The line goes on from the full buffer's last point: no break in the record.
+        if (CountPixel(Count, Flush)) Pending = 0;
         return true;
     };
     // On from From to Q, the step to point I; true when Q itself was placed.
@@ -756,13 +762,7 @@ bool TOrvex3::ReplayWalk(const TWalkRecords::TRecord& Record, uint8_t Clip) {
             continue;
         }
         PointBuffer[Count] = TPixelPoint{FWalkPixels[2 * size_t(I)], FWalkPixels[2 * size_t(I) + 1]};
-        // As the walk: a full buffer is drawn and the line goes on from its last point.
-        if (++Count >= MaxChainEntries) {
-            const TPixelPoint Last = PointBuffer[Count - 1];
-            Flush();
-            PointBuffer[0] = Last;
-            Count = 1;
-        }
+        CountPixel(Count, Flush);
     }
     Flush();
     return true;
