@@ -6,6 +6,8 @@
 #include <new>
 #include <type_traits>
 
+#include "foundation/PointSlab.h"
+
 static_assert(std::is_trivially_copyable_v<TPoint3D>, "points are moved with realloc and memmove");
 
 namespace {
@@ -35,25 +37,44 @@ void CheckCapacity(int32_t NewCapacity, int32_t Count) {
 
 // --- TPointChain ---
 
-TPointChain::~TPointChain() { std::free(FPoints); }
+TPointChain::~TPointChain() { Release(); }
+
+void TPointChain::Release() noexcept {
+    if (FCapacity & Borrowed)
+        TPointSlab::Release(FPoints);
+    else
+        std::free(FPoints);
+    FPoints = nullptr;
+    FCapacity = 0;
+}
 
 void TPointChain::Grow() {
+    const int32_t Capacity = this->Capacity();
     int32_t Delta;
-    if (FCapacity > 64)
-        Delta = FCapacity / 4;
-    else if (FCapacity > 8)
+    if (Capacity > 64)
+        Delta = Capacity / 4;
+    else if (Capacity > 8)
         Delta = 16;
-    else if (FCapacity > 0)
+    else if (Capacity > 0)
         Delta = 4;
     else
         Delta = 1;
-    SetCapacity(FCapacity + Delta);
+    SetCapacity(Capacity + Delta);
 }
 
 void TPointChain::SetCapacity(int32_t NewCapacity) {
     CheckCapacity(NewCapacity, FCount);
-    if (NewCapacity == FCapacity) return;
-    Reallocate(FPoints, NewCapacity);
+    if (NewCapacity == Capacity()) return;
+    if (FCapacity & Borrowed) {
+        // Onto the heap: a slab's piece cannot grow, and giving back part of one frees nothing.
+        TPoint3D* Own = nullptr;
+        Reallocate(Own, NewCapacity);
+        if (FCount > 0) std::memcpy(Own, FPoints, static_cast<size_t>(FCount) * sizeof(TPoint3D));
+        Release();
+        FPoints = Own;
+    } else {
+        Reallocate(FPoints, NewCapacity);
+    }
     FCapacity = NewCapacity;
 }
 
@@ -61,7 +82,7 @@ void TPointChain::SetCount(int32_t NewCount) {
     if (NewCount < 0 || NewCount > MaxPointListSize)
         throw EOrvexException(Format("PointList.SetCount: Bad Count %d", NewCount));
     // Exactly the requested size: callers that know the final count avoid the growth steps.
-    if (FCapacity < NewCount) SetCapacity(NewCount);
+    if (Capacity() < NewCount) SetCapacity(NewCount);
     if (NewCount > FCount) std::fill(FPoints + FCount, FPoints + NewCount, TPoint3D{});
     FCount = NewCount;
 }
@@ -69,9 +90,20 @@ void TPointChain::SetCount(int32_t NewCount) {
 TPoint3D* TPointChain::SetCountUncleared(int32_t NewCount) {
     if (NewCount < 0 || NewCount > MaxPointListSize)
         throw EOrvexException(Format("PointList.SetCount: Bad Count %d", NewCount));
-    if (FCapacity < NewCount) SetCapacity(NewCount);
+    if (Capacity() < NewCount) SetCapacity(NewCount);
     FCount = NewCount;
     return FPoints;
+}
+
+TPoint3D* TPointChain::SetCountFromSlab(TPointSlab& Slab, int32_t NewCount) {
+    if (FCount == 0 && Capacity() == 0)
+        if (TPoint3D* Piece = Slab.Take(NewCount)) {
+            FPoints = Piece;
+            FCapacity = NewCount | Borrowed;
+            FCount = NewCount;
+            return FPoints;
+        }
+    return SetCountUncleared(NewCount);
 }
 
 void TPointChain::Put(int32_t Index, const TPoint3D& Point) {
@@ -88,7 +120,7 @@ TPoint3D TPointChain::Get(int32_t Index) const {
 }
 
 int32_t TPointChain::Add(const TPoint3D& Point) {
-    if (FCount == FCapacity) Grow();
+    if (FCount == Capacity()) Grow();
     FPoints[FCount] = Point;
     return FCount++;
 }
@@ -99,7 +131,7 @@ void TPointChain::Insert(int32_t Index, const TPoint3D& Point) {
         Add(Point);
         return;
     }
-    if (FCount == FCapacity) Grow();
+    if (FCount == Capacity()) Grow();
     std::memmove(FPoints + Index + 1, FPoints + Index, static_cast<size_t>(FCount - Index) * sizeof(TPoint3D));
     FPoints[Index] = Point;
     ++FCount;

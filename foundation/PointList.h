@@ -7,6 +7,8 @@
 
 #include "foundation/OXUtils.h"
 
+class TPointSlab;
+
 constexpr int32_t MaxPointListSize = 0x7FFFFFF;
 
 // The storage of a TGeoDataObject's point chain. Every operation checks its arguments
@@ -20,7 +22,7 @@ public:
     TPointChain& operator=(const TPointChain&) = delete;
 
     int32_t Count() const { return FCount; }
-    int32_t Capacity() const { return FCapacity; }
+    int32_t Capacity() const { return FCapacity & ~Borrowed; }
     const TPoint3D* Points() const { return FPoints; }
     TPoint3D* Points() { return FPoints; }
 
@@ -30,6 +32,9 @@ public:
     // SetCount without clearing the new slots, for bulk writers that fill every one of them
     // before anything reads the chain. Returns the points.
     TPoint3D* SetCountUncleared(int32_t NewCount);
+    // SetCountUncleared for an empty chain, with room for exactly NewCount points taken from
+    // Slab where it has it to give. The chain holds that room until it needs other room.
+    TPoint3D* SetCountFromSlab(TPointSlab& Slab, int32_t NewCount);
     // Index past the end extends the chain with zero points.
     void Put(int32_t Index, const TPoint3D& Point);
     // Index past the end yields the zero point.
@@ -48,6 +53,11 @@ public:
     }
 
 private:
+    // Capacity's flag for points that lie in a TPointSlab's block rather than on the heap.
+    static constexpr int32_t Borrowed = int32_t(1) << 30;
+    static_assert(MaxPointListSize < Borrowed);
+    void Release() noexcept;
+
     TPoint3D* FPoints = nullptr;
     int32_t FCount = 0;
     int32_t FCapacity = 0;

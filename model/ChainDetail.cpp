@@ -136,3 +136,9 @@ int32_t TChainDetail::Prepare(const TPoint3D* Points, int32_t N, int Level, std:
 bool TChainDetail::Holds(const TPoint3D* Points, int32_t N, int Level) const {
     return Points == FSource && N == FSourceCount && Find(Level) >= 0;
 }
+
+int64_t TChainDetail::Bytes() const {
+    int64_t Sum = 0;
+    for (const TPointChain& C : FChains) Sum += int64_t(C.Capacity()) * int64_t(sizeof(TPoint3D));
+    return Sum;
+}

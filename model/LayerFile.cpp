@@ -9,6 +9,7 @@
 #include <typeinfo>
 #include <utility>
 
+#include "foundation/PointSlab.h"
 #include "foundation/ProgressAborted.h"
 #include "model/ClassInfo.h"
 #include "model/ClassRegistry.h"
@@ -251,6 +252,13 @@ TOrvexPersistent* ReadRecord(TOrvexStream& Stream, const TClassInfo& Info, TOrve
 
 void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
     const TLoadErrors Errors(FFilename);
+    // The file's chains share blocks of points, given back as each chain goes or changes size.
+    TPointSlab Slab;
+    FLoadSlab = &Slab;
+    const struct TSlabEnd {
+        TPointSlab*& Slot;
+        ~TSlabEnd() { Slot = nullptr; }
+    } SlabEnd{FLoadSlab};
     bool Finishing = false;
     TExtentUnion Loaded;
     try {

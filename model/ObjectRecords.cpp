@@ -624,7 +624,7 @@ void TGeoDataObject::SaveToStream(TOrvexStream& Stream) {
 void TGeoDataObject::LoadFromStream(TOrvexStream& Stream) {
     const uint8_t Flags = ReadRecordHeader(Stream);
     const int32_t N = ReadPointCount(Stream, Flags);
-    TPoint3D* const P = PreparePoints(N);
+    TPoint3D* const P = PreparePoints(N, Layer() ? Layer()->LoadSlab() : nullptr);
     // The box of the points before Bounded.
     TChainBounds Bounds;
     int32_t Bounded = 0;

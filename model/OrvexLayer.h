@@ -18,6 +18,7 @@ class TOrvexClassRegistry;
 class TOrvexObject;
 class TOrvexPresenter;
 class TOrvexStream;
+class TPointSlab;
 
 // The union of objects' extents as the layer's CalcExtents forms it, one object at a time:
 // each minimum stored as value - 1.
@@ -91,6 +92,8 @@ public:
     virtual void LoadFromFile();
     // Appends the layer file in Stream to this layer.
     virtual void LoadFromStream(TOrvexStream& Stream);
+    // Where the objects a layer file's reader makes take their points' room; null otherwise.
+    TPointSlab* LoadSlab() const { return FLoadSlab; }
     // Writes the layer file; a failure leaves any previous file intact.
     virtual void SaveToFile(const std::string& Path);
     // What SaveToFile writes, appended to Stream (purging and sorting the presenters first).
@@ -206,6 +209,7 @@ private:
     TOrvexUnits FZoomUnits = NauticalMile;
     std::string FName;
     std::string FFilename;
+    TPointSlab* FLoadSlab = nullptr;
     std::string FDirectory;
     std::vector<TOrvexObject*> FObjects;
     std::vector<TOrvexPresenter*> FPresenters;

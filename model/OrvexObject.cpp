@@ -411,6 +411,14 @@ TPointChain* TOrvexObject::DetailAt(int Level, std::vector<TPoint3D>& Scratch) {
     return FCaches->Detail.At(Geo->Points(), Geo->Count(), Level, Scratch);
 }
 
+int64_t TOrvexObject::CacheBytes() const {
+    if (!FCaches) return 0;
+    int64_t Bytes = int64_t(sizeof(TChainCaches)) + FCaches->Detail.Bytes();
+    for (const auto* V : {FCaches->Vectors.get(), FCaches->FinerVectors.get()})
+        if (V) Bytes += int64_t(sizeof(TPoint3DList)) + int64_t(V->Capacity()) * int64_t(sizeof(TPoint3D));
+    return Bytes;
+}
+
 int64_t TOrvexObject::PrepareDetail(int Level, std::vector<TPoint3D>& Scratch) {
     const auto* Geo = AsGeoData();
     if (!Geo) return -1;
@@ -646,9 +654,14 @@ void TGeoDataObject::SetPoints(const TPoint3D* Source, int32_t Count) {
     Invalidate();
 }
 
-TPoint3D* TGeoDataObject::PreparePoints(int32_t Count) {
+TPoint3D* TGeoDataObject::PreparePoints(int32_t Count, TPointSlab* Slab) {
     if (Count < 0 || Count > MaxPointListSize)
         throw EOrvexException(Format("PointList.SetCount: Bad Count %d", Count));
+    if (Slab && FChain.Capacity() == 0) {
+        TPoint3D* Points = FChain.SetCountFromSlab(*Slab, Count);
+        Invalidate();
+        return Points;
+    }
     if (Count < FChain.Count()) FChain.SetCount(Count);
     FChain.SetCapacity(Count);
     TPoint3D* Points = FChain.SetCountUncleared(Count);

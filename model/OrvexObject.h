@@ -16,6 +16,7 @@ class TOrvex3;
 class TOrvexPresenter;
 struct TChainCaches;
 class TGeoDataObject;
+class TPointSlab;
 
 // Object state bits, shared by objects, layers, presenters, projections and the renderer.
 enum TOrvexObjectState : uint16_t {
@@ -122,6 +123,8 @@ public:
     void SetCache3D(std::unique_ptr<TPoint3DList> Cache);
     // Vectors built ahead for a scale further in; taking them leaves none.
     const TPoint3DList* FinerCache3D() const;
+    // The bytes what drawing derived from the points holds (see TChainCaches).
+    int64_t CacheBytes() const;
     void SetFinerCache3D(std::unique_ptr<TPoint3DList> Cache);
     std::unique_ptr<TPoint3DList> TakeFinerCache3D();
     // The chain's coarser copy at octave Level (see ChainDetail.h), built on first use with
@@ -304,7 +307,8 @@ public:
     // Sizes the chain to Count points (capacity exactly Count) without clearing them and
     // invalidates: for readers that decode straight into the chain. The caller writes every
     // point before anything reads them, also when it fails half-way (fill the rest, or shrink).
-    TPoint3D* PreparePoints(int32_t Count);
+    // An empty chain takes its room from Slab where one is given and has room.
+    TPoint3D* PreparePoints(int32_t Count, TPointSlab* Slab = nullptr);
 
     bool IsVisibleIn(TOrvex3& View) override;
     void Render() override;

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -286,7 +287,11 @@ public:
     // wheel notch finds them built. Works until Deadline, a chain at a time; true when all is
     // built. The window calls it when the event loop is idle; each frame starts it over.
     bool PrepareDetail(std::chrono::steady_clock::time_point Deadline);
-    static constexpr int64_t DetailBudget = int64_t(12) << 20;
+    // The most that work builds, the pixels kept for pans included, while the scale stays
+    // within an octave of where it started counting.
+    int64_t DetailBudget() const { return FDetailBudget; }
+    void SetDetailBudget(int64_t Bytes) { FDetailBudget = std::max<int64_t>(Bytes, 0); }
+    static constexpr int64_t DefaultDetailBudget = int64_t(12) << 20;
     // What a chain's pixels follow besides the origin, where only the origin moves them (the
     // map's axes are separable) and frames follow each other (the level of detail is on):
     // false where a pan moves pixels in other ways, or where the picture is drawn for printing
@@ -663,8 +668,11 @@ private:
     // Where PrepareDetail goes on: the layer and object it reached, and the frame it serves.
     size_t FDetailLayer = 0, FDetailObject = 0;
     uint64_t FDetailFrame = 0, FFrames = 0;
-    // The bytes PrepareDetail built at the scale it last worked at.
+    // The bytes PrepareDetail built since the scale was last more than an octave from
+    // FDetailBudgetScale.
     int64_t FDetailSpent = 0;
+    int64_t FDetailBudget = DefaultDetailBudget;
+    long double FDetailBudgetScale = 0;
     long double FDetailScale = 0;
     int32_t FDetailMeridian = 0;
     // Whether a pass at that scale and meridian went through every layer.

@@ -278,12 +278,15 @@ bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
         if (Scale == FDetailScale && Meridian == FDetailMeridian && FDetailFinished) return true;
         FDetailFinished = false;
     }
-    // The copies prepared at one scale, with the pixels kept for pans, hold at most DetailBudget
-    // bytes: beyond it (layers of tens of millions of points) memory counts for more than the
-    // first frame of an octave.
-    if (Scale != FDetailScale || Meridian != FDetailMeridian) {
+    // What the passes build, with the pixels kept for pans, holds at most the budget:
+    // beyond it (layers of tens of millions of points) memory counts for more than the first
+    // frame of an octave. The count starts afresh only once the scale is more than an octave
+    // from where it started, as the copies it paid for then serve scales no longer near. A
+    // turn of the map does not start it afresh: no copy follows the meridian.
+    if (Scale != FDetailScale || Meridian != FDetailMeridian) FDetailFinished = false;
+    if (!(Scale >= FDetailBudgetScale / 2 && Scale <= FDetailBudgetScale * 2)) {
         FDetailSpent = 0;
-        FDetailFinished = false;
+        FDetailBudgetScale = Scale;
     }
     FDetailScale = Scale;
     FDetailMeridian = Meridian;
@@ -298,7 +301,7 @@ bool TOrvex3::PrepareDetail(std::chrono::steady_clock::time_point Deadline) {
         if (!L->Visible()) continue;
         const std::vector<TOrvexObject*>& Objects = L->Objects();
         for (; FDetailObject < Objects.size(); ++FDetailObject) {
-            if (FDetailSpent + Runs >= DetailBudget) return FDetailFinished = true;
+            if (FDetailSpent + Runs >= FDetailBudget) return FDetailFinished = true;
             // The clock is read every few chains: most need nothing.
             if (++Done % 64 == 0 && std::chrono::steady_clock::now() >= Deadline) return false;
             TOrvexObject* O = Objects[FDetailObject];

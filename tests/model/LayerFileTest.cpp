@@ -16,6 +16,7 @@
 #include "ModelFixtures.h"
 #include "model/BitmapObject.h"
 #include "model/ClassRegistry.h"
+#include "foundation/PointSlab.h"
 #include "model/OrvexStream.h"
 #include "styling/OrvexAttributes.h"
 #include "styling/PointPresenter.h"
@@ -586,6 +587,59 @@ TEST_F(LayerFileTest, AppendedRecordsMatchRecordsWrittenOverOlderData) {
 // The extent each chain gets while it is read is the one CalcExtents gives it: chains east
 // and west of the date line, across it once or twice, around a pole, with quadrant jumps the
 // date-line rule counts, in every encoding.
+// A layer file's chains share blocks of points: edits after the load must move a chain's
+// points off its block without touching its neighbours', and the blocks must go with the last
+// of their chains, also after a load that failed half-way.
+TEST_F(LayerFileTest, LoadedChainsShareBlocksAndGiveThemBack) {
+    std::vector<std::vector<TPoint3D>> Chains;
+    for (const int32_t Count : {2, 63, 64, 700, 1024, 3000, 5, 40000})
+        for (int Copy = 0; Copy < 3; ++Copy) {
+            std::vector<TPoint3D> C;
+            for (int32_t I = 0; I < Count; ++I)
+                C.push_back(MakePoint(int64_t(I % 3600) * 1000 + Copy, int64_t(Count % 500) * 1000 + I / 3600));
+            Chains.push_back(C);
+        }
+    for (size_t C = 0; C < Chains.size(); ++C)
+        TGeoDataObject::Create(Layer, nullptr, int32_t(C), "")->SetPoints(Chains[C].data(), int32_t(Chains[C].size()));
+    Layer->SaveToFile(PathOf("shared.lyr"));
+    const TBytes Bytes = FileBytes(PathOf("shared.lyr"));
+    const int64_t Blocks = TPointSlab::LiveBlocks();
+    {
+        TOrvexLayer Loaded(nullptr);
+        TOrvexStream S(Bytes);
+        Loaded.LoadFromStream(S);
+        EXPECT_GT(TPointSlab::LiveBlocks(), Blocks);
+        ASSERT_EQ(Loaded.ObjectCount(), int32_t(Chains.size()));
+        // Each size's first copy grows, the second shrinks, the third stays.
+        for (size_t C = 0; C < Chains.size(); C += 3) {
+            auto* Grown = static_cast<TGeoDataObject*>(Loaded.GetObject(int32_t(C)));
+            auto* Shrunk = static_cast<TGeoDataObject*>(Loaded.GetObject(int32_t(C + 1)));
+            Grown->InsertPoint(1, MakePoint(7, 7));
+            Chains[C].insert(Chains[C].begin() + 1, MakePoint(7, 7));
+            Shrunk->SetPoints(Chains[C + 1].data() + 1, 1);
+            Chains[C + 1] = {Chains[C + 1][1]};
+        }
+        // Every other object freed, in the middle of the blocks.
+        for (int32_t I = Loaded.ObjectCount() - 2; I >= 0; I -= 2) {
+            delete Loaded.GetObject(I);
+            Chains.erase(Chains.begin() + I);
+        }
+        ASSERT_EQ(Loaded.ObjectCount(), int32_t(Chains.size()));
+        for (int32_t I = 0; I < Loaded.ObjectCount(); ++I) {
+            const auto* O = static_cast<const TGeoDataObject*>(Loaded.GetObject(I));
+            ASSERT_EQ(std::vector<TPoint3D>(O->Points(), O->Points() + O->Count()), Chains[size_t(I)]) << I;
+        }
+    }
+    EXPECT_EQ(TPointSlab::LiveBlocks(), Blocks);
+    {
+        TOrvexLayer Loaded(nullptr);
+        TOrvexStream S(TBytes(Bytes.begin(), Bytes.begin() + std::ptrdiff_t(Bytes.size() * 3 / 4)));
+        EXPECT_ANY_THROW(Loaded.LoadFromStream(S));
+        EXPECT_GT(Loaded.ObjectCount(), 0);
+    }
+    EXPECT_EQ(TPointSlab::LiveBlocks(), Blocks);
+}
+
 TEST_F(LayerFileTest, LoadedChainsHaveTheExtentsCalcExtentsGives) {
     constexpr int32_t Deg = OrvexUnits::PerDegree;
     auto* Lines = TOrvexPresenter::CreateNamed<TPolylinePresenter>(Layer, 3, "Lines");

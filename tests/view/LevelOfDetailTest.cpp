@@ -210,6 +210,53 @@ TEST_F(LevelOfDetailTest, IdleWorkPreparesCopiesThatDrawTheSamePicture) {
     }
 }
 
+// The idle work's budget holds across a user's moves: a turn of the map or a notch in and out
+// again must not let each pass build its budget anew, or memory grows with every move on
+// layers too large for the copies to be all prepared.
+TEST_F(LevelOfDetailTest, IdleWorkStaysWithinItsBudgetAcrossTurnsAndNotches) {
+    BuildCoasts();
+    // A map that keeps no pixels for pans, which would share the budget.
+    View.SetSurfaceSize(960, 540);
+    View.SetProjectionModel(new TBonnePrj(&View));
+    constexpr int64_t Budget = 16 << 10;
+    View.SetDetailBudget(Budget);
+    View.SetLevelOfDetail(true);
+    auto Held = [&] {
+        int64_t Bytes = 0;
+        for (TOrvexLayer* L : View.Layers())
+            for (TOrvexObject* O : L->Objects()) Bytes += O->CacheBytes();
+        return Bytes;
+    };
+    auto Frame = [&] {
+        Picture();
+        EXPECT_TRUE(View.PrepareDetail(std::chrono::steady_clock::time_point::max()));
+        return Held();
+    };
+    // On this map a chain's octave follows its place, so a turn may move a few chains to
+    // another octave and their frame builds those copies itself: far less than a budget.
+    const int64_t First = Frame();
+    int64_t Turned = First;
+    for (int Step = 1; Step <= 4; ++Step) {
+        View.SetYRotation(NormalizeLongitude(int64_t(View.YRotation()) + Deg / 4));
+        Turned = Frame();
+    }
+    EXPECT_LT(Turned, First + Budget / 4) << "the turns let the passes spend their budget again";
+    // The frames after a notch in build copies of their own; the passes after them no more.
+    View.WheelZoom(480, 270, 120);
+    Frame();
+    View.WheelZoom(480, 270, -120);
+    const int64_t Notched = Frame();
+    for (const int Notch : {120, -120, 120, -120}) {
+        View.WheelZoom(480, 270, Notch);
+        Frame();
+    }
+    EXPECT_LT(Held(), Notched + Budget / 4) << "the notches let the passes spend their budget again";
+    // The budget was what held the passes back.
+    View.SetDetailBudget(TOrvex3::DefaultDetailBudget);
+    View.SetYRotation(NormalizeLongitude(int64_t(View.YRotation()) + Deg / 4));
+    EXPECT_GT(Frame(), Notched);
+}
+
 // A pan on a map with separable axes draws the chains from the pixels of the frame before,
 // shifted: a wrong shift, a run kept for a chain that changed, or one replayed for another
 // object draws other pixels than the same frame drawn afresh.
