@@ -18,6 +18,13 @@ int32_t SkipInsideBoxPlain(const TPoint3D* Points, int32_t From, int32_t N, cons
 // the coordinates lie within half a turn of 0 (a unit more for the coordinates) and the box is
 // narrower than a turn: every difference then fits, and a negative one reads as too large
 // unsigned, as it does in 64 bits. From eight points that do not qualify on, the plain test runs.
+// How far ahead of the points being tested their lines are asked for. A chain's points are
+// read once, front to back, and the processor's own prefetching keeps too few lines on the way
+// to fill the time memory takes: asking 4 KiB ahead drew the first frame of 100 M points a
+// quarter faster. Past a chain's end the lines are those of the chains after it, which a
+// layer file's order draws next.
+constexpr uintptr_t PrefetchAhead = 4096;
+
 __attribute__((target("avx2"))) int32_t SkipInsideBoxAvx2(const TPoint3D* Points, int32_t From, int32_t N,
                                                            const TSkipBox& Box) {
     constexpr int64_t Half = OrvexUnits::Deg180, Turn = OrvexUnits::Deg360;
@@ -38,6 +45,7 @@ __attribute__((target("avx2"))) int32_t SkipInsideBoxAvx2(const TPoint3D* Points
         const __m256i TurnV = _mm256_set1_epi32(int32_t(Turn));
         for (; I + 8 <= N; I += 8) {
             const auto* P = reinterpret_cast<const __m256i*>(Points + I);
+            _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(P) + PrefetchAhead), _MM_HINT_T0);
             const __m256i A = _mm256_loadu_si256(P), B = _mm256_loadu_si256(P + 1), C = _mm256_loadu_si256(P + 2);
             const __m256i X = _mm256_permutevar8x32_epi32(
                 _mm256_blend_epi32(_mm256_blend_epi32(A, B, 0x92), C, 0x24), XOrder);
