@@ -80,7 +80,7 @@ constexpr TKernelVersion<Kernels::TSkipInsideBoxFn> kVersions[] = {
 
 }  // namespace
 
-int32_t SkipInsideBox(const TPoint3D* Points, int32_t From, int32_t N, const TSkipBox& Box) {
+int32_t SkipInsideBoxKernel(const TPoint3D* Points, int32_t From, int32_t N, const TSkipBox& Box) {
     return TKernelEntry<Kernels::TSkipInsideBoxFn, kVersions>::Call(Points, From, N, Box);
 }
 

@@ -17,6 +17,7 @@ protected:
     bool StretchBounds(long double& PerLongitude, long double& PerLatitude) const override;
     // The ordinate's stretch at the box's latitude farthest from the equator, not the 89th's.
     bool DetailStretch(const TPointBox& Box, double& PixelsPerUnit) const override;
+    bool UniformDetailStretch() const override { return false; }
     bool SeparableAxes() const override;
     int64_t AxisRank(int Axis, int32_t Value) const override;
 };

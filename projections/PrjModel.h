@@ -142,6 +142,9 @@ public:
     // within DetailTolerance pixels of the chain itself: the coarsest such. -1 where the map
     // has no bound on its stretch there, or where even the finest octave would be too coarse.
     int DetailLevel(const TExtent& Extent) const;
+    // Whether DetailLevel is the same for every extent, so that a frame asks it once: a
+    // projection whose DetailStretch follows the box says no.
+    virtual bool UniformDetailStretch() const { return !LocalStretch(); }
 
     // Idle work for the chain ahead of the next wheel notch in: what drawing it there would
     // build (the sphere's vectors). The bytes built; -1 when nothing was.

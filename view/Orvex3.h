@@ -591,6 +591,14 @@ private:
     uint64_t FProjectionSerial = 0;
     // Marks a render, print or device drawing for its duration; a second one while it runs
     // (from an event let through) raises EOrvexException.
+    // The level of detail of every chain a render draws on a map whose stretch is the same
+    // everywhere, asked once a render, with the projection and scale it was asked for.
+    struct TFrameDetail {
+        const TPrjModel* Projection = nullptr;
+        long double Scale = 0;
+        int Level = -1;
+    };
+    TFrameDetail FFrameDetail;
     class TRenderRun {
     public:
         TRenderRun(TOrvex3& View, TRenderPaint Paint = TRenderPaint::None);

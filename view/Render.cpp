@@ -605,7 +605,10 @@ int TOrvex3::DetailLevelOf(TOrvexObject* Obj) const {
     // apart: such chains keep them all.
     if (Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings) || ReachesSeamOrPole(Obj->Extents()))
         return -1;
-    const int Level = FProjection->DetailLevel(Obj->Extents());
+    const TPrjModel* P = FProjection.get();
+    const int Level = FFrameDetail.Projection == P && FFrameDetail.Scale == P->ScaleFactor()
+                          ? FFrameDetail.Level
+                          : P->DetailLevel(Obj->Extents());
     return Level >= 1 ? Level : -1;
 }
 

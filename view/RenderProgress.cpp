@@ -13,6 +13,7 @@
 #include "foundation/OrvexExceptions.h"
 #include "platform/AtomicFile.h"
 #include "platform/Text.h"
+#include "projections/PrjModel.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 #include "view/PrintOutput.h"
@@ -30,11 +31,15 @@ TOrvex3::TRenderRun::TRenderRun(TOrvex3& View, TRenderPaint Paint) : FView(View)
     View.FRenderTicks = 0;
     View.FNextRenderReport = View.RenderProgressDelay;
     View.FRenderClock.start();
+    View.FFrameDetail = {};
+    if (const TPrjModel* P = View.FProjection.get(); P && P->UniformDetailStretch())
+        View.FFrameDetail = {P, P->ScaleFactor(), P->DetailLevel(TExtent{})};
 }
 
 TOrvex3::TRenderRun::~TRenderRun() {
     TOrvex3& V = FView;
     V.FRenderRunning = false;
+    V.FFrameDetail = {};
     V.FRenderPaint = TRenderPaint::None;
     // A resize that came meanwhile takes effect from the event loop, after the render has
     // settled its own state.

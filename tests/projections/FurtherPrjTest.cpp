@@ -3,6 +3,7 @@
 #include <cmath>
 #include <functional>
 #include <random>
+#include <set>
 #include <string>
 
 #include "projections/OXProject.h"
@@ -356,6 +357,31 @@ TEST(ProjectionRegistry, ListsTheTenProjectionsAsTheEditorShowsThem) {
         // The further projections are flat maps like the Cartesian one.
         if (P.Key != "spherical" && P.Key != "mercator") {
             EXPECT_EQ(View.Projection(), opCartesian) << P.Key;
+        }
+    }
+}
+
+// A frame asks a map that says its detail level is the same everywhere only once: a map that
+// says so while its level follows the place would draw some chains from copies too coarse.
+TEST(ProjectionRegistry, AMapWithOneDetailLevelHasItForEveryExtent) {
+    const TExtent Extents[] = {
+        {-10 * Deg, -5 * Deg, 20 * Deg, 10 * Deg},     {100 * Deg, 75 * Deg, 30 * Deg, 13 * Deg},
+        {175 * Deg, -60 * Deg, 10 * Deg, 5 * Deg},      {-170 * Deg, -89 * Deg, 2 * Deg, 3 * Deg},
+        {-180 * Deg, -90 * Deg, 360 * Deg, 180 * Deg}, {5 * Deg, 40 * Deg, 1000, 1000},
+    };
+    TOrvex3 View;
+    View.SetSurfaceSize(960, 540);
+    for (const TProjectionInfo& P : ProjectionRegistry()) {
+        SCOPED_TRACE(P.Key);
+        View.SetProjectionModel(P.Create(&View));
+        View.ZoomToScale(0);
+        TPrjModel* M = View.ProjectionModel();
+        if (!M->UniformDetailStretch()) continue;
+        for (const long double Zoom : {1.0L, 7.0L, 300.0L}) {
+            View.ZoomToScale(View.GetScaleFactor() * Zoom);
+            std::set<int> Levels;
+            for (const TExtent& E : Extents) Levels.insert(M->DetailLevel(E));
+            EXPECT_EQ(Levels.size(), 1u) << static_cast<double>(Zoom);
         }
     }
 }
