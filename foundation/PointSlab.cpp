@@ -60,12 +60,7 @@ TPointSlab::~TPointSlab() {
     if (FBlock) Drop(FBlock);
 }
 
-bool TPointSlab::Shares(int32_t Count) {
-    // Chains of 64 to 1,023 points lose little to the heap's rounding, and in blocks they made
-    // the first frame of 100 M points an eighth slower (measured; the heap's placement suits
-    // the box skip's loads better there, for reasons not pinned down).
-    return Count > 0 && Count <= MostPoints && (Count < 64 || Count >= 1024);
-}
+bool TPointSlab::Shares(int32_t Count) { return Count > 0 && Count <= MostPoints; }
 
 TPoint3D* TPointSlab::Take(int32_t Count) {
     if (!Shares(Count)) return nullptr;

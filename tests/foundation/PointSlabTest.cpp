@@ -137,7 +137,7 @@ TEST(PointSlabTest, ABlockGoesWithItsLastHolder) {
 TEST(PointSlabTest, CountsThatDoNotShareGetRoomOfTheirOwn) {
     const int64_t Blocks = TPointSlab::LiveBlocks();
     TPointSlab Slab;
-    for (const int32_t Count : {0, 64, 1023, TPointSlab::MostPoints + 1}) {
+    for (const int32_t Count : {0, TPointSlab::MostPoints + 1, 5 * TPointSlab::MostPoints}) {
         SCOPED_TRACE(Count);
         EXPECT_FALSE(TPointSlab::Shares(Count));
         TPointChain C;
