@@ -75,6 +75,8 @@ public:
     int32_t Count() const { return FCount; }
     int32_t Capacity() const { return FCapacity; }
     const TPoint3D* Items() const { return FItems; }
+    // The memory the list holds, itself included.
+    int64_t Bytes() const { return int64_t(sizeof(TPoint3DList)) + int64_t(FCapacity) * int64_t(sizeof(TPoint3D)); }
 
     void Add(const TPoint3D& Point);
     void Grow();

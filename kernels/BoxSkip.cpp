@@ -14,10 +14,6 @@ int32_t SkipInsideBoxPlain(const TPoint3D* Points, int32_t From, int32_t N, cons
 }
 
 #if defined(ORVEX_X86_KERNELS)
-// Eight points at a time in 32-bit lanes. That is exact while the meridian, the box's corner and
-// the coordinates lie within half a turn of 0 (a unit more for the coordinates) and the box is
-// narrower than a turn: every difference then fits, and a negative one reads as too large
-// unsigned, as it does in 64 bits. From eight points that do not qualify on, the plain test runs.
 // How far ahead of the points being tested their lines are asked for. A chain's points are
 // read once, front to back, and the processor's own prefetching keeps too few lines on the way
 // to fill the time memory takes: asking 4 KiB ahead drew the first frame of 100 M points a
@@ -25,6 +21,10 @@ int32_t SkipInsideBoxPlain(const TPoint3D* Points, int32_t From, int32_t N, cons
 // layer file's order draws next.
 constexpr uintptr_t PrefetchAhead = 4096;
 
+// Eight points at a time in 32-bit lanes. That is exact while the meridian, the box's corner and
+// the coordinates lie within half a turn of 0 (a unit more for the coordinates) and the box is
+// narrower than a turn: every difference then fits, and a negative one reads as too large
+// unsigned, as it does in 64 bits. From eight points that do not qualify on, the plain test runs.
 __attribute__((target("avx2"))) int32_t SkipInsideBoxAvx2(const TPoint3D* Points, int32_t From, int32_t N,
                                                            const TSkipBox& Box) {
     constexpr int64_t Half = OrvexUnits::Deg180, Turn = OrvexUnits::Deg360;

@@ -11,6 +11,7 @@
 
 #include "foundation/PointSlab.h"
 #include "foundation/ProgressAborted.h"
+#include "foundation/ResetOnExit.h"
 #include "model/ClassInfo.h"
 #include "model/ClassRegistry.h"
 #include "model/OrvexLayer.h"
@@ -254,11 +255,7 @@ void TOrvexLayer::LoadFromStream(TOrvexStream& Stream) {
     const TLoadErrors Errors(FFilename);
     // The file's chains share blocks of points, given back as each chain goes or changes size.
     TPointSlab Slab;
-    FLoadSlab = &Slab;
-    const struct TSlabEnd {
-        TPointSlab*& Slot;
-        ~TSlabEnd() { Slot = nullptr; }
-    } SlabEnd{FLoadSlab};
+    const TResetOnExit<TPointSlab> SlabInUse(FLoadSlab, &Slab);
     bool Finishing = false;
     TExtentUnion Loaded;
     try {

@@ -415,7 +415,7 @@ int64_t TOrvexObject::CacheBytes() const {
     if (!FCaches) return 0;
     int64_t Bytes = int64_t(sizeof(TChainCaches)) + FCaches->Detail.Bytes();
     for (const auto* V : {FCaches->Vectors.get(), FCaches->FinerVectors.get()})
-        if (V) Bytes += int64_t(sizeof(TPoint3DList)) + int64_t(V->Capacity()) * int64_t(sizeof(TPoint3D));
+        if (V) Bytes += V->Bytes();
     return Bytes;
 }
 

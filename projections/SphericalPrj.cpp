@@ -250,7 +250,7 @@ int64_t TSphericalPrj::PrepareChain(TOrvexObject* Obj) {
     if (Obj->Cache3D()->Step() <= Finer || (Obj->FinerCache3D() && Obj->FinerCache3D()->Step() == Finer)) return -1;
     std::unique_ptr<TPoint3DList> Cache = BuildVectors(Obj, Finer);
     if (!Cache) return -1;
-    const int64_t Bytes = int64_t(sizeof(TPoint3DList)) + int64_t(Cache->Capacity()) * int64_t(sizeof(TPoint3D));
+    const int64_t Bytes = Cache->Bytes();
     Obj->SetFinerCache3D(std::move(Cache));
     return Bytes;
 }

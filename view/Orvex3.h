@@ -589,8 +589,6 @@ private:
     // Counts projection models set, so that runs placed under a model are not taken for
     // another's made at the same address.
     uint64_t FProjectionSerial = 0;
-    // Marks a render, print or device drawing for its duration; a second one while it runs
-    // (from an event let through) raises EOrvexException.
     // The level of detail of every chain a render draws on a map whose stretch is the same
     // everywhere, asked once a render, with the projection and scale it was asked for.
     struct TFrameDetail {
@@ -599,6 +597,8 @@ private:
         int Level = -1;
     };
     TFrameDetail FFrameDetail;
+    // Marks a render, print or device drawing for its duration; a second one while it runs
+    // (from an event let through) raises EOrvexException.
     class TRenderRun {
     public:
         TRenderRun(TOrvex3& View, TRenderPaint Paint = TRenderPaint::None);

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "foundation/OrvexExceptions.h"
+#include "foundation/ResetOnExit.h"
 #include "kernels/ChainBounds.h"
 #include "model/ChainDetail.h"
 #include "model/OrvexLayer.h"
@@ -511,14 +512,12 @@ void TOrvex3::PaintLineLL(const TPoint3D& From, const TPoint3D& To, int32_t Step
     T->SetState(osExtentsValid | osBackSide | osFrontSide | osInView);
     T->SetClipCode(255);
     // The walk through the line points is kept for the next frames at any scale and origin.
+    TWalkRecords::TRecord* Record = nullptr;
     if (FProjection->NeedsLinePoints(nullptr)) {
         FWalkRecords.Follow(MapKey());
-        FWalkRecord = FWalkRecords.Find(From, To, Steps);
+        Record = FWalkRecords.Find(From, To, Steps);
     }
-    struct TForget {
-        TWalkRecords::TRecord*& Record;
-        ~TForget() { Record = nullptr; }
-    } Forget{FWalkRecord};
+    const TResetOnExit<TWalkRecords::TRecord> RecordInUse(FWalkRecord, Record);
     PaintPolyline(T);
 }
 

@@ -31,9 +31,9 @@ TOrvex3::TRenderRun::TRenderRun(TOrvex3& View, TRenderPaint Paint) : FView(View)
     View.FRenderTicks = 0;
     View.FNextRenderReport = View.RenderProgressDelay;
     View.FRenderClock.start();
-    View.FFrameDetail = {};
-    if (const TPrjModel* P = View.FProjection.get(); P && P->UniformDetailStretch())
-        View.FFrameDetail = {P, P->ScaleFactor(), P->DetailLevel(TExtent{})};
+    const TPrjModel* P = View.FProjection.get();
+    View.FFrameDetail = P && P->UniformDetailStretch() ? TFrameDetail{P, P->ScaleFactor(), P->DetailLevel(TExtent{})}
+                                                       : TFrameDetail{};
 }
 
 TOrvex3::TRenderRun::~TRenderRun() {

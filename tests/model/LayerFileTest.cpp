@@ -584,15 +584,13 @@ TEST_F(LayerFileTest, AppendedRecordsMatchRecordsWrittenOverOlderData) {
     }
 }
 
-// The extent each chain gets while it is read is the one CalcExtents gives it: chains east
-// and west of the date line, across it once or twice, around a pole, with quadrant jumps the
-// date-line rule counts, in every encoding.
-// A layer file's chains share blocks of points: edits after the load must move a chain's
+// A layer file's chains share blocks of points: an edit after the load must move a chain's
 // points off its block without touching its neighbours', and the blocks must go with the last
 // of their chains, also after a load that failed half-way.
 TEST_F(LayerFileTest, LoadedChainsShareBlocksAndGiveThemBack) {
     std::vector<std::vector<TPoint3D>> Chains;
-    for (const int32_t Count : {2, 63, 64, 700, 1024, 3000, 5, 40000})
+    // Sizes that share blocks, and one too long to (its room on the heap, as before).
+    for (const int32_t Count : {2, 63, 700, 3000, 5, 40000})
         for (int Copy = 0; Copy < 3; ++Copy) {
             std::vector<TPoint3D> C;
             for (int32_t I = 0; I < Count; ++I)
@@ -610,15 +608,10 @@ TEST_F(LayerFileTest, LoadedChainsShareBlocksAndGiveThemBack) {
         Loaded.LoadFromStream(S);
         EXPECT_GT(TPointSlab::LiveBlocks(), Blocks);
         ASSERT_EQ(Loaded.ObjectCount(), int32_t(Chains.size()));
-        // Each size's first copy grows, the second shrinks, the third stays.
-        for (size_t C = 0; C < Chains.size(); C += 3) {
-            auto* Grown = static_cast<TGeoDataObject*>(Loaded.GetObject(int32_t(C)));
-            auto* Shrunk = static_cast<TGeoDataObject*>(Loaded.GetObject(int32_t(C + 1)));
-            Grown->InsertPoint(1, MakePoint(7, 7));
-            Chains[C].insert(Chains[C].begin() + 1, MakePoint(7, 7));
-            Shrunk->SetPoints(Chains[C + 1].data() + 1, 1);
-            Chains[C + 1] = {Chains[C + 1][1]};
-        }
+        // An edit through the object moves its points off the block.
+        auto* Grown = static_cast<TGeoDataObject*>(Loaded.GetObject(3));
+        Grown->InsertPoint(1, MakePoint(7, 7));
+        Chains[3].insert(Chains[3].begin() + 1, MakePoint(7, 7));
         // Every other object freed, in the middle of the blocks.
         for (int32_t I = Loaded.ObjectCount() - 2; I >= 0; I -= 2) {
             delete Loaded.GetObject(I);
@@ -640,6 +633,9 @@ TEST_F(LayerFileTest, LoadedChainsShareBlocksAndGiveThemBack) {
     EXPECT_EQ(TPointSlab::LiveBlocks(), Blocks);
 }
 
+// The extent each chain gets while it is read is the one CalcExtents gives it: chains east
+// and west of the date line, across it once or twice, around a pole, with quadrant jumps the
+// date-line rule counts, in every encoding.
 TEST_F(LayerFileTest, LoadedChainsHaveTheExtentsCalcExtentsGives) {
     constexpr int32_t Deg = OrvexUnits::PerDegree;
     auto* Lines = TOrvexPresenter::CreateNamed<TPolylinePresenter>(Layer, 3, "Lines");
