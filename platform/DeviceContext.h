@@ -173,6 +173,13 @@ private:
     // One-pixel pen lines through Points, each from its first pixel up to but without its
     // last, with the pen's dash pattern running on over the corners.
     void ThinLines(const TPixelPoint* Points, int Count, bool Closed);
+    // ThinLines for a solid pen, straight into the picture: most chains of a frame are a few
+    // dozen pixels, and listing them first cost more than setting them. False, with nothing
+    // drawn, where the picture cannot be written directly.
+    bool SolidThinLines(const TPixelPoint* Points, int Count, bool Closed);
+    // ThinLines through a list of pixels, set together (by Qt where the picture cannot be
+    // written directly).
+    void ListedThinLines(const TPixelPoint* Points, int Count, bool Closed);
     void ThinEllipse(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom);
     // Fills a whole-pixel rectangle with the brush; nothing outside the bounds is touched.
     void FillBox(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom, const QRect& Bounds);

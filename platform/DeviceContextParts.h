@@ -164,6 +164,7 @@ struct TDeviceContext::TDirect {
     bool Packed = false;  // 32 bits a pixel, else 24
     bool Bgr = false;     // 24 bits in blue, green, red order
     QRect Bounds;         // as PixelBounds gives them
+    bool Exact = false;   // moved by whole pixels at most, as PixelExact asks
     // An opaque colour as the image holds it.
     struct TInk {
         uint8_t Byte[3];

@@ -127,6 +127,7 @@ bool TDeviceContext::Direct(TDirect& D) const {
     if (!(std::abs(T.dx()) <= 1e9 && std::abs(T.dy()) <= 1e9)) return false;
     D.DX = int(T.dx());
     D.DY = int(T.dy());
+    D.Exact = T.type() <= QTransform::TxTranslate && D.DX == T.dx() && D.DY == T.dy();
     D.Bits = Image->bits();
     D.Stride = Image->bytesPerLine();
     D.Height = Image->height();
@@ -165,7 +166,22 @@ void TDeviceContext::FlushPixels() {
     Flush(FState->Ink, FPen->Pen.Color);
 }
 
+bool TDeviceContext::SolidThinLines(const TPixelPoint* Points, int Count, bool Closed) {
+    TDirect D;
+    if (DashPattern(FPen->Pen.Style) || !Direct(D) || !D.Exact) return false;
+    SetSmooth(*FPainter, false);
+    const TDirect::TInk Ink = D.Ink(FPen->Pen.Color);
+    auto Plot = [&](int32_t X, int32_t Y, int64_t) { D.Run(X, Y, 1, Ink); };
+    for (int I = 1; I < Count; ++I) LinePixels(Points[I - 1], Points[I], D.Bounds, Plot);
+    if (Closed) LinePixels(Points[Count - 1], Points[0], D.Bounds, Plot);
+    return true;
+}
+
 void TDeviceContext::ThinLines(const TPixelPoint* Points, int Count, bool Closed) {
+    if (!SolidThinLines(Points, Count, Closed)) ListedThinLines(Points, Count, Closed);
+}
+
+void TDeviceContext::ListedThinLines(const TPixelPoint* Points, int Count, bool Closed) {
     const QRect Bounds = PixelBounds();
     const TDashPattern* Dash = DashPattern(FPen->Pen.Style);
     const bool Opaque = FBkMode == BK_OPAQUE;
@@ -224,9 +240,12 @@ void TDeviceContext::Polyline(const TPixelPoint* Points, int Count) {
         SmoothLines(Points, Count, false, FState->Pen);
         return;
     }
-    if (ThinPen() && PixelExact()) {
-        ThinLines(Points, Count, false);
-        return;
+    if (ThinPen()) {
+        if (SolidThinLines(Points, Count, false)) return;
+        if (PixelExact()) {
+            ListedThinLines(Points, Count, false);
+            return;
+        }
     }
     SetSmooth(*FPainter, false);
     FPainter->setPen(FState->Pen);

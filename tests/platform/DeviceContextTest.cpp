@@ -854,6 +854,9 @@ TEST(DeviceContext, PixelRulesHoldOnEveryKindOfDevice) {
         const TPixelPoint Star[] = {{20, 0}, {32, 38}, {1, 14}, {39, 14}, {8, 38}};
         DC.Polygon(Star, 5);
         DC.Ellipse(3, 25, 17, 36);
+        // Solid lines go straight into the pictures that allow it.
+        const TPixelPoint Steps[] = {{-3, 30}, {10, 39}, {39, 26}, {36, 45}};
+        DC.Polyline(Steps, 4);
         DC.SelectObject(CreatePen(PS_DASHDOT, 1, 0xFF0000));
         const TPixelPoint Zigzag[] = {{0, 1}, {38, 5}, {2, 20}, {30, 37}};
         DC.Polyline(Zigzag, 4);
