@@ -30,6 +30,10 @@ bool RoundClear(double Offset, double& Rounded) {
 // The plane position of one point, in radians; false where the formula has none it can trust.
 bool PlaneOf(const TFlatForward& F, double Lambda, double Phi, double& X, double& Y) {
     switch (F.Kind) {
+        case TFlatForward::Cartesian:
+            X = Lambda;
+            Y = Phi;
+            return true;
         case TFlatForward::Sinusoidal:
             X = Lambda * std::cos(Phi);
             Y = Phi;
@@ -195,7 +199,11 @@ __attribute__((target("avx2,fma"))) inline __m256d Plane(const TFlatForward& F, 
                                                      __m256d& X, __m256d& Y) {
     // The lanes whose plane position holds: all of them; NaN lanes fail the pixel test later.
     const __m256d All = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    if constexpr (Kind == TFlatForward::Sinusoidal) {
+    if constexpr (Kind == TFlatForward::Cartesian) {
+        X = Lambda;
+        Y = Phi;
+        return All;
+    } else if constexpr (Kind == TFlatForward::Sinusoidal) {
         X = _mm256_mul_pd(Lambda, _ZGVdN4v_cos(Phi));
         Y = Phi;
         return All;
@@ -312,6 +320,7 @@ void ProjectFlatAvx2(const TFlatForward& F, const TPoint3D* Points, int32_t N, i
         case TFlatForward::Albers: return ProjectFlatAvx2For<TFlatForward::Albers, 1>(F, Points, N, XY, Sure);
         case TFlatForward::Bonne: return ProjectFlatAvx2For<TFlatForward::Bonne, 1>(F, Points, N, XY, Sure);
         case TFlatForward::Equidistant: return ProjectFlatAvx2For<TFlatForward::Equidistant, 4>(F, Points, N, XY, Sure);
+        case TFlatForward::Cartesian: return ProjectFlatAvx2For<TFlatForward::Cartesian, 2>(F, Points, N, XY, Sure);
     }
     ProjectFlatPlain(F, Points, N, XY, Sure);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The flat maps whose formulas take sines and cosines (sinusoidal, Albers, Bonne, azimuthal
-// equidistant), a block of points at a time: drawing projects hundreds of thousands of chain
-// points a frame, and their trigonometry is most of it.
+// The flat maps' forward formulas, a block of points at a time: drawing projects hundreds of
+// thousands of chain points a frame. For the maps that take sines and cosines (sinusoidal, Albers,
+// Bonne, azimuthal equidistant) their trigonometry is most of it; for the plain longitude and
+// latitude map it is the tests and branches of placing points one by one.
 
 #include <cstdint>
 #include <vector>
@@ -13,7 +14,7 @@
 // uninitialised: the extent tests make one for every object of a layer, most of them for maps
 // that have no such formula.
 struct TFlatForward {
-    enum TKind : uint8_t { Sinusoidal, Albers, Bonne, Equidistant };
+    enum TKind : uint8_t { Sinusoidal, Albers, Bonne, Equidistant, Cartesian };
     TKind Kind;
     int32_t CentralMeridian;
     // The points placed: longitudes and latitudes as stored, in units, inclusive.

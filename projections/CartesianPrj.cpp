@@ -60,6 +60,13 @@ void TCartesianPrj::FillFlatForward(TFlatForward& F) const {
     F.YOrigin = FYOrigin;
 }
 
+bool TCartesianPrj::FlatForward(TFlatForward& F) const {
+    if (typeid(*this) != typeid(TCartesianPrj)) return false;
+    FillFlatForward(F);
+    F.Kind = TFlatForward::Cartesian;
+    return true;
+}
+
 long double TCartesianPrj::XOffset(int32_t Longitude) const {
     return NormalizeLongitude(int64_t(Longitude) - FCentralMeridian) * FScaleFactor;
 }

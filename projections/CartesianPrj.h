@@ -28,6 +28,8 @@ protected:
     bool InExtents(int64_t Longitude, int64_t Latitude) const;
     // FlatForward's constants shared by every flat map: meridian, extents, scale and origin.
     void FillFlatForward(TFlatForward& F) const;
+    // Only this class's own formulas, as for SeparableAxes.
+    bool FlatForward(TFlatForward& F) const override;
     // The pixel offset from XOrigin of a longitude, measured from CentralMeridian.
     long double XOffset(int32_t Longitude) const;
     // The longitude at a pixel offset (in OrvexUnits) from XOrigin; false when it does

@@ -476,14 +476,17 @@ int32_t TPrjModel::ProjectChain(TOrvexObject* Obj, int32_t& Resume) {
     // projection has bounds for a part of the map they are taken for the box of the points
     // since the last one kept, a block at a time, so the points skipped are the same ones.
     double PerLongitude = 0, PerLatitude = 0;
+    // Where the map has a block formula, every point is placed a block at a time: that costs
+    // less than the bounds that would pass over some of them, and than the ranks where they
+    // would pass over few (a coarser copy has a few points a pixel).
+    TFlatForward Flat;
+    const bool Blocks = Points && FScaleFactor > 0 && FlatForward(Flat);
+    if (Blocks && FPlacingCopies) return ProjectBlocks(Flat, Points, Count, Resume);
     // Where the axes are separable, the values that keep both column and row within a
     // pixel of the last kept point: a box of longitudes and latitudes, which the local
     // bounds would not better.
     const bool Ranked = PrepareRankStarts();
-    // Where the map has a block formula, every point is placed a block at a time: that costs
-    // less than the bounds that would pass over some of them.
-    TFlatForward Flat;
-    if (Points && FScaleFactor > 0 && !Ranked && FlatForward(Flat)) return ProjectBlocks(Flat, Points, Count, Resume);
+    if (Blocks && !Ranked) return ProjectBlocks(Flat, Points, Count, Resume);
     const bool Local = Points && FScaleFactor > 0 && LocalStretch() && !Ranked;
     bool Thin = false;
     if (FScaleFactor > 0 && !Local) {
@@ -590,15 +593,19 @@ int32_t TPrjModel::ProjectBlocks(const TFlatForward& Flat, const TPoint3D* Point
                 X = PointBuffer[N].X;
                 Y = PointBuffer[N].Y;
             }
-            if (std::llabs(X - LastX) <= 1 && std::llabs(Y - LastY) <= 1) continue;
-            if (N == MaxChainEntries) {
+            // Whether a point is kept follows the line's wiggles, which no branch predicts:
+            // every point is written to the next entry (the spare last one at the end) and
+            // counted only when kept.
+            const bool Keep = std::llabs(X - LastX) > 1 || std::llabs(Y - LastY) > 1;
+            if (Keep && N == MaxChainEntries) {
                 Resume = LastKept;
                 return N;
             }
-            PointBuffer[N++] = TPixelPoint{static_cast<int32_t>(X), static_cast<int32_t>(Y)};
-            LastX = X;
-            LastY = Y;
-            LastKept = I;
+            PointBuffer[N] = TPixelPoint{static_cast<int32_t>(X), static_cast<int32_t>(Y)};
+            N += Keep;
+            LastX = Keep ? X : LastX;
+            LastY = Keep ? Y : LastY;
+            LastKept = Keep ? I : LastKept;
         }
     }
     Resume = -1;

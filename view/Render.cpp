@@ -591,6 +591,12 @@ bool TOrvex3::DrawnFromCopy(TOrvexObject* Obj, void (TOrvex3::*Draw)(TOrvexObjec
     TOrvexObject* Copy = WithDetail(Obj, Lent);
     if (!Lent) return false;
     const TGiveBack GiveBack{FDetailRun.get(), Lent};
+    struct TPlacing {
+        TPrjModel* Prj;
+        bool Was;
+        ~TPlacing() { Prj->SetPlacingCopies(Was); }
+    } Placing{FProjection.get(), FProjection->PlacingCopies()};
+    FProjection->SetPlacingCopies(true);
     (this->*Draw)(Copy);
     return true;
 }

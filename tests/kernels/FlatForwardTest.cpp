@@ -37,7 +37,7 @@ TFlatForward Map(TFlatForward::TKind Kind, double Scale, int32_t Meridian) {
 }
 
 const TFlatForward::TKind Kinds[] = {TFlatForward::Sinusoidal, TFlatForward::Albers, TFlatForward::Bonne,
-                                     TFlatForward::Equidistant};
+                                     TFlatForward::Equidistant, TFlatForward::Cartesian};
 
 }  // namespace
 

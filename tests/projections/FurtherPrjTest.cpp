@@ -327,9 +327,14 @@ TEST_P(RoundTrip, ChainThinningKeepsWhatTheFormulasWouldKeep) {
         const std::vector<TPixelPoint> Expected = KeptOneByOne(*Prj, Points);
         auto* O = TGeoDataObject::Create(Layer);
         O->SetPoints(Points.data(), static_cast<int32_t>(Points.size()));
-        const int32_t N = Prj->ProjectChain(O);
-        ASSERT_EQ(N, static_cast<int32_t>(Expected.size())) << "scale " << static_cast<double>(Scale);
-        for (int32_t I = 0; I < N; ++I) ASSERT_EQ(At(I), Expected[I]) << I;
+        // A copy is placed by the map's block formula where it has one, a chain by the ranks.
+        for (const bool Copy : {false, true}) {
+            Prj->SetPlacingCopies(Copy);
+            const int32_t N = Prj->ProjectChain(O);
+            ASSERT_EQ(N, static_cast<int32_t>(Expected.size())) << "scale " << static_cast<double>(Scale) << Copy;
+            for (int32_t I = 0; I < N; ++I) ASSERT_EQ(At(I), Expected[I]) << I << Copy;
+        }
+        Prj->SetPlacingCopies(false);
     }
 }
 
