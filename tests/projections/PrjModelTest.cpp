@@ -165,24 +165,29 @@ TEST_F(PrjTest, LongChainsComeInPiecesThatFitTheBuffer) {
         Ring->AddPoint(TPoint3D{static_cast<int32_t>(std::lround(40 * Deg * std::cos(A))),
                                 static_cast<int32_t>(std::lround(40 * Deg * std::sin(A))), 0});
     }
-    int32_t Resume = 0, Pieces = 0, Total = 0;
-    TPixelPoint LastOfPiece{};
-    while (Resume >= 0) {
-        const int32_t Start = Resume;
-        const int32_t N = Prj->ProjectChain(Ring, Resume);
-        ASSERT_LE(N, MaxChainEntries);
-        if (Pieces > 0) {
-            EXPECT_EQ(At(0), LastOfPiece) << "each piece starts where the last ended";
+    // Passed over by the ranks, and placed by the block formula as a copy is.
+    for (const bool Copy : {false, true}) {
+        SCOPED_TRACE(Copy ? "as a copy" : "as a chain");
+        Prj->SetPlacingCopies(Copy);
+        int32_t Resume = 0, Pieces = 0, Total = 0;
+        TPixelPoint LastOfPiece{};
+        while (Resume >= 0) {
+            const int32_t Start = Resume;
+            const int32_t N = Prj->ProjectChain(Ring, Resume);
+            ASSERT_LE(N, MaxChainEntries);
+            if (Pieces > 0) {
+                EXPECT_EQ(At(0), LastOfPiece) << "each piece starts where the last ended";
+            }
+            if (Resume >= 0) {
+                EXPECT_GT(Resume, Start);
+            }
+            LastOfPiece = At(N - 1);
+            Total += N;
+            ++Pieces;
         }
-        if (Resume >= 0) {
-            EXPECT_GT(Resume, Start);
-        }
-        LastOfPiece = At(N - 1);
-        Total += N;
-        ++Pieces;
+        EXPECT_EQ(Pieces, 4);
+        EXPECT_EQ(Total, Count + Pieces - 1);
     }
-    EXPECT_EQ(Pieces, 4);
-    EXPECT_EQ(Total, Count + Pieces - 1);
 }
 
 TEST_F(PrjTest, GraticuleLinesAndTheirRanges) {
