@@ -137,6 +137,12 @@ bool TChainDetail::Holds(const TPoint3D* Points, int32_t N, int Level) const {
     return Points == FSource && N == FSourceCount && Find(Level) >= 0;
 }
 
+const TPointChain* TChainDetail::Held(const TPoint3D* Points, int32_t N, int Level) const {
+    if (Points != FSource || N != FSourceCount) return nullptr;
+    const int Slot = Find(Level);
+    return Slot >= 0 && FChains[Slot].Count() > 0 ? &FChains[Slot] : nullptr;
+}
+
 int64_t TChainDetail::Bytes() const {
     int64_t Sum = 0;
     for (const TPointChain& C : FChains) Sum += int64_t(C.Capacity()) * int64_t(sizeof(TPoint3D));

@@ -36,6 +36,9 @@ public:
     int32_t Prepare(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch);
     // Whether the copy at Level is at hand for these points.
     bool Holds(const TPoint3D* Points, int32_t N, int Level) const;
+    // The copy at Level when it is at hand for these points and pays, else null; changes
+    // nothing, not even which copy was used last.
+    const TPointChain* Held(const TPoint3D* Points, int32_t N, int Level) const;
     // The bytes the copies hold.
     int64_t Bytes() const;
     // The copy used last, for asking for its points ahead of a frame (null when none is kept).

@@ -454,10 +454,21 @@ void TOrvexLayer::Render() {
     if (!FVisible || !IsVisible()) return;
     const uint16_t Side = View->BackSidePass ? osBackSide : osFrontSide;
     // Runs serve only the frame after one that placed them with nothing but the origin moved.
+    bool KeptRuns = false;
     if (TShiftKey Key; SettledListHolds() && View->ShiftKey(Key))
-        FShiftRuns.Follow(Key, FUnsettled.size());
+        KeptRuns = FShiftRuns.Follow(Key, FUnsettled.size());
     else
         FShiftRuns.Forget();
+    // A frame the runs do not draw may have its copies placed on a second core, which must
+    // have let go of the objects before the walk returns, however it returns.
+    struct TAhead {
+        TOrvex3* View;
+        bool Placing;
+        ~TAhead() {
+            if (Placing) View->StopPlacingAhead();
+        }
+    } Ahead{View, !KeptRuns && SettledListHolds() &&
+                      View->StartPlacingAhead(FUnsettledObjects.data(), FUnsettledObjects.size())};
     using TClock = std::chrono::steady_clock;
     const auto Period = std::chrono::milliseconds(View->PeriodicUpdateTime);
     auto Deadline = TClock::now() + Period;
@@ -516,7 +527,7 @@ void TOrvexLayer::Render() {
                     TOrvex3* View;
                     ~TSlot() { View->SetRunSlot(nullptr, 0, nullptr); }
                 } Slot{View};
-                if (Entry) View->SetRunSlot(&FShiftRuns, K, O);
+                if (Entry) View->SetRunSlot(&FShiftRuns, K, O, Ahead.Placing ? View->TakePlaced(K) : nullptr);
                 O->Render();
             }
         }

@@ -411,6 +411,11 @@ TPointChain* TOrvexObject::DetailAt(int Level, std::vector<TPoint3D>& Scratch) {
     return FCaches->Detail.At(Geo->Points(), Geo->Count(), Level, Scratch);
 }
 
+const TPointChain* TOrvexObject::HeldDetail(int Level) const {
+    const auto* Geo = AsGeoData();
+    return Geo && FCaches ? FCaches->Detail.Held(Geo->Points(), Geo->Count(), Level) : nullptr;
+}
+
 int64_t TOrvexObject::CacheBytes() const {
     if (!FCaches) return 0;
     int64_t Bytes = int64_t(sizeof(TChainCaches)) + FCaches->Detail.Bytes();

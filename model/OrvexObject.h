@@ -131,6 +131,9 @@ public:
     // Scratch as working space; null for an object without a chain or where it does not pay.
     // Kept until the points change.
     TPointChain* DetailAt(int Level, std::vector<TPoint3D>& Scratch);
+    // The copy at Level when it is at hand, else null: reads only, so that another thread may
+    // ask while no one changes the object.
+    const TPointChain* HeldDetail(int Level) const;
     // Builds the copy at Level ahead of its use (see TChainDetail::Prepare): the bytes that took,
     // or -1 when it was at hand.
     int64_t PrepareDetail(int Level, std::vector<TPoint3D>& Scratch);

@@ -7,15 +7,15 @@ bool TShiftKey::operator==(const TShiftKey& Other) const {
            std::equal(std::begin(Values), std::end(Values), std::begin(Other.Values));
 }
 
-void TShiftRuns::Follow(const TShiftKey& Key, size_t Entries) {
-    if (!(Key == FKey) || Entries != FAt.size()) {
-        Forget();
-        FKey = Key;
-        FAt.assign(Entries, NoRun);
-        // Runs are a few pixels long: room for most of them at once, since growing a step at a
-        // time would leave the allocator holding the smaller arrays given up on the way.
-        FData.reserve(Entries * 8);
-    }
+bool TShiftRuns::Follow(const TShiftKey& Key, size_t Entries) {
+    if (Key == FKey && Entries == FAt.size()) return true;
+    Forget();
+    FKey = Key;
+    FAt.assign(Entries, NoRun);
+    // Runs are a few pixels long: room for most of them at once, since growing a step at a
+    // time would leave the allocator holding the smaller arrays given up on the way.
+    FData.reserve(Entries * 8);
+    return false;
 }
 
 void TShiftRuns::Forget() {

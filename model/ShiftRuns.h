@@ -24,8 +24,8 @@ struct TShiftKey {
 class TShiftRuns {
 public:
     // Keeps the runs when Key is theirs, else forgets them all; Entries entries from then on
-    // (a new list forgets them too).
-    void Follow(const TShiftKey& Key, size_t Entries);
+    // (a new list forgets them too). Whether it kept them.
+    bool Follow(const TShiftKey& Key, size_t Entries);
     void Forget();
     void Drop(size_t Entry);
     bool Holds(size_t Entry) const { return Entry < FAt.size() && FAt[Entry] != NoRun; }

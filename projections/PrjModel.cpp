@@ -12,6 +12,7 @@
 #include "model/OrvexObject.h"
 #include "platform/ClipCode.h"
 #include "platform/PointBuffer.h"
+#include "projections/KeptPixels.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 
@@ -448,8 +449,6 @@ void TPrjModel::LongitudeReach(const TPointBox& Box, double& Least, double& Most
 namespace {
 // Points a block of ProjectChain's local thinning: its box is gathered once for them all.
 constexpr int32_t kThinningBlock = 64;
-// Points ProjectChain places at a time with a map's block formula.
-constexpr int32_t kFlatBlock = 64;
 
 TPrjModel::TPointBox BoxOf(const TPoint3D* Points, int32_t N) {
     const TChainBounds B = ChainBounds(Points, N);
@@ -574,42 +573,12 @@ void TPrjModel::PlacePoints(const TPoint3D* Points, int32_t N, int32_t* XY, uint
 }
 
 int32_t TPrjModel::ProjectBlocks(const TFlatForward& Flat, const TPoint3D* Points, int32_t Count, int32_t& Resume) {
-    int32_t XY[2 * kFlatBlock];
-    uint8_t Sure[kFlatBlock];
-    int64_t LastX = std::numeric_limits<int32_t>::max(), LastY = std::numeric_limits<int32_t>::max();
-    int32_t N = 0, LastKept = Resume;
-    for (int32_t From = Resume; From < Count; From += kFlatBlock) {
-        const int32_t End = std::min(Count, From + kFlatBlock);
-        ProjectFlat(Flat, Points + From, End - From, XY, Sure);
-        for (int32_t I = From; I < End; ++I) {
-            const int32_t K = I - From;
-            int64_t X, Y;
-            if (Sure[K]) {
-                X = XY[2 * K];
-                Y = XY[2 * K + 1];
-            } else {
-                // The formula's doubtful points the usual way; the spare last entry takes them.
-                if (!PointToXY(Points[I], N)) continue;
-                X = PointBuffer[N].X;
-                Y = PointBuffer[N].Y;
-            }
-            // Whether a point is kept follows the line's wiggles, which no branch predicts:
-            // every point is written to the next entry (the spare last one at the end) and
-            // counted only when kept.
-            const bool Keep = std::llabs(X - LastX) > 1 || std::llabs(Y - LastY) > 1;
-            if (Keep && N == MaxChainEntries) {
-                Resume = LastKept;
-                return N;
-            }
-            PointBuffer[N] = TPixelPoint{static_cast<int32_t>(X), static_cast<int32_t>(Y)};
-            N += Keep;
-            LastX = Keep ? X : LastX;
-            LastY = Keep ? Y : LastY;
-            LastKept = Keep ? I : LastKept;
-        }
-    }
-    Resume = -1;
-    return N;
+    // The formula's doubtful points the usual way; the spare last entry takes them.
+    return KeptPixels(Flat, Points, Count, Resume, PointBuffer, [&](int32_t I, int32_t N, TPixelPoint& Pixel) {
+        if (!PointToXY(Points[I], N)) return 0;
+        Pixel = PointBuffer[N];
+        return 1;
+    });
 }
 
 void TPrjModel::PaintBackground() {

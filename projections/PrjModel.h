@@ -153,6 +153,9 @@ public:
     // with a block formula then places every point rather than pass over a few by the ranks.
     // Where it is kept changes no pixel, only the time.
     bool PlacingCopies() const { return FPlacingCopies; }
+    // The block formula's constants at the current scale and origin (see FlatForward); false
+    // where the map has none.
+    bool BlockFormula(TFlatForward& F) const { return FScaleFactor > 0 && FlatForward(F); }
     void SetPlacingCopies(bool Value) { FPlacingCopies = Value; }
 
     // Projects (normalised longitude, latitude, height 0) into PointBuffer[Index].

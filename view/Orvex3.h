@@ -20,6 +20,7 @@
 #include "model/TextureData.h"
 #include "platform/GdiTools.h"
 #include "projections/PrjModel.h"
+#include "view/PlacedAhead.h"
 #include "view/WalkRecords.h"
 
 class QPrinter;
@@ -301,9 +302,26 @@ public:
     TShiftKey MapKey() const;
     // The layer's walk names the object it draws and where its runs are kept (null: none); a
     // chain drawn for Obj replays or records its pixels there (model/ShiftRuns.h).
-    void SetRunSlot(TShiftRuns* Runs, size_t Entry, const TOrvexObject* Obj) {
-        FRunSlot = TRunSlot{Runs, Entry, Obj};
+    // Placed: the pixels a second core placed for the entry's copy (null: none).
+    void SetRunSlot(TShiftRuns* Runs, size_t Entry, const TOrvexObject* Obj,
+                    const TPlacedAhead::TPlaced* Placed = nullptr) {
+        FRunSlot = TRunSlot{Runs, Entry, Obj, Placed};
     }
+    // A layer's walk over Objects[0, Count) (its objects not settled) may have the copies they
+    // draw placed on a second core ahead of it (view/PlacedAhead.h): where the frame draws from
+    // copies on a map with a block formula, and no handler can run. True when placing started;
+    // the walk then takes each entry (TakePlaced) before it touches the object, and stops the
+    // placing before it returns.
+    bool StartPlacingAhead(TOrvexObject* const* Objects, size_t Count);
+    const TPlacedAhead::TPlaced* TakePlaced(size_t Entry) { return FPlacedAhead ? FPlacedAhead->Take(Entry) : nullptr; }
+    void StopPlacingAhead() {
+        if (FPlacedAhead) FPlacedAhead->Stop();
+    }
+    // Whether frames may place copies on a second core (on by default; the pictures are the
+    // same either way).
+    void SetPlacingAhead(bool Value) { FPlacingAhead = Value; }
+    // The chains drawn from pixels a second core placed, all told.
+    uint64_t ChainsPlacedAhead() const { return FPlacedAhead ? FPlacedAhead->Handed() : 0; }
 
     // The render pipeline. A full render happens only in a paint that finds ScaleChanged
     // or RedrawPending set; other paints copy the last picture.
@@ -547,6 +565,9 @@ protected:
     // Draws Obj with Draw from its coarser copy when the level of detail allows one; false
     // when there is none, and Obj is left to draw itself.
     bool DrawnFromCopy(TOrvexObject* Obj, void (TOrvex3::*Draw)(TOrvexObject*));
+    // DrawnFromCopy for a line from the pixels a second core placed for its copy; false (nothing
+    // drawn) where the walk would draw another copy, or draw it another way.
+    bool DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed, uint8_t Clip);
     // The stand-in that draws Obj from its coarser copy when the level of detail allows one,
     // with Lent set to the copy it holds until it is swapped back; Obj itself otherwise.
     TOrvexObject* WithDetail(TOrvexObject* Obj, TPointChain*& Lent);
@@ -584,8 +605,11 @@ private:
         TShiftRuns* Runs = nullptr;
         size_t Entry = 0;
         const TOrvexObject* Obj = nullptr;
+        const TPlacedAhead::TPlaced* Placed = nullptr;
     };
     TRunSlot FRunSlot;
+    std::unique_ptr<TPlacedAhead> FPlacedAhead;
+    bool FPlacingAhead = true;
     // Counts projection models set, so that runs placed under a model are not taken for
     // another's made at the same address.
     uint64_t FProjectionSerial = 0;

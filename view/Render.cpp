@@ -567,6 +567,7 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
             if (Runs) Runs->End();
         }
     } End{Runs};
+    if (FRunSlot.Obj == Obj && FRunSlot.Placed && DrawnAhead(Obj, *FRunSlot.Placed, Clip)) return;
     if (DrawnFromCopy(Obj, &TOrvex3::DrawPolyline)) return;
     DrawPolyline(Obj);
 }
@@ -598,6 +599,35 @@ bool TOrvex3::DrawnFromCopy(TOrvexObject* Obj, void (TOrvex3::*Draw)(TOrvexObjec
     } Placing{FProjection.get(), FProjection->PlacingCopies()};
     FProjection->SetPlacingCopies(true);
     (this->*Draw)(Copy);
+    return true;
+}
+
+bool TOrvex3::DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed, uint8_t Clip) {
+    // The copy DrawnFromCopy would lend, drawn as DrawPolyline draws it.
+    const int Level = DetailLevelOf(Obj);
+    if (!FPlacedAhead || Level != FPlacedAhead->Level() || BackSidePass) return false;
+    if ((Obj->HasState(osBackSide) && Obj->HasState(osFrontSide)) || FProjection->NeedsLinePoints(&Obj->Extents()))
+        return false;
+    if (!FProjection->Seamless() && Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings)) return false;
+    // Asked as DrawnFromCopy asks, so that it stays the copy used last.
+    const TPointChain* Copy = Obj->DetailAt(Level, FDetailScratch);
+    if (!Copy || Copy->Points() != Placed.Source || Copy->Count() != Placed.SourceCount) return false;
+    std::copy_n(Placed.Pixels, Placed.Count, PointBuffer);
+    PolylinePiece(Placed.Count, Clip);
+    return true;
+}
+
+bool TOrvex3::StartPlacingAhead(TOrvexObject* const* Objects, size_t Count) {
+    // Fewer entries than this are placed sooner than a thread is woken.
+    constexpr size_t LeastEntries = 1024;
+    const TPrjModel* P = FProjection.get();
+    TFlatForward Flat;
+    if (!FPlacingAhead || Count < LeastEntries || !FLevelOfDetail || Printing() || BackSidePass || OnRenderObject ||
+        OnRenderProgress || !P || FFrameDetail.Projection != P || FFrameDetail.Scale != P->ScaleFactor() ||
+        FFrameDetail.Level < 1 || !P->BlockFormula(Flat) || !TPlacedAhead::Worthwhile())
+        return false;
+    if (!FPlacedAhead) FPlacedAhead = std::make_unique<TPlacedAhead>();
+    FPlacedAhead->Start(Objects, Count, Flat, FFrameDetail.Level);
     return true;
 }
 

@@ -288,6 +288,45 @@ TEST_F(LevelOfDetailTest, PansDrawThePixelsOfTheFrameBeforeShifted) {
     }
 }
 
+// A large layer's copies placed on a second core ahead of the walk: the frames must be the ones
+// the walk draws alone. A copy placed from another octave, or an object taken by both, would
+// move or lose a coast.
+TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
+    if (!TPlacedAhead::Worthwhile()) GTEST_SKIP() << "one core";
+    TOrvexLayer* L = View.AddLayer("islands");
+    TPolylinePresenter* Style = LineStyle(L, Red);
+    std::uniform_real_distribution<double> Lon(-175, 175), Lat(-75, 75), Unit(0, 1);
+    for (int I = 0; I < 1500; ++I) Chain(L, Style, Coast(Lon(Random), Lat(Random), 1 + 2 * Unit(Random), 150));
+    FlatMap(960, 540);
+    // The frame that builds the copies, then frames drawn from them after a turn, a notch in
+    // and back out, and over the seam.
+    Drawn(true);
+    const struct {
+        const char* Name;
+        int32_t Meridian;
+        int Notch;
+    } Moves[] = {{"turned", 30, 0}, {"turned back", -30, 0}, {"a notch in", 0, 120}, {"a notch out", 0, -120},
+                 {"turned past the seam", 170, 0}};
+    for (const auto& M : Moves) {
+        SCOPED_TRACE(M.Name);
+        if (M.Meridian) View.SetYRotation(NormalizeLongitude(int64_t(View.YRotation()) + M.Meridian * Deg));
+        if (M.Notch) View.WheelZoom(480, 270, M.Notch);
+        View.SetPlacingAhead(true);
+        const uint64_t Before = View.ChainsPlacedAhead();
+        const QImage Ahead = Drawn(true);
+        const uint64_t Placed = View.ChainsPlacedAhead() - Before;
+        View.SetPlacingAhead(false);
+        // Placed afresh, not shifted from the pixels the frame kept.
+        View.ScaleChanged = true;
+        EXPECT_EQ(Ahead, Drawn(true));
+        // The notch in draws from copies its frame builds: nothing is at hand ahead of it. How
+        // many the thread places depends on how fast it goes against the walk.
+        if (M.Notch <= 0) {
+            EXPECT_GT(Placed, 0u) << "the second core placed nothing: the test tells nothing";
+        }
+    }
+}
+
 TEST_F(LevelOfDetailTest, AnEditedChainIsDrawnFromItsNewPoints) {
     FlatMap(720, 360);
     TOrvexLayer* L = View.AddLayer("coast");
