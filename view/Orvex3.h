@@ -317,6 +317,10 @@ public:
     void StopPlacingAhead() {
         if (FPlacedAhead) FPlacedAhead->Stop();
     }
+    // The octave of Obj's coarser copy at the current scale, or -1 where it draws from its own
+    // points. Reads only the view's settings for the frame and the object, so that the thread
+    // placing copies ahead may ask while the view draws.
+    int DetailLevelOf(TOrvexObject* Obj) const;
     // Whether frames may place copies on a second core (on by default; the pictures are the
     // same either way).
     void SetPlacingAhead(bool Value) { FPlacingAhead = Value; }
@@ -571,8 +575,6 @@ protected:
     // The stand-in that draws Obj from its coarser copy when the level of detail allows one,
     // with Lent set to the copy it holds until it is swapped back; Obj itself otherwise.
     TOrvexObject* WithDetail(TOrvexObject* Obj, TPointChain*& Lent);
-    // The octave of Obj's coarser copy at the current scale, or -1 where it draws from its own points.
-    int DetailLevelOf(TOrvexObject* Obj) const;
     // Schedules PrepareDetail's slices on the event loop.
     void QueueDetailWork();
     // The walk itself, with or without the projection's line points; FindPlainSteps looks for

@@ -5,6 +5,7 @@
 
 #include "kernels/Prefetch.h"
 #include "model/OrvexObject.h"
+#include "view/Orvex3.h"
 #include "projections/KeptPixels.h"
 
 namespace {
@@ -29,7 +30,8 @@ bool TPlacedAhead::Worthwhile() {
     return Cores;
 }
 
-void TPlacedAhead::Start(TOrvexObject* const* Objects, size_t Count, const TFlatForward& Flat, int Level) {
+void TPlacedAhead::Start(const TOrvex3* View, TOrvexObject* const* Objects, size_t Count, const TFlatForward& Flat,
+                         int Level) {
     Stop();
     if (!FThread.joinable()) FThread = std::thread([this] { Work(); });
     const size_t Blocks = (Count + Block - 1) / Block;
@@ -39,6 +41,7 @@ void TPlacedAhead::Start(TOrvexObject* const* Objects, size_t Count, const TFlat
     }
     for (size_t B = 0; B < Blocks; ++B) FBlocks[B].store(Free, std::memory_order_relaxed);
     FPlaced.assign(Count, TPlaced{});
+    FView = View;
     FObjects = Objects;
     FCount = Count;
     FFlat = Flat;
@@ -120,9 +123,12 @@ void TPlacedAhead::PlaceAll() {
 }
 
 void TPlacedAhead::Place(size_t Entry) {
-    const TOrvexObject* O = FObjects[Entry];
-    // As the walk draws it: in view, on the near side only.
+    TOrvexObject* O = FObjects[Entry];
+    // As the walk draws it: in view, on the near side only, from its copy at this octave. A copy
+    // still to be built is left to the walk: building them here too made the frames after a
+    // notch in faster but the others slower.
     if (!O->HasState(osInView) || !O->HasState(osFrontSide) || O->HasState(osBackSide)) return;
+    if (FView->DetailLevelOf(O) != FLevel) return;
     const TPointChain* Copy = O->HeldDetail(FLevel);
     if (!Copy || Copy->Count() < 2) return;
     const int64_t Room = std::min<int64_t>(Copy->Count(), MaxChainEntries) + 1;

@@ -1,9 +1,10 @@
 #pragma once
 // The coarser copies a layer's frame draws, placed on a second core ahead of the walk that draws
 // them. At a glance over a large layer, placing the copies' points is half of a frame; meanwhile
-// the walk draws what was placed. The thread only reads, and only objects the walk has not
-// reached: the walk takes each entry before it touches its object, and from then on the thread
-// leaves it alone. No handler may run while the thread places (one could delete an object).
+// the walk draws what was placed. The thread only reads, and only objects of the blocks of
+// entries it has taken, which the walk has not reached: the walk takes each block before it
+// touches its objects, and waits for one the thread has. No handler may run while the thread
+// places (one could delete an object).
 
 #include <atomic>
 #include <condition_variable>
@@ -18,6 +19,7 @@
 #include "kernels/FlatForward.h"
 #include "platform/DeviceContext.h"
 
+class TOrvex3;
 class TOrvexObject;
 
 class TPlacedAhead {
@@ -37,9 +39,10 @@ public:
 
     // Whether the machine has a core to spare.
     static bool Worthwhile();
-    // Places the copies at Level of Objects[0, Count) by Flat until Stop. Until then nothing but
-    // the entries Take has handed back may change: not the list, the objects, nor their copies.
-    void Start(TOrvexObject* const* Objects, size_t Count, const TFlatForward& Flat, int Level);
+    // Places the copies at Level of Objects[0, Count) by Flat, for the objects View draws from
+    // copies at Level, until Stop. Until then nothing but the entries Take has handed back may
+    // change: not the list, the objects, their copies, nor the view's settings.
+    void Start(const TOrvex3* View, TOrvexObject* const* Objects, size_t Count, const TFlatForward& Flat, int Level);
     // Waits until the thread has let go of the objects.
     void Stop();
     bool Running() const { return FRunning; }
@@ -69,13 +72,14 @@ private:
     bool FRunning = false, FWalkOwns = false;
     size_t FWalkBlock = SIZE_MAX;
     uint64_t FHanded = 0;
-    std::atomic<bool> FCancel{false};
-    // The block the walk is in: the thread keeps ahead of it. On a line of its own, as the
-    // thread reads it while the walk writes it.
+    // The block the walk is in, which the thread keeps ahead of, and whether to stop: on a line
+    // of their own, which the thread reads a block at a time.
     alignas(64) std::atomic<size_t> FWalk{0};
+    std::atomic<bool> FCancel{false};
     alignas(64) std::unique_ptr<std::atomic<uint8_t>[]> FBlocks;
     size_t FBlocksSize = 0;
 
+    const TOrvex3* FView = nullptr;
     TOrvexObject* const* FObjects = nullptr;
     size_t FCount = 0;
     TFlatForward FFlat{};
@@ -83,6 +87,8 @@ private:
     std::vector<TPlaced> FPlaced;
     // Pixels in chunks that never move, so that an entry's stay put while the thread goes on.
     std::vector<std::unique_ptr<TPixelPoint[]>> FChunks;
-    size_t FChunk = 0;
+    // Written by the thread an entry at a time: on a line of their own, away from what the walk
+    // reads an entry at a time.
+    alignas(64) size_t FChunk = 0;
     int64_t FChunkUsed = 0;
 };

@@ -627,7 +627,7 @@ bool TOrvex3::StartPlacingAhead(TOrvexObject* const* Objects, size_t Count) {
         FFrameDetail.Level < 1 || !P->BlockFormula(Flat) || !TPlacedAhead::Worthwhile())
         return false;
     if (!FPlacedAhead) FPlacedAhead = std::make_unique<TPlacedAhead>();
-    FPlacedAhead->Start(Objects, Count, Flat, FFrameDetail.Level);
+    FPlacedAhead->Start(this, Objects, Count, Flat, FFrameDetail.Level);
     return true;
 }
 
