@@ -327,6 +327,54 @@ TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
     }
 }
 
+// The placing thread against a walk that goes slower than it: each entry it hands back holds the
+// pixels the projection gives the copy, and only entries it may: not one out of view, none past
+// the list (a shorter list after a longer one), none after Stop.
+TEST_F(LevelOfDetailTest, ThePlacingThreadHandsBackThePixelsTheProjectionGivesTheCopies) {
+    TOrvexLayer* L = View.AddLayer("islands");
+    TPolylinePresenter* Style = LineStyle(L, Red);
+    std::uniform_real_distribution<double> Lon(-175, 175), Lat(-75, 75), Unit(0, 1);
+    std::vector<TOrvexObject*> Objects;
+    for (int I = 0; I < 2000; ++I)
+        Objects.push_back(Chain(L, Style, Coast(Lon(Random), Lat(Random), 1 + 2 * Unit(Random), 150)));
+    FlatMap(960, 540);
+    Drawn(true);
+    TPrjModel* Prj = View.ProjectionModel();
+    const int Level = View.DetailLevelOf(Objects[0]);
+    ASSERT_GE(Level, 1);
+    TFlatForward Flat;
+    ASSERT_TRUE(Prj->BlockFormula(Flat));
+    Objects[40]->ExcludeState(osInView);
+    std::unique_ptr<TGeoDataObject> Copy(TGeoDataObject::Create(nullptr));
+    TPlacedAhead Ahead;
+    uint64_t Checked = 0;
+    for (const size_t Count : {Objects.size(), Objects.size() / 3}) {
+        Ahead.Start(&View, Objects.data(), Count, Flat, Level);
+        for (size_t K = 0; K <= Count; ++K) {
+            const TPlacedAhead::TPlaced* P = Ahead.Take(K);
+            if (K == 40 || K == Count) {
+                EXPECT_EQ(P, nullptr) << K;
+            }
+            if (!P) continue;
+            const TPointChain* Held = Objects[K]->HeldDetail(Level);
+            ASSERT_TRUE(Held);
+            ASSERT_EQ(P->Source, Held->Points());
+            Copy->SetPoints(Held->Points(), Held->Count());
+            Prj->SetPlacingCopies(true);
+            const int32_t N = Prj->ProjectChain(Copy.get());
+            Prj->SetPlacingCopies(false);
+            ASSERT_EQ(P->Count, N) << K;
+            for (int32_t I = 0; I < N; ++I) ASSERT_EQ(P->Pixels[I], PointBuffer[I]) << K << ":" << I;
+            ++Checked;
+        }
+        Ahead.Stop();
+        EXPECT_EQ(Ahead.Take(Count - 1), nullptr) << "handed back after Stop";
+    }
+    if (TPlacedAhead::Worthwhile()) {
+        EXPECT_GT(Checked, 0u);
+    }
+}
+
 TEST_F(LevelOfDetailTest, AnEditedChainIsDrawnFromItsNewPoints) {
     FlatMap(720, 360);
     TOrvexLayer* L = View.AddLayer("coast");
