@@ -9,6 +9,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "RenderFixtures.h"
 #include "platform/PointBuffer.h"
@@ -312,19 +313,15 @@ TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
         if (M.Meridian) View.SetYRotation(NormalizeLongitude(int64_t(View.YRotation()) + M.Meridian * Deg));
         if (M.Notch) View.WheelZoom(480, 270, M.Notch);
         View.SetPlacingAhead(true);
-        const uint64_t Before = View.ChainsPlacedAhead();
         const QImage Ahead = Drawn(true);
-        const uint64_t Placed = View.ChainsPlacedAhead() - Before;
         View.SetPlacingAhead(false);
         // Placed afresh, not shifted from the pixels the frame kept.
         View.ScaleChanged = true;
         EXPECT_EQ(Ahead, Drawn(true));
-        // The notch in draws from copies its frame builds: nothing is at hand ahead of it. How
-        // many the thread places depends on how fast it goes against the walk.
-        if (M.Notch <= 0) {
-            EXPECT_GT(Placed, 0u) << "the second core placed nothing: the test tells nothing";
-        }
     }
+    // How many the thread places depends on how fast it goes against the walk, and on a busy
+    // machine on when it runs at all: over all the frames, some.
+    EXPECT_GT(View.ChainsPlacedAhead(), 0u) << "the second core placed nothing: the test tells nothing";
 }
 
 // The placing thread against a walk that goes slower than it: each entry it hands back holds the
@@ -350,6 +347,8 @@ TEST_F(LevelOfDetailTest, ThePlacingThreadHandsBackThePixelsTheProjectionGivesTh
     uint64_t Checked = 0;
     for (const size_t Count : {Objects.size(), Objects.size() / 3}) {
         Ahead.Start(&View, Objects.data(), Count, Flat, Level);
+        // The thread's head start: a walk that reached the end first would check nothing.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         for (size_t K = 0; K <= Count; ++K) {
             const TPlacedAhead::TPlaced* P = Ahead.Take(K);
             if (K == 40 || K == Count) {
