@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <new>
+#include <system_error>
 
 #include "kernels/Prefetch.h"
 #include "model/OrvexObject.h"
-#include "view/Orvex3.h"
 #include "projections/KeptPixels.h"
+#include "view/Orvex3.h"
 
 namespace {
 // Blocks the thread keeps ahead of the walk.
@@ -33,7 +34,14 @@ bool TPlacedAhead::Worthwhile() {
 void TPlacedAhead::Start(const TOrvex3* View, TOrvexObject* const* Objects, size_t Count, const TFlatForward& Flat,
                          int Level) {
     Stop();
-    if (!FThread.joinable()) FThread = std::thread([this] { Work(); });
+    if (!FThread.joinable()) {
+        // Without a thread (the system's limit reached) the walk places everything itself.
+        try {
+            FThread = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            return;
+        }
+    }
     const size_t Blocks = (Count + Block - 1) / Block;
     if (FBlocksSize < Blocks) {
         FBlocks = std::make_unique<std::atomic<uint8_t>[]>(Blocks);
