@@ -4,7 +4,6 @@
 #include <new>
 #include <system_error>
 
-#include "kernels/Prefetch.h"
 #include "model/OrvexObject.h"
 #include "projections/KeptPixels.h"
 #include "view/Orvex3.h"
@@ -117,15 +116,7 @@ void TPlacedAhead::PlaceAll() {
         if (B >= Blocks) return;
         uint8_t State = Free;
         if (!FBlocks[B].compare_exchange_strong(State, Placing, std::memory_order_acq_rel)) continue;
-        // The block's objects are the thread's alone now: what it will read of them is asked for
-        // ahead, the objects first, then their caches, then the copies.
-        const size_t First = B * Block, End = std::min(FCount, (B + 1) * Block);
-        for (size_t Entry = First; Entry < End; ++Entry) PrefetchBytes(FObjects[Entry], sizeof(TGeoDataObject));
-        for (size_t Entry = First; Entry < End; ++Entry) {
-            if (Entry + 4 < End) FObjects[Entry + 4]->PrefetchCaches();
-            if (Entry + 2 < End) FObjects[Entry + 2]->PrefetchCopy();
-            Place(Entry);
-        }
+        for (size_t Entry = B * Block; Entry < std::min(FCount, (B + 1) * Block); ++Entry) Place(Entry);
         FBlocks[B].store(Placed, std::memory_order_release);
     }
 }
