@@ -420,7 +420,7 @@ void TOrvexLayer::SettlingPass(bool Redraw, bool Scale, long double CodeUnits) {
     // The spare lists give their memory back: a large layer's lists are megabytes.
     std::vector<uint32_t>().swap(FNextUnsettled);
     std::vector<TOrvexObject*>().swap(FNextUnsettledObjects);
-    FShiftRuns.Forget();
+    FShiftRuns.Clear();
     FUnsettledOf = N;
     FSettledValid = FSettledBreaks == Breaks && FObjects.size() == N;
 }

@@ -9,7 +9,9 @@ bool TShiftKey::operator==(const TShiftKey& Other) const {
 
 bool TShiftRuns::Follow(const TShiftKey& Key, size_t Entries) {
     if (Key == FKey && Entries == FAt.size()) return true;
-    Forget();
+    // Turning or zooming records runs anew every frame: the memory of the last ones serves
+    // again, rather than coming fresh (and page by page zeroed) from the system each time.
+    Clear();
     FKey = Key;
     FAt.assign(Entries, NoRun);
     // Runs are a few pixels long: room for most of them at once, since growing a step at a
@@ -22,6 +24,13 @@ void TShiftRuns::Forget() {
     // The memory goes too: a frame that draws nothing from runs should not hold them.
     std::vector<uint32_t>().swap(FAt);
     std::vector<int32_t>().swap(FData);
+    FKey = TShiftKey{};
+    FRecording = false;
+}
+
+void TShiftRuns::Clear() {
+    FAt.clear();
+    FData.clear();
     FKey = TShiftKey{};
     FRecording = false;
 }
@@ -48,32 +57,38 @@ void TShiftRuns::Piece(int32_t Count) {
         FFits = false;
         return;
     }
+    // Room for the piece's words at once (its count, its first pixel in two, a word a step),
+    // written in place and cut back to what was written.
+    const size_t Start = FData.size();
+    FData.resize(Start + size_t(Count) + 2);
+    int32_t* Out = FData.data() + Start;
     if (FPieces == 0)
         FData[FStart] = Count;
     else
-        FData.push_back(Count);
+        *Out++ = Count;
     ++FPieces;
     int64_t LastX = 0, LastY = 0;
     for (int32_t I = 0; I < Count; ++I) {
         const int64_t X = int64_t(PointBuffer[I].X) - FOriginX, Y = int64_t(PointBuffer[I].Y) - FOriginY;
         if (X > Reach || X < -Reach || Y > Reach || Y < -Reach) {
             FFits = false;
-            return;
+            break;
         }
         if (I == 0) {
-            FData.push_back(int32_t(X));
-            FData.push_back(int32_t(Y));
+            *Out++ = int32_t(X);
+            *Out++ = int32_t(Y);
         } else {
             const int64_t DX = X - LastX, DY = Y - LastY;
             if (DX < INT16_MIN || DX > INT16_MAX || DY < INT16_MIN || DY > INT16_MAX) {
                 FFits = false;
-                return;
+                break;
             }
-            FData.push_back(int32_t(uint32_t(uint16_t(int16_t(DX))) | uint32_t(uint16_t(int16_t(DY))) << 16));
+            *Out++ = int32_t(uint32_t(uint16_t(int16_t(DX))) | uint32_t(uint16_t(int16_t(DY))) << 16);
         }
         LastX = X;
         LastY = Y;
     }
+    FData.resize(size_t(Out - FData.data()));
 }
 
 void TShiftRuns::End() {

@@ -27,6 +27,8 @@ public:
     // (a new list forgets them too). Whether it kept them.
     bool Follow(const TShiftKey& Key, size_t Entries);
     void Forget();
+    // Forgets the runs but keeps their memory for the next ones.
+    void Clear();
     void Drop(size_t Entry);
     bool Holds(size_t Entry) const { return Entry < FAt.size() && FAt[Entry] != NoRun; }
     // The memory the runs hold.

@@ -70,4 +70,28 @@ TEST(ShiftRuns, RunsComeBackShiftedOrAreNotKept) {
     }
 }
 
+// A run given up half-way must leave nothing behind for the next entry, and runs of another map
+// (a turn, a notch) must be gone though their memory serves the new ones.
+TEST(ShiftRuns, AFailedRunOrAnotherMapLeavesNoPixelsBehind) {
+    const TPointBufferScope Scope;
+    const TPieces Good = {{{3, 4}, {5, 6}, {7, 9}}, {{-20, 1}, {-21, 2}}};
+    const TPieces Broken = {{{0, 0}, {1, 1}}, {{0, 0}, {40000, 0}, {40001, 1}}};
+    TShiftKey Key;
+    Key.Scale = 2;
+    TShiftRuns Runs;
+    Runs.Follow(Key, 3);
+    Record(Runs, 0, 0, 0, Broken);
+    Record(Runs, 1, 0, 0, Good);
+    EXPECT_FALSE(Runs.Holds(0));
+    EXPECT_EQ(Replayed(Runs, 1, 0, 0), Good);
+    TShiftKey Turned = Key;
+    Turned.Values[1] = 90;
+    EXPECT_FALSE(Runs.Follow(Turned, 3));
+    for (size_t E = 0; E < 3; ++E) EXPECT_FALSE(Runs.Holds(E)) << E;
+    Record(Runs, 2, 10, 10, Good);
+    EXPECT_EQ(Replayed(Runs, 2, 10, 10), Good);
+    EXPECT_TRUE(Runs.Follow(Turned, 3)) << "the same map keeps its runs";
+    EXPECT_EQ(Replayed(Runs, 2, 10, 10), Good);
+}
+
 }  // namespace
