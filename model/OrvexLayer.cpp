@@ -395,6 +395,10 @@ void TOrvexLayer::SettlingPass(bool Redraw, bool Scale, long double CodeUnits) {
     const TOrvexPresenter* Asked = nullptr;
     bool KeepsBox = true;
     for (size_t J = 0; J < Count; ++J) {
+        // The positions visited lie far apart: the list's entry is asked for before the object
+        // it points to.
+        if (ByCode && J + 2 * FetchAhead < Count && At(J + 2 * FetchAhead) < FObjects.size())
+            PrefetchBytes(&FObjects[At(J + 2 * FetchAhead)], sizeof(TOrvexObject*));
         if (J + FetchAhead < Count && At(J + FetchAhead) < FObjects.size()) Prefetch(FObjects[At(J + FetchAhead)]);
         const size_t I = At(J);
         if (I >= FObjects.size()) break;
