@@ -187,10 +187,12 @@ struct TDeviceContext::TDirect {
         }
         uchar* First = Row + qsizetype(X + DX) * 3;
         if (Count == 1) {
-            // Outlines are mostly single pixels: no loop set-up.
-            First[0] = I.Byte[0];
-            First[1] = I.Byte[1];
-            First[2] = I.Byte[2];
+            // Outlines are mostly single pixels: no loop set-up. The colour is read before the
+            // first byte is written, which the compiler must otherwise assume changes it.
+            const uchar B0 = I.Byte[0], B1 = I.Byte[1], B2 = I.Byte[2];
+            First[0] = B0;
+            First[1] = B1;
+            First[2] = B2;
             return;
         }
         if (Count >= LongRun) {

@@ -3,6 +3,8 @@
 #include <QPaintEngine>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <type_traits>
 
 #include "platform/DeviceContextParts.h"
 
@@ -79,7 +81,11 @@ int64_t LinePixels(const TPixelPoint& A, const TPixelPoint& B, const QRect& Boun
         }
     };
     // Most lines lie inside: they start at offset 0 with remainder N.
-    if (Bounds.contains(A.X, A.Y) && Bounds.contains(B.X, B.Y)) {
+    const auto Inside = [&](const TPixelPoint& P) {
+        const int64_t PM = XMajor ? P.X : P.Y, PN = XMajor ? P.Y : P.X;
+        return PM >= MLo && PM <= MHi && PN >= NLo && PN <= NHi;
+    };
+    if (Inside(A) && Inside(B)) {
         Walk(0, N - 1, 0, N);
         return N;
     }
@@ -172,8 +178,54 @@ bool TDeviceContext::SolidThinLines(const TPixelPoint* Points, int Count, bool C
     SetSmooth(*FPainter, false);
     const TDirect::TInk Ink = D.Ink(FPen->Pen.Color);
     auto Plot = [&](int32_t X, int32_t Y, int64_t) { D.Run(X, Y, 1, Ink); };
-    for (int I = 1; I < Count; ++I) LinePixels(Points[I - 1], Points[I], D.Bounds, Plot);
-    if (Closed) LinePixels(Points[Count - 1], Points[0], D.Bounds, Plot);
+    const int64_t Left = D.Bounds.left(), Right = D.Bounds.right(), Top = D.Bounds.top(), Bottom = D.Bounds.bottom();
+    auto Inside = [&](const TPixelPoint& P) { return P.X >= Left && P.X <= Right && P.Y >= Top && P.Y <= Bottom; };
+    // A frame's chains are mostly short lines inside the picture: those step through its memory
+    // pixel by pixel, taking the pixels LinePixels takes (the same steps and ties).
+    auto Lines = [&](auto PixelBytes) {
+        constexpr qsizetype Bytes = decltype(PixelBytes)::value;
+        // Read once: the compiler must assume a byte written to the picture may change them.
+        const uchar B0 = Ink.Byte[0], B1 = Ink.Byte[1], B2 = Ink.Byte[2];
+        const uint32_t Word = Ink.Word;
+        auto Line = [&](const TPixelPoint& A, const TPixelPoint& B) {
+            if (!Inside(A) || !Inside(B)) {
+                LinePixels(A, B, D.Bounds, Plot);
+                return;
+            }
+            const int64_t DX = int64_t(B.X) - A.X, DY = int64_t(B.Y) - A.Y;
+            const bool XMajor = std::llabs(DX) >= std::llabs(DY);
+            const int64_t DM = XMajor ? DX : DY, DN = XMajor ? DY : DX, N = std::llabs(DM);
+            const qsizetype MajorStep = (XMajor ? Bytes : D.Stride) * (DM > 0 ? 1 : -1);
+            const qsizetype MinorStep = XMajor ? D.Stride : Bytes;
+            uchar* Px = D.Bits + qsizetype(A.Y + D.DY) * D.Stride + qsizetype(A.X + D.DX) * Bytes;
+            const int64_t Twice = 2 * N, Step = 2 * DN;
+            int64_t R = N;
+            for (int64_t K = 0; K < N; ++K) {
+                if constexpr (Bytes == 4) {
+                    std::memcpy(Px, &Word, 4);
+                } else {
+                    Px[0] = B0;
+                    Px[1] = B1;
+                    Px[2] = B2;
+                }
+                Px += MajorStep;
+                R -= Step;
+                if (R < 0) {
+                    Px += MinorStep;
+                    R += Twice;
+                } else if (R >= Twice) {
+                    Px -= MinorStep;
+                    R -= Twice;
+                }
+            }
+        };
+        for (int I = 1; I < Count; ++I) Line(Points[I - 1], Points[I]);
+        if (Closed) Line(Points[Count - 1], Points[0]);
+    };
+    if (D.Packed)
+        Lines(std::integral_constant<qsizetype, 4>{});
+    else
+        Lines(std::integral_constant<qsizetype, 3>{});
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -1044,4 +1045,47 @@ TEST(DeviceContext, ScatteredDrawingGivesThePicturePlainDrawingGives) {
     EXPECT_EQ(I.pixel(5, 5) | 0xFF000000, White);
     DC.Painter();
     EXPECT_EQ(I.pixel(5, 5) | 0xFF000000, qRgb(255, 0, 0));
+}
+
+TEST(DeviceContext, SolidLinesInsideAndAcrossThePictureTakeGdisPixels) {
+    // Solid lines go straight into 24 and 32 bit pictures, stepping through the picture's memory
+    // for the lines inside it: every step and tie as GDI takes them, moved and clipped.
+    std::mt19937 Random(7);
+    std::uniform_int_distribution<int> Coord(-20, 100), Step(-12, 12);
+    std::vector<std::vector<TPixelPoint>> Chains;
+    for (int K = 0; K < 20; ++K) {
+        std::vector<TPixelPoint> C{{Coord(Random), Coord(Random)}};
+        for (int I = 0; I < 20; ++I) C.push_back({C.back().X + Step(Random), C.back().Y + Step(Random)});
+        Chains.push_back(C);
+    }
+    const struct {
+        const char* Name;
+        QImage::Format Format;
+        QPoint Origin;
+        QRect Clip;
+    } Cases[] = {{"24 bits", QImage::Format_BGR888, {0, 0}, {}},
+                 {"32 bits", QImage::Format_RGB32, {0, 0}, {}},
+                 {"24 bits moved", QImage::Format_RGB888, {-7, 5}, {}},
+                 {"32 bits moved and clipped", QImage::Format_ARGB32_Premultiplied, {3, -4}, {10, 15, 50, 40}}};
+    constexpr int W = 80, H = 70;
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        QImage I(W, H, C.Format);
+        I.fill(Qt::white);
+        {
+            QPainter P(&I);
+            if (!C.Clip.isNull()) P.setClipRect(C.Clip);
+            TDeviceContext DC(&P);
+            DC.SetViewportOrg(C.Origin.x(), C.Origin.y());
+            DC.SelectObject(CreatePen(PS_SOLID, 1, 0));
+            for (const auto& Chain : Chains) DC.Polyline(Chain.data(), int(Chain.size()));
+        }
+        const QRect Visible = C.Clip.isNull() ? QRect(0, 0, W, H) : C.Clip;
+        TPixels Ink;
+        for (const auto& Chain : Chains)
+            for (size_t K = 1; K < Chain.size(); ++K)
+                for (const QPoint& Q : LinePixels({Chain[K - 1].X, Chain[K - 1].Y}, {Chain[K].X, Chain[K].Y}))
+                    if (Visible.contains(Q + C.Origin)) Ink.push_back(Q + C.Origin);
+        EXPECT_EQ(Art(I.convertToFormat(QImage::Format_RGB32)), Art(Expected(W, H, Ink)));
+    }
 }
