@@ -544,6 +544,11 @@ void TOrvexLayer::Render() {
             Deadline = TClock::now() + Period;
         }
     }
+    // The titles are drawn without it: the thread may still hold an object the walk drew beside it.
+    if (Ahead.Placing) {
+        Ahead.Placing = false;
+        View->StopPlacingAhead();
+    }
     if (TOrvexLayer* G = View->GlobalLayer()) {
         TListWalk<TOrvexPresenter> Globals(G->FPresenterWalks, G->FPresenters);
         while (TOrvexPresenter* P = Globals.Next())

@@ -326,6 +326,11 @@ public:
     void SetPlacingAhead(bool Value) { FPlacingAhead = Value; }
     // The chains drawn from pixels a second core placed, all told.
     uint64_t ChainsPlacedAhead() const { return FPlacedAhead ? FPlacedAhead->Handed() : 0; }
+    // What places them, made on first use (tests stall it).
+    TPlacedAhead& PlacingThread() {
+        if (!FPlacedAhead) FPlacedAhead = std::make_unique<TPlacedAhead>();
+        return *FPlacedAhead;
+    }
 
     // The render pipeline. A full render happens only in a paint that finds ScaleChanged
     // or RedrawPending set; other paints copy the last picture.

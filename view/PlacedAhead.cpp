@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <new>
 #include <system_error>
+#include <typeinfo>
 
 #include "model/OrvexObject.h"
+#include "styling/PolylinePresenter.h"
 #include "projections/KeptPixels.h"
 #include "view/Orvex3.h"
 
@@ -43,10 +45,13 @@ void TPlacedAhead::Start(const TOrvex3* View, TOrvexObject* const* Objects, size
     }
     const size_t Blocks = (Count + Block - 1) / Block;
     if (FBlocksSize < Blocks) {
-        FBlocks = std::make_unique<std::atomic<uint8_t>[]>(Blocks);
+        FBlocks = std::make_unique<TBlockState[]>(Blocks);
         FBlocksSize = Blocks;
     }
-    for (size_t B = 0; B < Blocks; ++B) FBlocks[B].store(Free, std::memory_order_relaxed);
+    for (size_t B = 0; B < Blocks; ++B) {
+        FBlocks[B].State.store(Free, std::memory_order_relaxed);
+        FBlocks[B].Done.store(0, std::memory_order_relaxed);
+    }
     FPlaced.assign(Count, TPlaced{});
     FView = View;
     FObjects = Objects;
@@ -72,6 +77,8 @@ void TPlacedAhead::Stop() {
     if (!FRunning) return;
     FCancel.store(true, std::memory_order_relaxed);
     std::unique_lock<std::mutex> Lock(FMutex);
+    FStallHeld = false;
+    FStallWake.notify_all();
     FDone.wait(Lock, [this] { return !FJob; });
     FRunning = false;
 }
@@ -82,16 +89,95 @@ const TPlacedAhead::TPlaced* TPlacedAhead::Take(size_t Entry) {
         FWalkBlock = B;
         FWalk.store(B, std::memory_order_relaxed);
         uint8_t State = Free;
-        FWalkOwns = FBlocks[B].compare_exchange_strong(State, Walked, std::memory_order_acq_rel);
-        // Being placed: a few microseconds at most.
-        while (State == Placing) State = FBlocks[B].load(std::memory_order_acquire);
+        FWalkOwns = FBlocks[B].State.compare_exchange_strong(State, Walked, std::memory_order_acq_rel);
+        FWalkWaits = State == Placing;
+        FWalkGaveUp = false;
     }
-    if (FWalkOwns || !FPlaced[Entry].Pixels) return nullptr;
+    if (FWalkOwns) return nullptr;
+    if (FWalkWaits) {
+        // The thread is placing this block: its entries up to this one are what the walk needs.
+        // Placing one takes a microsecond or so; much longer, and the thread has lost its core
+        // (the system or the machine's host took it, for milliseconds at times), and rather than
+        // wait the walk places the entry itself where it can do so leaving the object as it is.
+        const uint32_t Need = uint32_t(Entry % Block) + 1;
+        const std::atomic<uint32_t>& Done = FBlocks[FWalkBlock].Done;
+        if (Done.load(std::memory_order_acquire) < Need && !FWalkGaveUp) {
+            constexpr auto Patience = std::chrono::microseconds(5);
+            const auto Since = std::chrono::steady_clock::now();
+            for (uint32_t Spin = 1; Done.load(std::memory_order_acquire) < Need; ++Spin)
+                if (Spin % 64 == 0 && std::chrono::steady_clock::now() - Since > Patience) {
+                    FWalkGaveUp = true;
+                    break;
+                }
+        }
+        if (Done.load(std::memory_order_acquire) < Need) {
+            if (const TPlaced* P = PlaceBeside(Entry)) {
+                ++FHandedBeside;
+                return P;
+            }
+            AwaitEntry(Entry);
+        }
+    }
+    if (!FPlaced[Entry].Pixels) return nullptr;
     ++FHanded;
     return &FPlaced[Entry];
 }
 
-int64_t TPlacedAhead::Bytes() const { return int64_t(FChunks.size()) * ChunkPixels * int64_t(sizeof(TPixelPoint)); }
+void TPlacedAhead::StallAt(size_t Entry) {
+    const std::lock_guard<std::mutex> Lock(FMutex);
+    FStallEntry = Entry;
+    FStallHeld = true;
+}
+
+bool TPlacedAhead::Stalled() {
+    const std::lock_guard<std::mutex> Lock(FMutex);
+    return FStalled;
+}
+
+void TPlacedAhead::ReleaseStall() {
+    {
+        const std::lock_guard<std::mutex> Lock(FMutex);
+        FStallHeld = false;
+    }
+    FStallWake.notify_all();
+}
+
+void TPlacedAhead::Stall() {
+    std::unique_lock<std::mutex> Lock(FMutex);
+    FStalled = true;
+    FStallWake.wait(Lock, [this] { return !FStallHeld; });
+    FStalled = false;
+}
+
+void TPlacedAhead::WaitFor(size_t Entry) {
+    if (FRunning && Entry < FCount && Entry / Block == FWalkBlock && FWalkWaits) AwaitEntry(Entry);
+}
+
+void TPlacedAhead::AwaitEntry(size_t Entry) {
+    const uint32_t Need = uint32_t(Entry % Block) + 1;
+    while (FBlocks[Entry / Block].Done.load(std::memory_order_acquire) < Need) {
+    }
+}
+
+const TPlacedAhead::TPlaced* TPlacedAhead::PlaceBeside(size_t Entry) {
+    TOrvexObject* O = FObjects[Entry];
+    // Only where the walk's drawing of it reads the object and nothing more: a plain chain, drawn
+    // by the plain line presenter or by none, its extent measured at this scale.
+    if (typeid(*O) != typeid(TGeoDataObject) || !O->HasState(osExtentsValid)) return nullptr;
+    if (const TOrvexPresenter* P = O->Presenter(); P && typeid(*P) != typeid(TPolylinePresenter)) return nullptr;
+    const TPointChain* Copy = Placeable(O);
+    if (!Copy) return nullptr;
+    const size_t Room = size_t(std::min<int64_t>(Copy->Count(), MaxChainEntries)) + 1;
+    try {
+        if (FBeside.size() < Room) FBeside.resize(Room);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (!PlaceCopy(*Copy, FBeside.data(), FBesidePlaced)) return nullptr;
+    FBesidePlaced.Beside = true;
+    return &FBesidePlaced;
+}
+
 
 void TPlacedAhead::Work() {
     std::unique_lock<std::mutex> Lock(FMutex);
@@ -115,21 +201,39 @@ void TPlacedAhead::PlaceAll() {
         if (const size_t Walk = FWalk.load(std::memory_order_relaxed); B < Walk + Lead) B = Walk + Lead;
         if (B >= Blocks) return;
         uint8_t State = Free;
-        if (!FBlocks[B].compare_exchange_strong(State, Placing, std::memory_order_acq_rel)) continue;
-        for (size_t Entry = B * Block; Entry < std::min(FCount, (B + 1) * Block); ++Entry) Place(Entry);
-        FBlocks[B].store(Placed, std::memory_order_release);
+        if (!FBlocks[B].State.compare_exchange_strong(State, Placing, std::memory_order_acq_rel)) continue;
+        for (size_t Entry = B * Block; Entry < std::min(FCount, (B + 1) * Block); ++Entry) {
+            Place(Entry);
+            FBlocks[B].Done.store(uint32_t(Entry - B * Block) + 1, std::memory_order_release);
+        }
+        FBlocks[B].State.store(Placed, std::memory_order_release);
     }
 }
 
-void TPlacedAhead::Place(size_t Entry) {
-    TOrvexObject* O = FObjects[Entry];
+const TPointChain* TPlacedAhead::Placeable(TOrvexObject* O) const {
     // As the walk draws it: in view, on the near side only, from its copy at this octave. A copy
     // still to be built is left to the walk: building them here too made the frames after a
     // notch in faster but the others slower.
-    if (!O->HasState(osInView) || !O->HasState(osFrontSide) || O->HasState(osBackSide)) return;
-    if (FView->DetailLevelOf(O) != FLevel) return;
+    if (!O->HasState(osInView) || !O->HasState(osFrontSide) || O->HasState(osBackSide)) return nullptr;
+    if (FView->DetailLevelOf(O) != FLevel) return nullptr;
     const TPointChain* Copy = O->HeldDetail(FLevel);
-    if (!Copy || Copy->Count() < 2) return;
+    return Copy && Copy->Count() >= 2 ? Copy : nullptr;
+}
+
+bool TPlacedAhead::PlaceCopy(const TPointChain& Copy, TPixelPoint* Out, TPlaced& Placed) const {
+    int32_t Resume = 0;
+    // Points the formula cannot vouch for, and chains of more than one piece, are the walk's.
+    const int32_t N = KeptPixels(FFlat, Copy.Points(), Copy.Count(), Resume, Out,
+                                 [](int32_t, int32_t, TPixelPoint&) { return -1; });
+    if (N < 0 || Resume >= 0) return false;
+    Placed = TPlaced{Out, N, Copy.Points(), Copy.Count()};
+    return true;
+}
+
+void TPlacedAhead::Place(size_t Entry) {
+    if (Entry == FStallEntry) Stall();
+    const TPointChain* Copy = Placeable(FObjects[Entry]);
+    if (!Copy) return;
     const int64_t Room = std::min<int64_t>(Copy->Count(), MaxChainEntries) + 1;
     if (FChunk < FChunks.size() && FChunkUsed + Room > ChunkPixels) {
         ++FChunk;
@@ -144,11 +248,6 @@ void TPlacedAhead::Place(size_t Entry) {
         }
     }
     TPixelPoint* Out = FChunks[FChunk].get() + FChunkUsed;
-    int32_t Resume = 0;
-    // Points the formula cannot vouch for, and chains of more than one piece, are the walk's.
-    const int32_t N = KeptPixels(FFlat, Copy->Points(), Copy->Count(), Resume, Out,
-                                 [](int32_t, int32_t, TPixelPoint&) { return -1; });
-    if (N < 0 || Resume >= 0) return;
-    FChunkUsed += N + 1;
-    FPlaced[Entry] = TPlaced{Out, N, Copy->Points(), Copy->Count()};
+    if (!PlaceCopy(*Copy, Out, FPlaced[Entry])) return;
+    FChunkUsed += FPlaced[Entry].Count + 1;
 }

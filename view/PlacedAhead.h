@@ -21,16 +21,25 @@
 
 class TOrvex3;
 class TOrvexObject;
+class TPointChain;
 
 class TPlacedAhead {
 public:
     // An entry's kept pixels, and the copy they were placed from (its points and count).
+    // Beside: placed by the walk while the thread still reads the object (the system took the
+    // thread's core away in the middle of it); until WaitFor lets it go nothing of the object
+    // may change, its copies' order included.
     struct TPlaced {
         const TPixelPoint* Pixels = nullptr;
         int32_t Count = 0;
         const TPoint3D* Source = nullptr;
         int32_t SourceCount = 0;
+        bool Beside = false;
     };
+
+    // Entries go by blocks: the thread and the walk each take a block at a time, so that they
+    // meet on shared memory once a block rather than once an entry.
+    static constexpr size_t Block = 16;
 
     TPlacedAhead() = default;
     ~TPlacedAhead();
@@ -41,42 +50,67 @@ public:
     static bool Worthwhile();
     // Places the copies at Level of Objects[0, Count) by Flat, for the objects View draws from
     // copies at Level, until Stop. Until then nothing but the entries Take has handed back may
-    // change: not the list, the objects, their copies, nor the view's settings.
+    // change: not the list, the objects, their copies, nor the view's settings. Where no thread
+    // can be made (the system's limit) nothing is placed, and Take hands back nothing.
     void Start(const TOrvex3* View, TOrvexObject* const* Objects, size_t Count, const TFlatForward& Flat, int Level);
     // Waits until the thread has let go of the objects.
     void Stop();
-    bool Running() const { return FRunning; }
     int Level() const { return FLevel; }
     // Hands Entry back to the caller, who may then change its object: its pixels when the thread
-    // placed them (valid until the next Start), else null.
+    // placed them (valid until the next Start), else null. Or, when the thread is stalled on it,
+    // pixels the caller's thread placed (Beside, valid until the next Take), leaving the object
+    // the thread's.
     const TPlaced* Take(size_t Entry);
-    // The memory the placed pixels hold.
-    int64_t Bytes() const;
-    // The entries whose pixels Take has handed back, all told.
+    // Waits until the thread has let go of Entry's object, which Take handed back Beside.
+    void WaitFor(size_t Entry);
+    // For tests: from the next Start on, the thread stops before it places Entry, as when the
+    // system takes its core away, until ReleaseStall or Stop.
+    void StallAt(size_t Entry);
+    bool Stalled();
+    void ReleaseStall();
+    // The entries whose pixels Take has handed back, all told, and of them those placed beside
+    // the thread.
     uint64_t Handed() const { return FHanded; }
+    uint64_t HandedBeside() const { return FHandedBeside; }
 
 private:
-    // Entries go by blocks: the thread and the walk each take a block at a time, so that they
-    // meet on shared memory once a block rather than once an entry.
-    static constexpr size_t Block = 16;
     enum TBlock : uint8_t { Free, Placing, Placed, Walked };
     void Work();
     void PlaceAll();
     void Place(size_t Entry);
+    void Stall();
+    const TPointChain* Placeable(TOrvexObject* O) const;
+    bool PlaceCopy(const TPointChain& Copy, TPixelPoint* Out, TPlaced& Placed) const;
+    const TPlaced* PlaceBeside(size_t Entry);
+    void AwaitEntry(size_t Entry);
 
     std::thread FThread;
     std::mutex FMutex;
-    std::condition_variable FWake, FDone;
+    std::condition_variable FWake, FDone, FStallWake;
     bool FQuit = false, FJob = false;  // under FMutex
+    bool FStallHeld = false, FStalled = false;  // under FMutex
+    size_t FStallEntry = SIZE_MAX;  // set before Start
     // The caller's side: whether placing runs, the block the walk is in, and whether it took it.
-    bool FRunning = false, FWalkOwns = false;
+    // FWalkWaits: the thread was placing the walk's block when the walk came to it; FWalkGaveUp:
+    // and has stalled in it since.
+    bool FRunning = false, FWalkOwns = false, FWalkWaits = false, FWalkGaveUp = false;
+    // The walk's own pixels for an entry placed beside the thread.
+    std::vector<TPixelPoint> FBeside;
+    TPlaced FBesidePlaced;
     size_t FWalkBlock = SIZE_MAX;
-    uint64_t FHanded = 0;
+    uint64_t FHanded = 0, FHandedBeside = 0;
     // The block the walk is in, which the thread keeps ahead of, and whether to stop: on a line
     // of their own, which the thread reads a block at a time.
     alignas(64) std::atomic<size_t> FWalk{0};
     std::atomic<bool> FCancel{false};
-    alignas(64) std::unique_ptr<std::atomic<uint8_t>[]> FBlocks;
+    // A line each: the thread writes the state of a block a few ahead of the one the walk takes.
+    // Done counts the entries of a block being placed that are: a walk that catches up with the
+    // thread waits for its entry rather than the whole block.
+    struct alignas(64) TBlockState {
+        std::atomic<uint8_t> State{Free};
+        std::atomic<uint32_t> Done{0};
+    };
+    alignas(64) std::unique_ptr<TBlockState[]> FBlocks;
     size_t FBlocksSize = 0;
 
     const TOrvex3* FView = nullptr;

@@ -567,7 +567,11 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
             if (Runs) Runs->End();
         }
     } End{Runs};
-    if (FRunSlot.Obj == Obj && FRunSlot.Placed && DrawnAhead(Obj, *FRunSlot.Placed, Clip)) return;
+    if (FRunSlot.Obj == Obj && FRunSlot.Placed) {
+        if (DrawnAhead(Obj, *FRunSlot.Placed, Clip)) return;
+        // The placing thread still reads the object, which the ways below change.
+        if (FRunSlot.Placed->Beside && FPlacedAhead) FPlacedAhead->WaitFor(FRunSlot.Entry);
+    }
     if (DrawnFromCopy(Obj, &TOrvex3::DrawPolyline)) return;
     DrawPolyline(Obj);
 }
@@ -609,8 +613,9 @@ bool TOrvex3::DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed,
     if ((Obj->HasState(osBackSide) && Obj->HasState(osFrontSide)) || FProjection->NeedsLinePoints(&Obj->Extents()))
         return false;
     if (!FProjection->Seamless() && Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings)) return false;
-    // Asked as DrawnFromCopy asks, so that it stays the copy used last.
-    const TPointChain* Copy = Obj->DetailAt(Level, FDetailScratch);
+    // Asked as DrawnFromCopy asks, so that it stays the copy used last; but not while the
+    // placing thread reads the object.
+    const TPointChain* Copy = Placed.Beside ? Obj->HeldDetail(Level) : Obj->DetailAt(Level, FDetailScratch);
     if (!Copy || Copy->Points() != Placed.Source || Copy->Count() != Placed.SourceCount) return false;
     std::copy_n(Placed.Pixels, Placed.Count, PointBuffer);
     PolylinePiece(Placed.Count, Clip);
@@ -626,8 +631,7 @@ bool TOrvex3::StartPlacingAhead(TOrvexObject* const* Objects, size_t Count) {
         OnRenderProgress || !P || FFrameDetail.Projection != P || FFrameDetail.Scale != P->ScaleFactor() ||
         FFrameDetail.Level < 1 || !P->BlockFormula(Flat) || !TPlacedAhead::Worthwhile())
         return false;
-    if (!FPlacedAhead) FPlacedAhead = std::make_unique<TPlacedAhead>();
-    FPlacedAhead->Start(this, Objects, Count, Flat, FFrameDetail.Level);
+    PlacingThread().Start(this, Objects, Count, Flat, FFrameDetail.Level);
     return true;
 }
 

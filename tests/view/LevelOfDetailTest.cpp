@@ -41,6 +41,20 @@ protected:
     }
 
     // Large coasts, islands of a pixel or two, and long lines over the seam and near a pole.
+    // Placed holds the pixels the projection gives the copy at Level that O draws from.
+    void ExpectProjected(TOrvexObject* O, int Level, const TPlacedAhead::TPlaced& Placed) {
+        const TPointChain* Held = O->HeldDetail(Level);
+        ASSERT_TRUE(Held);
+        ASSERT_EQ(Placed.Source, Held->Points());
+        std::unique_ptr<TGeoDataObject> Copy(TGeoDataObject::Create(nullptr));
+        Copy->SetPoints(Held->Points(), Held->Count());
+        TPrjModel* Prj = View.ProjectionModel();
+        Prj->SetPlacingCopies(true);
+        const int32_t N = Prj->ProjectChain(Copy.get());
+        Prj->SetPlacingCopies(false);
+        ASSERT_EQ(Placed.Count, N);
+        for (int32_t I = 0; I < N; ++I) ASSERT_EQ(Placed.Pixels[I], PointBuffer[I]) << I;
+    }
     void BuildCoasts() {
         TOrvexLayer* L = View.AddLayer("coasts");
         TPolylinePresenter* Style = LineStyle(L, Red);
@@ -322,6 +336,21 @@ TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
     // How many the thread places depends on how fast it goes against the walk, and on a busy
     // machine on when it runs at all: over all the frames, some.
     EXPECT_GT(View.ChainsPlacedAhead(), 0u) << "the second core placed nothing: the test tells nothing";
+    // The thread stalled in the middle of the list, as when the system takes its core away: the
+    // walk draws the entries the thread holds beside it, without changing their objects, and
+    // the frame is the same. The walk may reach the entry first, so a few frames are tried.
+    TPlacedAhead& Thread = View.PlacingThread();
+    for (int Try = 0; Try < 5 && Thread.HandedBeside() == 0; ++Try) {
+        SCOPED_TRACE(Try);
+        View.SetYRotation(NormalizeLongitude(int64_t(View.YRotation()) + 5 * Deg));
+        View.SetPlacingAhead(true);
+        Thread.StallAt(700);
+        const QImage Ahead = Drawn(true);
+        View.SetPlacingAhead(false);
+        View.ScaleChanged = true;
+        EXPECT_EQ(Ahead, Drawn(true));
+    }
+    EXPECT_GT(Thread.HandedBeside(), 0u) << "the walk never found the thread stalled";
 }
 
 // The placing thread against a walk that goes slower than it: each entry it hands back holds the
@@ -342,7 +371,6 @@ TEST_F(LevelOfDetailTest, ThePlacingThreadHandsBackThePixelsTheProjectionGivesTh
     TFlatForward Flat;
     ASSERT_TRUE(Prj->BlockFormula(Flat));
     Objects[40]->ExcludeState(osInView);
-    std::unique_ptr<TGeoDataObject> Copy(TGeoDataObject::Create(nullptr));
     TPlacedAhead Ahead;
     uint64_t Checked = 0;
     for (const size_t Count : {Objects.size(), Objects.size() / 3}) {
@@ -355,15 +383,7 @@ TEST_F(LevelOfDetailTest, ThePlacingThreadHandsBackThePixelsTheProjectionGivesTh
                 EXPECT_EQ(P, nullptr) << K;
             }
             if (!P) continue;
-            const TPointChain* Held = Objects[K]->HeldDetail(Level);
-            ASSERT_TRUE(Held);
-            ASSERT_EQ(P->Source, Held->Points());
-            Copy->SetPoints(Held->Points(), Held->Count());
-            Prj->SetPlacingCopies(true);
-            const int32_t N = Prj->ProjectChain(Copy.get());
-            Prj->SetPlacingCopies(false);
-            ASSERT_EQ(P->Count, N) << K;
-            for (int32_t I = 0; I < N; ++I) ASSERT_EQ(P->Pixels[I], PointBuffer[I]) << K << ":" << I;
+            ExpectProjected(Objects[K], Level, *P);
             ++Checked;
         }
         Ahead.Stop();
@@ -372,6 +392,51 @@ TEST_F(LevelOfDetailTest, ThePlacingThreadHandsBackThePixelsTheProjectionGivesTh
     if (TPlacedAhead::Worthwhile()) {
         EXPECT_GT(Checked, 0u);
     }
+
+}
+
+// The thread stalled inside a block, as when the system takes its core away: the walk places the
+// block's entries still to be placed itself, the same pixels, rather than wait.
+TEST_F(LevelOfDetailTest, AWalkThatFindsThePlacingThreadStalledPlacesTheRestOfItsBlock) {
+    if (!TPlacedAhead::Worthwhile()) GTEST_SKIP() << "one core";
+    TOrvexLayer* L = View.AddLayer("islands");
+    TPolylinePresenter* Style = LineStyle(L, Red);
+    std::uniform_real_distribution<double> Lon(-150, 150), Lat(-60, 60);
+    std::vector<TOrvexObject*> Objects;
+    for (int I = 0; I < 200; ++I) Objects.push_back(Chain(L, Style, Coast(Lon(Random), Lat(Random), 2, 600)));
+    FlatMap(960, 540);
+    Drawn(true);
+    View.PrepareDetail(std::chrono::steady_clock::time_point::max());
+    const int Level = View.DetailLevelOf(Objects[0]);
+    ASSERT_GE(Level, 1);
+    // A block whose chains all hold copies: a walk would wait for the thread on one without,
+    // which here would be for ever.
+    constexpr size_t Block = TPlacedAhead::Block;
+    std::vector<TPoint3D> Scratch;
+    for (TOrvexObject* O : Objects) O->DetailAt(Level, Scratch);
+    size_t First = 2 * Block;
+    while (First + Block <= Objects.size() &&
+           !std::all_of(&Objects[First], &Objects[First] + Block, [&](TOrvexObject* O) { return O->HeldDetail(Level); }))
+        First += Block;
+    ASSERT_LE(First + Block, Objects.size()) << "no block of chains that all hold copies";
+    const size_t Stall = First + 5;
+    TFlatForward Flat;
+    ASSERT_TRUE(View.ProjectionModel()->BlockFormula(Flat));
+    TPlacedAhead Ahead;
+    Ahead.StallAt(Stall);
+    Ahead.Start(&View, Objects.data(), Objects.size(), Flat, Level);
+    for (int Wait = 0; Wait < 10000 && !Ahead.Stalled(); ++Wait) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(Ahead.Stalled());
+    for (size_t K = First; K < First + Block; ++K) {
+        SCOPED_TRACE(K);
+        const TPlacedAhead::TPlaced* P = Ahead.Take(K);
+        ASSERT_TRUE(P);
+        EXPECT_EQ(P->Beside, K >= Stall);
+        ExpectProjected(Objects[K], Level, *P);
+    }
+    EXPECT_EQ(Ahead.HandedBeside(), First + Block - Stall);
+    Ahead.Stop();
+    EXPECT_FALSE(Ahead.Stalled()) << "Stop let the thread go";
 }
 
 TEST_F(LevelOfDetailTest, AnEditedChainIsDrawnFromItsNewPoints) {
