@@ -88,8 +88,9 @@ const TPlacedAhead::TPlaced* TPlacedAhead::Take(size_t Entry) {
     if (const size_t B = Entry / Block; B != FWalkBlock) {
         FWalkBlock = B;
         FWalk.store(B, std::memory_order_relaxed);
-        uint8_t State = Free;
-        FWalkOwns = FBlocks[B].State.compare_exchange_strong(State, Walked, std::memory_order_acq_rel);
+        // A block placed already is the thread's no more: read, it need not be taken.
+        uint8_t State = FBlocks[B].State.load(std::memory_order_acquire);
+        FWalkOwns = State == Free && FBlocks[B].State.compare_exchange_strong(State, Walked, std::memory_order_acq_rel);
         FWalkWaits = State == Placing;
         FWalkGaveUp = false;
     }
