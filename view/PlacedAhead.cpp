@@ -155,6 +155,8 @@ void TPlacedAhead::WaitFor(size_t Entry) {
 }
 
 void TPlacedAhead::AwaitEntry(size_t Entry) {
+    // A core taken away comes back by itself; a stall a test holds ends where the walk must wait.
+    if (FStallEntry != SIZE_MAX) ReleaseStall();
     const uint32_t Need = uint32_t(Entry % Block) + 1;
     while (FBlocks[Entry / Block].Done.load(std::memory_order_acquire) < Need) {
     }

@@ -64,7 +64,7 @@ public:
     // Waits until the thread has let go of Entry's object, which Take handed back Beside.
     void WaitFor(size_t Entry);
     // For tests: from the next Start on, the thread stops before it places Entry, as when the
-    // system takes its core away, until ReleaseStall or Stop.
+    // system takes its core away, until ReleaseStall, Stop, or the walk must wait for it.
     void StallAt(size_t Entry);
     bool Stalled();
     void ReleaseStall();
