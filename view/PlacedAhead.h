@@ -89,7 +89,6 @@ private:
     std::condition_variable FWake, FDone, FStallWake;
     bool FQuit = false, FJob = false;  // under FMutex
     bool FStallHeld = false, FStalled = false;  // under FMutex
-    size_t FStallEntry = SIZE_MAX;  // set before Start
     // The caller's side: whether placing runs, the block the walk is in, and whether it took it.
     // FWalkWaits: the thread was placing the walk's block when the walk came to it; FWalkGaveUp:
     // and has stalled in it since.
@@ -125,4 +124,7 @@ private:
     // reads an entry at a time.
     alignas(64) size_t FChunk = 0;
     int64_t FChunkUsed = 0;
+    // Read by the thread an entry at a time, so here rather than beside the walk's own fields;
+    // set before Start.
+    size_t FStallEntry = SIZE_MAX;
 };
