@@ -607,12 +607,12 @@ bool TOrvex3::DrawnFromCopy(TOrvexObject* Obj, void (TOrvex3::*Draw)(TOrvexObjec
 }
 
 bool TOrvex3::DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed, uint8_t Clip) {
-    // The copy DrawnFromCopy would lend, drawn as DrawPolyline draws it.
+    // The copy DrawnFromCopy would lend, drawn as DrawPolyline draws it (DetailLevelOf lends none
+    // to a chain at the seam).
     const int Level = DetailLevelOf(Obj);
     if (!FPlacedAhead || Level != FPlacedAhead->Level() || BackSidePass) return false;
     if ((Obj->HasState(osBackSide) && Obj->HasState(osFrontSide)) || FProjection->NeedsLinePoints(&Obj->Extents()))
         return false;
-    if (!FProjection->Seamless() && Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings)) return false;
     // Asked as DrawnFromCopy asks, so that it stays the copy used last; but not while the
     // placing thread reads the object.
     const TPointChain* Copy = Placed.Beside ? Obj->HeldDetail(Level) : Obj->DetailAt(Level, FDetailScratch);
