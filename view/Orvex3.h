@@ -318,9 +318,12 @@ public:
         if (FPlacedAhead) FPlacedAhead->Stop();
     }
     // The octave of Obj's coarser copy at the current scale, or -1 where it draws from its own
-    // points. Reads only the view's settings for the frame and the object, so that the thread
-    // placing copies ahead may ask while the view draws.
+    // points.
     int DetailLevelOf(TOrvexObject* Obj) const;
+    // What DetailLevelOf asks of the object alone: whether it may draw from a copy in a view
+    // that draws copies. The thread placing copies ahead asks this, not the view, whose fields
+    // beside the ones the walk writes for every object would be pulled between the two cores.
+    static bool TakesCopies(const TOrvexObject& Obj);
     // Whether frames may place copies on a second core (on by default; the pictures are the
     // same either way).
     void SetPlacingAhead(bool Value) { FPlacingAhead = Value; }

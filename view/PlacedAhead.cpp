@@ -5,6 +5,7 @@
 #include <system_error>
 #include <typeinfo>
 
+#include "kernels/Prefetch.h"
 #include "model/OrvexObject.h"
 #include "styling/PolylinePresenter.h"
 #include "projections/KeptPixels.h"
@@ -205,7 +206,15 @@ void TPlacedAhead::PlaceAll() {
         if (B >= Blocks) return;
         uint8_t State = Free;
         if (!FBlocks[B].State.compare_exchange_strong(State, Placing, std::memory_order_acq_rel)) continue;
-        for (size_t Entry = B * Block; Entry < std::min(FCount, (B + 1) * Block); ++Entry) {
+        const size_t First = B * Block, End = std::min(FCount, (B + 1) * Block);
+        // Each entry is three waits on memory in a row (the object, its caches, its copy's
+        // points): asked for a level at a time across the block, the block's waits overlap.
+        // The next block's objects are only asked for: the walk may own it and change them.
+        for (size_t Entry = End; Entry < std::min(FCount, End + Block); ++Entry)
+            PrefetchBytes(FObjects[Entry], sizeof(TGeoDataObject));
+        for (size_t Entry = First; Entry < End; ++Entry) FObjects[Entry]->PrefetchCaches();
+        for (size_t Entry = First; Entry < End; ++Entry) FObjects[Entry]->PrefetchCopy();
+        for (size_t Entry = First; Entry < End; ++Entry) {
             Place(Entry);
             FBlocks[B].Done.store(uint32_t(Entry - B * Block) + 1, std::memory_order_release);
         }
@@ -218,7 +227,8 @@ const TPointChain* TPlacedAhead::Placeable(TOrvexObject* O) const {
     // still to be built is left to the walk: building them here too made the frames after a
     // notch in faster but the others slower.
     if (!O->HasState(osInView) || !O->HasState(osFrontSide) || O->HasState(osBackSide)) return nullptr;
-    if (FView->DetailLevelOf(O) != FLevel) return nullptr;
+    // The view's level for this frame, which Start was given, is every such object's.
+    if (O->View() != FView || !TOrvex3::TakesCopies(*O)) return nullptr;
     const TPointChain* Copy = O->HeldDetail(FLevel);
     return Copy && Copy->Count() >= 2 ? Copy : nullptr;
 }

@@ -635,15 +635,18 @@ bool TOrvex3::StartPlacingAhead(TOrvexObject* const* Objects, size_t Count) {
     return true;
 }
 
-int TOrvex3::DetailLevelOf(TOrvexObject* Obj) const {
+bool TOrvex3::TakesCopies(const TOrvexObject& Obj) {
     // Shorter chains gain less than their copies cost.
     constexpr int32_t LeastPoints = 16;
-    // The view's scratch chains (no layer) and objects of other views are drawn as they are.
-    if (!FLevelOfDetail || Printing() || Obj->View() != this || Obj->GetPointCount() < LeastPoints) return -1;
     // Where a chain meets the date line or a pole its points tell seam edges and crossings
     // apart: such chains keep them all.
-    if (Obj->HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings) || ReachesSeamOrPole(Obj->Extents()))
-        return -1;
+    return Obj.GetPointCount() >= LeastPoints && !Obj.HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings) &&
+           !ReachesSeamOrPole(Obj.Extents());
+}
+
+int TOrvex3::DetailLevelOf(TOrvexObject* Obj) const {
+    // The view's scratch chains (no layer) and objects of other views are drawn as they are.
+    if (!FLevelOfDetail || Printing() || Obj->View() != this || !TakesCopies(*Obj)) return -1;
     const TPrjModel* P = FProjection.get();
     const int Level = FFrameDetail.Projection == P && FFrameDetail.Scale == P->ScaleFactor()
                           ? FFrameDetail.Level
