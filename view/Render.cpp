@@ -437,9 +437,12 @@ void TOrvex3::DrawBackground() {
 }
 
 void TOrvex3::RenderLayers() {
-    ForEachLayer([](TOrvexLayer* L) {
-        if (!L->Animated()) L->UpdateVisibility();
-    });
+    // A layer is drawn right after its visibility pass, while the objects that pass read are
+    // still in the caches; the back sides need every layer's before any is drawn.
+    if (FTransparentOrvex)
+        ForEachLayer([](TOrvexLayer* L) {
+            if (!L->Animated()) L->UpdateVisibility();
+        });
     if (FTransparentOrvex) {
         BackSidePass = true;
         try {
@@ -463,7 +466,14 @@ void TOrvex3::RenderLayers() {
         } Scattered{*FCanvas};
         FCanvas->SetScattered(!OnRenderObject && !OnRenderTitle && !OnRenderProgress && !Printing());
         ForEachLayer([this](TOrvexLayer* L) {
-            if (!L->Animated() && !RenderStopped()) L->Render();
+            if (L->Animated()) return;
+            if (!FTransparentOrvex) {
+                // Every layer's states are brought up to date, drawn or not.
+                TListWatch Layer(&L->ObjectWalks(), nullptr);
+                L->UpdateVisibility();
+                if (Layer.OwnerGone()) return;
+            }
+            if (!RenderStopped()) L->Render();
         });
     }
     if (RenderStopped()) return;
