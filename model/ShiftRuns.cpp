@@ -8,11 +8,18 @@ bool TShiftKey::operator==(const TShiftKey& Other) const {
 }
 
 bool TShiftRuns::Follow(const TShiftKey& Key, size_t Entries) {
-    if (Key == FKey && Entries == FAt.size()) return true;
-    // Turning or zooming records runs anew every frame: the memory of the last ones serves
-    // again, rather than coming fresh (and page by page zeroed) from the system each time.
+    const bool SameMap = Key == FKey;
+    if (SameMap && Entries == FAt.size()) return true;
+    // While the map turns or zooms frame after frame no pan comes to use the runs, and none
+    // are recorded until the map stays for a frame (the first pan then draws in full).
+    const bool Record = SameMap || !FMapMoved;
+    FMapMoved = !SameMap && FFollowed;
+    FFollowed = true;
+    // The memory of the last runs serves again, rather than coming fresh (and page by page
+    // zeroed) from the system each time.
     Clear();
     FKey = Key;
+    if (!Record) return false;
     FAt.assign(Entries, NoRun);
     // Runs are a few pixels long: room for most of them at once, since growing a step at a
     // time would leave the allocator holding the smaller arrays given up on the way.
@@ -26,12 +33,13 @@ void TShiftRuns::Forget() {
     std::vector<int32_t>().swap(FData);
     FKey = TShiftKey{};
     FRecording = false;
+    FMapMoved = FFollowed = false;
 }
 
 void TShiftRuns::Clear() {
+    // The key stays: it tells the next frame whether the map moved.
     FAt.clear();
     FData.clear();
-    FKey = TShiftKey{};
     FRecording = false;
 }
 

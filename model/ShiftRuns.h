@@ -24,10 +24,11 @@ struct TShiftKey {
 class TShiftRuns {
 public:
     // Keeps the runs when Key is theirs, else forgets them all; Entries entries from then on
-    // (a new list forgets them too). Whether it kept them.
+    // (a new list forgets them too), recorded unless the map moved otherwise than by its
+    // origin in the frame before as well. Whether it kept them.
     bool Follow(const TShiftKey& Key, size_t Entries);
     void Forget();
-    // Forgets the runs but keeps their memory for the next ones.
+    // Forgets the runs but keeps their memory for the next ones, and the key.
     void Clear();
     void Drop(size_t Entry);
     bool Holds(size_t Entry) const { return Entry < FAt.size() && FAt[Entry] != NoRun; }
@@ -62,6 +63,8 @@ private:
     std::vector<int32_t> FData;
     TShiftKey FKey;
     bool FRecording = false, FFits = false;
+    // Whether the last frame's key differed from the one before it, and whether there was one.
+    bool FMapMoved = false, FFollowed = false;
     size_t FEntry = 0, FStart = 0;
     int32_t FPieces = 0;
     int32_t FOriginX = 0, FOriginY = 0;

@@ -92,6 +92,20 @@ TEST(ShiftRuns, AFailedRunOrAnotherMapLeavesNoPixelsBehind) {
     EXPECT_EQ(Replayed(Runs, 2, 10, 10), Good);
     EXPECT_TRUE(Runs.Follow(Turned, 3)) << "the same map keeps its runs";
     EXPECT_EQ(Replayed(Runs, 2, 10, 10), Good);
+    // Turning frame after frame records nothing (no pan comes to use it), and a pan then finds
+    // no runs of an earlier map; the first frame at a map that stays records again.
+    TShiftKey Again = Turned;
+    Again.Values[1] = 91;
+    EXPECT_FALSE(Runs.Follow(Again, 3));
+    Again.Values[1] = 92;
+    EXPECT_FALSE(Runs.Follow(Again, 3));
+    Record(Runs, 2, 10, 10, Good);
+    EXPECT_FALSE(Runs.Holds(2)) << "recorded while turning on";
+    EXPECT_FALSE(Runs.Follow(Again, 3)) << "a pan after turns has no runs to replay";
+    EXPECT_TRUE(Replayed(Runs, 2, 10, 10).empty());
+    Record(Runs, 2, 10, 10, Good);
+    EXPECT_TRUE(Runs.Follow(Again, 3));
+    EXPECT_EQ(Replayed(Runs, 2, 12, 10), (TPieces{{{5, 4}, {7, 6}, {9, 9}}, {{-18, 1}, {-19, 2}}}));
 }
 
 }  // namespace
