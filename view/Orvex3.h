@@ -321,8 +321,8 @@ public:
     // points.
     int DetailLevelOf(TOrvexObject* Obj) const;
     // What DetailLevelOf asks of the object alone: whether it may draw from a copy in a view
-    // that draws copies. The thread placing copies ahead asks this, not the view, whose fields
-    // beside the ones the walk writes for every object would be pulled between the two cores.
+    // that draws copies. The thread placing copies ahead asks this: the view's level is fixed
+    // for the frame it places, and the view's fields need not be read for every entry.
     static bool TakesCopies(const TOrvexObject& Obj);
     // Whether frames may place copies on a second core (on by default; the pictures are the
     // same either way).

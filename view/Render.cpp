@@ -110,6 +110,14 @@ private:
     TPointChain* Lent;
 };
 
+// A layer's visibility pass: whether the layer is still there after it (a handler it ran may
+// have taken it away).
+bool StaysAfterVisibility(TOrvexLayer* L) {
+    TListWatch Layer(&L->ObjectWalks(), nullptr);
+    L->UpdateVisibility();
+    return !Layer.OwnerGone();
+}
+
 TGeoDataObject* NewTempChain() {
     TGeoDataObject* O = TGeoDataObject::Create(nullptr);
     O->SetClipCode(255);
@@ -228,10 +236,7 @@ void TOrvex3::PaintWith(QPainter& Painter) {
     if (ZoomDragging) DrawFocusRect(Painter);
     try {
         ForEachLayer([](TOrvexLayer* L) {
-            if (!L->Animated()) return;
-            TListWatch Layer(&L->ObjectWalks(), nullptr);
-            L->UpdateVisibility();
-            if (!Layer.OwnerGone()) L->Render();
+            if (L->Animated() && StaysAfterVisibility(L)) L->Render();
         });
     } catch (...) {
         if (!Failure) Failure = std::current_exception();
@@ -439,11 +444,10 @@ void TOrvex3::DrawBackground() {
 void TOrvex3::RenderLayers() {
     // A layer is drawn right after its visibility pass, while the objects that pass read are
     // still in the caches; the back sides need every layer's before any is drawn.
-    if (FTransparentOrvex)
+    if (FTransparentOrvex) {
         ForEachLayer([](TOrvexLayer* L) {
             if (!L->Animated()) L->UpdateVisibility();
         });
-    if (FTransparentOrvex) {
         BackSidePass = true;
         try {
             ForEachLayer([](TOrvexLayer* L) {
@@ -466,13 +470,8 @@ void TOrvex3::RenderLayers() {
         } Scattered{*FCanvas};
         FCanvas->SetScattered(!OnRenderObject && !OnRenderTitle && !OnRenderProgress && !Printing());
         ForEachLayer([this](TOrvexLayer* L) {
-            if (L->Animated()) return;
-            if (!FTransparentOrvex) {
-                // Every layer's states are brought up to date, drawn or not.
-                TListWatch Layer(&L->ObjectWalks(), nullptr);
-                L->UpdateVisibility();
-                if (Layer.OwnerGone()) return;
-            }
+            // Every layer's states are brought up to date, drawn or not.
+            if (L->Animated() || (!FTransparentOrvex && !StaysAfterVisibility(L))) return;
             if (!RenderStopped()) L->Render();
         });
     }
@@ -496,10 +495,7 @@ void TOrvex3::DrawGraticule() {
 void TOrvex3::RenderAnimated() {
     if (OnRender) OnRender(this);
     ForEachLayer([](TOrvexLayer* L) {
-        if (!L->Animated()) return;
-        TListWatch Layer(&L->ObjectWalks(), nullptr);
-        L->UpdateVisibility();
-        if (!Layer.OwnerGone()) L->Render();
+        if (L->Animated() && StaysAfterVisibility(L)) L->Render();
     });
     if (OnPaint) OnPaint(this);
 }
