@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "kernels/CodeScan.h"
+
 class TOrvexObject;
 
 // A chain whose box still stands keeps it and only has what its presenter makes of the
@@ -28,6 +30,8 @@ int64_t SizeCodeMost(uint8_t Code);
 // units: those up to Low and those from High, SizeVisit aside.
 struct TStayingCodes {
     uint8_t Low = 0, High = SizeVisit;
-    bool Holds(uint8_t Code) const { return Code != SizeVisit && (Code <= Low || Code >= High); }
+    // The codes a pass must look at: the others.
+    TCodeWindow Visited() const { return TCodeWindow{Low, High, SizeVisit}; }
+    bool Holds(uint8_t Code) const { return !Visited().Selects(Code); }
 };
 TStayingCodes StayingCodes(long double UnitsA, long double UnitsB);

@@ -384,8 +384,7 @@ void TOrvexLayer::SettlingPass(bool Redraw, bool Scale, long double CodeUnits) {
     if (ByCode) {
         FVisit.clear();
         const TStayingCodes Staying = StayingCodes(FCodeUnits, CodeUnits);
-        for (size_t I = 0; I < N; ++I)
-            if (!Staying.Holds(FSizeCodes[I])) FVisit.push_back(uint32_t(I));
+        AppendSelectedCodes(FSizeCodes.data(), N, Staying.Visited(), FVisit);
     } else {
         FSizeCodes.assign(N, SizeVisit);
     }
