@@ -249,9 +249,11 @@ std::optional<bool> TPrjModel::CornersDecide(int64_t West, int64_t South, int64_
     const int64_t FromMeridian = NormalizeLongitude(West - FCentralMeridian);
     // The rank tables pass most boxes without a formula run; the first test after a move
     // builds them for the frame's chains.
-    if (PrepareRankStarts())
+    // Every object of a frame asks: the surface is read once a test.
+    const int32_t W = SurfaceWidth(), H = SurfaceHeight();
+    if (PrepareRankStarts(W, H))
         if (const std::optional<bool> Shown =
-                DecideByRanks(FromMeridian, FromMeridian + (EastSample - West), Low, High, ClipCode))
+                DecideByRanks(FromMeridian, FromMeridian + (EastSample - West), Low, High, W, H, ClipCode))
             return Shown;
     // The corners' columns and rows as PointToXY gives them, through the axes' ranks.
     const int64_t X0 = FXOrigin + AxisRank(0, static_cast<int32_t>(FromMeridian));
@@ -260,8 +262,7 @@ std::optional<bool> TPrjModel::CornersDecide(int64_t West, int64_t South, int64_
     constexpr int64_t Plain = PixelLimit / 2;
     if (std::max(std::llabs(X0), std::llabs(X1)) > Plain || std::max(std::llabs(Y0), std::llabs(Y1)) > Plain)
         return std::nullopt;
-    return BoxClipCode(std::min(X0, X1), std::min(Y0, Y1), std::max(X0, X1), std::max(Y0, Y1), SurfaceWidth(),
-                       SurfaceHeight(), ClipCode);
+    return BoxClipCode(std::min(X0, X1), std::min(Y0, Y1), std::max(X0, X1), std::max(Y0, Y1), W, H, ClipCode);
 }
 
 void TPrjModel::MarkMeridianWrap(const TExtent& Extent, TOrvexObject* Obj) const {
@@ -294,13 +295,14 @@ bool TPrjModel::IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_
 
 int64_t TPrjModel::AxisRank(int, int32_t) const { return 0; }
 
-bool TPrjModel::PrepareRankStarts() {
+bool TPrjModel::PrepareRankStarts() { return PrepareRankStarts(SurfaceWidth(), SurfaceHeight()); }
+
+bool TPrjModel::PrepareRankStarts(int32_t W, int32_t H) {
     if (!SeparableAxes() || !(FScaleFactor > 0) || !std::isfinite(FScaleFactor)) return false;
-    const int32_t W = SurfaceWidth(), H = SurfaceHeight();
     // A table a pixel: beyond this size the bounds alone thin the chains.
     constexpr int32_t MaxSide = 1 << 16;
     if (W > MaxSide || H > MaxSide) return false;
-    if (RankStartsHold()) return true;
+    if (RankStartsHold(W, H)) return true;
     constexpr int64_t Rim = RankRim;
     const int64_t First[2] = {-int64_t(FXOrigin) - Rim, int64_t(FYOrigin) - H - Rim};
     const int64_t Count[2] = {int64_t(W) + 2 * Rim + 1, int64_t(H) + 2 * Rim + 1};
@@ -316,6 +318,14 @@ bool TPrjModel::PrepareRankStarts() {
         int64_t Low = T.Min, Gap = int64_t(T.Max) - T.Min + 1;
         for (int64_t K = 0; K < Count[Axis]; ++K) {
             const int64_t Rank = T.First + K, From = Low;
+            // Most starts lie the last gap on, give or take a unit of rounding.
+            if (const std::optional<int64_t> Guessed = K > 0 ? GuessedStart(Axis, Rank, From, From + Gap, T.Max)
+                                                             : std::nullopt) {
+                Low = *Guessed;
+                T.Starts[size_t(K)] = static_cast<int32_t>(Low);
+                Gap = Low - From;
+                continue;
+            }
             int64_t High = Low, Step = std::max<int64_t>(Gap, 1);
             while (true) {
                 High = std::min<int64_t>(Low + Step, int64_t(T.Max) + 1);
@@ -335,27 +345,45 @@ bool TPrjModel::PrepareRankStarts() {
         }
     }
     FRankScale = FScaleFactor;
-    FRankKey = RankKey();
+    FRankKey = RankKey(W, H);
     return true;
 }
 
-std::array<int64_t, 6> TPrjModel::RankKey() const {
-    // The standard parallel and meridian shape some projections' axes.
-    return {FXOrigin, FYOrigin, SurfaceWidth(), SurfaceHeight(), FFirstParallel, FCentralMeridian};
+std::optional<int64_t> TPrjModel::GuessedStart(int Axis, int64_t Rank, int64_t From, int64_t Guess,
+                                                int32_t Max) const {
+    // The start is the first value from From on whose rank reaches Rank (the values before From
+    // stay below the rank before it): one that reaches it after one that does not, or From.
+    auto Reaches = [&](int64_t V) { return AxisRank(Axis, static_cast<int32_t>(V)) >= Rank; };
+    constexpr int Tries = 3;
+    int64_t G = Guess;
+    if (G <= From || G > Max) return std::nullopt;
+    if (Reaches(G)) {
+        for (int T = 0; T < Tries; ++T, --G)
+            if (G == From || !Reaches(G - 1)) return G;
+        return std::nullopt;
+    }
+    for (int T = 0; T < Tries && ++G <= Max; ++T)
+        if (Reaches(G)) return G;
+    return std::nullopt;
 }
 
-bool TPrjModel::RankStartsHold() const {
-    return FRankScale == FScaleFactor && RankKey() == FRankKey && FRankStarts[1].Min == FExtents.MinLatitude &&
+std::array<int64_t, 6> TPrjModel::RankKey(int32_t W, int32_t H) const {
+    // The standard parallel and meridian shape some projections' axes.
+    return {FXOrigin, FYOrigin, W, H, FFirstParallel, FCentralMeridian};
+}
+
+bool TPrjModel::RankStartsHold(int32_t W, int32_t H) const {
+    return FRankScale == FScaleFactor && RankKey(W, H) == FRankKey && FRankStarts[1].Min == FExtents.MinLatitude &&
            FRankStarts[1].Max == FExtents.MaxLatitude;
 }
 
 std::optional<bool> TPrjModel::DecideByRanks(int64_t FromWest, int64_t FromEast, int32_t South, int32_t North,
-                                             uint8_t& ClipCode) const {
+                                             int32_t Width, int32_t Height, uint8_t& ClipCode) const {
     const std::vector<int32_t>&X = FRankStarts[0].Starts, &Y = FRankStarts[1].Starts;
     // The tables start RankRim pixels outside the surface: X's entry K is the first value of
     // column K - Rim, and Y's entry K the first value of row H + Rim - K (rows run down).
     constexpr size_t Rim = RankRim;
-    const size_t W = size_t(SurfaceWidth()), H = size_t(SurfaceHeight());
+    const size_t W = size_t(Width), H = size_t(Height);
     if (X.size() < W + 2 * Rim + 1 || Y.size() < H + 2 * Rim + 1) return std::nullopt;
     // Where a corner's pixel lies for the clip code: before the surface, on it, or past it,
     // each only when a pixel clear of the edge, so that a formula's last bit cannot matter; the
@@ -376,7 +404,7 @@ std::optional<bool> TPrjModel::DecideByRanks(int64_t FromWest, int64_t FromEast,
     };
     const int64_t X0 = Column(FromWest), X1 = Column(FromEast), Y0 = Row(North), Y1 = Row(South);
     if (X0 == Unsure || X1 == Unsure || Y0 == Unsure || Y1 == Unsure) return std::nullopt;
-    return BoxClipCode(X0, Y0, X1, Y1, SurfaceWidth(), SurfaceHeight(), ClipCode);
+    return BoxClipCode(X0, Y0, X1, Y1, Width, Height, ClipCode);
 }
 
 bool TPrjModel::RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const {

@@ -245,16 +245,21 @@ private:
         int32_t Min = 0, Max = 0;  // the values the axis takes
         std::vector<int32_t> Starts;
     };
-    // The tables for the current scale, origin and surface; false when there are none.
+    // The tables for the current scale, origin and surface (of W x H pixels, as the caller read
+    // it); false when there are none.
     bool PrepareRankStarts();
+    bool PrepareRankStarts(int32_t W, int32_t H);
     // Whether the tables are those of the current scale, origin and surface; what, besides the
     // scale and the extents, they were made for.
-    bool RankStartsHold() const;
-    std::array<int64_t, 6> RankKey() const;
+    bool RankStartsHold(int32_t W, int32_t H) const;
+    std::array<int64_t, 6> RankKey(int32_t W, int32_t H) const;
+    // The start of Rank found in a few formula runs from Guess, where the start before it is
+    // From: nothing when a unit or two either side of the guess does not settle it.
+    std::optional<int64_t> GuessedStart(int Axis, int64_t Rank, int64_t From, int64_t Guess, int32_t Max) const;
     // The extent test of a box (longitudes from the central meridian, no seam between them) by
     // the current tables alone, where they tell on which side of each edge its corners lie.
-    std::optional<bool> DecideByRanks(int64_t FromWest, int64_t FromEast, int32_t South, int32_t North,
-                                      uint8_t& ClipCode) const;
+    std::optional<bool> DecideByRanks(int64_t FromWest, int64_t FromEast, int32_t South, int32_t North, int32_t W,
+                                      int32_t H, uint8_t& ClipCode) const;
     // The values of Axis whose rank lies within one of Rank, a unit clear of the
     // thresholds; false when the table does not reach that far.
     bool RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const;
