@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <strings.h>
+#include <typeinfo>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -442,6 +443,21 @@ void TOrvexLayer::EndUpdate() {
     if (FUpdateCount > 0 && --FUpdateCount == 0 && FView) FView->RequestRender();
 }
 
+bool TOrvexLayer::PlaceAhead() {
+    TOrvex3* const View = FView;
+    // Its own look at whether it shows reads no file here.
+    if (!View || FAnimated || !SettledListHolds() || View->Printing() || !QuietVisibility() || !IsVisible())
+        return false;
+    // A frame that replays the runs places nothing.
+    if (TShiftKey Key; View->ShiftKey(Key) && FShiftRuns.Keeps(Key, FUnsettled.size())) return false;
+    return View->StartPlacingAhead(FUnsettledObjects.data(), FUnsettledObjects.size());
+}
+
+bool TOrvexLayer::QuietVisibility() const {
+    // A layer of another class may look at itself otherwise.
+    return typeid(*this) == typeid(TOrvexLayer) && !FLoadOnDemand && (FIsLoaded || !FExtents.IsEmpty());
+}
+
 void TOrvexLayer::Render() {
     TOrvex3* const View = FView;
     if (!View) return;
@@ -470,8 +486,12 @@ void TOrvexLayer::Render() {
         ~TAhead() {
             if (Placing) View->StopPlacingAhead();
         }
-    } Ahead{View, !KeptRuns && SettledListHolds() &&
-                      View->StartPlacingAhead(FUnsettledObjects.data(), FUnsettledObjects.size())};
+    } Ahead{View, false};
+    // Placing may have started before the walk (PlaceAhead): the walk takes it over.
+    const bool Started = View->PlacingAheadFor(FUnsettledObjects.data(), FUnsettledObjects.size());
+    Ahead.Placing = !KeptRuns && SettledListHolds() &&
+                    (Started || View->StartPlacingAhead(FUnsettledObjects.data(), FUnsettledObjects.size()));
+    if (Started && !Ahead.Placing) View->StopPlacingAhead();
     using TClock = std::chrono::steady_clock;
     const auto Period = std::chrono::milliseconds(View->PeriodicUpdateTime);
     auto Deadline = TClock::now() + Period;
@@ -509,9 +529,11 @@ void TOrvexLayer::Render() {
             }
             // Objects asked for earlier are at hand by now: what they point to next. These read
             // the objects, which is safe only while no handler has taken one away since.
+            // The copies' points are the placing thread's to read, when it runs.
             if (SettledListHolds()) {
                 if (K + 1 + FetchAhead / 2 < FUnsettled.size()) FUnsettledObjects[K + 1 + FetchAhead / 2]->PrefetchCaches();
-                if (K + 1 + FetchAhead / 4 < FUnsettled.size()) FUnsettledObjects[K + 1 + FetchAhead / 4]->PrefetchCopy();
+                if (!Ahead.Placing && K + 1 + FetchAhead / 4 < FUnsettled.size())
+                    FUnsettledObjects[K + 1 + FetchAhead / 4]->PrefetchCopy();
             }
         } else if (size_t(Visited) + RenderFetchAhead < FObjects.size()) {
             Prefetch(FObjects[size_t(Visited) + RenderFetchAhead]);

@@ -142,6 +142,13 @@ public:
     virtual void CalcExtents();
     // Draws the objects in view, then the titles.
     virtual void Render();
+    // Before Render, after the visibility pass: has the copies its walk would draw placed on the
+    // view's second core meanwhile (the walk takes the placing over), where QuietVisibility
+    // holds. Whether it started.
+    bool PlaceAhead();
+    // Whether its visibility pass, and Render's own look at whether it shows, can run no handler
+    // and change nothing but its own objects' states: no file to read.
+    bool QuietVisibility() const;
     // Draws the titles of this layer's objects that use P.
     void RenderTitles(TOrvexPresenter* P);
 

@@ -8,8 +8,8 @@ bool TShiftKey::operator==(const TShiftKey& Other) const {
 }
 
 bool TShiftRuns::Follow(const TShiftKey& Key, size_t Entries) {
+    if (Keeps(Key, Entries)) return true;
     const bool SameMap = Key == FKey;
-    if (SameMap && Entries == FAt.size()) return true;
     // While the map turns or zooms frame after frame no pan comes to use the runs, and none
     // are recorded until the map stays for a frame (the first pan then draws in full).
     const bool Record = SameMap || !FMapMoved;

@@ -27,6 +27,8 @@ public:
     // (a new list forgets them too), recorded unless the map moved otherwise than by its
     // origin in the frame before as well. Whether it kept them.
     bool Follow(const TShiftKey& Key, size_t Entries);
+    // Whether Follow would keep them.
+    bool Keeps(const TShiftKey& Key, size_t Entries) const { return Key == FKey && Entries == FAt.size(); }
     void Forget();
     // Forgets the runs but keeps their memory for the next ones, and the key.
     void Clear();

@@ -313,6 +313,13 @@ public:
     // the walk then takes each entry (TakePlaced) before it touches the object, and stops the
     // placing before it returns.
     bool StartPlacingAhead(TOrvexObject* const* Objects, size_t Count);
+    // Whether this frame may place copies on a second core at all: the map and the layers aside.
+    bool MayPlaceAhead() const;
+    // Whether the copies of Objects[0, Count) are being placed already (started before the walk,
+    // which takes the placing over).
+    bool PlacingAheadFor(TOrvexObject* const* Objects, size_t Count) const {
+        return FPlacedAhead && FPlacedAhead->Places(Objects, Count);
+    }
     const TPlacedAhead::TPlaced* TakePlaced(size_t Entry) { return FPlacedAhead ? FPlacedAhead->Take(Entry) : nullptr; }
     void StopPlacingAhead() {
         if (FPlacedAhead) FPlacedAhead->Stop();

@@ -55,6 +55,10 @@ public:
     void Start(const TOrvex3* View, TOrvexObject* const* Objects, size_t Count, const TFlatForward& Flat, int Level);
     // Waits until the thread has let go of the objects.
     void Stop();
+    // Whether it places Objects[0, Count) now.
+    bool Places(TOrvexObject* const* Objects, size_t Count) const {
+        return FRunning && FObjects == Objects && FCount == Count;
+    }
     int Level() const { return FLevel; }
     // Hands Entry back to the caller, who may then change its object: its pixels when the thread
     // placed them (valid until the next Start), else null. Or, when the thread is stalled on it,

@@ -443,7 +443,8 @@ void TOrvex3::DrawBackground() {
 
 void TOrvex3::RenderLayers() {
     // A layer is drawn right after its visibility pass, while the objects that pass read are
-    // still in the caches; the back sides need every layer's before any is drawn.
+    // still in the caches (or after the next layer's, below); the back sides need every layer's
+    // before any is drawn.
     if (FTransparentOrvex) {
         ForEachLayer([](TOrvexLayer* L) {
             if (!L->Animated()) L->UpdateVisibility();
@@ -469,11 +470,41 @@ void TOrvex3::RenderLayers() {
             ~TScattered() { Canvas.SetScattered(false); }
         } Scattered{*FCanvas};
         FCanvas->SetScattered(!OnRenderObject && !OnRenderTitle && !OnRenderProgress && !Printing());
-        ForEachLayer([this](TOrvexLayer* L) {
-            // Every layer's states are brought up to date, drawn or not.
-            if (L->Animated() || (!FTransparentOrvex && !StaysAfterVisibility(L))) return;
-            if (!RenderStopped()) L->Render();
+        // Where the second core places copies, each layer's pass runs before the layer ahead of it
+        // is drawn: meanwhile the thread places that layer's copies, and is ahead of its walk when
+        // the walk starts.
+        const bool Pipelined = !FTransparentOrvex && MayPlaceAhead();
+        TOrvexLayer* Pending = nullptr;
+        std::unique_ptr<TListWatch> PendingWatch;
+        struct TStopPlacing {
+            TOrvex3* View;
+            ~TStopPlacing() { View->StopPlacingAhead(); }
+        } StopPlacing{this};
+        auto DrawPending = [&] {
+            if (Pending && !PendingWatch->OwnerGone() && !RenderStopped()) Pending->Render();
+            StopPlacingAhead();
+            Pending = nullptr;
+            PendingWatch.reset();
+        };
+        ForEachLayer([&](TOrvexLayer* L) {
+            if (L->Animated()) return;
+            if (!Pipelined) {
+                // Every layer's states are brought up to date, drawn or not.
+                if (!FTransparentOrvex && !StaysAfterVisibility(L)) return;
+                if (!RenderStopped()) L->Render();
+                return;
+            }
+            // Only where neither pass can run a handler, which might take away what the thread
+            // reads.
+            if (Pending && !PendingWatch->OwnerGone() && !RenderStopped() && L->QuietVisibility())
+                Pending->PlaceAhead();
+            auto Watch = StaysAfterVisibility(L) ? std::make_unique<TListWatch>(&L->ObjectWalks(), nullptr) : nullptr;
+            DrawPending();
+            if (!Watch || Watch->OwnerGone()) return;
+            Pending = L;
+            PendingWatch = std::move(Watch);
         });
+        DrawPending();
     }
     if (RenderStopped()) return;
     if (FDrawGrid == dgInFront) DrawGraticule();
@@ -628,14 +659,18 @@ bool TOrvex3::DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed,
     return true;
 }
 
+bool TOrvex3::MayPlaceAhead() const {
+    return FPlacingAhead && FLevelOfDetail && !Printing() && !BackSidePass && !OnRenderObject && !OnRenderProgress &&
+           TPlacedAhead::Worthwhile();
+}
+
 bool TOrvex3::StartPlacingAhead(TOrvexObject* const* Objects, size_t Count) {
     // Fewer entries than this are placed sooner than a thread is woken.
     constexpr size_t LeastEntries = 1024;
     const TPrjModel* P = FProjection.get();
     TFlatForward Flat;
-    if (!FPlacingAhead || Count < LeastEntries || !FLevelOfDetail || Printing() || BackSidePass || OnRenderObject ||
-        OnRenderProgress || !P || FFrameDetail.Projection != P || FFrameDetail.Scale != P->ScaleFactor() ||
-        FFrameDetail.Level < 1 || !P->BlockFormula(Flat) || !TPlacedAhead::Worthwhile())
+    if (Count < LeastEntries || !MayPlaceAhead() || !P || FFrameDetail.Projection != P ||
+        FFrameDetail.Scale != P->ScaleFactor() || FFrameDetail.Level < 1 || !P->BlockFormula(Flat))
         return false;
     PlacingThread().Start(this, Objects, Count, Flat, FFrameDetail.Level);
     return true;

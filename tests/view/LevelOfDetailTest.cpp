@@ -303,15 +303,18 @@ TEST_F(LevelOfDetailTest, PansDrawThePixelsOfTheFrameBeforeShifted) {
     }
 }
 
-// A large layer's copies placed on a second core ahead of the walk: the frames must be the ones
-// the walk draws alone. A copy placed from another octave, or an object taken by both, would
-// move or lose a coast.
+// Large layers' copies placed on a second core ahead of the walk: the frames must be the ones
+// the walk draws alone. A copy placed from another octave, an object taken by both, or a layer's
+// pixels placed while the next layer's pass runs and handed to another walk, would move or lose a
+// coast.
 TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
     if (!TPlacedAhead::Worthwhile()) GTEST_SKIP() << "one core";
-    TOrvexLayer* L = View.AddLayer("islands");
-    TPolylinePresenter* Style = LineStyle(L, Red);
     std::uniform_real_distribution<double> Lon(-175, 175), Lat(-75, 75), Unit(0, 1);
-    for (int I = 0; I < 1500; ++I) Chain(L, Style, Coast(Lon(Random), Lat(Random), 1 + 2 * Unit(Random), 150));
+    for (const char* Name : {"islands", "more islands"}) {
+        TOrvexLayer* L = View.AddLayer(Name);
+        TPolylinePresenter* Style = LineStyle(L, Name[0] == 'i' ? Red : Blue);
+        for (int I = 0; I < 1100; ++I) Chain(L, Style, Coast(Lon(Random), Lat(Random), 1 + 2 * Unit(Random), 150));
+    }
     FlatMap(960, 540);
     // The frame that builds the copies, then frames drawn from them after a turn, a notch in
     // and back out, and over the seam.
