@@ -150,6 +150,7 @@ void TDeviceContext::SetClipRect(int Left, int Top, int Right, int Bottom) {
     }
     // Like a clip region, the rectangle is in device pixels, so the viewport origin does not
     // move it; Qt keeps a clip fixed once set.
+    ForgetDirect();
     const QTransform Current = FPainter->transform();
     FPainter->setTransform(FState->Base);
     FPainter->setClipRect(QRect(Left, Top, Right - Left, Bottom - Top));
@@ -158,12 +159,14 @@ void TDeviceContext::SetClipRect(int Left, int Top, int Right, int Bottom) {
 
 void TDeviceContext::RemoveClip() {
     Settle();
+    ForgetDirect();
     FPainter->setClipping(false);
 }
 
 void TDeviceContext::SetViewportOrg(int X, int Y) {
     Settle();
     // Absolute: the origin moves in device pixels from where the painter started.
+    ForgetDirect();
     FPainter->setTransform(FState->Base * QTransform::fromTranslate(X, Y));
 }
 

@@ -113,6 +113,8 @@ public:
     TDeviceContext& operator=(const TDeviceContext&) = delete;
 
     // The painter, for drawing past the context: whatever the context holds back is drawn first.
+    // Its transform, clipping, composition and opacity are the context's to change: a caller
+    // that changes one asks for the painter again before it next draws through the context.
     virtual QPainter* Painter();
     // Scattered drawing: point symbols and titles, which land all over the picture, are drawn
     // one behind, so that each one's pixels come from memory while the one before is drawn.
@@ -193,6 +195,13 @@ private:
     bool FillSpans(const std::vector<QRect>& Spans, TColor Color);
     struct TDirect;
     bool Direct(TDirect& D) const;
+    // What Direct reads of the painter, kept until the context changes the painter's transform
+    // or clipping or lends the painter out: read for every chain, that state costs a frame more
+    // than its pixels. 0: not known, 1: no way, 2: FDirectKept.
+    mutable int8_t FDirectKnown = 0;
+    mutable std::unique_ptr<TDirect> FDirectKept;
+    bool ReadDirect(TDirect& D) const;
+    void ForgetDirect() { FDirectKnown = 0; }
     // Thin ellipses, in their steps: the whole-number shape of one size from its corner (drawn
     // straight into the picture when D is given), or the general way within the bounds.
     struct TEllipse;

@@ -21,5 +21,6 @@ void TDeviceContext::SetScattered(bool Scattered) {
 
 QPainter* TDeviceContext::Painter() {
     Settle();
+    ForgetDirect();
     return FPainter;
 }

@@ -119,6 +119,23 @@ int64_t LinePixels(const TPixelPoint& A, const TPixelPoint& B, const QRect& Boun
 }  // namespace
 
 bool TDeviceContext::Direct(TDirect& D) const {
+    // The image's pixels stay where they are while a painter is active on it: copying such an
+    // image copies its pixels.
+    if (FDirectKnown == 2) {
+        D = *FDirectKept;
+        return true;
+    }
+    if (FDirectKnown == 1) return false;
+    const bool Found = ReadDirect(D);
+    if (Found) {
+        if (!FDirectKept) FDirectKept = std::make_unique<TDirect>();
+        *FDirectKept = D;
+    }
+    FDirectKnown = Found ? 2 : 1;
+    return Found;
+}
+
+bool TDeviceContext::ReadDirect(TDirect& D) const {
     QImage* Image = SurfaceImage(FPainter->device());
     if (!Image || FPainter->compositionMode() != QPainter::CompositionMode_SourceOver || FPainter->opacity() != 1.0)
         return false;

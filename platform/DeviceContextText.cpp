@@ -353,6 +353,8 @@ void TDeviceContext::TextOut(int X, int Y, const std::string& Text) {
         return;
     }
     Settle();
+    // Turned and put back: what Direct kept is read afresh.
+    ForgetDirect();
     const QTransform Saved = FPainter->transform();
     FPainter->translate(X, Y);
     FPainter->rotate(-FFont->Font.Escapement / 10.0);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -332,6 +333,45 @@ TEST(DeviceContext, ClipAndViewportOrigin) {
     EXPECT_EQ(V.Px(6, 7), qRgb(0, 0, 0));
     EXPECT_EQ(V.Px(0, 0), qRgb(0, 0, 0));
     EXPECT_EQ(V.Ink(), QRect(0, 0, 7, 8));
+}
+
+// Lines go straight into the picture through what the context keeps of the painter's transform
+// and clipping: a line drawn after each change must land where the change puts it, not where the
+// line before it went.
+TEST(DeviceContext, StraightLinesFollowEveryChangeOfOriginAndClip) {
+    const struct {
+        const char* Name;
+        std::function<void(TDeviceContext&)> Change;
+        int Row;
+        const char* Pixels;
+    } Cases[] = {
+        {"origin moved", [](TDeviceContext& DC) { DC.SetViewportOrg(3, 2); }, 7, ".....######."},
+        {"clipped", [](TDeviceContext& DC) { DC.SetClipRect(0, 0, 5, 16); }, 5, "..###......."},
+        {"clip taken away",
+         [](TDeviceContext& DC) {
+             DC.SetClipRect(0, 0, 5, 16);
+             const TPixelPoint Clipped[] = {{2, 12}, {8, 12}};
+             DC.Polyline(Clipped, 2);
+             DC.RemoveClip();
+         },
+         5, "..######...."},
+        {"painter lent and moved", [](TDeviceContext& DC) { DC.Painter()->translate(0, 3); }, 8, "..######...."},
+        {"turned text between", [](TDeviceContext& DC) {
+             DC.SelectObject(Font(8, 900));
+             DC.TextOut(14, 14, "x");
+         },
+         5, "..######...."},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TSurface S;
+        const TPixelPoint Before[] = {{2, 0}, {8, 0}}, After[] = {{2, 5}, {8, 5}};
+        S.DC.Polyline(Before, 2);
+        C.Change(S.DC);
+        S.DC.Polyline(After, 2);
+        // The text stays right of these columns.
+        EXPECT_EQ(S.Row(C.Row).substr(0, 12), C.Pixels);
+    }
 }
 
 TEST(DeviceContext, LogPixelsFollowTheDevice) {
