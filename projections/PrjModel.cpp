@@ -344,6 +344,13 @@ bool TPrjModel::PrepareRankStarts(int32_t W, int32_t H) {
             if (K > 0) Gap = Low - From;
         }
     }
+    const std::vector<int32_t>&X = FRankStarts[0].Starts, &Y = FRankStarts[1].Starts;
+    const size_t Edges[2][4] = {{size_t(Rim - 1), size_t(Rim + 1), size_t(W + Rim), size_t(W + Rim + 2)},
+                                {size_t(Rim - 1), size_t(Rim + 1), size_t(H + Rim), size_t(H + Rim + 2)}};
+    for (int E = 0; E < 4; ++E) {
+        FEdgeX[E] = X[Edges[0][E]];
+        FEdgeY[E] = Y[Edges[1][E]];
+    }
     FRankScale = FScaleFactor;
     FRankKey = RankKey(W, H);
     return true;
@@ -373,33 +380,34 @@ std::array<int64_t, 6> TPrjModel::RankKey(int32_t W, int32_t H) const {
 }
 
 bool TPrjModel::RankStartsHold(int32_t W, int32_t H) const {
-    return FRankScale == FScaleFactor && RankKey(W, H) == FRankKey && FRankStarts[1].Min == FExtents.MinLatitude &&
-           FRankStarts[1].Max == FExtents.MaxLatitude;
+    // Field by field: every extent test asks.
+    return FRankKey[0] == FXOrigin && FRankKey[1] == FYOrigin && FRankKey[2] == W && FRankKey[3] == H &&
+           FRankKey[4] == FFirstParallel && FRankKey[5] == FCentralMeridian && FRankScale == FScaleFactor &&
+           FRankStarts[1].Min == FExtents.MinLatitude && FRankStarts[1].Max == FExtents.MaxLatitude;
 }
 
 std::optional<bool> TPrjModel::DecideByRanks(int64_t FromWest, int64_t FromEast, int32_t South, int32_t North,
                                              int32_t Width, int32_t Height, uint8_t& ClipCode) const {
-    const std::vector<int32_t>&X = FRankStarts[0].Starts, &Y = FRankStarts[1].Starts;
     // The tables start RankRim pixels outside the surface: X's entry K is the first value of
-    // column K - Rim, and Y's entry K the first value of row H + Rim - K (rows run down).
-    constexpr size_t Rim = RankRim;
-    const size_t W = size_t(Width), H = size_t(Height);
-    if (X.size() < W + 2 * Rim + 1 || Y.size() < H + 2 * Rim + 1) return std::nullopt;
+    // column K - Rim, and Y's entry K the first value of row H + Rim - K (rows run down); the
+    // edges hold the entries this test reads.
     // Where a corner's pixel lies for the clip code: before the surface, on it, or past it,
     // each only when a pixel clear of the edge, so that a formula's last bit cannot matter; the
     // stand-in pixel of each class gives the box's code as the corners themselves would.
     constexpr int64_t Unsure = INT64_MIN;
-    const int64_t W64 = int64_t(W), H64 = int64_t(H);
+    const int64_t W64 = Width, H64 = Height;
+    const int32_t* X = FEdgeX;
+    const int32_t* Y = FEdgeY;
     auto Column = [&](int64_t V) -> int64_t {
-        if (V < X[Rim - 1]) return -1;
-        if (X[Rim + 1] <= V && V < X[W + Rim]) return W64 / 2;
-        if (V >= X[W + Rim + 2]) return W64 + 1;
+        if (V < X[0]) return -1;
+        if (X[1] <= V && V < X[2]) return W64 / 2;
+        if (V >= X[3]) return W64 + 1;
         return Unsure;
     };
     auto Row = [&](int64_t V) -> int64_t {
-        if (V >= Y[H + Rim + 2]) return -1;
-        if (Y[Rim + 1] <= V && V < Y[H + Rim]) return H64 / 2;
-        if (V < Y[Rim - 1]) return H64 + 1;
+        if (V >= Y[3]) return -1;
+        if (Y[1] <= V && V < Y[2]) return H64 / 2;
+        if (V < Y[0]) return H64 + 1;
         return Unsure;
     };
     const int64_t X0 = Column(FromWest), X1 = Column(FromEast), Y0 = Row(North), Y1 = Row(South);

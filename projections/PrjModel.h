@@ -264,6 +264,10 @@ private:
     // thresholds; false when the table does not reach that far.
     bool RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const;
     TRankStarts FRankStarts[2];
+    // What the extent test reads of the tables: per axis the starts of the ranks just before the
+    // surface, just inside it, at its far edge and just past it (entries Rim - 1, Rim + 1,
+    // side + Rim and side + Rim + 2).
+    int32_t FEdgeX[4] = {}, FEdgeY[4] = {};
     // The pixels round the surface that the tables reach: a kept point there takes the ranks
     // either side of its own.
     static constexpr int64_t RankRim = 4;
