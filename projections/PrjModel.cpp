@@ -278,6 +278,11 @@ bool TPrjModel::IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_
     const int64_t Left = Extent.Left, Bottom = Extent.Bottom;
     const int64_t Right = Left + Extent.Width, Top = Bottom + Extent.Height;
     MarkMeridianWrap(Extent, Obj);
+    // Most boxes of a frame: its rank tables decide them at once, as the corners' test would.
+    if (const std::optional<bool> Shown = RanksDecide(Left, Bottom, Right, Top, ClipCode)) {
+        if (Obj) Obj->IncludeState(osFrontSide);
+        return *Shown;
+    }
     // The side bits sum over both halves of a split extent.
     int32_t Samples = 0, Visible = 0;
     bool Result;
@@ -291,6 +296,24 @@ bool TPrjModel::IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_
     if (Visible != Samples) Obj->IncludeState(osBackSide);
     if (Visible > 0) Obj->IncludeState(osFrontSide);
     return Result;
+}
+
+std::optional<bool> TPrjModel::RanksDecide(int64_t West, int64_t South, int64_t East, int64_t North,
+                                           uint8_t& ClipCode) const {
+    // CornersDecide's own conditions, with tables made for this very map (a first test after a
+    // move goes the long way and makes them).
+    if (East > OrvexUnits::Deg180 || !(FRankScale > 0)) return std::nullopt;
+    const int32_t W = SurfaceWidth(), H = SurfaceHeight();
+    if (!RankStartsHold(W, H) || !SeparableAxes()) return std::nullopt;
+    const int64_t EastSample = East == OrvexUnits::Deg180 ? East - 1 : East;
+    if (West > EastSample || West < -OrvexUnits::Deg180 || EastSample >= OrvexUnits::Deg180) return std::nullopt;
+    const int64_t FromMeridian = NormalizeLongitude(West - FCentralMeridian);
+    if (FromMeridian + (EastSample - West) >= OrvexUnits::Deg180) return std::nullopt;
+    const int32_t Low = SaturateInt32(South), High = SaturateInt32(North);
+    const TPrjExtents& E = FExtents;
+    if (West < E.MinLongitude || EastSample > E.MaxLongitude || Low < E.MinLatitude || High > E.MaxLatitude)
+        return std::nullopt;
+    return DecideByRanks(FromMeridian, FromMeridian + (EastSample - West), Low, High, W, H, ClipCode);
 }
 
 int64_t TPrjModel::AxisRank(int, int32_t) const { return 0; }

@@ -286,6 +286,9 @@ private:
     // sampled. Builds the rank tables when they are stale.
     std::optional<bool> CornersDecide(int64_t West, int64_t South, int64_t East, int64_t North,
                                       uint8_t& ClipCode);
+    // CornersDecide where the rank tables made for the current map decide: nothing otherwise
+    // (no tables are made here).
+    std::optional<bool> RanksDecide(int64_t West, int64_t South, int64_t East, int64_t North, uint8_t& ClipCode) const;
     // Samples the rectangle; adds to the sample counts of the extent test.
     bool SampleTest(int64_t West, int64_t South, int64_t East, int64_t North, uint8_t& ClipCode, int32_t& Samples,
                     int32_t& Visible);
