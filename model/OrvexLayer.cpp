@@ -446,7 +446,7 @@ void TOrvexLayer::EndUpdate() {
 bool TOrvexLayer::PlaceAhead() {
     TOrvex3* const View = FView;
     // Its own look at whether it shows reads no file here.
-    if (!View || FAnimated || !SettledListHolds() || View->Printing() || !QuietVisibility() || !IsVisible())
+    if (!View || FAnimated || !SettledListHolds() || !QuietVisibility() || !IsVisible())
         return false;
     // A frame that replays the runs places nothing.
     if (TShiftKey Key; View->ShiftKey(Key) && FShiftRuns.Keeps(Key, FUnsettled.size())) return false;

@@ -197,11 +197,12 @@ private:
     bool Direct(TDirect& D) const;
     // What Direct reads of the painter, kept until the context changes the painter's transform
     // or clipping or lends the painter out: read for every chain, that state costs a frame more
-    // than its pixels. 0: not known, 1: no way, 2: FDirectKept.
-    mutable int8_t FDirectKnown = 0;
+    // than its pixels.
+    enum class TDirectKnown : uint8_t { Unknown, None, Kept };
+    mutable TDirectKnown FDirectKnown = TDirectKnown::Unknown;
     mutable std::unique_ptr<TDirect> FDirectKept;
     bool ReadDirect(TDirect& D) const;
-    void ForgetDirect() { FDirectKnown = 0; }
+    void ForgetDirect() { FDirectKnown = TDirectKnown::Unknown; }
     // Thin ellipses, in their steps: the whole-number shape of one size from its corner (drawn
     // straight into the picture when D is given), or the general way within the bounds.
     struct TEllipse;

@@ -121,17 +121,17 @@ int64_t LinePixels(const TPixelPoint& A, const TPixelPoint& B, const QRect& Boun
 bool TDeviceContext::Direct(TDirect& D) const {
     // The image's pixels stay where they are while a painter is active on it: copying such an
     // image copies its pixels.
-    if (FDirectKnown == 2) {
+    if (FDirectKnown == TDirectKnown::Kept) {
         D = *FDirectKept;
         return true;
     }
-    if (FDirectKnown == 1) return false;
+    if (FDirectKnown == TDirectKnown::None) return false;
     const bool Found = ReadDirect(D);
     if (Found) {
         if (!FDirectKept) FDirectKept = std::make_unique<TDirect>();
         *FDirectKept = D;
     }
-    FDirectKnown = Found ? 2 : 1;
+    FDirectKnown = Found ? TDirectKnown::Kept : TDirectKnown::None;
     return Found;
 }
 

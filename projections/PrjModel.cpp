@@ -232,33 +232,37 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
     return FView->ComputeClipCode(Written, ClipCode);
 }
 
+std::optional<TPrjModel::TCornerBox> TPrjModel::CornerBox(int64_t West, int64_t South, int64_t East,
+                                                          int64_t North) const {
+    const int64_t EastSample = East == OrvexUnits::Deg180 ? East - 1 : East;
+    if (West > EastSample || West < -OrvexUnits::Deg180 || EastSample >= OrvexUnits::Deg180) return std::nullopt;
+    const int64_t FromMeridian = NormalizeLongitude(West - FCentralMeridian);
+    if (FromMeridian + (EastSample - West) >= OrvexUnits::Deg180) return std::nullopt;
+    const int32_t Low = SaturateInt32(South), High = SaturateInt32(North);
+    const TPrjExtents& E = FExtents;
+    if (West < E.MinLongitude || EastSample > E.MaxLongitude || Low < E.MinLatitude || High > E.MaxLatitude)
+        return std::nullopt;
+    return TCornerBox{FromMeridian, FromMeridian + (EastSample - West), Low, High};
+}
+
 std::optional<bool> TPrjModel::CornersDecide(int64_t West, int64_t South, int64_t East, int64_t North,
                                              uint8_t& ClipCode) {
     // Where the column follows the longitude alone and the row the latitude alone, both
     // without decreasing, and the box does not pass the seam, the corners hold the samples'
     // extremes: they alone decide, unless one of them is not placed or lies where pixels are
     // pulled in.
-    const int64_t EastSample = East == OrvexUnits::Deg180 ? East - 1 : East;
-    if (!SeparableAxes() || West > EastSample || West < -OrvexUnits::Deg180 || EastSample >= OrvexUnits::Deg180 ||
-        NormalizeLongitude(West - FCentralMeridian) + (EastSample - West) >= OrvexUnits::Deg180)
-        return std::nullopt;
-    const int32_t Low = SaturateInt32(South), High = SaturateInt32(North);
-    const TPrjExtents& E = FExtents;
-    if (West < E.MinLongitude || EastSample > E.MaxLongitude || Low < E.MinLatitude || High > E.MaxLatitude)
-        return std::nullopt;
-    const int64_t FromMeridian = NormalizeLongitude(West - FCentralMeridian);
+    if (!SeparableAxes()) return std::nullopt;
+    const std::optional<TCornerBox> Box = CornerBox(West, South, East, North);
+    if (!Box) return std::nullopt;
     // The rank tables pass most boxes without a formula run; the first test after a move
-    // builds them for the frame's chains.
-    // Every object of a frame asks: the surface is read once a test.
+    // builds them for the frame's chains (the surface is read once a test).
     const int32_t W = SurfaceWidth(), H = SurfaceHeight();
     if (PrepareRankStarts(W, H))
-        if (const std::optional<bool> Shown =
-                DecideByRanks(FromMeridian, FromMeridian + (EastSample - West), Low, High, W, H, ClipCode))
-            return Shown;
+        if (const std::optional<bool> Shown = DecideByRanks(*Box, W, H, ClipCode)) return Shown;
     // The corners' columns and rows as PointToXY gives them, through the axes' ranks.
-    const int64_t X0 = FXOrigin + AxisRank(0, static_cast<int32_t>(FromMeridian));
-    const int64_t X1 = FXOrigin + AxisRank(0, static_cast<int32_t>(FromMeridian + (EastSample - West)));
-    const int64_t Y0 = FYOrigin - AxisRank(1, High), Y1 = FYOrigin - AxisRank(1, Low);
+    const int64_t X0 = FXOrigin + AxisRank(0, static_cast<int32_t>(Box->FromWest));
+    const int64_t X1 = FXOrigin + AxisRank(0, static_cast<int32_t>(Box->FromEast));
+    const int64_t Y0 = FYOrigin - AxisRank(1, Box->North), Y1 = FYOrigin - AxisRank(1, Box->South);
     constexpr int64_t Plain = PixelLimit / 2;
     if (std::max(std::llabs(X0), std::llabs(X1)) > Plain || std::max(std::llabs(Y0), std::llabs(Y1)) > Plain)
         return std::nullopt;
@@ -300,20 +304,13 @@ bool TPrjModel::IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_
 
 std::optional<bool> TPrjModel::RanksDecide(int64_t West, int64_t South, int64_t East, int64_t North,
                                            uint8_t& ClipCode) const {
-    // CornersDecide's own conditions, with tables made for this very map (a first test after a
-    // move goes the long way and makes them).
-    if (East > OrvexUnits::Deg180 || !(FRankScale > 0)) return std::nullopt;
+    // CornersDecide with tables made for this very map (a first test after a move goes the long
+    // way and makes them).
+    if (!(FRankScale > 0)) return std::nullopt;
     const int32_t W = SurfaceWidth(), H = SurfaceHeight();
     if (!RankStartsHold(W, H) || !SeparableAxes()) return std::nullopt;
-    const int64_t EastSample = East == OrvexUnits::Deg180 ? East - 1 : East;
-    if (West > EastSample || West < -OrvexUnits::Deg180 || EastSample >= OrvexUnits::Deg180) return std::nullopt;
-    const int64_t FromMeridian = NormalizeLongitude(West - FCentralMeridian);
-    if (FromMeridian + (EastSample - West) >= OrvexUnits::Deg180) return std::nullopt;
-    const int32_t Low = SaturateInt32(South), High = SaturateInt32(North);
-    const TPrjExtents& E = FExtents;
-    if (West < E.MinLongitude || EastSample > E.MaxLongitude || Low < E.MinLatitude || High > E.MaxLatitude)
-        return std::nullopt;
-    return DecideByRanks(FromMeridian, FromMeridian + (EastSample - West), Low, High, W, H, ClipCode);
+    const std::optional<TCornerBox> Box = CornerBox(West, South, East, North);
+    return Box ? DecideByRanks(*Box, W, H, ClipCode) : std::nullopt;
 }
 
 int64_t TPrjModel::AxisRank(int, int32_t) const { return 0; }
@@ -409,8 +406,8 @@ bool TPrjModel::RankStartsHold(int32_t W, int32_t H) const {
            FRankStarts[1].Min == FExtents.MinLatitude && FRankStarts[1].Max == FExtents.MaxLatitude;
 }
 
-std::optional<bool> TPrjModel::DecideByRanks(int64_t FromWest, int64_t FromEast, int32_t South, int32_t North,
-                                             int32_t Width, int32_t Height, uint8_t& ClipCode) const {
+std::optional<bool> TPrjModel::DecideByRanks(const TCornerBox& Box, int32_t Width, int32_t Height,
+                                             uint8_t& ClipCode) const {
     // The tables start RankRim pixels outside the surface: X's entry K is the first value of
     // column K - Rim, and Y's entry K the first value of row H + Rim - K (rows run down); the
     // edges hold the entries this test reads.
@@ -433,7 +430,7 @@ std::optional<bool> TPrjModel::DecideByRanks(int64_t FromWest, int64_t FromEast,
         if (V < Y[0]) return H64 + 1;
         return Unsure;
     };
-    const int64_t X0 = Column(FromWest), X1 = Column(FromEast), Y0 = Row(North), Y1 = Row(South);
+    const int64_t X0 = Column(Box.FromWest), X1 = Column(Box.FromEast), Y0 = Row(Box.North), Y1 = Row(Box.South);
     if (X0 == Unsure || X1 == Unsure || Y0 == Unsure || Y1 == Unsure) return std::nullopt;
     return BoxClipCode(X0, Y0, X1, Y1, Width, Height, ClipCode);
 }

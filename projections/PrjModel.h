@@ -256,10 +256,18 @@ private:
     // The start of Rank found in a few formula runs from Guess, where the start before it is
     // From: nothing when a unit or two either side of the guess does not settle it.
     std::optional<int64_t> GuessedStart(int Axis, int64_t Rank, int64_t From, int64_t Guess, int32_t Max) const;
-    // The extent test of a box (longitudes from the central meridian, no seam between them) by
-    // the current tables alone, where they tell on which side of each edge its corners lie.
-    std::optional<bool> DecideByRanks(int64_t FromWest, int64_t FromEast, int32_t South, int32_t North, int32_t W,
-                                      int32_t H, uint8_t& ClipCode) const;
+    // A box whose corners may decide the extent test: longitudes from the central meridian, no
+    // seam between them, latitudes within the map's.
+    struct TCornerBox {
+        int64_t FromWest, FromEast;
+        int32_t South, North;
+    };
+    // The box of the extent West..East (East at most 180 degrees, where the samples stop a unit
+    // short), where its corners may decide.
+    std::optional<TCornerBox> CornerBox(int64_t West, int64_t South, int64_t East, int64_t North) const;
+    // The extent test of such a box by the current tables alone, where they tell on which side
+    // of each edge its corners lie.
+    std::optional<bool> DecideByRanks(const TCornerBox& Box, int32_t W, int32_t H, uint8_t& ClipCode) const;
     // The values of Axis whose rank lies within one of Rank, a unit clear of the
     // thresholds; false when the table does not reach that far.
     bool RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const;
