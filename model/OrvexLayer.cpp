@@ -300,7 +300,27 @@ bool PassesMultiple(int64_t From, int64_t Count, int64_t M) {
 }
 }  // namespace
 
-void TOrvexLayer::UpdateObjectVisibility(TOrvexObject& O, bool Redraw, bool Scale) {
+// The map's quick extent test for one visibility pass over a layer's objects.
+class TPassExtents {
+public:
+    const TQuickExtents& For(TOrvex3& View);
+
+private:
+    TQuickExtents FQuick;
+    int FAsked = 0;
+};
+
+const TQuickExtents& TPassExtents::For(TOrvex3& View) {
+    // Asked for again after the first tests: the first test of a map moved makes its tables
+    // (one over the seam does not).
+    if (!FQuick && FAsked < 16) {
+        ++FAsked;
+        if (const TPrjModel* P = View.ProjectionModel()) FQuick = P->QuickExtents();
+    }
+    return FQuick;
+}
+
+void TOrvexLayer::UpdateObjectVisibility(TOrvexObject& O, bool Redraw, bool Scale, TPassExtents& Extents) {
     if (Scale || !O.HasState(osExtentsValid)) {
         RefreshExtents(O);
         O.IncludeState(osRetest);
@@ -312,7 +332,11 @@ void TOrvexLayer::UpdateObjectVisibility(TOrvexObject& O, bool Redraw, bool Scal
     if (O.HasState(osSubPixel)) return;
     if (!Redraw && !O.HasState(osRetest)) return;
     O.ExcludeState(osInView | osBackSide | osFrontSide);
-    if (O.IsVisibleIn(*FView))
+    // A plain chain's test goes straight to the map's tables where they decide.
+    const bool Visible = typeid(O) == typeid(TGeoDataObject)
+                             ? static_cast<TGeoDataObject&>(O).IsVisibleIn(*FView, Extents.For(*FView))
+                             : O.IsVisibleIn(*FView);
+    if (Visible)
         O.IncludeState(osInView);
     else
         O.ExcludeState(osRetest);
@@ -349,6 +373,7 @@ void TOrvexLayer::UpdateVisibility() {
 
 void TOrvexLayer::SparsePass(bool Redraw) {
     const size_t N = FObjects.size();
+    TPassExtents Extents;
     size_t K = 0;
     for (size_t I = 0; I < N; ++I) {
         if (FSettledValid) {
@@ -360,13 +385,13 @@ void TOrvexLayer::SparsePass(bool Redraw) {
             TOrvexObject& O = *FUnsettledObjects[K];
             // Measured afresh, it may draw other pixels.
             if (!O.HasState(osExtentsValid)) FShiftRuns.Drop(K);
-            UpdateObjectVisibility(O, Redraw, false);
+            UpdateObjectVisibility(O, Redraw, false, Extents);
             continue;
         }
         // A state changed in the pass: the rest are looked at one by one.
         if (I + FetchAhead < N) Prefetch(FObjects[I + FetchAhead]);
         if (I >= FObjects.size()) break;
-        UpdateObjectVisibility(*FObjects[I], Redraw, false);
+        UpdateObjectVisibility(*FObjects[I], Redraw, false, Extents);
     }
 }
 
@@ -394,6 +419,7 @@ void TOrvexLayer::SettlingPass(bool Redraw, bool Scale, long double CodeUnits) {
     // Runs of objects share a presenter: its answer is asked for once a run.
     const TOrvexPresenter* Asked = nullptr;
     bool KeepsBox = true;
+    TPassExtents Extents;
     for (size_t J = 0; J < Count; ++J) {
         // The positions visited lie far apart: the list's entry is asked for before the object
         // it points to.
@@ -405,7 +431,7 @@ void TOrvexLayer::SettlingPass(bool Redraw, bool Scale, long double CodeUnits) {
         TOrvexObject& O = *FObjects[I];
         // Its own changes in the pass do not count.
         if (O.FSettled) O.FSettled = false;
-        UpdateObjectVisibility(O, Redraw, Scale);
+        UpdateObjectVisibility(O, Redraw, Scale, Extents);
         if (Settled(O)) {
             O.FSettled = true;
             if (const TOrvexPresenter* P = O.Presenter(); P != Asked) {

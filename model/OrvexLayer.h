@@ -18,6 +18,7 @@ class TOrvexClassRegistry;
 class TOrvexObject;
 class TOrvexPresenter;
 class TOrvexStream;
+class TPassExtents;
 class TPointSlab;
 
 // The union of objects' extents as the layer's CalcExtents forms it, one object at a time:
@@ -184,7 +185,7 @@ private:
         ++FSettledBreaks;
     }
     // The visibility pass's work on one object.
-    void UpdateObjectVisibility(TOrvexObject& O, bool Redraw, bool Scale);
+    void UpdateObjectVisibility(TOrvexObject& O, bool Redraw, bool Scale, TPassExtents& Extents);
     // The pass while the list of unsettled objects holds and the scale stays: those alone.
     void SparsePass(bool Redraw);
     // The pass that makes the list: over every object or, with CodeUnits (the pixel's units

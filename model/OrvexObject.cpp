@@ -690,6 +690,13 @@ void TGeoDataObject::DeletePoint(int32_t Index) {
     Invalidate();
 }
 
+bool TGeoDataObject::IsVisibleIn(TOrvex3& View, const TQuickExtents& Quick) {
+    if (!TOrvexObject::IsVisibleIn(View)) return false;
+    if (const std::optional<bool> Shown = Quick.Decide(Extents(), this, ClipCodeRef())) return *Shown;
+    TPrjModel* Prj = View.ProjectionModel();
+    return Prj && Prj->IsExtentVisible(Extents(), this, ClipCodeRef());
+}
+
 bool TGeoDataObject::IsVisibleIn(TOrvex3& View) {
     if (!TOrvexObject::IsVisibleIn(View)) return false;
     TPrjModel* Prj = View.ProjectionModel();

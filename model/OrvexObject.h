@@ -17,6 +17,7 @@ class TOrvexPresenter;
 struct TChainCaches;
 class TGeoDataObject;
 class TPointSlab;
+class TQuickExtents;
 
 // Object state bits, shared by objects, layers, presenters, projections and the renderer.
 enum TOrvexObjectState : uint16_t {
@@ -314,6 +315,8 @@ public:
     TPoint3D* PreparePoints(int32_t Count, TPointSlab* Slab = nullptr);
 
     bool IsVisibleIn(TOrvex3& View) override;
+    // The same test, through Quick (made by View's map for the pass) where it decides.
+    bool IsVisibleIn(TOrvex3& View, const TQuickExtents& Quick);
     void Render() override;
     void MoveBy(int32_t DLongitude, int32_t DLatitude) override;
     // The mean of the vertices, longitudes unwrapped from the first point along the chain,

@@ -313,6 +313,30 @@ std::optional<bool> TPrjModel::RanksDecide(int64_t West, int64_t South, int64_t 
     return Box ? DecideByRanks(*Box, W, H, ClipCode) : std::nullopt;
 }
 
+TQuickExtents TPrjModel::QuickExtents() const {
+    TQuickExtents Quick;
+    const int32_t W = SurfaceWidth(), H = SurfaceHeight();
+    // A map with an extent test of its own has no separable axes.
+    if (!FView || !PointBuffer || !(FRankScale > 0) || !SeparableAxes() || !RankStartsHold(W, H)) return Quick;
+    Quick.FModel = this;
+    Quick.FWidth = W;
+    Quick.FHeight = H;
+    return Quick;
+}
+
+std::optional<bool> TQuickExtents::Decide(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode) const {
+    if (!FModel) return std::nullopt;
+    const int64_t Left = Extent.Left, Bottom = Extent.Bottom;
+    const std::optional<TPrjModel::TCornerBox> Box =
+        FModel->CornerBox(Left, Bottom, Left + Extent.Width, Bottom + Extent.Height);
+    if (!Box) return std::nullopt;
+    const std::optional<bool> Shown = FModel->DecideByRanks(*Box, FWidth, FHeight, ClipCode);
+    if (!Shown) return std::nullopt;
+    FModel->MarkMeridianWrap(Extent, Obj);
+    if (Obj) Obj->IncludeState(osFrontSide);
+    return Shown;
+}
+
 int64_t TPrjModel::AxisRank(int, int32_t) const { return 0; }
 
 bool TPrjModel::PrepareRankStarts() { return PrepareRankStarts(SurfaceWidth(), SurfaceHeight()); }

@@ -53,6 +53,23 @@ constexpr int32_t PixelLimit = 1073741823;
 // How far, in pixels, a chain drawn from its coarser copy may pass from its own points.
 constexpr double DetailTolerance = 1;
 
+class TPrjModel;
+
+// The extent test's way through a map's rank tables, with what it reads of the map read once: for
+// a pass over many extents in which nothing moves the map or resizes its surface.
+class TQuickExtents {
+public:
+    explicit operator bool() const { return FModel != nullptr; }
+    // As IsExtentVisible where the tables decide, ClipCode and the object's bits written;
+    // nothing elsewhere, with nothing written.
+    std::optional<bool> Decide(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode) const;
+
+private:
+    friend class TPrjModel;
+    const TPrjModel* FModel = nullptr;
+    int32_t FWidth = 0, FHeight = 0;
+};
+
 class TPrjModel : public TPersistent {
     ORVEX_CLASS_INFO
 public:
@@ -93,6 +110,9 @@ public:
     // Whether the extent (which may run east past 180 degrees) reaches the surface; writes
     // ClipCode and, with an object, its osWrapsMeridian, osBackSide and osFrontSide bits.
     virtual bool IsExtentVisible(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode);
+    // The extent test through the rank tables for a pass over many extents (see TQuickExtents):
+    // empty where the tables are not those of the map as it is.
+    TQuickExtents QuickExtents() const;
 
     // Projects the object's chain into PointBuffer from index 0, thinned to points at
     // least a pixel apart, and returns the number of entries written. A call writes at
@@ -239,6 +259,7 @@ protected:
     uint8_t FFlags = 0;
 
 private:
+    friend class TQuickExtents;
     // Per axis, the smallest value whose rank reaches each rank around the surface.
     struct TRankStarts {
         int64_t First = 0;  // the rank of Starts[0]

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -227,7 +228,11 @@ TEST_F(PrjTest, CornerExtentTestsAgreeWithSampledEdges) {
     };
     TGeoDataObject* A = Chain({});
     TGeoDataObject* B = Chain({});
+    TGeoDataObject* C = Chain({});
     constexpr uint16_t Bits = osBackSide | osFrontSide | osWrapsMeridian;
+    // A pass's quick test, taken once the tables are made, answers as the test itself or not at
+    // all, writing nothing; a map moved since has none.
+    int Quick = 0;
     std::mt19937 Random(31);
     std::uniform_int_distribution<int32_t> Left(-180 * Deg, 180 * Deg - 1), Bottom(-95 * Deg, 90 * Deg),
         Width(0, 200 * Deg), Height(0, 100 * Deg);
@@ -246,6 +251,7 @@ TEST_F(PrjTest, CornerExtentTestsAgreeWithSampledEdges) {
                     P->SetXOrigin(Origin);
                     P->SetYOrigin(Origin == 75 ? 75 : -300);
                 }
+                ASSERT_FALSE(M.Fast->QuickExtents()) << "tables of the map before it moved";
                 ASSERT_EQ(M.Fast->CentralMeridian(), M.Sampled->CentralMeridian());
                 // Units a pixel spans, roughly, near the centre.
                 const int32_t Pixel = int32_t(std::clamp<long double>(1 / Scale, 1, 1e8));
@@ -272,7 +278,19 @@ TEST_F(PrjTest, CornerExtentTestsAgreeWithSampledEdges) {
                     ASSERT_EQ(A->State() & Bits, B->State() & Bits) << I;
                     ASSERT_EQ(M.Fast->IsExtentVisible(E, nullptr, CodeA), M.Sampled->IsExtentVisible(E, nullptr, CodeB));
                     Visible += Fast;
+                    uint8_t CodeC = 0xAA;
+                    C->ExcludeState(Bits);
+                    if (const std::optional<bool> Shown = M.Fast->QuickExtents().Decide(E, C, CodeC)) {
+                        ASSERT_EQ(*Shown, Fast) << I;
+                        ASSERT_EQ(CodeC, CodeB) << I;
+                        ASSERT_EQ(C->State() & Bits, B->State() & Bits) << I;
+                        ++Quick;
+                    } else {
+                        ASSERT_EQ(CodeC, 0xAA) << I;
+                        ASSERT_EQ(C->State() & Bits, 0) << I;
+                    }
                 }
             }
     EXPECT_GT(Visible, 1000);
+    EXPECT_GT(Quick, 3000);
 }
