@@ -113,7 +113,7 @@ void TChainDetail::Build(const TPoint3D* Points, int32_t N, int Level, std::vect
     MoveTo(Slots - 1, Position);
 }
 
-TPointChain* TChainDetail::At(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch) {
+TPointChain* TChainDetail::AtOther(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch) {
     Follow(Points, N);
     const int Slot = Find(Level);
     if (Slot >= 0)

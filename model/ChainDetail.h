@@ -30,7 +30,12 @@ class TChainDetail {
 public:
     // The copy of Points[0, N) at Level, built on first use with Scratch as working space;
     // null where it would keep more than half of the points, which cost little more to draw.
-    TPointChain* At(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch);
+    TPointChain* At(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch) {
+        // Mostly the copy used last, asked for again frame after frame.
+        if (Points == FSource && N == FSourceCount && FLevels[0] == Level)
+            return FChains[0].Count() > 0 ? &FChains[0] : nullptr;
+        return AtOther(Points, N, Level, Scratch);
+    }
     // Builds the copy at Level ahead of its use, keeping the one used last: the points the new
     // copy holds (0 where it does not pay), or -1 when it was at hand.
     int32_t Prepare(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch);
@@ -49,6 +54,8 @@ private:
     // last one is given up for a new copy. The current octave, the one used before it, and the
     // finer and coarser ones prepared beside it.
     static constexpr int Slots = 4;
+    // At for a copy other than the one used last.
+    TPointChain* AtOther(const TPoint3D* Points, int32_t N, int Level, std::vector<TPoint3D>& Scratch);
     // Forgets copies of other points; the slot holding Level, or -1.
     void Follow(const TPoint3D* Points, int32_t N);
     int Find(int Level) const;

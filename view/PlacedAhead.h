@@ -61,9 +61,10 @@ public:
     }
     int Level() const { return FLevel; }
     // Hands Entry back to the caller, who may then change its object: its pixels when the thread
-    // placed them (valid until the next Start), else null. Or, when the thread is stalled on it,
-    // pixels the caller's thread placed (Beside, valid until the next Take), leaving the object
-    // the thread's.
+    // placed them (valid until the next Start), else null. In a block the caller took before the
+    // thread came to it, the pixels the caller's thread placed the same way (valid until the next
+    // Take). Or, when the thread is stalled on it, pixels the caller's thread placed (Beside,
+    // valid until the next Take), leaving the object the thread's.
     const TPlaced* Take(size_t Entry);
     // Waits until the thread has let go of Entry's object, which Take handed back Beside.
     void WaitFor(size_t Entry);
@@ -76,6 +77,8 @@ public:
     // the thread.
     uint64_t Handed() const { return FHanded; }
     uint64_t HandedBeside() const { return FHandedBeside; }
+    // The entries of the walk's own blocks it placed the thread's way.
+    uint64_t HandedOwn() const { return FHandedOwn; }
 
 private:
     enum TBlock : uint8_t { Free, Placing, Placed, Walked };
@@ -86,6 +89,10 @@ private:
     const TPointChain* Placeable(TOrvexObject* O) const;
     bool PlaceCopy(const TPointChain& Copy, TPixelPoint* Out, TPlaced& Placed) const;
     const TPlaced* PlaceBeside(size_t Entry);
+    // An entry of a block the walk took, placed by the walk (valid until the next Take).
+    const TPlaced* PlaceOwn(size_t Entry);
+    // Copy's pixels into Buffer, grown to hold them.
+    bool PlaceInto(const TPointChain& Copy, std::vector<TPixelPoint>& Buffer, TPlaced& Placed) const;
     void AwaitEntry(size_t Entry);
 
     std::thread FThread;
@@ -101,7 +108,7 @@ private:
     std::vector<TPixelPoint> FBeside;
     TPlaced FBesidePlaced;
     size_t FWalkBlock = SIZE_MAX;
-    uint64_t FHanded = 0, FHandedBeside = 0;
+    uint64_t FHanded = 0, FHandedBeside = 0, FHandedOwn = 0;
     // The block the walk is in, which the thread keeps ahead of, and whether to stop: on a line
     // of their own, which the thread reads a block at a time.
     alignas(64) std::atomic<size_t> FWalk{0};

@@ -644,10 +644,11 @@ bool TOrvex3::DrawnFromCopy(TOrvexObject* Obj, void (TOrvex3::*Draw)(TOrvexObjec
 }
 
 bool TOrvex3::DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed, uint8_t Clip) {
-    // The copy DrawnFromCopy would lend, drawn as DrawPolyline draws it (DetailLevelOf lends none
-    // to a chain at the seam).
-    const int Level = DetailLevelOf(Obj);
-    if (!FPlacedAhead || Level != FPlacedAhead->Level() || BackSidePass) return false;
+    // The copy DrawnFromCopy would lend, drawn as DrawPolyline draws it. Its level is the one
+    // DetailLevelOf gives: pixels are placed only for the frame's level, from objects that draw
+    // from copies (TPlacedAhead::Placeable), which nothing has changed since.
+    if (!FPlacedAhead || BackSidePass) return false;
+    const int Level = FPlacedAhead->Level();
     if ((Obj->HasState(osBackSide) && Obj->HasState(osFrontSide)) || FProjection->NeedsLinePoints(&Obj->Extents()))
         return false;
     // Asked as DrawnFromCopy asks, so that it stays the copy used last; but not while the

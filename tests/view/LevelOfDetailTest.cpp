@@ -359,7 +359,8 @@ TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
 
 // The placing thread against a walk that goes slower than it: each entry it hands back holds the
 // pixels the projection gives the copy, and only entries it may: not one out of view, none past
-// the list (a shorter list after a longer one), none after Stop.
+// the list (a shorter list after a longer one), none after Stop. The first blocks are the walk's
+// own, which it places the same way.
 TEST_F(LevelOfDetailTest, ThePlacingThreadHandsBackThePixelsTheProjectionGivesTheCopies) {
     TOrvexLayer* L = View.AddLayer("islands");
     TPolylinePresenter* Style = LineStyle(L, Red);
@@ -396,6 +397,7 @@ TEST_F(LevelOfDetailTest, ThePlacingThreadHandsBackThePixelsTheProjectionGivesTh
     if (TPlacedAhead::Worthwhile()) {
         EXPECT_GT(Checked, 0u);
     }
+    EXPECT_GT(Ahead.HandedOwn(), 0u) << "the walk's own blocks were left to its slower way";
 
 }
 
