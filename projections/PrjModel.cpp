@@ -318,23 +318,61 @@ TQuickExtents TPrjModel::QuickExtents() const {
     const int32_t W = SurfaceWidth(), H = SurfaceHeight();
     // A map with an extent test of its own has no separable axes.
     if (!FView || !PointBuffer || !(FRankScale > 0) || !SeparableAxes() || !RankStartsHold(W, H)) return Quick;
-    Quick.FModel = this;
-    Quick.FWidth = W;
-    Quick.FHeight = H;
+    Quick.FValid = true;
+    Quick.FMeridian = FCentralMeridian;
+    Quick.FExtents = FExtents;
+    std::copy_n(FEdgeX, 4, Quick.FEdgeX);
+    std::copy_n(FEdgeY, 4, Quick.FEdgeY);
+    // The stand-in pixels DecideByRanks gives a corner before, on and past the surface.
+    const int64_t Columns[3] = {-1, W / 2, int64_t(W) + 1}, Rows[3] = {-1, H / 2, int64_t(H) + 1};
+    for (int West = 0; West < 3; ++West)
+        for (int East = 0; East < 3; ++East)
+            for (int North = 0; North < 3; ++North)
+                for (int South = 0; South < 3; ++South) {
+                    uint8_t Code = 0;
+                    const bool Shows = BoxClipCode(Columns[West], Rows[North], Columns[East], Rows[South], W, H, Code);
+                    Quick.FOutcome[((West * 3 + East) * 3 + North) * 3 + South] =
+                        uint16_t(Code | (Shows ? TQuickExtents::ShowsBit : 0));
+                }
     return Quick;
 }
 
 std::optional<bool> TQuickExtents::Decide(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode) const {
-    if (!FModel) return std::nullopt;
-    const int64_t Left = Extent.Left, Bottom = Extent.Bottom;
-    const std::optional<TPrjModel::TCornerBox> Box =
-        FModel->CornerBox(Left, Bottom, Left + Extent.Width, Bottom + Extent.Height);
-    if (!Box) return std::nullopt;
-    const std::optional<bool> Shown = FModel->DecideByRanks(*Box, FWidth, FHeight, ClipCode);
-    if (!Shown) return std::nullopt;
-    FModel->MarkMeridianWrap(Extent, Obj);
-    if (Obj) Obj->IncludeState(osFrontSide);
-    return Shown;
+    if (!FValid) return std::nullopt;
+    // CornerBox: no seam inside, within the map's extents.
+    const int64_t West = Extent.Left, East = West + Extent.Width;
+    const int64_t EastSample = East == OrvexUnits::Deg180 ? East - 1 : East;
+    if (West > EastSample || West < -OrvexUnits::Deg180 || EastSample >= OrvexUnits::Deg180) return std::nullopt;
+    const int64_t FromWest = NormalizeLongitude(West - FMeridian), FromEast = FromWest + (EastSample - West);
+    if (FromEast >= OrvexUnits::Deg180) return std::nullopt;
+    const int64_t South = Extent.Bottom, North = South + Extent.Height;
+    if (West < FExtents.MinLongitude || EastSample > FExtents.MaxLongitude || South < FExtents.MinLatitude ||
+        North > FExtents.MaxLatitude)
+        return std::nullopt;
+    // DecideByRanks: the edges before the tables' first entry (0), from their second to their
+    // third (2), or from their last (4) lie before, on or past the surface; 1 and 3 are too near
+    // an edge to tell. The tables' entries do not decrease.
+    auto Place = [](const int32_t (&Edge)[4], int64_t V) {
+        return int(V >= Edge[0]) + int(V >= Edge[1]) + int(V >= Edge[2]) + int(V >= Edge[3]);
+    };
+    // Most boxes lie on the surface, all four edges.
+    constexpr int OnSurface = ((1 * 3 + 1) * 3 + 1) * 3 + 1;
+    int Index = OnSurface;
+    if (FromWest < FEdgeX[1] || FromEast >= FEdgeX[2] || South < FEdgeY[1] || North >= FEdgeY[2]) {
+        const int X0 = Place(FEdgeX, FromWest), X1 = Place(FEdgeX, FromEast);
+        // Rows run down: the greatest latitudes come first.
+        const int Y0 = 4 - Place(FEdgeY, North), Y1 = 4 - Place(FEdgeY, South);
+        if ((X0 | X1 | Y0 | Y1) & 1) return std::nullopt;
+        Index = ((X0 / 2 * 3 + X1 / 2) * 3 + Y0 / 2) * 3 + Y1 / 2;
+    }
+    const uint16_t Outcome = FOutcome[Index];
+    ClipCode = uint8_t(Outcome);
+    if (Obj) {
+        // MarkMeridianWrap: a box clear of the seam does not wrap.
+        Obj->ExcludeState(osWrapsMeridian);
+        Obj->IncludeState(osFrontSide);
+    }
+    return (Outcome & ShowsBit) != 0;
 }
 
 int64_t TPrjModel::AxisRank(int, int32_t) const { return 0; }

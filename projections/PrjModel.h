@@ -59,15 +59,23 @@ class TPrjModel;
 // a pass over many extents in which nothing moves the map or resizes its surface.
 class TQuickExtents {
 public:
-    explicit operator bool() const { return FModel != nullptr; }
+    explicit operator bool() const { return FValid; }
     // As IsExtentVisible where the tables decide, ClipCode and the object's bits written;
     // nothing elsewhere, with nothing written.
     std::optional<bool> Decide(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode) const;
 
 private:
     friend class TPrjModel;
-    const TPrjModel* FModel = nullptr;
-    int32_t FWidth = 0, FHeight = 0;
+    bool FValid = false;
+    int32_t FMeridian = 0;
+    TPrjExtents FExtents;
+    // The tables' starts of the ranks just before the surface, just inside it, at its far edge
+    // and just past it, per axis.
+    int32_t FEdgeX[4] = {}, FEdgeY[4] = {};
+    // Per place of the box's west, east, north and south edges (before the surface, on it, or
+    // past it: three each), the box's clip code, and whether it shows (ShowsBit).
+    static constexpr uint16_t ShowsBit = 0x100;
+    uint16_t FOutcome[81] = {};
 };
 
 class TPrjModel : public TPersistent {
