@@ -125,6 +125,31 @@ TEST(ChainDetail, CopiesAreKeptPerOctaveAndBuiltAgainForNewPoints) {
     EXPECT_EQ(Detail.At(Sparse.data(), int32_t(Sparse.size()), 4, Scratch), nullptr);
 }
 
+// The copy used last is answered again without a search, frame after frame: only for the very
+// points and level it was made for. A chain one point shorter in the same array, another level,
+// or a copy that did not pay must not be answered with it.
+TEST(ChainDetail, TheCopyUsedLastIsAnsweredAgainOnlyForItsOwnPointsAndLevel) {
+    const std::vector<TPoint3D> Points = Walk(0, 0, 4000, 30000, 13);
+    const int32_t N = int32_t(Points.size());
+    std::vector<TPoint3D> Scratch;
+    TChainDetail Detail;
+    const TPointChain* First = Detail.At(Points.data(), N, 18, Scratch);
+    ASSERT_NE(First, nullptr);
+    const TPoint3D* Copy = First->Points();
+    EXPECT_EQ(Detail.At(Points.data(), N, 18, Scratch)->Points(), Copy) << "built again";
+    const TPointChain* Shorter = Detail.At(Points.data(), N - 1, 18, Scratch);
+    ASSERT_NE(Shorter, nullptr);
+    EXPECT_EQ(Shorter->Points()[Shorter->Count() - 1], Points[size_t(N) - 2]) << "the copy of the longer chain";
+    // (The copy answered is a slot, which the next question may fill with another.)
+    const int32_t ShorterCount = Shorter->Count();
+    const TPointChain* Finer = Detail.At(Points.data(), N - 1, 16, Scratch);
+    ASSERT_NE(Finer, nullptr);
+    EXPECT_GT(Finer->Count(), ShorterCount) << "the copy of another level";
+    const std::vector<TPoint3D> Sparse = Walk(0, 0, 100, 2000000, 3);
+    for (int Ask = 0; Ask < 2; ++Ask)
+        EXPECT_EQ(Detail.At(Sparse.data(), int32_t(Sparse.size()), 4, Scratch), nullptr) << Ask;
+}
+
 // Copies built ahead of the next wheel notch: a prepared copy that differed from the one a frame
 // builds would change the picture, and one that pushed out the copy in use (or that a frame then
 // built again) would cost the frame it was meant to spare.
