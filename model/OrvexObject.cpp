@@ -697,11 +697,7 @@ bool TGeoDataObject::IsVisibleIn(TOrvex3& View, const TQuickExtents& Quick) {
     return Prj && Prj->IsExtentVisible(Extents(), this, ClipCodeRef());
 }
 
-bool TGeoDataObject::IsVisibleIn(TOrvex3& View) {
-    if (!TOrvexObject::IsVisibleIn(View)) return false;
-    TPrjModel* Prj = View.ProjectionModel();
-    return Prj && Prj->IsExtentVisible(Extents(), this, ClipCodeRef());
-}
+bool TGeoDataObject::IsVisibleIn(TOrvex3& View) { return IsVisibleIn(View, TQuickExtents{}); }
 
 void TGeoDataObject::Render() {
     if (Presenter()) {

@@ -232,17 +232,31 @@ bool TPrjModel::SampleTest(int64_t West, int64_t South, int64_t East, int64_t No
     return FView->ComputeClipCode(Written, ClipCode);
 }
 
-std::optional<TPrjModel::TCornerBox> TPrjModel::CornerBox(int64_t West, int64_t South, int64_t East,
-                                                          int64_t North) const {
+// Inline: the visibility pass asks once an object.
+inline std::optional<TPrjModel::TCornerBox> TPrjModel::CornerBoxOf(int32_t Meridian, const TPrjExtents& E, int64_t West,
+                                                                   int64_t South, int64_t East, int64_t North) {
     const int64_t EastSample = East == OrvexUnits::Deg180 ? East - 1 : East;
     if (West > EastSample || West < -OrvexUnits::Deg180 || EastSample >= OrvexUnits::Deg180) return std::nullopt;
-    const int64_t FromMeridian = NormalizeLongitude(West - FCentralMeridian);
+    const int64_t FromMeridian = NormalizeLongitude(West - Meridian);
     if (FromMeridian + (EastSample - West) >= OrvexUnits::Deg180) return std::nullopt;
     const int32_t Low = SaturateInt32(South), High = SaturateInt32(North);
-    const TPrjExtents& E = FExtents;
     if (West < E.MinLongitude || EastSample > E.MaxLongitude || Low < E.MinLatitude || High > E.MaxLatitude)
         return std::nullopt;
     return TCornerBox{FromMeridian, FromMeridian + (EastSample - West), Low, High};
+}
+
+std::optional<TPrjModel::TCornerBox> TPrjModel::CornerBox(int64_t West, int64_t South, int64_t East,
+                                                          int64_t North) const {
+    return CornerBoxOf(FCentralMeridian, FExtents, West, South, East, North);
+}
+
+inline int TPrjModel::EdgePlace(const int32_t (&Edge)[4], int64_t Value) {
+    // The entries do not decrease.
+    return int(Value >= Edge[0]) + int(Value >= Edge[1]) + int(Value >= Edge[2]) + int(Value >= Edge[3]);
+}
+
+inline int64_t TPrjModel::StandIn(int Place, int32_t Side) {
+    return Place == 0 ? -1 : Place == 2 ? Side / 2 : int64_t(Side) + 1;
 }
 
 std::optional<bool> TPrjModel::CornersDecide(int64_t West, int64_t South, int64_t East, int64_t North,
@@ -323,15 +337,16 @@ TQuickExtents TPrjModel::QuickExtents() const {
     Quick.FExtents = FExtents;
     std::copy_n(FEdgeX, 4, Quick.FEdgeX);
     std::copy_n(FEdgeY, 4, Quick.FEdgeY);
-    // The stand-in pixels DecideByRanks gives a corner before, on and past the surface.
-    const int64_t Columns[3] = {-1, W / 2, int64_t(W) + 1}, Rows[3] = {-1, H / 2, int64_t(H) + 1};
-    for (int West = 0; West < 3; ++West)
-        for (int East = 0; East < 3; ++East)
-            for (int North = 0; North < 3; ++North)
-                for (int South = 0; South < 3; ++South) {
+    // DecideByRanks's answer for each of the 81 placings of the box's west, east, north and
+    // south edges.
+    for (int West = 0; West <= 4; West += 2)
+        for (int East = 0; East <= 4; East += 2)
+            for (int North = 0; North <= 4; North += 2)
+                for (int South = 0; South <= 4; South += 2) {
                     uint8_t Code = 0;
-                    const bool Shows = BoxClipCode(Columns[West], Rows[North], Columns[East], Rows[South], W, H, Code);
-                    Quick.FOutcome[((West * 3 + East) * 3 + North) * 3 + South] =
+                    const bool Shows = BoxClipCode(StandIn(West, W), StandIn(North, H), StandIn(East, W),
+                                                   StandIn(South, H), W, H, Code);
+                    Quick.FOutcome[TQuickExtents::OutcomeIndex(West, East, North, South)] =
                         uint16_t(Code | (Shows ? TQuickExtents::ShowsBit : 0));
                 }
     return Quick;
@@ -339,31 +354,18 @@ TQuickExtents TPrjModel::QuickExtents() const {
 
 std::optional<bool> TQuickExtents::Decide(const TExtent& Extent, TOrvexObject* Obj, uint8_t& ClipCode) const {
     if (!FValid) return std::nullopt;
-    // CornerBox: no seam inside, within the map's extents.
-    const int64_t West = Extent.Left, East = West + Extent.Width;
-    const int64_t EastSample = East == OrvexUnits::Deg180 ? East - 1 : East;
-    if (West > EastSample || West < -OrvexUnits::Deg180 || EastSample >= OrvexUnits::Deg180) return std::nullopt;
-    const int64_t FromWest = NormalizeLongitude(West - FMeridian), FromEast = FromWest + (EastSample - West);
-    if (FromEast >= OrvexUnits::Deg180) return std::nullopt;
-    const int64_t South = Extent.Bottom, North = South + Extent.Height;
-    if (West < FExtents.MinLongitude || EastSample > FExtents.MaxLongitude || South < FExtents.MinLatitude ||
-        North > FExtents.MaxLatitude)
-        return std::nullopt;
-    // DecideByRanks: the edges before the tables' first entry (0), from their second to their
-    // third (2), or from their last (4) lie before, on or past the surface; 1 and 3 are too near
-    // an edge to tell. The tables' entries do not decrease.
-    auto Place = [](const int32_t (&Edge)[4], int64_t V) {
-        return int(V >= Edge[0]) + int(V >= Edge[1]) + int(V >= Edge[2]) + int(V >= Edge[3]);
-    };
+    const int64_t West = Extent.Left, South = Extent.Bottom;
+    const std::optional<TPrjModel::TCornerBox> Box =
+        TPrjModel::CornerBoxOf(FMeridian, FExtents, West, South, West + Extent.Width, South + Extent.Height);
+    if (!Box) return std::nullopt;
     // Most boxes lie on the surface, all four edges.
-    constexpr int OnSurface = ((1 * 3 + 1) * 3 + 1) * 3 + 1;
-    int Index = OnSurface;
-    if (FromWest < FEdgeX[1] || FromEast >= FEdgeX[2] || South < FEdgeY[1] || North >= FEdgeY[2]) {
-        const int X0 = Place(FEdgeX, FromWest), X1 = Place(FEdgeX, FromEast);
-        // Rows run down: the greatest latitudes come first.
-        const int Y0 = 4 - Place(FEdgeY, North), Y1 = 4 - Place(FEdgeY, South);
+    int Index = OutcomeIndex(2, 2, 2, 2);
+    if (Box->FromWest < FEdgeX[1] || Box->FromEast >= FEdgeX[2] || Box->South < FEdgeY[1] ||
+        Box->North >= FEdgeY[2]) {
+        const int X0 = TPrjModel::EdgePlace(FEdgeX, Box->FromWest), X1 = TPrjModel::EdgePlace(FEdgeX, Box->FromEast);
+        const int Y0 = 4 - TPrjModel::EdgePlace(FEdgeY, Box->North), Y1 = 4 - TPrjModel::EdgePlace(FEdgeY, Box->South);
         if ((X0 | X1 | Y0 | Y1) & 1) return std::nullopt;
-        Index = ((X0 / 2 * 3 + X1 / 2) * 3 + Y0 / 2) * 3 + Y1 / 2;
+        Index = OutcomeIndex(X0, X1, Y0, Y1);
     }
     const uint16_t Outcome = FOutcome[Index];
     ClipCode = uint8_t(Outcome);
@@ -476,25 +478,11 @@ std::optional<bool> TPrjModel::DecideByRanks(const TCornerBox& Box, int32_t Widt
     // Where a corner's pixel lies for the clip code: before the surface, on it, or past it,
     // each only when a pixel clear of the edge, so that a formula's last bit cannot matter; the
     // stand-in pixel of each class gives the box's code as the corners themselves would.
-    constexpr int64_t Unsure = INT64_MIN;
-    const int64_t W64 = Width, H64 = Height;
-    const int32_t* X = FEdgeX;
-    const int32_t* Y = FEdgeY;
-    auto Column = [&](int64_t V) -> int64_t {
-        if (V < X[0]) return -1;
-        if (X[1] <= V && V < X[2]) return W64 / 2;
-        if (V >= X[3]) return W64 + 1;
-        return Unsure;
-    };
-    auto Row = [&](int64_t V) -> int64_t {
-        if (V >= Y[3]) return -1;
-        if (Y[1] <= V && V < Y[2]) return H64 / 2;
-        if (V < Y[0]) return H64 + 1;
-        return Unsure;
-    };
-    const int64_t X0 = Column(Box.FromWest), X1 = Column(Box.FromEast), Y0 = Row(Box.North), Y1 = Row(Box.South);
-    if (X0 == Unsure || X1 == Unsure || Y0 == Unsure || Y1 == Unsure) return std::nullopt;
-    return BoxClipCode(X0, Y0, X1, Y1, Width, Height, ClipCode);
+    const int X0 = EdgePlace(FEdgeX, Box.FromWest), X1 = EdgePlace(FEdgeX, Box.FromEast);
+    const int Y0 = 4 - EdgePlace(FEdgeY, Box.North), Y1 = 4 - EdgePlace(FEdgeY, Box.South);
+    if ((X0 | X1 | Y0 | Y1) & 1) return std::nullopt;
+    return BoxClipCode(StandIn(X0, Width), StandIn(Y0, Height), StandIn(X1, Width), StandIn(Y1, Height), Width,
+                       Height, ClipCode);
 }
 
 bool TPrjModel::RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const {

@@ -72,9 +72,12 @@ private:
     // The tables' starts of the ranks just before the surface, just inside it, at its far edge
     // and just past it, per axis.
     int32_t FEdgeX[4] = {}, FEdgeY[4] = {};
-    // Per place of the box's west, east, north and south edges (before the surface, on it, or
-    // past it: three each), the box's clip code, and whether it shows (ShowsBit).
+    // Per place of the box's west, east, north and south edges (TPrjModel::EdgePlace: before the
+    // surface, on it, or past it), the box's clip code, and whether it shows (ShowsBit).
     static constexpr uint16_t ShowsBit = 0x100;
+    static constexpr int OutcomeIndex(int West, int East, int North, int South) {
+        return ((West / 2 * 3 + East / 2) * 3 + North / 2) * 3 + South / 2;
+    }
     uint16_t FOutcome[81] = {};
 };
 
@@ -294,6 +297,16 @@ private:
     // The box of the extent West..East (East at most 180 degrees, where the samples stop a unit
     // short), where its corners may decide.
     std::optional<TCornerBox> CornerBox(int64_t West, int64_t South, int64_t East, int64_t North) const;
+    // The same for a map of that meridian and those extents.
+    static std::optional<TCornerBox> CornerBoxOf(int32_t Meridian, const TPrjExtents& Extents, int64_t West,
+                                                 int64_t South, int64_t East, int64_t North);
+    // Where a corner's value lies against an axis's four edge entries (see FEdgeX): 0 before the
+    // first, 2 from the second to the third, 4 from the last; 1 and 3 are too near an edge to
+    // tell. For rows, which run down, 4 less that.
+    static int EdgePlace(const int32_t (&Edge)[4], int64_t Value);
+    // The pixel standing in for a corner at an even place on an axis of Side pixels: before the
+    // surface, in its middle, past it.
+    static int64_t StandIn(int Place, int32_t Side);
     // The extent test of such a box by the current tables alone, where they tell on which side
     // of each edge its corners lie.
     std::optional<bool> DecideByRanks(const TCornerBox& Box, int32_t W, int32_t H, uint8_t& ClipCode) const;
