@@ -55,6 +55,12 @@ struct TExtent {
     bool IsEmpty() const { return Width == 0 || Height == 0; }
 };
 
+// Extents that reach the 180th meridian or a pole, where seam edges may lie.
+inline bool ReachesSeamOrPole(const TExtent& E) {
+    return E.Left <= -OrvexUnits::Deg180 || int64_t(E.Left) + E.Width >= OrvexUnits::Deg180 ||
+           E.Bottom <= -OrvexUnits::Deg90 || int64_t(E.Bottom) + E.Height >= OrvexUnits::Deg90;
+}
+
 enum TOrvexUnits : uint8_t {
     Degree,
     Minute,

@@ -171,7 +171,8 @@ public:
     TPixelPoint GetOrigin() const;
     void SetOrigin(const TPixelPoint& Origin);
     // Offsets in OrvexUnits.
-    void ScrollBy(int32_t DX, int32_t DY);
+    // Virtual, as every call of the model into the view: the model links without it.
+    virtual void ScrollBy(int32_t DX, int32_t DY);
     virtual void UpdateScrollBars();
     void CenterOn(int32_t Longitude, int32_t Latitude);
     void CenterOnObject(TOrvexObject* Obj);
@@ -297,7 +298,8 @@ public:
     // map's axes are separable) and frames follow each other (the level of detail is on):
     // false where a pan moves pixels in other ways, or where the picture is drawn for printing
     // or its far side.
-    bool ShiftKey(TShiftKey& Key) const;
+    // (Virtual, as every call of the model into the view.)
+    virtual bool ShiftKey(TShiftKey& Key) const;
     // Everything of the map a pixel follows but the origin, projection and scale included.
     TShiftKey MapKey() const;
     // The layer's walk names the object it draws and where its runs are kept (null: none); a
@@ -312,7 +314,8 @@ public:
     // copies on a map with a block formula, and no handler can run. True when placing started;
     // the walk then takes each entry (TakePlaced) before it touches the object, and stops the
     // placing before it returns.
-    bool StartPlacingAhead(TOrvexObject* const* Objects, size_t Count);
+    // (Virtual, as every call of the model into the view.)
+    virtual bool StartPlacingAhead(TOrvexObject* const* Objects, size_t Count);
     // Whether this frame may place copies on a second core at all: the map and the layers aside.
     bool MayPlaceAhead() const;
     // Whether the copies of Objects[0, Count) are being placed already (started before the walk,
@@ -488,7 +491,8 @@ public:
     void PaintPolygon(TOrvexObject* Obj) override;
     // A line between two geographic points drawn as Steps straight pieces in longitude
     // and latitude, the short way across 180 degrees.
-    void PaintLineLL(const TPoint3D& From, const TPoint3D& To, int32_t Steps);
+    // (Virtual, as every call of the model into the view.)
+    virtual void PaintLineLL(const TPoint3D& From, const TPoint3D& To, int32_t Steps);
 
     // Graticule spacing in degrees (0: none).
     int32_t LongitudeStep() const { return FLongitudeStep; }

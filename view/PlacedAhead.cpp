@@ -18,6 +18,17 @@ constexpr size_t Lead = 2;
 constexpr int64_t ChunkPixels = int64_t(MaxChainEntries) + 1;
 }  // namespace
 
+// Here rather than with the rest of the view's drawing: the model's walk reaches this file, and
+// through it the command line's summary of a layer file, which must start without the GUI.
+bool TOrvex3::TakesCopies(const TOrvexObject& Obj) {
+    // Shorter chains gain less than their copies cost.
+    constexpr int32_t LeastPoints = 16;
+    // Where a chain meets the date line or a pole its points tell seam edges and crossings
+    // apart: such chains keep them all.
+    return Obj.GetPointCount() >= LeastPoints && !Obj.HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings) &&
+           !ReachesSeamOrPole(Obj.Extents());
+}
+
 TPlacedAhead::~TPlacedAhead() {
     Stop();
     {

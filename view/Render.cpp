@@ -88,12 +88,6 @@ bool IsSeamEdge(const TPoint3D& A, const TPoint3D& B) {
     return (PoleA || PoleB) && LonA == LonB;
 }
 
-// Extents that reach the 180th meridian or a pole, where seam edges may lie.
-bool ReachesSeamOrPole(const TExtent& E) {
-    return E.Left <= -OrvexUnits::Deg180 || int64_t(E.Left) + E.Width >= OrvexUnits::Deg180 ||
-           E.Bottom <= -OrvexUnits::Deg90 || int64_t(E.Bottom) + E.Height >= OrvexUnits::Deg90;
-}
-
 // Swaps a lent coarser copy back out of the stand-in when the drawing ends, thrown out of
 // or not.
 class TGiveBack {
@@ -675,15 +669,6 @@ bool TOrvex3::StartPlacingAhead(TOrvexObject* const* Objects, size_t Count) {
         return false;
     PlacingThread().Start(this, Objects, Count, Flat, FFrameDetail.Level);
     return true;
-}
-
-bool TOrvex3::TakesCopies(const TOrvexObject& Obj) {
-    // Shorter chains gain less than their copies cost.
-    constexpr int32_t LeastPoints = 16;
-    // Where a chain meets the date line or a pole its points tell seam edges and crossings
-    // apart: such chains keep them all.
-    return Obj.GetPointCount() >= LeastPoints && !Obj.HasState(osWrapsMeridian | osCrossesDateLine | osOddCrossings) &&
-           !ReachesSeamOrPole(Obj.Extents());
 }
 
 int TOrvex3::DetailLevelOf(TOrvexObject* Obj) const {
