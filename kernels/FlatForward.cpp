@@ -246,72 +246,87 @@ __attribute__((target("avx2,fma"))) inline __m256d ClearOfHalf(__m256d Offset, _
     return _mm256_cmp_pd(_mm256_and_pd(_mm256_sub_pd(Offset, Rounded), Magnitude), Room, _CMP_LT_OQ);
 }
 
-template <TFlatForward::TKind Kind, int W>
-__attribute__((target("avx2,fma"))) void ProjectFlatAvx2For(const TFlatForward& F, const TPoint3D* Points, int32_t N,
-                                                            int32_t* XY, uint8_t* Sure) {
-    const __m256d MinLon = _mm256_set1_pd(double(F.MinLongitude)), MaxLon = _mm256_set1_pd(double(F.MaxLongitude));
-    const __m256d MinLat = _mm256_set1_pd(double(F.MinLatitude)), MaxLat = _mm256_set1_pd(double(F.MaxLatitude));
-    const __m256d Meridian = _mm256_set1_pd(F.CentralMeridian);
+// A map's block formula in vectors, made once a call.
+struct TFlatVectors {
+    __m256d MinLon, MaxLon, MinLat, MaxLat, Meridian, Scale, XOrigin, YOrigin;
+};
+
+// The 4 W points from Points[I] into XY and Sure (the block's first entries). Clamped: the block
+// reaches past Last, and the points past it repeat it, so that the tail of a short chain is one
+// more block of the same steps.
+template <TFlatForward::TKind Kind, int W, bool Clamped>
+__attribute__((target("avx2,fma"), always_inline)) inline void ProjectBlock(const TFlatForward& F, const TFlatVectors& V,
+                                                                            const TPoint3D* Points, int32_t I, int32_t Last,
+                                                                            int32_t* XY, uint8_t* Sure) {
     const __m256d HalfTurnV = _mm256_set1_pd(HalfTurn), MinusHalfTurn = _mm256_set1_pd(-HalfTurn);
-    const __m256d TurnV = _mm256_set1_pd(Turn), KV = _mm256_set1_pd(K), Scale = _mm256_set1_pd(F.PixelsPerRadian);
-    const __m256d XOrigin = _mm256_set1_pd(F.XOrigin), YOrigin = _mm256_set1_pd(F.YOrigin);
+    const __m256d TurnV = _mm256_set1_pd(Turn), KV = _mm256_set1_pd(K);
     const __m256d Limit = _mm256_set1_pd(FlatPixelLimit);
     const __m256d Magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffff));
     constexpr int Nearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
-    int32_t I = 0;
-    for (; I + 4 * W <= N; I += 4 * W) {
-        __m256d Ok[W], Lambda[W], Phi[W], X[W], Y[W], Holds[W];
-        EACH {
-            const TPoint3D* P = Points + I + 4 * J;
-            const __m256d Lon = _mm256_cvtepi32_pd(_mm_setr_epi32(P[0].X, P[1].X, P[2].X, P[3].X));
-            const __m256d Lat = _mm256_cvtepi32_pd(_mm_setr_epi32(P[0].Y, P[1].Y, P[2].Y, P[3].Y));
-            Ok[J] = _mm256_and_pd(
-                _mm256_and_pd(_mm256_cmp_pd(Lon, MinLon, _CMP_GE_OQ), _mm256_cmp_pd(Lon, MaxLon, _CMP_LE_OQ)),
-                _mm256_and_pd(_mm256_cmp_pd(Lat, MinLat, _CMP_GE_OQ), _mm256_cmp_pd(Lat, MaxLat, _CMP_LE_OQ)));
-            __m256d D = _mm256_sub_pd(Lon, Meridian);
-            D = _mm256_sub_pd(D, _mm256_and_pd(_mm256_cmp_pd(D, HalfTurnV, _CMP_GE_OQ), TurnV));
-            D = _mm256_add_pd(D, _mm256_and_pd(_mm256_cmp_pd(D, MinusHalfTurn, _CMP_LT_OQ), TurnV));
-            Lambda[J] = _mm256_mul_pd(D, KV);
-            Phi[J] = _mm256_mul_pd(Lat, KV);
-        }
-        if constexpr (Kind == TFlatForward::Equidistant)
-            EquidistantPlane<W>(Lambda, Phi, X, Y, Holds);
-        else
-            EACH Holds[J] = Plane<Kind>(F, Lambda[J], Phi[J], X[J], Y[J]);
-        EACH {
-            const __m256d OX = _mm256_mul_pd(X[J], Scale), OY = _mm256_sub_pd(_mm256_setzero_pd(), _mm256_mul_pd(Y[J], Scale));
-            const __m256d RX = _mm256_round_pd(OX, Nearest), RY = _mm256_round_pd(OY, Nearest);
-            __m256d Good = _mm256_and_pd(_mm256_and_pd(Ok[J], Holds[J]), _mm256_and_pd(ClearOfHalf(OX, RX), ClearOfHalf(OY, RY)));
-            const __m256d PX = _mm256_add_pd(RX, XOrigin), PY = _mm256_add_pd(RY, YOrigin);
-            // NaN fails the comparisons.
-            Good = _mm256_and_pd(Good, _mm256_and_pd(_mm256_cmp_pd(_mm256_and_pd(PX, Magnitude), Limit, _CMP_LE_OQ),
-                                                     _mm256_cmp_pd(_mm256_and_pd(PY, Magnitude), Limit, _CMP_LE_OQ)));
-            const int Mask = _mm256_movemask_pd(Good);
-            // Lanes that fail hold zeros, so that the conversion sees nothing out of range.
-            const __m128i XI = _mm256_cvtpd_epi32(_mm256_and_pd(PX, Good)), YI = _mm256_cvtpd_epi32(_mm256_and_pd(PY, Good));
-            const int32_t At = I + 4 * J;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(XY + 2 * At), _mm_unpacklo_epi32(XI, YI));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(XY + 2 * At + 4), _mm_unpackhi_epi32(XI, YI));
-            std::memcpy(Sure + At, &SureBytes[Mask], 4);
-        }
+    auto At = [&](int32_t L) -> const TPoint3D& { return Points[Clamped ? std::min(I + L, Last) : I + L]; };
+    __m256d Ok[W], Lambda[W], Phi[W], X[W], Y[W], Holds[W];
+    EACH {
+        const TPoint3D &P0 = At(4 * J), &P1 = At(4 * J + 1), &P2 = At(4 * J + 2), &P3 = At(4 * J + 3);
+        const __m256d Lon = _mm256_cvtepi32_pd(_mm_setr_epi32(P0.X, P1.X, P2.X, P3.X));
+        const __m256d Lat = _mm256_cvtepi32_pd(_mm_setr_epi32(P0.Y, P1.Y, P2.Y, P3.Y));
+        Ok[J] = _mm256_and_pd(
+            _mm256_and_pd(_mm256_cmp_pd(Lon, V.MinLon, _CMP_GE_OQ), _mm256_cmp_pd(Lon, V.MaxLon, _CMP_LE_OQ)),
+            _mm256_and_pd(_mm256_cmp_pd(Lat, V.MinLat, _CMP_GE_OQ), _mm256_cmp_pd(Lat, V.MaxLat, _CMP_LE_OQ)));
+        __m256d D = _mm256_sub_pd(Lon, V.Meridian);
+        D = _mm256_sub_pd(D, _mm256_and_pd(_mm256_cmp_pd(D, HalfTurnV, _CMP_GE_OQ), TurnV));
+        D = _mm256_add_pd(D, _mm256_and_pd(_mm256_cmp_pd(D, MinusHalfTurn, _CMP_LT_OQ), TurnV));
+        Lambda[J] = _mm256_mul_pd(D, KV);
+        Phi[J] = _mm256_mul_pd(Lat, KV);
     }
-    if (I == N) return;
-    // Fewer than 4 W points left: half as many vectors while they fill at least half, else
-    // a block padded by repeating the last point. Chains are short, and the plain formulas for
-    // their tails would cost more than the rest.
-    if constexpr (W > 1) {
-        if (N - I <= 2 * W) return ProjectFlatAvx2For<Kind, W / 2>(F, Points + I, N - I, XY + 2 * I, Sure + I);
+    if constexpr (Kind == TFlatForward::Equidistant)
+        EquidistantPlane<W>(Lambda, Phi, X, Y, Holds);
+    else
+        EACH Holds[J] = Plane<Kind>(F, Lambda[J], Phi[J], X[J], Y[J]);
+    EACH {
+        const __m256d OX = _mm256_mul_pd(X[J], V.Scale), OY = _mm256_sub_pd(_mm256_setzero_pd(), _mm256_mul_pd(Y[J], V.Scale));
+        const __m256d RX = _mm256_round_pd(OX, Nearest), RY = _mm256_round_pd(OY, Nearest);
+        __m256d Good = _mm256_and_pd(_mm256_and_pd(Ok[J], Holds[J]), _mm256_and_pd(ClearOfHalf(OX, RX), ClearOfHalf(OY, RY)));
+        const __m256d PX = _mm256_add_pd(RX, V.XOrigin), PY = _mm256_add_pd(RY, V.YOrigin);
+        // NaN fails the comparisons.
+        Good = _mm256_and_pd(Good, _mm256_and_pd(_mm256_cmp_pd(_mm256_and_pd(PX, Magnitude), Limit, _CMP_LE_OQ),
+                                                 _mm256_cmp_pd(_mm256_and_pd(PY, Magnitude), Limit, _CMP_LE_OQ)));
+        const int Mask = _mm256_movemask_pd(Good);
+        // Lanes that fail hold zeros, so that the conversion sees nothing out of range.
+        const __m128i XI = _mm256_cvtpd_epi32(_mm256_and_pd(PX, Good)), YI = _mm256_cvtpd_epi32(_mm256_and_pd(PY, Good));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(XY + 8 * J), _mm_unpacklo_epi32(XI, YI));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(XY + 8 * J + 4), _mm_unpackhi_epi32(XI, YI));
+        std::memcpy(Sure + 4 * J, &SureBytes[Mask], 4);
     }
-    TPoint3D Tail[4 * W];
+}
+
+// The last points of a chain, fewer than 4 W: one clamped block into room of its own, copied out.
+template <TFlatForward::TKind Kind, int W>
+__attribute__((target("avx2,fma"), always_inline)) inline void ProjectTail(const TFlatForward& F, const TFlatVectors& V,
+                                                                           const TPoint3D* Points, int32_t I, int32_t N,
+                                                                           int32_t* XY, uint8_t* Sure) {
     int32_t TailXY[8 * W];
     uint8_t TailSure[4 * W];
-    for (int L = 0; L < 4 * W; ++L) Tail[L] = Points[std::min(I + L, N - 1)];
-    ProjectFlatAvx2For<Kind, W>(F, Tail, 4 * W, TailXY, TailSure);
-    for (int32_t L = 0; I + L < N; ++L) {
-        XY[2 * (I + L)] = TailXY[2 * L];
-        XY[2 * (I + L) + 1] = TailXY[2 * L + 1];
-        Sure[I + L] = TailSure[L];
+    ProjectBlock<Kind, W, true>(F, V, Points, I, N - 1, TailXY, TailSure);
+    std::memcpy(XY + 2 * I, TailXY, sizeof(int32_t) * 2 * size_t(N - I));
+    std::memcpy(Sure + I, TailSure, size_t(N - I));
+}
+
+template <TFlatForward::TKind Kind, int W>
+__attribute__((target("avx2,fma"))) void ProjectFlatAvx2For(const TFlatForward& F, const TPoint3D* Points, int32_t N,
+                                                            int32_t* XY, uint8_t* Sure) {
+    const TFlatVectors V{_mm256_set1_pd(double(F.MinLongitude)), _mm256_set1_pd(double(F.MaxLongitude)),
+                         _mm256_set1_pd(double(F.MinLatitude)),  _mm256_set1_pd(double(F.MaxLatitude)),
+                         _mm256_set1_pd(F.CentralMeridian),      _mm256_set1_pd(F.PixelsPerRadian),
+                         _mm256_set1_pd(F.XOrigin),              _mm256_set1_pd(F.YOrigin)};
+    int32_t I = 0;
+    for (; I + 4 * W <= N; I += 4 * W) ProjectBlock<Kind, W, false>(F, V, Points, I, N - 1, XY + 2 * I, Sure + I);
+    if (I == N) return;
+    // Fewer than 4 W points left: half as many vectors while they fill at least half. Chains
+    // are short, and the plain formulas for their tails would cost more than the rest.
+    if constexpr (W > 1) {
+        if (N - I <= 2 * W) return ProjectTail<Kind, W / 2>(F, V, Points, I, N, XY, Sure);
     }
+    ProjectTail<Kind, W>(F, V, Points, I, N, XY, Sure);
 }
 
 void ProjectFlatAvx2(const TFlatForward& F, const TPoint3D* Points, int32_t N, int32_t* XY, uint8_t* Sure) {
