@@ -397,11 +397,24 @@ void TOrvexObject::PrefetchCaches() const {
     if (FCaches) PrefetchBytes(FCaches.get(), sizeof(TChainCaches));
 }
 
+namespace {
+// What PrefetchCopy asks for of a copy's points, and how far PrefetchCopyRest goes.
+constexpr size_t CopyHead = 128, CopyReach = 512;
+}  // namespace
+
 void TOrvexObject::PrefetchCopy() const {
     if (!FCaches) return;
     // Most copies drawn at a glance are short: their first lines hold them.
     if (const TPointChain* Copy = FCaches->Detail.LastUsed())
-        PrefetchBytes(Copy->Points(), std::min<size_t>(size_t(Copy->Count()) * sizeof(TPoint3D), 128));
+        PrefetchBytes(Copy->Points(), std::min(size_t(Copy->Count()) * sizeof(TPoint3D), CopyHead));
+}
+
+void TOrvexObject::PrefetchCopyRest() const {
+    if (!FCaches) return;
+    const TPointChain* Copy = FCaches->Detail.LastUsed();
+    if (!Copy) return;
+    const size_t Bytes = std::min(size_t(Copy->Count()) * sizeof(TPoint3D), CopyReach);
+    if (Bytes > CopyHead) PrefetchBytes(reinterpret_cast<const char*>(Copy->Points()) + CopyHead, Bytes - CopyHead);
 }
 
 TPointChain* TOrvexObject::DetailAt(int Level, std::vector<TPoint3D>& Scratch) {

@@ -103,9 +103,10 @@ public:
     uint16_t State() const { return FState; }
     // A frame's walk asks for what drawing the object reads beyond the object itself, in two
     // stages a few objects apart: its caches, then (once they are at hand) the points of the
-    // copy it was drawn from last.
+    // copy it was drawn from last (its first lines; the rest, up to 512 bytes, separately).
     void PrefetchCaches() const;
     void PrefetchCopy() const;
+    void PrefetchCopyRest() const;
     // The bytes from the object's start through its extent, state, clip code and settled mark:
     // all that a visibility pass reads of an object it only tests.
     size_t HeadBytes() const {

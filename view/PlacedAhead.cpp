@@ -233,12 +233,14 @@ void TPlacedAhead::PlaceAll() {
         const size_t First = B * Block, End = std::min(FCount, (B + 1) * Block);
         // Each entry is three waits on memory in a row (the object, its caches, its copy's
         // points): asked for a level at a time across the block, the block's waits overlap.
-        // The next block's objects are only asked for: the walk may own it and change them.
-        for (size_t Entry = End; Entry < std::min(FCount, End + Block); ++Entry)
-            PrefetchBytes(FObjects[Entry], sizeof(TGeoDataObject));
+        // The rest of a copy is asked for two entries ahead, and the next block's objects one
+        // an entry (only asked for: the walk may own that block and change them): asked for
+        // all at once, they would wait on each other.
         for (size_t Entry = First; Entry < End; ++Entry) FObjects[Entry]->PrefetchCaches();
         for (size_t Entry = First; Entry < End; ++Entry) FObjects[Entry]->PrefetchCopy();
         for (size_t Entry = First; Entry < End; ++Entry) {
+            if (Entry + 2 < End) FObjects[Entry + 2]->PrefetchCopyRest();
+            if (Entry + Block < FCount) PrefetchBytes(FObjects[Entry + Block], sizeof(TGeoDataObject));
             Place(Entry);
             FBlocks[B].Done.store(uint32_t(Entry - B * Block) + 1, std::memory_order_release);
         }
