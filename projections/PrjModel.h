@@ -172,6 +172,8 @@ public:
     // The octave (see model/ChainDetail.h) whose coarser copy of a chain within Extent draws
     // within DetailTolerance pixels of the chain itself: the coarsest such. -1 where the map
     // has no bound on its stretch there, or where even the finest octave would be too coarse.
+    // It reads the map's settings and nothing a drawing changes (no cache): a frame's second
+    // core asks it beside the walk (view/PlacedAhead.h).
     int DetailLevel(const TExtent& Extent) const;
     // Whether DetailLevel is the same for every extent, so that a frame asks it once: a
     // projection whose DetailStretch follows the box says no.

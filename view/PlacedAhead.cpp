@@ -45,7 +45,7 @@ bool TPlacedAhead::Worthwhile() {
 }
 
 void TPlacedAhead::Start(const TOrvex3* View, TOrvexObject* const* Objects, size_t Count, const TFlatForward& Flat,
-                         int Level) {
+                         int Level, const TPrjModel* Prj) {
     Stop();
     if (!FThread.joinable()) {
         // Without a thread (the system's limit reached) the walk places everything itself.
@@ -70,6 +70,7 @@ void TPlacedAhead::Start(const TOrvex3* View, TOrvexObject* const* Objects, size
     FCount = Count;
     FFlat = Flat;
     FLevel = Level;
+    FPrj = Prj;
     FChunk = 0;
     FChunkUsed = 0;
     FWalkBlock = SIZE_MAX;
@@ -177,21 +178,23 @@ void TPlacedAhead::AwaitEntry(size_t Entry) {
 }
 
 const TPlacedAhead::TPlaced* TPlacedAhead::PlaceOwn(size_t Entry) {
-    const TPointChain* Copy = Placeable(FObjects[Entry]);
-    if (!Copy || !PlaceInto(*Copy, FBeside, FBesidePlaced)) return nullptr;
+    int Level = -1;
+    const TPointChain* Copy = Placeable(FObjects[Entry], Level);
+    if (!Copy || !PlaceInto(*Copy, Level, FBeside, FBesidePlaced)) return nullptr;
     FBesidePlaced.Beside = false;
     ++FHandedOwn;
     return &FBesidePlaced;
 }
 
-bool TPlacedAhead::PlaceInto(const TPointChain& Copy, std::vector<TPixelPoint>& Buffer, TPlaced& Placed) const {
+bool TPlacedAhead::PlaceInto(const TPointChain& Copy, int Level, std::vector<TPixelPoint>& Buffer,
+                             TPlaced& Placed) const {
     const size_t Room = size_t(std::min<int64_t>(Copy.Count(), MaxChainEntries)) + 1;
     try {
         if (Buffer.size() < Room) Buffer.resize(Room);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    return PlaceCopy(Copy, Buffer.data(), Placed);
+    return PlaceCopy(Copy, Level, Buffer.data(), Placed);
 }
 
 const TPlacedAhead::TPlaced* TPlacedAhead::PlaceBeside(size_t Entry) {
@@ -200,8 +203,9 @@ const TPlacedAhead::TPlaced* TPlacedAhead::PlaceBeside(size_t Entry) {
     // by the plain line presenter or by none, its extent measured at this scale.
     if (typeid(*O) != typeid(TGeoDataObject) || !O->HasState(osExtentsValid)) return nullptr;
     if (const TOrvexPresenter* P = O->Presenter(); P && typeid(*P) != typeid(TPolylinePresenter)) return nullptr;
-    const TPointChain* Copy = Placeable(O);
-    if (!Copy || !PlaceInto(*Copy, FBeside, FBesidePlaced)) return nullptr;
+    int Level = -1;
+    const TPointChain* Copy = Placeable(O, Level);
+    if (!Copy || !PlaceInto(*Copy, Level, FBeside, FBesidePlaced)) return nullptr;
     FBesidePlaced.Beside = true;
     return &FBesidePlaced;
 }
@@ -248,30 +252,34 @@ void TPlacedAhead::PlaceAll() {
     }
 }
 
-const TPointChain* TPlacedAhead::Placeable(TOrvexObject* O) const {
-    // As the walk draws it: in view, on the near side only, from its copy at this octave. A copy
+const TPointChain* TPlacedAhead::Placeable(TOrvexObject* O, int& Level) const {
+    // As the walk draws it: in view, on the near side only, from its copy at its octave. A copy
     // still to be built is left to the walk: building them here too made the frames after a
     // notch in faster but the others slower.
     if (!O->HasState(osInView) || !O->HasState(osFrontSide) || O->HasState(osBackSide)) return nullptr;
-    // The view's level for this frame, which Start was given, is every such object's.
     if (O->View() != FView || !TOrvex3::TakesCopies(*O)) return nullptr;
-    const TPointChain* Copy = O->HeldDetail(FLevel);
+    // The frame's level, which Start was given, or the object's own, as the view's
+    // DetailLevelOf gives them; below the first octave it draws from its points.
+    Level = FLevel >= 0 ? FLevel : FPrj ? FPrj->DetailLevel(O->Extents()) : -1;
+    if (Level < 1) return nullptr;
+    const TPointChain* Copy = O->HeldDetail(Level);
     return Copy && Copy->Count() >= 2 ? Copy : nullptr;
 }
 
-bool TPlacedAhead::PlaceCopy(const TPointChain& Copy, TPixelPoint* Out, TPlaced& Placed) const {
+bool TPlacedAhead::PlaceCopy(const TPointChain& Copy, int Level, TPixelPoint* Out, TPlaced& Placed) const {
     int32_t Resume = 0;
     // Points the formula cannot vouch for, and chains of more than one piece, are the walk's.
     const int32_t N = KeptPixels(FFlat, Copy.Points(), Copy.Count(), Resume, Out,
                                  [](int32_t, int32_t, TPixelPoint&) { return -1; });
     if (N < 0 || Resume >= 0) return false;
-    Placed = TPlaced{Out, N, Copy.Points(), Copy.Count()};
+    Placed = TPlaced{Out, N, Level, Copy.Points(), Copy.Count()};
     return true;
 }
 
 void TPlacedAhead::Place(size_t Entry) {
     if (Entry == FStallEntry) Stall();
-    const TPointChain* Copy = Placeable(FObjects[Entry]);
+    int Level = -1;
+    const TPointChain* Copy = Placeable(FObjects[Entry], Level);
     if (!Copy) return;
     const int64_t Room = std::min<int64_t>(Copy->Count(), MaxChainEntries) + 1;
     if (FChunk < FChunks.size() && FChunkUsed + Room > ChunkPixels) {
@@ -287,6 +295,6 @@ void TPlacedAhead::Place(size_t Entry) {
         }
     }
     TPixelPoint* Out = FChunks[FChunk].get() + FChunkUsed;
-    if (!PlaceCopy(*Copy, Out, FPlaced[Entry])) return;
+    if (!PlaceCopy(*Copy, Level, Out, FPlaced[Entry])) return;
     FChunkUsed += FPlaced[Entry].Count + 1;
 }

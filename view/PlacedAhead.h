@@ -22,6 +22,7 @@
 class TOrvex3;
 class TOrvexObject;
 class TPointChain;
+class TPrjModel;
 
 class TPlacedAhead {
 public:
@@ -32,6 +33,7 @@ public:
     struct TPlaced {
         const TPixelPoint* Pixels = nullptr;
         int32_t Count = 0;
+        int32_t Level = -1;  // the octave of the copy
         const TPoint3D* Source = nullptr;
         int32_t SourceCount = 0;
         bool Beside = false;
@@ -48,18 +50,20 @@ public:
 
     // Whether the machine has a core to spare.
     static bool Worthwhile();
-    // Places the copies at Level of Objects[0, Count) by Flat, for the objects View draws from
-    // copies at Level, until Stop. Until then nothing but the entries Take has handed back may
-    // change: not the list, the objects, their copies, nor the view's settings. Where no thread
-    // can be made (the system's limit) nothing is placed, and Take hands back nothing.
-    void Start(const TOrvex3* View, TOrvexObject* const* Objects, size_t Count, const TFlatForward& Flat, int Level);
+    // Places the copies of Objects[0, Count) by Flat, for the objects View draws from copies,
+    // until Stop: at Level, the frame's for every object, or with Level -1 at each object's own,
+    // which Prj gives for its extent (a map whose stretch varies over it). Until then nothing
+    // but the entries Take has handed back may change: not the list, the objects, their copies,
+    // nor the view's settings or map. Where no thread can be made (the system's limit) nothing
+    // is placed, and Take hands back nothing.
+    void Start(const TOrvex3* View, TOrvexObject* const* Objects, size_t Count, const TFlatForward& Flat, int Level,
+               const TPrjModel* Prj = nullptr);
     // Waits until the thread has let go of the objects.
     void Stop();
     // Whether it places Objects[0, Count) now.
     bool Places(TOrvexObject* const* Objects, size_t Count) const {
         return FRunning && FObjects == Objects && FCount == Count;
     }
-    int Level() const { return FLevel; }
     // Hands Entry back to the caller, who may then change its object: its pixels when the thread
     // placed them (valid until the next Start), else null. In a block the caller took before the
     // thread came to it, the pixels the caller's thread placed the same way (valid until the next
@@ -86,13 +90,14 @@ private:
     void PlaceAll();
     void Place(size_t Entry);
     void Stall();
-    const TPointChain* Placeable(TOrvexObject* O) const;
-    bool PlaceCopy(const TPointChain& Copy, TPixelPoint* Out, TPlaced& Placed) const;
+    // The copy of O to place and its octave; null where the walk draws O otherwise.
+    const TPointChain* Placeable(TOrvexObject* O, int& Level) const;
+    bool PlaceCopy(const TPointChain& Copy, int Level, TPixelPoint* Out, TPlaced& Placed) const;
     const TPlaced* PlaceBeside(size_t Entry);
     // An entry of a block the walk took, placed by the walk (valid until the next Take).
     const TPlaced* PlaceOwn(size_t Entry);
     // Copy's pixels into Buffer, grown to hold them.
-    bool PlaceInto(const TPointChain& Copy, std::vector<TPixelPoint>& Buffer, TPlaced& Placed) const;
+    bool PlaceInto(const TPointChain& Copy, int Level, std::vector<TPixelPoint>& Buffer, TPlaced& Placed) const;
     void AwaitEntry(size_t Entry);
 
     std::thread FThread;
@@ -128,6 +133,7 @@ private:
     size_t FCount = 0;
     TFlatForward FFlat{};
     int FLevel = -1;
+    const TPrjModel* FPrj = nullptr;
     std::vector<TPlaced> FPlaced;
     // Pixels in chunks that never move, so that an entry's stay put while the thread goes on.
     std::vector<std::unique_ptr<TPixelPoint[]>> FChunks;

@@ -639,10 +639,10 @@ bool TOrvex3::DrawnFromCopy(TOrvexObject* Obj, void (TOrvex3::*Draw)(TOrvexObjec
 
 bool TOrvex3::DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed, uint8_t Clip) {
     // The copy DrawnFromCopy would lend, drawn as DrawPolyline draws it. Its level is the one
-    // DetailLevelOf gives: pixels are placed only for the frame's level, from objects that draw
-    // from copies (TPlacedAhead::Placeable), which nothing has changed since.
+    // DetailLevelOf gives: pixels are placed only at it, for objects that draw from copies
+    // (TPlacedAhead::Placeable), which nothing has changed since.
     if (!FPlacedAhead || BackSidePass) return false;
-    const int Level = FPlacedAhead->Level();
+    const int Level = Placed.Level;
     if ((Obj->HasState(osBackSide) && Obj->HasState(osFrontSide)) || FProjection->NeedsLinePoints(&Obj->Extents()))
         return false;
     // Asked as DrawnFromCopy asks, so that it stays the copy used last; but not while the
@@ -664,10 +664,17 @@ bool TOrvex3::StartPlacingAhead(TOrvexObject* const* Objects, size_t Count) {
     constexpr size_t LeastEntries = 1024;
     const TPrjModel* P = FProjection.get();
     TFlatForward Flat;
-    if (Count < LeastEntries || !MayPlaceAhead() || !P || FFrameDetail.Projection != P ||
-        FFrameDetail.Scale != P->ScaleFactor() || FFrameDetail.Level < 1 || !P->BlockFormula(Flat))
-        return false;
-    PlacingThread().Start(this, Objects, Count, Flat, FFrameDetail.Level);
+    if (Count < LeastEntries || !MayPlaceAhead() || !P || !P->BlockFormula(Flat)) return false;
+    // The frame's level where DetailLevelOf gives it to every object. On a map whose stretch
+    // varies over it each object has its own, which the thread asks of the map as DetailLevelOf
+    // does, beside the walk.
+    if (FFrameDetail.Projection == P && FFrameDetail.Scale == P->ScaleFactor()) {
+        if (FFrameDetail.Level < 1) return false;
+        PlacingThread().Start(this, Objects, Count, Flat, FFrameDetail.Level);
+    } else {
+        if (P->UniformDetailStretch()) return false;
+        PlacingThread().Start(this, Objects, Count, Flat, -1, P);
+    }
     return true;
 }
 

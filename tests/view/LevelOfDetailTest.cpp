@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -315,26 +316,45 @@ TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
         TPolylinePresenter* Style = LineStyle(L, Name[0] == 'i' ? Red : Blue);
         for (int I = 0; I < 1100; ++I) Chain(L, Style, Coast(Lon(Random), Lat(Random), 1 + 2 * Unit(Random), 150));
     }
-    FlatMap(960, 540);
-    // The frame that builds the copies, then frames drawn from them after a turn, a notch in
-    // and back out, and over the seam.
-    Drawn(true);
+    TPlacedAhead& Thread = View.PlacingThread();
+    // A map with one level of detail for the whole frame, and maps whose stretch varies over
+    // them, where each chain is placed at its own.
     const struct {
         const char* Name;
-        int32_t Meridian;
-        int Notch;
-    } Moves[] = {{"turned", 30, 0}, {"turned back", -30, 0}, {"a notch in", 0, 120}, {"a notch out", 0, -120},
-                 {"turned past the seam", 170, 0}};
-    for (const auto& M : Moves) {
-        SCOPED_TRACE(M.Name);
-        if (M.Meridian) View.SetYRotation(NormalizeLongitude(int64_t(View.YRotation()) + M.Meridian * Deg));
-        if (M.Notch) View.WheelZoom(480, 270, M.Notch);
-        View.SetPlacingAhead(true);
-        const QImage Ahead = Drawn(true);
-        View.SetPlacingAhead(false);
-        // Placed afresh, not shifted from the pixels the frame kept.
-        View.ScaleChanged = true;
-        EXPECT_EQ(Ahead, Drawn(true));
+        TPrjModel* (*Make)(TOrvex3*);
+    } Maps[] = {{"plate carree", nullptr},
+                {"Bonne", [](TOrvex3* V) -> TPrjModel* { return new TBonnePrj(V); }},
+                {"equidistant", [](TOrvex3* V) -> TPrjModel* { return new TEquidistantPrj(V); }}};
+    FlatMap(960, 540);
+    for (const auto& Map : Maps) {
+        SCOPED_TRACE(Map.Name);
+        if (Map.Make) {
+            View.SetProjectionModel(Map.Make(&View));
+            View.ZoomToScale(0);
+        }
+        // The frame that builds the copies, then frames drawn from them after a turn, a notch in
+        // and back out, and over the seam.
+        Drawn(true);
+        const uint64_t Before = Thread.Handed() + Thread.HandedOwn();
+        const struct {
+            const char* Name;
+            int32_t Meridian;
+            int Notch;
+        } Moves[] = {{"turned", 30, 0}, {"turned back", -30, 0}, {"a notch in", 0, 120}, {"a notch out", 0, -120},
+                     {"turned past the seam", 170, 0}};
+        for (const auto& M : Moves) {
+            SCOPED_TRACE(M.Name);
+            if (M.Meridian) View.SetYRotation(NormalizeLongitude(int64_t(View.YRotation()) + M.Meridian * Deg));
+            if (M.Notch) View.WheelZoom(480, 270, M.Notch);
+            View.SetPlacingAhead(true);
+            const QImage Ahead = Drawn(true);
+            View.SetPlacingAhead(false);
+            // Placed afresh, not shifted from the pixels the frame kept.
+            View.ScaleChanged = true;
+            EXPECT_EQ(Ahead, Drawn(true));
+        }
+        // The walk places its first blocks the thread's way itself, whatever the thread does.
+        EXPECT_GT(Thread.Handed() + Thread.HandedOwn(), Before) << "nothing placed ahead: the test tells nothing";
     }
     // How many the thread places depends on how fast it goes against the walk, and on a busy
     // machine on when it runs at all: over all the frames, some.
@@ -344,7 +364,6 @@ TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
     // the frame is the same. On a busy machine the walk may reach the entry first, or wait on one
     // it cannot draw beside, which lets the thread go: a few frames are tried, and whether one
     // drew beside is left to the placing thread's own test, which stalls it for certain.
-    TPlacedAhead& Thread = View.PlacingThread();
     for (int Try = 0; Try < 5 && Thread.HandedBeside() == 0; ++Try) {
         SCOPED_TRACE(Try);
         View.SetYRotation(NormalizeLongitude(int64_t(View.YRotation()) + 5 * Deg));
@@ -358,9 +377,10 @@ TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
 }
 
 // The placing thread against a walk that goes slower than it: each entry it hands back holds the
-// pixels the projection gives the copy, and only entries it may: not one out of view, none past
-// the list (a shorter list after a longer one), none after Stop. The first blocks are the walk's
-// own, which it places the same way.
+// pixels the projection gives the copy the walk would draw (at the frame's level, or on a map
+// whose stretch varies over it at the chain's own), and only entries it may: not one out of
+// view, none past the list (a shorter list after a longer one), none after Stop. The first
+// blocks are the walk's own, which it places the same way.
 TEST_F(LevelOfDetailTest, ThePlacingThreadHandsBackThePixelsTheProjectionGivesTheCopies) {
     TOrvexLayer* L = View.AddLayer("islands");
     TPolylinePresenter* Style = LineStyle(L, Red);
@@ -368,37 +388,52 @@ TEST_F(LevelOfDetailTest, ThePlacingThreadHandsBackThePixelsTheProjectionGivesTh
     std::vector<TOrvexObject*> Objects;
     for (int I = 0; I < 2000; ++I)
         Objects.push_back(Chain(L, Style, Coast(Lon(Random), Lat(Random), 1 + 2 * Unit(Random), 150)));
-    FlatMap(960, 540);
-    Drawn(true);
-    TPrjModel* Prj = View.ProjectionModel();
-    const int Level = View.DetailLevelOf(Objects[0]);
-    ASSERT_GE(Level, 1);
-    TFlatForward Flat;
-    ASSERT_TRUE(Prj->BlockFormula(Flat));
-    Objects[40]->ExcludeState(osInView);
-    TPlacedAhead Ahead;
-    uint64_t Checked = 0;
-    for (const size_t Count : {Objects.size(), Objects.size() / 3}) {
-        Ahead.Start(&View, Objects.data(), Count, Flat, Level);
-        // The thread's head start: a walk that reached the end first would check nothing.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        for (size_t K = 0; K <= Count; ++K) {
-            const TPlacedAhead::TPlaced* P = Ahead.Take(K);
-            if (K == 40 || K == Count) {
-                EXPECT_EQ(P, nullptr) << K;
-            }
-            if (!P) continue;
-            ExpectProjected(Objects[K], Level, *P);
-            ++Checked;
+    for (const bool EachOwn : {false, true}) {
+        SCOPED_TRACE(EachOwn ? "Bonne, each chain's own level" : "plate carree, the frame's level");
+        FlatMap(960, 540);
+        if (EachOwn) {
+            View.SetProjectionModel(new TBonnePrj(&View));
+            View.ZoomToScale(0);
         }
-        Ahead.Stop();
-        EXPECT_EQ(Ahead.Take(Count - 1), nullptr) << "handed back after Stop";
+        Drawn(true);
+        TPrjModel* Prj = View.ProjectionModel();
+        const int FrameLevel = EachOwn ? -1 : View.DetailLevelOf(Objects[0]);
+        if (!EachOwn) {
+            ASSERT_GE(FrameLevel, 1);
+        }
+        TFlatForward Flat;
+        ASSERT_TRUE(Prj->BlockFormula(Flat));
+        Objects[40]->ExcludeState(osInView);
+        TPlacedAhead Ahead;
+        uint64_t Checked = 0;
+        std::set<int> Levels;
+        for (const size_t Count : {Objects.size(), Objects.size() / 3}) {
+            Ahead.Start(&View, Objects.data(), Count, Flat, FrameLevel, Prj);
+            // The thread's head start: a walk that reached the end first would check nothing.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            for (size_t K = 0; K <= Count; ++K) {
+                const TPlacedAhead::TPlaced* P = Ahead.Take(K);
+                if (K == 40 || K == Count) {
+                    EXPECT_EQ(P, nullptr) << K;
+                }
+                if (!P) continue;
+                ASSERT_EQ(P->Level, View.DetailLevelOf(Objects[K])) << K;
+                ExpectProjected(Objects[K], P->Level, *P);
+                Levels.insert(P->Level);
+                ++Checked;
+            }
+            Ahead.Stop();
+            EXPECT_EQ(Ahead.Take(Count - 1), nullptr) << "handed back after Stop";
+        }
+        if (TPlacedAhead::Worthwhile()) {
+            EXPECT_GT(Checked, 0u);
+        }
+        EXPECT_GT(Ahead.HandedOwn(), 0u) << "the walk's own blocks were left to its slower way";
+        if (EachOwn) {
+            EXPECT_GE(Levels.size(), 2u) << "one level over the whole map: the test tells nothing";
+        }
+        Objects[40]->IncludeState(osInView);
     }
-    if (TPlacedAhead::Worthwhile()) {
-        EXPECT_GT(Checked, 0u);
-    }
-    EXPECT_GT(Ahead.HandedOwn(), 0u) << "the walk's own blocks were left to its slower way";
-
 }
 
 // The thread stalled inside a block, as when the system takes its core away: the walk places the
