@@ -299,11 +299,15 @@ __attribute__((target("avx2,fma"), always_inline)) inline void ProjectBlock(cons
     }
 }
 
-// The last points of a chain, fewer than 4 W: one clamped block into room of its own, copied out.
+// The last points of a chain, fewer than 4 W: one clamped block into room of its own, copied
+// out, with half as many vectors while they would fill at least half.
 template <TFlatForward::TKind Kind, int W>
 __attribute__((target("avx2,fma"), always_inline)) inline void ProjectTail(const TFlatForward& F, const TFlatVectors& V,
                                                                            const TPoint3D* Points, int32_t I, int32_t N,
                                                                            int32_t* XY, uint8_t* Sure) {
+    if constexpr (W > 1) {
+        if (N - I <= 2 * W) return ProjectTail<Kind, W / 2>(F, V, Points, I, N, XY, Sure);
+    }
     int32_t TailXY[8 * W];
     uint8_t TailSure[4 * W];
     ProjectBlock<Kind, W, true>(F, V, Points, I, N - 1, TailXY, TailSure);
@@ -320,13 +324,8 @@ __attribute__((target("avx2,fma"))) void ProjectFlatAvx2For(const TFlatForward& 
                          _mm256_set1_pd(F.XOrigin),              _mm256_set1_pd(F.YOrigin)};
     int32_t I = 0;
     for (; I + 4 * W <= N; I += 4 * W) ProjectBlock<Kind, W, false>(F, V, Points, I, N - 1, XY + 2 * I, Sure + I);
-    if (I == N) return;
-    // Fewer than 4 W points left: half as many vectors while they fill at least half. Chains
-    // are short, and the plain formulas for their tails would cost more than the rest.
-    if constexpr (W > 1) {
-        if (N - I <= 2 * W) return ProjectTail<Kind, W / 2>(F, V, Points, I, N, XY, Sure);
-    }
-    ProjectTail<Kind, W>(F, V, Points, I, N, XY, Sure);
+    // Chains are short, and the plain formulas for their tails would cost more than the rest.
+    if (I < N) ProjectTail<Kind, W>(F, V, Points, I, N, XY, Sure);
 }
 
 void ProjectFlatAvx2(const TFlatForward& F, const TPoint3D* Points, int32_t N, int32_t* XY, uint8_t* Sure) {
