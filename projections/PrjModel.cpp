@@ -255,6 +255,15 @@ inline int TPrjModel::EdgePlace(const int32_t (&Edge)[4], int64_t Value) {
     return int(Value >= Edge[0]) + int(Value >= Edge[1]) + int(Value >= Edge[2]) + int(Value >= Edge[3]);
 }
 
+inline bool TPrjModel::EdgePlaces(const int32_t (&EdgeX)[4], const int32_t (&EdgeY)[4], const TCornerBox& Box,
+                                  int (&Places)[4]) {
+    Places[0] = EdgePlace(EdgeX, Box.FromWest);
+    Places[1] = EdgePlace(EdgeX, Box.FromEast);
+    Places[2] = 4 - EdgePlace(EdgeY, Box.North);
+    Places[3] = 4 - EdgePlace(EdgeY, Box.South);
+    return !((Places[0] | Places[1] | Places[2] | Places[3]) & 1);
+}
+
 inline int64_t TPrjModel::StandIn(int Place, int32_t Side) {
     return Place == 0 ? -1 : Place == 2 ? Side / 2 : int64_t(Side) + 1;
 }
@@ -362,15 +371,15 @@ std::optional<bool> TQuickExtents::Decide(const TExtent& Extent, TOrvexObject* O
     int Index = OutcomeIndex(2, 2, 2, 2);
     if (Box->FromWest < FEdgeX[1] || Box->FromEast >= FEdgeX[2] || Box->South < FEdgeY[1] ||
         Box->North >= FEdgeY[2]) {
-        const int X0 = TPrjModel::EdgePlace(FEdgeX, Box->FromWest), X1 = TPrjModel::EdgePlace(FEdgeX, Box->FromEast);
-        const int Y0 = 4 - TPrjModel::EdgePlace(FEdgeY, Box->North), Y1 = 4 - TPrjModel::EdgePlace(FEdgeY, Box->South);
-        if ((X0 | X1 | Y0 | Y1) & 1) return std::nullopt;
-        Index = OutcomeIndex(X0, X1, Y0, Y1);
+        int Places[4];
+        if (!TPrjModel::EdgePlaces(FEdgeX, FEdgeY, *Box, Places)) return std::nullopt;
+        Index = OutcomeIndex(Places[0], Places[1], Places[2], Places[3]);
     }
     const uint16_t Outcome = FOutcome[Index];
     ClipCode = uint8_t(Outcome);
     if (Obj) {
-        // MarkMeridianWrap: a box clear of the seam does not wrap.
+        // What MarkMeridianWrap writes for such a box: CornerBoxOf admits only boxes that end
+        // less than 180 degrees east of the meridian, which do not wrap.
         Obj->ExcludeState(osWrapsMeridian);
         Obj->IncludeState(osFrontSide);
     }
@@ -478,11 +487,10 @@ std::optional<bool> TPrjModel::DecideByRanks(const TCornerBox& Box, int32_t Widt
     // Where a corner's pixel lies for the clip code: before the surface, on it, or past it,
     // each only when a pixel clear of the edge, so that a formula's last bit cannot matter; the
     // stand-in pixel of each class gives the box's code as the corners themselves would.
-    const int X0 = EdgePlace(FEdgeX, Box.FromWest), X1 = EdgePlace(FEdgeX, Box.FromEast);
-    const int Y0 = 4 - EdgePlace(FEdgeY, Box.North), Y1 = 4 - EdgePlace(FEdgeY, Box.South);
-    if ((X0 | X1 | Y0 | Y1) & 1) return std::nullopt;
-    return BoxClipCode(StandIn(X0, Width), StandIn(Y0, Height), StandIn(X1, Width), StandIn(Y1, Height), Width,
-                       Height, ClipCode);
+    int Places[4];
+    if (!EdgePlaces(FEdgeX, FEdgeY, Box, Places)) return std::nullopt;
+    return BoxClipCode(StandIn(Places[0], Width), StandIn(Places[2], Height), StandIn(Places[1], Width),
+                       StandIn(Places[3], Height), Width, Height, ClipCode);
 }
 
 bool TPrjModel::RankSpan(int Axis, int64_t Rank, int32_t& Low, int32_t& High) const {

@@ -306,6 +306,10 @@ private:
     // first, 2 from the second to the third, 4 from the last; 1 and 3 are too near an edge to
     // tell. For rows, which run down, 4 less that.
     static int EdgePlace(const int32_t (&Edge)[4], int64_t Value);
+    // The places of Box's west, east, north and south edges in that order, rows counted as
+    // EdgePlace says; false where one is too near an edge to tell.
+    static bool EdgePlaces(const int32_t (&EdgeX)[4], const int32_t (&EdgeY)[4], const TCornerBox& Box,
+                           int (&Places)[4]);
     // The pixel standing in for a corner at an even place on an axis of Side pixels: before the
     // surface, in its middle, past it.
     static int64_t StandIn(int Place, int32_t Side);

@@ -42,10 +42,10 @@ const TFlatForward::TKind Kinds[] = {TFlatForward::Sinusoidal, TFlatForward::Alb
 }  // namespace
 
 // Random points over the whole earth and past it, at scales from the whole map to a few metres
-// a pixel, in chains of every length up to two of the widest blocks and a tail: the same pixels, and the same
-// points left to the projection. A vector sine may differ from the plain one in its last bit,
-// which could move a pixel only where the position lies within a hair of a half pixel: such
-// points are left to the projection.
+// a pixel, in chains of every length up to two of the widest blocks and a tail (every tail of
+// the vector versions): the same pixels, and the same points left to the projection. A vector
+// sine may differ from the plain one in its last bit, which could move a pixel only where the
+// position lies within a hair of a half pixel: such points are left to the projection.
 TEST(FlatForwardKernel, EveryVersionPlacesThePointsThePlainOnePlaces) {
     ForEachFastVersion(Kernels::ProjectFlatVersions(), [](auto* Plain, auto* Fast) {
         TRandom R(25);
