@@ -94,6 +94,8 @@ void TPlacedAhead::Stop() {
     FStallWake.notify_all();
     FDone.wait(Lock, [this] { return !FJob; });
     FRunning = false;
+    // The map may go before the next Start.
+    FPrj = nullptr;
 }
 
 const TPlacedAhead::TPlaced* TPlacedAhead::Take(size_t Entry) {
