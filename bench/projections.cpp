@@ -13,6 +13,7 @@
 #include "bench/BenchMain.h"
 #include "model/OrvexLayer.h"
 #include "model/OrvexObject.h"
+#include "projections/CartesianPrj.h"
 #include "projections/MercatorPrj.h"
 #include "projections/OXProject.h"
 #include "projections/SphericalPrj.h"
@@ -105,6 +106,29 @@ void BM_ProjectChain(benchmark::State& State) {
     delete Layer;
 }
 
+// The same walk as a coarser copy, as the frames drawn from copies place them: a block of
+// points at a time through the map's block formula, each kept a pixel or more from the last.
+template <class T>
+void BM_ProjectCopy(benchmark::State& State) {
+    T* Prj = Install<T>(ChainScale);
+    TOrvexLayer* Layer = View->AddLayer("bench");
+    TGeoDataObject* O = Walk(Layer);
+    Prj->SetPlacingCopies(true);
+    size_t Allocs = 0, Entries = 0;
+    for (auto _ : State) {
+        const size_t Before = Allocations;
+        int32_t Resume = 0;
+        while (Resume >= 0) Entries += Prj->ProjectChain(O, Resume);
+        Allocs += Allocations - Before;
+    }
+    Prj->SetPlacingCopies(false);
+    State.counters["points/s"] =
+        benchmark::Counter(double(State.iterations()) * O->GetPointCount(), benchmark::Counter::kIsRate);
+    State.counters["entries"] = double(Entries) / double(State.iterations());
+    State.counters["allocs"] = double(Allocs);
+    delete Layer;
+}
+
 BENCHMARK(BM_PointToXY<TSphericalPrj>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PointToXY<TMercatorPrj>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProjectChain<TSphericalPrj>)->Unit(benchmark::kMillisecond);
@@ -120,6 +144,8 @@ BENCHMARK(BM_ProjectChain<TPetersPrj>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProjectChain<TAlbersEqualAreaConicPrj>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProjectChain<TBonnePrj>)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProjectChain<TSinusoidalPrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProjectCopy<TCartesianPrj>)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProjectCopy<TSinusoidalPrj>)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {

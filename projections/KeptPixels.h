@@ -45,9 +45,10 @@ int32_t KeptPixels(const TFlatForward& Flat, const TPoint3D* Points, int32_t Cou
             }
             // Whether a point is kept follows the line's wiggles, which no branch predicts:
             // every point is written to the next entry (the spare last one at the end) and
-            // counted only when kept.
-            const bool Keep = std::llabs(X - LastX) > 1 || std::llabs(Y - LastY) > 1;
-            if (Keep && N == MaxChainEntries) {
+            // counted only when kept, and the test itself takes no branch (|D| > 1 is D + 1
+            // outside [0, 2]).
+            const bool Keep = (uint64_t(X - LastX + 1) > 2) | (uint64_t(Y - LastY + 1) > 2);
+            if ((N == MaxChainEntries) & Keep) {
                 Resume = LastKept;
                 return N;
             }
