@@ -578,8 +578,9 @@ void TOrvexLayer::Render() {
                     TOrvex3* View;
                     ~TSlot() { View->SetRunSlot(nullptr, 0, nullptr); }
                 } Slot{View};
-                if (Entry) View->SetRunSlot(&FShiftRuns, K, O, Ahead.Placing ? View->TakePlaced(K) : nullptr);
-                O->Render();
+                const TPlacedAhead::TPlaced* Placed = Entry && Ahead.Placing ? View->TakePlaced(K) : nullptr;
+                if (Entry) View->SetRunSlot(&FShiftRuns, K, O, Placed);
+                if (!Placed || !View->DrawnPlaced(O)) O->Render();
             }
         }
         // A long render reports its progress here; the events it lets through may take

@@ -324,6 +324,11 @@ public:
         return FPlacedAhead && FPlacedAhead->Places(Objects, Count);
     }
     const TPlacedAhead::TPlaced* TakePlaced(size_t Entry) { return FPlacedAhead ? FPlacedAhead->Take(Entry) : nullptr; }
+    // The walk's short way for the run slot's object when its pixels were placed ahead: draws
+    // them as the object would draw itself, where that drawing is only the plain line
+    // presenter's line. False (nothing drawn) where the object must draw itself.
+    // (Virtual, as every call of the model into the view.)
+    virtual bool DrawnPlaced(TOrvexObject* Obj);
     void StopPlacingAhead() {
         if (FPlacedAhead) FPlacedAhead->Stop();
     }

@@ -12,6 +12,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <typeinfo>
 #include <utility>
 
 #include "foundation/OrvexExceptions.h"
@@ -25,6 +26,8 @@
 #include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "projections/PrjModel.h"
+#include "styling/OrvexAttributes.h"
+#include "styling/PolylinePresenter.h"
 #include "view/Orvex3.h"
 #include "view/OrvexCanvas.h"
 #include "view/PrintOutput.h"
@@ -111,6 +114,14 @@ bool StaysAfterVisibility(TOrvexLayer* L) {
     L->UpdateVisibility();
     return !Layer.OwnerGone();
 }
+
+// Ends the run a chain's drawing records, however the drawing ends.
+struct TEndsRun {
+    TShiftRuns* Runs;
+    ~TEndsRun() {
+        if (Runs) Runs->End();
+    }
+};
 
 TGeoDataObject* NewTempChain() {
     TGeoDataObject* O = TGeoDataObject::Create(nullptr);
@@ -592,12 +603,7 @@ void TOrvex3::PaintPolyline(TOrvexObject* Obj) {
     if (Runs && Fresh) Runs->Drop(FRunSlot.Entry);
     if (Runs && Runs->Replay(FRunSlot.Entry, OX, OY, [&](int32_t N) { PolylinePiece(N, Clip); })) return;
     if (Runs) Runs->Begin(FRunSlot.Entry, OX, OY);
-    struct TEnd {
-        TShiftRuns* Runs;
-        ~TEnd() {
-            if (Runs) Runs->End();
-        }
-    } End{Runs};
+    const TEndsRun End{Runs};
     if (FRunSlot.Obj == Obj && FRunSlot.Placed) {
         if (DrawnAhead(Obj, *FRunSlot.Placed, Clip)) return;
         // The placing thread still reads the object, which the ways below change.
@@ -651,6 +657,39 @@ bool TOrvex3::DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed,
     if (!Copy || Copy->Points() != Placed.Source || Copy->Count() != Placed.SourceCount) return false;
     std::copy_n(Placed.Pixels, Placed.Count, PointBuffer);
     PolylinePiece(Placed.Count, Clip);
+    return true;
+}
+
+bool TOrvex3::DrawnPlaced(TOrvexObject* Obj) {
+    // What the presenter's Render and PaintPolyline would do for the entry, less the ways that
+    // cannot apply to it: its extent is measured, it is in view and no run of it is kept. At
+    // 100 M points an eighth of the walk's frame went on the way there.
+    const TPlacedAhead::TPlaced* Placed = FRunSlot.Placed;
+    if (!Placed || FRunSlot.Obj != Obj || Placed->Beside || !FPlacedAhead || BackSidePass) return false;
+    if (typeid(*Obj) != typeid(TGeoDataObject) || !Obj->HasState(osExtentsValid) || !Obj->HasState(osInView))
+        return false;
+    auto* Presenter = static_cast<TPolylinePresenter*>(Obj->Presenter());
+    if (!Presenter || typeid(*Presenter) != typeid(TPolylinePresenter) || Presenter->View() != this ||
+        !Presenter->PolylinePen())
+        return false;
+    TShiftRuns* const Runs = FRunSlot.Runs;
+    if (Runs && Runs->Holds(FRunSlot.Entry)) return false;
+    if ((Obj->HasState(osBackSide) && Obj->HasState(osFrontSide)) || FProjection->NeedsLinePoints(&Obj->Extents()))
+        return false;
+    // The copy DrawnAhead asks for, asked the same way (it stays the one used last).
+    const TPointChain* Copy = Obj->DetailAt(Placed->Level, FDetailScratch);
+    if (!Copy || Copy->Points() != Placed->Source || Copy->Count() != Placed->SourceCount) return false;
+    Presenter->PolylinePen()->Apply(Obj->Selected());
+    const uint8_t Clip = Obj->ClipCode();
+    if (Runs) Runs->Begin(FRunSlot.Entry, FProjection->XOrigin(), FProjection->YOrigin());
+    const TEndsRun End{Runs};
+    if (Runs && Runs->Recording()) {
+        // Recorded from the point buffer, as every piece is.
+        std::copy_n(Placed->Pixels, Placed->Count, PointBuffer);
+        PolylinePiece(Placed->Count, Clip);
+    } else if (Placed->Count > 1) {
+        FCanvas->PolylinePoints(Placed->Pixels, std::min(Placed->Count, PointBufferSize), Clip);
+    }
     return true;
 }
 

@@ -307,14 +307,23 @@ TEST_F(LevelOfDetailTest, PansDrawThePixelsOfTheFrameBeforeShifted) {
 // Large layers' copies placed on a second core ahead of the walk: the frames must be the ones
 // the walk draws alone. A copy placed from another octave, an object taken by both, or a layer's
 // pixels placed while the next layer's pass runs and handed to another walk, would move or lose a
-// coast.
+// coast; placed pixels drawn with the pen of the chain before, or without the selection's, would
+// colour one wrongly.
 TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
     if (!TPlacedAhead::Worthwhile()) GTEST_SKIP() << "one core";
     std::uniform_real_distribution<double> Lon(-175, 175), Lat(-75, 75), Unit(0, 1);
     for (const char* Name : {"islands", "more islands"}) {
         TOrvexLayer* L = View.AddLayer(Name);
         TPolylinePresenter* Style = LineStyle(L, Name[0] == 'i' ? Red : Blue);
-        for (int I = 0; I < 1100; ++I) Chain(L, Style, Coast(Lon(Random), Lat(Random), 1 + 2 * Unit(Random), 150));
+        TPolylinePresenter* Wide = LineStyle(L, Green);
+        Wide->PolylinePen()->SetPenWidth(3);
+        TPolylinePresenter* Dotted = LineStyle(L, Black);
+        Dotted->PolylinePen()->SetPenStyle(psDot);
+        for (int I = 0; I < 1100; ++I) {
+            TGeoDataObject* O = Chain(L, I % 5 == 3 ? Wide : I % 7 == 4 ? Dotted : Style,
+                                      Coast(Lon(Random), Lat(Random), 1 + 2 * Unit(Random), 150));
+            if (I == 600) O->SetSelected(true);
+        }
     }
     TPlacedAhead& Thread = View.PlacingThread();
     // A map with one level of detail for the whole frame, and maps whose stretch varies over
