@@ -308,7 +308,8 @@ TEST_F(LevelOfDetailTest, PansDrawThePixelsOfTheFrameBeforeShifted) {
 // the walk draws alone. A copy placed from another octave, an object taken by both, or a layer's
 // pixels placed while the next layer's pass runs and handed to another walk, would move or lose a
 // coast; placed pixels drawn with the pen of the chain before, or without the selection's, would
-// colour one wrongly.
+// colour one wrongly, and placed pixels kept for the next pan from the wrong origin would move
+// it then.
 TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
     if (!TPlacedAhead::Worthwhile()) GTEST_SKIP() << "one core";
     std::uniform_real_distribution<double> Lon(-175, 175), Lat(-75, 75), Unit(0, 1);
@@ -357,8 +358,14 @@ TEST_F(LevelOfDetailTest, CopiesPlacedOnASecondCoreDrawTheFramesTheWalkDraws) {
             if (M.Notch) View.WheelZoom(480, 270, M.Notch);
             View.SetPlacingAhead(true);
             const QImage Ahead = Drawn(true);
+            // A pan next draws the pixels that frame kept, shifted.
+            View.KeyPan(1, 0);
+            const QImage Panned = Drawn(true);
             View.SetPlacingAhead(false);
             // Placed afresh, not shifted from the pixels the frame kept.
+            View.ScaleChanged = true;
+            EXPECT_EQ(Panned, Drawn(true));
+            View.KeyPan(-1, 0);
             View.ScaleChanged = true;
             EXPECT_EQ(Ahead, Drawn(true));
         }
