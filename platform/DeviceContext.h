@@ -139,6 +139,11 @@ public:
     TColor TextColor() const { return FTextColor; }
 
     virtual void Polyline(const TPixelPoint* Points, int Count);
+    // Polyline's pixels for a thin solid pen drawn straight into the picture, for many short
+    // chains in a row: what the picture allows and the pen's ink are kept from one call to the
+    // next. False, with nothing drawn, where Polyline must draw them (another pen, smooth
+    // lines, or a picture Polyline has not yet found it can write).
+    bool KeptThinPolyline(const TPixelPoint* Points, int Count);
     virtual void Polygon(const TPixelPoint* Points, int Count);
     virtual void Ellipse(int Left, int Top, int Right, int Bottom);
     virtual void Rectangle(int Left, int Top, int Right, int Bottom);
@@ -195,6 +200,9 @@ private:
     bool FillSpans(const std::vector<QRect>& Spans, TColor Color);
     struct TDirect;
     bool Direct(TDirect& D) const;
+    // SolidThinLines' drawing into the picture D describes, in Ink (a TDirect::TInk).
+    template <class TInk>
+    void DirectThinLines(const TDirect& D, const TInk& Ink, const TPixelPoint* Points, int Count, bool Closed);
     // What Direct reads of the painter, kept until the context changes the painter's transform
     // or clipping or lends the painter out: read for every chain, that state costs a frame more
     // than its pixels.

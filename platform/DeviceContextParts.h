@@ -115,6 +115,12 @@ struct TDeviceContext::TState {
     // Pixels of one-pixel pens: the pen's colour, and the background in the gaps of dashes.
     std::vector<QPoint> Ink, Gaps;
     std::vector<QRect> Spans;
+    // The ink KeptThinPolyline made last, for the pen colour and pixel order it was made for.
+    bool ThinInkKept = false;
+    TColor ThinInkColor = 0;
+    bool ThinInkBgr = false;
+    uint8_t ThinInk[3] = {};
+    uint32_t ThinInkWord = 0;
     // Reaches of the last ellipse's rows and columns: point symbols repeat one size.
     struct TReach {
         long double Reach2 = 0;

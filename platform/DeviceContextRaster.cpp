@@ -193,7 +193,35 @@ bool TDeviceContext::SolidThinLines(const TPixelPoint* Points, int Count, bool C
     TDirect D;
     if (DashPattern(FPen->Pen.Style) || !Direct(D) || !D.Exact) return false;
     SetSmooth(*FPainter, false);
-    const TDirect::TInk Ink = D.Ink(FPen->Pen.Color);
+    DirectThinLines(D, D.Ink(FPen->Pen.Color), Points, Count, Closed);
+    return true;
+}
+
+bool TDeviceContext::KeptThinPolyline(const TPixelPoint* Points, int Count) {
+    Settle();
+    // The picture as Direct last found it, which the first chain's Polyline looks for.
+    if (Count < 2 || FAntialiasing || !ThinPen() || DashPattern(FPen->Pen.Style) ||
+        FDirectKnown != TDirectKnown::Kept || !FDirectKept->Exact)
+        return false;
+    const TDirect& D = *FDirectKept;
+    TState& S = *FState;
+    if (!S.ThinInkKept || S.ThinInkColor != FPen->Pen.Color || S.ThinInkBgr != D.Bgr) {
+        const TDirect::TInk Ink = D.Ink(FPen->Pen.Color);
+        std::copy_n(Ink.Byte, 3, S.ThinInk);
+        S.ThinInkWord = Ink.Word;
+        S.ThinInkColor = FPen->Pen.Color;
+        S.ThinInkBgr = D.Bgr;
+        S.ThinInkKept = true;
+    }
+    // Straight into the picture the painter's smoothing does not matter: it is left as it is.
+    DirectThinLines(D, TDirect::TInk{{S.ThinInk[0], S.ThinInk[1], S.ThinInk[2]}, S.ThinInkWord}, Points, Count,
+                    false);
+    return true;
+}
+
+template <class TInk>
+void TDeviceContext::DirectThinLines(const TDirect& D, const TInk& Ink, const TPixelPoint* Points, int Count,
+                                     bool Closed) {
     auto Plot = [&](int32_t X, int32_t Y, int64_t) { D.Run(X, Y, 1, Ink); };
     const int64_t Left = D.Bounds.left(), Right = D.Bounds.right(), Top = D.Bounds.top(), Bottom = D.Bounds.bottom();
     auto Inside = [&](const TPixelPoint& P) { return P.X >= Left && P.X <= Right && P.Y >= Top && P.Y <= Bottom; };
@@ -243,7 +271,6 @@ bool TDeviceContext::SolidThinLines(const TPixelPoint* Points, int Count, bool C
         Lines(std::integral_constant<qsizetype, 4>{});
     else
         Lines(std::integral_constant<qsizetype, 3>{});
-    return true;
 }
 
 void TDeviceContext::ThinLines(const TPixelPoint* Points, int Count, bool Closed) {

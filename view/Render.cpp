@@ -688,7 +688,10 @@ bool TOrvex3::DrawnPlaced(TOrvexObject* Obj) {
         std::copy_n(Placed->Pixels, Placed->Count, PointBuffer);
         PolylinePiece(Placed->Count, Clip);
     } else if (Placed->Count > 1) {
-        FCanvas->PolylinePoints(Placed->Pixels, std::min(Placed->Count, PointBufferSize), Clip);
+        // Most entries lie inside the picture and are drawn by a thin solid pen.
+        const int32_t Count = std::min(Placed->Count, PointBufferSize);
+        if (Clip != 0 || !FCanvas->DC()->KeptThinPolyline(Placed->Pixels, Count))
+            FCanvas->PolylinePoints(Placed->Pixels, Count, Clip);
     }
     return true;
 }

@@ -374,6 +374,50 @@ TEST(DeviceContext, StraightLinesFollowEveryChangeOfOriginAndClip) {
     }
 }
 
+// The kept way for many short chains in a row draws what Polyline draws, whatever changed
+// since the chain before, or declines: an ink kept from the last pen, or an origin or clip
+// from before the change, would put pixels wrong.
+TEST(DeviceContext, KeptThinLinesDrawWhatPolylineDraws) {
+    const struct {
+        const char* Name;
+        std::function<void(TDeviceContext&)> Change;
+        bool Draws;  // whether the kept way must draw (else it may decline)
+    } Cases[] = {
+        {"nothing", [](TDeviceContext&) {}, true},
+        {"another colour", [](TDeviceContext& DC) { DC.SelectObject(CreatePen(PS_SOLID, 1, 0x0000FF)); }, true},
+        {"dashed pen", [](TDeviceContext& DC) { DC.SelectObject(CreatePen(PS_DASH, 1, 0)); }, false},
+        {"wide pen", [](TDeviceContext& DC) { DC.SelectObject(CreatePen(PS_SOLID, 3, 0)); }, false},
+        {"smooth lines", [](TDeviceContext& DC) { DC.SetAntialiasing(true); }, false},
+        {"origin moved", [](TDeviceContext& DC) { DC.SetViewportOrg(3, 2); }, false},
+        {"clipped", [](TDeviceContext& DC) { DC.SetClipRect(0, 0, 5, 16); }, false},
+        {"painter lent and moved", [](TDeviceContext& DC) { DC.Painter()->translate(0, 3); }, false},
+        {"turned text between", [](TDeviceContext& DC) {
+             DC.SelectObject(Font(8, 900));
+             DC.TextOut(14, 14, "x");
+         },
+         false},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TSurface Kept, Plain;
+        const TPixelPoint Before[] = {{2, 0}, {8, 0}}, After[] = {{2, 5}, {8, 5}, {11, 9}, {30, 9}};
+        for (TSurface* S : {&Kept, &Plain}) {
+            S->DC.SelectObject(CreatePen(PS_SOLID, 1, 0xFF0000));
+            S->DC.Polyline(Before, 2);
+            C.Change(S->DC);
+        }
+        const bool Drew = Kept.DC.KeptThinPolyline(After, 4);
+        if (C.Draws) {
+            EXPECT_TRUE(Drew);
+        }
+        if (!Drew) Kept.DC.Polyline(After, 4);
+        Plain.DC.Polyline(After, 4);
+        Kept.End();
+        Plain.End();
+        EXPECT_EQ(Kept.Image, Plain.Image);
+    }
+}
+
 TEST(DeviceContext, LogPixelsFollowTheDevice) {
     QImage I(4, 4, QImage::Format_BGR888);
     I.setDotsPerMeterY(11811);  // 300 dpi
