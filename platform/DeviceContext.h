@@ -200,7 +200,8 @@ private:
     bool FillSpans(const std::vector<QRect>& Spans, TColor Color);
     struct TDirect;
     bool Direct(TDirect& D) const;
-    // SolidThinLines' drawing into the picture D describes, in Ink (a TDirect::TInk).
+    // SolidThinLines' drawing into the picture D describes, in Ink (a TDirect::TInk, which this
+    // header cannot name).
     template <class TInk>
     void DirectThinLines(const TDirect& D, const TInk& Ink, const TPixelPoint* Points, int Count, bool Closed);
     // What Direct reads of the painter, kept until the context changes the painter's transform

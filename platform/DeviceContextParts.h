@@ -115,7 +115,8 @@ struct TDeviceContext::TState {
     // Pixels of one-pixel pens: the pen's colour, and the background in the gaps of dashes.
     std::vector<QPoint> Ink, Gaps;
     std::vector<QRect> Spans;
-    // The ink KeptThinPolyline made last, for the pen colour and pixel order it was made for.
+    // The ink KeptThinPolyline made last (a TDirect::TInk, defined below, which needs this
+    // state), for the pen colour and pixel order it was made for.
     bool ThinInkKept = false;
     TColor ThinInkColor = 0;
     bool ThinInkBgr = false;

@@ -596,6 +596,10 @@ protected:
     // DrawnFromCopy for a line from the pixels a second core placed for its copy; false (nothing
     // drawn) where the walk would draw another copy, or draw it another way.
     bool DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed, uint8_t Clip);
+    // Whether Placed still holds Obj's pixels as the walk would draw them (nothing drawn).
+    bool PlacedStillHolds(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed);
+    // Draws an entry's placed pixels as PolylinePiece draws a chain's.
+    void PlacedPiece(const TPlacedAhead::TPlaced& Placed, uint8_t Clip);
     // The stand-in that draws Obj from its coarser copy when the level of detail allows one,
     // with Lent set to the copy it holds until it is swapped back; Obj itself otherwise.
     TOrvexObject* WithDetail(TOrvexObject* Obj, TPointChain*& Lent);

@@ -643,7 +643,7 @@ bool TOrvex3::DrawnFromCopy(TOrvexObject* Obj, void (TOrvex3::*Draw)(TOrvexObjec
     return true;
 }
 
-bool TOrvex3::DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed, uint8_t Clip) {
+bool TOrvex3::PlacedStillHolds(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed) {
     // The copy DrawnFromCopy would lend, drawn as DrawPolyline draws it. Its level is the one
     // DetailLevelOf gives: pixels are placed only at it, for objects that draw from copies
     // (TPlacedAhead::Placeable), which nothing has changed since.
@@ -654,9 +654,26 @@ bool TOrvex3::DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed,
     // Asked as DrawnFromCopy asks, so that it stays the copy used last; but not while the
     // placing thread reads the object.
     const TPointChain* Copy = Placed.Beside ? Obj->HeldDetail(Level) : Obj->DetailAt(Level, FDetailScratch);
-    if (!Copy || Copy->Points() != Placed.Source || Copy->Count() != Placed.SourceCount) return false;
-    std::copy_n(Placed.Pixels, Placed.Count, PointBuffer);
-    PolylinePiece(Placed.Count, Clip);
+    return Copy && Copy->Points() == Placed.Source && Copy->Count() == Placed.SourceCount;
+}
+
+void TOrvex3::PlacedPiece(const TPlacedAhead::TPlaced& Placed, uint8_t Clip) {
+    // A recorded run reads the point buffer, as every piece's.
+    if (FRunSlot.Runs && FRunSlot.Runs->Recording()) {
+        std::copy_n(Placed.Pixels, Placed.Count, PointBuffer);
+        PolylinePiece(Placed.Count, Clip);
+        return;
+    }
+    if (Placed.Count <= 1) return;
+    // Most entries lie inside the picture and are drawn by a thin solid pen.
+    const int32_t Count = std::min(Placed.Count, PointBufferSize);
+    if (Clip != 0 || !FCanvas->DC()->KeptThinPolyline(Placed.Pixels, Count))
+        FCanvas->PolylinePoints(Placed.Pixels, Count, Clip);
+}
+
+bool TOrvex3::DrawnAhead(TOrvexObject* Obj, const TPlacedAhead::TPlaced& Placed, uint8_t Clip) {
+    if (!PlacedStillHolds(Obj, Placed)) return false;
+    PlacedPiece(Placed, Clip);
     return true;
 }
 
@@ -665,34 +682,17 @@ bool TOrvex3::DrawnPlaced(TOrvexObject* Obj) {
     // cannot apply to it: its extent is measured, it is in view and no run of it is kept. At
     // 100 M points an eighth of the walk's frame went on the way there.
     const TPlacedAhead::TPlaced* Placed = FRunSlot.Placed;
-    if (!Placed || FRunSlot.Obj != Obj || Placed->Beside || !FPlacedAhead || BackSidePass) return false;
+    if (!Placed || FRunSlot.Obj != Obj || Placed->Beside) return false;
     if (typeid(*Obj) != typeid(TGeoDataObject) || !Obj->HasState(osExtentsValid) || !Obj->HasState(osInView))
         return false;
     auto* Presenter = static_cast<TPolylinePresenter*>(Obj->Presenter());
-    if (!Presenter || typeid(*Presenter) != typeid(TPolylinePresenter) || Presenter->View() != this ||
-        !Presenter->PolylinePen())
-        return false;
+    if (!Presenter || typeid(*Presenter) != typeid(TPolylinePresenter) || Presenter->View() != this) return false;
     TShiftRuns* const Runs = FRunSlot.Runs;
-    if (Runs && Runs->Holds(FRunSlot.Entry)) return false;
-    if ((Obj->HasState(osBackSide) && Obj->HasState(osFrontSide)) || FProjection->NeedsLinePoints(&Obj->Extents()))
-        return false;
-    // The copy DrawnAhead asks for, asked the same way (it stays the one used last).
-    const TPointChain* Copy = Obj->DetailAt(Placed->Level, FDetailScratch);
-    if (!Copy || Copy->Points() != Placed->Source || Copy->Count() != Placed->SourceCount) return false;
+    if ((Runs && Runs->Holds(FRunSlot.Entry)) || !PlacedStillHolds(Obj, *Placed)) return false;
     Presenter->PolylinePen()->Apply(Obj->Selected());
-    const uint8_t Clip = Obj->ClipCode();
     if (Runs) Runs->Begin(FRunSlot.Entry, FProjection->XOrigin(), FProjection->YOrigin());
     const TEndsRun End{Runs};
-    if (Runs && Runs->Recording()) {
-        // Recorded from the point buffer, as every piece is.
-        std::copy_n(Placed->Pixels, Placed->Count, PointBuffer);
-        PolylinePiece(Placed->Count, Clip);
-    } else if (Placed->Count > 1) {
-        // Most entries lie inside the picture and are drawn by a thin solid pen.
-        const int32_t Count = std::min(Placed->Count, PointBufferSize);
-        if (Clip != 0 || !FCanvas->DC()->KeptThinPolyline(Placed->Pixels, Count))
-            FCanvas->PolylinePoints(Placed->Pixels, Count, Clip);
-    }
+    PlacedPiece(*Placed, Obj->ClipCode());
     return true;
 }
 
